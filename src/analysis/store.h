@@ -1,0 +1,67 @@
+#pragma once
+// The store of the analysis: the current data set, the settings and the results of the last
+// run. One object, owned by the application and passed by reference to whoever reads or
+// writes it.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "analysis/value.h"
+
+namespace kijunchi {
+
+inline constexpr int kMaxValues = 5000;   // slots 1..5000 hold data
+inline constexpr int kSlots = kMaxValues + 1;
+inline constexpr int kGridValues = 1000;  // the input grid shows the first 1000 values
+inline constexpr int kMaxClasses = 1000;
+
+struct AnalysisStore {
+    // Data set. Values live in slots 1..n (SortedValues: 0..n-1 when the input side or the
+    // transformation uses it as scratch, 1..n after a run).
+    int DataCount = 0;
+    int WorkCount = 0;
+    std::array<Value, kSlots> DataValues{};
+    std::array<Value, kSlots> AnalysisValues{};
+    std::array<double, kSlots> SortedValues{};
+
+    // The untransformed values of the current data set, kept by the first transformation so
+    // that the percentile limits and the median stay on the measurement scale.
+    std::vector<double> UntransformedValues;
+
+    // Settings.
+    double ClassCount = 5;
+    Value Lambda;       // empty or "" = untransformed, numeric 0 = logarithm, else λ as typed
+    Value LambdaShown;  // the λ text for the report
+    double UniformMax = 0;
+
+    // Percentile exchange.
+    double PercentileLevel = 0;
+    double PercentileValue = 0;
+    std::string PercentileText;
+
+    // Results of the last run (rounded to 4 significant digits once the run has finished
+    // computing them).
+    double MeanValue = 0, MedianValue = 0, MinValue = 0, MaxValue = 0;
+    double VarianceValue = 0, SDValue = 0;
+    double SkewnessValue = 0, KurtosisValue = 0;
+    double SkewTestZ = 0, KurtTestZ = 0;
+    double ParamLower = 0, ParamUpper = 0;
+    double ParamLowerCILow = 0, ParamLowerCIHigh = 0, ParamUpperCILow = 0, ParamUpperCIHigh = 0;
+    double Pct025 = 0, Pct975 = 0;
+    double OrigLower = 0, OrigUpper = 0, OrigMean = 0, OrigSD = 0;
+    double OrigLowerCILow = 0, OrigLowerCIHigh = 0, OrigUpperCILow = 0, OrigUpperCIHigh = 0;
+    double OrigPct025 = 0, OrigPct975 = 0;
+
+    // Histogram classes.
+    double HistOrigin = 0;
+    double ClassWidth = 0;
+    int HistClasses = 0;
+    std::array<int, kSlots> ClassFreq{};
+    std::array<int, kSlots> ClassFreqCopy{};
+
+    // The report's line table (entries 1..38) lives as long as the store: a run whose
+    // chi-square verdict is undecided keeps the previous verdict line.
+    std::array<std::string, 39> ReportLines{};
+};
+
+}  // namespace kijunchi

@@ -1,0 +1,17 @@
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/report_command.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto output = kijunchi::runReportCommand(args, [] {
+        std::ios::sync_with_stdio(false);
+        return std::string(std::istreambuf_iterator<char>(std::cin), {});
+    });
+    std::cout << output.out << std::flush;
+    std::cerr << output.err << std::flush;
+    return output.exitCode;
+}
