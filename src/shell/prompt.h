@@ -1,0 +1,27 @@
+#pragma once
+// Message boxes and questions go through this interface so that tests can answer them.
+#include <QString>
+
+class QWidget;
+
+namespace kijunchi {
+
+class Prompt {
+public:
+    enum class Icon { Information, Exclamation, Question };
+    virtual ~Prompt() = default;
+    // A message box with a single OK button.
+    virtual void message(QWidget* parent, const QString& text, const QString& title,
+                         Icon icon) = 0;
+    // A question with the buttons Yes and No, Yes the default; true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+};
+
+// The real message boxes.
+class MessageBoxPrompt final : public Prompt {
+public:
+    void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
+};
+
+}  // namespace kijunchi

@@ -1,0 +1,38 @@
+#pragma once
+// The transformation window "修正ベキ変換": the likelihood table, λ and "変換する".
+#include <QWidget>
+
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kijunchi {
+
+class Prompt;
+
+class box : public QWidget {
+    Q_OBJECT
+public:
+    // Computes the likelihood table from the data set as it stands. inputGrid is the input
+    // window's grid (through the frame, so it survives the input window being reopened).
+    box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* parent = nullptr);
+
+    QPlainTextEdit* Text2 = nullptr;  // report area
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
+    QPushButton* Command3 = nullptr;  // 閉じる
+    QPushButton* Command2 = nullptr;  // 変換する
+    QPushButton* Command4 = nullptr;  // OK
+    QLineEdit* Text1 = nullptr;       // λ
+    QLabel* Label3 = nullptr;         // instruction label
+
+private:
+    AnalysisStore& store_;
+    GridSink& grid_;
+    Prompt& prompt_;
+};
+
+}  // namespace kijunchi
