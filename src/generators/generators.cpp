@@ -1,0 +1,69 @@
+#include "generators/generators.h"
+
+#include <cmath>
+
+#include "analysis/number_text.h"
+#include "input/paste_reader.h"
+
+namespace kijunchi {
+
+namespace {
+
+// New generated data are measured values: whatever λ the previous data set was transformed
+// with no longer applies to them.
+void clearTransformation(AnalysisStore& store, GridSink& grid) {
+    store.Lambda = Value("");
+    store.LambdaShown = Value("");
+    store.UntransformedValues.clear();
+    grid.setCommentLabel("");
+}
+
+}  // namespace
+
+std::optional<int> readGeneratorCount(std::string_view boxText) {
+    const double count = lenientNumber(boxText);
+    if (!std::isfinite(count) || count < 0 || count > kMaxValues || count != std::floor(count)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(count);
+}
+
+void generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
+                    GridSink& grid) {
+    store.DataCount = count;
+    store.WorkCount = count;
+    random.reseedFromClock();
+    for (int i = 1; i <= count; ++i) {
+        const float z = random.nrnd();
+        store.AnalysisValues[i] = static_cast<double>(z) * sd + mean;
+    }
+    clearTransformation(store, grid);
+    FLSET(store, grid);
+}
+
+std::string generateUniform(AnalysisStore& store, RandomSource& random, int count, double max,
+                            GridSink& grid) {
+    store.DataCount = count;
+    store.WorkCount = count;
+    store.UniformMax = max;
+    for (int i = 1; i <= count; ++i) {
+        const float u = random.uniform();
+        store.AnalysisValues[i] = std::floor(static_cast<double>(u) * max + 1.0);
+    }
+    clearTransformation(store, grid);
+
+    // Only the values just generated are listed: slots beyond the count belong to an older
+    // data set.
+    std::string listing;
+    const int listed = count < 10 ? count : 10;
+    for (int i = 1; i <= listed; ++i) {
+        listing += store.AnalysisValues[i].toText();
+        listing += "\r\n";
+    }
+    listing += "\r\n";
+
+    FLSET(store, grid);
+    return listing;
+}
+
+}  // namespace kijunchi
