@@ -26,6 +26,8 @@ public:
     QPushButton* Command1 = nullptr;  // キャンセル
 
 private:
+    void generate();
+
     AnalysisStore& store_;
     RandomSource& random_;
     GridSink& grid_;

@@ -1,5 +1,6 @@
 #pragma once
 // The transformation window "修正ベキ変換": the likelihood table, λ and "変換する".
+#include <QString>
 #include <QWidget>
 
 #include "analysis/store.h"
@@ -30,9 +31,14 @@ public:
     QLabel* Label3 = nullptr;         // instruction label
 
 private:
+    void copyTable();
+    void transform();
+    void refreshAndClose();
+
     AnalysisStore& store_;
     GridSink& grid_;
     Prompt& prompt_;
+    QString table_;  // the likelihood table with its CR LF, as it goes to the clipboard
 };
 
 }  // namespace kijunchi

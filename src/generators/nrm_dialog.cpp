@@ -1,0 +1,135 @@
+#include "generators/nrm_dialog.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include "analysis/number_text.h"
+#include "generators/generators.h"
+#include "shell/prompt.h"
+
+namespace kijunchi {
+
+namespace {
+
+int twipsX(const QWidget* w, int t) {
+    return (t * w->logicalDpiX() + 720) / 1440;
+}
+int twipsY(const QWidget* w, int t) {
+    return (t * w->logicalDpiY() + 720) / 1440;
+}
+QRect twipRect(const QWidget* w, int left, int top, int width, int height) {
+    return QRect(twipsX(w, left), twipsY(w, top), twipsX(w, width), twipsY(w, height));
+}
+
+void centreOnScreen(QWidget* w) {
+    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    w->move(area.x() + (area.width() - w->width()) / 2,
+            area.y() + (area.height() - w->height()) / 2);
+}
+
+// A note whose text carries a run of blanks where its line is meant to break: the label is
+// made just wide enough for the part before the blanks, so the rest wraps to the next line.
+QLabel* makeNote(QWidget* parent, const char* text, int left, int top) {
+    auto* note = new QLabel(QString::fromUtf8(text), parent);
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const QString all = note->text();
+    const qsizetype blanks = all.indexOf(QStringLiteral("  "));
+    const QFontMetrics fm(note->font());
+    const int width = fm.horizontalAdvance(blanks < 0 ? all : all.left(blanks)) + 2;
+    note->setGeometry(left, top, width, note->heightForWidth(width));
+    return note;
+}
+
+}  // namespace
+
+NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
+         QWidget* parent)
+    : QDialog(parent), store_(store), random_(random), grid_(inputGrid), prompt_(prompt) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(QStringLiteral("正規乱数の発生"));
+    QFont dialogFont = font();
+    dialogFont.setPointSize(9);
+    setFont(dialogFont);
+
+    auto* heading = new QLabel(QStringLiteral("正規乱数"), this);
+    QFont headingFont = dialogFont;
+    headingFont.setPointSize(12);
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    heading->setGeometry(twipRect(this, 240, 120, 2400, 405));
+
+    const int boxTops[3] = {600, 960, 1320};
+    const char* captions[3] = {"データ数", "平均値", "標準偏差"};
+    QLineEdit** boxes[3] = {&Text1, &Text2, &Text3};
+    for (int i = 0; i < 3; ++i) {
+        auto* caption = new QLabel(QString::fromUtf8(captions[i]), this);
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        caption->setGeometry(twipRect(this, 240, boxTops[i], 2040, 270));
+        *boxes[i] = new QLineEdit(this);
+        (*boxes[i])->setGeometry(twipRect(this, 2400, boxTops[i], 1335, 270));
+    }
+
+    Command2 = new QPushButton(QStringLiteral("OK"), this);
+    Command2->setGeometry(twipRect(this, 4080, 600, 1215, 375));
+    Command1 = new QPushButton(QStringLiteral("キャンセル"), this);
+    Command1->setGeometry(twipRect(this, 4080, 1080, 1215, 375));
+    // Enter in the boxes moves the focus; no button may take it as a default.
+    for (QPushButton* button : {Command2, Command1}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    const int left = twipsX(this, 240);
+    const int gap = twipsY(this, 60);
+    int y = twipsY(this, 1800);
+    int right = twipsX(this, 4080 + 1215 + 240);
+    for (const char* text :
+         {"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
+          "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。",
+          "（３）　正規乱数はベキ変換に対応していません。"}) {
+        QLabel* note = makeNote(this, text, left, y);
+        y = note->geometry().bottom() + 1 + gap;
+        right = qMax(right, note->geometry().right() + 1 + left);
+    }
+    setFixedSize(right, y + twipsY(this, 180));
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Text3);
+    setTabOrder(Text3, Command2);
+    setTabOrder(Command2, Command1);
+    Text1->setFocus();
+
+    connect(Text1, &QLineEdit::returnPressed, this, [this] { Text2->setFocus(); });
+    connect(Text2, &QLineEdit::returnPressed, this, [this] { Text3->setFocus(); });
+    connect(Text3, &QLineEdit::returnPressed, this, [this] { Text1->setFocus(); });
+    connect(Command2, &QPushButton::clicked, this, &NRM::generate);
+    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+
+    centreOnScreen(this);
+}
+
+void NRM::generate() {
+    const std::optional<int> count = readGeneratorCount(Text1->text().toStdString());
+    if (!count) {
+        prompt_.message(this, QString::fromUtf8(kGeneratorCountMessage),
+                        QStringLiteral("入力エラー"), Prompt::Icon::Exclamation);
+        Text1->setFocus();
+        Text1->selectAll();
+        return;
+    }
+    const double mean = lenientNumber(Text2->text().toStdString());
+    const double sd = lenientNumber(Text3->text().toStdString());
+    generateNormal(store_, random_, *count, mean, sd, grid_);
+    close();
+}
+
+}  // namespace kijunchi

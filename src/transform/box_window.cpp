@@ -1,0 +1,218 @@
+#include "transform/box_window.h"
+
+#include <QClipboard>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <string>
+
+#include "input/paste_reader.h"
+#include "shell/prompt.h"
+#include "transform/power_transform.h"
+
+namespace kijunchi {
+
+namespace {
+
+// Places are given in twips (1/1440 inch) and converted with the screen's logical DPI.
+QRect twipRect(const QWidget* w, int left, int top, int width, int height) {
+    const int dx = w->logicalDpiX();
+    const int dy = w->logicalDpiY();
+    auto x = [dx](int t) { return (t * dx + 720) / 1440; };
+    auto y = [dy](int t) { return (t * dy + 720) / 1440; };
+    return QRect(x(left), y(top), x(width), y(height));
+}
+
+void centreOnScreen(QWidget* w) {
+    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->geometry();
+    w->move(area.x() + (area.width() - w->width()) / 2,
+            area.y() + (area.height() - w->height()) / 2);
+}
+
+// The picture of the transformation's formula: the fraction form for λ ≠ 0 and the logarithm
+// for λ = 0, drawn rather than loaded so that it scales with the window.
+class FormulaPicture final : public QWidget {
+  public:
+    explicit FormulaPicture(QWidget* parent) : QWidget(parent) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.fillRect(rect(), Qt::white);
+        p.setPen(Qt::black);
+
+        QFont base = font();
+        base.setPixelSize(qMax(9, height() / 6));
+        QFont italic = base;
+        italic.setItalic(true);
+        QFont small = base;
+        small.setPixelSize(qMax(7, base.pixelSize() * 2 / 3));
+        QFont smallItalic = small;
+        smallItalic.setItalic(true);
+
+        const QFontMetrics fm(base);
+        const int rise = fm.ascent() / 2;
+
+        // Draws one piece at (x, baseline) and returns the x after it.
+        auto piece = [&p](int x, int baseline, const QFont& f, const QString& s) {
+            p.setFont(f);
+            p.drawText(x, baseline, s);
+            return x + QFontMetrics(f).horizontalAdvance(s);
+        };
+        auto lhs = [&](int x, int baseline) {
+            x = piece(x, baseline, italic, QStringLiteral("x"));
+            x = piece(x + 1, baseline - rise, small, QStringLiteral("(λ)"));
+            return piece(x, baseline, base, QStringLiteral(" = "));
+        };
+
+        const int margin = qMax(4, width() / 30);
+
+        // First line: x^(λ) = (x^λ − 1)/λ + λ, the fraction spanning three text heights.
+        const int lineHeight = fm.height();
+        const int barY = margin + lineHeight + 1;
+        const int rowBaseline = barY + fm.ascent() / 2 - 1;
+        int x = lhs(margin, rowBaseline);
+        const int fracLeft = x;
+        const int numBaseline = barY - fm.descent() - 2;
+        int nx = piece(fracLeft + 2, numBaseline, italic, QStringLiteral("x"));
+        nx = piece(nx + 1, numBaseline - rise, smallItalic, QStringLiteral("λ"));
+        nx = piece(nx, numBaseline, base, QStringLiteral(" − 1"));
+        const int fracRight = nx + 2;
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(fracLeft, barY, fracRight, barY);
+        const QString lambda = QStringLiteral("λ");
+        const int denomX =
+            (fracLeft + fracRight - QFontMetrics(italic).horizontalAdvance(lambda)) / 2;
+        piece(denomX, barY + fm.ascent() + 1, italic, lambda);
+        x = piece(fracRight, rowBaseline, base, QStringLiteral(" + "));
+        x = piece(x, rowBaseline, italic, lambda);
+        piece(x + margin, rowBaseline, small, QStringLiteral("(λ≠0)"));
+
+        // Second line: x^(λ) = log x.
+        const int logBaseline = height() - margin - fm.descent();
+        x = lhs(margin, logBaseline);
+        x = piece(x, logBaseline, base, QStringLiteral("log "));
+        x = piece(x, logBaseline, italic, QStringLiteral("x"));
+        piece(x + margin, logBaseline, small, QStringLiteral("(λ=0)"));
+    }
+};
+
+QLabel* makeLabel(QWidget* parent, const char* text, QRect place) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setGeometry(place);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* text, QRect place) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    button->setGeometry(place);
+    return button;
+}
+
+}  // namespace
+
+box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* parent)
+    : QWidget(parent, Qt::Window), store_(store), grid_(inputGrid), prompt_(prompt) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("修正ベキ変換"));
+    QFont windowFont = font();
+    windowFont.setPointSize(9);
+    setFont(windowFont);
+    setFixedSize(twipRect(this, 0, 0, 4350, 6885).size());
+
+    Command1 = makeButton(this, "ｺﾋﾟｰ", twipRect(this, 0, 0, 495, 255));
+    Command3 = makeButton(this, "閉じる", twipRect(this, 495, 0, 735, 255));
+
+    // The report area starts below the two buttons above it and ends inside the window.
+    Text2 = new QPlainTextEdit(this);
+    Text2->setGeometry(twipRect(this, 120, 315, 4110, 3150));
+    Text2->setReadOnly(true);
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text2->setTabChangesFocus(true);
+
+    auto* label4 =
+        makeLabel(this, "MLは元データでの値です。", twipRect(this, 240, 3600, 2655, 255));
+    QFont bold = label4->font();
+    bold.setBold(true);
+    label4->setFont(bold);
+
+    auto* picture1 = new FormulaPicture(this);
+    picture1->setGeometry(twipRect(this, 120, 3840, 2415, 1095));
+
+    // Two lines of the report's width are not enough for the instruction at this font, so the
+    // label reaches down to the row of buttons.
+    Label3 = makeLabel(this, "「変換する」のボタンで元データは変換されます。",
+                       twipRect(this, 2040, 5040, 1935, 780));
+    Label3->setWordWrap(true);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    makeLabel(this, "λ＝0　はlog変換", twipRect(this, 120, 5160, 1575, 255));
+    makeLabel(this, "λ＝", twipRect(this, 120, 5880, 360, 270));
+
+    Text1 = new QLineEdit(QStringLiteral("1"), this);
+    Text1->setGeometry(twipRect(this, 480, 5880, 735, 270));
+
+    Command2 = makeButton(this, "変換する", twipRect(this, 1320, 5880, 1215, 375));
+    Command4 = makeButton(this, "OK", twipRect(this, 3480, 5880, 735, 375));
+
+    auto* label5 =
+        makeLabel(this, "λに平均値、標準偏差がマイナスになる値を入れると計算出来ません。",
+                  twipRect(this, 240, 6360, 3375, 495));
+    label5->setWordWrap(true);
+    label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, Command3);
+    setTabOrder(Command3, Command2);
+    setTabOrder(Command2, Command4);
+    setTabOrder(Command4, Text1);
+    Text2->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &box::copyTable);
+    connect(Command2, &QPushButton::clicked, this, &box::transform);
+    connect(Command4, &QPushButton::clicked, this, &QWidget::close);
+    connect(Command3, &QPushButton::clicked, this, &box::refreshAndClose);
+
+    // The table describes the data as handed over now; it is not recomputed while open.
+    table_ = QString::fromStdString(likelihoodTable(store_));
+    QString shown = table_;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text2->setPlainText(shown);
+
+    centreOnScreen(this);
+}
+
+void box::copyTable() {
+    // The text area keeps only line feeds; the clipboard gets the table with its CR LF.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(table_);
+}
+
+void box::transform() {
+    const std::string lambdaText = Text1->text().toStdString();
+    if (!applyLambda(store_, lambdaText, grid_)) {
+        prompt_.message(this, QString::fromUtf8(kLambdaRefusedMessage),
+                        QStringLiteral("入力エラー"), Prompt::Icon::Exclamation);
+        return;
+    }
+    Label3->setText(QString::fromStdString(transformedComment(lambdaText)));
+}
+
+void box::refreshAndClose() {
+    FLSET(store_, grid_);
+    close();
+}
+
+}  // namespace kijunchi
