@@ -13,12 +13,11 @@ namespace kijunchi {
 inline constexpr const char* kCalcErrorMessage =
     "計算エラーがあります。データに問題が無いか確認して下さい。";
 inline constexpr const char* kCalcErrorTitle = "エラー";
-inline constexpr const char* kClassCountMessage =
-    "ﾋｽﾄｸﾞﾗﾑの階級数は4以上の整数を入力して下さい。";
+inline constexpr const char* kClassCountMessage = "ﾋｽﾄｸﾞﾗﾑの階級数は4以上の整数を入力して下さい。";
 
 // Receives the statistics window's text.
 class ReportSink {
-public:
+  public:
     virtual ~ReportSink() = default;
     virtual void setStatisticsText(const std::string& text) = 0;
 };

@@ -10,7 +10,7 @@ namespace kijunchi {
 // The one failure of a calculation. Only the analysis run and the transformation's own
 // refusal catch it.
 class CalcError : public std::runtime_error {
-public:
+  public:
     explicit CalcError(const char* what) : std::runtime_error(what) {}
 };
 
@@ -20,9 +20,15 @@ inline double fin(double v) {
     if (!std::isfinite(v)) throw CalcError("non-finite intermediate");
     return v;
 }
-inline double add(double a, double b) { return fin(a + b); }
-inline double sub(double a, double b) { return fin(a - b); }
-inline double mul(double a, double b) { return fin(a * b); }
+inline double add(double a, double b) {
+    return fin(a + b);
+}
+inline double sub(double a, double b) {
+    return fin(a - b);
+}
+inline double mul(double a, double b) {
+    return fin(a * b);
+}
 inline double div(double a, double b) {
     if (b == 0.0) throw CalcError("division by zero");
     return fin(a / b);
@@ -35,7 +41,9 @@ inline double log(double v) {
     if (!(v > 0.0)) throw CalcError("logarithm out of domain");
     return fin(std::log(v));
 }
-inline double exp(double v) { return fin(std::exp(v)); }
+inline double exp(double v) {
+    return fin(std::exp(v));
+}
 // x ^ y: a negative base needs a whole exponent, zero needs a non-negative one.
 inline double pow(double x, double y) {
     if (x < 0.0 && std::trunc(y) != y) throw CalcError("negative base under a fractional power");

@@ -10,7 +10,7 @@
 
 namespace kijunchi {
 
-inline constexpr int kMaxValues = 5000;   // slots 1..5000 hold data
+inline constexpr int kMaxValues = 5000;  // slots 1..5000 hold data
 inline constexpr int kSlots = kMaxValues + 1;
 inline constexpr int kGridValues = 1000;  // the input grid shows the first 1000 values
 inline constexpr int kMaxClasses = 1000;

@@ -21,12 +21,12 @@ double chiSquareUpperTail(int nu, double x);
 double chiSquareCritical(int nu, double alpha);
 
 struct ChiSquareTest {
-    int classes = 0;                  // K
+    int classes = 0;                        // K
     std::array<double, kSlots> expected{};  // E(1..K)
-    double statistic = 0;             // chi-square observed, unrounded
-    int degreesOfFreedom = 0;         // K - 3
+    double statistic = 0;                   // chi-square observed, unrounded
+    int degreesOfFreedom = 0;               // K - 3
     double alpha = 0.05;
-    double critical = 0;              // unrounded
+    double critical = 0;  // unrounded
 };
 
 // Runs the chi-square test on the store's classes; WorkCount becomes the class total.

@@ -1,0 +1,39 @@
+#include "analysis/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/checked.h"
+#include "analysis/number_text.h"
+
+namespace kijunchi {
+
+void SortValues(AnalysisStore& store) {
+    store.WorkCount = store.DataCount;
+    int n = store.WorkCount;
+    if (n > kMaxValues) throw CalcError("index above the capacity");
+    std::sort(store.SortedValues.begin() + 1, store.SortedValues.begin() + 1 + n);
+}
+
+void ComputePercentile(AnalysisStore& store) {
+    const double p = store.PercentileLevel;
+    const int n = store.WorkCount;
+    const double r = checked::div(checked::mul(n + 1.0, p), 100.0);
+    double k = std::trunc(r);
+    if (k < 1) k = 1;
+    if (k >= n) k = n - 1;
+    if (k < 0 || k + 1 > kMaxValues) throw CalcError("index out of range");
+    const auto i = static_cast<std::size_t>(k);
+    const double low = store.SortedValues[i];
+    const double high = store.SortedValues[i + 1];
+    const double value = checked::add(low, checked::mul(r - k, checked::sub(high, low)));
+    store.PercentileValue = value;
+    store.PercentileText = numberText(value);
+}
+
+double RoundDecimal(double v, double d) {
+    const double scale = checked::pow(10.0, d);
+    return checked::div(std::floor(checked::add(checked::mul(v, scale), 0.5)), scale);
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,118 @@
+#include "report/reference_interval.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "analysis/checked.h"
+#include "analysis/statistics.h"
+
+namespace kijunchi {
+
+namespace {
+
+bool isUntransformed(const Value& lambda) {
+    return lambda.isBlank() || lambda.toNumber() == 1.0;
+}
+
+// One percentile through the percentile exchange; the caller takes the value of its text.
+double percentile(AnalysisStore& store, double level) {
+    store.PercentileLevel = level;
+    ComputePercentile(store);
+    return Value(store.PercentileText).toNumber();
+}
+
+void computePercentiles(AnalysisStore& store) {
+    store.Pct025 = percentile(store, 2.5);
+    store.Pct975 = percentile(store, 97.5);
+    store.MedianValue = percentile(store, 50);
+}
+
+// Transformed data: the percentiles and the median describe the measurement scale, so they
+// come from the untransformed values kept by the transformation.
+void computeUntransformedPercentiles(AnalysisStore& store) {
+    const int n = store.WorkCount;
+    if (static_cast<int>(store.UntransformedValues.size()) != n) return;  // keep the last ones
+    AnalysisStore scratch;
+    scratch.WorkCount = n;
+    std::vector<double> sorted = store.UntransformedValues;
+    std::sort(sorted.begin(), sorted.end());
+    std::copy(sorted.begin(), sorted.end(), scratch.SortedValues.begin() + 1);
+    computePercentiles(scratch);
+    store.Pct025 = scratch.Pct025;
+    store.Pct975 = scratch.Pct975;
+    store.MedianValue = scratch.MedianValue;
+    store.PercentileLevel = scratch.PercentileLevel;
+    store.PercentileValue = scratch.PercentileValue;
+    store.PercentileText = scratch.PercentileText;
+}
+
+void clearOrig(AnalysisStore& s) {
+    s.OrigLower = s.OrigUpper = s.OrigMean = s.OrigSD = 0;
+    s.OrigLowerCILow = s.OrigLowerCIHigh = s.OrigUpperCILow = s.OrigUpperCIHigh = 0;
+    s.OrigPct025 = s.OrigPct975 = 0;
+}
+
+// Sets the eight parametric results on the measurement scale through back.
+template <typename Back>
+void backTransform(AnalysisStore& s, Back back) {
+    clearOrig(s);
+    s.OrigLower = back(s.ParamLower);
+    s.OrigUpper = back(s.ParamUpper);
+    s.OrigMean = back(s.MeanValue);
+    s.OrigSD = back(s.SDValue);
+    s.OrigLowerCILow = back(s.ParamLowerCILow);
+    s.OrigLowerCIHigh = back(s.ParamLowerCIHigh);
+    s.OrigUpperCILow = back(s.ParamUpperCILow);
+    s.OrigUpperCIHigh = back(s.ParamUpperCIHigh);
+    s.OrigPct025 = s.Pct025;
+    s.OrigPct975 = s.Pct975;
+}
+
+}  // namespace
+
+void ComputeReferenceInterval(AnalysisStore& s) {
+    using namespace checked;
+    if (isUntransformed(s.Lambda)) {
+        computePercentiles(s);
+    } else {
+        computeUntransformedPercentiles(s);
+    }
+
+    const double m = s.MeanValue;
+    const double sd = s.SDValue;
+    const int n = s.WorkCount;
+    s.ParamLower = sub(m, mul(1.96, sd));
+    s.ParamUpper = add(m, mul(1.96, sd));
+    // 2.92 approximates 1 + 1.96^2 / 2.
+    const double c = mul(mul(1.96, sd), sqrt(div(2.92, n)));
+    s.ParamLowerCILow = sub(s.ParamLower, c);
+    s.ParamLowerCIHigh = add(s.ParamLower, c);
+    s.ParamUpperCILow = sub(s.ParamUpper, c);
+    s.ParamUpperCIHigh = add(s.ParamUpper, c);
+    s.OrigPct025 = s.Pct025;
+    s.OrigPct975 = s.Pct975;
+
+    if (s.Lambda.isBlank()) s.Lambda = Value(1.0);
+    const double lambda = s.Lambda.toNumber();
+    if (lambda == 1.0) {
+        clearOrig(s);
+        s.OrigLower = s.ParamLower;
+        s.OrigUpper = s.ParamUpper;
+        s.OrigPct025 = s.Pct025;
+        s.OrigPct975 = s.Pct975;
+        s.OrigLowerCILow = sub(s.ParamLower, c);
+        s.OrigLowerCIHigh = add(s.ParamLower, c);
+        s.OrigUpperCILow = sub(s.ParamUpper, c);
+        s.OrigUpperCIHigh = add(s.ParamUpper, c);
+    }
+    if (lambda != 0.0) {
+        // The inverse of y = (x^λ - 1)/λ + λ (the identity for λ = 1).
+        backTransform(s, [lambda](double v) {
+            return pow(add(sub(mul(lambda, v), pow(lambda, 2)), 1), div(1, lambda));
+        });
+    } else {
+        backTransform(s, [](double v) { return pow(2.71828182845905, v); });
+    }
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,104 @@
+#include "transform/power_transform.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/checked.h"
+#include "analysis/number_text.h"
+
+namespace kijunchi {
+
+using namespace checked;
+
+namespace {
+
+// One row of the table: λ, TAB, the normal log-likelihood of the transformed sample including
+// the Jacobian. A likelihood that is undefined for these data leaves the row's value empty.
+std::string tableRow(const AnalysisStore& store, int k) {
+    const double lambda = k / 10.0;
+    const std::string head = numberText(lambda) + "\t";
+    const int n = store.WorkCount;
+    try {
+        double s1 = 0, s2 = 0, jacobian = 0;
+        for (int i = 1; i <= n; ++i) {
+            const double v = store.DataValues[static_cast<std::size_t>(i)].toNumber();
+            const double y = k == 0 ? log(v) : add(div(sub(pow(v, lambda), 1), lambda), lambda);
+            s1 = add(s1, y);
+            s2 = add(s2, pow(y, 2));
+            jacobian = add(jacobian, log(std::fabs(pow(v, lambda - 1))));
+        }
+        const double ss = sub(s2, div(pow(s1, 2), n));
+        const double ml = add(mul(-(n / 2.0), log(div(ss, n))), jacobian);
+        return head + numberText(ml);
+    } catch (const CalcError&) {
+        return head;
+    }
+}
+
+// Empty, the empty text or 1: the data are on the measurement scale.
+bool isUntransformed(const Value& lambda) {
+    if (lambda.isBlank()) return true;
+    try {
+        return lambda.toNumber() == 1.0;
+    } catch (const CalcError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string likelihoodTable(const AnalysisStore& store) {
+    const int n = store.WorkCount;
+    if (n < 2 || n > kMaxValues) return {};
+    std::string text = "\r\n\r\n Power Transfomation\r\nλ  \tML       　   \r\n";
+    for (int k = -10; k <= 30; ++k) text += tableRow(store, k) + "\r\n";
+    return text;
+}
+
+std::string transformedComment(std::string_view lambdaText) {
+    return "ﾃﾞｰﾀはλ=" + std::string(lambdaText) + "で変換しました。";
+}
+
+bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& grid) {
+    const auto lambda = wholeNumber(lambdaText);
+    if (!lambda) return false;
+    const int n = store.WorkCount;
+    if (n < 0 || n > kMaxValues) return false;
+
+    // Every value is transformed before anything is written: a λ that fails for one value
+    // leaves the data set as it was.
+    std::vector<double> transformed(static_cast<std::size_t>(n));
+    std::vector<double> original(static_cast<std::size_t>(n));
+    try {
+        for (int i = 1; i <= n; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            const double x = store.DataValues[at].toNumber();
+            transformed[at - 1] =
+                *lambda == 0.0 ? log(x) : add(div(sub(pow(x, *lambda), 1), *lambda), *lambda);
+            original[at - 1] = store.AnalysisValues[at].toNumber();
+        }
+    } catch (const CalcError&) {
+        return false;
+    }
+
+    // The first transformation of a data set keeps its values on the measurement scale.
+    if (isUntransformed(store.Lambda)) store.UntransformedValues = std::move(original);
+    for (int i = 1; i <= n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        store.DataValues[at] = Value(transformed[at - 1]);
+        store.AnalysisValues[at] = store.DataValues[at];
+        store.SortedValues[at - 1] = transformed[at - 1];
+    }
+    store.DataCount = n;
+    for (int i = 0; i < n && i < kGridValues; ++i)
+        grid.putGridValue(i, numberText(transformed[static_cast<std::size_t>(i)]));
+    grid.resetCurrentCell();
+    grid.setCountLabel(numberText(n));
+    const std::string text(lambdaText);
+    grid.setCommentLabel(transformedComment(text));
+    store.Lambda = Value(text);
+    store.LambdaShown = Value(text);
+    return true;
+}
+
+}  // namespace kijunchi
