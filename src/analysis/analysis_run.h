@@ -17,7 +17,7 @@ inline constexpr const char* kClassCountMessage = "ﾋｽﾄｸﾞﾗﾑの階�
 
 // Receives the statistics window's text.
 class ReportSink {
-  public:
+public:
     virtual ~ReportSink() = default;
     virtual void setStatisticsText(const std::string& text) = 0;
 };

@@ -10,7 +10,7 @@ namespace kijunchi {
 // The one failure of a calculation. Only the analysis run and the transformation's own
 // refusal catch it.
 class CalcError : public std::runtime_error {
-  public:
+public:
     explicit CalcError(const char* what) : std::runtime_error(what) {}
 };
 

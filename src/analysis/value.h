@@ -7,7 +7,7 @@
 namespace kijunchi {
 
 class Value {
-  public:
+public:
     enum class Kind { Empty, Number, Text };
 
     Value() = default;
@@ -31,7 +31,7 @@ class Value {
 
     friend bool operator==(const Value&, const Value&) = default;
 
-  private:
+private:
     Kind kind_ = Kind::Empty;
     double number_ = 0.0;
     std::string text_;

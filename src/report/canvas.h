@@ -16,7 +16,7 @@ inline constexpr Rgb kPaletteBlack{0, 0, 0};        // palette colour 0
 inline constexpr Rgb kPaletteLightBlue{0, 0, 255};  // palette colour 9
 
 class Canvas {
-  public:
+public:
     virtual ~Canvas() = default;
     // Clears the picture; the print position returns to the top left corner.
     virtual void clear() = 0;
