@@ -67,24 +67,19 @@ void roundResults(AnalysisStore& s) {
         *v = SigRound(*v);
 }
 
-// A number as the picture area prints it: a blank in place of the sign of a non-negative one.
-std::string printed(double v) {
-    return v < 0 ? numberText(v) : " " + numberText(v);
-}
-
 void printTextBlock(const AnalysisStore& s, int n, Canvas& picture) {
     const std::string indent(15, ' ');
     picture.printLine("");
     picture.printLine("");
     picture.printLine(indent + "ヒストグラム");
     picture.printLine("");
-    picture.printLine(indent + "Number of data=" + printed(n));
-    picture.printLine(indent + "Mean   =" + printed(s.MeanValue));
-    picture.printLine(indent + "Median =" + printed(s.MedianValue));
-    picture.printLine(indent + "Unbiased variance =" + printed(s.VarianceValue));
-    picture.printLine(indent + "Sample standard deviation =" + printed(s.SDValue));
-    picture.printLine(indent + "Skewness=" + printed(s.SkewnessValue));
-    picture.printLine(indent + "Kurtosis  =" + printed(s.KurtosisValue));
+    picture.printLine(indent + "Number of data=" + printedNumber(n));
+    picture.printLine(indent + "Mean   =" + printedNumber(s.MeanValue));
+    picture.printLine(indent + "Median =" + printedNumber(s.MedianValue));
+    picture.printLine(indent + "Unbiased variance =" + printedNumber(s.VarianceValue));
+    picture.printLine(indent + "Sample standard deviation =" + printedNumber(s.SDValue));
+    picture.printLine(indent + "Skewness=" + printedNumber(s.SkewnessValue));
+    picture.printLine(indent + "Kurtosis  =" + printedNumber(s.KurtosisValue));
     picture.printLine(std::string(10, ' '));
 }
 

@@ -14,6 +14,12 @@ std::string numberText(double v) {
     return std::string(buffer, static_cast<std::size_t>(length));
 }
 
+std::string printedNumber(double v) {
+    std::string text(v < 0 ? 0 : 1, ' ');
+    text += numberText(v);
+    return text;
+}
+
 namespace {
 
 bool isDropped(char c) {
@@ -25,7 +31,7 @@ bool isDigit(char c) {
 
 // Reads characters of a text while skipping the ones the lenient parse drops.
 class Reader {
-  public:
+public:
     Reader(std::string_view text, bool dropBlanks) : text_(text), drop_(dropBlanks) { skip(); }
     bool atEnd() const { return pos_ >= text_.size(); }
     char peek() const { return atEnd() ? '\0' : text_[pos_]; }
@@ -34,7 +40,7 @@ class Reader {
         skip();
     }
 
-  private:
+private:
     void skip() {
         if (!drop_) return;
         while (pos_ < text_.size() && isDropped(text_[pos_])) ++pos_;

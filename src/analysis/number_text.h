@@ -9,6 +9,10 @@ namespace kijunchi {
 // decimal point, exponent form (1E-05, 1.619E+17) outside 1E-4 .. 1E15, negative zero as 0.
 std::string numberText(double v);
 
+// A number as a picture area prints it: general number text with a blank in place of the sign
+// of a number that is not negative.
+std::string printedNumber(double v);
+
 // Lenient number parse: never fails. Blanks, TABs and line feeds are dropped wherever they
 // stand, then the longest leading number is read (sign, digits with one ".", exponent with E
 // or D, or &H / &O integers); no leading number, or one too large for a double, gives 0.

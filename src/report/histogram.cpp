@@ -34,15 +34,6 @@ void CountClasses(AnalysisStore& s) {
               s.ClassFreqCopy.begin() + 1);
 }
 
-namespace {
-
-// A number as the picture area prints it: a blank in place of the sign of a non-negative one.
-std::string printedNumber(double v) {
-    return v < 0 ? numberText(v) : " " + numberText(v);
-}
-
-}  // namespace
-
 void DrawHistogram(const AnalysisStore& s, int n, Canvas& canvas) {
     const double m = s.MeanValue;
     const double sd = s.SDValue;

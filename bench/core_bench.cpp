@@ -1,0 +1,79 @@
+// Speed of the core where a user waits: the analysis run, reading a paste, the likelihood
+// table. Run: build with -DKIJUNCHI_BENCH=ON, then ./build/bench/kijunchi_bench
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "analysis/analysis_run.h"
+#include "analysis/number_text.h"
+#include "input/paste_reader.h"
+#include "transform/power_transform.h"
+
+namespace {
+
+using namespace kijunchi;
+
+class NullCanvas final : public Canvas {
+public:
+    void clear() override {}
+    void printLine(std::string_view) override {}
+    void setScale(double, double, double, double) override {}
+    void setForeColor(Rgb) override {}
+    void drawLine(double, double, double, double) override {}
+    void drawLine(double, double, double, double, Rgb) override {}
+    void printAtPosition(std::string_view) override {}
+};
+
+class NullReport final : public ReportSink {
+public:
+    void setStatisticsText(const std::string& text) override {
+        benchmark::DoNotOptimize(text.data());
+    }
+};
+
+// A log-normal column such as a laboratory analyte gives, one value per line.
+std::string labColumn(std::size_t count) {
+    std::mt19937 engine(7);
+    std::lognormal_distribution<double> dist(4.0, 0.3);
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += numberText(std::round(dist(engine) * 10) / 10) + "\r\n";
+    return text;
+}
+
+void AnalysisRun(benchmark::State& state) {
+    AnalysisStore store;
+    NullGrid grid;
+    ReadPasteBuffer(store, labColumn(static_cast<std::size_t>(state.range(0))), grid);
+    NullCanvas canvas;
+    NullReport report;
+    for (auto _ : state) {
+        store.WorkCount = store.DataCount;
+        if (runAnalysis(store, canvas, report) != RunStatus::Completed)
+            state.SkipWithError("run failed");
+    }
+}
+BENCHMARK(AnalysisRun)->Arg(300)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+void ReadPaste(benchmark::State& state) {
+    const std::string column = labColumn(20000);
+    std::string text;
+    while (text.size() < static_cast<std::size_t>(state.range(0))) text += column;
+    AnalysisStore store;
+    NullGrid grid;
+    for (auto _ : state) benchmark::DoNotOptimize(ReadPasteBuffer(store, text, grid));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(ReadPaste)->Arg(1 << 20)->Arg(10 << 20)->Arg(100 << 20)->Unit(benchmark::kMillisecond);
+
+void LikelihoodTable(benchmark::State& state) {
+    AnalysisStore store;
+    NullGrid grid;
+    ReadPasteBuffer(store, labColumn(5000), grid);
+    for (auto _ : state) benchmark::DoNotOptimize(likelihoodTable(store));
+}
+BENCHMARK(LikelihoodTable)->Unit(benchmark::kMillisecond);
+
+}  // namespace
