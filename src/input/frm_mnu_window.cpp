@@ -1,0 +1,292 @@
+#include "input/frm_mnu_window.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "input/paste_reader.h"
+#include "shell/mdi_form.h"
+#include "shell/pictures.h"
+#include "shell/prompt.h"
+#include "shell/twips.h"
+
+namespace kijunchi {
+
+namespace {
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QToolButton* pictureButton(const QString& caption, pictures::ButtonPicture picture,
+                           QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setText(caption);
+    button->setIcon(QIcon(pictures::buttonPicture(picture)));
+    button->setIconSize(QSize(16, 16));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    return button;
+}
+
+void lightBackground(QLabel* label) {
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, QColor(255, 255, 225));
+    label->setPalette(palette);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+}
+
+}  // namespace
+
+frmMnu::frmMnu(MDIForm1& frame, AnalysisStore& store, Prompt& prompt, QWidget* parent)
+    : QWidget(parent), frame_(frame), store_(store), prompt_(prompt) {
+    setWindowTitle(QStringLiteral("入力画面"));
+    setWindowIcon(QIcon(pictures::toolbarPicture(2)));
+    resize(sizeHint());
+    buildControls();
+    buildMenus();
+    load();
+}
+
+QSize frmMnu::sizeHint() const {
+    return twipsSize(7275, 6900);
+}
+
+void frmMnu::buildControls() {
+    MSFlexGrid1 = new QTableWidget(kRows - 1, kCols - 1, this);
+    MSFlexGrid1->setGeometry(twipsRect(1680, 120, 5250, 2775));
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->horizontalHeader()->setHighlightSections(false);
+    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->verticalHeader()->setHighlightSections(false);
+    MSFlexGrid1->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    Command2 = pictureButton(QStringLiteral("張り付け"), pictures::ButtonPicture::Paste, this);
+    Command2->setGeometry(twipsRect(240, 120, 1095, 615));
+    Command1 = pictureButton(QStringLiteral("新規作成"), pictures::ButtonPicture::New, this);
+    Command1->setGeometry(twipsRect(240, 720, 1095, 615));
+    Command5 =
+        pictureButton(QStringLiteral("解析(ﾋｽﾄｸﾞﾗﾑ)"), pictures::ButtonPicture::Analysis, this);
+    Command5->setGeometry(twipsRect(240, 1560, 1095, 855));
+
+    Label7 = new QLabel(QStringLiteral("ﾋｽﾄｸﾞﾗﾑの階級数"), this);
+    Label7->move(twips(120), twips(2580));
+    Label7->adjustSize();
+    Text3 = new QLineEdit(this);
+    Text3->setGeometry(twipsRect(360, 2820, 855, 270));
+
+    Label2 = new QLabel(QStringLiteral("データ数"), this);
+    Label2->move(twips(4920), twips(2940));
+    Label2->adjustSize();
+    Label4 = new QLabel(this);
+    Label4->setGeometry(twipsRect(5880, 2940, 855, 255));
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lightBackground(Label4);
+
+    Command3 = new QPushButton(QStringLiteral("修正ベキ変換"), this);
+    Command3->setGeometry(twipsRect(240, 3360, 1215, 495));
+
+    Label3 = new QLabel(QStringLiteral("ｺﾒﾝﾄ　"), this);
+    Label3->setGeometry(twipsRect(240, 3960, 1215, 855));
+    Label3->setWordWrap(true);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lightBackground(Label3);
+
+    Frame3 = new QGroupBox(QStringLiteral("ｼﾐｭﾚ-ｼｮﾝ"), this);
+    Frame3->setGeometry(twipsRect(3000, 3360, 2295, 1095));
+    Command9 = new QPushButton(QStringLiteral("正規乱数の発生"), Frame3);
+    Command9->setGeometry(twipsRect(120, 360, 975, 495));
+    Command4 = new QPushButton(QStringLiteral("一様乱数の発生"), Frame3);
+    Command4->setGeometry(twipsRect(1200, 360, 975, 495));
+
+    Command10 = new QPushButton(QStringLiteral("終了"), this);
+    Command10->setGeometry(twipsRect(5760, 3960, 1335, 495));
+
+    Label1 = new QLabel(QStringLiteral("20260211OvalisD　 βVer.1　"), this);
+    QFont small = Label1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    Label1->setFont(small);
+    Label1->move(twips(6360), twips(3480));
+    Label1->adjustSize();
+
+    Picture1 = new QLabel(this);
+    Picture1->setPixmap(pictures::smallDecoration());
+    Picture1->setGeometry(QRect(twips(6360), twips(5160), 39, 29));
+    Picture2 = new QLabel(this);
+    Picture2->setPixmap(pictures::largeDecoration());
+    Picture2->setGeometry(QRect(twips(1680), twips(4980), 234, 123));
+
+    connect(Command2, &QToolButton::clicked, this, &frmMnu::pasteCommand);
+    connect(Command1, &QToolButton::clicked, this, &frmMnu::newCommand);
+    connect(Command5, &QToolButton::clicked, &frame_, &MDIForm1::analysisCommand);
+    connect(Command3, &QPushButton::clicked, this, &frmMnu::transformCommand);
+    connect(Command9, &QPushButton::clicked, &frame_, &MDIForm1::openNormalGenerator);
+    connect(Command4, &QPushButton::clicked, &frame_, &MDIForm1::openUniformGenerator);
+    connect(Command10, &QPushButton::clicked, &frame_, &MDIForm1::exitConfirmation);
+
+    setTabOrder(Command2, Command1);
+    setTabOrder(Command1, Command5);
+    setTabOrder(Command5, Text3);
+    setTabOrder(Text3, Command3);
+    setTabOrder(Command3, Command9);
+    setTabOrder(Command9, Command4);
+    setTabOrder(Command4, Command10);
+    setTabOrder(Command10, MSFlexGrid1);
+}
+
+void frmMnu::buildMenus() {
+    M1 = new QMenu(QStringLiteral("ファイル"), this);
+    M2 = M1->addAction(QStringLiteral("新規作成"));
+    M1->addSeparator();  // sepa
+    P1 = M1->addAction(QStringLiteral("プリンターの設定"));
+    M1->addSeparator();  // sepa2
+    ME = M1->addAction(QStringLiteral("終了"));
+
+    WW1 = new QMenu(QStringLiteral("ウィンドウ(&W)"), this);
+    WW2 = WW1->addAction(QStringLiteral("並べて表示"));
+    WW3 = WW1->addAction(QStringLiteral("重ねて表示"));
+
+    ww4 = new QAction(QStringLiteral("バージョン情報"), this);
+    EN = new QAction(QStringLiteral("終了"), this);
+
+    connect(M2, &QAction::triggered, this, &frmMnu::newCommand);
+    connect(P1, &QAction::triggered, &frame_, &MDIForm1::printerSetup);
+    connect(ME, &QAction::triggered, &frame_, &MDIForm1::exitConfirmation);
+    connect(WW2, &QAction::triggered, &frame_, &MDIForm1::tileCommand);
+    connect(WW3, &QAction::triggered, &frame_, &MDIForm1::cascadeWithHistogram);
+    connect(ww4, &QAction::triggered, &frame_, [this] {
+        frame_.arrangeIcons();
+        frame_.showAboutModeless();
+    });
+    connect(EN, &QAction::triggered, &frame_, &MDIForm1::exitConfirmation);
+}
+
+QList<QAction*> frmMnu::menuBarActions() const {
+    return {M1->menuAction(), WW1->menuAction(), ww4, EN};
+}
+
+void frmMnu::load() {
+    // 1. The class count returns to 5.
+    store_.ClassCount = 5;
+    Text3->setText(QStringLiteral("5"));
+
+    // 2. Grid geometry and headings; the grid starts empty.
+    MSFlexGrid1->clearContents();
+    MSFlexGrid1->setRowCount(kRows - 1);
+    MSFlexGrid1->setColumnCount(kCols - 1);
+    MSFlexGrid1->verticalHeader()->setFixedWidth(twips(400));
+    for (int c = 0; c < kCols - 1; ++c) MSFlexGrid1->setColumnWidth(c, twips(900));
+    MSFlexGrid1->horizontalHeader()->setFixedHeight(twips(260));
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(twips(240));
+    MSFlexGrid1->setHorizontalHeaderLabels({QStringLiteral("  1-200 "), QStringLiteral("201-400 "),
+                                            QStringLiteral("401-600 "), QStringLiteral("601-800 "),
+                                            QStringLiteral("801-1000")});
+    QStringList rowNumbers;
+    for (int r = 1; r < kRows; ++r) rowNumbers << (r <= 200 ? QString::number(r) : QString());
+    MSFlexGrid1->setVerticalHeaderLabels(rowNumbers);
+    resetCurrentCell();
+
+    // 3. The paste buffer gets PasteText back, caret at the start.
+    Text1.setText(frame_.PasteText);
+}
+
+void frmMnu::putGridValue(int position, std::string_view text) {
+    int col = 0;
+    if (position >= 0 && position <= 199) {
+        col = 1;
+    } else if (position >= 200 && position <= 399) {
+        col = 2;
+    } else if (position >= 400 && position <= 599) {
+        col = 3;
+    } else if (position >= 600 && position <= 799) {
+        col = 4;
+    } else if (position >= 800 && position <= 999) {
+        col = 5;
+    } else {
+        return;  // shown nowhere
+    }
+    int row = position % 200 + 1;
+    auto* item = MSFlexGrid1->item(row - 1, col - 1);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        MSFlexGrid1->setItem(row - 1, col - 1, item);
+    }
+    item->setText(toQString(text));
+}
+
+void frmMnu::resetCurrentCell() {
+    MSFlexGrid1->setCurrentCell(0, 0);
+}
+
+void frmMnu::setCountLabel(std::string_view text) {
+    Label4->setText(toQString(text));
+}
+
+void frmMnu::setCommentLabel(std::string_view text) {
+    Label3->setText(toQString(text));
+}
+
+QString frmMnu::TextMatrix(int row, int col) const {
+    if (row < 0 || row >= kRows || col < 0 || col >= kCols) return {};
+    if (row == 0 && col == 0) return {};
+    if (row == 0) return MSFlexGrid1->horizontalHeaderItem(col - 1)->text();
+    if (col == 0) return MSFlexGrid1->verticalHeaderItem(row - 1)->text();
+    const auto* item = MSFlexGrid1->item(row - 1, col - 1);
+    return item ? item->text() : QString();
+}
+
+int frmMnu::Row() const {
+    return MSFlexGrid1->currentRow() + 1;
+}
+
+int frmMnu::Col() const {
+    return MSFlexGrid1->currentColumn() + 1;
+}
+
+void frmMnu::pasteCommand() {
+    Text1.insert(QGuiApplication::clipboard()->text());
+    frame_.PasteText = Text1.text();
+    PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+    if (result.truncated()) {
+        prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
+                        QStringLiteral("張り付け"), Prompt::Icon::Information);
+    }
+}
+
+void frmMnu::newCommand() {
+    Text1.setText(QString());
+    for (int r = 0; r < kRows - 1; ++r) {
+        for (int c = 0; c < kCols - 1; ++c) {
+            if (auto* item = MSFlexGrid1->item(r, c)) item->setText(QString());
+        }
+    }
+    Label4->setText(QString());
+    Label3->setText(QString());
+    NewDataSet(store_);
+}
+
+void frmMnu::transformCommand() {
+    frame_.PasteText = Text1.text();
+    PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+    if (result.truncated()) {
+        prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
+                        QStringLiteral("張り付け"), Prompt::Icon::Information);
+    }
+    frame_.openTransformWindow();
+}
+
+}  // namespace kijunchi

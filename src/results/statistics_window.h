@@ -1,0 +1,38 @@
+#pragma once
+// The statistics window "統計量": the report text and "ｺﾋﾟｰ".
+#include <string>
+
+#include "analysis/analysis_run.h"
+#include "results/result_window.h"
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kijunchi {
+
+class StatV : public ResultWindow, public ReportSink {
+    Q_OBJECT
+public:
+    explicit StatV(Prompt& prompt, QWidget* parent = nullptr);
+
+    // Replaces the whole text (the report, or the uniform generator's listing).
+    void setStatisticsText(const std::string& text) override;
+    // The whole text as it was set, CR LF line ends included.
+    const QString& text() const { return text_; }
+
+    QPlainTextEdit* Text2 = nullptr;
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
+
+    // The designed client area.
+    QSize sizeHint() const override;
+
+protected:
+    void layoutContent() override;
+
+private:
+    void copyText();
+
+    QString text_;
+};
+
+}  // namespace kijunchi

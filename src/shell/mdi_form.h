@@ -1,0 +1,137 @@
+#pragma once
+// The frame window: the work area with the input window and the two result windows, the
+// menus, the toolbar, the window arrangements, the start-up and the exit confirmation.
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+
+namespace kijunchi {
+
+class About;
+class ITIYOU;
+class NRM;
+class Prompt;
+class RandomSource;
+class REG;
+class StatV;
+class box;
+class frmMnu;
+
+inline constexpr const char* kExitQuestion = "終了しますか。";
+inline constexpr const char* kExitTitle = "終了の確認";
+inline constexpr const char* kClassCountTitle = "入力エラー";
+
+class MDIForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, QWidget* parent = nullptr);
+    ~MDIForm1() override;
+
+    // The start-up sequence: centre, the start-up window for startupMs (modal), then the input
+    // window.
+    void startUp(int startupMs = 3000);
+
+    // The input window's grid, or nothing while the input window is closed.
+    GridSink& inputGrid() { return inputGrid_; }
+
+    // The windows, null while they do not exist.
+    frmMnu* inputWindow() const;
+    StatV* statisticsWindow() const;
+    REG* histogramWindow() const;
+    box* transformWindow() const;
+    NRM* normalGenerator() const;
+    ITIYOU* uniformGenerator() const;
+    About* modelessAbout() const;
+    QMdiSubWindow* subWindowOf(const QWidget* child) const;
+
+    // Window-level state of the input window that survives its closing.
+    QString PasteText;
+
+    // Commands.
+    void showInputWindow();       // loads the input window anew if it was closed
+    void tile();                  // the arrangement alone
+    void tileCommand();           // "並べて表示"
+    void cascadeOnly();           // the frame's "重ねて表示"
+    void cascadeWithHistogram();  // the input window's "重ねて表示"
+    void arrangeIcons();
+    void exitConfirmation();
+    void printerSetup();
+    void showAboutModal();
+    void showAboutModeless();
+    void toolbarButtonClick(int index);  // 1-based
+    void analysisCommand();              // "解析(ﾋｽﾄｸﾞﾗﾑ)"
+    void analysisRun();                  // the run alone ("再表示")
+    void openTransformWindow();
+    void openNormalGenerator();
+    void openUniformGenerator();
+    void showListing(const std::string& text);
+
+    // Platform actions, replaceable in tests.
+    std::function<void()> endProgram;
+    std::function<void(QWidget*)> printerDialog;
+
+    QMdiArea* mdiArea = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QAction* M1 = nullptr;   // 入力画面の表示
+    QMenu* M7 = nullptr;     // バージョン情報
+    QAction* HP = nullptr;   // 製作にあたって
+    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W)
+    QAction* WW1 = nullptr;  // 並べて表示
+    QAction* WW2 = nullptr;  // 重ねて表示
+    QAction* M8 = nullptr;   // 終了
+
+    // The top-level entries of the frame's own menu bar.
+    QList<QAction*> frameMenuActions() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class ForwardingGrid final : public GridSink {
+    public:
+        explicit ForwardingGrid(MDIForm1& frame) : frame_(frame) {}
+        void putGridValue(int position, std::string_view text) override;
+        void resetCurrentCell() override;
+        void setCountLabel(std::string_view text) override;
+        void setCommentLabel(std::string_view text) override;
+
+    private:
+        MDIForm1& frame_;
+    };
+
+    void buildMenus();
+    void buildToolbar();
+    void updateMenuBar(QMdiSubWindow* active);
+    QMdiSubWindow* addChild(QWidget* child);
+    void showAndActivate(QWidget* child);
+    StatV* statV();
+    REG* reg();
+    void runAndReport();
+
+    AnalysisStore& store_;
+    RandomSource& random_;
+    Prompt& prompt_;
+    ForwardingGrid inputGrid_{*this};
+    QPointer<frmMnu> input_;
+    QPointer<StatV> statV_;
+    QPointer<REG> reg_;
+    QPointer<box> box_;
+    QPointer<NRM> nrm_;
+    QPointer<ITIYOU> itiyou_;
+    QPointer<About> aboutModeless_;
+    QList<QAction*> frameMenu_;
+};
+
+}  // namespace kijunchi
