@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -10,9 +11,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QToolButton>
+#include <algorithm>
 
 #include "input/paste_reader.h"
+#include "shell/caption_button.h"
 #include "shell/mdi_form.h"
 #include "shell/pictures.h"
 #include "shell/prompt.h"
@@ -26,14 +28,9 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QToolButton* pictureButton(const QString& caption, pictures::ButtonPicture picture,
+QPushButton* pictureButton(const QString& caption, pictures::ButtonPicture picture,
                            QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setText(caption);
-    button->setIcon(QIcon(pictures::buttonPicture(picture)));
-    button->setIconSize(QSize(16, 16));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    return button;
+    return new CaptionButton(pictures::buttonPicture(picture), caption, parent);
 }
 
 void lightBackground(QLabel* label) {
@@ -96,7 +93,7 @@ void frmMnu::buildControls() {
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lightBackground(Label4);
 
-    Command3 = new QPushButton(QStringLiteral("修正ベキ変換"), this);
+    Command3 = new CaptionButton(QStringLiteral("修正ベキ変換"), this);
     Command3->setGeometry(twipsRect(240, 3360, 1215, 495));
 
     Label3 = new QLabel(QStringLiteral("ｺﾒﾝﾄ　"), this);
@@ -107,20 +104,25 @@ void frmMnu::buildControls() {
 
     Frame3 = new QGroupBox(QStringLiteral("ｼﾐｭﾚ-ｼｮﾝ"), this);
     Frame3->setGeometry(twipsRect(3000, 3360, 2295, 1095));
-    Command9 = new QPushButton(QStringLiteral("正規乱数の発生"), Frame3);
+    Command9 = new CaptionButton(QStringLiteral("正規乱数の発生"), Frame3);
     Command9->setGeometry(twipsRect(120, 360, 975, 495));
-    Command4 = new QPushButton(QStringLiteral("一様乱数の発生"), Frame3);
+    Command4 = new CaptionButton(QStringLiteral("一様乱数の発生"), Frame3);
     Command4->setGeometry(twipsRect(1200, 360, 975, 495));
 
-    Command10 = new QPushButton(QStringLiteral("終了"), this);
+    Command10 = new CaptionButton(QStringLiteral("終了"), this);
     Command10->setGeometry(twipsRect(5760, 3960, 1335, 495));
 
+    // The version label wraps after its ideographic space and keeps its right edge inside the
+    // window.
     Label1 = new QLabel(QStringLiteral("20260211OvalisD　 βVer.1　"), this);
     QFont small = Label1->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     Label1->setFont(small);
-    Label1->move(twips(6360), twips(3480));
+    Label1->setWordWrap(true);
+    Label1->setFixedWidth(
+        QFontMetrics(small).horizontalAdvance(QStringLiteral("20260211OvalisD　")));
     Label1->adjustSize();
+    Label1->move(std::min(twips(6360), twips(7275 - 90) - Label1->width()), twips(3480));
 
     Picture1 = new QLabel(this);
     Picture1->setPixmap(pictures::smallDecoration());
@@ -129,9 +131,9 @@ void frmMnu::buildControls() {
     Picture2->setPixmap(pictures::largeDecoration());
     Picture2->setGeometry(QRect(twips(1680), twips(4980), 234, 123));
 
-    connect(Command2, &QToolButton::clicked, this, &frmMnu::pasteCommand);
-    connect(Command1, &QToolButton::clicked, this, &frmMnu::newCommand);
-    connect(Command5, &QToolButton::clicked, &frame_, &MDIForm1::analysisCommand);
+    connect(Command2, &QPushButton::clicked, this, &frmMnu::pasteCommand);
+    connect(Command1, &QPushButton::clicked, this, &frmMnu::newCommand);
+    connect(Command5, &QPushButton::clicked, &frame_, &MDIForm1::analysisCommand);
     connect(Command3, &QPushButton::clicked, this, &frmMnu::transformCommand);
     connect(Command9, &QPushButton::clicked, &frame_, &MDIForm1::openNormalGenerator);
     connect(Command4, &QPushButton::clicked, &frame_, &MDIForm1::openUniformGenerator);

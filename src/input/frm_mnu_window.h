@@ -15,7 +15,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTableWidget;
-class QToolButton;
 
 namespace kijunchi {
 
@@ -74,9 +73,9 @@ public:
     QList<QAction*> menuBarActions() const;
 
     QTableWidget* MSFlexGrid1 = nullptr;
-    QToolButton* Command2 = nullptr;   // 張り付け
-    QToolButton* Command1 = nullptr;   // 新規作成
-    QToolButton* Command5 = nullptr;   // 解析(ﾋｽﾄｸﾞﾗﾑ)
+    QPushButton* Command2 = nullptr;   // 張り付け
+    QPushButton* Command1 = nullptr;   // 新規作成
+    QPushButton* Command5 = nullptr;   // 解析(ﾋｽﾄｸﾞﾗﾑ)
     QPushButton* Command3 = nullptr;   // 修正ベキ変換
     QPushButton* Command9 = nullptr;   // 正規乱数の発生
     QPushButton* Command4 = nullptr;   // 一様乱数の発生
