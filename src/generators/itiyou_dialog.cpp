@@ -74,23 +74,39 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     heading->setFont(headingFont);
     heading->setGeometry(twipRect(this, 240, 120, 2400, 405));
 
-    const int boxTops[2] = {600, 960};
+    // The captions left of the boxes are long: should the font make them wider than the room
+    // before the boxes, the boxes and everything right of them move right.
     const char* captions[2] = {"データ数（50以上を設定）", "最大値(20以上を設定）"};
+    const int margin = twipsX(this, 120);
+    const int captionGap = twipsX(this, 90);
+    int widestCaption = 0;
+    for (const char* caption : captions) {
+        widestCaption = qMax(
+            widestCaption, QFontMetrics(dialogFont).horizontalAdvance(QString::fromUtf8(caption)));
+    }
+    const int boxLeft = qMax(twipsX(this, 2280), margin + widestCaption + captionGap);
+    const int shift = boxLeft - twipsX(this, 2280);
+    auto place = [this, shift](int left, int top, int width, int height) {
+        return twipRect(this, left, top, width, height).translated(shift, 0);
+    };
+
+    const int boxTops[2] = {600, 960};
     QLineEdit** boxes[2] = {&Text1, &Text2};
     for (int i = 0; i < 2; ++i) {
         auto* caption = new QLabel(QString::fromUtf8(captions[i]), this);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        caption->setGeometry(twipRect(this, 60, boxTops[i], 2160, 270));
+        const QRect box = place(2280, boxTops[i], 1335, 270);
+        caption->setGeometry(margin, box.top(), box.left() - captionGap - margin, box.height());
         *boxes[i] = new QLineEdit(this);
-        (*boxes[i])->setGeometry(twipRect(this, 2280, boxTops[i], 1335, 270));
+        (*boxes[i])->setGeometry(box);
         auto* example = new QLabel(QStringLiteral("例　100"), this);
-        example->setGeometry(twipRect(this, 3735, boxTops[i], 840, 270));
+        example->setGeometry(place(3735, boxTops[i], 840, 270));
     }
 
     Command2 = new QPushButton(QStringLiteral("OK"), this);
-    Command2->setGeometry(twipRect(this, 4680, 600, 1215, 375));
+    Command2->setGeometry(place(4680, 600, 1215, 375));
     Command1 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Command1->setGeometry(twipRect(this, 4680, 1080, 1215, 375));
+    Command1->setGeometry(place(4680, 1080, 1215, 375));
     for (QPushButton* button : {Command2, Command1}) {
         button->setAutoDefault(false);
         button->setDefault(false);

@@ -40,10 +40,10 @@ void centreOnScreen(QWidget* w) {
 // The picture of the transformation's formula: the fraction form for λ ≠ 0 and the logarithm
 // for λ = 0, drawn rather than loaded so that it scales with the window.
 class FormulaPicture final : public QWidget {
-  public:
+public:
     explicit FormulaPicture(QWidget* parent) : QWidget(parent) {}
 
-  protected:
+protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -130,8 +130,8 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     setFont(windowFont);
     setFixedSize(twipRect(this, 0, 0, 4350, 6885).size());
 
-    Command1 = makeButton(this, "ｺﾋﾟｰ", twipRect(this, 0, 0, 495, 255));
-    Command3 = makeButton(this, "閉じる", twipRect(this, 495, 0, 735, 255));
+    Command1 = makeButton(this, "ｺﾋﾟｰ", twipRect(this, 0, 0, 600, 255));
+    Command3 = makeButton(this, "閉じる", twipRect(this, 600, 0, 735, 255));
 
     // The report area starts below the two buttons above it and ends inside the window.
     Text2 = new QPlainTextEdit(this);
