@@ -1,0 +1,229 @@
+// The two generator dialogs: focus handling, OK, キャンセル and the refused count.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "analysis/store.h"
+#include "generators/generators.h"
+#include "generators/itiyou_dialog.h"
+#include "generators/nrm_dialog.h"
+#include "generators/random_source.h"
+#include "input/grid_sink.h"
+#include "support/recording_prompt.h"
+
+namespace kijunchi {
+namespace {
+
+// Runs the deletions that closing a window with WA_DeleteOnClose has queued.
+void runDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class RecordingGrid final : public GridSink {
+public:
+    std::map<int, std::string> cells;
+    std::optional<std::string> countLabel;
+    std::optional<std::string> commentLabel;
+    void putGridValue(int position, std::string_view text) override {
+        cells[position] = std::string(text);
+    }
+    void resetCurrentCell() override {}
+    void setCountLabel(std::string_view text) override { countLabel = std::string(text); }
+    void setCommentLabel(std::string_view text) override { commentLabel = std::string(text); }
+    bool untouched() const { return cells.empty() && !countLabel && !commentLabel; }
+};
+
+// A data set that a generator run would visibly replace.
+AnalysisStore storeWithOldData() {
+    AnalysisStore store;
+    store.DataCount = store.WorkCount = 3;
+    for (int i = 1; i <= 3; ++i) store.DataValues[i] = store.AnalysisValues[i] = 10.0 * i;
+    store.Lambda = store.LambdaShown = Value("0.5");
+    return store;
+}
+
+void expectOldDataKept(const AnalysisStore& store) {
+    EXPECT_EQ(store.DataCount, 3);
+    EXPECT_EQ(store.WorkCount, 3);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(store.AnalysisValues[i].toNumber(), 10.0 * i);
+        EXPECT_EQ(store.DataValues[i].toNumber(), 10.0 * i);
+    }
+    EXPECT_EQ(store.Lambda, Value("0.5"));
+}
+
+QStringList labelTexts(const QWidget& w) {
+    QStringList texts;
+    for (const QLabel* label : w.findChildren<QLabel*>()) texts << label->text();
+    return texts;
+}
+
+TEST(NrmDialogTest, EnterMovesTheFocusRoundTheThreeBoxesAndNeverGenerates) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;
+    RecordingGrid grid;
+    testing::RecordingPrompt prompt;
+    auto* dialog = new NRM(store, random, grid, prompt);
+    QPointer<NRM> alive(dialog);
+    dialog->show();
+    dialog->Text1->setText("20");
+    dialog->Text2->setText("50");
+    dialog->Text3->setText("10");
+
+    EXPECT_EQ(dialog->focusWidget(), dialog->Text1);
+    QTest::keyClick(dialog->Text1, Qt::Key_Return);
+    EXPECT_EQ(dialog->focusWidget(), dialog->Text2);
+    QTest::keyClick(dialog->Text2, Qt::Key_Enter);
+    EXPECT_EQ(dialog->focusWidget(), dialog->Text3);
+    QTest::keyClick(dialog->Text3, Qt::Key_Return);
+    EXPECT_EQ(dialog->focusWidget(), dialog->Text1);
+
+    ASSERT_TRUE(alive);
+    EXPECT_TRUE(dialog->isVisible());
+    expectOldDataKept(store);
+    EXPECT_TRUE(grid.untouched());
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(dialog->windowTitle(), "正規乱数の発生");
+    EXPECT_FALSE(dialog->isModal());
+    delete dialog;
+}
+
+TEST(NrmDialogTest, OkGeneratesIntoTheStoreAndGridThenCloses) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;
+    RecordingGrid grid;
+    testing::RecordingPrompt prompt;
+    QPointer<NRM> dialog = new NRM(store, random, grid, prompt);
+    dialog->show();
+    dialog->Text1->setText("7");
+    dialog->Text2->setText("1234.5678");
+    dialog->Text3->setText("0");  // SD 0: seven copies of the mean
+    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+
+    runDeferredDeletes();
+
+    EXPECT_TRUE(dialog.isNull());  // closed and deleted
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(store.WorkCount, 7);
+    for (int i = 1; i <= 7; ++i) {
+        EXPECT_EQ(store.AnalysisValues[i].toNumber(), 1234.5678);
+        EXPECT_EQ(store.DataValues[i].toNumber(), 1235.0);
+        EXPECT_EQ(grid.cells[i - 1], "1235");
+    }
+    EXPECT_EQ(grid.countLabel, "7");
+    EXPECT_TRUE(store.Lambda.isBlank());
+}
+
+TEST(GeneratorDialogsTest, RefusedCountsChangeNothingAndKeepTheDialogOpen) {
+    for (const char* count : {"5001", "-3", "2.5"}) {
+        SCOPED_TRACE(count);
+        AnalysisStore store = storeWithOldData();
+        RandomSource random;
+        RecordingGrid grid;
+        testing::RecordingPrompt prompt;
+        bool listed = false;
+        NRM normal(store, random, grid, prompt);
+        ITIYOU uniform(store, random, grid, prompt,
+                       [&listed](const std::string&) { listed = true; });
+        normal.setAttribute(Qt::WA_DeleteOnClose, false);
+        uniform.setAttribute(Qt::WA_DeleteOnClose, false);
+        normal.show();
+        uniform.show();
+        normal.Text1->setText(count);
+        normal.Text2->setText("50");
+        normal.Text3->setText("10");
+        uniform.Text1->setText(count);
+        uniform.Text2->setText("100");
+        QTest::mouseClick(normal.Command2, Qt::LeftButton);
+        QTest::mouseClick(uniform.Command2, Qt::LeftButton);
+
+        ASSERT_EQ(prompt.shown.size(), 2u);
+        for (const auto& shown : prompt.shown) {
+            EXPECT_EQ(shown.text, "データ数は0以上5000以下の整数を入力して下さい。");
+            EXPECT_EQ(shown.title, "入力エラー");
+            EXPECT_EQ(shown.icon, Prompt::Icon::Exclamation);
+        }
+        EXPECT_TRUE(normal.isVisible());
+        EXPECT_TRUE(uniform.isVisible());
+        EXPECT_FALSE(listed);
+        expectOldDataKept(store);
+        EXPECT_TRUE(grid.untouched());
+        // The uniform source was not drawn from.
+        RandomSource fresh;
+        EXPECT_EQ(random.uniform(), fresh.uniform());
+    }
+}
+
+TEST(GeneratorDialogsTest, CancelClosesWithoutChange) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;
+    RecordingGrid grid;
+    testing::RecordingPrompt prompt;
+    QPointer<NRM> normal = new NRM(store, random, grid, prompt);
+    QPointer<ITIYOU> uniform = new ITIYOU(store, random, grid, prompt, nullptr);
+    normal->show();
+    uniform->show();
+    normal->Text1->setText("100");
+    uniform->Text1->setText("100");
+    QTest::mouseClick(normal->Command1, Qt::LeftButton);
+    QTest::mouseClick(uniform->Command1, Qt::LeftButton);
+    runDeferredDeletes();
+    EXPECT_TRUE(normal.isNull());
+    EXPECT_TRUE(uniform.isNull());
+    expectOldDataKept(store);
+    EXPECT_TRUE(grid.untouched());
+}
+
+TEST(ItiyouDialogTest, OkListsTheFirstTenValuesRefreshesTheGridAndCloses) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;
+    RecordingGrid grid;
+    testing::RecordingPrompt prompt;
+    std::string listing;
+    int listings = 0;
+    QPointer<ITIYOU> dialog = new ITIYOU(store, random, grid, prompt, [&](const std::string& text) {
+        listing = text;
+        ++listings;
+    });
+    dialog->show();
+    EXPECT_EQ(dialog->windowTitle(), "一様乱数の発生");
+    const QStringList texts = labelTexts(*dialog);
+    EXPECT_TRUE(texts.contains("データ数（50以上を設定）"));
+    EXPECT_TRUE(texts.contains("最大値(20以上を設定）"));
+    EXPECT_TRUE(
+        texts.contains("（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。"));
+    dialog->Text1->setText("12");
+    dialog->Text2->setText("100");
+    QTest::mouseClick(dialog->Command2, Qt::LeftButton);
+
+    runDeferredDeletes();
+
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(prompt.shown.empty());
+    ASSERT_EQ(listings, 1);
+    // The values a fresh source gives for ⌊u·100 + 1⌋, computed here.
+    RandomSource reference;
+    std::string expected;
+    for (int i = 1; i <= 12; ++i) {
+        const int v = static_cast<int>(std::floor(reference.uniform() * 100.0 + 1));
+        EXPECT_EQ(store.AnalysisValues[i].toNumber(), v);
+        EXPECT_EQ(grid.cells[i - 1], std::to_string(v));
+        if (i <= 10) expected += std::to_string(v) + "\r\n";
+    }
+    EXPECT_EQ(listing, expected + "\r\n");
+    EXPECT_EQ(store.WorkCount, 12);
+    EXPECT_EQ(store.UniformMax, 100.0);
+    EXPECT_EQ(grid.countLabel, "12");
+}
+
+}  // namespace
+}  // namespace kijunchi
