@@ -90,6 +90,9 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
 }
 
 MDIForm1::~MDIForm1() {
+    // The work area reports activations while the frame is taken apart; nothing to update then.
+    disconnect(mdiArea, nullptr, this, nullptr);
+    if (input_) disconnect(input_, nullptr, this, nullptr);
     // The top-level windows opened from the input window go with the frame.
     delete box_.data();
     delete aboutModeless_.data();
