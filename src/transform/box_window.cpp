@@ -51,12 +51,14 @@ protected:
         p.fillRect(rect(), Qt::white);
         p.setPen(Qt::black);
 
-        QFont base = font();
-        base.setPixelSize(qMax(9, height() / 6));
+        // A proportional serif face reads as mathematics whatever the window's font is.
+        QFont base(QStringLiteral("Serif"));
+        base.setStyleHint(QFont::Serif);
+        base.setPixelSize(qMax(9, height() * 2 / 11));
         QFont italic = base;
         italic.setItalic(true);
         QFont small = base;
-        small.setPixelSize(qMax(7, base.pixelSize() * 2 / 3));
+        small.setPixelSize(qMax(8, base.pixelSize() * 3 / 4));
         QFont smallItalic = small;
         smallItalic.setItalic(true);
 
@@ -158,7 +160,7 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     makeLabel(this, "λ＝0　はlog変換", twipRect(this, 120, 5160, 1575, 255));
-    makeLabel(this, "λ＝", twipRect(this, 120, 5880, 360, 270));
+    makeLabel(this, "λ＝", twipRect(this, 60, 5880, 390, 270));
 
     Text1 = new QLineEdit(QStringLiteral("1"), this);
     Text1->setGeometry(twipRect(this, 480, 5880, 735, 270));
