@@ -125,19 +125,6 @@ TEST(GenerateNormalTest, AnOddCountLeavesItsSinePartnerForTheNextRun) {
     EXPECT_EQ(store.AnalysisValues[1].toNumber(), static_cast<double>(partner) * 2.0 + 100.0);
 }
 
-TEST(GenerateNormalTest, CountZeroGeneratesNothingAndLeavesOlderSlots) {
-    AnalysisStore store;
-    store.AnalysisValues[1] = 7.0;
-    RandomSource random;
-    RecordingGrid grid;
-    generateNormal(store, random, 0, 50.0, 10.0, grid);
-    EXPECT_EQ(store.WorkCount, 0);
-    EXPECT_EQ(store.DataCount, 0);
-    EXPECT_EQ(store.AnalysisValues[1].toNumber(), 7.0);
-    EXPECT_TRUE(grid.cells.empty());
-    EXPECT_EQ(grid.countLabel, "0");
-}
-
 TEST(GenerateUniformTest, FreshStartsRepeatAndANormalRunInBetweenChangesThem) {
     AnalysisStore first, second, third;
     RecordingGrid grid;
