@@ -1,0 +1,128 @@
+#include "report/normality.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "analysis/checked.h"
+#include "analysis/number_text.h"
+#include "analysis/store.h"
+#include "report/sig_round.h"
+
+namespace kijunchi {
+namespace {
+
+const std::string kNotRejected = "P>0.05で正規性を棄却することができない。";
+
+TEST(ZVerdict, TheLastThresholdStrictlyExceededDecides) {
+    struct Case {
+        double z;
+        std::string sentence;
+    };
+    const Case cases[] = {
+        {0, kNotRejected},
+        {1.96, kNotRejected},  // equal is not greater
+        {1.961, "Z1=1.961 > Z=1.96   P<0.05で正規性は棄却される。"},
+        {2.58, "Z1=2.58 > Z=1.96   P<0.05で正規性は棄却される。"},
+        {2.6, "Z1=2.6 > Z=2.58   P<0.01で正規性は棄却される。"},
+        {3.29, "Z1=3.29 > Z=2.58   P<0.01で正規性は棄却される。"},
+        {3.944, "Z1=3.944 > Z=3.29   P<0.001で正規性は棄却される。"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(zVerdict("Z1=", c.z), c.sentence) << "z " << c.z;
+    EXPECT_EQ(zVerdict("Z2=", 2.214), "Z2=2.214 > Z=1.96   P<0.05で正規性は棄却される。");
+}
+
+TEST(ZVerdict, AStatisticThatRoundsToExactly196DoesNotReject) {
+    // The verdict is taken on the value rounded to 4 significant digits.
+    EXPECT_EQ(zVerdict("Z1=", SigRound(1.96002, 4)), kNotRejected);
+    EXPECT_EQ(zVerdict("Z1=", SigRound(1.96049, 4)), kNotRejected);
+}
+
+TEST(NormalCdf, AgreesWithTheNormalDistributionWithinThePolynomialsError) {
+    // Reference values from erfc; the polynomial's own error is below 1.5e-7.
+    struct Case {
+        double z, phi;
+    };
+    const Case cases[] = {
+        {0, 0.5},
+        {1.96, 0.9750021048517795},
+        {-1.0, 0.15865525393145707},
+        {-2.5, 0.006209665325776139},
+        {3.0, 0.9986501019683699},
+    };
+    for (const auto& c : cases) EXPECT_NEAR(normalCdf(c.z), c.phi, 2e-7) << "z " << c.z;
+    EXPECT_EQ(normalCdf(0), 0.5);  // 1 − 1/(2·1) exactly
+    for (double z : {0.3, 1.2, 2.7}) EXPECT_NEAR(normalCdf(-z), 1 - normalCdf(z), 1e-15);
+}
+
+TEST(ChiSquareUpperTail, MatchesClosedFormsForSmallDegreesOfFreedom) {
+    // Closed forms: ν = 2: e^(−x/2); ν = 4: e^(−x/2)(1 + x/2); ν = 1: erfc(√(x/2));
+    // ν = 3: erfc(√(x/2)) + √(2x/π)·e^(−x/2). Odd ν go through the polynomial and the
+    // constant 0.398942, so they agree to about 1e-6 only.
+    EXPECT_NEAR(chiSquareUpperTail(2, 2.0), 0.36787944117144233, 1e-15);
+    EXPECT_NEAR(chiSquareUpperTail(4, 5.0), 0.2872974951836458, 1e-15);
+    EXPECT_NEAR(chiSquareUpperTail(1, 3.841458820694124), 0.05, 1e-6);
+    EXPECT_NEAR(chiSquareUpperTail(3, 4.0), 0.26146412994911067, 1e-6);
+}
+
+TEST(ChiSquareCritical, MatchesThePublishedTableAtFivePercent) {
+    // Published chi-square table, upper 5% points, 4 significant digits.
+    struct Case {
+        int nu;
+        const char* value;
+    };
+    const Case cases[] = {
+        {1, "3.841"}, {2, "5.991"}, {3, "7.815"},  {4, "9.488"}, {5, "11.07"},  {6, "12.59"},
+        {7, "14.07"}, {8, "15.51"}, {10, "18.31"}, {15, "25"},   {20, "31.41"}, {30, "43.77"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(numberText(SigRound(chiSquareCritical(c.nu, 0.05), 4)), c.value) << "nu " << c.nu;
+    }
+    // Well beyond 4 digits: exact quantiles 3.8414588, 5.9914645, 7.8147279.
+    EXPECT_NEAR(chiSquareCritical(1, 0.05), 3.8414588, 2e-5);
+    EXPECT_NEAR(chiSquareCritical(2, 0.05), 5.9914645, 1e-6);
+    EXPECT_NEAR(chiSquareCritical(3, 0.05), 7.8147279, 2e-5);
+}
+
+// The classes of the values 1, 2, 3, 4 with 5 classes: minimum 1, maximum 4, frequencies
+// 1, 1, 0, 1, 1.
+AnalysisStore classesOfOneToFour() {
+    AnalysisStore store;
+    store.MinValue = 1;
+    store.MaxValue = 4;
+    store.HistClasses = 5;
+    const int freq[] = {1, 1, 0, 1, 1};
+    for (int i = 0; i < 5; ++i) store.ClassFreq[i + 1] = freq[i];
+    store.WorkCount = 99;
+    return store;
+}
+
+TEST(ChiSquareTest, UsesOpenOuterClassesAndTheGroupedMeanAndDeviation) {
+    // Worked independently (python): width 0.6, midpoints 1.3 .. 3.7, grouped mean 2.5,
+    // Q = 28.6 − 25 = 3.6, sg = √1.2; z = ±0.9/√1.2, ±0.3/√1.2.
+    auto store = classesOfOneToFour();
+    auto test = runChiSquareTest(store);
+    EXPECT_EQ(store.WorkCount, 4);  // the class total
+    EXPECT_EQ(test.classes, 5);
+    EXPECT_EQ(test.degreesOfFreedom, 2);
+    EXPECT_EQ(test.alpha, 0.05);
+    const double expected[] = {0.8226281032915986, 0.7457540857911128, 0.8632356218345771,
+                               0.7457540857911127, 0.8226281032915987};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NEAR(test.expected[i + 1], expected[i], 1e-12) << "class " << i + 1;
+    EXPECT_NEAR(test.statistic, 1.1130814832020641, 1e-12);
+    EXPECT_NEAR(test.critical, 5.991464547107982, 1e-9);
+}
+
+TEST(ChiSquareTest, AZeroGroupedDeviationIsACalculationError) {
+    AnalysisStore store;
+    store.MinValue = 0;
+    store.MaxValue = 4;
+    store.HistClasses = 4;
+    store.ClassFreq[1] = 4;  // every value in the first class (midpoint 0.5): Q = 1 − 1 = 0
+    EXPECT_THROW(runChiSquareTest(store), CalcError);
+}
+
+}  // namespace
+}  // namespace kijunchi
