@@ -1,7 +1,9 @@
 #include "generators/generators.h"
 
 #include <cmath>
+#include <vector>
 
+#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "input/paste_reader.h"
 
@@ -30,13 +32,18 @@ std::optional<int> readGeneratorCount(std::string_view boxText) {
 
 void generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
                     GridSink& grid) {
+    random.reseedFromClock();
+    // An extreme mean or SD can overflow; the grid refresh cannot round an infinite value, so
+    // such a data set is refused before the store is touched.
+    std::vector<double> values(static_cast<std::size_t>(count));
+    for (double& v : values) {
+        const float z = random.nrnd();
+        v = checked::fin(static_cast<double>(z) * sd + mean);
+    }
     store.DataCount = count;
     store.WorkCount = count;
-    random.reseedFromClock();
-    for (int i = 1; i <= count; ++i) {
-        const float z = random.nrnd();
-        store.AnalysisValues[i] = static_cast<double>(z) * sd + mean;
-    }
+    for (int i = 1; i <= count; ++i)
+        store.AnalysisValues[i] = values[static_cast<std::size_t>(i - 1)];
     clearTransformation(store, grid);
     FLSET(store, grid);
 }

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "analysis/analysis_run.h"
+#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
@@ -128,7 +130,14 @@ void NRM::generate() {
     }
     const double mean = lenientNumber(Text2->text().toStdString());
     const double sd = lenientNumber(Text3->text().toStdString());
-    generateNormal(store_, random_, *count, mean, sd, grid_);
+    try {
+        generateNormal(store_, random_, *count, mean, sd, grid_);
+    } catch (const CalcError&) {
+        // Values too large for the arithmetic: nothing was changed; the user may correct them.
+        prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
+                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
+        return;
+    }
     close();
 }
 

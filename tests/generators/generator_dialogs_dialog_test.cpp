@@ -160,6 +160,27 @@ TEST(GeneratorDialogsTest, RefusedCountsChangeNothingAndKeepTheDialogOpen) {
     }
 }
 
+TEST(NrmDialogTest, ValuesThatOverflowAreRefusedWithTheCalculationErrorMessage) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;
+    RecordingGrid grid;
+    testing::RecordingPrompt prompt;
+    NRM dialog(store, random, grid, prompt);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.show();
+    // Every positive deviate (about half of 100) pushes 1.7E308 past the largest double.
+    dialog.Text1->setText("100");
+    dialog.Text2->setText("1.7E308");
+    dialog.Text3->setText("1E308");
+    QTest::mouseClick(dialog.Command2, Qt::LeftButton);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "計算エラーがあります。データに問題が無いか確認して下さい。");
+    EXPECT_EQ(prompt.shown[0].title, "エラー");
+    EXPECT_TRUE(dialog.isVisible());
+    expectOldDataKept(store);
+    EXPECT_TRUE(grid.untouched());
+}
+
 TEST(ItiyouDialogTest, OkListsTheFirstTenValuesRefreshesTheGridAndCloses) {
     AnalysisStore store = storeWithOldData();
     RandomSource random;
