@@ -1,0 +1,188 @@
+#include "report/histogram.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+#include "analysis/checked.h"
+#include "analysis/store.h"
+#include "report/recording_canvas.h"
+
+namespace kijunchi {
+namespace {
+
+using testing::CanvasOp;
+using testing::RecordingCanvas;
+
+// Sorted values with the rounded minimum and maximum the run would have stored.
+AnalysisStore classesStore(std::initializer_list<double> sorted, double min, double max,
+                           int classCount) {
+    AnalysisStore store;
+    int i = 0;
+    for (double v : sorted) store.SortedValues[++i] = v;
+    store.DataCount = store.WorkCount = i;
+    store.MinValue = min;
+    store.MaxValue = max;
+    store.ClassCount = classCount;
+    return store;
+}
+
+std::vector<int> frequencies(const AnalysisStore& store) {
+    std::vector<int> f;
+    for (int i = 1; i <= store.HistClasses; ++i) {
+        f.push_back(store.ClassFreq[i]);
+        EXPECT_EQ(store.ClassFreqCopy[i], store.ClassFreq[i]) << "class " << i;
+    }
+    return f;
+}
+
+TEST(CountClasses, CountsEveryValueWithUpperBoundsBelongingToTheLowerClass) {
+    struct Case {
+        const char* what;
+        AnalysisStore store;
+        std::vector<int> freq;
+    };
+    std::vector<Case> cases;
+    // Bounds 2.8, 4.6, 6.4, 8.2, 10: two values per class.
+    cases.push_back({"1..10, 5 classes",
+                     classesStore({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, 10, 5),
+                     {2, 2, 2, 2, 2}});
+    // Bounds 1, 2, 3, 4: the value 1 on the first bound stays in class 1.
+    cases.push_back(
+        {"value on an inner bound", classesStore({0, 1, 2, 3, 4}, 0, 4, 4), {2, 1, 1, 1}});
+    // The maximum 123.44 rounds to 123.4: bounds 104.68 .. 123.4, the largest value above.
+    cases.push_back({"rounded-down maximum",
+                     classesStore({100, 105, 110, 115, 123.44}, 100, 123.4, 5),
+                     {1, 1, 1, 1, 0, 1}});
+    // Four values, five classes (bounds 1.6, 2.2, 2.8, 3.4, 4): class 3 stays empty.
+    cases.push_back(
+        {"fewer values than classes", classesStore({1, 2, 3, 4}, 1, 4, 5), {1, 1, 0, 1, 1}});
+    // Four values, five classes, and the maximum 4.00049 rounded down to 4: six classes are
+    // needed to count all four values.
+    cases.push_back({"more classes than values",
+                     classesStore({1, 2, 3, 4.00049}, 1, 4, 5),
+                     {1, 1, 0, 1, 0, 1}});
+    for (auto& c : cases) {
+        CountClasses(c.store);
+        EXPECT_EQ(frequencies(c.store), c.freq) << c.what;
+        EXPECT_EQ(c.store.HistClasses, int(c.freq.size())) << c.what;
+        EXPECT_EQ(c.store.HistOrigin, c.store.MinValue) << c.what;
+    }
+    EXPECT_DOUBLE_EQ(cases[0].store.ClassWidth, 1.8);
+    EXPECT_DOUBLE_EQ(cases[2].store.ClassWidth, 4.68);
+}
+
+TEST(CountClasses, NeedingMoreThanAThousandClassesIsACalculationError) {
+    // 1000.1 .. 1000.3 round to a maximum of 1000 = the minimum: the width is 0 and the values
+    // above 1000 never fall into a class.
+    auto store = classesStore({1000, 1000.1, 1000.2, 1000.3}, 1000, 1000, 5);
+    EXPECT_THROW(CountClasses(store), CalcError);
+}
+
+TEST(DrawHistogram, DrawsBarsAxesTickAndNormalCurveInOrder) {
+    // Values 1, 2, 3, 4: mean 2.5, SD 1.291 (rounded), width 0.6, frequencies 1, 1, 0, 1, 1.
+    // Worked in python: z(0) = −1.5/1.291, step h/s = 0.6/1.291, bar width 10·h/s;
+    // a bar of frequency 1 has density (1/4)/(0.6/1.291) and its top at
+    // 399 − 400·0.25·1.291/0.6 = 183.8333….
+    AnalysisStore store;
+    store.HistClasses = 5;
+    store.HistOrigin = 1;
+    store.ClassWidth = 0.6;
+    store.MeanValue = 2.5;
+    store.SDValue = 1.291;
+    const int freq[] = {1, 1, 0, 1, 1};
+    for (int i = 0; i < 5; ++i) store.ClassFreq[i + 1] = freq[i];
+
+    RecordingCanvas canvas;
+    DrawHistogram(store, 4, canvas);
+
+    // Scale first; then lines with the colour in force at each one.
+    struct Drawn {
+        double x1, y1, x2, y2;
+        Rgb colour;
+        bool explicitColour;
+    };
+    std::vector<Drawn> lines;
+    Rgb fore = kPaletteBlack;
+    bool scaled = false;
+    int tickLabelAfterLine = -1;
+    std::string tickLabel;
+    for (const auto& op : canvas.ops) {
+        switch (op.kind) {
+            case CanvasOp::Kind::SetScale:
+                EXPECT_TRUE(lines.empty());
+                EXPECT_EQ(op.x1, -10);
+                EXPECT_EQ(op.y1, -10);
+                EXPECT_EQ(op.x2, 400);
+                EXPECT_EQ(op.y2, 400);
+                scaled = true;
+                break;
+            case CanvasOp::Kind::SetForeColor:
+                fore = op.colour;
+                break;
+            case CanvasOp::Kind::Line:
+                lines.push_back({op.x1, op.y1, op.x2, op.y2, op.explicitColour ? op.colour : fore,
+                                 op.explicitColour});
+                break;
+            case CanvasOp::Kind::PrintAtPosition:
+                tickLabelAfterLine = int(lines.size());
+                tickLabel = op.text;
+                break;
+            default:
+                ADD_FAILURE() << "unexpected canvas operation";
+        }
+    }
+    ASSERT_TRUE(scaled);
+    ASSERT_EQ(lines.size(), 5u + 2u + 5u + 5u + 1u + 89u);
+    EXPECT_EQ(fore, kPaletteBlack);  // back to palette colour 0 at the end
+
+    const double left[] = {138.38109992254067, 143.0286599535244, 147.67621998450812,
+                           152.32378001549188, 156.9713400464756};
+    const double width = 4.647560030983733;  // 10·0.6/1.291
+    const double top[] = {183.83333333333331, 183.83333333333331, 399.0, 183.83333333333331,
+                          183.83333333333331};
+    auto expectLine = [&](size_t k, double x1, double y1, double x2, double y2) {
+        EXPECT_NEAR(lines[k].x1, x1, 1e-9) << "line " << k;
+        EXPECT_NEAR(lines[k].y1, y1, 1e-9) << "line " << k;
+        EXPECT_NEAR(lines[k].x2, x2, 1e-9) << "line " << k;
+        EXPECT_NEAR(lines[k].y2, y2, 1e-9) << "line " << k;
+    };
+    for (int i = 0; i < 5; ++i) {
+        expectLine(i, left[i], 399, left[i], top[i]);                       // left edges
+        expectLine(7 + i, left[i], top[i], left[i] + width, top[i]);        // tops
+        expectLine(12 + i, left[i] + width, 399, left[i] + width, top[i]);  // right edges
+    }
+    expectLine(5, 20, -460, 20, 399);  // vertical axis
+    expectLine(6, 20, 399, 330, 399);  // horizontal axis
+    for (int k = 0; k < 17; ++k) {
+        EXPECT_FALSE(lines[k].explicitColour) << "line " << k;
+        EXPECT_EQ(lines[k].colour, kPaletteBlack) << "line " << k;
+    }
+
+    // The tick at the height of the largest frequency (1), in the RGB colour 7, then its label.
+    expectLine(17, 15, 183.83333333333331, 20, 183.83333333333331);
+    EXPECT_TRUE(lines[17].explicitColour);
+    EXPECT_EQ(lines[17].colour, (Rgb{7, 0, 0}));
+    EXPECT_EQ(tickLabelAfterLine, 18);
+    EXPECT_EQ(tickLabel, " 1");
+
+    // The normal curve: 89 segments in palette colour 9 from z = −4.9 to z = 4.0, joined end
+    // to end. φ(z) = exp(−z²/2)/√6.28318; at z = 0 the point is (150, 239.42302044495852).
+    for (size_t k = 18; k < lines.size(); ++k) {
+        EXPECT_EQ(lines[k].colour, kPaletteLightBlue) << "line " << k;
+        if (k > 18) {
+            EXPECT_EQ(lines[k].x1, lines[k - 1].x2);
+            EXPECT_EQ(lines[k].y1, lines[k - 1].y2);
+        }
+    }
+    EXPECT_NEAR(lines[18].x1, 101.0, 1e-9);
+    EXPECT_NEAR(lines[18].y1, 398.9990244152896, 1e-9);
+    EXPECT_NEAR(lines.back().x2, 190.0, 1e-9);
+    EXPECT_NEAR(lines.back().y2, 398.9464678870857, 1e-9);
+    EXPECT_NEAR(lines[18 + 48].x2, 150.0, 1e-9);  // the end of segment 49 is point 50, z ≈ 0
+    EXPECT_NEAR(lines[18 + 48].y2, 239.42302044495852, 1e-9);
+}
+
+}  // namespace
+}  // namespace kijunchi
