@@ -1,0 +1,127 @@
+#include "report/report_text.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_run.h"
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+#include "report/recording_canvas.h"
+#include "transform/power_transform.h"
+
+namespace kijunchi {
+namespace {
+
+// The expected texts in tests/data were worked out independently in python from the written
+// rules (sorting, moments, percentiles, rounding, classes, the chi-square test with its own
+// normal distribution function and bisection, the report lines), not from this program.
+std::string readData(const std::string& name) {
+    std::ifstream in(std::string(KIJUNCHI_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<double> readColumn(const std::string& name) {
+    std::istringstream in(readData(name));
+    std::vector<double> values;
+    for (double v; in >> v;) values.push_back(v);
+    return values;
+}
+
+void load(AnalysisStore& store, const std::vector<double>& values) {
+    int i = 0;
+    for (double v : values) {
+        ++i;
+        store.DataValues[i] = store.AnalysisValues[i] = v;
+    }
+    store.DataCount = store.WorkCount = i;
+}
+
+struct TextSink : ReportSink {
+    std::vector<std::string> texts;
+    void setStatisticsText(const std::string& text) override { texts.push_back(text); }
+};
+
+// Runs the analysis and returns the statistics text (empty when the run did not set one).
+std::string reportOf(AnalysisStore& store) {
+    testing::RecordingCanvas canvas;
+    TextSink sink;
+    EXPECT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
+    EXPECT_EQ(sink.texts.size(), 1u);
+    return sink.texts.empty() ? std::string() : sink.texts.back();
+}
+
+// Compares line by line first (readable failures), then byte for byte.
+void expectSameText(const std::string& actual, const std::string& expected) {
+    std::istringstream a(actual), e(expected);
+    std::string la, le;
+    for (int line = 1; std::getline(e, le); ++line) {
+        std::getline(a, la);
+        EXPECT_EQ(la, le) << "line " << line;
+    }
+    EXPECT_EQ(actual, expected);
+}
+
+TEST(StatisticsReport, OneToFourWithFiveClassesMatchesTheHandWorkedText) {
+    // Worked by hand as well: rows 1–1.6, 1.6–2.2, 2.2–2.8, 2.8–3.4, 3.4–4 holding 1, 1, 0,
+    // 1, 1 with expected frequencies 0.82, 0.75, 0.86, 0.75, 0.82 (all shown as 1);
+    // χo² = 1.113 below χ²(2, 0.05) = 5.991; limits 2.5 ∓ 1.96·1.291 = −0.03035, 5.03; the
+    // λ line is empty since nothing was ever transformed.
+    AnalysisStore store;
+    load(store, {1, 2, 3, 4});
+    expectSameText(reportOf(store), readData("report_one_to_four.txt"));
+}
+
+TEST(StatisticsReport, SkewedSampleRejectsNormalityInAllThreeTests) {
+    // 25 skewed values, 6 classes: Z1 = 3.944 and Z2 = 4.199 beyond 3.29, χo² = 12.43 above
+    // χ²(3, 0.05) = 7.815; the last class expects 0.1 and shows 0.
+    AnalysisStore store;
+    store.ClassCount = 6;
+    load(store, readColumn("skewed_25.txt"));
+    expectSameText(reportOf(store), readData("report_skewed_25_six_classes.txt"));
+}
+
+TEST(StatisticsReport, LogTransformedSampleReportsLimitsOnTheMeasurementScale) {
+    // ln of the same 25 values: the maximum ln 17.5 = 2.8622 rounds down to 2.862 and forms a
+    // seventh class; λ shows as 対数変換, the limits are e^v, and the percentile limits and the
+    // median stay those of the untransformed values (2.995, 18.8, 5.3), whether or not an
+    // untransformed analysis ran before the transformation.
+    const auto values = readColumn("skewed_25.txt");
+    const std::string expected = readData("report_skewed_25_log.txt");
+    for (bool analyseFirst : {false, true}) {
+        SCOPED_TRACE(analyseFirst ? "analysed before the transformation" : "transformed at once");
+        AnalysisStore store;
+        store.ClassCount = 6;
+        load(store, values);
+        if (analyseFirst) reportOf(store);
+        NullGrid grid;
+        ASSERT_TRUE(applyLambda(store, "0", grid));
+        expectSameText(reportOf(store), expected);
+    }
+}
+
+TEST(StatisticsReport, ASkewnessStatisticRoundingToExactly196DoesNotReject) {
+    // 1..10 and 18.423717: Z1 = 1.96002 unrounded (python), 1.96 rounded, so no rejection;
+    // Z2 = 2.214 rejects at 5%.
+    AnalysisStore store;
+    load(store, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 18.423717});
+    const std::string text = reportOf(store);
+    EXPECT_EQ(store.SkewTestZ, 1.96);
+    EXPECT_NE(
+        text.find("Z1    = \t1.96\r\nP>0.05で正規性を棄却することができない。\r\n\r\n尖度の検定"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Z2    = \t2.214\r\nZ2=2.214 > Z=1.96   P<0.05で正規性は棄却される。\r\n"),
+              std::string::npos)
+        << text;
+    // Six classes: the maximum 18.423717 rounds down to 18.42.
+    EXPECT_NE(text.find("6\t18.42\t\t-\t21.9\t｜\t1\t0\r\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace kijunchi
