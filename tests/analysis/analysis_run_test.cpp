@@ -1,0 +1,247 @@
+#include "analysis/analysis_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/store.h"
+#include "report/recording_canvas.h"
+
+namespace kijunchi {
+namespace {
+
+using testing::CanvasOp;
+using testing::RecordingCanvas;
+
+constexpr double kUntouched = -777;  // a result the run has not written
+
+void load(AnalysisStore& store, const std::vector<double>& values) {
+    int i = 0;
+    for (double v : values) {
+        ++i;
+        store.DataValues[i] = store.AnalysisValues[i] = v;
+    }
+    store.DataCount = store.WorkCount = i;
+}
+
+void markResultsUntouched(AnalysisStore& s) {
+    for (double* r :
+         {&s.MeanValue, &s.MedianValue, &s.MinValue, &s.MaxValue, &s.VarianceValue, &s.SDValue,
+          &s.SkewnessValue, &s.KurtosisValue, &s.SkewTestZ, &s.KurtTestZ, &s.ParamLower,
+          &s.ParamUpper, &s.Pct025, &s.Pct975, &s.OrigLower, &s.OrigUpper})
+        *r = kUntouched;
+}
+
+struct TextSink : ReportSink {
+    std::vector<std::string> texts;
+    void setStatisticsText(const std::string& text) override { texts.push_back(text); }
+};
+
+struct Run {
+    RunStatus status;
+    RecordingCanvas canvas;
+    TextSink sink;
+};
+
+Run analyse(AnalysisStore& store) {
+    Run run{};
+    run.status = runAnalysis(store, run.canvas, run.sink);
+    return run;
+}
+
+TEST(AnalysisRun, DoesNothingWithoutData) {
+    AnalysisStore store;
+    store.DataCount = 3;  // New leaves DataCount and sets WorkCount 0
+    markResultsUntouched(store);
+    auto run = analyse(store);
+    EXPECT_EQ(run.status, RunStatus::NoData);
+    EXPECT_TRUE(run.canvas.ops.empty());
+    EXPECT_TRUE(run.sink.texts.empty());
+    EXPECT_EQ(store.MeanValue, kUntouched);
+}
+
+TEST(AnalysisRun, OneToFourPrintsTheWorkedSummaryLines) {
+    // Mean 2.5, median 2.5, variance 5/3 → 1.667, SD 1.291, skewness 0,
+    // kurtosis 4·10.25/5² − 3·3/5 = −0.16; non-negative values get a leading blank.
+    AnalysisStore store;
+    load(store, {4, 1, 3, 2});
+    auto run = analyse(store);
+    ASSERT_EQ(run.status, RunStatus::Completed);
+    const std::vector<std::string> expected = {
+        "",
+        "",
+        "               ヒストグラム",
+        "",
+        "               Number of data= 4",
+        "               Mean   = 2.5",
+        "               Median = 2.5",
+        "               Unbiased variance = 1.667",
+        "               Sample standard deviation = 1.291",
+        "               Skewness= 0",
+        "               Kurtosis  =-0.16",
+        "          ",
+    };
+    EXPECT_EQ(run.canvas.printedLines(), expected);
+    ASSERT_FALSE(run.canvas.ops.empty());
+    EXPECT_EQ(run.canvas.ops.front().kind, CanvasOp::Kind::Clear);
+    // The chart comes after the text block.
+    for (size_t k = 1; k <= 12; ++k) EXPECT_EQ(run.canvas.ops[k].kind, CanvasOp::Kind::PrintLine);
+    EXPECT_EQ(run.sink.texts.size(), 1u);
+
+    EXPECT_EQ(store.WorkCount, 4);
+    EXPECT_EQ(store.MeanValue, 2.5);
+    EXPECT_EQ(store.VarianceValue, 1.667);
+    EXPECT_EQ(store.SDValue, 1.291);
+    EXPECT_EQ(store.KurtosisValue, -0.16);
+    EXPECT_EQ(store.KurtTestZ, 0.4583);  // 0.16/√(192/1575)
+    EXPECT_EQ(store.Pct025, 0.125);
+    EXPECT_EQ(store.Pct975, 4.875);
+    EXPECT_EQ(store.MedianValue, 2.5);
+    EXPECT_EQ(store.ParamLower, -0.03035);    // 2.5 − 1.96·1.2909944
+    EXPECT_EQ(store.Lambda.toNumber(), 1.0);  // the empty λ became 1
+    EXPECT_EQ(store.HistClasses, 5);
+}
+
+TEST(AnalysisRun, FailuresKeepExactlyTheResultsWrittenBeforeThem) {
+    struct Case {
+        const char* what;
+        std::vector<double> values;
+        // Results expected to be written (in the order the run computes them) before the
+        // failing step; the rest must stay untouched.
+        std::vector<std::pair<double AnalysisStore::*, double>> written;
+    };
+    const double sqrt2 = std::sqrt(2.0);
+    const std::vector<Case> cases = {
+        // The variance divides by n − 1 = 0.
+        {"n = 1",
+         {5},
+         {{&AnalysisStore::MinValue, 5},
+          {&AnalysisStore::MaxValue, 5},
+          {&AnalysisStore::MeanValue, 5}}},
+        // 1, 3: variance 2, SD √2, skewness 0, b2 = 2·2/4 = 1, kurtosis 1 − 3·1/3 = 0, Z1 = 0;
+        // Z2 divides by √(24·2·0·(−1)/…) = 0.
+        {"n = 2",
+         {3, 1},
+         {{&AnalysisStore::MinValue, 1},
+          {&AnalysisStore::MaxValue, 3},
+          {&AnalysisStore::MeanValue, 2},
+          {&AnalysisStore::VarianceValue, 2},
+          {&AnalysisStore::SDValue, sqrt2},
+          {&AnalysisStore::SkewnessValue, 0},
+          {&AnalysisStore::KurtosisValue, 0},
+          {&AnalysisStore::SkewTestZ, 0}}},
+        // 1, 2, 4: mean 7/3, S2 = 42/9, variance 7/3; skewness, kurtosis and Z1 follow, then Z2
+        // divides by zero (n − 3 = 0).
+        {"n = 3",
+         {1, 2, 4},
+         {{&AnalysisStore::MinValue, 1},
+          {&AnalysisStore::MaxValue, 4},
+          {&AnalysisStore::MeanValue, 7.0 / 3},
+          {&AnalysisStore::VarianceValue, 7.0 / 3},
+          {&AnalysisStore::SDValue, std::sqrt(7.0 / 3)}}},
+        // All equal: S2 = 0 and the skewness is 0/0.
+        {"all equal",
+         {7, 7, 7, 7, 7},
+         {{&AnalysisStore::MinValue, 7},
+          {&AnalysisStore::MaxValue, 7},
+          {&AnalysisStore::MeanValue, 7},
+          {&AnalysisStore::VarianceValue, 0},
+          {&AnalysisStore::SDValue, 0}}},
+    };
+    const std::vector<double AnalysisStore::*> all = {
+        &AnalysisStore::MinValue,      &AnalysisStore::MaxValue,   &AnalysisStore::MeanValue,
+        &AnalysisStore::VarianceValue, &AnalysisStore::SDValue,    &AnalysisStore::SkewnessValue,
+        &AnalysisStore::KurtosisValue, &AnalysisStore::SkewTestZ,  &AnalysisStore::KurtTestZ,
+        &AnalysisStore::MedianValue,   &AnalysisStore::Pct025,     &AnalysisStore::Pct975,
+        &AnalysisStore::ParamLower,    &AnalysisStore::ParamUpper, &AnalysisStore::OrigLower,
+        &AnalysisStore::OrigUpper};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AnalysisStore store;
+        load(store, c.values);
+        markResultsUntouched(store);
+        auto run = analyse(store);
+        EXPECT_EQ(run.status, RunStatus::CalculationError);
+        EXPECT_TRUE(run.canvas.printedLines().empty());  // the text block comes later
+        EXPECT_TRUE(run.sink.texts.empty());             // the statistics text is kept
+        EXPECT_TRUE(store.Lambda.isBlank());
+        for (auto member : all) {
+            double expected = kUntouched;
+            for (const auto& [m, v] : c.written)
+                if (m == member) expected = v;
+            // The skewness, kurtosis (b2 = 1.5 for any three values, so about 0) and Z1 of
+            // 1, 2, 4 are written but their values are not checked here.
+            if (c.values.size() == 3 &&
+                (member == &AnalysisStore::SkewnessValue || member == &AnalysisStore::SkewTestZ ||
+                 member == &AnalysisStore::KurtosisValue)) {
+                EXPECT_NE(store.*member, kUntouched);
+                continue;
+            }
+            EXPECT_DOUBLE_EQ(store.*member, expected);
+        }
+    }
+}
+
+TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
+    struct Case {
+        const char* what;
+        std::vector<double> values;
+        double classCount;
+    };
+    const Case cases[] = {
+        // A class count of 0 makes the class width a division by zero.
+        {"zero classes", {1, 2, 3, 4}, 0},
+        // The maximum 1000.5 rounds to 1001: width 0.25 and two classes already hold all four
+        // values, so ν = 2 − 3 < 1.
+        {"fewer than one degree of freedom", {1000, 1000.1, 1000.2, 1000.5}, 4},
+        // 100 values near 0 and one at 1000: the upper classes lie so far in the tail that
+        // the normal distribution function is exactly 1 there, an expected frequency of 0.
+        {"expected frequency of zero", {}, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<double> values = c.values;
+        if (values.empty()) {
+            values.assign(50, 0.0);
+            values.insert(values.end(), 50, 1.0);
+            values.push_back(1000);
+        }
+        AnalysisStore store;
+        load(store, values);
+        store.ClassCount = c.classCount;
+        auto run = analyse(store);
+        EXPECT_EQ(run.status, RunStatus::CalculationError);
+        EXPECT_EQ(run.canvas.printedLines().size(), 12u);
+        EXPECT_TRUE(run.sink.texts.empty());
+    }
+}
+
+TEST(AnalysisRun, RoundsThePercentileFromItsFifteenDigitText) {
+    // 39 values: the 2.5th percentile is x(1) = 1.2344999999999995 exactly. The minimum
+    // rounds the number itself to 1.234; the percentile rounds its text "1.2345" to 1.235.
+    std::vector<double> values = {1.2344999999999995};
+    for (int i = 2; i <= 39; ++i) values.push_back(1.5 + i);
+    AnalysisStore store;
+    load(store, values);
+    ASSERT_EQ(analyse(store).status, RunStatus::Completed);
+    EXPECT_EQ(store.MinValue, 1.234);
+    EXPECT_EQ(store.Pct025, 1.235);
+    EXPECT_EQ(store.OrigPct025, 1.235);
+}
+
+TEST(ReadClassCount, AcceptsOnlyWholeNumbersOfAtLeastFour) {
+    EXPECT_EQ(readClassCount("5"), 5.0);
+    EXPECT_EQ(readClassCount("4"), 4.0);
+    EXPECT_EQ(readClassCount(" 12 "), 12.0);
+    EXPECT_EQ(readClassCount("10abc"), 10.0);  // the leading number, as the lenient parse reads
+    EXPECT_EQ(readClassCount("1E1"), 10.0);
+    EXPECT_EQ(readClassCount("&H6"), 6.0);
+    for (const char* refused : {"3", "0", "-5", "4.5", "abc", "", "1E999"}) {
+        EXPECT_FALSE(readClassCount(refused).has_value()) << "text '" << refused << "'";
+    }
+}
+
+}  // namespace
+}  // namespace kijunchi
