@@ -1,0 +1,225 @@
+#include "transform/power_transform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/number_text.h"
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+
+namespace kijunchi {
+namespace {
+
+struct RecordingGrid : GridSink {
+    std::vector<std::pair<int, std::string>> cells;
+    int currentCellResets = 0;
+    std::vector<std::string> countLabels, commentLabels;
+    void putGridValue(int position, std::string_view text) override {
+        cells.emplace_back(position, std::string(text));
+    }
+    void resetCurrentCell() override { ++currentCellResets; }
+    void setCountLabel(std::string_view text) override { countLabels.emplace_back(text); }
+    void setCommentLabel(std::string_view text) override { commentLabels.emplace_back(text); }
+    bool untouched() const {
+        return cells.empty() && currentCellResets == 0 && countLabels.empty() &&
+               commentLabels.empty();
+    }
+};
+
+void load(AnalysisStore& store, const std::vector<double>& values) {
+    int i = 0;
+    for (double v : values) {
+        ++i;
+        store.DataValues[i] = store.AnalysisValues[i] = v;
+    }
+    store.DataCount = store.WorkCount = i;
+}
+
+std::vector<double> dataValues(const AnalysisStore& store) {
+    std::vector<double> values;
+    for (int i = 1; i <= store.WorkCount; ++i) values.push_back(store.DataValues[i].toNumber());
+    return values;
+}
+
+double modified(double x, double lambda) {
+    return (std::pow(x, lambda) - 1) / lambda + lambda;
+}
+
+TEST(LikelihoodTable, WorkedExampleOneTwoFour) {
+    // Worked in python from ML(λ) = −(N/2)·ln(SS/N) + Σ ln|v^(λ−1)|: ML(0) = −0.371705117772597
+    // (the largest), ML(−1) = ML(1) = −0.662749128418559, ML(3) = −2.56258356436012.
+    AnalysisStore store;
+    load(store, {1, 2, 4});
+    const std::string table = likelihoodTable(store);
+    const std::string head = "\r\n\r\n Power Transfomation\r\nλ  \tML       　   \r\n";
+    ASSERT_EQ(table.substr(0, head.size()), head);
+    ASSERT_EQ(table.substr(table.size() - 2), "\r\n");
+
+    std::vector<std::string> lambdas;
+    std::vector<double> ml;
+    std::istringstream rows(table.substr(head.size()));
+    for (std::string row; std::getline(rows, row);) {
+        ASSERT_EQ(row.back(), '\r');
+        row.pop_back();
+        const auto tab = row.find('\t');
+        ASSERT_NE(tab, std::string::npos) << row;
+        lambdas.push_back(row.substr(0, tab));
+        ml.push_back(std::stod(row.substr(tab + 1)));
+    }
+    ASSERT_EQ(lambdas.size(), 41u);
+    for (int k = -10; k <= 30; ++k) EXPECT_EQ(lambdas[k + 10], numberText(k / 10.0));
+    EXPECT_EQ(lambdas[0], "-1");
+    EXPECT_EQ(lambdas[10], "0");
+    EXPECT_EQ(lambdas[13], "0.3");
+    EXPECT_EQ(lambdas[40], "3");
+    EXPECT_NEAR(ml[10], -0.371705117772597, 1e-12);
+    EXPECT_NEAR(ml[0], -0.662749128418559, 1e-12);
+    EXPECT_NEAR(ml[20], -0.662749128418559, 1e-12);
+    EXPECT_NEAR(ml[40], -2.56258356436012, 1e-12);
+    EXPECT_NEAR(ml[15], -0.44616999072871, 1e-12);  // λ = 0.5
+    for (size_t i = 0; i < ml.size(); ++i) {
+        if (i != 10) EXPECT_LT(ml[i], ml[10]) << "row " << i;
+    }
+}
+
+TEST(LikelihoodTable, IsEmptyForFewerThanTwoValues) {
+    AnalysisStore none;
+    EXPECT_EQ(likelihoodTable(none), "");
+    AnalysisStore one;
+    load(one, {5});
+    EXPECT_EQ(likelihoodTable(one), "");
+}
+
+TEST(LikelihoodTable, UndefinedRowsShowOnlyTheirLambda) {
+    // With a 0 among the values the logarithm (λ = 0) and every λ − 1 < 0 (zero under a
+    // negative exponent in the Jacobian) are undefined; all values equal make SS = 0.
+    AnalysisStore store;
+    load(store, {0, 1, 2});
+    const std::string table = likelihoodTable(store);
+    EXPECT_NE(table.find("\r\n0\t\r\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("\r\n-1\t\r\n"), std::string::npos) << table;
+    EXPECT_EQ(table.find("nan"), std::string::npos);
+    EXPECT_EQ(table.find("inf"), std::string::npos);
+
+    AnalysisStore equal;
+    load(equal, {3, 3, 3});
+    const std::string flat = likelihoodTable(equal);
+    EXPECT_NE(flat.find("\r\n0.5\t\r\n"), std::string::npos) << flat;
+    EXPECT_NE(flat.find("\r\n3\t\r\n"), std::string::npos) << flat;
+}
+
+TEST(ApplyLambda, KeepsTheTextAsTypedAndTransformsTheDataSet) {
+    AnalysisStore store;
+    load(store, {1, 4, 9});
+    RecordingGrid grid;
+    ASSERT_TRUE(applyLambda(store, "0.50", grid));
+    // (√x − 1)/0.5 + 0.5: 0.5, 2.5, 4.5.
+    const std::vector<double> expected = {0.5, 2.5, 4.5};
+    EXPECT_EQ(dataValues(store), expected);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(store.AnalysisValues[i].toNumber(), expected[i - 1]);
+        EXPECT_EQ(store.SortedValues[i - 1], expected[i - 1]);
+    }
+    EXPECT_EQ(store.DataCount, 3);
+    EXPECT_EQ(store.WorkCount, 3);
+    EXPECT_EQ(store.Lambda, Value("0.50"));
+    EXPECT_EQ(store.LambdaShown, Value("0.50"));
+    const std::vector<std::pair<int, std::string>> cells = {{0, "0.5"}, {1, "2.5"}, {2, "4.5"}};
+    EXPECT_EQ(grid.cells, cells);
+    EXPECT_GE(grid.currentCellResets, 1);
+    EXPECT_EQ(grid.countLabels.back(), "3");
+    EXPECT_EQ(grid.commentLabels.back(), "ﾃﾞｰﾀはλ=0.50で変換しました。");
+}
+
+TEST(ApplyLambda, LambdaOneLeavesTheValuesUnchanged) {
+    AnalysisStore store;
+    const std::vector<double> values = {0.3, 12.5, 1e6};
+    load(store, values);
+    NullGrid grid;
+    ASSERT_TRUE(applyLambda(store, "1", grid));
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_NEAR(store.DataValues[i].toNumber(), values[i - 1], 1e-12 * values[i - 1]);
+    EXPECT_EQ(store.Lambda, Value("1"));
+}
+
+TEST(ApplyLambda, ZeroWrittenAnyWaySelectsTheLogarithm) {
+    for (const char* zero : {"0", "0.0", "-0"}) {
+        AnalysisStore store;
+        load(store, {1, std::exp(1.0), 10});
+        RecordingGrid grid;
+        ASSERT_TRUE(applyLambda(store, zero, grid)) << zero;
+        EXPECT_EQ(store.DataValues[1].toNumber(), 0.0);
+        EXPECT_NEAR(store.DataValues[2].toNumber(), 1.0, 1e-15);
+        EXPECT_NEAR(store.DataValues[3].toNumber(), 2.302585092994046, 1e-15);
+        EXPECT_EQ(store.Lambda.toText(), zero);
+        EXPECT_EQ(grid.commentLabels.back(), "ﾃﾞｰﾀはλ=" + std::string(zero) + "で変換しました。");
+    }
+    EXPECT_EQ(transformedComment("0.0"), "ﾃﾞｰﾀはλ=0.0で変換しました。");
+}
+
+TEST(ApplyLambda, TwoApplicationsCompose) {
+    AnalysisStore twice;
+    load(twice, {2, 5, 30});
+    NullGrid grid;
+    ASSERT_TRUE(applyLambda(twice, "0.5", grid));
+    ASSERT_TRUE(applyLambda(twice, "0.5", grid));
+    for (int i = 1; i <= 3; ++i) {
+        const double x = std::vector<double>{2, 5, 30}[i - 1];
+        EXPECT_NEAR(twice.DataValues[i].toNumber(), modified(modified(x, 0.5), 0.5), 1e-12);
+    }
+}
+
+TEST(ApplyLambda, TransformsEveryValueButShowsOnlyTheFirstThousand) {
+    std::vector<double> values;
+    for (int i = 1; i <= 1200; ++i) values.push_back(i);
+    AnalysisStore store;
+    load(store, values);
+    RecordingGrid grid;
+    ASSERT_TRUE(applyLambda(store, "2", grid));
+    // (x² − 1)/2 + 2
+    EXPECT_EQ(store.DataValues[1200].toNumber(), (1200.0 * 1200 - 1) / 2 + 2);
+    EXPECT_EQ(store.AnalysisValues[1001].toNumber(), (1001.0 * 1001 - 1) / 2 + 2);
+    ASSERT_EQ(grid.cells.size(), 1000u);
+    EXPECT_EQ(grid.cells.back(), (std::pair<int, std::string>{999, "500001.5"}));
+    EXPECT_EQ(grid.countLabels.back(), "1200");
+}
+
+TEST(ApplyLambda, ARefusedLambdaChangesNothing) {
+    struct Case {
+        const char* lambda;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"0.5abc", {1, 2, 3}}, {"", {1, 2, 3}},
+        {"abc", {1, 2, 3}},    {"0", {2, 0, 3}},  // logarithm of 0
+        {"0.5", {4, 9, -1}},   // the last value fails after two could be transformed
+        {"-1", {1, 0, 2}},     // zero under a negative exponent
+        {"3", {1, 1e300, 2}},  // overflow
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("lambda '") + c.lambda + "'");
+        AnalysisStore store;
+        load(store, c.values);
+        for (int i = 0; i < 3; ++i) store.SortedValues[i] = -5;
+        store.Lambda = Value("0.25");
+        store.LambdaShown = Value("0.25");
+        const AnalysisStore before = store;
+        RecordingGrid grid;
+        EXPECT_FALSE(applyLambda(store, c.lambda, grid));
+        EXPECT_TRUE(grid.untouched());
+        EXPECT_EQ(store.DataValues, before.DataValues);
+        EXPECT_EQ(store.AnalysisValues, before.AnalysisValues);
+        EXPECT_EQ(store.SortedValues, before.SortedValues);
+        EXPECT_EQ(store.Lambda, before.Lambda);
+        EXPECT_EQ(store.LambdaShown, before.LambdaShown);
+        EXPECT_EQ(store.DataCount, before.DataCount);
+    }
+}
+
+}  // namespace
+}  // namespace kijunchi
