@@ -83,7 +83,9 @@ TEST(LikelihoodTable, WorkedExampleOneTwoFour) {
     EXPECT_NEAR(ml[40], -2.56258356436012, 1e-12);
     EXPECT_NEAR(ml[15], -0.44616999072871, 1e-12);  // λ = 0.5
     for (size_t i = 0; i < ml.size(); ++i) {
-        if (i != 10) EXPECT_LT(ml[i], ml[10]) << "row " << i;
+        if (i != 10) {
+            EXPECT_LT(ml[i], ml[10]) << "row " << i;
+        }
     }
 }
 
