@@ -9,21 +9,12 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "input/recording_grid.h"
 
 namespace kijunchi {
 namespace {
 
-struct RecordingGrid : GridSink {
-    std::vector<std::pair<int, std::string>> cells;
-    int currentCellResets = 0;
-    std::vector<std::string> countLabels, commentLabels;
-    void putGridValue(int position, std::string_view text) override {
-        cells.emplace_back(position, std::string(text));
-    }
-    void resetCurrentCell() override { ++currentCellResets; }
-    void setCountLabel(std::string_view text) override { countLabels.emplace_back(text); }
-    void setCommentLabel(std::string_view text) override { commentLabels.emplace_back(text); }
-};
+using testing::RecordingGrid;
 
 std::vector<double> dataSet(const AnalysisStore& store) {
     std::vector<double> values;

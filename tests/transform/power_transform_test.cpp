@@ -11,25 +11,12 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "input/recording_grid.h"
 
 namespace kijunchi {
 namespace {
 
-struct RecordingGrid : GridSink {
-    std::vector<std::pair<int, std::string>> cells;
-    int currentCellResets = 0;
-    std::vector<std::string> countLabels, commentLabels;
-    void putGridValue(int position, std::string_view text) override {
-        cells.emplace_back(position, std::string(text));
-    }
-    void resetCurrentCell() override { ++currentCellResets; }
-    void setCountLabel(std::string_view text) override { countLabels.emplace_back(text); }
-    void setCommentLabel(std::string_view text) override { commentLabels.emplace_back(text); }
-    bool untouched() const {
-        return cells.empty() && currentCellResets == 0 && countLabels.empty() &&
-               commentLabels.empty();
-    }
-};
+using testing::RecordingGrid;
 
 void load(AnalysisStore& store, const std::vector<double>& values) {
     int i = 0;
