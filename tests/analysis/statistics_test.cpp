@@ -2,43 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "analysis/store.h"
 
 namespace kijunchi {
 namespace {
 
-// A store whose SortedValues(1..n) hold the given values and whose counts are n.
-AnalysisStore storeWithSorted(std::initializer_list<double> values) {
-    AnalysisStore store;
-    int i = 0;
-    for (double v : values) store.SortedValues[++i] = v;
-    store.DataCount = store.WorkCount = i;
-    return store;
-}
-
-struct Percentiles {
-    double low, high, median;
-    std::string lowText, highText, medianText;
-};
-
-Percentiles percentilesOf(AnalysisStore& store) {
-    Percentiles p{};
-    store.PercentileLevel = 2.5;
+// The text ComputePercentile hands back for level p.
+std::string percentileText(AnalysisStore& store, double p) {
+    store.PercentileLevel = p;
     ComputePercentile(store);
-    p.low = store.PercentileValue;
-    p.lowText = store.PercentileText;
-    store.PercentileLevel = 97.5;
-    ComputePercentile(store);
-    p.high = store.PercentileValue;
-    p.highText = store.PercentileText;
-    store.PercentileLevel = 50;
-    ComputePercentile(store);
-    p.median = store.PercentileValue;
-    p.medianText = store.PercentileText;
-    return p;
+    EXPECT_EQ(store.PercentileText.find('E'), std::string::npos);
+    return store.PercentileText;
 }
 
 TEST(SortValues, SortsSlotsOneToNAndLeavesSlotZeroAndTheRestAlone) {
@@ -59,58 +36,40 @@ TEST(SortValues, SortsSlotsOneToNAndLeavesSlotZeroAndTheRestAlone) {
     EXPECT_EQ(store.SortedValues[7], -42);
 }
 
-TEST(ComputePercentile, ExtrapolatesAlongTheOuterGapsForFourValues) {
-    // r(2.5) = 5·2.5/100 = 0.125, k clamped to 1: 1 + (0.125 − 1)·1 = 0.125;
-    // r(97.5) = 4.875, k = 4 clamped to 3: 3 + 1.875·1 = 4.875.
-    auto store = storeWithSorted({1, 2, 3, 4});
-    auto p = percentilesOf(store);
-    EXPECT_DOUBLE_EQ(p.low, 0.125);
-    EXPECT_EQ(p.lowText, "0.125");
-    EXPECT_DOUBLE_EQ(p.high, 4.875);
-    EXPECT_EQ(p.highText, "4.875");
-    EXPECT_EQ(p.medianText, "2.5");
-}
-
-TEST(ComputePercentile, HitsTheExtremesExactlyForThirtyNineValues) {
-    // x(i) = i², so that every gap differs: r(2.5) = 40·2.5/100 = 1 gives x(1);
-    // r(97.5) = 39, k clamped to 38, fraction 1 gives x(39) = 1521.
-    AnalysisStore store;
-    for (int i = 1; i <= 39; ++i) store.SortedValues[i] = double(i) * i;
-    store.DataCount = store.WorkCount = 39;
-    auto p = percentilesOf(store);
-    EXPECT_EQ(p.lowText, "1");
-    EXPECT_EQ(p.highText, "1521");
-    EXPECT_EQ(p.medianText, "400");  // r = 20: x(20)
-}
-
-TEST(ComputePercentile, InterpolatesInsideForOneHundredTwentyValues) {
-    // x(i) = i²: r(2.5) = 121·2.5/100 = 3.025 gives 9 + 0.025·(16 − 9) = 9.175;
-    // r(97.5) = 117.975 gives 13689 + 0.975·(13924 − 13689) = 13918.125;
-    // r(50) = 60.5 gives 3600 + 0.5·121 = 3660.5. The texts carry 15 digits, so the
-    // binary noise of 3.025 − 3 does not show.
-    AnalysisStore store;
-    for (int i = 1; i <= 120; ++i) store.SortedValues[i] = double(i) * i;
-    store.DataCount = store.WorkCount = 120;
-    auto p = percentilesOf(store);
-    EXPECT_NEAR(p.low, 9.175, 1e-12);
-    EXPECT_EQ(p.lowText, "9.175");
-    EXPECT_NEAR(p.high, 13918.125, 1e-9);
-    EXPECT_EQ(p.highText, "13918.125");
-    EXPECT_EQ(p.medianText, "3660.5");
-}
-
-TEST(ComputePercentile, WorksOnUnsortedInputOnceSorted) {
-    // 5, 1, 4, 2, 3 sorted is 1..5: median 3; r(2.5) = 0.15 gives 1 + (0.15 − 1)·1 = 0.15;
-    // r(97.5) = 5.85, k clamped to 4: 4 + 1.85·1 = 5.85.
-    AnalysisStore store;
-    const double input[] = {5, 1, 4, 2, 3};
-    for (int i = 0; i < 5; ++i) store.SortedValues[i + 1] = input[i];
-    store.DataCount = 5;
-    SortValues(store);
-    auto p = percentilesOf(store);
-    EXPECT_EQ(p.medianText, "3");
-    EXPECT_EQ(p.lowText, "0.15");
-    EXPECT_EQ(p.highText, "5.85");
+TEST(ComputePercentile, InterpolatesBetweenAndExtrapolatesBeyondTheOrderStatistics) {
+    // Worked by hand, r = (n + 1)·p/100, k clamped to 1..n−1:
+    // - 1, 2, 3, 4: r = 0.125 gives 1 + (0.125 − 1)·1 = 0.125 (below the minimum); r = 4.875,
+    //   k = 3, gives 3 + 1.875·1 = 4.875 (above the maximum); the median is 2.5.
+    // - x(i) = i², n = 39: r = 1 gives x(1) = 1; r = 39, k = 38, fraction 1 gives x(39) = 1521.
+    // - x(i) = i², n = 120: r = 3.025 gives 9 + 0.025·7 = 9.175; r = 117.975 gives
+    //   13689 + 0.975·235 = 13918.125; r = 60.5 gives 3660.5. The 15-digit text hides the
+    //   binary noise of 3.025 − 3.
+    // - 5, 1, 4, 2, 3 (unsorted, sorted first): 0.15, 5.85, median 3.
+    struct Case {
+        std::vector<double> values;
+        const char* low;
+        const char* high;
+        const char* median;
+    };
+    std::vector<double> squares39, squares120;
+    for (int i = 1; i <= 120; ++i) (i <= 39 ? squares39 : squares120).push_back(double(i) * i);
+    squares120.insert(squares120.begin(), squares39.begin(), squares39.end());
+    const Case cases[] = {
+        {{1, 2, 3, 4}, "0.125", "4.875", "2.5"},
+        {squares39, "1", "1521", "400"},
+        {squares120, "9.175", "13918.125", "3660.5"},
+        {{5, 1, 4, 2, 3}, "0.15", "5.85", "3"},
+    };
+    for (const auto& c : cases) {
+        AnalysisStore store;
+        const int n = int(c.values.size());
+        for (int i = 0; i < n; ++i) store.SortedValues[i + 1] = c.values[i];
+        store.DataCount = n;
+        SortValues(store);
+        EXPECT_EQ(percentileText(store, 2.5), c.low) << "n = " << n;
+        EXPECT_EQ(percentileText(store, 97.5), c.high) << "n = " << n;
+        EXPECT_EQ(percentileText(store, 50), c.median) << "n = " << n;
+    }
 }
 
 TEST(RoundDecimal, HalvesGoUpAlsoForNegativeValues) {
