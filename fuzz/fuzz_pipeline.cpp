@@ -1,0 +1,370 @@
+// The headless pipeline on arbitrary bytes: paste, optional λ, analysis run, report, summary,
+// likelihood table, and kijunchi-report on the same text.
+//
+// Input layout: byte 0 chooses the class-count text; byte 1 is 0 for no λ, otherwise the λ
+// text is the next (byte 1 - 1) bytes; the rest is the pasted text.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/analysis_run.h"
+#include "analysis/number_text.h"
+#include "analysis/store.h"
+#include "cli/report_command.h"
+#include "fuzz_checks.h"
+#include "input/paste_reader.h"
+#include "recording_sinks.h"
+#include "transform/power_transform.h"
+
+using namespace kijunchi;
+using namespace kijunchi::fuzz;
+
+namespace {
+
+struct Case {
+    std::string classText;
+    std::optional<std::string> lambda;
+    std::string data;
+};
+
+Case splitInput(const std::uint8_t* bytes, std::size_t size) {
+    static const std::array<const char*, 16> odd = {"4.5", "&H8",   "1e1", " 6 ", "x",     "-5",
+                                                    "1E3", "7D0",   "",    "3.9", "12abc", "4,5",
+                                                    "&O7", "1e400", "40",  "999"};
+    Case c;
+    std::size_t at = 0;
+    const unsigned first = size > at ? bytes[at++] : 5;
+    c.classText = first < 240 ? std::to_string(first) : odd[first - 240];
+    if (size > at) {
+        const std::size_t lambdaLength = bytes[at++];
+        if (lambdaLength > 0) {
+            const std::size_t length = std::min(lambdaLength - 1, size - at);
+            c.lambda = std::string(reinterpret_cast<const char*>(bytes + at), length);
+            at += length;
+        }
+    }
+    c.data.assign(reinterpret_cast<const char*>(bytes + at), size - at);
+    return c;
+}
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+bool sameValue(const Value& a, const Value& b) {
+    if (a.kind() != b.kind()) return false;
+    if (a.isNumber()) return sameBits(a.toNumber(), b.toNumber());
+    return a.text() == b.text();
+}
+
+// The data set as it stands: the counts, the slots up to one past the count, the
+// untransformed values kept by a transformation and the transformation state.
+struct DataSet {
+    int dataCount = 0, workCount = 0;
+    std::vector<Value> data, analysis;
+    std::vector<double> sorted, untransformed;
+    Value lambda, lambdaShown;
+};
+
+DataSet snapshot(const AnalysisStore& s) {
+    DataSet d;
+    d.dataCount = s.DataCount;
+    d.workCount = s.WorkCount;
+    const auto end = static_cast<std::size_t>(std::clamp(s.WorkCount + 2, 2, kSlots));
+    d.data.assign(s.DataValues.begin(), s.DataValues.begin() + end);
+    d.analysis.assign(s.AnalysisValues.begin(), s.AnalysisValues.begin() + end);
+    d.sorted.assign(s.SortedValues.begin(), s.SortedValues.begin() + end);
+    d.untransformed = s.UntransformedValues;
+    d.lambda = s.Lambda;
+    d.lambdaShown = s.LambdaShown;
+    return d;
+}
+
+bool sameDataSet(const DataSet& a, const DataSet& b) {
+    auto sameValues = [](const std::vector<Value>& x, const std::vector<Value>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(), sameValue);
+    };
+    auto sameNumbers = [](const std::vector<double>& x, const std::vector<double>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(), sameBits);
+    };
+    return a.dataCount == b.dataCount && a.workCount == b.workCount && sameValues(a.data, b.data) &&
+           sameValues(a.analysis, b.analysis) && sameNumbers(a.sorted, b.sorted) &&
+           sameNumbers(a.untransformed, b.untransformed) && sameValue(a.lambda, b.lambda) &&
+           sameValue(a.lambdaShown, b.lambdaShown);
+}
+
+// True when some value leaves the real numbers under x -> (x^λ - 1)/λ + λ (λ = 0: ln x),
+// computed plainly: the only reason a λ that is a number may be refused.
+// data holds slots 0 .. n + 1 of DataValues.
+bool someValueFails(const std::vector<Value>& data, double lambda) {
+    for (std::size_t i = 1; i + 1 < data.size(); ++i) {
+        const double x = data[i].toNumber();
+        if (lambda == 0.0) {
+            if (!(x > 0.0) || !std::isfinite(std::log(x))) return true;
+            continue;
+        }
+        const double p = std::pow(x, lambda);
+        const double q = p - 1;
+        const double r = q / lambda;
+        const double y = r + lambda;
+        if (!std::isfinite(p) || !std::isfinite(q) || !std::isfinite(r) || !std::isfinite(y))
+            return true;
+    }
+    return false;
+}
+
+// Stores are large: each role has one, allocated once and reset on each run.
+AnalysisStore& storeFor(int role) {
+    static auto* stores = new std::array<AnalysisStore, 2>();
+    return (*stores)[static_cast<std::size_t>(role)];
+}
+enum Role { kCommandLine = 0, kWindows = 1 };
+
+struct LambdaOutcome {
+    bool given = false;
+    bool accepted = false;
+};
+
+LambdaOutcome transform(AnalysisStore& store, const std::optional<std::string>& lambdaText) {
+    LambdaOutcome outcome;
+    if (!lambdaText) return outcome;
+    outcome.given = true;
+    const DataSet before = snapshot(store);
+    RecordingGrid grid;
+    outcome.accepted = applyLambda(store, *lambdaText, grid);
+    const auto lambda = wholeNumber(*lambdaText);
+    if (!outcome.accepted) {
+        require(sameDataSet(before, snapshot(store)), "a refused λ changed the data set",
+                escaped(*lambdaText));
+        require(grid.untouched(), "a refused λ wrote to the grid or the labels");
+        require(!lambda || someValueFails(before.data, *lambda),
+                "a λ that transforms every value was refused", escaped(*lambdaText));
+        return outcome;
+    }
+    require(lambda.has_value(), "a λ text that is no whole number was accepted",
+            escaped(*lambdaText));
+    require(!someValueFails(before.data, *lambda), "a λ that fails for some value was accepted",
+            escaped(*lambdaText));
+    const int n = store.WorkCount;
+    require(n == before.workCount && store.DataCount == before.dataCount,
+            "the transformation changed the count");
+    for (int i = 1; i <= n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        require(store.DataValues[at].isNumber(), "a transformed slot is not a number");
+        requireFinite(store.DataValues[at].toNumber(),
+                      "the transformation wrote a non-finite value");
+        require(sameValue(store.DataValues[at], store.AnalysisValues[at]),
+                "AnalysisValues and DataValues differ after the transformation");
+    }
+    require(store.Lambda.isText() && store.Lambda.text() == *lambdaText &&
+                store.LambdaShown.isText() && store.LambdaShown.text() == *lambdaText,
+            "Lambda/LambdaShown do not hold the λ text as typed");
+    require(static_cast<int>(grid.cells.size()) == std::min(n, kGridValues),
+            "the transformation does not rewrite the first min(n, 1000) grid cells");
+    for (const auto& cell : grid.cells) requireCleanText(cell.second, "a grid cell shows nan/inf");
+    return outcome;
+}
+
+struct RunOutcome {
+    RunStatus status = RunStatus::NoData;
+    std::string report;
+    std::string summary;
+    double pct025 = 0, pct975 = 0, median = 0;
+};
+
+void checkCompletedRun(const AnalysisStore& s, int n, const RecordingCanvas& picture,
+                       const RecordingReport& report) {
+    require(s.WorkCount == n, "the class total (WorkCount after the run) differs from n",
+            std::to_string(s.WorkCount) + " vs " + std::to_string(n));
+    require(s.HistClasses >= 1 && s.HistClasses <= kMaxClasses, "the class count leaves 1..1000");
+    long total = 0;
+    for (int i = 1; i <= s.HistClasses; ++i) {
+        const int f = s.ClassFreq[static_cast<std::size_t>(i)];
+        require(f >= 0, "a negative class frequency");
+        total += f;
+    }
+    require(total == n, "the class frequencies do not add up to n");
+    require(report.calls == 1, "a completed run did not write the report exactly once");
+    require(!report.text.empty(), "a completed run wrote an empty report");
+    require(picture.lines.size() == 12, "a completed run did not print the 12 summary lines");
+    require(picture.labels.size() == 1, "the chart does not label its scale mark once");
+    for (double v :
+         {s.MeanValue,  s.MedianValue,    s.MinValue,        s.MaxValue,       s.VarianceValue,
+          s.SDValue,    s.SkewnessValue,  s.KurtosisValue,   s.SkewTestZ,      s.KurtTestZ,
+          s.ParamLower, s.ParamUpper,     s.Pct025,          s.Pct975,         s.OrigLower,
+          s.OrigUpper,  s.OrigLowerCILow, s.OrigLowerCIHigh, s.OrigUpperCILow, s.OrigUpperCIHigh,
+          s.OrigPct025, s.OrigPct975})
+        requireFinite(v, "a completed run left a non-finite result");
+    require(s.VarianceValue >= 0 && s.SDValue >= 0, "a negative variance or SD");
+    require(s.ParamLower <= s.MeanValue && s.MeanValue <= s.ParamUpper,
+            "the parametric limits do not bracket the mean");
+    require(s.Pct025 <= s.MedianValue && s.MedianValue <= s.Pct975,
+            "the 2.5th percentile, median and 97.5th percentile are out of order");
+}
+
+RunOutcome analyse(AnalysisStore& store, double classCount) {
+    store.ClassCount = classCount;
+    const int n = store.DataCount;
+    RecordingCanvas picture;
+    RecordingReport report;
+    RunOutcome outcome;
+    outcome.status = runAnalysis(store, picture, report);
+    for (const auto& line : picture.lines) requireCleanText(line, "a summary line shows nan/inf");
+    for (const auto& label : picture.labels) requireCleanText(label, "a chart label shows nan/inf");
+    requireCleanText(report.text, "the report shows nan/inf");
+    if (n == 0) require(outcome.status == RunStatus::NoData, "a run without data did something");
+    if (outcome.status == RunStatus::Completed) checkCompletedRun(store, n, picture, report);
+    outcome.report = report.text;
+    outcome.summary = picture.summary();
+    outcome.pct025 = store.OrigPct025;
+    outcome.pct975 = store.OrigPct975;
+    outcome.median = store.MedianValue;
+    return outcome;
+}
+
+void checkTable(const std::string& table, int n) {
+    requireCleanText(table, "the likelihood table shows nan/inf");
+    if (n < 2) {
+        require(table.empty(), "a likelihood table for fewer than 2 values");
+        return;
+    }
+    const std::string head = "\r\n\r\n Power Transfomation\r\n";
+    require(table.rfind(head, 0) == 0, "the likelihood table does not start with its heading");
+    std::size_t pos = table.find("\r\n", head.size());  // end of the column header
+    require(pos != std::string::npos, "the likelihood table has no column header");
+    pos += 2;
+    for (int k = -10; k <= 30; ++k) {
+        const std::size_t end = table.find("\r\n", pos);
+        require(end != std::string::npos, "the likelihood table has fewer than 41 rows");
+        const std::string row = table.substr(pos, end - pos);
+        const std::string lead = numberText(k / 10.0) + "\t";
+        require(row.rfind(lead, 0) == 0, "a table row does not start with its λ and a TAB", row);
+        const std::string ml = row.substr(lead.size());
+        require(ml.empty() || wholeNumber(ml).has_value(), "a table row's ML is no number", row);
+        pos = end + 2;
+    }
+    require(pos == table.size(), "the likelihood table has more than 41 rows");
+}
+
+std::vector<std::string> commandArgs(const Case& c, const char* show) {
+    std::vector<std::string> args = {"--classes", c.classText};
+    if (c.lambda) {
+        args.push_back("--lambda");
+        args.push_back(*c.lambda);
+    }
+    args.push_back("--show");
+    args.push_back(show);
+    return args;
+}
+
+CommandOutput command(const Case& c, const char* show) {
+    CommandOutput out = runReportCommand(commandArgs(c, show), [&c] { return c.data; });
+    requireCleanText(out.out, "kijunchi-report printed nan/inf");
+    requireCleanText(out.err, "kijunchi-report printed nan/inf on standard error");
+    require(out.exitCode >= 0 && out.exitCode <= 3, "kijunchi-report exit code out of 0..3");
+    if (out.exitCode != 0) require(out.out.empty(), "kijunchi-report failed but printed output");
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    const Case c = splitInput(bytes, size);
+    std::string_view text = c.data;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);  // as the command line reads
+    const auto classCount = readClassCount(c.classText);
+    if (classCount)
+        require(*classCount >= 4 && std::floor(*classCount) == *classCount,
+                "an accepted class count is not a whole number of at least 4", c.classText);
+
+    // Paste.
+    AnalysisStore* store = &storeFor(kCommandLine);
+    *store = AnalysisStore();
+    NullGrid nullGrid;
+    const PasteResult paste = ReadPasteBuffer(*store, text, nullGrid);
+    const int n = store->DataCount;
+    require(n >= 0 && n <= kMaxValues, "the count leaves 0..5000");
+    require(n == std::min(paste.valuesFound, kMaxValues) && paste.valuesKept == n,
+            "the count is not min(values found, 5000)");
+    const std::string tableAsRead = likelihoodTable(*store);
+    checkTable(tableAsRead, n);
+
+    // The usual order in the windows: analysis, transformation, analysis again.
+    AnalysisStore* windows = &storeFor(kWindows);
+    *windows = AnalysisStore();
+    ReadPasteBuffer(*windows, text, nullGrid);
+    std::optional<RunOutcome> untransformed;
+    if (classCount) untransformed = analyse(*windows, *classCount);
+    const LambdaOutcome windowsLambda = transform(*windows, c.lambda);
+    if (classCount) {
+        const RunOutcome after = analyse(*windows, *classCount);
+        if (windowsLambda.accepted && untransformed->status == RunStatus::Completed &&
+            after.status == RunStatus::Completed) {
+            // The percentile limits and the median stay on the measurement scale.
+            require(sameBits(untransformed->pct025, after.pct025) &&
+                        sameBits(untransformed->pct975, after.pct975) &&
+                        sameBits(untransformed->median, after.median),
+                    "after a transformation the percentile limits or the median moved");
+        }
+    }
+    checkTable(likelihoodTable(*windows), windows->WorkCount);
+
+    // The order of the command line: transformation, then one analysis; a second run on the
+    // same store gives the same texts.
+    const LambdaOutcome lambda = transform(*store, c.lambda);
+    const bool lambdaRefused = lambda.given && !lambda.accepted;
+    std::string dataLines;
+    for (int i = 1; i <= store->WorkCount; ++i) {
+        const std::string t = store->DataValues[static_cast<std::size_t>(i)].toText();
+        require(wholeNumber(t).has_value(), "a value of the data set does not print as a number",
+                t);
+        dataLines += t + "\n";
+    }
+    std::optional<RunOutcome> run;
+    if (classCount && !lambdaRefused) {
+        run = analyse(*store, *classCount);
+        const RunOutcome again = analyse(*store, *classCount);
+        require(again.status == run->status, "a second run on the same data ends differently");
+        if (run->status == RunStatus::Completed)
+            require(again.report == run->report && again.summary == run->summary,
+                    "a second run on the same data writes different texts");
+    }
+    checkTable(likelihoodTable(*store), store->WorkCount);
+
+    // kijunchi-report on the same text.
+    const CommandOutput table = command(c, "table");
+    if (!classCount) {
+        require(table.exitCode == 2, "kijunchi-report accepted a refused class count");
+    } else {
+        require(table.exitCode == 0 && table.out == tableAsRead,
+                "kijunchi-report --show table differs from the table of the pasted data");
+    }
+    for (const char* show : {"summary", "report", "data"}) {
+        const CommandOutput out = command(c, show);
+        int expectedExit = 0;
+        if (!classCount || lambdaRefused)
+            expectedExit = 2;
+        else if (store->DataCount == 0)
+            expectedExit = 3;
+        else if (std::strcmp(show, "data") != 0 && run->status != RunStatus::Completed)
+            expectedExit = 1;
+        require(out.exitCode == expectedExit, "kijunchi-report ends with an unexpected code",
+                std::string(show) + ": " + std::to_string(out.exitCode) + " expected " +
+                    std::to_string(expectedExit));
+        if (expectedExit != 0) continue;
+        if (std::strcmp(show, "data") == 0)
+            require(out.out == dataLines, "kijunchi-report --show data differs from the data set");
+        else if (std::strcmp(show, "summary") == 0)
+            require(out.out == run->summary, "kijunchi-report --show summary differs from the run");
+        else
+            require(out.out == run->report, "kijunchi-report --show report differs from the run");
+    }
+    return 0;
+}

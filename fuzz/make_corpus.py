@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz targets into fuzz/corpus/<target>/ (deterministic).
+
+Pipeline entries start with two bytes: the class-count byte and the λ byte (0: no λ, otherwise
+the λ text is the next byte-1 bytes); the pasted text follows.
+"""
+import math
+import os
+import random
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode("utf-8")
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def column(values, end="\r\n"):
+    return "".join(f"{v}{end}" for v in values)
+
+
+rng = random.Random(7)
+glucose = [round(rng.gauss(95, 9), 0) for _ in range(120)]
+alt = [round(math.exp(rng.gauss(3.0, 0.45)), 1) for _ in range(200)]
+creatinine = [round(rng.gauss(0.85, 0.15), 2) for _ in range(60)]
+
+numbers = {
+    "plain": "12.5", "blanks": " 1 234 ", "comma": "1,234", "exponent": "-2.5E1",
+    "d_exponent": "1.5D-3", "hex": "&HFF", "octal": "&o777", "hex_empty": "&H",
+    "mark_only": "1e", "mark_sign": "1E+", "neg_zero": "  \t\n-0", "lead_point": ".5",
+    "trail_point": "5.", "overflow": "1E999", "underflow": "1E-400", "huge_hex": "&H" + "F" * 260,
+    "heading": "Value", "fullwidth": "１２", "subnormal": "4.9406564584124654E-324",
+    "largest": "1.7976931348623157E308", "small": "0.1E-4", "suffix": "12abc",
+    "signs": "+.5e+2", "double_sign": "--1", "two_points": "1..2", "cr": "1\r2",
+    "long_digits": "3." + "1415926535" * 40, "binary": b"\xff\xfe1\x00\x80",
+}
+for name, text in numbers.items():
+    write("fuzz_lenient_number", name, text)
+
+pastes = {
+    "glucose_crlf": "GLU(mg/dL)\r\n" + column(glucose),
+    "alt_lf": column(alt, "\n"),
+    "creatinine_mixed": "".join(str(v) + ("\r\n" if i % 2 else "\n") for i, v in enumerate(creatinine)),
+    "tab_block": "1\t2\t3\r\n4\t5\r\n",
+    "empty_cell": "1\t\t3\r\n4",
+    "leading_tab": "\t7\r\n8\r\n",
+    "trailing_tab": "5\t\r\n",
+    "empty_line": "12\r\n15.5\r\n\r\n20\r\n",
+    "starts_empty": "\r\n12\r\n",
+    "lone_cr": "12\r13\r\n14\r\r\n",
+    "hex_octal_exp": "&H1F\n&O17\n1.5E2\n2D-1\n-2.5E1\n",
+    "blanks_comma": "1 234\r\n1,234\r\n 7 \r\n",
+    "values_1200": column(range(1, 1201), "\n"),
+    "over_5000": "1\n" * 5001,
+    "bom_heading": "\ufeffValue\r\n12\r\n",
+    "binary": bytes(range(256)),
+    "japanese": "検査値\t単位\r\n１２\tmg/dL\r\n13\tmg/dL\r\n",
+}
+for name, text in pastes.items():
+    write("fuzz_paste_reader", name, text)
+
+
+def pipeline(classes, lam, text):
+    head = bytes([classes]) + (b"\x00" if lam is None else bytes([len(lam.encode()) + 1]) + lam.encode())
+    return head + (text.encode("utf-8") if isinstance(text, str) else text)
+
+
+cases = {
+    "glucose_5": pipeline(5, None, "GLU\r\n" + column(glucose)),
+    "alt_log": pipeline(5, "0", column(alt, "\n")),
+    "alt_half": pipeline(10, "0.50", column(alt, "\n")),
+    "alt_twice_classes": pipeline(8, "-0.5", column(alt)),
+    "empty_lambda": pipeline(5, "", column(creatinine)),
+    "lambda_text": pipeline(5, "0.5abc", column(creatinine)),
+    "log_of_zero": pipeline(5, "0", "0\r\n1\r\n2\r\n"),
+    "negative_fractional": pipeline(5, "0.5", "-1\n2\n3\n4\n"),
+    "negative_whole": pipeline(6, "2", "-1\n2\n-3\n4\n5\n"),
+    "overflow_lambda": pipeline(5, "3", "1E200\n2E200\n3E200\n"),
+    "hex_lambda": pipeline(5, "&H2", "1\n2\n3\n4\n5\n"),
+    "classes_3": pipeline(3, None, column(range(1, 11))),
+    "classes_text": pipeline(240, None, column(range(1, 11))),
+    "classes_big": pipeline(239, None, column(creatinine)),
+    "round_up_classes": pipeline(4, None, "1000\n1000.1\n1000.2\n1000.5\n"),
+    "one_to_ten": pipeline(5, None, column(range(1, 11))),
+    "one_value": pipeline(5, None, "7\n"),
+    "two_values": pipeline(5, "1", "7\n8\n"),
+    "three_values": pipeline(5, None, "7\n8\n9\n"),
+    "all_equal": pipeline(5, None, "4\n" * 20),
+    "huge_spread": pipeline(5, None, "1E300\n-1E300\n1\n2\n3\n"),
+    "tiny_values": pipeline(5, "0", "1E-300\n2E-300\n3E-300\n5E-300\n"),
+    "no_data": pipeline(5, None, "\r\n12\r\n"),
+    "tab_block": pipeline(7, None, "1\t2\t3\r\n4\t5\t6\r\n7\t8\r\n9\r\n10\t11\r\n"),
+    "over_5000": pipeline(5, None, "1\n2\n" * 2501),
+    "bom": pipeline(5, None, "\ufeff" + column(glucose[:30])),
+    "binary": pipeline(5, "1", bytes(range(256))),
+}
+for name, data in cases.items():
+    write("fuzz_pipeline", name, data)
