@@ -3,7 +3,6 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "input/paste_reader.h"
 
@@ -30,7 +29,7 @@ std::optional<int> readGeneratorCount(std::string_view boxText) {
     return static_cast<int>(count);
 }
 
-void generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
+bool generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
                     GridSink& grid) {
     random.reseedFromClock();
     // An extreme mean or SD can overflow; the grid refresh cannot round an infinite value, so
@@ -38,7 +37,8 @@ void generateNormal(AnalysisStore& store, RandomSource& random, int count, doubl
     std::vector<double> values(static_cast<std::size_t>(count));
     for (double& v : values) {
         const float z = random.nrnd();
-        v = checked::fin(static_cast<double>(z) * sd + mean);
+        v = static_cast<double>(z) * sd + mean;
+        if (!std::isfinite(v)) return false;
     }
     store.DataCount = count;
     store.WorkCount = count;
@@ -46,6 +46,7 @@ void generateNormal(AnalysisStore& store, RandomSource& random, int count, doubl
         store.AnalysisValues[i] = values[static_cast<std::size_t>(i - 1)];
     clearTransformation(store, grid);
     FLSET(store, grid);
+    return true;
 }
 
 std::string generateUniform(AnalysisStore& store, RandomSource& random, int count, double max,

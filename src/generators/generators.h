@@ -17,9 +17,10 @@ inline constexpr const char* kGeneratorCountMessage =
 std::optional<int> readGeneratorCount(std::string_view boxText);
 
 // Normal generator OK: reseeds from the clock, fills AnalysisValues(1..count) with
-// z·sd + mean, FLSET. Clears the transformation state (new measured data).
-void generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean,
-                    double sd, GridSink& grid);
+// z·sd + mean, FLSET. Clears the transformation state (new measured data). Returns false and
+// changes nothing in the store when a value would not be finite (an extreme mean or SD).
+bool generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
+                    GridSink& grid);
 
 // Uniform generator OK: AnalysisValues(i) = floor(u·max + 1), FLSET. Returns the listing for
 // the statistics window (the generated values among the first ten, each with CR LF, then one

@@ -9,7 +9,6 @@
 #include <QScreen>
 
 #include "analysis/analysis_run.h"
-#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
@@ -130,9 +129,7 @@ void NRM::generate() {
     }
     const double mean = lenientNumber(Text2->text().toStdString());
     const double sd = lenientNumber(Text3->text().toStdString());
-    try {
-        generateNormal(store_, random_, *count, mean, sd, grid_);
-    } catch (const CalcError&) {
+    if (!generateNormal(store_, random_, *count, mean, sd, grid_)) {
         // Values too large for the arithmetic: nothing was changed; the user may correct them.
         prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
                         QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
