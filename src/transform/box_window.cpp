@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <string>
 
+#include "analysis/analysis_run.h"
+#include "analysis/checked.h"
 #include "input/paste_reader.h"
 #include "shell/prompt.h"
 #include "transform/power_transform.h"
@@ -213,7 +215,14 @@ void box::transform() {
 }
 
 void box::refreshAndClose() {
-    FLSET(store_, grid_);
+    try {
+        FLSET(store_, grid_);
+    } catch (const CalcError&) {
+        // A value whose four-digit rounding is beyond the largest number: the refresh fails
+        // before it writes DataValues or the grid, so both stay at full precision.
+        prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
+                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
+    }
     close();
 }
 

@@ -162,6 +162,18 @@ TEST(BoxWindowTest, CloseRoundsTheGridWhileOkLeavesItAtFullPrecision) {
     }
 }
 
+TEST(BoxWindowTest, CloseWithAValueTooLargeToRoundShowsTheMessageAndKeepsFullPrecision) {
+    Fixture f({1, 2, 1.7976e308});  // rounds to 1.798E+308, beyond the largest double
+    QTest::mouseClick(f.window->Command3, Qt::LeftButton);  // 閉じる
+    runDeferredDeletes();
+    ASSERT_EQ(f.prompt.shown.size(), 1u);
+    EXPECT_EQ(f.prompt.shown[0].text, "計算エラーがあります。データに問題が無いか確認して下さい。");
+    EXPECT_EQ(f.prompt.shown[0].title, "エラー");
+    EXPECT_EQ(f.grid.writes, 0);
+    EXPECT_EQ(f.store.DataValues[3].toNumber(), 1.7976e308);
+    EXPECT_TRUE(f.window.isNull());
+}
+
 TEST(BoxWindowTest, RefusedLambdaShowsTheMessageAndChangesNothing) {
     struct Case {
         std::vector<double> data;
