@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "analysis/analysis_run.h"
+#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
@@ -155,7 +157,15 @@ void ITIYOU::generate() {
         return;
     }
     const double max = lenientNumber(Text2->text().toStdString());
-    const std::string listing = generateUniform(store_, random_, *count, max, grid_);
+    std::string listing;
+    try {
+        listing = generateUniform(store_, random_, *count, max, grid_);
+    } catch (const CalcError&) {
+        // A value whose four-digit rounding for the grid is beyond the largest number.
+        prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
+                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
+        return;
+    }
     if (showListing_) showListing_(listing);
     close();
 }

@@ -181,6 +181,23 @@ TEST(NrmDialogTest, ValuesThatOverflowAreRefusedWithTheCalculationErrorMessage) 
     EXPECT_TRUE(grid.untouched());
 }
 
+TEST(ItiyouDialogTest, AValueTooLargeToRoundShowsTheCalculationErrorMessageInsteadOfEnding) {
+    AnalysisStore store = storeWithOldData();
+    RandomSource random;  // from its fixed seed, draw 1994 is 0.99994: 1.7976E308 rounds past
+    RecordingGrid grid;   // the largest double
+    testing::RecordingPrompt prompt;
+    ITIYOU dialog(store, random, grid, prompt, [](const std::string&) {});
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog.show();
+    dialog.Text1->setText("2000");
+    dialog.Text2->setText("1.79769313486231E308");
+    QTest::mouseClick(dialog.Command2, Qt::LeftButton);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "計算エラーがあります。データに問題が無いか確認して下さい。");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(grid.cells.empty());
+}
+
 TEST(ItiyouDialogTest, OkListsTheFirstTenValuesRefreshesTheGridAndCloses) {
     AnalysisStore store = storeWithOldData();
     RandomSource random;
