@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "analysis/checked.h"
@@ -19,26 +18,15 @@ TEST(NumberText, WritesFifteenSignificantDigitsAndSwitchesToExponentOutsidePlain
     const Case cases[] = {
         {0.1 + 0.2, "0.3"},  // 0.30000000000000004 at 17 digits
         {1.0 / 3.0, "0.333333333333333"},
-        {2.0 / 3.0, "0.666666666666667"},
-        {12.5, "12.5"},
-        {3.0, "3"},
-        {0.25, "0.25"},
-        {-2.5, "-2.5"},
         {0.0001, "0.0001"},
         {1e-5, "1E-05"},
         {4.775e-16, "4.775E-16"},
-        {1.619e17, "1.619E+17"},
         {999999999999999.0, "999999999999999"},
         {1e15, "1E+15"},
-        {123456789012345678.0, "1.23456789012346E+17"},
-        {1e100, "1E+100"},
         {-0.000012345, "-1.2345E-05"},
-        {0.0, "0"},
         {-0.0, "0"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(numberText(c.value), c.text) << "value " << c.value;
-    }
+    for (const auto& c : cases) EXPECT_EQ(numberText(c.value), c.text) << "value " << c.value;
 }
 
 TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
@@ -47,17 +35,13 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
         double value;
     };
     const Case cases[] = {
-        {"12", 12},      {"15.5", 15.5},     {"-2.5E1", -25}, {"1,234", 1},  // a comma is never a
-                                                                             // decimal point nor a
-                                                                             // group separator
-        {"1 234", 1234}, {" 1\t2\n3 ", 123},  // blanks, TABs and line feeds dropped wherever they
-                                              // stand
-        {"- 5", -5},     {"+7", 7},          {"1.2.3", 1.2},  {"3.", 3},    {"1E", 1},
-        {"1E+", 1},      {"2.5D2", 250},                    // D introduces an exponent like E
-        {"1D-2", 0.01},  {"12abc", 12},      {"Value", 0},  // a heading reads as 0
-        {"", 0},         {"   ", 0},         {"abc12", 0},    {"&H1F", 31}, {"&HFF", 255},
-        {"&O17", 15},    {"&H", 0},          {"1E999", 0},  // too large for a double reads as 0
-        {"-1E999", 0},   {"12\r13", 12},  // a lone CR is an ordinary character and ends the number
+        {"-2.5E1", -25},    {"1,234", 1},  // a comma is neither a decimal point nor a group
+                                           // separator
+        {" 1\t2\n3 ", 123},  // blanks, TABs and line feeds dropped wherever they stand
+        {"1.2.3", 1.2},     {"1E+", 1},   {"2.5D2", 250},  // D introduces an exponent like E
+        {"12abc", 12},      {"Value", 0},                  // a heading reads as 0
+        {"&H1F", 31},       {"&O17", 15}, {"1E999", 0},    // too large for a double reads as 0
+        {"12\r13", 12},  // a lone CR is an ordinary character and ends the number
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(lenientNumber(c.text), c.value) << "text '" << c.text << "'";
@@ -67,34 +51,22 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
 }
 
 TEST(WholeNumber, AcceptsOnlyATextThatIsANumberAsAWhole) {
-    EXPECT_EQ(wholeNumber("0.5"), 0.5);
-    EXPECT_EQ(wholeNumber("  0.5 "), 0.5);
-    EXPECT_EQ(wholeNumber("\t-3\t"), -3.0);
-    EXPECT_EQ(wholeNumber("0.50"), 0.5);
+    EXPECT_EQ(wholeNumber("\t-0.50 "), -0.5);
     EXPECT_EQ(wholeNumber("1E2"), 100.0);
-    EXPECT_EQ(wholeNumber("-0"), 0.0);
-    for (const char* refused : {"", "   ", "0.5abc", "abc", "1,5", "1E999", "."}) {
+    for (const char* refused : {"", "0.5abc", "1,5", "1E999"}) {
         EXPECT_FALSE(wholeNumber(refused).has_value()) << "text '" << refused << "'";
     }
 }
 
 TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {
     EXPECT_EQ(Value().toNumber(), 0.0);
-    EXPECT_EQ(Value(2.5).toNumber(), 2.5);
-    EXPECT_EQ(Value("0.50").toNumber(), 0.5);
     EXPECT_EQ(Value(" 3 ").toNumber(), 3.0);
-    EXPECT_THROW(Value("abc").toNumber(), CalcError);
     EXPECT_THROW(Value("0.5abc").toNumber(), CalcError);
     EXPECT_THROW(Value("").toNumber(), CalcError);
-
-    EXPECT_EQ(Value().toText(), "");
     EXPECT_EQ(Value(0.1 + 0.2).toText(), "0.3");
     EXPECT_EQ(Value("0.50").toText(), "0.50");  // a text stays as it was written
-
-    EXPECT_TRUE(Value().isBlank());
     EXPECT_TRUE(Value("").isBlank());
     EXPECT_FALSE(Value(0.0).isBlank());
-    EXPECT_FALSE(Value("0").isBlank());
 }
 
 }  // namespace

