@@ -17,3 +17,13 @@ file(CHMOD ${GUI_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE 
 add_test(NAME kijunchi_gui_tests COMMAND kijunchi_gui_tests)
 set_tests_properties(kijunchi_gui_tests PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${GUI_TEST_RUNTIME_DIR}")
+
+# The soak: a long fixed-seed run of random user actions over the real windows, its own program
+# with a bound on its time.
+add_executable(kijunchi_gui_soak ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
+                                 ${CMAKE_CURRENT_SOURCE_DIR}/soak/gui_soak_test.cpp)
+target_link_libraries(kijunchi_gui_soak PRIVATE kijunchi_gui GTest::gtest)
+target_include_directories(kijunchi_gui_soak PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+add_test(NAME kijunchi_gui_soak COMMAND kijunchi_gui_soak)
+set_tests_properties(kijunchi_gui_soak PROPERTIES TIMEOUT 120
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${GUI_TEST_RUNTIME_DIR}")
