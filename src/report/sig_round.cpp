@@ -49,7 +49,13 @@ double SigRound(double v, int figures) {
     checked::fin(v);
     if (v == 0.0) return RoundDecimal(0.0, figures);
     const int d = figures - 1 - decadeOf(std::fabs(v));
-    if (d <= 300) return RoundDecimal(v, d);
+    if (d <= 300) {
+        const double rounded = std::floor(v * std::pow(10.0, d) + 0.5) / std::pow(10.0, d);
+        if (std::isfinite(rounded)) return RoundDecimal(v, d);
+        // Within a half unit of the largest double: rounding away from zero would leave the
+        // numbers, so the last digit is cut instead.
+        return std::trunc(v * std::pow(10.0, d)) / std::pow(10.0, d);
+    }
     // Magnitudes below about 1E-297: scale in two steps so that 10^d stays finite.
     const double first = std::pow(10.0, 300);
     const double second = std::pow(10.0, d - 300);

@@ -25,6 +25,9 @@ TEST(SigRound, KeepsFourSignificantDigitsInsideTheTableAndBeyondIt) {
         {2345678901, "2346000000"},
         {4.5e15, "4.5E+15"},
         {-1.23456e-12, "-1.235E-12"},
+        // At the edge of the doubles, rounding away from zero would overflow: the digit is cut.
+        {1.7976931348623157e308, "1.797E+308"},
+        {-1.7976931348623157e308, "-1.797E+308"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(numberText(SigRound(c.value, 4)), c.shown) << "value " << c.value;
