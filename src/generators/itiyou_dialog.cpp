@@ -8,8 +8,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "analysis/analysis_run.h"
-#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
@@ -157,15 +155,7 @@ void ITIYOU::generate() {
         return;
     }
     const double max = lenientNumber(Text2->text().toStdString());
-    std::string listing;
-    try {
-        listing = generateUniform(store_, random_, *count, max, grid_);
-    } catch (const CalcError&) {
-        // A value whose four-digit rounding for the grid is beyond the largest number.
-        prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
-                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
-        return;
-    }
+    const std::string listing = generateUniform(store_, random_, *count, max, grid_);
     if (showListing_) showListing_(listing);
     close();
 }

@@ -12,8 +12,6 @@
 #include <QScreen>
 #include <string>
 
-#include "analysis/analysis_run.h"
-#include "analysis/checked.h"
 #include "input/paste_reader.h"
 #include "shell/prompt.h"
 #include "transform/power_transform.h"
@@ -215,14 +213,7 @@ void box::transform() {
 }
 
 void box::refreshAndClose() {
-    try {
-        FLSET(store_, grid_);
-    } catch (const CalcError&) {
-        // A value whose four-digit rounding is beyond the largest number: the refresh fails
-        // before it writes DataValues or the grid, so both stay at full precision.
-        prompt_.message(this, QString::fromUtf8(kCalcErrorMessage),
-                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
-    }
+    FLSET(store_, grid_);
     close();
 }
 
