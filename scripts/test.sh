@@ -18,4 +18,11 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
+
+# The fuzz targets (clang, libFuzzer, ASan+UBSan): replay the seed corpus, then a short
+# bounded run of each target.
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKIJUNCHI_FUZZ=ON -DKIJUNCHI_GUI=OFF -DKIJUNCHI_TESTS=ON >/dev/null
+cmake --build "$root/build-fuzz" -j"$jobs" --target fuzz_lenient_number fuzz_paste_reader fuzz_pipeline
+ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz
 echo "All tests passed."
