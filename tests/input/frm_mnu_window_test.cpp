@@ -1,6 +1,5 @@
 // The input window: its load, the grid, paste through the clipboard, New, reopening, and the
 // re-read before the transformation.
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,38 +19,20 @@ QString numberLines(int n) {
     return text;
 }
 
-TEST_F(FrameTest, InputWindowLoadsWithItsCaptionClassCountAndGridGeometry) {
+TEST_F(FrameTest, InputWindowLoadsWithItsClassCountAndAReadOnlyGridOf6By205) {
     EXPECT_EQ(input().windowTitle(), QStringLiteral("入力画面"));
     EXPECT_EQ(input().Text3->text(), QStringLiteral("5"));
-    EXPECT_EQ(input().Label4->text(), QString());
-    EXPECT_EQ(input().Label3->text(), QStringLiteral("ｺﾒﾝﾄ　"));
-    EXPECT_EQ(input().Command5->text(), QStringLiteral("解析(ﾋｽﾄｸﾞﾗﾑ)"));
-    EXPECT_EQ(input().Label1->text(), QStringLiteral("20260211OvalisD　 βVer.1　"));
-
-    // 6 × 205 with the fixed heading row and column.
-    EXPECT_EQ(input().MSFlexGrid1->rowCount() + 1, 205);
+    EXPECT_EQ(input().MSFlexGrid1->rowCount() + 1, 205);  // with the fixed heading row
     EXPECT_EQ(input().MSFlexGrid1->columnCount() + 1, 6);
-    EXPECT_EQ(input().TextMatrix(0, 0), QString());
-    EXPECT_EQ(input().TextMatrix(0, 1), QStringLiteral("  1-200 "));
     EXPECT_EQ(input().TextMatrix(0, 5), QStringLiteral("801-1000"));
-    EXPECT_EQ(input().TextMatrix(1, 0), QStringLiteral("1"));
     EXPECT_EQ(input().TextMatrix(200, 0), QStringLiteral("200"));
-    EXPECT_EQ(input().TextMatrix(201, 0), QString());
-    EXPECT_EQ(input().TextMatrix(204, 0), QString());
-    // 900 twips are 60 pixels, 400 twips 27.
-    EXPECT_EQ(input().MSFlexGrid1->columnWidth(0), 60);
-    EXPECT_EQ(input().MSFlexGrid1->verticalHeader()->width(), 27);
-    EXPECT_EQ(input().Row(), 1);
-    EXPECT_EQ(input().Col(), 1);
     EXPECT_TRUE(input().MSFlexGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
 }
 
 TEST_F(FrameTest, PasteFillsTheStoreGridAndCountAndConsecutivePastesAppend) {
     paste(QStringLiteral("12\r\n15.5\r\n"));
     EXPECT_EQ(store->DataCount, 2);
-    EXPECT_EQ(store->WorkCount, 2);
     EXPECT_EQ(store->AnalysisValues[2].toNumber(), 15.5);
-    EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("12"));
     EXPECT_EQ(input().TextMatrix(2, 1), QStringLiteral("15.5"));
     EXPECT_EQ(input().Label4->text(), QStringLiteral("2"));
     EXPECT_EQ(frame->PasteText, QStringLiteral("12\r\n15.5\r\n"));
@@ -66,70 +47,43 @@ TEST_F(FrameTest, PasteFillsTheStoreGridAndCountAndConsecutivePastesAppend) {
     EXPECT_TRUE(prompt.shown.empty());
 }
 
-TEST_F(FrameTest, GridPositionsFollowColumnsOf200AndStopAt1000) {
+TEST_F(FrameTest, GridPositionsFollowColumnsOf200AndStopAt1000AndStayUntilOverwritten) {
     paste(numberLines(1001));
-    EXPECT_EQ(store->DataCount, 1001);
     // Position i (from 0) holds the number i + 1.
     EXPECT_EQ(input().TextMatrix(200, 1), QStringLiteral("200"));   // position 199
     EXPECT_EQ(input().TextMatrix(1, 2), QStringLiteral("201"));     // position 200
     EXPECT_EQ(input().TextMatrix(200, 5), QStringLiteral("1000"));  // position 999
-    for (int row = 201; row <= 204; ++row) {
-        for (int col = 1; col <= 5; ++col) EXPECT_EQ(input().TextMatrix(row, col), QString());
-    }
+    EXPECT_EQ(input().TextMatrix(201, 1), QString());
     EXPECT_EQ(input().Label4->text(), QStringLiteral("1001"));
-    EXPECT_EQ(input().Row(), 1);
-    EXPECT_EQ(input().Col(), 1);
-}
 
-TEST_F(FrameTest, AFewerValuedPasteLeavesTheOldCellsAbove) {
-    paste(numberLines(500));
     input().Text1.setText(QString());  // as after a reopen with an empty PasteText
     paste(QStringLiteral("7\r\n8\r\n9\r\n"));
-    EXPECT_EQ(store->DataCount, 3);
     EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("7"));
-    EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("4"));
-    EXPECT_EQ(input().TextMatrix(100, 3), QStringLiteral("500"));
+    EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("4"));  // the old cell above
 }
 
-TEST_F(FrameTest, PastingMoreThan5000ValuesKeepsTheFirst5000AndTellsTheUser) {
+TEST_F(FrameTest, PastingMoreThan5000ValuesTellsTheUser) {
     paste(numberLines(5003));
     EXPECT_EQ(store->DataCount, 5000);
-    EXPECT_EQ(store->AnalysisValues[5000].toNumber(), 5000);
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, QString::fromStdString(tooManyValuesMessage(5003)));
     EXPECT_EQ(prompt.shown[0].title, QStringLiteral("張り付け"));
-    EXPECT_EQ(prompt.shown[0].icon, Prompt::Icon::Information);
 }
 
 TEST_F(FrameTest, NewEmptiesBufferGridAndLabelsButKeepsPasteTextAndClassCount) {
     paste(QStringLiteral("12\r\n15\r\n18\r\n"));
     input().Label3->setText(QStringLiteral("ﾃﾞｰﾀはλ=0で変換しました。"));
     input().Text3->setText(QStringLiteral("7"));
-    input().Command1->click();
+    input().M2->trigger();  // the menu item; the button does the same
 
     EXPECT_EQ(input().Text1.text(), QString());
-    EXPECT_EQ(input().Text1.caret(), 0);
     EXPECT_EQ(frame->PasteText, QStringLiteral("12\r\n15\r\n18\r\n"));
     EXPECT_EQ(input().TextMatrix(1, 1), QString());
-    EXPECT_EQ(input().TextMatrix(0, 1), QStringLiteral("  1-200 "));
     EXPECT_EQ(input().TextMatrix(3, 0), QStringLiteral("3"));
     EXPECT_EQ(input().Label4->text(), QString());
     EXPECT_EQ(input().Label3->text(), QString());
     EXPECT_EQ(input().Text3->text(), QStringLiteral("7"));
     EXPECT_EQ(store->WorkCount, 0);
-    EXPECT_TRUE(store->Lambda.isBlank());
-
-    // The analysis command now does nothing at all.
-    input().Command5->click();
-    EXPECT_EQ(frame->statisticsWindow(), nullptr);
-    EXPECT_EQ(frame->histogramWindow(), nullptr);
-    EXPECT_TRUE(prompt.shown.empty());
-
-    // The menu item does the same.
-    paste(QStringLiteral("4\r\n"));
-    input().M2->trigger();
-    EXPECT_EQ(store->WorkCount, 0);
-    EXPECT_EQ(input().TextMatrix(1, 1), QString());
 }
 
 TEST_F(FrameTest, ReopeningTheInputWindowReloadsItWithPasteTextAndTheCaretAtTheStart) {
@@ -145,8 +99,6 @@ TEST_F(FrameTest, ReopeningTheInputWindowReloadsItWithPasteTextAndTheCaretAtTheS
     EXPECT_EQ(input().Text3->text(), QStringLiteral("5"));
     EXPECT_EQ(store->ClassCount, 5);
     EXPECT_EQ(input().TextMatrix(1, 1), QString());
-    EXPECT_EQ(input().Label4->text(), QString());
-    EXPECT_EQ(store->DataCount, 2);
     EXPECT_EQ(input().Text1.text(), QStringLiteral("12\r\n15\r\n"));
     EXPECT_EQ(input().Text1.caret(), 0);
 
@@ -154,24 +106,19 @@ TEST_F(FrameTest, ReopeningTheInputWindowReloadsItWithPasteTextAndTheCaretAtTheS
     paste(QStringLiteral("7\r\n"));
     EXPECT_EQ(input().Text1.text(), QStringLiteral("7\r\n12\r\n15\r\n"));
     EXPECT_EQ(store->DataCount, 3);
-    EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("7"));
 }
 
 TEST_F(FrameTest, TransformButtonRereadsTheBufferAndOpensOneTransformationWindow) {
     paste(QStringLiteral("2\r\n4\r\n6\r\n8\r\n10\r\n"));
-    // Something else replaced the data set meanwhile.
-    input().Command1->click();
+    input().Command1->click();  // something else replaced the data set meanwhile
     input().Text1.setText(QStringLiteral("3\r\n5\r\n7\r\n9\r\n"));
 
     input().Command3->click();
-    EXPECT_EQ(frame->PasteText, QStringLiteral("3\r\n5\r\n7\r\n9\r\n"));
     EXPECT_EQ(store->DataCount, 4);
     EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("9"));
     box* first = frame->transformWindow();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
-    EXPECT_TRUE(first->isWindow());
-
     input().Command3->click();
     EXPECT_EQ(frame->transformWindow(), first);
 }

@@ -24,9 +24,9 @@ const char* const kGlucose =
     "92\r\n99\r\n96\r\n83\r\n94\r\n102\r\n90\r\n93\r\n87\r\n98\r\n";
 
 // The report of the same data from the command line program's code.
-QString commandLineReport(const char* data, const std::string& classes) {
+QString commandLineReport(const std::string& classes) {
     CommandOutput output =
-        runReportCommand({"--classes", classes}, [data] { return std::string(data); });
+        runReportCommand({"--classes", classes}, [] { return std::string(kGlucose); });
     EXPECT_EQ(output.exitCode, 0) << output.err;
     return QString::fromStdString(output.out);
 }
@@ -57,13 +57,10 @@ TEST_F(AnalysisTest, FillsTheStatisticsWindowWithTheReportAndDrawsTheHistogram) 
     ASSERT_NE(frame->histogramWindow(), nullptr);
     EXPECT_TRUE(prompt.shown.empty());
 
-    QString expected = commandLineReport(kGlucose, "5");
-    ASSERT_FALSE(expected.isEmpty());
+    QString expected = commandLineReport("5");
     EXPECT_EQ(statV().text(), expected);
-    // The text area shows the same lines.
     EXPECT_EQ(statV().Text2->toPlainText(),
               QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    EXPECT_TRUE(statV().Text2->isReadOnly());
     EXPECT_EQ(statV().Text2->lineWrapMode(), QPlainTextEdit::NoWrap);
 
     const QImage& picture = reg().Picture1->image();
@@ -71,36 +68,14 @@ TEST_F(AnalysisTest, FillsTheStatisticsWindowWithTheReportAndDrawsTheHistogram) 
     EXPECT_GT(countPixels(picture, qRgb(0, 0, 255)), 50);  // the normal curve
     EXPECT_GT(countPixels(picture, qRgb(0, 0, 0)), 200);   // text, bars and axes
 
-    // Windows, order and arrangement after the command: tiled, the input window active.
+    // Tiled, the input window active again, the hourglass gone.
     EXPECT_EQ(frame->mdiArea->activeSubWindow(), frame->subWindowOf(frame->inputWindow()));
     int width = frame->mdiArea->viewport()->width();
     for (QMdiSubWindow* sub : frame->mdiArea->subWindowList()) EXPECT_EQ(sub->width(), width);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(store->ClassCount, 5);
 }
 
-TEST_F(AnalysisTest, ChartMapsTheUserCoordinatesOntoThePictureSize) {
-    analyse(kGlucose);
-    const QImage& picture = reg().Picture1->image();
-    double w = picture.width(), h = picture.height();
-    // (−10, −10)–(400, 400) over the whole picture: user x → (x + 10)·w/410.
-    auto px = [&](double x) { return static_cast<int>((x + 10) * w / 410); };
-    auto py = [&](double y) { return static_cast<int>((y + 10) * h / 410); };
-    // The horizontal axis runs from x 20 to 330 along the baseline 399; the bars sit around
-    // x 150 ± 30, so x 300 is on the bare axis.
-    EXPECT_EQ(picture.pixel(px(300), py(399)) & 0xffffff, 0u);
-    EXPECT_EQ(picture.pixel(px(300), py(399) - 3) & 0xffffff, 0xffffffu);
-    // The vertical axis at x 20.
-    EXPECT_EQ(picture.pixel(px(20), py(390)) & 0xffffff, 0u);
-    // The normal curve passes x 150 (z = 0) at density 0.3989: y = 399 − 400·0.3989 = 239.4.
-    bool blueNearPeak = false;
-    for (int dy = -2; dy <= 2; ++dy) {
-        blueNearPeak |= (picture.pixel(px(150), py(239.4) + dy) & 0xffffff) == 0x0000ff;
-    }
-    EXPECT_TRUE(blueNearPeak);
-}
-
-TEST(PainterCanvas, PrintsLinesFromTheTopAndScalesLines) {
+TEST(PainterCanvas, PrintsLinesFromTheTopAndMapsTheUserCoordinatesOntoThePicture) {
     PictureBox picture;
     picture.resize(410, 205);
     PainterCanvas canvas(picture);
@@ -109,7 +84,7 @@ TEST(PainterCanvas, PrintsLinesFromTheTopAndScalesLines) {
     canvas.printLine("WWWW");
     int line = QFontMetrics(picture.font()).height();
     QImage image = picture.image();
-    auto blackInBand = [&](int top, int bottom) {
+    auto inkInBand = [&](int top, int bottom) {
         for (int y = top; y < bottom; ++y) {
             for (int x = 0; x < 60; ++x) {
                 if ((image.pixel(x, y) & 0xffffff) != 0xffffff) return true;
@@ -117,8 +92,8 @@ TEST(PainterCanvas, PrintsLinesFromTheTopAndScalesLines) {
         }
         return false;
     };
-    EXPECT_FALSE(blackInBand(0, line));
-    EXPECT_TRUE(blackInBand(line, 2 * line));
+    EXPECT_FALSE(inkInBand(0, line));
+    EXPECT_TRUE(inkInBand(line, 2 * line));
 
     canvas.setScale(-10, -10, 400, 400);
     canvas.drawLine(90, 190, 190, 190, Rgb{255, 0, 0});
@@ -132,8 +107,7 @@ TEST_F(AnalysisTest, CopyPutsTheWholeTextAndThePictureOnTheClipboard) {
     analyse(kGlucose);
     QClipboard* clipboard = QGuiApplication::clipboard();
     statV().Command1->click();
-    EXPECT_EQ(clipboard->text(), commandLineReport(kGlucose, "5"));
-    EXPECT_TRUE(clipboard->text().contains(QStringLiteral("\r\n")));
+    EXPECT_EQ(clipboard->text(), commandLineReport("5"));
 
     clipboard->setText(QStringLiteral("something else"));
     reg().Command1->click();
@@ -145,23 +119,20 @@ TEST_F(AnalysisTest, CopyPutsTheWholeTextAndThePictureOnTheClipboard) {
 
 TEST_F(AnalysisTest, RedisplayUsesTheStoredClassCountAndDrawsAtTheNewSize) {
     analyse(kGlucose, QStringLiteral("6"));
-    EXPECT_EQ(statV().text(), commandLineReport(kGlucose, "6"));
     QSize before = reg().Picture1->image().size();
 
     // A resize leaves the drawing as it was.
     QMdiSubWindow* sub = frame->subWindowOf(frame->histogramWindow());
     sub->resize(sub->width() - 100, sub->height() + 120);
-    EXPECT_EQ(reg().Picture1->size(), reg().size());
     EXPECT_EQ(reg().Picture1->image().size(), before);
 
     // A class count typed since then is not read.
     input().Text3->setText(QStringLiteral("9"));
     statV().setStatisticsText("old");
     reg().Command3->click();
-    EXPECT_EQ(statV().text(), commandLineReport(kGlucose, "6"));
+    EXPECT_EQ(statV().text(), commandLineReport("6"));
     EXPECT_EQ(reg().Picture1->image().size(), reg().Picture1->size());
     EXPECT_NE(reg().Picture1->image().size(), before);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(AnalysisTest, ACalculationErrorShowsOneMessageAndLeavesWhatWasWritten) {
@@ -176,9 +147,7 @@ TEST_F(AnalysisTest, ACalculationErrorShowsOneMessageAndLeavesWhatWasWritten) {
     EXPECT_EQ(prompt.shown[0].icon, Prompt::Icon::Exclamation);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(frame->mdiArea->activeSubWindow(), frame->subWindowOf(frame->inputWindow()));
-    // Written before the failure: the minimum and the mean of the new data.
-    EXPECT_EQ(store->MinValue, 5);
-    EXPECT_EQ(store->MeanValue, 5);
+    EXPECT_EQ(store->MeanValue, 5);  // written before the failure
     EXPECT_EQ(statV().text(), previousReport);
 }
 
@@ -187,11 +156,8 @@ TEST_F(AnalysisTest, AClassCountBelowFourIsRefusedAndNothingRuns) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, QString::fromUtf8(kClassCountMessage));
     EXPECT_EQ(prompt.shown[0].title, QStringLiteral("入力エラー"));
-    EXPECT_EQ(prompt.shown[0].icon, Prompt::Icon::Exclamation);
     EXPECT_EQ(frame->statisticsWindow(), nullptr);
-    EXPECT_EQ(frame->histogramWindow(), nullptr);
     EXPECT_EQ(store->ClassCount, 5);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(AnalysisTest, TheUniformGeneratorsListingReplacesTheStatisticsText) {
