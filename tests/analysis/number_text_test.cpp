@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "analysis/checked.h"
 #include "analysis/value.h"
@@ -11,11 +12,7 @@ namespace kijunchi {
 namespace {
 
 TEST(NumberText, WritesFifteenSignificantDigitsAndSwitchesToExponentOutsidePlainRange) {
-    struct Case {
-        double value;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::pair<double, const char*> cases[] = {
         {0.1 + 0.2, "0.3"},  // 0.30000000000000004 at 17 digits
         {1.0 / 3.0, "0.333333333333333"},
         {0.0001, "0.0001"},
@@ -26,26 +23,27 @@ TEST(NumberText, WritesFifteenSignificantDigitsAndSwitchesToExponentOutsidePlain
         {-0.000012345, "-1.2345E-05"},
         {-0.0, "0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(numberText(c.value), c.text) << "value " << c.value;
+    for (const auto& [value, text] : cases) EXPECT_EQ(numberText(value), text) << value;
 }
 
 TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
-    struct Case {
-        const char* text;
-        double value;
-    };
-    const Case cases[] = {
-        {"-2.5E1", -25},    {"1,234", 1},  // a comma is neither a decimal point nor a group
-                                           // separator
+    const std::pair<const char*, double> cases[] = {
+        {"-2.5E1", -25},
+        {"1,234", 1},        // a comma is neither a decimal point nor a group
+                             // separator
         {" 1\t2\n3 ", 123},  // blanks, TABs and line feeds dropped wherever they stand
-        {"1.2.3", 1.2},     {"1E+", 1},   {"2.5D2", 250},  // D introduces an exponent like E
-        {"12abc", 12},      {"Value", 0},                  // a heading reads as 0
-        {"&H1F", 31},       {"&O17", 15}, {"1E999", 0},    // too large for a double reads as 0
+        {"1.2.3", 1.2},
+        {"1E+", 1},
+        {"2.5D2", 250},  // D introduces an exponent like E
+        {"12abc", 12},
+        {"Value", 0},  // a heading reads as 0
+        {"&H1F", 31},
+        {"&O17", 15},
+        {"1E999", 0},    // too large for a double reads as 0
         {"12\r13", 12},  // a lone CR is an ordinary character and ends the number
     };
-    for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(lenientNumber(c.text), c.value) << "text '" << c.text << "'";
-    }
+    for (const auto& [text, value] : cases)
+        EXPECT_DOUBLE_EQ(lenientNumber(text), value) << "text '" << text << "'";
     // A hexadecimal integer beyond the range of a double: 300 hex digits are about 2^1200.
     EXPECT_EQ(lenientNumber("&H" + std::string(300, 'F')), 0.0);
 }

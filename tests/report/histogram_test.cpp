@@ -13,19 +13,16 @@
 namespace kijunchi {
 namespace {
 
-using testing::CanvasOp;
-using testing::RecordingCanvas;
-
 // Sorted values with the rounded minimum and maximum the run would have stored.
 AnalysisStore classesStore(std::initializer_list<double> sorted, double min, double max,
-                           int classCount) {
+                           int classes = 5) {
     AnalysisStore store;
     int i = 0;
     for (double v : sorted) store.SortedValues[++i] = v;
     store.DataCount = store.WorkCount = i;
     store.MinValue = min;
     store.MaxValue = max;
-    store.ClassCount = classCount;
+    store.ClassCount = classes;
     return store;
 }
 
@@ -37,18 +34,16 @@ TEST(CountClasses, CountsEveryValueWithUpperBoundsBelongingToTheLowerClass) {
     };
     Case cases[] = {
         // Bounds 2.8, 4.6, 6.4, 8.2, 10: two values per class.
-        {"1..10, 5 classes",
-         classesStore({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, 10, 5),
-         {2, 2, 2, 2, 2}},
+        {"1..10", classesStore({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, 10), {2, 2, 2, 2, 2}},
         // Bounds 1, 2, 3, 4: the value 1 on the first bound stays in class 1.
         {"value on an inner bound", classesStore({0, 1, 2, 3, 4}, 0, 4, 4), {2, 1, 1, 1}},
         // The maximum 123.44 rounds to 123.4: bounds 104.68 .. 123.4, the largest value above.
         {"rounded-down maximum",
-         classesStore({100, 105, 110, 115, 123.44}, 100, 123.4, 5),
+         classesStore({100, 105, 110, 115, 123.44}, 100, 123.4),
          {1, 1, 1, 1, 0, 1}},
         // Four values, and the maximum 4.00049 rounded down to 4 (bounds 1.6 .. 4): six
         // classes, more than there are values, are needed to count all four.
-        {"more classes than values", classesStore({1, 2, 3, 4.00049}, 1, 4, 5), {1, 1, 0, 1, 0, 1}},
+        {"more classes than values", classesStore({1, 2, 3, 4.00049}, 1, 4), {1, 1, 0, 1, 0, 1}},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -65,7 +60,7 @@ TEST(CountClasses, CountsEveryValueWithUpperBoundsBelongingToTheLowerClass) {
 TEST(CountClasses, NeedingMoreThanAThousandClassesIsACalculationError) {
     // 1000.1 .. 1000.3 round to a maximum of 1000 = the minimum: the width is 0 and the values
     // above 1000 never fall into a class.
-    auto store = classesStore({1000, 1000.1, 1000.2, 1000.3}, 1000, 1000, 5);
+    auto store = classesStore({1000, 1000.1, 1000.2, 1000.3}, 1000, 1000);
     EXPECT_THROW(CountClasses(store), CalcError);
 }
 
@@ -83,35 +78,13 @@ TEST(DrawHistogram, DrawsBarsAxesTickAndNormalCurveInOrder) {
     const int freq[] = {1, 1, 0, 1, 1};
     for (int i = 0; i < 5; ++i) store.ClassFreq[i + 1] = freq[i];
 
-    RecordingCanvas canvas;
+    testing::RecordingCanvas canvas;
     DrawHistogram(store, 4, canvas);
-
-    // The scale first; then each line with the colour in force when it was drawn.
-    ASSERT_FALSE(canvas.ops.empty());
-    const CanvasOp& scale = canvas.ops.front();
-    ASSERT_EQ(scale.kind, CanvasOp::Kind::SetScale);
-    EXPECT_EQ(std::vector<double>({scale.x1, scale.y1, scale.x2, scale.y2}),
-              std::vector<double>({-10, -10, 400, 400}));
-    std::vector<CanvasOp> lines;
-    Rgb fore = kPaletteBlack;
-    int tickLabelAfterLine = -1;
-    std::string tickLabel;
-    for (size_t k = 1; k < canvas.ops.size(); ++k) {
-        const CanvasOp& op = canvas.ops[k];
-        if (op.kind == CanvasOp::Kind::SetForeColor) {
-            fore = op.colour;
-        } else if (op.kind == CanvasOp::Kind::Line) {
-            lines.push_back(op);
-            if (!op.explicitColour) lines.back().colour = fore;
-        } else if (op.kind == CanvasOp::Kind::PrintAtPosition) {
-            tickLabelAfterLine = int(lines.size());
-            tickLabel = op.text;
-        } else {
-            ADD_FAILURE() << "unexpected canvas operation " << k;
-        }
-    }
+    EXPECT_EQ(canvas.calls.front(), 'S');  // the scale before any line
+    EXPECT_EQ(canvas.scale, std::vector<double>({-10, -10, 400, 400}));
+    const auto& lines = canvas.lines;
     ASSERT_EQ(lines.size(), 5u + 2u + 5u + 5u + 1u + 89u);
-    EXPECT_EQ(fore, kPaletteBlack);  // back to palette colour 0 at the end
+    EXPECT_EQ(canvas.fore, kPaletteBlack);  // back to palette colour 0 at the end
 
     const double left[] = {138.38109992254067, 143.0286599535244, 147.67621998450812,
                            152.32378001549188, 156.9713400464756};
@@ -131,33 +104,26 @@ TEST(DrawHistogram, DrawsBarsAxesTickAndNormalCurveInOrder) {
     }
     expectLine(5, 20, -460, 20, 399);  // vertical axis
     expectLine(6, 20, 399, 330, 399);  // horizontal axis
-    for (int k = 0; k < 17; ++k) {
-        EXPECT_FALSE(lines[k].explicitColour) << "line " << k;
-        EXPECT_EQ(lines[k].colour, kPaletteBlack) << "line " << k;
-    }
+    for (int k = 0; k < 17; ++k) EXPECT_EQ(lines[k].colour, kPaletteBlack) << "line " << k;
 
     // The tick at the height of the largest frequency (1), in the RGB colour 7, then its label.
     expectLine(17, 15, 183.83333333333331, 20, 183.83333333333331);
     EXPECT_TRUE(lines[17].explicitColour);
     EXPECT_EQ(lines[17].colour, (Rgb{7, 0, 0}));
-    EXPECT_EQ(tickLabelAfterLine, 18);
-    EXPECT_EQ(tickLabel, " 1");
+    EXPECT_EQ(canvas.labels, (std::vector<std::pair<size_t, std::string>>{{18, " 1"}}));
 
     // The normal curve: 89 segments in palette colour 9 from z = −4.9 to z = 4.0, joined end
     // to end. φ(z) = exp(−z²/2)/√6.28318; at z = 0 the point is (150, 239.42302044495852).
     for (size_t k = 18; k < lines.size(); ++k) {
         EXPECT_EQ(lines[k].colour, kPaletteLightBlue) << "line " << k;
         if (k > 18) {
-            EXPECT_EQ(lines[k].x1, lines[k - 1].x2);
-            EXPECT_EQ(lines[k].y1, lines[k - 1].y2);
+            EXPECT_EQ(lines[k].x1, lines[k - 1].x2) << "line " << k;
+            EXPECT_EQ(lines[k].y1, lines[k - 1].y2) << "line " << k;
         }
     }
-    EXPECT_NEAR(lines[18].x1, 101.0, 1e-9);
-    EXPECT_NEAR(lines[18].y1, 398.9990244152896, 1e-9);
-    EXPECT_NEAR(lines.back().x2, 190.0, 1e-9);
-    EXPECT_NEAR(lines.back().y2, 398.9464678870857, 1e-9);
-    EXPECT_NEAR(lines[18 + 48].x2, 150.0, 1e-9);  // the end of segment 49 is point 50, z ≈ 0
-    EXPECT_NEAR(lines[18 + 48].y2, 239.42302044495852, 1e-9);
+    expectLine(18, 101.0, 398.9990244152896, lines[18].x2, lines[18].y2);
+    expectLine(18 + 48, lines[66].x1, lines[66].y1, 150.0, 239.42302044495852);  // point 50
+    expectLine(lines.size() - 1, lines.back().x1, lines.back().y1, 190.0, 398.9464678870857);
 }
 
 }  // namespace

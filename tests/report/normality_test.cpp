@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
@@ -13,17 +14,13 @@ namespace kijunchi {
 namespace {
 
 TEST(ZVerdict, TheLastThresholdStrictlyExceededDecides) {
-    struct Case {
-        double z;
-        std::string sentence;
-    };
-    const Case cases[] = {
+    const std::pair<double, std::string> cases[] = {
         {1.96, "P>0.05で正規性を棄却することができない。"},  // equal is not greater
         {1.961, "Z1=1.961 > Z=1.96   P<0.05で正規性は棄却される。"},
         {2.6, "Z1=2.6 > Z=2.58   P<0.01で正規性は棄却される。"},
         {3.944, "Z1=3.944 > Z=3.29   P<0.001で正規性は棄却される。"},
     };
-    for (const auto& c : cases) EXPECT_EQ(zVerdict("Z1=", c.z), c.sentence) << "z " << c.z;
+    for (const auto& [z, sentence] : cases) EXPECT_EQ(zVerdict("Z1=", z), sentence) << z;
 }
 
 TEST(NormalCdf, AgreesWithTheNormalDistributionWithinThePolynomialsError) {
@@ -35,15 +32,10 @@ TEST(NormalCdf, AgreesWithTheNormalDistributionWithinThePolynomialsError) {
 
 TEST(ChiSquareCritical, MatchesThePublishedTableAtFivePercent) {
     // Published chi-square table, upper 5% points, 4 significant digits.
-    struct Case {
-        int nu;
-        const char* value;
-    };
-    const Case cases[] = {{1, "3.841"}, {2, "5.991"},  {3, "7.815"},
-                          {5, "11.07"}, {10, "18.31"}, {30, "43.77"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(numberText(SigRound(chiSquareCritical(c.nu, 0.05), 4)), c.value) << "nu " << c.nu;
-    }
+    const std::pair<int, const char*> cases[] = {{1, "3.841"}, {2, "5.991"},  {3, "7.815"},
+                                                 {5, "11.07"}, {10, "18.31"}, {30, "43.77"}};
+    for (const auto& [nu, value] : cases)
+        EXPECT_EQ(numberText(SigRound(chiSquareCritical(nu, 0.05), 4)), value) << "nu " << nu;
     // Well beyond 4 digits: exact quantiles 3.8414588, 5.9914645.
     EXPECT_NEAR(chiSquareCritical(1, 0.05), 3.8414588, 2e-5);
     EXPECT_NEAR(chiSquareCritical(2, 0.05), 5.9914645, 1e-6);

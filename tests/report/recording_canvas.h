@@ -1,65 +1,53 @@
 #pragma once
-// A canvas that records every operation, for checking the printed lines and the chart.
+// A canvas that records what is printed and drawn, each line with the colour it is drawn in.
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "report/canvas.h"
 
 namespace kijunchi::testing {
 
-struct CanvasOp {
-    enum class Kind { Clear, PrintLine, SetScale, SetForeColor, Line, PrintAtPosition };
-    Kind kind = Kind::Clear;
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    bool explicitColour = false;  // a line drawn in a given colour instead of the foreground
-    Rgb colour{};                 // SetForeColor's colour, or the line's colour
-    std::string text;
+struct DrawnLine {
+    double x1, y1, x2, y2;
+    Rgb colour;
+    bool explicitColour;  // given with the line instead of the foreground colour
 };
 
 class RecordingCanvas : public Canvas {
 public:
-    std::vector<CanvasOp> ops;
+    std::string calls;  // one letter per call in order: Clear, Print, Scale, Fore, Line, Text
+    std::vector<std::string> printed;
+    std::vector<double> scale;
+    Rgb fore = kPaletteBlack;
+    std::vector<DrawnLine> lines;
+    std::vector<std::pair<size_t, std::string>> labels;  // lines drawn before it, text
 
-    CanvasOp& record(CanvasOp::Kind kind) {
-        ops.emplace_back();
-        ops.back().kind = kind;
-        return ops.back();
-    }
-
-    void clear() override { record(CanvasOp::Kind::Clear); }
+    void clear() override { calls += 'C'; }
     void printLine(std::string_view text) override {
-        record(CanvasOp::Kind::PrintLine).text = text;
+        calls += 'P';
+        printed.emplace_back(text);
     }
     void setScale(double left, double top, double right, double bottom) override {
-        auto& op = record(CanvasOp::Kind::SetScale);
-        op.x1 = left;
-        op.y1 = top;
-        op.x2 = right;
-        op.y2 = bottom;
+        calls += 'S';
+        scale = {left, top, right, bottom};
     }
-    void setForeColor(Rgb colour) override { record(CanvasOp::Kind::SetForeColor).colour = colour; }
+    void setForeColor(Rgb colour) override {
+        calls += 'F';
+        fore = colour;
+    }
     void drawLine(double x1, double y1, double x2, double y2) override {
-        auto& op = record(CanvasOp::Kind::Line);
-        op.x1 = x1;
-        op.y1 = y1;
-        op.x2 = x2;
-        op.y2 = y2;
+        calls += 'L';
+        lines.push_back({x1, y1, x2, y2, fore, false});
     }
     void drawLine(double x1, double y1, double x2, double y2, Rgb colour) override {
-        drawLine(x1, y1, x2, y2);
-        ops.back().explicitColour = true;
-        ops.back().colour = colour;
+        calls += 'L';
+        lines.push_back({x1, y1, x2, y2, colour, true});
     }
     void printAtPosition(std::string_view text) override {
-        record(CanvasOp::Kind::PrintAtPosition).text = text;
-    }
-
-    std::vector<std::string> printedLines() const {
-        std::vector<std::string> lines;
-        for (const auto& op : ops)
-            if (op.kind == CanvasOp::Kind::PrintLine) lines.push_back(op.text);
-        return lines;
+        calls += 'T';
+        labels.emplace_back(lines.size(), text);
     }
 };
 
