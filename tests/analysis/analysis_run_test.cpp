@@ -122,8 +122,6 @@ TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
         double classCount;
     };
     const Case cases[] = {
-        // A class count of 0 makes the class width a division by zero.
-        {"zero classes", {1, 2, 3, 4}, 0},
         // The maximum 1000.5 rounds to 1001: width 0.25 and two classes already hold all four
         // values, so ν = 2 − 3 < 1.
         {"fewer than one degree of freedom", {1000, 1000.1, 1000.2, 1000.5}, 4},
@@ -151,13 +149,6 @@ TEST(AnalysisRun, RoundsThePercentileFromItsFifteenDigitText) {
     ASSERT_EQ(analyse(store).status, RunStatus::Completed);
     EXPECT_EQ(store.MinValue, 1.234);
     EXPECT_EQ(store.Pct025, 1.235);
-}
-
-TEST(ReadClassCount, AcceptsOnlyWholeNumbersOfAtLeastFour) {
-    EXPECT_EQ(readClassCount("4"), 4.0);
-    EXPECT_EQ(readClassCount("10abc"), 10.0);  // the leading number, as the lenient parse reads
-    for (const char* refused : {"3", "4.5", "abc", "1E999"})
-        EXPECT_FALSE(readClassCount(refused).has_value()) << "text '" << refused << "'";
 }
 
 }  // namespace
