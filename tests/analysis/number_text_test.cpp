@@ -12,36 +12,26 @@ namespace kijunchi {
 namespace {
 
 TEST(NumberText, WritesFifteenSignificantDigitsAndSwitchesToExponentOutsidePlainRange) {
-    const std::pair<double, const char*> cases[] = {
-        {0.1 + 0.2, "0.3"},  // 0.30000000000000004 at 17 digits
-        {1.0 / 3.0, "0.333333333333333"},
-        {0.0001, "0.0001"},
-        {1e-5, "1E-05"},
-        {4.775e-16, "4.775E-16"},
-        {999999999999999.0, "999999999999999"},
-        {1e15, "1E+15"},
-        {-0.000012345, "-1.2345E-05"},
-        {-0.0, "0"},
-    };
+    // 0.1 + 0.2 is 0.30000000000000004 at 17 digits; negative zero is written 0.
+    const std::pair<double, const char*> cases[] = {{0.1 + 0.2, "0.3"},
+                                                    {1.0 / 3.0, "0.333333333333333"},
+                                                    {0.0001, "0.0001"},
+                                                    {1e-5, "1E-05"},
+                                                    {999999999999999.0, "999999999999999"},
+                                                    {1e15, "1E+15"},
+                                                    {-1.2345e-5, "-1.2345E-05"},
+                                                    {-0.0, "0"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(numberText(value), text) << value;
 }
 
 TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
+    // A comma is neither a decimal point nor a group separator; blanks, TABs and line feeds
+    // are dropped wherever they stand; D introduces an exponent like E; a heading reads as 0,
+    // and so does a number too large for a double; a lone CR ends the number.
     const std::pair<const char*, double> cases[] = {
-        {"-2.5E1", -25},
-        {"1,234", 1},        // a comma is neither a decimal point nor a group
-                             // separator
-        {" 1\t2\n3 ", 123},  // blanks, TABs and line feeds dropped wherever they stand
-        {"1.2.3", 1.2},
-        {"1E+", 1},
-        {"2.5D2", 250},  // D introduces an exponent like E
-        {"12abc", 12},
-        {"Value", 0},  // a heading reads as 0
-        {"&H1F", 31},
-        {"&O17", 15},
-        {"1E999", 0},    // too large for a double reads as 0
-        {"12\r13", 12},  // a lone CR is an ordinary character and ends the number
-    };
+        {"-2.5E1", -25}, {"1,234", 1},   {" 1\t2\n3 ", 123}, {"1.2.3", 1.2},
+        {"1E+", 1},      {"2.5D2", 250}, {"12abc", 12},      {"Value", 0},
+        {"&H1F", 31},    {"&O17", 15},   {"1E999", 0},       {"12\r13", 12}};
     for (const auto& [text, value] : cases)
         EXPECT_DOUBLE_EQ(lenientNumber(text), value) << "text '" << text << "'";
     // A hexadecimal integer beyond the range of a double: 300 hex digits are about 2^1200.
@@ -51,9 +41,8 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
 TEST(WholeNumber, AcceptsOnlyATextThatIsANumberAsAWhole) {
     EXPECT_EQ(wholeNumber("\t-0.50 "), -0.5);
     EXPECT_EQ(wholeNumber("1E2"), 100.0);
-    for (const char* refused : {"", "0.5abc", "1,5", "1E999"}) {
+    for (const char* refused : {"", "0.5abc", "1,5", "1E999"})
         EXPECT_FALSE(wholeNumber(refused).has_value()) << "text '" << refused << "'";
-    }
 }
 
 TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {

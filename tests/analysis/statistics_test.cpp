@@ -51,17 +51,13 @@ TEST(ComputePercentile, InterpolatesBetweenAndExtrapolatesBeyondTheOrderStatisti
 }
 
 TEST(RoundDecimal, HalvesGoUpAlsoForNegativeValues) {
+    // Expected frequencies of 2.5 and 3.49 both show as 3. 2.675 × 100 is exactly 267.5 in
+    // double and goes up; 1.005 × 100 = 100.49999999999999 goes down.
     struct Case {
         double value, decimals, rounded;
     };
-    const Case cases[] = {
-        {1.25, 1, 1.3},     {-1.25, 1, -1.2},
-        {-2.6, 0, -3},      {2.5, 0, 3},  // an expected frequency of 2.5 shows as 3
-        {3.49, 0, 3},                     // and one of 3.49 as 3
-        {2.675, 2, 2.68},                 // 2.675 × 100 is exactly 267.5 in double
-        {1.005, 2, 1},                    // 1.005 × 100 = 100.49999999999999 goes down
-        {98765, -1, 98770},
-    };
+    const Case cases[] = {{1.25, 1, 1.3}, {-1.25, 1, -1.2}, {-2.6, 0, -3}, {2.5, 0, 3},
+                          {3.49, 0, 3},   {2.675, 2, 2.68}, {1.005, 2, 1}, {98765, -1, 98770}};
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(RoundDecimal(c.value, c.decimals), c.rounded)
             << c.value << " at " << c.decimals << " decimals";

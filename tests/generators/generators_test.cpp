@@ -35,27 +35,23 @@ TEST(GenerateNormalTest, HundredValuesNearMeanAndSdWithTheGridRoundedToFourDigit
     RandomSource random;
     RecordingGrid grid;
     ASSERT_TRUE(generateNormal(store, random, 100, 50.0, 10.0, grid));
-    EXPECT_EQ(store.WorkCount, 100);
     double sum = 0, squares = 0;
     int unrounded = 0;
     for (int i = 1; i <= 100; ++i) {
-        const double v = store.AnalysisValues[i].toNumber();
+        const double v = store.AnalysisValues[i].toNumber(), shown = store.DataValues[i].toNumber();
         sum += v;
         squares += v * v;
+        unrounded += shown != v;
+        EXPECT_EQ(std::stod(grid.cell(i - 1)), shown);
         // Four significant digits of a value from 10 to 100 (all but a deviate beyond four
         // SDs) are two decimals.
-        const double shown = store.DataValues[i].toNumber();
-        EXPECT_EQ(std::stod(grid.cell(i - 1)), shown);
         if (v >= 10 && v < 100) {
             EXPECT_NEAR(shown, std::round(v * 100) / 100, 1e-9) << v;
         }
-        unrounded += shown != v;
     }
-    const double mean = sum / 100;
-    const double sd = std::sqrt((squares - 100 * mean * mean) / 99);
-    // Five standard errors: the mean's is 1, the SD's about 0.71.
-    EXPECT_NEAR(mean, 50.0, 5.0);
-    EXPECT_NEAR(sd, 10.0, 3.6);
+    // Within five standard errors: the mean's is 1, the SD's about 0.71.
+    EXPECT_NEAR(sum / 100, 50.0, 5.0);
+    EXPECT_NEAR(std::sqrt((squares - sum * sum / 100) / 99), 10.0, 3.6);
     EXPECT_GT(unrounded, 90);  // the analysis still reads the values at full precision
     EXPECT_EQ(grid.countLabels.back(), "100");
     EXPECT_EQ(grid.commentLabels.back(), "");
@@ -83,15 +79,12 @@ TEST(GenerateUniformTest, FreshStartsRepeatAndANormalRunInBetweenChangesThem) {
     EXPECT_EQ(generateUniform(second, freshB, 100, 100.0, grid), listing);
     generateNormal(third, afterNormal, 10, 0.0, 1.0, grid);
     generateUniform(third, afterNormal, 100, 100.0, grid);
-
     std::string firstTen;
     int differing = 0;
     for (int i = 1; i <= 100; ++i) {
-        const double v = first.AnalysisValues[i].toNumber();
-        EXPECT_EQ(second.AnalysisValues[i].toNumber(), v);
-        EXPECT_TRUE(v >= 1 && v <= 100 && v == std::floor(v)) << v;
-        differing += third.AnalysisValues[i].toNumber() != v;
-        if (i <= 10) firstTen += std::to_string(static_cast<int>(v)) + "\r\n";
+        EXPECT_EQ(second.AnalysisValues[i], first.AnalysisValues[i]);
+        differing += third.AnalysisValues[i] != first.AnalysisValues[i];
+        if (i <= 10) firstTen += first.AnalysisValues[i].toText() + "\r\n";
     }
     EXPECT_EQ(listing, firstTen + "\r\n");
     EXPECT_GT(differing, 50);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,17 +16,10 @@
 namespace kijunchi {
 namespace {
 
-// The expected texts in tests/data were worked out independently in python from the written
-// rules (sorting, moments, percentiles, rounding, classes, the chi-square test with its own
-// normal distribution function and bisection, the report lines), not from this program.
-std::string readData(const std::string& name) {
-    std::ifstream in(std::string(KIJUNCHI_TEST_DATA) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::testData;
 
 std::vector<double> readColumn(const std::string& name) {
-    std::istringstream in(readData(name));
+    std::istringstream in(testData(name));
     std::vector<double> values;
     for (double v; in >> v;) values.push_back(v);
     return values;
@@ -61,7 +52,7 @@ TEST(StatisticsReport, OneToFourWithFiveClassesMatchesTheHandWorkedText) {
     // λ line is empty since nothing was ever transformed.
     AnalysisStore store;
     testing::load(store, {1, 2, 3, 4});
-    expectSameText(reportOf(store), readData("report_one_to_four.txt"));
+    expectSameText(reportOf(store), testData("report_one_to_four.txt"));
 }
 
 TEST(StatisticsReport, SkewedSampleRejectsNormalityInAllThreeTests) {
@@ -70,7 +61,7 @@ TEST(StatisticsReport, SkewedSampleRejectsNormalityInAllThreeTests) {
     AnalysisStore store;
     store.ClassCount = 6;
     testing::load(store, readColumn("skewed_25.txt"));
-    expectSameText(reportOf(store), readData("report_skewed_25_six_classes.txt"));
+    expectSameText(reportOf(store), testData("report_skewed_25_six_classes.txt"));
 }
 
 TEST(StatisticsReport, LogTransformedAfterAnAnalysisReportsLimitsOnTheMeasurementScale) {
@@ -84,7 +75,7 @@ TEST(StatisticsReport, LogTransformedAfterAnAnalysisReportsLimitsOnTheMeasuremen
     reportOf(store);
     NullGrid grid;
     ASSERT_TRUE(applyLambda(store, "0", grid));
-    expectSameText(reportOf(store), readData("report_skewed_25_log.txt"));
+    expectSameText(reportOf(store), testData("report_skewed_25_log.txt"));
 }
 
 TEST(StatisticsReport, ASkewnessStatisticRoundingToExactly196DoesNotReject) {

@@ -1,11 +1,11 @@
-// The frame: start-up, the menu-bar swap, tiling, the exit confirmation, the result windows'
-// refusal to close and the Japanese message boxes.
+// The frame: start-up, the menu-bar swap, tiling, the exit confirmation, the toolbar and the
+// result windows' refusal to close.
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <algorithm>
 
 #include "results/histogram_window.h"
@@ -97,6 +97,19 @@ TEST_F(FrameTest, EveryExitAsksAndOnlyYesEndsTheProgram) {
     EXPECT_EQ(programEnds, 1);
 }
 
+TEST_F(FrameTest, ToolbarButtonTwoShowsTheInputWindowAndFourThePrinterSetUp) {
+    QList<QAction*> buttons = frame->Toolbar1->actions();
+    ASSERT_EQ(buttons.size(), 5);
+    closeInputWindow();
+    for (int i : {0, 2, 4}) buttons[i]->trigger();  // the others do nothing
+    EXPECT_EQ(frame->inputWindow(), nullptr);
+    EXPECT_EQ(printerDialogs, 0);
+    buttons[1]->trigger();
+    EXPECT_NE(frame->inputWindow(), nullptr);
+    buttons[3]->trigger();
+    EXPECT_EQ(printerDialogs, 1);
+}
+
 TEST_F(FrameTest, ResultWindowsRefuseToBeClosed) {
     frame->tileCommand();
     for (QWidget* window : {static_cast<QWidget*>(frame->statisticsWindow()),
@@ -111,24 +124,6 @@ TEST_F(FrameTest, ResultWindowsRefuseToBeClosed) {
         EXPECT_TRUE(sub->isVisible());
         EXPECT_EQ(frame->subWindowOf(window), sub);
     }
-}
-
-TEST(MessageBoxPrompt, AsksInJapaneseWithYesAsTheDefault) {
-    MessageBoxPrompt prompt;
-    QStringList buttons;
-    QString defaultButton;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        for (QAbstractButton* b : box->buttons()) buttons << b->text();
-        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
-        box->button(QMessageBox::No)->click();
-    });
-    EXPECT_FALSE(
-        prompt.askYesNo(nullptr, QStringLiteral("終了しますか。"), QStringLiteral("終了の確認")));
-    buttons.sort();
-    EXPECT_EQ(buttons, QStringList({"いいえ(&N)", "はい(&Y)"}));
-    EXPECT_EQ(defaultButton, QStringLiteral("はい(&Y)"));
 }
 
 }  // namespace

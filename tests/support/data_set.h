@@ -1,5 +1,10 @@
 #pragma once
-// The store's data set as a paste leaves it, and a sink that keeps the statistics texts.
+// The store's data set as a paste leaves it, a sink that keeps the statistics texts, and the
+// files of tests/data.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,5 +29,17 @@ struct TextSink : ReportSink {
     std::vector<std::string> texts;
     void setStatisticsText(const std::string& text) override { texts.push_back(text); }
 };
+
+#ifdef KIJUNCHI_TEST_DATA
+// A file of tests/data byte for byte. The expected texts there were worked out independently
+// in python from the written rules (sorting, moments, percentiles, rounding, classes, the
+// chi-square test with its own normal distribution function and bisection, the report lines),
+// not from this program.
+inline std::string testData(const std::string& name) {
+    std::ifstream in(std::string(KIJUNCHI_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+#endif
 
 }  // namespace kijunchi::testing
