@@ -94,8 +94,7 @@ TEST(AnalysisRun, FailuresKeepExactlyTheResultsWrittenBeforeThem) {
         {"all equal",
          {7, 7, 7, 7, 7},
          {{&S::MeanValue, 7}, {&S::VarianceValue, 0}, {&S::SDValue, 0}},
-         {&S::SkewnessValue, &S::SkewTestZ, &S::Pct025}},
-    };
+         {&S::SkewnessValue, &S::SkewTestZ, &S::Pct025}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         AnalysisStore store;
@@ -125,8 +124,7 @@ TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
         // The maximum 1000.5 rounds to 1001: width 0.25 and two classes already hold all four
         // values, so ν = 2 − 3 < 1.
         {"fewer than one degree of freedom", {1000, 1000.1, 1000.2, 1000.5}, 4},
-        {"expected frequency of zero", farTail, 5},
-    };
+        {"expected frequency of zero", farTail, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         AnalysisStore store;

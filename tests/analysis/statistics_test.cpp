@@ -28,11 +28,9 @@ TEST(ComputePercentile, InterpolatesBetweenAndExtrapolatesBeyondTheOrderStatisti
     std::vector<double> squares39, squares120;
     for (int i = 1; i <= 120; ++i) (i <= 39 ? squares39 : squares120).push_back(double(i) * i);
     squares120.insert(squares120.begin(), squares39.begin(), squares39.end());
-    const Case cases[] = {
-        {{3, 1, 4, 2}, "0.125", "4.875", "2.5"},
-        {squares39, "1", "1521", "400"},
-        {squares120, "9.175", "13918.125", "3660.5"},
-    };
+    const Case cases[] = {{{3, 1, 4, 2}, "0.125", "4.875", "2.5"},
+                          {squares39, "1", "1521", "400"},
+                          {squares120, "9.175", "13918.125", "3660.5"}};
     for (const auto& c : cases) {
         AnalysisStore store;
         const int n = int(c.values.size());

@@ -69,8 +69,7 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
         {{"--classes", "4.5", "--show", "data"}, "1\n", 2, "ﾋｽﾄｸﾞﾗﾑの階級数は4以上の整数"},
         {{"--lambda", "0"}, "0\n2\n3\n4\n", 2, "このλの値ではデータを変換できません。"},
         {{kData + "/no_such_file.txt"}, "", 2, ""},
-        {{"--classes"}, "1\n2\n3\n4\n", 2, ""},
-    };
+        {{"--classes"}, "1\n2\n3\n4\n", 2, ""}};
     for (const auto& c : cases) {
         auto out = run(c.args, c.input);
         SCOPED_TRACE(c.args.empty() ? c.input : c.args[0]);

@@ -43,8 +43,7 @@ TEST(CountClasses, CountsEveryValueWithUpperBoundsBelongingToTheLowerClass) {
          {1, 1, 1, 1, 0, 1}},
         // Four values, and the maximum 4.00049 rounded down to 4 (bounds 1.6 .. 4): six
         // classes, more than there are values, are needed to count all four.
-        {"more classes than values", classesStore({1, 2, 3, 4.00049}, 1, 4), {1, 1, 0, 1, 0, 1}},
-    };
+        {"more classes than values", classesStore({1, 2, 3, 4.00049}, 1, 4), {1, 1, 0, 1, 0, 1}}};
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         CountClasses(c.store);

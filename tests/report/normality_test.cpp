@@ -18,8 +18,7 @@ TEST(ZVerdict, TheLastThresholdStrictlyExceededDecides) {
         {1.96, "P>0.05で正規性を棄却することができない。"},  // equal is not greater
         {1.961, "Z1=1.961 > Z=1.96   P<0.05で正規性は棄却される。"},
         {2.6, "Z1=2.6 > Z=2.58   P<0.01で正規性は棄却される。"},
-        {3.944, "Z1=3.944 > Z=3.29   P<0.001で正規性は棄却される。"},
-    };
+        {3.944, "Z1=3.944 > Z=3.29   P<0.001で正規性は棄却される。"}};
     for (const auto& [z, sentence] : cases) EXPECT_EQ(zVerdict("Z1=", z), sentence) << z;
 }
 
