@@ -38,13 +38,6 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
     EXPECT_EQ(lenientNumber("&H" + std::string(300, 'F')), 0.0);
 }
 
-TEST(WholeNumber, AcceptsOnlyATextThatIsANumberAsAWhole) {
-    EXPECT_EQ(wholeNumber("\t-0.50 "), -0.5);
-    EXPECT_EQ(wholeNumber("1E2"), 100.0);
-    for (const char* refused : {"", "0.5abc", "1,5", "1E999"})
-        EXPECT_FALSE(wholeNumber(refused).has_value()) << "text '" << refused << "'";
-}
-
 TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {
     EXPECT_EQ(Value().toNumber(), 0.0);
     EXPECT_EQ(Value(" 3 ").toNumber(), 3.0);

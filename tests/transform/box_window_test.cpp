@@ -73,6 +73,15 @@ TEST_F(BoxWindowTest, CloseRoundsTheGridWhileOkLeavesItAtFullPrecision) {
     EXPECT_NEAR(store.AnalysisValues[2].toNumber(), full, 1e-13);
 }
 
+TEST_F(BoxWindowTest, CloseRoundsAValueAtTheEdgeOfTheDoublesWithoutEndingTheProgram) {
+    open({1, 2, 1.7976e308});  // rounding up to 1.798E+308 would leave the doubles
+    press(window->Command3);   // 閉じる
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(grid.cell(2), "1.797E+308");
+    EXPECT_DOUBLE_EQ(store.DataValues[3].toNumber(), 1.797e308);
+    EXPECT_TRUE(window.isNull());
+}
+
 TEST_F(BoxWindowTest, RefusedLambdaShowsTheMessageAndChangesNothing) {
     open({-1, 2, 4});  // no square root of −1
     store.Lambda = store.LambdaShown = Value("1");
