@@ -46,6 +46,10 @@ TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {
     EXPECT_EQ(Value(0.1 + 0.2).toText(), "0.3");
     EXPECT_EQ(Value("0.50").toText(), "0.50");  // a text stays as it was written
     EXPECT_TRUE(Value("").isBlank());
+    // The same whole-number reading, for a λ box: blanks around it allowed.
+    EXPECT_EQ(wholeNumber("\t-0.50 "), -0.5);
+    for (const char* refused : {"", "0.5abc", "1E999"})
+        EXPECT_FALSE(wholeNumber(refused)) << refused;
     EXPECT_FALSE(Value(0.0).isBlank());
 }
 

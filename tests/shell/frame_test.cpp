@@ -1,8 +1,9 @@
-// The frame: start-up, the menu-bar swap, tiling, the exit confirmation, the toolbar and the
-// result windows' refusal to close.
+// The frame: start-up, the menu-bar swap, tiling, the exit confirmation, the toolbar, the
+// result windows' refusal to close and the Japanese message boxes.
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -124,6 +125,21 @@ TEST_F(FrameTest, ResultWindowsRefuseToBeClosed) {
         EXPECT_TRUE(sub->isVisible());
         EXPECT_EQ(frame->subWindowOf(window), sub);
     }
+}
+
+TEST(MessageBoxPrompt, AsksInJapaneseWithYesAsTheDefault) {
+    QStringList buttons;  // the default first
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->defaultButton()) return;
+        buttons << box->defaultButton()->text();
+        for (QAbstractButton* b : box->buttons())
+            if (b != box->defaultButton()) buttons << b->text();
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(MessageBoxPrompt().askYesNo(nullptr, QStringLiteral("終了しますか。"),
+                                             QStringLiteral("終了の確認")));
+    EXPECT_EQ(buttons, QStringList({"はい(&Y)", "いいえ(&N)"}));
 }
 
 }  // namespace
