@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "analysis/store.h"
-#include "report/recording_canvas.h"
 #include "support/data_set.h"
+#include "support/recording_canvas.h"
 
 namespace kijunchi {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "analysis/checked.h"
 #include "analysis/store.h"
-#include "report/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 namespace kijunchi {
 namespace {

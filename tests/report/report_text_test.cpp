@@ -9,8 +9,8 @@
 #include "analysis/analysis_run.h"
 #include "analysis/store.h"
 #include "input/grid_sink.h"
-#include "report/recording_canvas.h"
 #include "support/data_set.h"
+#include "support/recording_canvas.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {
