@@ -122,10 +122,10 @@ bool someValueFails(const std::vector<Value>& data, double lambda) {
 
 // Stores are large: each role has one, allocated once and reset on each run.
 AnalysisStore& storeFor(int role) {
-    static auto* stores = new std::array<AnalysisStore, 2>();
+    static auto* stores = new std::array<AnalysisStore, 3>();
     return (*stores)[static_cast<std::size_t>(role)];
 }
-enum Role { kCommandLine = 0, kWindows = 1 };
+enum Role { kCommandLine = 0, kWindows = 1, kReversed = 2 };
 
 struct LambdaOutcome {
     bool given = false;
@@ -194,6 +194,14 @@ void checkCompletedRun(const AnalysisStore& s, int n, const RecordingCanvas& pic
     require(report.calls == 1, "a completed run did not write the report exactly once");
     require(!report.text.empty(), "a completed run wrote an empty report");
     require(picture.lines.size() == 12, "a completed run did not print the 12 summary lines");
+    // The count as the user sees it: the report's n is the class total.
+    require(report.text.find("データ数=\t" + numberText(n) + "\r\n") != std::string::npos,
+            "the report does not show n as its count", report.text);
+    require(picture.lines[4].find("Number of data=" + printedNumber(n)) != std::string::npos,
+            "the summary does not show n as its count", picture.lines[4]);
+    for (std::size_t i = 0; i < report.text.size(); ++i)
+        if (report.text[i] == '\n' && (i == 0 || report.text[i - 1] != '\r'))
+            fail("the report has a line feed without CR", report.text);
     require(picture.labels.size() == 1, "the chart does not label its scale mark once");
     for (double v :
          {s.MeanValue,  s.MedianValue,    s.MinValue,        s.MaxValue,       s.VarianceValue,
@@ -301,7 +309,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     *windows = AnalysisStore();
     ReadPasteBuffer(*windows, text, nullGrid);
     std::optional<RunOutcome> untransformed;
-    if (classCount) untransformed = analyse(*windows, *classCount);
+    if (classCount) {
+        // The run sorts the values: the order in which they were pasted changes nothing.
+        AnalysisStore* reversed = &storeFor(kReversed);
+        *reversed = AnalysisStore();
+        ReadPasteBuffer(*reversed, text, nullGrid);
+        std::reverse(reversed->DataValues.begin() + 1, reversed->DataValues.begin() + 1 + n);
+        std::reverse(reversed->AnalysisValues.begin() + 1,
+                     reversed->AnalysisValues.begin() + 1 + n);
+        const RunOutcome backwards = analyse(*reversed, *classCount);
+        untransformed = analyse(*windows, *classCount);
+        require(backwards.status == untransformed->status &&
+                    backwards.report == untransformed->report &&
+                    backwards.summary == untransformed->summary,
+                "the analysis depends on the order of the values");
+    }
     const LambdaOutcome windowsLambda = transform(*windows, c.lambda);
     if (classCount) {
         const RunOutcome after = analyse(*windows, *classCount);
