@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -88,23 +89,37 @@ ReadResult readNumber(Reader& in) {
         return result;
     }
 
-    std::string number;
-    number.reserve(32);
+    // The decimal form is kept as its significant digits and a power of ten, so that any
+    // number of leading zeros, digits or exponent digits reads correctly in linear time.
+    bool negative = false;
     if (in.peek() == '+' || in.peek() == '-') {
-        if (in.peek() == '-') number.push_back('-');
+        negative = in.peek() == '-';
         in.next();
     }
-    while (isDigit(in.peek())) {
-        number.push_back(in.peek());
+    constexpr std::size_t kKeptDigits = 800;  // more than a double's correct rounding needs
+    std::string digits;
+    std::int64_t power = 0;  // value = digits × 10^power
+    bool droppedNonZero = false;
+    auto takeDigit = [&](char c, bool fraction) {
         result.found = true;
+        if (digits.empty() && c == '0') {
+            if (fraction) --power;
+        } else if (digits.size() < kKeptDigits) {
+            digits.push_back(c);
+            if (fraction) --power;
+        } else {
+            if (!fraction) ++power;
+            if (c != '0') droppedNonZero = true;
+        }
+    };
+    while (isDigit(in.peek())) {
+        takeDigit(in.peek(), false);
         in.next();
     }
     if (in.peek() == '.') {
-        number.push_back('.');
         in.next();
         while (isDigit(in.peek())) {
-            number.push_back(in.peek());
-            result.found = true;
+            takeDigit(in.peek(), true);
             in.next();
         }
     }
@@ -112,31 +127,46 @@ ReadResult readNumber(Reader& in) {
     char e = in.peek();
     if (e == 'E' || e == 'e' || e == 'D' || e == 'd') {
         in.next();
-        bool negative = false;
+        bool negativeExponent = false;
         if (in.peek() == '+' || in.peek() == '-') {
-            negative = in.peek() == '-';
+            negativeExponent = in.peek() == '-';
             in.next();
         }
         if (isDigit(in.peek())) {
-            long exponent = 0;
+            constexpr std::int64_t kLimit = std::int64_t{1} << 40;
+            std::int64_t exponent = 0;
             while (isDigit(in.peek())) {
-                if (exponent < 100000) exponent = exponent * 10 + (in.peek() - '0');
+                if (exponent < kLimit) exponent = exponent * 10 + (in.peek() - '0');
                 in.next();
             }
-            number.push_back('e');
-            if (negative) number.push_back('-');
-            number += std::to_string(exponent);
+            power += negativeExponent ? -exponent : exponent;
         } else {
             result.complete = false;  // an exponent mark without digits
         }
     }
+    if (digits.empty()) return result;  // zero
+    if (droppedNonZero) {
+        // Only the position of a dropped non-zero digit matters for the rounding.
+        digits.push_back('1');
+        --power;
+    }
+    const auto magnitude = power + static_cast<std::int64_t>(digits.size());  // decimal places
+    if (magnitude > 310) {  // too large for a double
+        result.complete = false;
+        return result;
+    }
+    if (magnitude < -330) return result;  // underflows to zero
+    std::string number;
+    number.reserve(digits.size() + 24);
+    if (negative) number.push_back('-');
+    number.append(digits).push_back('e');
+    number.append(std::to_string(power));
     double value = 0.0;
     const char* last = number.data() + number.size();
     auto [end, error] = std::from_chars(number.data(), last, value);
     if (error == std::errc::result_out_of_range) {
         // Underflow reads as 0; overflow is too large for a double.
-        bool tiny = number.find("e-") != std::string::npos;
-        if (!tiny) result.complete = false;
+        if (magnitude > 0) result.complete = false;
         value = 0.0;
     } else if (error != std::errc() || end != last || !std::isfinite(value)) {
         result.complete = false;

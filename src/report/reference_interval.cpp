@@ -10,10 +10,6 @@ namespace kijunchi {
 
 namespace {
 
-bool isUntransformed(const Value& lambda) {
-    return lambda.isBlank() || lambda.toNumber() == 1.0;
-}
-
 // One percentile through the percentile exchange; the caller takes the value of its text.
 double percentile(AnalysisStore& store, double level) {
     store.PercentileLevel = level;
@@ -28,10 +24,9 @@ void computePercentiles(AnalysisStore& store) {
 }
 
 // Transformed data: the percentiles and the median describe the measurement scale, so they
-// come from the untransformed values kept by the transformation.
+// come from the untransformed values kept by the first transformation of the data set.
 void computeUntransformedPercentiles(AnalysisStore& store) {
     const int n = store.WorkCount;
-    if (static_cast<int>(store.UntransformedValues.size()) != n) return;  // keep the last ones
     AnalysisStore scratch;
     scratch.WorkCount = n;
     std::vector<double> sorted = store.UntransformedValues;
@@ -72,9 +67,9 @@ void backTransform(AnalysisStore& s, Back back) {
 
 void ComputeReferenceInterval(AnalysisStore& s) {
     using namespace checked;
-    if (isUntransformed(s.Lambda)) {
+    if (s.UntransformedValues.empty()) {
         computePercentiles(s);
-    } else {
+    } else if (static_cast<int>(s.UntransformedValues.size()) == s.WorkCount) {
         computeUntransformedPercentiles(s);
     }
 

@@ -35,16 +35,6 @@ std::string tableRow(const AnalysisStore& store, int k) {
     }
 }
 
-// Empty, the empty text or 1: the data are on the measurement scale.
-bool isUntransformed(const Value& lambda) {
-    if (lambda.isBlank()) return true;
-    try {
-        return lambda.toNumber() == 1.0;
-    } catch (const CalcError&) {
-        return false;
-    }
-}
-
 }  // namespace
 
 std::string likelihoodTable(const AnalysisStore& store) {
@@ -82,7 +72,7 @@ bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& gr
     }
 
     // The first transformation of a data set keeps its values on the measurement scale.
-    if (isUntransformed(store.Lambda)) store.UntransformedValues = std::move(original);
+    if (store.UntransformedValues.empty()) store.UntransformedValues = std::move(original);
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i);
         store.DataValues[at] = Value(transformed[at - 1]);

@@ -36,6 +36,10 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
         EXPECT_DOUBLE_EQ(lenientNumber(text), value) << "text '" << text << "'";
     // A hexadecimal integer beyond the range of a double: 300 hex digits are about 2^1200.
     EXPECT_EQ(lenientNumber("&H" + std::string(300, 'F')), 0.0);
+    // Long forms of ordinary numbers: a million zeros after the point offset by the exponent,
+    // and a thousand digits of mantissa.
+    EXPECT_EQ(lenientNumber("0." + std::string(1050079, '0') + "5E1050080"), 5.0);
+    EXPECT_EQ(lenientNumber("1" + std::string(1000, '0') + "E-1000"), 1.0);
 }
 
 TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {

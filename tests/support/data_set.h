@@ -13,7 +13,10 @@
 
 namespace kijunchi::testing {
 
+// A new data set of measured values, untransformed.
 inline void load(AnalysisStore& store, const std::vector<double>& values) {
+    store.Lambda = store.LambdaShown = Value(std::string());
+    store.UntransformedValues.clear();
     store.DataCount = store.WorkCount = static_cast<int>(values.size());
     for (size_t i = 0; i < values.size(); ++i)
         store.DataValues[i + 1] = store.AnalysisValues[i + 1] = values[i];

@@ -11,6 +11,7 @@
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 #include "support/data_set.h"
+#include "support/recording_canvas.h"
 #include "support/recording_grid.h"
 
 namespace kijunchi {
@@ -18,7 +19,9 @@ namespace {
 
 using testing::dataValues;
 using testing::load;
+using testing::RecordingCanvas;
 using testing::RecordingGrid;
+using testing::TextSink;
 
 TEST(LikelihoodTable, WorkedExampleOneTwoFour) {
     // Worked in python from ML(λ) = −(N/2)·ln(SS/N) + Σ ln|v^(λ−1)|: ML(0) = −0.371705117772597
@@ -94,6 +97,26 @@ TEST(ApplyLambda, OneLeavesTheValuesAndZeroWrittenAnyWayTakesTheLogarithm) {
     EXPECT_EQ(store.DataValues[1].toNumber(), 0.0);
     EXPECT_NEAR(store.DataValues[2].toNumber(), 2.302585092994046, 1e-15);  // ln 10
     EXPECT_EQ(store.LambdaShown.toText(), "-0");
+}
+
+TEST(ApplyLambda, ThePercentileLimitsAndMedianStayThoseOfTheValuesAsMeasured) {
+    // 1E-20 − 1 + 1 is 0 in double, so λ = 1 changes the two smallest values. Worked by hand
+    // for 1E-20, 2E-20, 5, 6: 2.5th percentile 1E-20 − 0.875·1E-20 = 1.25E-21, 97.5th
+    // 5 + 1.875·1 = 6.875, median (2E-20 + 5)/2 = 2.5.
+    for (const char* lambda : {"1", "0.5"}) {
+        AnalysisStore store;
+        load(store, {1e-20, 5, 2e-20, 6});
+        store.ClassCount = 4;
+        RecordingCanvas canvas;
+        TextSink report;
+        ASSERT_EQ(runAnalysis(store, canvas, report), RunStatus::Completed);
+        NullGrid grid;
+        ASSERT_TRUE(applyLambda(store, lambda, grid));
+        ASSERT_EQ(runAnalysis(store, canvas, report), RunStatus::Completed) << lambda;
+        EXPECT_EQ(store.Pct025, 1.25e-21) << lambda;
+        EXPECT_EQ(store.Pct975, 6.875) << lambda;
+        EXPECT_EQ(store.MedianValue, 2.5) << lambda;
+    }
 }
 
 TEST(ApplyLambda, TwoApplicationsCompose) {
