@@ -11,46 +11,9 @@
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
-
-namespace {
-
-int twipsX(const QWidget* w, int t) {
-    return (t * w->logicalDpiX() + 720) / 1440;
-}
-int twipsY(const QWidget* w, int t) {
-    return (t * w->logicalDpiY() + 720) / 1440;
-}
-QRect twipRect(const QWidget* w, int left, int top, int width, int height) {
-    return QRect(twipsX(w, left), twipsY(w, top), twipsX(w, width), twipsY(w, height));
-}
-
-void centreOnScreen(QWidget* w) {
-    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    w->move(area.x() + (area.width() - w->width()) / 2,
-            area.y() + (area.height() - w->height()) / 2);
-}
-
-// A note of the given width, or, when its text carries a run of blanks where its line is meant
-// to break, just wide enough for the part before the blanks so that the rest wraps.
-QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width = 0) {
-    auto* note = new QLabel(QString::fromUtf8(text), parent);
-    note->setWordWrap(true);
-    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (width <= 0) {
-        const QString all = note->text();
-        const qsizetype blanks = all.indexOf(QStringLiteral("  "));
-        const QFontMetrics fm(note->font());
-        width = fm.horizontalAdvance(blanks < 0 ? all : all.left(blanks)) + 2;
-    }
-    note->setGeometry(left, top, width, note->heightForWidth(width));
-    return note;
-}
-
-}  // namespace
 
 ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
                std::function<void(const std::string&)> showListing, QWidget* parent)
@@ -72,22 +35,22 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     headingFont.setPointSize(12);
     headingFont.setBold(true);
     heading->setFont(headingFont);
-    heading->setGeometry(twipRect(this, 240, 120, 2400, 405));
+    heading->setGeometry(twipsRect(240, 120, 2400, 405));
 
     // The captions left of the boxes are long: should the font make them wider than the room
     // before the boxes, the boxes and everything right of them move right.
     const char* captions[2] = {"データ数（50以上を設定）", "最大値(20以上を設定）"};
-    const int margin = twipsX(this, 120);
-    const int captionGap = twipsX(this, 90);
+    const int margin = twips(120);
+    const int captionGap = twips(90);
     int widestCaption = 0;
     for (const char* caption : captions) {
         widestCaption = qMax(
             widestCaption, QFontMetrics(dialogFont).horizontalAdvance(QString::fromUtf8(caption)));
     }
-    const int boxLeft = qMax(twipsX(this, 2280), margin + widestCaption + captionGap);
-    const int shift = boxLeft - twipsX(this, 2280);
+    const int boxLeft = qMax(twips(2280), margin + widestCaption + captionGap);
+    const int shift = boxLeft - twips(2280);
     auto place = [this, shift](int left, int top, int width, int height) {
-        return twipRect(this, left, top, width, height).translated(shift, 0);
+        return twipsRect(left, top, width, height).translated(shift, 0);
     };
 
     const int boxTops[2] = {600, 960};
@@ -112,12 +75,12 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
         button->setDefault(false);
     }
 
-    const int left = twipsX(this, 240);
-    const int gap = twipsY(this, 60);
-    const int width = twipsX(this, 4680 + 1215 + 240);
+    const int left = twips(240);
+    const int gap = twips(60);
+    const int width = twips(4680 + 1215 + 240);
     const int textWidth = width - 2 * left;
     QLabel* countNote =
-        makeNote(this, "データ数は1000以下を設定して下さい。", left, twipsY(this, 1320), textWidth);
+        makeNote(this, "データ数は1000以下を設定して下さい。", left, twips(1320), textWidth);
     int y = countNote->geometry().bottom() + 1 + 3 * gap;
     int right = width;
     QLabel* errorNote = makeNote(
@@ -132,7 +95,7 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
         y = note->geometry().bottom() + 1 + gap;
         right = qMax(right, note->geometry().right() + 1 + left);
     }
-    setFixedSize(right, y + twipsY(this, 180));
+    setFixedSize(right, y + twips(180));
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command2);
@@ -142,7 +105,7 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     connect(Command2, &QPushButton::clicked, this, &ITIYOU::generate);
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 
-    centreOnScreen(this);
+    centreOnScreen(*this);
 }
 
 void ITIYOU::generate() {

@@ -12,44 +12,9 @@
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "shell/prompt.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
-
-namespace {
-
-int twipsX(const QWidget* w, int t) {
-    return (t * w->logicalDpiX() + 720) / 1440;
-}
-int twipsY(const QWidget* w, int t) {
-    return (t * w->logicalDpiY() + 720) / 1440;
-}
-QRect twipRect(const QWidget* w, int left, int top, int width, int height) {
-    return QRect(twipsX(w, left), twipsY(w, top), twipsX(w, width), twipsY(w, height));
-}
-
-void centreOnScreen(QWidget* w) {
-    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    w->move(area.x() + (area.width() - w->width()) / 2,
-            area.y() + (area.height() - w->height()) / 2);
-}
-
-// A note whose text carries a run of blanks where its line is meant to break: the label is
-// made just wide enough for the part before the blanks, so the rest wraps to the next line.
-QLabel* makeNote(QWidget* parent, const char* text, int left, int top) {
-    auto* note = new QLabel(QString::fromUtf8(text), parent);
-    note->setWordWrap(true);
-    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    const QString all = note->text();
-    const qsizetype blanks = all.indexOf(QStringLiteral("  "));
-    const QFontMetrics fm(note->font());
-    const int width = fm.horizontalAdvance(blanks < 0 ? all : all.left(blanks)) + 2;
-    note->setGeometry(left, top, width, note->heightForWidth(width));
-    return note;
-}
-
-}  // namespace
 
 NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
          QWidget* parent)
@@ -66,7 +31,7 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
     headingFont.setPointSize(12);
     headingFont.setBold(true);
     heading->setFont(headingFont);
-    heading->setGeometry(twipRect(this, 240, 120, 2400, 405));
+    heading->setGeometry(twipsRect(240, 120, 2400, 405));
 
     const int boxTops[3] = {600, 960, 1320};
     const char* captions[3] = {"データ数", "平均値", "標準偏差"};
@@ -74,25 +39,25 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
     for (int i = 0; i < 3; ++i) {
         auto* caption = new QLabel(QString::fromUtf8(captions[i]), this);
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        caption->setGeometry(twipRect(this, 240, boxTops[i], 2040, 270));
+        caption->setGeometry(twipsRect(240, boxTops[i], 2040, 270));
         *boxes[i] = new QLineEdit(this);
-        (*boxes[i])->setGeometry(twipRect(this, 2400, boxTops[i], 1335, 270));
+        (*boxes[i])->setGeometry(twipsRect(2400, boxTops[i], 1335, 270));
     }
 
     Command2 = new QPushButton(QStringLiteral("OK"), this);
-    Command2->setGeometry(twipRect(this, 4080, 600, 1215, 375));
+    Command2->setGeometry(twipsRect(4080, 600, 1215, 375));
     Command1 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Command1->setGeometry(twipRect(this, 4080, 1080, 1215, 375));
+    Command1->setGeometry(twipsRect(4080, 1080, 1215, 375));
     // Enter in the boxes moves the focus; no button may take it as a default.
     for (QPushButton* button : {Command2, Command1}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
 
-    const int left = twipsX(this, 240);
-    const int gap = twipsY(this, 60);
-    int y = twipsY(this, 1800);
-    int right = twipsX(this, 4080 + 1215 + 240);
+    const int left = twips(240);
+    const int gap = twips(60);
+    int y = twips(1800);
+    int right = twips(4080 + 1215 + 240);
     for (const char* text :
          {"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
           "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。",
@@ -101,7 +66,7 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
         y = note->geometry().bottom() + 1 + gap;
         right = qMax(right, note->geometry().right() + 1 + left);
     }
-    setFixedSize(right, y + twipsY(this, 180));
+    setFixedSize(right, y + twips(180));
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Text3);
@@ -115,7 +80,7 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
     connect(Command2, &QPushButton::clicked, this, &NRM::generate);
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 
-    centreOnScreen(this);
+    centreOnScreen(*this);
 }
 
 void NRM::generate() {

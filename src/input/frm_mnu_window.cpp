@@ -18,7 +18,7 @@
 #include "shell/mdi_form.h"
 #include "shell/pictures.h"
 #include "shell/prompt.h"
-#include "shell/twips.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
 

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QPushButton>
 
-#include "shell/twips.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
 

@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "shell/twips.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
 

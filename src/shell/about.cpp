@@ -7,6 +7,7 @@
 
 #include "shell/pictures.h"
 #include "shell/startf.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
 

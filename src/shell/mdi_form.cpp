@@ -26,6 +26,7 @@
 #include "shell/pictures.h"
 #include "shell/prompt.h"
 #include "shell/startf.h"
+#include "shell/window_layout.h"
 #include "transform/box_window.h"
 
 namespace kijunchi {

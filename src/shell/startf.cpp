@@ -7,17 +7,9 @@
 #include <QVBoxLayout>
 
 #include "shell/pictures.h"
+#include "shell/window_layout.h"
 
 namespace kijunchi {
-
-void centreOnScreen(QWidget& window) {
-    QScreen* screen = window.screen();
-    if (!screen) return;
-    QRect s = screen->geometry();
-    QSize size = window.frameGeometry().size();
-    window.move(s.left() + (s.width() - size.width()) / 2,
-                s.top() + (s.height() - size.height()) / 2);
-}
 
 Startf::Startf(QWidget* frame, int intervalMs)
     : QDialog(frame, Qt::Dialog | Qt::FramelessWindowHint), frame_(frame) {

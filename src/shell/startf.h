@@ -24,7 +24,4 @@ private:
     bool loaded_ = false;
 };
 
-// Moves a top-level window so that it is centred on its screen.
-void centreOnScreen(QWidget& window);
-
 }  // namespace kijunchi

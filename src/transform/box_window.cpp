@@ -14,28 +14,12 @@
 
 #include "input/paste_reader.h"
 #include "shell/prompt.h"
+#include "shell/window_layout.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {
 
 namespace {
-
-// Places are given in twips (1/1440 inch) and converted with the screen's logical DPI.
-QRect twipRect(const QWidget* w, int left, int top, int width, int height) {
-    const int dx = w->logicalDpiX();
-    const int dy = w->logicalDpiY();
-    auto x = [dx](int t) { return (t * dx + 720) / 1440; };
-    auto y = [dy](int t) { return (t * dy + 720) / 1440; };
-    return QRect(x(left), y(top), x(width), y(height));
-}
-
-void centreOnScreen(QWidget* w) {
-    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->geometry();
-    w->move(area.x() + (area.width() - w->width()) / 2,
-            area.y() + (area.height() - w->height()) / 2);
-}
 
 // The picture of the transformation's formula: the fraction form for λ ≠ 0 and the logarithm
 // for λ = 0, drawn rather than loaded so that it scales with the window.
@@ -130,47 +114,46 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     QFont windowFont = font();
     windowFont.setPointSize(9);
     setFont(windowFont);
-    setFixedSize(twipRect(this, 0, 0, 4350, 6885).size());
+    setFixedSize(twipsRect(0, 0, 4350, 6885).size());
 
-    Command1 = makeButton(this, "ｺﾋﾟｰ", twipRect(this, 0, 0, 600, 255));
-    Command3 = makeButton(this, "閉じる", twipRect(this, 600, 0, 735, 255));
+    Command1 = makeButton(this, "ｺﾋﾟｰ", twipsRect(0, 0, 600, 255));
+    Command3 = makeButton(this, "閉じる", twipsRect(600, 0, 735, 255));
 
     // The report area starts below the two buttons above it and ends inside the window.
     Text2 = new QPlainTextEdit(this);
-    Text2->setGeometry(twipRect(this, 120, 315, 4110, 3150));
+    Text2->setGeometry(twipsRect(120, 315, 4110, 3150));
     Text2->setReadOnly(true);
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setTabChangesFocus(true);
 
-    auto* label4 =
-        makeLabel(this, "MLは元データでの値です。", twipRect(this, 240, 3600, 2655, 255));
+    auto* label4 = makeLabel(this, "MLは元データでの値です。", twipsRect(240, 3600, 2655, 255));
     QFont bold = label4->font();
     bold.setBold(true);
     label4->setFont(bold);
 
     auto* picture1 = new FormulaPicture(this);
-    picture1->setGeometry(twipRect(this, 120, 3840, 2415, 1095));
+    picture1->setGeometry(twipsRect(120, 3840, 2415, 1095));
 
     // Two lines of the report's width are not enough for the instruction at this font, so the
     // label reaches down to the row of buttons.
     Label3 = makeLabel(this, "「変換する」のボタンで元データは変換されます。",
-                       twipRect(this, 2040, 5040, 1935, 780));
+                       twipsRect(2040, 5040, 1935, 780));
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    makeLabel(this, "λ＝0　はlog変換", twipRect(this, 120, 5160, 1575, 255));
-    makeLabel(this, "λ＝", twipRect(this, 60, 5880, 390, 270));
+    makeLabel(this, "λ＝0　はlog変換", twipsRect(120, 5160, 1575, 255));
+    makeLabel(this, "λ＝", twipsRect(60, 5880, 390, 270));
 
     Text1 = new QLineEdit(QStringLiteral("1"), this);
-    Text1->setGeometry(twipRect(this, 480, 5880, 735, 270));
+    Text1->setGeometry(twipsRect(480, 5880, 735, 270));
 
-    Command2 = makeButton(this, "変換する", twipRect(this, 1320, 5880, 1215, 375));
-    Command4 = makeButton(this, "OK", twipRect(this, 3480, 5880, 735, 375));
+    Command2 = makeButton(this, "変換する", twipsRect(1320, 5880, 1215, 375));
+    Command4 = makeButton(this, "OK", twipsRect(3480, 5880, 735, 375));
 
     auto* label5 =
         makeLabel(this, "λに平均値、標準偏差がマイナスになる値を入れると計算出来ません。",
-                  twipRect(this, 240, 6360, 3375, 495));
+                  twipsRect(240, 6360, 3375, 495));
     label5->setWordWrap(true);
     label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -192,7 +175,7 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text2->setPlainText(shown);
 
-    centreOnScreen(this);
+    centreOnScreen(*this);
 }
 
 void box::copyTable() {

@@ -1,0 +1,35 @@
+#pragma once
+// Placing windows and controls: layouts are designed in twips (1440 to the inch); on screen
+// we use 96 pixels to the inch, so 15 twips make one pixel. Windows and dialogs centre
+// themselves on the screen when they load.
+#include <QRect>
+#include <QSize>
+
+class QLabel;
+class QWidget;
+
+namespace kijunchi {
+
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int twips(int t) {
+    return (t + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+inline QSize twipsSize(int width, int height) {
+    return QSize(twips(width), twips(height));
+}
+
+// left = (screen width - window width) / 2, top = (screen height - window height) / 2.
+void centreOnScreen(QWidget& window);
+
+// A wrapping note at (left, top) in pixels, of the given width; with width 0, when its text
+// carries a run of blanks where its line is meant to break, just wide enough for the part
+// before the blanks so that the rest wraps to the next line.
+QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width = 0);
+
+}  // namespace kijunchi
