@@ -16,17 +16,18 @@ void SortValues(AnalysisStore& store) {
 }
 
 void ComputePercentile(AnalysisStore& store) {
+    ComputePercentile(store, store.SortedValues.data(), store.WorkCount);
+}
+
+void ComputePercentile(AnalysisStore& store, const double* x, int n) {
     const double p = store.PercentileLevel;
-    const int n = store.WorkCount;
     const double r = checked::div(checked::mul(n + 1.0, p), 100.0);
     double k = std::trunc(r);
     if (k < 1) k = 1;
     if (k >= n) k = n - 1;
     if (k < 0 || k + 1 > kMaxValues) throw CalcError("index out of range");
     const auto i = static_cast<std::size_t>(k);
-    const double low = store.SortedValues[i];
-    const double high = store.SortedValues[i + 1];
-    const double value = checked::add(low, checked::mul(r - k, checked::sub(high, low)));
+    const double value = checked::add(x[i], checked::mul(r - k, checked::sub(x[i + 1], x[i])));
     store.PercentileValue = value;
     store.PercentileText = numberText(value);
 }

@@ -10,35 +10,17 @@ namespace kijunchi {
 
 namespace {
 
-// One percentile through the percentile exchange; the caller takes the value of its text.
-double percentile(AnalysisStore& store, double level) {
-    store.PercentileLevel = level;
-    ComputePercentile(store);
-    return Value(store.PercentileText).toNumber();
-}
-
-void computePercentiles(AnalysisStore& store) {
-    store.Pct025 = percentile(store, 2.5);
-    store.Pct975 = percentile(store, 97.5);
-    store.MedianValue = percentile(store, 50);
-}
-
-// Transformed data: the percentiles and the median describe the measurement scale, so they
-// come from the untransformed values kept by the first transformation of the data set.
-void computeUntransformedPercentiles(AnalysisStore& store) {
-    const int n = store.WorkCount;
-    AnalysisStore scratch;
-    scratch.WorkCount = n;
-    std::vector<double> sorted = store.UntransformedValues;
-    std::sort(sorted.begin(), sorted.end());
-    std::copy(sorted.begin(), sorted.end(), scratch.SortedValues.begin() + 1);
-    computePercentiles(scratch);
-    store.Pct025 = scratch.Pct025;
-    store.Pct975 = scratch.Pct975;
-    store.MedianValue = scratch.MedianValue;
-    store.PercentileLevel = scratch.PercentileLevel;
-    store.PercentileValue = scratch.PercentileValue;
-    store.PercentileText = scratch.PercentileText;
+// The three percentiles of sorted values x[1..n] through the percentile exchange; the caller
+// takes the value of each text.
+void computePercentiles(AnalysisStore& store, const double* x, int n) {
+    auto percentile = [&](double level) {
+        store.PercentileLevel = level;
+        ComputePercentile(store, x, n);
+        return Value(store.PercentileText).toNumber();
+    };
+    store.Pct025 = percentile(2.5);
+    store.Pct975 = percentile(97.5);
+    store.MedianValue = percentile(50);
 }
 
 void clearOrig(AnalysisStore& s) {
@@ -68,9 +50,14 @@ void backTransform(AnalysisStore& s, Back back) {
 void ComputeReferenceInterval(AnalysisStore& s) {
     using namespace checked;
     if (s.UntransformedValues.empty()) {
-        computePercentiles(s);
+        computePercentiles(s, s.SortedValues.data(), s.WorkCount);
     } else if (static_cast<int>(s.UntransformedValues.size()) == s.WorkCount) {
-        computeUntransformedPercentiles(s);
+        // Transformed data: the percentiles and the median describe the measurement scale, so
+        // they come from the values kept by the first transformation of the data set.
+        std::vector<double> sorted(s.UntransformedValues.size() + 1);
+        std::copy(s.UntransformedValues.begin(), s.UntransformedValues.end(), sorted.begin() + 1);
+        std::sort(sorted.begin() + 1, sorted.end());
+        computePercentiles(s, sorted.data(), s.WorkCount);
     }
 
     const double m = s.MeanValue;
