@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DKIJUNCHI_TESTS=OFF >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target kijunchi kijunchi-report
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: starting under Xvfb (screen :99)."
+  echo "No display: starting under Xvfb."
   exec xvfb-run -a -s "-screen 0 1280x960x24" "$root/build/kijunchi" "$@"
 fi
 exec "$root/build/kijunchi" "$@"
