@@ -15,17 +15,6 @@ namespace {
 
 using namespace kijunchi;
 
-class NullCanvas final : public Canvas {
-public:
-    void clear() override {}
-    void printLine(std::string_view) override {}
-    void setScale(double, double, double, double) override {}
-    void setForeColor(Rgb) override {}
-    void drawLine(double, double, double, double) override {}
-    void drawLine(double, double, double, double, Rgb) override {}
-    void printAtPosition(std::string_view) override {}
-};
-
 class NullReport final : public ReportSink {
 public:
     void setStatisticsText(const std::string& text) override {

@@ -92,23 +92,18 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
 }
 
 // Collects what the run prints into the histogram window's picture.
-class SummaryCanvas final : public Canvas {
-  public:
+class SummaryCanvas final : public NullCanvas {
+public:
     std::string text;
     void clear() override { text.clear(); }
     void printLine(std::string_view line) override {
         text += line;
         text += "\r\n";
     }
-    void setScale(double, double, double, double) override {}
-    void setForeColor(Rgb) override {}
-    void drawLine(double, double, double, double) override {}
-    void drawLine(double, double, double, double, Rgb) override {}
-    void printAtPosition(std::string_view) override {}
 };
 
 class TextReport final : public ReportSink {
-  public:
+public:
     std::string text;
     void setStatisticsText(const std::string& t) override { text = t; }
 };

@@ -33,4 +33,16 @@ public:
     virtual void printAtPosition(std::string_view text) = 0;
 };
 
+// A canvas that draws nothing, for front ends without a picture.
+class NullCanvas : public Canvas {
+public:
+    void clear() override {}
+    void printLine(std::string_view) override {}
+    void setScale(double, double, double, double) override {}
+    void setForeColor(Rgb) override {}
+    void drawLine(double, double, double, double) override {}
+    void drawLine(double, double, double, double, Rgb) override {}
+    void printAtPosition(std::string_view) override {}
+};
+
 }  // namespace kijunchi
