@@ -8,6 +8,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
+#include "evaluation/lambda_estimate.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
@@ -17,7 +18,7 @@ namespace kijunchi {
 namespace {
 
 constexpr const char* kUsage =
-    "使い方: kijunchi-report [--classes N] [--lambda L] [--show report|summary|table|data] "
+    "使い方: kijunchi-report [--classes N] [--lambda L] [--show report|summary|table|lambda|data] "
     "[FILE]\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
@@ -28,13 +29,14 @@ constexpr const char* kUsage =
     "  --show report   統計量の画面の文章（既定）\n"
     "  --show summary  ヒストグラムの画面の見出し行\n"
     "  --show table    元データでのλごとのML（変換前のデータ）\n"
+    "  --show lambda   元データでMLが最大となるλと95%信頼区間（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
     "3 データがありません。\n";
 
-enum class Show { Report, Summary, Table, Data };
+enum class Show { Report, Summary, Table, Lambda, Data };
 
 struct Options {
     std::string classes = "5";
@@ -75,10 +77,13 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
                     options.show = Show::Summary;
                 else if (*v == "table")
                     options.show = Show::Table;
+                else if (*v == "lambda")
+                    options.show = Show::Lambda;
                 else if (*v == "data")
                     options.show = Show::Data;
                 else
-                    return "--show には report, summary, table, data のどれかを指定して下さい。";
+                    return "--show には report, summary, table, lambda, data "
+                           "のどれかを指定して下さい。";
             }
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             return "不明なオプションです: " + arg;
@@ -138,6 +143,12 @@ CommandOutput runReportCommand(const std::vector<std::string>& args,
 
     if (options.show == Show::Table) {
         output.out = likelihoodTable(store);
+        return output;
+    }
+    if (options.show == Show::Lambda) {
+        const auto estimate = estimateLambda(store);
+        (estimate ? output.out : output.err) += lambdaEstimateText(estimate) + "\n";
+        if (!estimate) output.exitCode = 1;
         return output;
     }
     if (options.lambda && !applyLambda(store, *options.lambda, grid)) {

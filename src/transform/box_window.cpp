@@ -1,6 +1,7 @@
 #include "transform/box_window.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -10,8 +11,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <string>
 
+#include "evaluation/lambda_estimate.h"
 #include "input/paste_reader.h"
 #include "shell/prompt.h"
 #include "shell/window_layout.h"
@@ -121,11 +127,14 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
 
     // The report area starts below the two buttons above it and ends inside the window.
     Text2 = new QPlainTextEdit(this);
-    Text2->setGeometry(twipsRect(120, 315, 4110, 3150));
+    Text2->setGeometry(twipsRect(120, 315, 4110, 2895));
     Text2->setReadOnly(true);
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setTabChangesFocus(true);
+
+    // The λ of largest likelihood, under the table whose nearest row it marks.
+    LambdaLabel = makeLabel(this, "", twipsRect(120, 3240, 4110, 300));
 
     auto* label4 = makeLabel(this, "MLは元データでの値です。", twipsRect(240, 3600, 2655, 255));
     QFont bold = label4->font();
@@ -174,8 +183,24 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     QString shown = table_;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text2->setPlainText(shown);
+    markEstimate();
 
     centreOnScreen(*this);
+}
+
+void box::markEstimate() {
+    const auto estimate = estimateLambda(store_);
+    LambdaLabel->setText(QString::fromStdString(lambdaEstimateText(estimate)));
+    if (!estimate || table_.isEmpty()) return;
+    // Rows start after two empty lines, the title and the header.
+    constexpr int kFirstRowBlock = 4;
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(
+        Text2->document()->findBlockByNumber(kFirstRowBlock + nearestTableRow(estimate->lambda)));
+    mark.format.setBackground(QColor(255, 236, 150));
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    Text2->setExtraSelections({mark});
+    MarkedRow = mark.cursor.blockNumber() - kFirstRowBlock;
 }
 
 void box::copyTable() {

@@ -29,8 +29,11 @@ public:
     QPushButton* Command4 = nullptr;  // OK
     QLineEdit* Text1 = nullptr;       // λ
     QLabel* Label3 = nullptr;         // instruction label
+    QLabel* LambdaLabel = nullptr;    // the λ of largest likelihood
+    int MarkedRow = -1;               // the table row marked as nearest to it (0 = λ −1)
 
 private:
+    void markEstimate();
     void copyTable();
     void transform();
     void refreshAndClose();
