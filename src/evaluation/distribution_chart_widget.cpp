@@ -57,8 +57,9 @@ QChart* makeChart(const QString& title) {
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     QFont legendFont = chart->legend()->font();
-    legendFont.setPointSizeF(8.5);
+    legendFont.setPointSizeF(8);
     chart->legend()->setFont(legendFont);
     return chart;
 }
@@ -67,8 +68,17 @@ void attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y
     chart->addSeries(series);
     series->attachAxis(x);
     series->attachAxis(y);
-    if (!inLegend)
-        for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
+    for (QLegendMarker* marker : chart->legend()->markers(series)) {
+        marker->setVisible(inLegend);
+        if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+            // A filled square in the area's own colour, a little stronger than the area.
+            QColor fill = area->brush().color();
+            fill.setAlpha(std::max(fill.alpha(), 110));
+            marker->setShape(QLegend::MarkerShapeRectangle);
+            marker->setBrush(fill);
+            marker->setPen(area->pen().style() == Qt::NoPen ? QPen(fill) : area->pen());
+        }
+    }
 }
 
 QLineSeries* polyline(const std::vector<std::pair<double, double>>& points) {
@@ -94,18 +104,7 @@ QChart* histogramChart(const HistogramChartModel& model) {
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     const double top = model.countAxis.max;
-
-    // Confidence intervals first, under everything else; one legend entry per method.
-    bool npBand = false, pBand = false;
-    for (const LimitInput& limit : model.limits) {
-        if (!limit.ciLow || !limit.ciHigh) continue;
-        const bool np = limit.kind == LimitKind::Nonparametric;
-        auto* area = band(*limit.ciLow, *limit.ciHigh, top, np ? kNonparametric : kParametric);
-        area->setName(np ? QStringLiteral("ノンパラメトリック法の90%信頼区間")
-                         : QStringLiteral("パラメトリック法の90%信頼区間"));
-        attach(chart, area, x, y, !(np ? npBand : pBand));
-        (np ? npBand : pBand) = true;
-    }
+    chart->legend()->setAlignment(Qt::AlignRight);
 
     // The bars as one outline that goes down to 0 between classes, filled to the axis.
     auto* outline = new QLineSeries;
@@ -127,16 +126,28 @@ QChart* histogramChart(const HistogramChartModel& model) {
     density->setPen(QPen(kDensity, 1.6));
     attach(chart, density, x, y, true);
 
-    bool npLine = false, pLine = false;
-    for (const LimitInput& limit : model.limits) {
-        const bool np = limit.kind == LimitKind::Nonparametric;
-        auto* line = polyline({{limit.value, 0}, {limit.value, top}});
-        line->setName(np ? QStringLiteral("ノンパラメトリック法の基準限界")
-                         : QStringLiteral("パラメトリック法の基準限界"));
-        line->setPen(
-            QPen(np ? kNonparametric : kParametric, 1.8, np ? Qt::SolidLine : Qt::DashLine));
-        attach(chart, line, x, y, !(np ? npLine : pLine));
-        (np ? npLine : pLine) = true;
+    // Each method: its limits, then their 90% intervals shaded over the whole height; one
+    // legend entry for each.
+    for (const LimitKind kind : {LimitKind::Nonparametric, LimitKind::Parametric}) {
+        const bool np = kind == LimitKind::Nonparametric;
+        const QColor colour = np ? kNonparametric : kParametric;
+        bool named = false, bandNamed = false;
+        for (const LimitInput& limit : model.limits) {
+            if (limit.kind != kind) continue;
+            auto* line = polyline({{limit.value, 0}, {limit.value, top}});
+            line->setName(np ? QStringLiteral("ノンパラメトリック法の基準限界")
+                             : QStringLiteral("パラメトリック法の基準限界"));
+            line->setPen(QPen(colour, 1.8, np ? Qt::SolidLine : Qt::DashLine));
+            attach(chart, line, x, y, !named);
+            named = true;
+        }
+        for (const LimitInput& limit : model.limits) {
+            if (limit.kind != kind || !limit.ciLow || !limit.ciHigh) continue;
+            auto* area = band(*limit.ciLow, *limit.ciHigh, top, colour);
+            area->setName(QStringLiteral("　その90%信頼区間"));
+            attach(chart, area, x, y, !bandNamed);
+            bandNamed = true;
+        }
     }
     return chart;
 }
@@ -180,6 +191,8 @@ QChart* emptyChart(const QString& title) {
 QChartView* makeView(QWidget* parent) {
     auto* view = new QChartView(parent);
     view->setRenderHint(QPainter::Antialiasing);
+    view->setBackgroundBrush(Qt::white);
+    view->setFrameShape(QFrame::NoFrame);
     view->setMinimumSize(240, 200);
     return view;
 }
