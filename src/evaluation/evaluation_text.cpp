@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_text.h"
 
+#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "report/sig_round.h"
 
@@ -79,6 +80,18 @@ std::string adviceText(const EvaluationResult& r) {
                 "。";
     }
     return advice;
+}
+
+std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+    if (status == RunStatus::Completed) {
+        try {
+            return evaluationText(evaluate(evaluationInput(store)));
+        } catch (const CalcError&) {
+        }
+    } else if (status == RunStatus::NoData) {
+        return kEvaluationNoData;
+    }
+    return std::string(kCalcErrorMessage) + kCrLf;
 }
 
 std::string evaluationText(const EvaluationResult& r) {
