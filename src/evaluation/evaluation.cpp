@@ -148,6 +148,8 @@ EvaluationResult evaluate(const EvaluationInput& input) {
         result.parametricTransformed = parametric(input.transformed, input.lambda);
     }
 
+    result.distribution = checkDistribution(input);
+
     std::map<int, std::vector<OutlierRule>> flagged;
     result.tukey = tukeyFences(measured);
     flag(flagged, tukeyOutliers(measured), OutlierRule::Tukey);

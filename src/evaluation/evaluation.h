@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/store.h"
+#include "evaluation/distribution_check.h"
 #include "evaluation/outliers.h"
 #include "evaluation/rank_interval.h"
 #include "evaluation/robust.h"
@@ -87,6 +88,8 @@ struct EvaluationResult {
 
     Recommendation recommendation = Recommendation::None;
     std::optional<bool> normalityRejected;
+
+    DistributionCheck distribution;  // Shapiro–Wilk, Anderson–Darling, λ̂
 };
 
 EvaluationResult evaluate(const EvaluationInput& input);

@@ -82,16 +82,22 @@ std::string adviceText(const EvaluationResult& r) {
     return advice;
 }
 
-std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+EvaluationView evaluationViewAfterRun(AnalysisStore& store, RunStatus status) {
     if (status == RunStatus::Completed) {
         try {
-            return evaluationText(evaluate(evaluationInput(store)));
+            const EvaluationInput input = evaluationInput(store);
+            const EvaluationResult result = evaluate(input);
+            return {evaluationText(result), chartInput(input, result), result.lambdaText};
         } catch (const CalcError&) {
         }
     } else if (status == RunStatus::NoData) {
-        return kEvaluationNoData;
+        return {kEvaluationNoData, std::nullopt, {}};
     }
-    return std::string(kCalcErrorMessage) + kCrLf;
+    return {std::string(kCalcErrorMessage) + kCrLf, std::nullopt, {}};
+}
+
+std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+    return evaluationViewAfterRun(store, status).text;
 }
 
 std::string evaluationText(const EvaluationResult& r) {
@@ -149,6 +155,8 @@ std::string evaluationText(const EvaluationResult& r) {
         text +=
             std::string("変換後の限界値は変換前の単位に戻しています（戻せない値は ― ）。") + kCrLf;
     text += kCrLf;
+
+    text += distributionText(r.distribution, r.lambdaText) + kCrLf;
 
     text += std::string("外れ値の候補（除外はしていません）") + kCrLf;
     if (r.tukey)

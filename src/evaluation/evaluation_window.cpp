@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSplitter>
 
+#include "evaluation/distribution_chart_widget.h"
 #include "shell/window_layout.h"
 
 namespace kijunchi {
@@ -20,7 +21,12 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
     connect(Command1, &QPushButton::clicked, this, &EvaluationWindow::copyText);
 
-    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Command2 = new QPushButton(QStringLiteral("図をｺﾋﾟｰ"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setGeometry(twipsRect(495, 0, 900, 255));
+
+    // The text above the charts: its lines are wide, the charts want the width too.
+    Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setChildrenCollapsible(false);
     Text1 = new QPlainTextEdit(Splitter1);
@@ -34,8 +40,15 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Text1->setTabStopDistance(QFontMetricsF(font).horizontalAdvance(QLatin1Char('0')) * 8);
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Splitter1->addWidget(Text1);
+    Charts1 = new DistributionCharts(Splitter1);
+    Charts1->setObjectName(QStringLiteral("Charts1"));
+    Splitter1->addWidget(Charts1);
+    Splitter1->setStretchFactor(0, 2);
+    Splitter1->setStretchFactor(1, 3);
+    connect(Command2, &QPushButton::clicked, Charts1, &DistributionCharts::copyToClipboard);
 
     setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
     layoutContent();
 }
 
@@ -44,8 +57,18 @@ void EvaluationWindow::setEvaluationText(const std::string& text) {
     Text1->setPlainText(text_);
 }
 
+void EvaluationWindow::showEvaluation(const EvaluationView& view) {
+    setEvaluationText(view.text);
+    if (!view.chart) {
+        Charts1->setData(std::nullopt, std::nullopt);
+        return;
+    }
+    Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),
+                     QString::fromStdString(view.lambdaText));
+}
+
 QSize EvaluationWindow::sizeHint() const {
-    return twipsSize(9600, 6000);
+    return twipsSize(13500, 9750);
 }
 
 void EvaluationWindow::layoutContent() {

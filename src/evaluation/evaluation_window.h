@@ -3,6 +3,7 @@
 // The text sits in a splitter, so that charts can stand beside it.
 #include <string>
 
+#include "evaluation/evaluation_text.h"
 #include "results/result_window.h"
 
 class QPlainTextEdit;
@@ -11,6 +12,8 @@ class QSplitter;
 
 namespace kijunchi {
 
+class DistributionCharts;
+
 class EvaluationWindow : public ResultWindow {
     Q_OBJECT
 public:
@@ -18,12 +21,16 @@ public:
 
     // Replaces the whole text.
     void setEvaluationText(const std::string& text);
+    // The text and the charts after an analysis run (no charts without their input).
+    void showEvaluation(const EvaluationView& view);
     // The whole text as it was set, CR LF line ends included.
     const QString& text() const { return text_; }
 
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
     QSplitter* Splitter1 = nullptr;   // the text, and room for charts beside it
     QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command2 = nullptr;        // 図をｺﾋﾟｰ
+    DistributionCharts* Charts1 = nullptr;  // histogram with limits, Q-Q plot
 
     // The designed client area.
     QSize sizeHint() const override;

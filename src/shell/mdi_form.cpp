@@ -281,7 +281,7 @@ void MDIForm1::openEvaluationWindow() {
     EvaluationWindow* window = evaluation();
     showAndActivate(window);
     if (store_.WorkCount == 0) {
-        window->setEvaluationText(kEvaluationNoData);
+        window->showEvaluation({kEvaluationNoData, std::nullopt, {}});
         return;
     }
     // The evaluation is always that of the last analysis, which runs now as from the input
@@ -407,7 +407,7 @@ void MDIForm1::analysisRun() {
 void MDIForm1::runAndReport() {
     WaitCursor hourglass;
     RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
-    if (evaluation_) evaluation_->setEvaluationText(evaluationTextAfterRun(store_, status));
+    if (evaluation_) evaluation_->showEvaluation(evaluationViewAfterRun(store_, status));
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
         prompt_.message(reg_, QString::fromUtf8(kCalcErrorMessage),
