@@ -5,9 +5,13 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
+#include "evaluation/distribution_chart.h"
+#include "evaluation/lambda_estimate.h"
+#include "evaluation/normality_tests.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
 
@@ -64,5 +68,42 @@ void LikelihoodTable(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(likelihoodTable(store));
 }
 BENCHMARK(LikelihoodTable)->Unit(benchmark::kMillisecond);
+
+// The same log-normal column as numbers.
+std::vector<double> labValues(std::size_t count) {
+    std::mt19937 engine(7);
+    std::lognormal_distribution<double> dist(4.0, 0.3);
+    std::vector<double> values;
+    for (std::size_t i = 0; i < count; ++i) values.push_back(std::round(dist(engine) * 10) / 10);
+    return values;
+}
+
+void ShapiroWilk(benchmark::State& state) {
+    const auto values = labValues(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(shapiroWilk(values));
+}
+BENCHMARK(ShapiroWilk)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+void AndersonDarling(benchmark::State& state) {
+    const auto values = labValues(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(andersonDarling(values));
+}
+BENCHMARK(AndersonDarling)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+void LambdaOfLargestLikelihood(benchmark::State& state) {
+    const auto values = labValues(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(estimateLambda(values));
+}
+BENCHMARK(LambdaOfLargestLikelihood)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+void ChartModels(benchmark::State& state) {
+    ChartInput input;
+    input.measured = labValues(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(histogramChart(input));
+        benchmark::DoNotOptimize(qqPlot(input));
+    }
+}
+BENCHMARK(ChartModels)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

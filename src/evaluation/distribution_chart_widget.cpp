@@ -9,7 +9,6 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
-#include <QScatterSeries>
 #include <QValueAxis>
 #include <cmath>
 
@@ -22,6 +21,21 @@ const QColor kBarEdge(90, 110, 135);
 const QColor kDensity(20, 20, 20);
 const QColor kNonparametric(180, 30, 30);
 const QColor kParametric(20, 80, 170);
+const QColor kPoint(40, 70, 120, 170);
+
+// A filled circle of the given diameter on a clear ground.
+QImage pointMarker(qreal diameter) {
+    const int side = static_cast<int>(std::ceil(diameter)) * 2;
+    QImage marker(side, side, QImage::Format_ARGB32_Premultiplied);
+    marker.setDevicePixelRatio(2);
+    marker.fill(Qt::transparent);
+    QPainter painter(&marker);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kPoint);
+    painter.drawEllipse(QRectF(0, 0, diameter, diameter));
+    return marker;
+}
 
 // Decimals that show every tick of the axis apart.
 int decimalsFor(double step) {
@@ -161,17 +175,26 @@ QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    auto* points = new QScatterSeries;
+    // A line series without its line, one picture stamped at every point: thousands of points
+    // without a graphics item each.
+    auto* points = new QLineSeries;
     points->setName(model.transformed ? QStringLiteral("変換後の値") : QStringLiteral("測定値"));
-    points->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    points->setMarkerSize(model.points.size() > 1000 ? 4 : 6);
-    points->setColor(QColor(40, 70, 120, 170));
-    points->setBorderColor(Qt::transparent);
+    points->setPen(Qt::NoPen);
+    points->setColor(kPoint);
+    points->setPointsVisible(true);
+    const qreal size = model.points.size() > 1000 ? 4 : 6;
+    points->setMarkerSize(size);
+    points->setLightMarker(pointMarker(size));
     QList<QPointF> list;
     list.reserve(static_cast<qsizetype>(model.points.size()));
     for (const CurvePoint& p : model.points) list.append(QPointF(p.x, p.y));
     points->replace(list);
     attach(chart, points, x, y, true);
+    for (QLegendMarker* marker : chart->legend()->markers(points)) {
+        marker->setShape(QLegend::MarkerShapeCircle);
+        marker->setBrush(kPoint);
+        marker->setPen(Qt::NoPen);
+    }
 
     const double z0 = model.scoreAxis.min, z1 = model.scoreAxis.max;
     auto* line = polyline(

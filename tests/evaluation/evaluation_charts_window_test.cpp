@@ -10,7 +10,6 @@
 #include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QValueAxis>
 #include <cmath>
 #include <fstream>
@@ -95,7 +94,7 @@ TEST_F(EvaluationChartsTest, CalciumHistogramCarriesTheLimitsOfTheText) {
     QChart* qq = window.Charts1->qqView()->chart();
     const auto points = named(qq, "測定値");
     ASSERT_EQ(points.size(), 1);
-    EXPECT_EQ(static_cast<QScatterSeries*>(points[0])->count(), 240);
+    EXPECT_EQ(static_cast<QLineSeries*>(points[0])->count(), 240);
     EXPECT_EQ(named(qq, "四分位を通る参照線").size(), 1);
 }
 
