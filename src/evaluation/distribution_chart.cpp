@@ -142,6 +142,7 @@ std::optional<HistogramChartModel> histogramChart(const ChartInput& input) {
 
     HistogramChartModel model;
     model.bars = histogramBars(sorted);
+    model.transformed = input.lambda.has_value();
     model.mean = sampleMean(fitted);
     model.sd = sampleSd(fitted, model.mean);
     if (!(model.sd > 0)) return std::nullopt;

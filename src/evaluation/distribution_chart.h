@@ -64,6 +64,7 @@ struct HistogramChartModel {
     std::vector<CurvePoint> density;
     std::vector<LimitInput> limits;  // the limits that lie on the chart
     double mean = 0, sd = 0;         // of the fitted normal, on its own scale
+    bool transformed = false;        // the normal was fitted to the transformed values
 };
 
 struct QqPlotModel {

@@ -111,7 +111,7 @@ QAreaSeries* band(double x0, double x1, double top, const QColor& colour) {
     return area;
 }
 
-QChart* histogramChart(const HistogramChartModel& model) {
+QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaText) {
     QChart* chart = makeChart(QStringLiteral("ヒストグラムと基準範囲"));
     QValueAxis* x = makeAxis(model.valueAxis, QStringLiteral("測定値"));
     QValueAxis* y = makeAxis(model.countAxis, QStringLiteral("度数（人数）"));
@@ -135,7 +135,9 @@ QChart* histogramChart(const HistogramChartModel& model) {
     attach(chart, bars, x, y, true);
 
     auto* density = new QLineSeries;
-    density->setName(QStringLiteral("正規分布の当てはめ"));
+    density->setName(model.transformed
+                         ? QStringLiteral("λ=%1で変換した値への正規分布").arg(lambdaText)
+                         : QStringLiteral("正規分布の当てはめ"));
     for (const CurvePoint& p : model.density) density->append(p.x, p.y);
     density->setPen(QPen(kDensity, 1.6));
     attach(chart, density, x, y, true);
@@ -234,14 +236,14 @@ DistributionCharts::DistributionCharts(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(4);
     histogramView_ = makeView(this);
     qqView_ = makeView(this);
-    layout->addWidget(histogramView_, 3);
-    layout->addWidget(qqView_, 2);
+    layout->addWidget(histogramView_, 2);
+    layout->addWidget(qqView_, 1);
     setData(std::nullopt, std::nullopt);
 }
 
 void DistributionCharts::setData(const std::optional<HistogramChartModel>& histogram,
                                  const std::optional<QqPlotModel>& qq, const QString& lambdaText) {
-    replaceChart(histogramView_, histogram ? histogramChart(*histogram)
+    replaceChart(histogramView_, histogram ? histogramChart(*histogram, lambdaText)
                                            : emptyChart(QStringLiteral("ヒストグラムと基準範囲")));
     replaceChart(qqView_,
                  qq ? qqChart(*qq, lambdaText) : emptyChart(QStringLiteral("正規Q-Qプロット")));
