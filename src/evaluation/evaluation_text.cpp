@@ -141,8 +141,7 @@ std::string evaluationText(const EvaluationResult& r) {
             kCrLf;
     } else {
         text += "ロバスト法の90%信頼区間: ブートストラップ法（パーセンタイル法）" +
-                numberText(kBootstrapResamples) + "回、乱数の種 " + numberText(kBootstrapSeed) +
-                kCrLf;
+                numberText(r.resamples) + "回、乱数の種 " + numberText(kBootstrapSeed) + kCrLf;
     }
     text += std::string("パラメトリック法: 平均値±1.96SD、90%信頼区間は ±1.645SD√(2.92/n)") + kCrLf;
     if (r.lambda)
