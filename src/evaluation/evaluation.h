@@ -69,10 +69,12 @@ struct EvaluationInput {
     std::string lambdaText;                 // λ as typed, for the text
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
+    int resamples = kBootstrapResamples;    // of the robust limits' bootstrap
 };
 
 struct EvaluationResult {
     int n = 0;
+    int resamples = kBootstrapResamples;  // drawn for the robust limits' intervals
     std::optional<double> lambda;
     std::string lambdaText;
     NonparametricEstimate nonparametric;

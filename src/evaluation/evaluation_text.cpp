@@ -107,19 +107,18 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.lambda && *r.lambda == 0.0) lambda = "対数変換";
     text += "ベキ指数λ =" + std::string(kTab) + lambda + kCrLf + kCrLf;
 
-    text += std::string("推定法") + kTab + "95%下限" + kTab + "下限の90%信頼区間" + kTab + kTab +
-            kTab + "95%上限" + kTab + "上限の90%信頼区間" + kCrLf;
+    text += std::string("推定法") + kTab + "95%下限" + kTab + "90%信頼区間" + kTab + kTab + kTab +
+            "95%上限" + kTab + "90%信頼区間" + kCrLf;
     const NonparametricEstimate& np = r.nonparametric;
     text += row(np.extrapolated ? "ノンパラメトリック法＊" : "ノンパラメトリック法", np.available,
                 np.lower, np.upper);
     text += row("ロバスト法", r.robust.available, r.robust.lower, r.robust.upper);
-    text += row("パラメトリック法（平均値±1.96SD）", r.parametric.available, r.parametric.lower,
-                r.parametric.upper);
+    text += row("パラメトリック法", r.parametric.available, r.parametric.lower, r.parametric.upper);
     if (r.robustTransformed)
-        text += row("ロバスト法（変換後、逆変換）", r.robustTransformed->available,
+        text += row("ロバスト法（変換後）", r.robustTransformed->available,
                     r.robustTransformed->lower, r.robustTransformed->upper);
     if (r.parametricTransformed)
-        text += row("パラメトリック法（変換後、逆変換）", r.parametricTransformed->available,
+        text += row("パラメトリック法（変換後）", r.parametricTransformed->available,
                     r.parametricTransformed->lower, r.parametricTransformed->upper);
     text += kCrLf;
 
@@ -148,12 +147,13 @@ std::string evaluationText(const EvaluationResult& r) {
             kCrLf;
     } else {
         text += "ロバスト法の90%信頼区間: ブートストラップ法（パーセンタイル法）" +
-                numberText(kBootstrapResamples) + "回、乱数の種 " + numberText(kBootstrapSeed) +
-                kCrLf;
+                numberText(r.resamples) + "回、乱数の種 " + numberText(kBootstrapSeed) + kCrLf;
     }
+    text += std::string("パラメトリック法: 平均値±1.96SD、90%信頼区間は ±1.645SD√(2.92/n)") + kCrLf;
     if (r.lambda)
-        text +=
-            std::string("変換後の限界値は変換前の単位に戻しています（戻せない値は ― ）。") + kCrLf;
+        text += std::string(
+                    "（変換後）: 変換したデータで求め、変換前の単位に戻した値（戻せない値は ―）") +
+                kCrLf;
     text += kCrLf;
 
     text += distributionText(r.distribution, r.lambdaText) + kCrLf;

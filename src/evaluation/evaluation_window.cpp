@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include "evaluation/distribution_chart_widget.h"
 #include "shell/window_layout.h"
@@ -36,8 +38,13 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     QFont font(QStringLiteral("IPAGothic"), 10);
     font.setStyleHint(QFont::TypeWriter);
     Text1->setFont(font);
-    // Tab stops every eight half-width characters, as in the statistics window.
-    Text1->setTabStopDistance(QFontMetricsF(font).horizontalAdvance(QLatin1Char('0')) * 8);
+    // Tab stops for the table: the name of the estimate, then the limits and their intervals.
+    const qreal digit = QFontMetricsF(font).horizontalAdvance(QLatin1Char('0'));
+    QList<qreal> stops;
+    for (int column : {28, 38, 50, 54, 64, 74, 86, 90, 100, 110}) stops << column * digit;
+    QTextOption option = Text1->document()->defaultTextOption();
+    option.setTabArray(stops);
+    Text1->document()->setDefaultTextOption(option);
     Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Splitter1->addWidget(Text1);
     Charts1 = new DistributionCharts(Splitter1);
