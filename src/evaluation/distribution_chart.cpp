@@ -136,7 +136,9 @@ std::optional<HistogramChartModel> histogramChart(const ChartInput& input) {
     if (input.measured.size() < 3) return std::nullopt;
     std::vector<double> sorted = input.measured;
     std::sort(sorted.begin(), sorted.end());
-    if (!(sorted.back() > sorted.front())) return std::nullopt;
+    // Values whose range or spread leaves the doubles get no chart.
+    if (!(sorted.back() > sorted.front()) || !std::isfinite(sorted.back() - sorted.front()))
+        return std::nullopt;
     const std::vector<double> fitted = fittedScale(input);
     if (fitted.empty()) return std::nullopt;
 
@@ -145,7 +147,7 @@ std::optional<HistogramChartModel> histogramChart(const ChartInput& input) {
     model.transformed = input.lambda.has_value();
     model.mean = sampleMean(fitted);
     model.sd = sampleSd(fitted, model.mean);
-    if (!(model.sd > 0)) return std::nullopt;
+    if (!(model.sd > 0) || !std::isfinite(model.sd)) return std::nullopt;
 
     double low = model.bars.front().from, high = model.bars.back().to;
     for (const LimitInput& limit : input.limits) {
@@ -188,7 +190,8 @@ std::optional<HistogramChartModel> histogramChart(const ChartInput& input) {
 std::optional<QqPlotModel> qqPlot(const ChartInput& input) {
     if (input.measured.size() < 3) return std::nullopt;
     const std::vector<double> y = fittedScale(input);
-    if (y.empty() || !(y.back() > y.front())) return std::nullopt;
+    if (y.empty() || !(y.back() > y.front()) || !std::isfinite(y.back() - y.front()))
+        return std::nullopt;
     QqPlotModel model;
     model.transformed = input.lambda.has_value();
     const double n = static_cast<double>(y.size());

@@ -19,8 +19,19 @@ double polynomial(const double (&c)[N], double x) {
     return sum;
 }
 
-std::vector<double> sorted(std::span<const double> values) {
+// The values sorted and scaled by a power of two (exactly) into −1 .. 1, so that no
+// difference or square overflows; both statistics are free of scale. Empty when a value is not
+// finite.
+std::vector<double> sortedScaled(std::span<const double> values) {
     std::vector<double> x(values.begin(), values.end());
+    double largest = 0;
+    for (const double v : x) {
+        if (!std::isfinite(v)) return {};
+        largest = std::max(largest, std::fabs(v));
+    }
+    int exponent = 0;
+    std::frexp(largest, &exponent);
+    for (double& v : x) v = std::ldexp(v, -exponent);
     std::sort(x.begin(), x.end());
     return x;
 }
@@ -73,8 +84,8 @@ double upperTail(double y, double m, double s) {
 std::optional<ShapiroWilkResult> shapiroWilk(std::span<const double> values) {
     const int n = static_cast<int>(values.size());
     if (n < kShapiroWilkMinCount || n > kShapiroWilkMaxCount) return std::nullopt;
-    const std::vector<double> x = sorted(values);
-    if (!(x.back() > x.front())) return std::nullopt;
+    const std::vector<double> x = sortedScaled(values);
+    if (x.empty() || !(x.back() > x.front())) return std::nullopt;
 
     // Centred on the median and scaled by the range, so no square overflows.
     const double range = x.back() - x.front();
@@ -126,8 +137,8 @@ std::optional<ShapiroWilkResult> shapiroWilk(std::span<const double> values) {
 std::optional<AndersonDarlingResult> andersonDarling(std::span<const double> values) {
     const int n = static_cast<int>(values.size());
     if (n < kAndersonDarlingMinCount) return std::nullopt;
-    const std::vector<double> x = sorted(values);
-    if (!(x.back() > x.front())) return std::nullopt;
+    const std::vector<double> x = sortedScaled(values);
+    if (x.empty() || !(x.back() > x.front())) return std::nullopt;
 
     const double range = x.back() - x.front();
     double mean = 0;

@@ -134,6 +134,12 @@ TEST(ShapiroWilk, RefusesWhatItCannotTest) {
         std::vector<double>{1e9 + 1e3, 1e9 + 9e3, 1e9 + 2e3, 1e9 + 4e3, 1e9 + 3e3, 1e9 + 5e3});
     ASSERT_TRUE(a && b);
     EXPECT_NEAR(a->w, b->w, 1e-12);
+    // Values at the edge of the doubles: the same W and A² as for 1 .. 6 and 9 scaled down.
+    const auto huge = shapiroWilk(std::vector<double>{5e307, -1.7e308, 4e307, 2e307, 3e307, 9e307});
+    const auto small = shapiroWilk(std::vector<double>{5, -17, 4, 2, 3, 9});
+    ASSERT_TRUE(huge && small);
+    EXPECT_NEAR(huge->w, small->w, 1e-12);
+    EXPECT_FALSE(shapiroWilk(std::vector<double>{1, 2, std::nan(""), 4}));
 }
 
 TEST(AndersonDarling, AgreesWithNortest) {
@@ -159,6 +165,12 @@ TEST(AndersonDarling, AgreesWithNortest) {
     }
     EXPECT_FALSE(andersonDarling(std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_FALSE(andersonDarling(std::vector<double>(10, 2.5)));
+    const auto huge =
+        andersonDarling(std::vector<double>{1e308, -1e308, 5e307, 0, 1, 2e307, 3e307, -4e307});
+    const auto small =
+        andersonDarling(std::vector<double>{1e8, -1e8, 5e7, 0, 1e-300, 2e7, 3e7, -4e7});
+    ASSERT_TRUE(huge && small);
+    EXPECT_NEAR(huge->a2, small->a2, 1e-9);
 }
 
 // The same data sets through R itself, where R with nortest is installed.
