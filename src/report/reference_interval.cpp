@@ -47,7 +47,7 @@ void backTransform(AnalysisStore& s, Back back) {
 
 }  // namespace
 
-void ComputeReferenceInterval(AnalysisStore& s) {
+void computeReferenceInterval(AnalysisStore& s) {
     using namespace checked;
     if (s.UntransformedValues.empty()) {
         computePercentiles(s, s.SortedValues.data(), s.WorkCount);

@@ -6,6 +6,6 @@ namespace kijunchi {
 // Percentiles (from the untransformed values), parametric limits with their confidence
 // intervals, and the back-transformation to the measurement scale. MeanValue and SDValue are
 // still at full precision here.
-void ComputeReferenceInterval(AnalysisStore& store);
+void computeReferenceInterval(AnalysisStore& store);
 
 }  // namespace kijunchi

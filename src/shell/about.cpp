@@ -5,9 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/pictures.h"
-#include "shell/startf.h"
-#include "shell/window_layout.h"
+#include "widgets/pictures.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -61,13 +60,7 @@ About::About(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addLayout(buttons);
-}
-
-void About::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (loaded_) return;
-    loaded_ = true;
-    centreOnScreen(*this);
+    centreOnFirstShow(*this);
 }
 
 }  // namespace kijunchi

@@ -17,12 +17,6 @@ public:
     QLabel* Label1 = nullptr;  // version
     QLabel* Label2 = nullptr;  // note on the data count
     QLabel* Label3 = nullptr;  // description
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    bool loaded_ = false;
 };
 
 }  // namespace kijunchi

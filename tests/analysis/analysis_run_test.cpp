@@ -10,6 +10,7 @@
 
 #include "analysis/store.h"
 #include "support/data_set.h"
+#include "support/recording_report.h"
 #include "support/recording_canvas.h"
 
 namespace kijunchi {
@@ -30,7 +31,7 @@ double S::*const kResults[] = {
 struct Run {
     RunStatus status;
     testing::RecordingCanvas canvas;
-    testing::TextSink sink;
+    testing::RecordingReport sink;
 };
 
 // Runs the analysis with every result marked untouched first.

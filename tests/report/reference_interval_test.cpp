@@ -27,7 +27,7 @@ AnalysisStore storeWithMoments(double mean, double sd, Value lambda) {
 TEST(ReferenceInterval, MeanOneHundredSdTenGivesTheWorkedLimitsForUntransformedData) {
     // 100 ± 1.96·10; half-width c = 1.96·10·√(2.92/100) = 3.3492494681644724 (python).
     auto store = storeWithMoments(100, 10, Value(""));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     const double c = 3.3492494681644724;
     EXPECT_NEAR(store.ParamLower, 80.4, 1e-12);
     EXPECT_NEAR(store.ParamUpper, 119.6, 1e-12);
@@ -46,7 +46,7 @@ TEST(ReferenceInterval, HalfPowerLimitsAreCarriedBackBySquaring) {
     // and 12.71² = 161.5441; the SD 2 gives 1.75² = 3.0625. c = 0.6698498936328945, so the
     // outer confidence limits are (0.5·(16.08 − c) + 0.75)² and (0.5·(23.92 + c) + 0.75)².
     auto store = storeWithMoments(20, 2, Value("0.5"));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     EXPECT_NEAR(store.OrigMean, 115.5625, 1e-9);
     EXPECT_NEAR(store.OrigLower, 77.2641, 1e-9);
     EXPECT_NEAR(store.OrigUpper, 161.5441, 1e-9);
@@ -59,7 +59,7 @@ TEST(ReferenceInterval, HalfPowerLimitsAreCarriedBackBySquaring) {
 TEST(ReferenceInterval, LogLimitsAreCarriedBackWithTheExponential) {
     // e^4.6 ≈ 99.4843156419; e^0.5, e^3.62, e^5.58.
     auto store = storeWithMoments(4.6, 0.5, Value("0"));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     EXPECT_NEAR(store.OrigMean, 99.48431564193457, 1e-9);
     EXPECT_NEAR(store.OrigSD, 1.6487212707001295, 1e-12);
     EXPECT_NEAR(store.OrigLower, 37.33756782205388, 1e-9);
@@ -69,7 +69,7 @@ TEST(ReferenceInterval, LogLimitsAreCarriedBackWithTheExponential) {
 TEST(ReferenceInterval, ANegativeBaseUnderAFractionalPowerIsACalculationError) {
     // λ = 3 and SD 1: the base of OrigSD is 3·1 − 9 + 1 = −5 under the power 1/3.
     auto store = storeWithMoments(10, 1, Value("3"));
-    EXPECT_THROW(ComputeReferenceInterval(store), CalcError);
+    EXPECT_THROW(computeReferenceInterval(store), CalcError);
 }
 
 }  // namespace

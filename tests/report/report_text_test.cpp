@@ -10,6 +10,7 @@
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 #include "support/data_set.h"
+#include "support/recording_report.h"
 #include "support/recording_canvas.h"
 #include "transform/power_transform.h"
 
@@ -29,7 +30,7 @@ std::vector<double> readColumn(const std::string& name) {
 // mismatch of two texts prints their line-by-line diff.
 std::string reportOf(AnalysisStore& store) {
     testing::RecordingCanvas canvas;
-    testing::TextSink sink;
+    testing::RecordingReport sink;
     EXPECT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
     EXPECT_EQ(sink.texts.size(), 1u);
     return sink.texts.empty() ? std::string() : sink.texts.back();
