@@ -11,9 +11,9 @@ if [ "${1:-}" = "--docs" ]; then docs=1; shift; fi
 data=${1:-$root/tests/data/skewed_25.txt}
 
 "$root/scripts/install-packages.sh"
-# Only this script needs a window manager and the image tools.
+# Only this script needs a window manager.
 missing=()
-for p in openbox imagemagick; do
+for p in openbox; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -30,7 +30,7 @@ cmake --build "$root/build-tour" -j"$(nproc)" --target kijunchi_window_tour
 shots=$root/build-tour/shots
 for scale in 1 1.5; do
   display=:$((70 + RANDOM % 200))
-  Xvfb "$display" -screen 0 1280x960x24 -nolisten tcp &
+  Xvfb "$display" -screen 0 1280x960x24 -br -nolisten tcp &
   xvfb=$!
   sleep 1
   DISPLAY=$display openbox &
@@ -44,11 +44,10 @@ done
 
 if [ "$docs" = 1 ]; then
   from=$shots/scale-1
-  # The frame without the desktop around it, and each dialog with its surroundings.
-  convert "$from/analysis-tiled.png" -trim +repage "$root/docs/frame-analysis.png"
-  convert "$from/startup.png" -trim +repage "$root/docs/frame-startup.png"
-  cp "$from/transform.png" "$root/docs/dialog-box.png"
-  cp "$from/normal-generator.png" "$root/docs/dialog-nrm.png"
-  cp "$from/uniform-generator.png" "$root/docs/dialog-itiyou.png"
+  cp "$from/analysis-tiled-window.png" "$root/docs/frame-analysis.png"
+  cp "$from/startup-window.png" "$root/docs/frame-startup.png"
+  cp "$from/transform-window.png" "$root/docs/dialog-box.png"
+  cp "$from/normal-generator-window.png" "$root/docs/dialog-nrm.png"
+  cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
 fi
 echo "Screenshots in $shots"

@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "analysis/store.h"
+#include "generators/itiyou_dialog.h"
+#include "generators/nrm_dialog.h"
 #include "generators/random_source.h"
 #include "input/frm_mnu_window.h"
 #include "results/histogram_window.h"
@@ -69,10 +71,21 @@ int main(int argc, char** argv) {
     kijunchi::MDIForm1 frame(store, random, prompt);
     frame.endProgram = [] {};
 
-    auto shot = [&](const char* name) {
+    // The whole screen as <name>.png and, when a window is named, that window with its frame
+    // from the window manager as <name>-window.png.
+    auto shot = [&](const char* name, const QWidget* window = nullptr) {
         QScreen* screen = QGuiApplication::primaryScreen();
-        screen->grabWindow(0).save(folder + QLatin1Char('/') + QLatin1String(name) +
-                                   QStringLiteral(".png"));
+        const QPixmap whole = screen->grabWindow(0);
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        whole.save(path + QStringLiteral(".png"));
+        if (window) {
+            const qreal ratio = whole.devicePixelRatio();
+            const QRect place = window->frameGeometry();
+            const QRect pixels = QRectF(QPointF(place.topLeft()) * ratio,
+                                        QSizeF(place.size()) * ratio)
+                                     .toAlignedRect();
+            whole.copy(pixels.intersected(whole.rect())).save(path + QStringLiteral("-window.png"));
+        }
         qInfo("%s", name);
     };
     auto sub = [&](QWidget* w) { return frame.subWindowOf(w); };
@@ -84,7 +97,7 @@ int main(int argc, char** argv) {
             frame.inputWindow()->Command2->click();
             frame.inputWindow()->Command5->click();
         },
-        [&] { shot("analysis-tiled"); },
+        [&] { shot("analysis-tiled", &frame); },
         [&] {
             frame.mdiArea->setActiveSubWindow(sub(frame.statisticsWindow()));
             frame.WW2->trigger();
@@ -105,22 +118,22 @@ int main(int argc, char** argv) {
         [&] { shot("tiled-input-scrolled"); },
         [&] { frame.tileCommand(); },
         [&] { frame.inputWindow()->Command3->click(); },
-        [&] { shot("transform"); },
+        [&] { shot("transform", frame.transformWindow()); },
         [&] {
             if (frame.transformWindow()) frame.transformWindow()->close();
             frame.inputWindow()->Command9->click();
         },
-        [&] { shot("normal-generator"); },
+        [&] { shot("normal-generator", frame.normalGenerator()); },
         [&] {
             if (frame.normalGenerator()) frame.normalGenerator()->close();
             frame.inputWindow()->Command4->click();
         },
-        [&] { shot("uniform-generator"); },
+        [&] { shot("uniform-generator", frame.uniformGenerator()); },
         [&] {
             if (frame.uniformGenerator()) frame.uniformGenerator()->close();
             frame.toolbarButtonClick(kijunchi::MDIForm1::kVersionButton);
         },
-        [&] { shot("version"); },
+        [&] { shot("version", frame.modelessAbout()); },
         [&] {
             if (frame.modelessAbout()) frame.modelessAbout()->close();
             frame.raise();
@@ -138,7 +151,7 @@ int main(int argc, char** argv) {
         if (next < steps.size()) steps[next++]();
     });
     // The start-up window is shown for its 3000 ms; one look at it on the way.
-    QTimer::singleShot(1200, [&] { shot("startup"); });
+    QTimer::singleShot(1200, [&] { shot("startup", &frame); });
     frame.startUp();
     timer.start();
     return QApplication::exec();

@@ -158,7 +158,9 @@ void frmMnu::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmMnu::newCommand);
     connect(Command5, &QPushButton::clicked, this, &frmMnu::analysisRequested);
     connect(Command3, &QPushButton::clicked, this, [this] {
-        readPasteBuffer();
+        pasteText_ = Text1.text();
+        // The transformation starts from the data set as measured, wherever it came from.
+        restoreMeasuredDataSet(store_, *this);
         emit transformRequested();
     });
     connect(Command9, &QPushButton::clicked, this, &frmMnu::normalGeneratorRequested);
@@ -243,6 +245,9 @@ void frmMnu::load() {
 
     // 3. The paste buffer gets PasteText back, caret at the start.
     Text1.setText(pasteText_);
+
+    // The grid shows the data set the store holds, never an empty grid over hidden data.
+    if (store_.WorkCount > 0) showDataSet(store_, *this);
 }
 
 bool frmMnu::eventFilter(QObject* watched, QEvent* event) {
@@ -293,6 +298,7 @@ void frmMnu::putGridValue(int position, std::string_view text) {
     }
     int row = position % 200 + 1;
     auto* item = MSFlexGrid1->item(row - 1, col - 1);
+    if (!item && text.empty()) return;  // an empty cell stays without an item
     if (!item) {
         item = new QTableWidgetItem;
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -340,9 +346,9 @@ void frmMnu::pasteCommand() {
 void frmMnu::readPasteBuffer() {
     pasteText_ = Text1.text();
     PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
-    if (result.truncated()) {
-        prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
-                        QStringLiteral("張り付け"), Prompt::Icon::Information);
+    if (const std::string message = readingMessage(result); !message.empty()) {
+        prompt_.message(this, QString::fromStdString(message), QStringLiteral("張り付け"),
+                        Prompt::Icon::Information);
     }
 }
 

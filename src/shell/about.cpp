@@ -37,6 +37,11 @@ About::About(QWidget* parent) : QDialog(parent) {
     OK->setDefault(true);
     OK->setMinimumWidth(80);
     connect(OK, &QPushButton::clicked, this, &QDialog::accept);
+    OK->setObjectName(QStringLiteral("OK"));
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label3->setObjectName(QStringLiteral("Label3"));
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(name);

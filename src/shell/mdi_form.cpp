@@ -390,7 +390,9 @@ void MDIForm1::runAndReport() {
 }
 
 void MDIForm1::openTransformWindow() {
-    // A window of its own that stays above the frame.
+    // A window of its own that stays above the frame. Open already, it shows the data set
+    // restored as measured.
+    if (box_) box_->reload();
     openOrRaise(box_, [this] { return new box(store_, inputGrid(), prompt_, this); });
 }
 

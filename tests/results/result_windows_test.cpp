@@ -25,8 +25,7 @@ const char* const kGlucose =
 
 // The report of the same data from the command line program's code.
 QString commandLineReport(const std::string& classes) {
-    CommandOutput output =
-        runReportCommand({"--classes", classes}, [] { return std::string(kGlucose); });
+    CommandOutput output = runReportCommand({"--classes", classes}, textReader(kGlucose));
     EXPECT_EQ(output.exitCode, 0) << output.err;
     return QString::fromStdString(output.out);
 }
