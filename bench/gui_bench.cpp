@@ -19,8 +19,8 @@
 #include "analysis/store.h"
 #include "generators/random_source.h"
 #include "input/frm_mnu_window.h"
-#include "widgets/app_setup.h"
 #include "shell/mdi_form.h"
+#include "widgets/app_setup.h"
 #include "widgets/prompt.h"
 
 namespace {

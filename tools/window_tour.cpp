@@ -81,9 +81,9 @@ int main(int argc, char** argv) {
         if (window) {
             const qreal ratio = whole.devicePixelRatio();
             const QRect place = window->frameGeometry();
-            const QRect pixels = QRectF(QPointF(place.topLeft()) * ratio,
-                                        QSizeF(place.size()) * ratio)
-                                     .toAlignedRect();
+            const QRect pixels =
+                QRectF(QPointF(place.topLeft()) * ratio, QSizeF(place.size()) * ratio)
+                    .toAlignedRect();
             whole.copy(pixels.intersected(whole.rect())).save(path + QStringLiteral("-window.png"));
         }
         qInfo("%s", name);

@@ -77,7 +77,6 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     setTabOrder(Command2, Command1);
     Text1->setFocus();
 
-
     centreOnScreen(*this);
 }
 

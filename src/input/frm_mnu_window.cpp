@@ -168,11 +168,11 @@ void frmMnu::buildControls() {
     connect(Command10, &QPushButton::clicked, this, &frmMnu::exitRequested);
 
     const QList<QPair<QWidget*, const char*>> named = {
-        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"}, {Command1, "Command1"},
-        {Command5, "Command5"},       {Command3, "Command3"}, {Command9, "Command9"},
+        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},   {Command1, "Command1"},
+        {Command5, "Command5"},       {Command3, "Command3"},   {Command9, "Command9"},
         {Command4, "Command4"},       {Command10, "Command10"}, {Text3, "Text3"},
-        {Label1, "Label1"},           {Label2, "Label2"},     {Label3, "Label3"},
-        {Label4, "Label4"},           {Label7, "Label7"},     {Frame3, "Frame3"},
+        {Label1, "Label1"},           {Label2, "Label2"},       {Label3, "Label3"},
+        {Label4, "Label4"},           {Label7, "Label7"},       {Frame3, "Frame3"},
         {Picture1, "Picture1"},       {Picture2, "Picture2"}};
     for (const auto& [control, name] : named) {
         control->setObjectName(QString::fromLatin1(name));

@@ -97,10 +97,10 @@ public:
     QLabel* Label2 = nullptr;             // データ数: number of values (caption)
     QLabel* Label3 = nullptr;             // ｺﾒﾝﾄ: the comment line
     QLabel* Label4 = nullptr;             // the number of values
-    QLabel* Label7 = nullptr;             // ﾋｽﾄｸﾞﾗﾑの階級数: class count (caption)
-    QGroupBox* Frame3 = nullptr;          // ｼﾐｭﾚ-ｼｮﾝ: simulation
-    QLabel* Picture1 = nullptr;           // the small decoration
-    QLabel* Picture2 = nullptr;           // the large decoration
+    QLabel* Label7 = nullptr;     // ﾋｽﾄｸﾞﾗﾑの階級数: class count (caption)
+    QGroupBox* Frame3 = nullptr;  // ｼﾐｭﾚ-ｼｮﾝ: simulation
+    QLabel* Picture1 = nullptr;   // the small decoration
+    QLabel* Picture2 = nullptr;   // the large decoration
 
     // Menu bar.
     QMenu* M1 = nullptr;     // ファイル: file
@@ -139,7 +139,7 @@ private:
     Prompt& prompt_;
     QString& pasteText_;
     QScrollArea* scroll_ = nullptr;
-    QWidget* content_ = nullptr;  // the designed client area inside the scrolling area
+    QWidget* content_ = nullptr;              // the designed client area inside the scrolling area
     QList<QPair<QWidget*, QRect>> designed_;  // every control with its designed place
     int designedColumnWidth_ = 0;
 };

@@ -138,8 +138,9 @@ void restoreMeasuredDataSet(AnalysisStore& store, GridSink& grid) {
             store.DataValues[i + 1] = store.UntransformedDataValues[i];
             store.SortedValues[i] = store.DataValues[i + 1].toNumber();
         }
-        store.DataCount = store.WorkCount = static_cast<int>(n);
+        store.WorkCount = static_cast<int>(n);
     }
+    store.DataCount = store.WorkCount;  // after New: the empty data set
     forgetTransformation(store, grid);
     showDataSet(store, grid);
 }

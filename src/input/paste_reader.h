@@ -79,8 +79,8 @@ void showDataSet(const AnalysisStore& store, GridSink& grid);
 void forgetTransformation(AnalysisStore& store, GridSink& grid);
 
 // Restores the data set as measured (the values before the first transformation, whether they
-// came from a paste or a generator; the data set as it stands when it is not transformed),
-// forgets the transformation and shows the data set.
+// came from a paste or a generator; the data set as it stands when it is not transformed, with
+// DataCount = WorkCount, so empty after New), forgets the transformation and shows the data set.
 void restoreMeasuredDataSet(AnalysisStore& store, GridSink& grid);
 
 // FLSET: writes AnalysisValues(1..WorkCount) rounded to 4 significant digits into the grid

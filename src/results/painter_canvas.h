@@ -25,7 +25,7 @@ struct UserScale {
 struct DrawingStep {
     enum class Kind { PrintLine, Line, Label };
     Kind kind = Kind::Line;
-    QString text;                    // PrintLine, Label
+    QString text;                           // PrintLine, Label
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // Line: both ends; Label: (x1, y1) is its place
     QColor colour = Qt::black;
     UserScale scale;

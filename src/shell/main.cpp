@@ -3,8 +3,8 @@
 
 #include "analysis/store.h"
 #include "generators/random_source.h"
-#include "widgets/app_setup.h"
 #include "shell/mdi_form.h"
+#include "widgets/app_setup.h"
 #include "widgets/prompt.h"
 
 int main(int argc, char** argv) {

@@ -249,8 +249,7 @@ void MDIForm1::showInputWindow() {
         connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
         connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);
         connect(input_, &frmMnu::normalGeneratorRequested, this, &MDIForm1::openNormalGenerator);
-        connect(input_, &frmMnu::uniformGeneratorRequested, this,
-                &MDIForm1::openUniformGenerator);
+        connect(input_, &frmMnu::uniformGeneratorRequested, this, &MDIForm1::openUniformGenerator);
         connect(input_, &frmMnu::exitRequested, this, &MDIForm1::exitConfirmation);
         connect(input_, &frmMnu::printerSetupRequested, this, &MDIForm1::printerSetup);
         connect(input_, &frmMnu::tileRequested, this, &MDIForm1::tileCommand);

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "input/paste_reader.h"
+#include "transform/power_transform.h"
 #include "widgets/prompt.h"
 #include "widgets/window_layout.h"
-#include "transform/power_transform.h"
 
 namespace kijunchi {
 

@@ -1,8 +1,8 @@
 #include "widgets/window_layout.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QWidget>

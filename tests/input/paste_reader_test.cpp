@@ -180,6 +180,13 @@ TEST(RestoreMeasuredDataSet, BringsBackTheValuesBeforeTheFirstTransformation) {
     EXPECT_TRUE(store.LambdaShown.isBlank());
     EXPECT_EQ(after.commentLabels, std::vector<std::string>{""});
     EXPECT_EQ(after.countLabels, std::vector<std::string>{"200"});
+
+    // After New the data set as measured is empty, whatever DataCount said.
+    NewDataSet(store);
+    restoreMeasuredDataSet(store, after);
+    EXPECT_EQ(store.DataCount, 0);
+    EXPECT_EQ(store.WorkCount, 0);
+    EXPECT_EQ(after.cell(0), "");
 }
 
 }  // namespace

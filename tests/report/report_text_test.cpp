@@ -10,8 +10,8 @@
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 #include "support/data_set.h"
-#include "support/recording_report.h"
 #include "support/recording_canvas.h"
+#include "support/recording_report.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {

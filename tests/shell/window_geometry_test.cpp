@@ -37,8 +37,9 @@ namespace {
 // 40 values, enough for a chart with bars and the curve.
 QString glucose() {
     QString text;
-    for (int v : {92, 88, 97, 101, 85, 94, 90, 99, 87, 93, 105, 91, 89, 96, 84, 98, 92, 95, 103, 90,
-                  86, 94, 100, 93, 88, 97, 91, 108, 95, 89, 92, 99, 96, 83, 94, 102, 90, 93, 87, 98})
+    for (int v :
+         {92, 88, 97,  101, 85, 94, 90, 99,  87, 93, 105, 91, 89, 96, 84, 98,  92, 95, 103, 90,
+          86, 94, 100, 93,  88, 97, 91, 108, 95, 89, 92,  99, 96, 83, 94, 102, 90, 93, 87,  98})
         text += QString::number(v) + QStringLiteral("\r\n");
     return text;
 }
@@ -100,9 +101,9 @@ TEST_F(WindowsTest, TheInputWindowScrollsToEveryControlWhenTiledSmall) {
     QScrollArea* scroll = input().scrollArea();
     ASSERT_LT(scroll->viewport()->height(), input().sizeHint().height());
     EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
-    for (QWidget* control : std::initializer_list<QWidget*>{input().Command3, input().Command9,
-                                                            input().Command4, input().Command10,
-                                                            input().Text3}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{input().Command3, input().Command9, input().Command4,
+                                         input().Command10, input().Text3}) {
         SCOPED_TRACE(control->objectName().toStdString());
         scroll->ensureWidgetVisible(control, 0, 0);
         const QRect place(control->mapTo(scroll->viewport(), QPoint(0, 0)), control->size());
@@ -169,8 +170,8 @@ TEST_F(WindowsTest, TheChartFollowsThePictureSizeAndTheCopyIsThePictureAsShown) 
     const QImage shown = reg.Picture1->image();
     EXPECT_EQ(shown.size(), reg.Picture1->size() * reg.Picture1->devicePixelRatioF());
     EXPECT_EQ(reg.Picture1->drawing().size(), steps);  // resizing runs nothing again
-    EXPECT_GT(countPixels(shown, 0x0000ff), 50);      // the normal curve
-    EXPECT_GT(countPixels(shown, 0x000000), 200);     // text, bars and axes
+    EXPECT_GT(countPixels(shown, 0x0000ff), 50);       // the normal curve
+    EXPECT_GT(countPixels(shown, 0x000000), 200);      // text, bars and axes
 
     QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
     reg.Command1->click();
@@ -192,7 +193,7 @@ TEST(PictureBox, NoLineOfTheChartCrossesAPrintedLine) {
     const int lineHeight = QFontMetrics(picture.font()).height();
     int black = 0;
     for (int y = 0; y < lineHeight; ++y) black += (image.pixel(20, y) & 0xffffff) == 0;
-    EXPECT_LT(black, lineHeight);  // interrupted by the text's white ground
+    EXPECT_LT(black, lineHeight);                   // interrupted by the text's white ground
     EXPECT_EQ(image.pixel(20, 90) & 0xffffff, 0u);  // and drawn below it
 }
 

@@ -11,9 +11,9 @@
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 #include "support/data_set.h"
-#include "support/recording_report.h"
 #include "support/recording_canvas.h"
 #include "support/recording_grid.h"
+#include "support/recording_report.h"
 
 namespace kijunchi {
 namespace {
