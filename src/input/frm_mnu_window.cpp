@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -256,16 +257,23 @@ bool frmMnu::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMnu::fitContent() {
-    // Extra room beyond the designed size goes to the grid; the controls below the grid move
-    // down with its bottom edge, those right of its middle move right with its right edge.
+    // Extra room beyond the designed size goes to the grid: all the extra height, and as much
+    // of the extra width as its columns can use. The controls below the grid move down with
+    // its bottom edge, those right of its middle move right with its right edge.
     const QSize extra = (content_->size() - sizeHint()).expandedTo(QSize(0, 0));
     const QRect grid = twipsRect(1680, 120, 5250, 2775);
+    int columns = 0;
+    for (int c = 0; c < kCols - 1; ++c) columns += MSFlexGrid1->columnWidth(c);
+    const int needed = MSFlexGrid1->verticalHeader()->width() + columns +
+                       MSFlexGrid1->verticalScrollBar()->sizeHint().width() +
+                       2 * MSFlexGrid1->frameWidth();
+    const int wider = std::clamp(needed - grid.width(), 0, extra.width());
     for (const auto& [control, place] : designed_) {
         if (control == MSFlexGrid1) {
-            control->setGeometry(place.adjusted(0, 0, extra.width(), extra.height()));
+            control->setGeometry(place.adjusted(0, 0, wider, extra.height()));
             continue;
         }
-        const int dx = place.left() > grid.center().x() ? extra.width() : 0;
+        const int dx = place.left() > grid.center().x() ? wider : 0;
         const int dy = place.top() > grid.bottom() ? extra.height() : 0;
         control->setGeometry(place.translated(dx, dy));
     }
@@ -278,7 +286,10 @@ void frmMnu::widenColumnFor(int column, const QString& text) {
     const int margins = 2 * (MSFlexGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 4);
     const int widest = metrics.horizontalAdvance(QLatin1String(kWidestCell)) + margins;
     const int wanted = std::min(widest, metrics.horizontalAdvance(text) + margins);
-    if (wanted > MSFlexGrid1->columnWidth(column)) MSFlexGrid1->setColumnWidth(column, wanted);
+    if (wanted > MSFlexGrid1->columnWidth(column)) {
+        MSFlexGrid1->setColumnWidth(column, wanted);
+        fitContent();
+    }
 }
 
 void frmMnu::putGridValue(int position, std::string_view text) {
@@ -363,6 +374,7 @@ void frmMnu::newCommand() {
         }
     }
     for (int c = 0; c < kCols - 1; ++c) MSFlexGrid1->setColumnWidth(c, designedColumnWidth_);
+    fitContent();
     Label4->setText(QString());
     Label3->setText(QString());
     NewDataSet(store_);

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace kijunchi {
 
@@ -53,11 +54,18 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
             p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), step.text);
         }
     }
+    // The printed lines last, on one white ground as wide as the longest of them.
+    int lines = 0;
+    int widest = 0;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::PrintLine) continue;
+        ++lines;
+        widest = std::max(widest, metrics.horizontalAdvance(step.text));
+    }
+    if (widest > 0) p.fillRect(QRect(0, 0, widest, lines * metrics.height()), Qt::white);
     int top = 0;
     for (const DrawingStep& step : steps_) {
         if (step.kind != DrawingStep::Kind::PrintLine) continue;
-        const int width = metrics.horizontalAdvance(step.text);
-        if (width > 0) p.fillRect(QRect(0, top, width, metrics.height()), Qt::white);
         p.setPen(step.colour);
         p.drawText(QPointF(0, top + metrics.ascent()), step.text);
         top += metrics.height();
