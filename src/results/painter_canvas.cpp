@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
-#include <algorithm>
 
 namespace kijunchi {
 
@@ -54,18 +53,16 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
             p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), step.text);
         }
     }
-    // The printed lines last, on one white ground as wide as the longest of them.
-    int lines = 0;
-    int widest = 0;
-    for (const DrawingStep& step : steps_) {
-        if (step.kind != DrawingStep::Kind::PrintLine) continue;
-        ++lines;
-        widest = std::max(widest, metrics.horizontalAdvance(step.text));
-    }
-    if (widest > 0) p.fillRect(QRect(0, 0, widest, lines * metrics.height()), Qt::white);
+    // The printed lines last, each on a white ground from its first character to its end, so
+    // that a line of the chart stops at the text and goes on beside it.
     int top = 0;
     for (const DrawingStep& step : steps_) {
         if (step.kind != DrawingStep::Kind::PrintLine) continue;
+        qsizetype blanks = 0;
+        while (blanks < step.text.size() && step.text[blanks] == QLatin1Char(' ')) ++blanks;
+        const int left = metrics.horizontalAdvance(step.text.left(blanks));
+        const int right = metrics.horizontalAdvance(step.text);
+        if (right > left) p.fillRect(QRect(left, top, right - left, metrics.height()), Qt::white);
         p.setPen(step.colour);
         p.drawText(QPointF(0, top + metrics.ascent()), step.text);
         top += metrics.height();

@@ -42,8 +42,8 @@ public:
     void add(DrawingStep step);
 
     // Paints the drawing onto a white area of the given size (in device-independent pixels):
-    // the chart's lines and labels in their order, then the printed text lines on a white
-    // ground so that no line of the chart crosses them.
+    // the chart's lines and labels in their order, then the printed text lines, each on a
+    // white ground under its characters, so that no line of the chart crosses the text.
     void paintDrawing(QPainter& painter, QSize size) const;
 
     // The picture as it is shown now, in device pixels.
