@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 
 # The repository's own sources keep the style of .clang-format; a drifted file fails the run.
-mapfile -t sources < <(cd "$root" && find src tests bench fuzz -path fuzz/corpus -prune -o \
+mapfile -t sources < <(cd "$root" && find src tests bench fuzz tools -path fuzz/corpus -prune -o \
                          -type f \( -name '*.cpp' -o -name '*.h' \) -print | sort)
 (cd "$root" && clang-format --dry-run -Werror "${sources[@]}")
 
