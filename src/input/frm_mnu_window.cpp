@@ -377,7 +377,7 @@ void frmMnu::newCommand() {
     fitContent();
     Label4->setText(QString());
     Label3->setText(QString());
-    NewDataSet(store_);
+    newDataSet(store_);
 }
 
 }  // namespace kijunchi
