@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -140,6 +142,18 @@ int main(int argc, char** argv) {
             frame.activateWindow();
         },
         [&] { shot("frame"); },
+        // The frame's own menu: its title "バージョン情報" opens the version window, and no
+        // menu may drop down once that window is closed.
+        [&] {
+            frame.mdiArea->setActiveSubWindow(sub(frame.statisticsWindow()));
+            frame.menuBar()->setActiveAction(frame.M7->menuAction());
+        },
+        [&] { shot("version-from-menu"); },
+        [&] {
+            if (auto* about = qobject_cast<kijunchi::About*>(QApplication::activeModalWidget()))
+                about->OK->click();
+        },
+        [&] { shot("after-version-from-menu"); },
         [&] { QCoreApplication::quit(); },
     };
 
