@@ -10,7 +10,7 @@
 #include <QTextOption>
 
 #include "evaluation/distribution_chart_widget.h"
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
