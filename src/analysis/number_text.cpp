@@ -183,6 +183,13 @@ double lenientNumber(std::string_view text) {
     return readNumber(in).value;
 }
 
+std::optional<double> leadingNumber(std::string_view text) {
+    Reader in(text, true);
+    ReadResult result = readNumber(in);
+    if (!result.found) return std::nullopt;
+    return result.value;
+}
+
 std::optional<double> wholeNumber(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);

@@ -18,6 +18,10 @@ std::string printedNumber(double v);
 // or D, or &H / &O integers); no leading number, or one too large for a double, gives 0.
 double lenientNumber(std::string_view text);
 
+// The lenient parse for a field that may hold no number at all: nullopt when no number
+// starts the text (after the dropped blanks), else the value the lenient parse gives.
+std::optional<double> leadingNumber(std::string_view text);
+
 // A text that is a number as a whole (blanks and TABs around it allowed), in the grammar of
 // the lenient parse; nullopt for anything else, including an empty text or an overflow.
 std::optional<double> wholeNumber(std::string_view text);

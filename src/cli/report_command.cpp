@@ -8,6 +8,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
+#include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
@@ -18,7 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] [--show report|summary|table|data] "
-    "[FILE]\n"
+    "[--column N|見出し] [FILE]\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
@@ -29,6 +30,8 @@ constexpr const char* kUsage =
     "  --show summary  ヒストグラムの画面の見出し行\n"
     "  --show table    元データでのλごとのML（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
+    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
+    "                読み、N 番目（1から）の列か、見出しがその名前の列を使う\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -41,6 +44,7 @@ struct Options {
     std::optional<std::string> lambda;
     Show show = Show::Report;
     std::string file = "-";
+    std::optional<std::string> column;
     bool help = false;
 };
 
@@ -63,11 +67,13 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
         };
         if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (arg == "--classes" || arg == "--lambda" || arg == "--show") {
+        } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
+                   arg == "--column") {
             auto v = value(arg.c_str());
             if (!v) return arg + " に値がありません。";
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
+            if (arg == "--column") options.column = *v;
             if (arg == "--show") {
                 if (*v == "report")
                     options.show = Show::Report;
@@ -120,7 +126,29 @@ CommandOutput runReportCommand(const std::vector<std::string>& args,
     if (!classCount) return failure(2, kClassCountMessage);
 
     std::string text;
-    if (options.file == "-") {
+    std::string fileNotes;  // what reading a data file tells, after the over-5000 line
+    if (options.column) {
+        // A data file: the chosen column's values become the text a paste would read.
+        const bool fromStdin = options.file == "-";
+        DataFileResult read = fromStdin ? readDataText(readStdin()) : readDataFile(options.file);
+        if (read.problem != FileProblem::None) {
+            return failure(2,
+                           fileProblemMessage(read.problem, fromStdin ? "標準入力" : options.file));
+        }
+        auto column = findColumn(read.file, *options.column);
+        if (!column) {
+            std::string message = "列「" + *options.column + "」がありません。列:";
+            for (std::size_t c = 0; c < read.file.columns.size(); ++c) {
+                message +=
+                    "\n  " + std::to_string(c + 1) + ": " + columnLabel(read.file.columns[c]);
+            }
+            return failure(2, message);
+        }
+        const DataColumn& chosen = read.file.columns[*column];
+        text = columnValuesText(chosen);
+        if (chosen.skipped > 0) fileNotes += skippedFieldsMessage(chosen.skipped) + "\n";
+        if (read.file.decimalComma) fileNotes += std::string(kDecimalCommaNotice) + "\n";
+    } else if (options.file == "-") {
         text = readStdin();
     } else {
         std::ifstream in(options.file, std::ios::binary);
@@ -128,13 +156,15 @@ CommandOutput runReportCommand(const std::vector<std::string>& args,
         text.assign(std::istreambuf_iterator<char>(in), {});
         if (in.bad()) return failure(2, "ファイルを読めません: " + options.file);
     }
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
 
     CommandOutput output;
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+
     AnalysisStore store;
     NullGrid grid;
     const PasteResult paste = ReadPasteBuffer(store, text, grid);
     if (paste.truncated()) output.err += tooManyValuesMessage(paste.valuesFound) + "\n";
+    output.err += fileNotes;
 
     if (options.show == Show::Table) {
         output.out = likelihoodTable(store);
