@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -9,8 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QUrl>
 #include <algorithm>
 
 #include "input/paste_reader.h"
@@ -112,6 +116,11 @@ void frmMnu::buildControls() {
     Command10 = new CaptionButton(QStringLiteral("終了"), this);
     Command10->setGeometry(twipsRect(5760, 3960, 1335, 495));
 
+    // Data files come in through this button or by dropping them onto the window.
+    Command11 = new CaptionButton(QStringLiteral("ファイルを開く"), this);
+    Command11->setGeometry(twipsRect(1560, 3360, 1320, 495));
+    setAcceptDrops(true);
+
     // The version label wraps after its ideographic space and keeps its right edge inside the
     // window.
     Label1 = new QLabel(QStringLiteral("20260211OvalisD　 βVer.1　"), this);
@@ -138,12 +147,14 @@ void frmMnu::buildControls() {
     connect(Command9, &QPushButton::clicked, &frame_, &MDIForm1::openNormalGenerator);
     connect(Command4, &QPushButton::clicked, &frame_, &MDIForm1::openUniformGenerator);
     connect(Command10, &QPushButton::clicked, &frame_, &MDIForm1::exitConfirmation);
+    connect(Command11, &QPushButton::clicked, this, &frmMnu::openFileRequested);
 
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, Command5);
     setTabOrder(Command5, Text3);
     setTabOrder(Text3, Command3);
-    setTabOrder(Command3, Command9);
+    setTabOrder(Command3, Command11);
+    setTabOrder(Command11, Command9);
     setTabOrder(Command9, Command4);
     setTabOrder(Command4, Command10);
     setTabOrder(Command10, MSFlexGrid1);
@@ -263,10 +274,41 @@ void frmMnu::pasteCommand() {
     Text1.insert(QGuiApplication::clipboard()->text());
     frame_.PasteText = Text1.text();
     PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+    emit pasted();
     if (result.truncated()) {
         prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
                         QStringLiteral("張り付け"), Prompt::Icon::Information);
     }
+}
+
+PasteResult frmMnu::replacePasteBuffer(const QString& text) {
+    Text1.setText(QString());
+    Text1.insert(text);
+    frame_.PasteText = Text1.text();
+    return ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+}
+
+namespace {
+
+// The first local file among the dropped URLs, empty when there is none.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void frmMnu::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMnu::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    emit fileDropped(file);
 }
 
 void frmMnu::newCommand() {

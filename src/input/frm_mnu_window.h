@@ -7,6 +7,7 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "input/paste_reader.h"
 
 class QAction;
 class QGroupBox;
@@ -69,6 +70,10 @@ public:
     void newCommand();        // 新規作成
     void transformCommand();  // 修正ベキ変換
 
+    // The values of a data file become the paste buffer's whole text (caret at its end, as
+    // after a paste into an empty buffer) and are read as a paste reads them.
+    PasteResult replacePasteBuffer(const QString& text);
+
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
 
@@ -80,6 +85,7 @@ public:
     QPushButton* Command9 = nullptr;   // 正規乱数の発生
     QPushButton* Command4 = nullptr;   // 一様乱数の発生
     QPushButton* Command10 = nullptr;  // 終了
+    QPushButton* Command11 = nullptr;  // ファイルを開く
     QLineEdit* Text3 = nullptr;        // class count
     PasteBuffer Text1;                 // paste buffer (never shown)
     QLabel* Label1 = nullptr;          // version label
@@ -101,6 +107,15 @@ public:
     QAction* WW3 = nullptr;  // 重ねて表示
     QAction* ww4 = nullptr;  // バージョン情報
     QAction* EN = nullptr;   // 終了
+
+signals:
+    void openFileRequested();               // ファイルを開く
+    void fileDropped(const QString& path);  // a file dropped onto the window
+    void pasted();                          // 張り付け has read the clipboard
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();

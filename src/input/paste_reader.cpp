@@ -22,7 +22,7 @@ void forgetTransformation(AnalysisStore& store, GridSink& grid) {
 
 // Walks the text line by line (CR LF, a lone LF counting as CR LF) without copying it.
 class Lines {
-  public:
+public:
     explicit Lines(std::string_view text) : text_(text) {}
     // The next line; false at the end of the text.
     bool next(std::string_view& line) {
@@ -39,7 +39,7 @@ class Lines {
         return true;
     }
 
-  private:
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };

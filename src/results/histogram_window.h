@@ -3,6 +3,7 @@
 // and "再表示".
 #include <functional>
 
+#include "results/document_part.h"
 #include "results/painter_canvas.h"
 #include "results/result_window.h"
 
@@ -10,13 +11,21 @@ class QPushButton;
 
 namespace kijunchi {
 
-class REG : public ResultWindow {
+class REG : public ResultWindow, public DocumentPart {
     Q_OBJECT
 public:
     // redisplay runs the analysis again on the store as it stands.
     REG(Prompt& prompt, std::function<void()> redisplay, QWidget* parent = nullptr);
 
     Canvas& canvas() { return canvas_; }
+
+    // DocumentPart: the chart of the last run, drawn again at any size.
+    QString partTitle() const override { return windowTitle(); }
+    int pictureCount() const override { return canvas_.hasDrawing() ? 1 : 0; }
+    QSize pictureSize(int) const override { return canvas_.drawnSize(); }
+    void paintPicture(int, QPainter& painter, const QSize& size) const override {
+        canvas_.replay(painter, size);
+    }
 
     PictureBox* Picture1 = nullptr;
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ

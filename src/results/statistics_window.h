@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/analysis_run.h"
+#include "results/document_part.h"
 #include "results/result_window.h"
 
 class QPlainTextEdit;
@@ -10,7 +11,7 @@ class QPushButton;
 
 namespace kijunchi {
 
-class StatV : public ResultWindow, public ReportSink {
+class StatV : public ResultWindow, public ReportSink, public DocumentPart {
     Q_OBJECT
 public:
     explicit StatV(Prompt& prompt, QWidget* parent = nullptr);
@@ -19,6 +20,10 @@ public:
     void setStatisticsText(const std::string& text) override;
     // The whole text as it was set, CR LF line ends included.
     const QString& text() const { return text_; }
+
+    // DocumentPart: the text as it stands.
+    QString partTitle() const override { return windowTitle(); }
+    QString partText() const override { return text_; }
 
     QPlainTextEdit* Text2 = nullptr;
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ

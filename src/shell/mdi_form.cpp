@@ -4,23 +4,36 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 
 #include "analysis/analysis_run.h"
+#include "files/data_file.h"
+#include "files/file_prompt_dialog.h"
+#include "files/progress_dialog.h"
+#include "files/report_export.h"
 #include "generators/itiyou_dialog.h"
 #include "generators/nrm_dialog.h"
 #include "input/frm_mnu_window.h"
+#include "results/document_part.h"
 #include "results/histogram_window.h"
+#include "results/report_document.h"
 #include "results/statistics_window.h"
 #include "shell/about.h"
 #include "shell/pictures.h"
@@ -73,15 +86,27 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea);
     buildMenus();
+    buildFileActions();
     buildToolbar();
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
+    dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
+    filePrompt_ = dialogFilePrompt_.get();
 
     endProgram = [] { QCoreApplication::exit(0); };
-    printerDialog = [](QWidget* parent) {
+    printerDialog = [this](QWidget* parent) {
         // Nothing reads the chosen settings; a failing or cancelled dialog is ignored.
         QPrinter printer;
         QPrintDialog dialog(&printer, parent);
         dialog.setWindowTitle(QStringLiteral("プリンターの設定"));
+        // Its print button prints the report document.
+        if (dialog.exec() == QDialog::Accepted) printReport(printer);
+    };
+    printPreview = [this](QWidget* parent) {
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintPreviewDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("レポートを印刷"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* target) { printReport(*target); });
         dialog.exec();
     };
 
@@ -189,6 +214,7 @@ void MDIForm1::updateMenuBar(QMdiSubWindow* active) {
 
 void MDIForm1::startUp(int startupMs) {
     centreOnScreen(*this);
+    restorePlace();
     {
         Startf startf(this, startupMs);
         startf.exec();
@@ -228,6 +254,12 @@ void MDIForm1::showAndActivate(QWidget* child) {
 void MDIForm1::showInputWindow() {
     if (!input_) {
         input_ = new frmMnu(*this, store_, prompt_);
+        addFileActions(input_->M1);
+        connect(input_, &frmMnu::openFileRequested, this, &MDIForm1::openDataFileCommand);
+        // The file is read once the drop has ended.
+        connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
+        connect(input_, &frmMnu::pasted, this,
+                [this] { dataSource = QStringLiteral("クリップボード"); });
         QMdiSubWindow* sub = addChild(input_);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         connect(
@@ -313,6 +345,7 @@ void MDIForm1::arrangeIcons() {
 
 void MDIForm1::exitConfirmation() {
     if (prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle))) {
+        rememberPlace();
         endProgram();
     }
 }
@@ -321,6 +354,7 @@ void MDIForm1::closeEvent(QCloseEvent* event) {
     // The close box asks the exit confirmation instead of asking the child windows.
     if (prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle))) {
         event->accept();
+        rememberPlace();
         endProgram();
     } else {
         event->ignore();
@@ -400,6 +434,8 @@ void MDIForm1::openNormalGenerator() {
         nrm_ = new NRM(store_, random_, inputGrid(), prompt_, this);
         nrm_->setAttribute(Qt::WA_DeleteOnClose);
         nrm_->setModal(false);
+        connect(nrm_->Command2, &QPushButton::clicked, this,
+                [this] { dataSource = QStringLiteral("正規乱数の発生"); });
     }
     nrm_->show();
     nrm_->raise();
@@ -413,6 +449,8 @@ void MDIForm1::openUniformGenerator() {
             [this](const std::string& text) { showListing(text); }, this);
         itiyou_->setAttribute(Qt::WA_DeleteOnClose);
         itiyou_->setModal(false);
+        connect(itiyou_->Command2, &QPushButton::clicked, this,
+                [this] { dataSource = QStringLiteral("一様乱数の発生"); });
     }
     itiyou_->show();
     itiyou_->raise();
