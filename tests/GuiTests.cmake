@@ -5,7 +5,8 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 file(GLOB GUI_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/shell/*_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/results/*_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/files/*_dialog_test.cpp)
 add_executable(kijunchi_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
                                   ${GUI_TEST_SOURCES})
 target_link_libraries(kijunchi_gui_tests PRIVATE kijunchi_gui kijunchi_cli Qt6::Test GTest::gtest)
@@ -27,3 +28,5 @@ target_include_directories(kijunchi_gui_soak PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
 add_test(NAME kijunchi_gui_soak COMMAND kijunchi_gui_soak)
 set_tests_properties(kijunchi_gui_soak PROPERTIES TIMEOUT 120
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${GUI_TEST_RUNTIME_DIR}")
+target_compile_definitions(kijunchi_gui_tests PRIVATE
+  KIJUNCHI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")

@@ -12,8 +12,8 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
-#include <QTextOption>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "results/document_part.h"
@@ -39,9 +39,15 @@ struct Block {
     double height = 0;
     double scale = 1;
     double spaceBefore = 0;
+    bool keepWithNext = false;  // a heading stays on the page of what follows it
+    QSize pictureSize;          // the size a picture is drawn at, before scaling to the page
     int page = 0;
     double top = 0;
 };
+
+// Pictures in the document are drawn at this size (in the pixels of the screen) and then
+// scaled to the width of the page.
+constexpr QSize kDocumentPicture(640, 400);
 
 }  // namespace
 
@@ -78,6 +84,7 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
         const int pictures = part->pictureCount();
         if (text.isEmpty() && pictures == 0) continue;
         addLine(part->partTitle(), heading, 8 * mm);
+        blocks.back().keepWithNext = true;
         if (!text.isEmpty()) {
             QStringList lines = QString(text)
                                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
@@ -86,13 +93,15 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             for (int i = 0; i < lines.size(); ++i) addLine(lines[i], mono, i == 0 ? 2 * mm : 0);
         }
         for (int p = 0; p < pictures; ++p) {
-            const QSize natural = part->pictureSize(p);
-            if (natural.isEmpty()) continue;
+            if (part->pictureSize(p).isEmpty()) continue;
+            // Drawn anew in the proportions of a page rather than those of the window.
             Block block;
             block.part = part;
             block.picture = p;
-            block.scale = std::min(width / natural.width(), height * 0.45 / natural.height());
-            block.height = natural.height() * block.scale;
+            block.pictureSize = kDocumentPicture;
+            block.scale = std::min(width / kDocumentPicture.width(),
+                                   height * 0.45 / kDocumentPicture.height());
+            block.height = kDocumentPicture.height() * block.scale;
             block.spaceBefore = 3 * mm;
             blocks.push_back(block);
         }
@@ -103,9 +112,13 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
     const double bottom = height - footerHeight;
     int page = 0;
     double y = 0;
-    for (Block& block : blocks) {
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        Block& block = blocks[i];
         double top = y > 0 ? y + block.spaceBefore : 0;
-        if (top + block.height > bottom && y > 0) {
+        double needed = block.height;
+        if (block.keepWithNext && i + 1 < blocks.size())
+            needed += blocks[i + 1].spaceBefore + blocks[i + 1].height;
+        if (top + needed > bottom && y > 0) {
             ++page;
             top = 0;
         }
@@ -115,16 +128,25 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
     }
     const int pages = page + 1;
 
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTabStopDistance(QFontMetricsF(mono, &device).horizontalAdvance(QLatin1Char('0')) * 8);
+    // TAB stops every eight widths of "0", as the statistics window sets them.
+    auto drawLine = [&](const Block& block) {
+        const QFontMetricsF metrics(block.font, &device);
+        const double tab = metrics.horizontalAdvance(QLatin1Char('0')) * 8;
+        double x = 0;
+        const double baseline = block.top + metrics.ascent();
+        for (const QString& piece : block.text.split(QLatin1Char('\t'))) {
+            painter.drawText(QPointF(x, baseline), piece);
+            x += metrics.horizontalAdvance(piece);
+            x = (std::floor(x / tab + 1e-9) + 1) * tab;
+        }
+    };
     std::size_t next = 0;
     for (int p = 0; p < pages; ++p) {
         if (p > 0) device.newPage();
         for (; next < blocks.size() && blocks[next].page == p; ++next) {
             const Block& block = blocks[next];
             if (block.part) {
-                const QSize natural = block.part->pictureSize(block.picture);
+                const QSize natural = block.pictureSize;
                 painter.save();
                 painter.translate(0, block.top);
                 painter.scale(block.scale, block.scale);
@@ -136,7 +158,7 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             } else {
                 painter.setFont(block.font);
                 painter.setPen(Qt::black);
-                painter.drawText(QRectF(0, block.top, width, block.height), block.text, option);
+                drawLine(block);
             }
         }
         painter.setFont(footer);
