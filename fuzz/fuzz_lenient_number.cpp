@@ -131,7 +131,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              describe(text, value, packedValue));
     std::string spread = packed;
     const std::uint32_t h = mix(text);
-    spread.insert(h % (spread.size() + 1), 1, " \t\n"[h % 3]);
+    std::size_t gap = h % (spread.size() + 1);
+    // Not inside a character of several bytes (a full-width digit is one character).
+    while (gap < spread.size() && (static_cast<unsigned char>(spread[gap]) & 0xC0) == 0x80) ++gap;
+    spread.insert(gap, 1, " \t\n"[h % 3]);
     const double spreadValue = lenientNumber(spread);
     if (!sameBits(spreadValue, value))
         fail("inserting a blank, TAB or line feed changes the lenient value",
@@ -151,6 +154,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("wholeNumber and lenientNumber disagree on a whole number",
                  describe(text, *whole, value));
         checkShiftedForms(text, value);
+    }
+
+    // A field without a leading number is told apart from one that reads as 0.
+    const auto leading = leadingNumber(text);
+    require(hasLeadingNumber(text) == leading.has_value(),
+            "hasLeadingNumber and leadingNumber disagree", escaped(text));
+    if (!sameBits(leading.value_or(0.0), value))
+        fail("leadingNumber and lenientNumber disagree",
+             describe(text, leading.value_or(0.0), value));
+
+    // The full-width digits, point, signs and exponent letters read as their ASCII forms.
+    if (text.find('&') == std::string_view::npos) {
+        std::string wide;
+        for (char c : text) {
+            if (c >= '0' && c <= '9') {
+                wide += "\xEF\xBC";
+                wide += static_cast<char>(0x90 + (c - '0'));
+            } else if (c == '.') {
+                wide += "\xEF\xBC\x8E";
+            } else if (c == '+') {
+                wide += "\xEF\xBC\x8B";
+            } else if (c == '-') {
+                wide += h % 2 ? "\xEF\xBC\x8D" : "\xE2\x88\x92";
+            } else if (c == 'E' || c == 'D') {
+                wide += c == 'E' ? "\xEF\xBC\xA5" : "\xEF\xBC\xA4";
+            } else if (c == 'e' || c == 'd') {
+                wide += c == 'e' ? "\xEF\xBD\x85" : "\xEF\xBD\x84";
+            } else {
+                wide += c;
+            }
+        }
+        const double wideValue = lenientNumber(wide);
+        if (!sameBits(wideValue, value))
+            fail("the full-width form reads a different value", describe(wide, value, wideValue));
     }
 
     checkNumberText(value);

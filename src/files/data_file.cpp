@@ -511,10 +511,6 @@ std::optional<std::size_t> findColumn(const DataFile& file, std::string_view nam
     return std::nullopt;
 }
 
-std::string skippedFieldsMessage(std::int64_t skipped) {
-    return "数値でない欄" + std::to_string(skipped) + "個を読み飛ばしました。";
-}
-
 std::string columnLabel(const DataColumn& column) {
     return column.heading + "（" + std::to_string(column.numbers.size()) + "個）";
 }

@@ -75,9 +75,6 @@ std::string columnLabel(const DataColumn& column);
 // The values of a column as a paste buffer holds them: one per line, CR LF.
 std::string columnValuesText(const DataColumn& column);
 
-// The count of skipped fields as the user is told it.
-std::string skippedFieldsMessage(std::int64_t skipped);
-
 // Told after reading a file whose decimal mark was ",".
 inline constexpr const char* kDecimalCommaNotice =
     "小数点に「,」、区切りに「;」を使ったファイルとして読み込みました。";

@@ -4,10 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <QKeySequence>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -18,22 +14,16 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
 
 #include "analysis/analysis_run.h"
-#include "files/data_file.h"
 #include "files/file_prompt_dialog.h"
-#include "files/progress_dialog.h"
-#include "files/report_export.h"
 #include "generators/itiyou_dialog.h"
 #include "generators/nrm_dialog.h"
 #include "input/frm_mnu_window.h"
-#include "results/document_part.h"
 #include "results/histogram_window.h"
-#include "results/report_document.h"
 #include "results/statistics_window.h"
 #include "shell/about.h"
 #include "shell/pictures.h"
@@ -94,7 +84,7 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
 
     endProgram = [] { QCoreApplication::exit(0); };
     printerDialog = [this](QWidget* parent) {
-        // Nothing reads the chosen settings; a failing or cancelled dialog is ignored.
+        // A failing or cancelled dialog is ignored.
         QPrinter printer;
         QPrintDialog dialog(&printer, parent);
         dialog.setWindowTitle(QStringLiteral("プリンターの設定"));
@@ -419,6 +409,7 @@ void MDIForm1::runAndReport() {
 
 void MDIForm1::openTransformWindow() {
     if (box_) {
+        box_->reload();  // the data set has been restored as measured
         box_->show();
         box_->raise();
         box_->activateWindow();

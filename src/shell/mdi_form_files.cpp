@@ -111,11 +111,14 @@ bool MDIForm1::openDataFile(const QString& path) {
     const DataColumn& values = file.columns[column];
 
     showInputWindow();
-    const PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
+    PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
     dataSource = name;
+    // The paste's message (over 5000 first, then the skipped fields, the file's counted in),
+    // then the decimal mark.
+    result.fieldsSkipped += values.skipped;
     QStringList notes;
-    if (result.truncated()) notes << fromUtf8(tooManyValuesMessage(result.valuesFound));
-    if (values.skipped > 0) notes << fromUtf8(skippedFieldsMessage(values.skipped));
+    if (const std::string message = readingMessage(result); !message.empty())
+        notes << fromUtf8(message);
     if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);

@@ -9,8 +9,13 @@
 
 namespace kijunchi {
 
+inline constexpr const char* kTransformInstruction =
+    "「変換する」のボタンで元データは変換されます。";
 inline constexpr const char* kLambdaRefusedMessage =
     "このλの値ではデータを変換できません。データとλを確認して下さい。";
+
+// x -> (x^λ - 1)/λ + λ, or ln x for λ = 0, in checked arithmetic (CalcError where undefined).
+double powerTransform(double lambda, double x);
 
 // The text of the likelihood table for DataValues(1..WorkCount); empty for 0 or 1 values.
 std::string likelihoodTable(const AnalysisStore& store);

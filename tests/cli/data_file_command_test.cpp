@@ -14,7 +14,7 @@ using testing::TempFolder;
 namespace lab = testing::lab;
 
 CommandOutput run(const std::vector<std::string>& args, const std::string& stdinText = "") {
-    return runReportCommand(args, [stdinText] { return stdinText; });
+    return runReportCommand(args, textReader(stdinText));
 }
 
 TEST(DataFileCommand, EveryFormOfTheExportGivesTheSameColumnByNumberOrHeading) {

@@ -91,7 +91,7 @@ TEST_F(FilesTest, OpeningAShiftJisExportAsksForTheColumnAndLoadsItAsAPasteWould)
 
     // The command line reads the same file to the same values.
     CommandOutput cli =
-        runReportCommand({"--show", "data", "--column", "3", file}, [] { return std::string(); });
+        runReportCommand({"--show", "data", "--column", "3", file}, textReader(std::string()));
     EXPECT_EQ(cli.out, "3.4\n3.1\n2.9\n3.6\n");
 
     // "修正ベキ変換" re-reads the buffer: the same values.
