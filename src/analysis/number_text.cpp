@@ -63,25 +63,29 @@ std::pair<char, std::size_t> characterAt(std::string_view text, std::size_t pos)
     return {c, 1};
 }
 
-// Reads characters of a text while skipping the ones the lenient parse drops.
+// The text without the characters the lenient parse drops, so that a character of several
+// bytes split by them (a full-width digit with a TAB inside) reads as it does without them.
+// Points into keep only when something had to be dropped.
+std::string_view withoutDropped(std::string_view text, std::string& keep) {
+    if (text.find_first_of(" \t\n") == std::string_view::npos) return text;
+    keep.clear();
+    keep.reserve(text.size());
+    for (char c : text)
+        if (!isDropped(c)) keep.push_back(c);
+    return keep;
+}
+
+// Reads the characters of a text one by one, full-width forms as their ASCII meaning.
 class Reader {
 public:
-    Reader(std::string_view text, bool dropBlanks) : text_(text), drop_(dropBlanks) { skip(); }
+    explicit Reader(std::string_view text) : text_(text) {}
     bool atEnd() const { return pos_ >= text_.size(); }
     char peek() const { return atEnd() ? '\0' : characterAt(text_, pos_).first; }
-    void next() {
-        pos_ += characterAt(text_, pos_).second;
-        skip();
-    }
+    void next() { pos_ += characterAt(text_, pos_).second; }
 
 private:
-    void skip() {
-        if (!drop_) return;
-        while (pos_ < text_.size() && isDropped(text_[pos_])) ++pos_;
-    }
     std::string_view text_;
     std::size_t pos_ = 0;
-    bool drop_;
 };
 
 struct ReadResult {
@@ -212,12 +216,14 @@ ReadResult readNumber(Reader& in) {
 }  // namespace
 
 double lenientNumber(std::string_view text) {
-    Reader in(text, true);
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
     return readNumber(in).value;
 }
 
 bool hasLeadingNumber(std::string_view text) {
-    Reader in(text, true);
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
     if (in.peek() == '&') {
         in.next();
         const char kind = in.peek();
@@ -236,7 +242,8 @@ bool hasLeadingNumber(std::string_view text) {
 }
 
 std::optional<double> leadingNumber(std::string_view text) {
-    Reader in(text, true);
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
     const ReadResult result = readNumber(in);
     if (!result.found) return std::nullopt;
     return result.value;
@@ -246,7 +253,7 @@ std::optional<double> wholeNumber(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    Reader in(text, false);
+    Reader in(text);
     ReadResult result = readNumber(in);
     if (!result.found || !result.complete || !in.atEnd()) return std::nullopt;
     return result.value;
