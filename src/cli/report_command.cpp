@@ -260,55 +260,54 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
                                               : "ファイルを読めません: " + options.file);
     }
-}
 
-CommandOutput output;
+    CommandOutput output;
 
-AnalysisStore store;
-NullGrid grid;
-storeMeasuredValues(store, reader.values(), grid);
-PasteResult reading = reader.result();
-reading.fieldsSkipped += fileSkipped;
-if (const std::string message = readingMessage(reading); !message.empty())
-    output.err += message + "\n";
-if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
+    AnalysisStore store;
+    NullGrid grid;
+    storeMeasuredValues(store, reader.values(), grid);
+    PasteResult reading = reader.result();
+    reading.fieldsSkipped += fileSkipped;
+    if (const std::string message = readingMessage(reading); !message.empty())
+        output.err += message + "\n";
+    if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
 
-// An unusable λ text is refused whatever is shown.
-if (options.lambda && !wholeNumber(*options.lambda)) {
-    output.exitCode = 2;
-    output.err += std::string(kLambdaRefusedMessage) + "\n";
-    return output;
-}
-if (options.show == Show::Table) {
-    output.out = likelihoodTable(store);
-    return output;
-}
-if (options.lambda && !applyLambda(store, *options.lambda, grid)) {
-    output.exitCode = 2;
-    output.err += std::string(kLambdaRefusedMessage) + "\n";
-    return output;
-}
-if (store.WorkCount == 0) {
-    output.exitCode = 3;
-    output.err += "データがありません。\n";
-    return output;
-}
-if (options.show == Show::Data) {
-    for (int i = 1; i <= store.WorkCount; ++i)
-        output.out += store.DataValues[static_cast<std::size_t>(i)].toText() + "\n";
-    return output;
-}
+    // An unusable λ text is refused whatever is shown.
+    if (options.lambda && !wholeNumber(*options.lambda)) {
+        output.exitCode = 2;
+        output.err += std::string(kLambdaRefusedMessage) + "\n";
+        return output;
+    }
+    if (options.show == Show::Table) {
+        output.out = likelihoodTable(store);
+        return output;
+    }
+    if (options.lambda && !applyLambda(store, *options.lambda, grid)) {
+        output.exitCode = 2;
+        output.err += std::string(kLambdaRefusedMessage) + "\n";
+        return output;
+    }
+    if (store.WorkCount == 0) {
+        output.exitCode = 3;
+        output.err += "データがありません。\n";
+        return output;
+    }
+    if (options.show == Show::Data) {
+        for (int i = 1; i <= store.WorkCount; ++i)
+            output.out += store.DataValues[static_cast<std::size_t>(i)].toText() + "\n";
+        return output;
+    }
 
-store.ClassCount = *classCount;
-SummaryCanvas picture;
-TextReport report;
-if (runAnalysis(store, picture, report) != RunStatus::Completed) {
-    output.exitCode = 1;
-    output.err += std::string(kCalcErrorMessage) + "\n";
+    store.ClassCount = *classCount;
+    SummaryCanvas picture;
+    TextReport report;
+    if (runAnalysis(store, picture, report) != RunStatus::Completed) {
+        output.exitCode = 1;
+        output.err += std::string(kCalcErrorMessage) + "\n";
+        return output;
+    }
+    output.out = options.show == Show::Summary ? picture.text : report.text;
     return output;
-}
-output.out = options.show == Show::Summary ? picture.text : report.text;
-return output;
 }
 
 }  // namespace kijunchi
