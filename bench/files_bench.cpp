@@ -64,14 +64,14 @@ const std::string& labExport(bool shiftJis) {
         std::mt19937 engine(11);
         std::normal_distribution<double> value(100, 15);
         std::string text = "検体番号";
-        for (int c = 1; c <= 18; ++c) text += ",項目" + std::to_string(c);
+        for (int c = 1; c <= 17; ++c) text += ",項目" + std::to_string(c);
         text += ",所見,備考\r\n";
         const std::string comment = "溶血なし、乳びなし、再検不要。";  // 45 bytes
         std::string longComment;
         while (longComment.size() < 930) longComment += comment;
         for (int r = 0; r < 5000; ++r) {
             text += "S" + std::to_string(100000 + r);
-            for (int c = 0; c < 18; ++c) {
+            for (int c = 0; c < 17; ++c) {
                 char field[16];
                 std::snprintf(field, sizeof field, ",%.1f", value(engine));
                 text += field;

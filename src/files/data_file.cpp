@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -27,6 +29,14 @@ bool isUtf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
+        // Runs of ASCII eight bytes at a time.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ull) break;
+            p += 8;
+        }
+        if (p >= end) break;
         unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -125,17 +135,19 @@ std::string_view trim(std::string_view text) {
 }
 
 // Splits one line into its fields. A field may be quoted ("a,b", "" for a quote); its blanks
-// around are dropped. separator 0: the whole line is one field.
-void splitFields(std::string_view line, char separator, std::vector<std::string>& fields) {
-    std::size_t count = 0;
+// around are dropped. separator 0: the whole line is one field. Unquoted fields are views into
+// the line; quoted ones are kept in unquoted.
+void splitFields(std::string_view line, char separator, std::vector<std::string_view>& fields,
+                 std::deque<std::string>& unquoted) {
+    fields.clear();
+    unquoted.clear();
     std::size_t pos = 0;
     for (;;) {
-        if (count == fields.size()) fields.emplace_back();
-        std::string& field = fields[count++];
-        field.clear();
         std::size_t start = pos;
         while (start < line.size() && line[start] == ' ') ++start;
+        std::size_t sep;
         if (start < line.size() && line[start] == '"') {
+            std::string& field = unquoted.emplace_back();
             std::size_t i = start + 1;
             while (i < line.size()) {
                 if (line[i] == '"') {
@@ -150,23 +162,17 @@ void splitFields(std::string_view line, char separator, std::vector<std::string>
                 field += line[i++];
             }
             // Anything between the closing quote and the separator belongs to the field.
-            std::size_t sep = separator ? line.find(separator, i) : std::string_view::npos;
-            std::string_view rest = line.substr(i, sep == std::string_view::npos ? sep : sep - i);
-            field += rest;
-            std::string_view trimmed = trim(field);
-            field = std::string(trimmed);
-            if (sep == std::string_view::npos) break;
-            pos = sep + 1;
+            sep = separator ? line.find(separator, i) : std::string_view::npos;
+            field += line.substr(i, sep == std::string_view::npos ? sep : sep - i);
+            fields.push_back(trim(field));
         } else {
-            std::size_t sep = separator ? line.find(separator, pos) : std::string_view::npos;
-            std::string_view raw =
-                line.substr(pos, sep == std::string_view::npos ? sep : sep - pos);
-            field.assign(trim(raw));
-            if (sep == std::string_view::npos) break;
-            pos = sep + 1;
+            sep = separator ? line.find(separator, pos) : std::string_view::npos;
+            fields.push_back(
+                trim(line.substr(pos, sep == std::string_view::npos ? sep : sep - pos)));
         }
+        if (sep == std::string_view::npos) break;
+        pos = sep + 1;
     }
-    fields.resize(count);
 }
 
 // How often a separator stands in a line outside quotes.
@@ -231,26 +237,28 @@ char detectSeparator(const std::vector<std::string_view>& sample) {
     return best;
 }
 
-// The field as a number text with "." as decimal mark.
-void normalise(std::string& field, bool decimalComma) {
-    if (decimalComma) std::replace(field.begin(), field.end(), ',', '.');
+// The field as a number text with "." as decimal mark and no TAB (a paste buffer separates
+// fields by TAB; the number never needs one).
+std::string normalised(std::string_view field, bool decimalComma) {
+    std::string text(field);
+    if (decimalComma) std::replace(text.begin(), text.end(), ',', '.');
+    text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+    return text;
 }
 
 // A first row is the headings when most of its filled fields are not numbers.
-bool isHeadingRow(const std::vector<std::string>& fields, bool decimalComma) {
+bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma) {
     std::size_t filled = 0, text = 0;
-    for (std::string field : fields) {
+    for (std::string_view field : fields) {
         if (field.empty()) continue;
         ++filled;
-        normalise(field, decimalComma);
-        if (!wholeNumber(field)) ++text;
+        if (!wholeNumber(normalised(field, decimalComma))) ++text;
     }
     return filled > 0 && text * 2 > filled;
 }
 
-bool allEmpty(const std::vector<std::string>& fields) {
-    return std::all_of(fields.begin(), fields.end(),
-                       [](const std::string& f) { return f.empty(); });
+bool allEmpty(const std::vector<std::string_view>& fields) {
+    return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
 }
 
 FileProblem checkBytes(std::string_view bytes) {
@@ -336,10 +344,11 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
         return result;
     }
     file.separator = detectSeparator(sample);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
+    std::deque<std::string> unquoted;
     if (file.separator == ';') {
         for (std::string_view line : sample) {
-            splitFields(line, ';', fields);
+            splitFields(line, ';', fields, unquoted);
             if (std::any_of(fields.begin(), fields.end(), looksLikeCommaDecimal)) {
                 file.decimalComma = true;
                 break;
@@ -365,7 +374,7 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
                                                   static_cast<double>(size));
         }
         if (isBlank(line)) continue;
-        splitFields(line, file.separator, fields);
+        splitFields(line, file.separator, fields, unquoted);
         if (allEmpty(fields)) continue;
         if (fields.size() > columns.size()) {
             // A column that starts late was empty in the rows before.
@@ -383,7 +392,8 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
             first = false;
             if (isHeadingRow(fields, file.decimalComma)) {
                 file.hasHeadings = true;
-                for (std::size_t c = 0; c < fields.size(); ++c) columns[c].heading = fields[c];
+                for (std::size_t c = 0; c < fields.size(); ++c)
+                    columns[c].heading = std::string(fields[c]);
                 continue;
             }
         }
@@ -393,13 +403,12 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
                 ++column.skipped;
                 continue;
             }
-            std::string& field = fields[c];
-            normalise(field, file.decimalComma);
-            if (leadingNumber(field)) {
-                // A paste buffer separates fields by TAB; the number never needs one.
-                field.erase(std::remove(field.begin(), field.end(), '\t'), field.end());
-                column.numbers.push_back(std::move(field));
-                field = std::string();
+            const std::string_view field = fields[c];
+            // The common case needs no copy to be judged.
+            const bool number = file.decimalComma ? hasLeadingNumber(normalised(field, true))
+                                                  : hasLeadingNumber(field);
+            if (number) {
+                column.numbers.push_back(normalised(field, file.decimalComma));
             } else {
                 ++column.skipped;
             }
