@@ -222,6 +222,7 @@ double lenientNumber(std::string_view text) {
 }
 
 bool hasLeadingNumber(std::string_view text) {
+    if (!text.empty() && isDigit(text.front())) return true;  // the common case, at once
     std::string keep;
     Reader in(withoutDropped(text, keep));
     if (in.peek() == '&') {

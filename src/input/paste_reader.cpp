@@ -26,59 +26,79 @@ std::string readingMessage(const PasteResult& result) {
 }
 
 void FieldReader::feed(std::string_view chunk) {
-    for (const char c : chunk) {
-        if (ended_) return;
+    std::size_t pos = 0;
+    while (pos < chunk.size() && !ended_) {
         if (afterCr_) {
             afterCr_ = false;
-            if (c == '\n') continue;  // the LF of a CR LF pair
+            if (chunk[pos] == '\n') {  // the LF of a CR LF pair
+                ++pos;
+                continue;
+            }
         }
-        if (c == '\r' || c == '\n') {
-            endLine();
-            afterCr_ = c == '\r';
+        // The characters up to the next TAB or line end, read in place when the whole field
+        // lies in this chunk.
+        std::size_t end = pos;
+        while (end < chunk.size() && chunk[end] != '\t' && chunk[end] != '\r' && chunk[end] != '\n')
+            ++end;
+        const std::string_view span = chunk.substr(pos, end - pos);
+        if (!span.empty()) lineHasCharacters_ = true;
+        if (end == chunk.size()) {  // the field goes on in the next chunk
+            if (!restOfLineIgnored_) field_.append(span);
+            return;
+        }
+        const char separator = chunk[end];
+        pos = end + 1;
+        std::string_view field = span;
+        if (!field_.empty()) {
+            field_.append(span);
+            field = field_;
+        }
+        if (separator == '\t') {
+            lineHasCharacters_ = true;
+            if (restOfLineIgnored_) continue;
+            if (field.empty()) {
+                restOfLineIgnored_ = true;  // an empty field ends its line
+            } else {
+                takeField(field);
+            }
+            field_.clear();
             continue;
         }
-        lineHasCharacters_ = true;
-        if (restOfLineIgnored_) continue;
-        if (c != '\t') {
-            field_.push_back(c);
-        } else if (field_.empty()) {
-            restOfLineIgnored_ = true;  // an empty field ends its line
-        } else {
-            takeField();
+        // A line end: CR LF, a lone LF or a lone CR.
+        afterCr_ = separator == '\r';
+        if (!lineHasCharacters_) {
+            ended_ = true;  // an empty line ends the whole reading
+            return;
         }
+        if (!restOfLineIgnored_ && !field.empty()) takeField(field);
+        field_.clear();
+        lineHasCharacters_ = false;
+        restOfLineIgnored_ = false;
     }
 }
 
 void FieldReader::finish() {
-    if (!ended_ && lineHasCharacters_) endLine();
-}
-
-void FieldReader::endLine() {
-    if (!lineHasCharacters_) {
-        ended_ = true;  // an empty line ends the whole reading
-        return;
-    }
-    if (!restOfLineIgnored_ && !field_.empty()) takeField();
+    if (ended_ || !lineHasCharacters_) return;
+    if (!restOfLineIgnored_ && !field_.empty()) takeField(field_);
     field_.clear();
     lineHasCharacters_ = false;
     restOfLineIgnored_ = false;
 }
 
-void FieldReader::takeField() {
+void FieldReader::takeField(std::string_view field) {
     if (values_.size() < static_cast<std::size_t>(kMaxValues)) {
-        if (const auto value = leadingNumber(field_)) {
+        if (const auto value = leadingNumber(field)) {
             values_.push_back(*value);
             ++result_.valuesFound;
             result_.valuesKept = static_cast<int>(values_.size());
         } else {
             ++result_.fieldsSkipped;
         }
-    } else if (hasLeadingNumber(field_)) {
+    } else if (hasLeadingNumber(field)) {
         ++result_.valuesFound;  // beyond the capacity: only counted
     } else {
         ++result_.fieldsSkipped;
     }
-    field_.clear();
 }
 
 PasteResult ReadPasteBuffer(AnalysisStore& store, std::string_view text, GridSink& grid) {

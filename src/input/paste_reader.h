@@ -47,12 +47,11 @@ public:
     const PasteResult& result() const { return result_; }
 
 private:
-    void endLine();
-    void takeField();
+    void takeField(std::string_view field);
 
     std::vector<double> values_;
     PasteResult result_;
-    std::string field_;
+    std::string field_;  // the start of a field that goes on in the next chunk
     bool lineHasCharacters_ = false;
     bool restOfLineIgnored_ = false;
     bool afterCr_ = false;
