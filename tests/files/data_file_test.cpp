@@ -99,6 +99,16 @@ TEST(DataFile, SingleColumnsQuotesRaggedRowsAndCp932Characters) {
     EXPECT_EQ(dots.file.columns[0].numbers, std::vector<std::string>{"1.5"});
 }
 
+TEST(DataFile, EveryLineEndAndEveryMixOfThemEndsALine) {
+    for (const char* text :
+         {"1\r\n2\r\n3", "1\n2\n3\n", "1\r2\r3\r", "1\r\n2\r3\n", "\r\n1\r\r\n2\n\n3\r"}) {
+        DataFileResult read = readDataText(text);
+        ASSERT_EQ(read.problem, FileProblem::None);
+        EXPECT_EQ(read.file.columns[0].numbers, (std::vector<std::string>{"1", "2", "3"}))
+            << "text '" << text << "'";
+    }
+}
+
 TEST(DataFile, FilesWithoutDataGiveOneProblemEach) {
     TempFolder folder;
     EXPECT_EQ(readDataFile(folder.file("none.csv")).problem, FileProblem::Missing);
