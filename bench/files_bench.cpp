@@ -17,7 +17,7 @@
 #include "files/file_prompt_dialog.h"
 #include "generators/random_source.h"
 #include "shell/mdi_form.h"
-#include "shell/prompt.h"
+#include "widgets/prompt.h"
 
 namespace {
 

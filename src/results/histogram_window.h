@@ -19,17 +19,17 @@ public:
 
     Canvas& canvas() { return canvas_; }
 
+    PictureBox* Picture1 = nullptr;   // the picture: summary lines and chart
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the picture (also Ctrl+C)
+    QPushButton* Command3 = nullptr;  // 再表示: run the analysis again
+
     // DocumentPart: the chart of the last run, drawn again at any size.
     QString partTitle() const override { return windowTitle(); }
-    int pictureCount() const override { return canvas_.hasDrawing() ? 1 : 0; }
-    QSize pictureSize(int) const override { return canvas_.drawnSize(); }
+    int pictureCount() const override { return picture_.drawing().empty() ? 0 : 1; }
+    QSize pictureSize(int) const override { return picture_.size(); }
     void paintPicture(int, QPainter& painter, const QSize& size) const override {
-        canvas_.replay(painter, size);
+        picture_.paintDrawing(painter, size);
     }
-
-    PictureBox* Picture1 = nullptr;
-    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
-    QPushButton* Command3 = nullptr;  // 再表示
 
     // The designed client area.
     QSize sizeHint() const override;

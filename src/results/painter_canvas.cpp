@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
-#include <algorithm>
 
 namespace kijunchi {
 
@@ -18,133 +17,131 @@ QString toQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-DrawStep makeStep(DrawStep::Kind kind, QString text = {}, double a = 0, double b = 0, double c = 0,
-                  double d = 0, QColor colour = QColor()) {
-    DrawStep step;
-    step.kind = kind;
-    step.text = std::move(text);
-    step.a = a;
-    step.b = b;
-    step.c = c;
-    step.d = d;
-    step.colour = colour;
-    return step;
-}
-
 }  // namespace
+
+QPointF UserScale::toPixels(double x, double y, QSizeF size) const {
+    if (right == left || bottom == top) return QPointF(x, y);
+    return QPointF((x - left) * size.width() / (right - left),
+                   (y - top) * size.height() / (bottom - top));
+}
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PictureBox::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    p.fillRect(event->rect(), Qt::white);
-    if (!image_.isNull()) p.drawImage(0, 0, image_);
+void PictureBox::clearDrawing() {
+    steps_.clear();
+    update();
 }
 
-QPointF DrawingPen::toPixels(double x, double y) const {
-    if (right_ == left_ || bottom_ == top_) return QPointF(x, y);
-    return QPointF((x - left_) * size_.width() / (right_ - left_),
-                   (y - top_) * size_.height() / (bottom_ - top_));
+void PictureBox::add(DrawingStep step) {
+    steps_.push_back(std::move(step));
+    update();
 }
 
-void DrawingPen::draw(const DrawStep& step, QPainter& p) {
-    using Kind = DrawStep::Kind;
-    switch (step.kind) {
-        case Kind::PrintLine: {
-            QFontMetrics metrics(font_);
-            p.setFont(font_);
-            p.setPen(fore_);
-            p.drawText(QPointF(0, printTop_ + metrics.ascent()), step.text);
-            printTop_ += metrics.height();
-            break;
-        }
-        case Kind::Scale:
-            left_ = step.a;
-            top_ = step.b;
-            right_ = step.c;
-            bottom_ = step.d;
-            break;
-        case Kind::ForeColor:
-            fore_ = step.colour;
-            break;
-        case Kind::Line:
-        case Kind::LineInColour:
-            p.setPen(QPen(step.kind == Kind::Line ? fore_ : step.colour, 1));
-            p.drawLine(toPixels(step.a, step.b), toPixels(step.c, step.d));
-            currentX_ = step.c;
-            currentY_ = step.d;
-            break;
-        case Kind::PrintAtPosition: {
-            QFontMetrics metrics(font_);
-            QPointF at = toPixels(currentX_, currentY_);
-            p.setFont(font_);
-            p.setPen(fore_);
+void PictureBox::paintDrawing(QPainter& p, QSize size) const {
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    // A size in pixels, so that the drawing keeps its proportions on a device of another
+    // resolution (a PDF page).
+    QFont pixelFont = font();
+    pixelFont.setPixelSize(QFontInfo(font()).pixelSize());
+    p.setFont(pixelFont);
+    const QFontMetrics metrics(pixelFont);
+    for (const DrawingStep& step : steps_) {
+        if (step.kind == DrawingStep::Kind::Line) {
+            p.setPen(QPen(step.colour, 1));
+            p.drawLine(step.scale.toPixels(step.x1, step.y1, size),
+                       step.scale.toPixels(step.x2, step.y2, size));
+        } else if (step.kind == DrawingStep::Kind::Label) {
+            const QPointF at = step.scale.toPixels(step.x1, step.y1, size);
+            p.setPen(step.colour);
             p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), step.text);
-            break;
         }
+    }
+    // The printed lines last, each on a white ground from its first character to its end, so
+    // that a line of the chart stops at the text and goes on beside it.
+    int top = 0;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::PrintLine) continue;
+        qsizetype blanks = 0;
+        while (blanks < step.text.size() && step.text[blanks] == QLatin1Char(' ')) ++blanks;
+        const int left = metrics.horizontalAdvance(step.text.left(blanks));
+        const int right = metrics.horizontalAdvance(step.text);
+        if (right > left) p.fillRect(QRect(left, top, right - left, metrics.height()), Qt::white);
+        p.setPen(step.colour);
+        p.drawText(QPointF(0, top + metrics.ascent()), step.text);
+        top += metrics.height();
     }
 }
 
-QFont PainterCanvas::pixelFont() const {
-    // A size in pixels, so that the drawing keeps its proportions on a device of another
-    // resolution (a PDF page).
-    QFont font = picture_.font();
-    font.setPixelSize(QFontInfo(picture_.font()).pixelSize());
-    return font;
+QImage PictureBox::image() const {
+    const qreal ratio = devicePixelRatioF();
+    QImage picture(size().expandedTo(QSize(1, 1)) * ratio, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    QPainter p(&picture);
+    paintDrawing(p, size().expandedTo(QSize(1, 1)));
+    return picture;
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintDrawing(p, size());
 }
 
 void PainterCanvas::clear() {
-    QSize size = picture_.size().expandedTo(QSize(1, 1));
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    picture_.image() = image;
-    steps_.clear();
-    pen_ = DrawingPen(size, picture_.font());
-    picture_.update();
-}
-
-void PainterCanvas::step(DrawStep step) {
-    QImage& image = picture_.image();
-    if (image.isNull()) clear();
-    QPainter p(&image);
-    pen_.draw(step, p);
-    steps_.push_back(std::move(step));
-    picture_.update();
+    picture_.clearDrawing();
+    scale_ = UserScale{};
+    fore_ = Qt::black;
+    currentX_ = currentY_ = 0;
 }
 
 void PainterCanvas::printLine(std::string_view text) {
-    step(makeStep(DrawStep::Kind::PrintLine, toQString(text)));
+    DrawingStep step;
+    step.kind = DrawingStep::Kind::PrintLine;
+    step.text = toQString(text);
+    step.colour = fore_;
+    picture_.add(std::move(step));
 }
 
 void PainterCanvas::setScale(double left, double top, double right, double bottom) {
-    step(makeStep(DrawStep::Kind::Scale, {}, left, top, right, bottom));
+    scale_ = UserScale{left, top, right, bottom};
 }
 
 void PainterCanvas::setForeColor(Rgb colour) {
-    step(makeStep(DrawStep::Kind::ForeColor, {}, 0, 0, 0, 0, toColor(colour)));
+    fore_ = toColor(colour);
+}
+
+void PainterCanvas::line(double x1, double y1, double x2, double y2, const QColor& colour) {
+    DrawingStep step;
+    step.kind = DrawingStep::Kind::Line;
+    step.x1 = x1;
+    step.y1 = y1;
+    step.x2 = x2;
+    step.y2 = y2;
+    step.colour = colour;
+    step.scale = scale_;
+    picture_.add(std::move(step));
+    currentX_ = x2;
+    currentY_ = y2;
 }
 
 void PainterCanvas::drawLine(double x1, double y1, double x2, double y2) {
-    step(makeStep(DrawStep::Kind::Line, {}, x1, y1, x2, y2));
+    line(x1, y1, x2, y2, fore_);
 }
 
 void PainterCanvas::drawLine(double x1, double y1, double x2, double y2, Rgb colour) {
-    step(makeStep(DrawStep::Kind::LineInColour, {}, x1, y1, x2, y2, toColor(colour)));
+    line(x1, y1, x2, y2, toColor(colour));
 }
 
 void PainterCanvas::printAtPosition(std::string_view text) {
-    step(makeStep(DrawStep::Kind::PrintAtPosition, toQString(text)));
-}
-
-void PainterCanvas::replay(QPainter& painter, QSize size) const {
-    painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    DrawingPen pen(size, pixelFont());
-    for (const DrawStep& s : steps_) pen.draw(s, painter);
-    painter.restore();
+    DrawingStep step;
+    step.kind = DrawingStep::Kind::Label;
+    step.text = toQString(text);
+    step.x1 = currentX_;
+    step.y1 = currentY_;
+    step.colour = fore_;
+    step.scale = scale_;
+    picture_.add(std::move(step));
 }
 
 }  // namespace kijunchi

@@ -21,12 +21,12 @@ public:
     // The whole text as it was set, CR LF line ends included.
     const QString& text() const { return text_; }
 
+    QPlainTextEdit* Text2 = nullptr;  // the report text
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the whole text (also Ctrl+C)
+
     // DocumentPart: the text as it stands.
     QString partTitle() const override { return windowTitle(); }
     QString partText() const override { return text_; }
-
-    QPlainTextEdit* Text2 = nullptr;
-    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
 
     // The designed client area.
     QSize sizeHint() const override;

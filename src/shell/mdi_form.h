@@ -19,6 +19,7 @@ class QMdiArea;
 class QPagedPaintDevice;
 class QMdiSubWindow;
 class QMenu;
+class QPushButton;
 class QToolBar;
 
 namespace kijunchi {
@@ -42,6 +43,15 @@ inline constexpr const char* kClassCountTitle = "入力エラー";
 class MDIForm1 : public QMainWindow {
     Q_OBJECT
 public:
+    // The toolbar's buttons by their 1-based index.
+    enum ToolbarButton {
+        kStatisticsButton = 1,  // 基準値: the statistics window
+        kInputButton = 2,       // メニュー画面の表示: the input window
+        kHistogramButton = 3,   // ヒストグラム: the histogram window
+        kPrinterButton = 4,     // プリンターの設定: printer setup
+        kVersionButton = 5,     // バージョン: the version window
+    };
+
     MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, QWidget* parent = nullptr);
     ~MDIForm1() override;
 
@@ -62,12 +72,12 @@ public:
     About* modelessAbout() const;
     QMdiSubWindow* subWindowOf(const QWidget* child) const;
 
-    // Window-level state of the input window that survives its closing.
+    // Window-level state of the input window that survives its closing: the copy of its paste
+    // buffer, which the input window works on.
     QString PasteText;
 
     // Commands.
     void showInputWindow();       // loads the input window anew if it was closed
-    void tile();                  // the arrangement alone
     void tileCommand();           // "並べて表示"
     void cascadeOnly();           // the frame's "重ねて表示"
     void cascadeWithHistogram();  // the input window's "重ねて表示"
@@ -76,6 +86,8 @@ public:
     void printerSetup();
     void showAboutModal();
     void showAboutModeless();
+    void showStatisticsWindow();
+    void showHistogramWindow();
     void toolbarButtonClick(int index);  // 1-based
     void analysisCommand();              // "解析(ﾋｽﾄｸﾞﾗﾑ)"
     void analysisRun();                  // the run alone ("再表示")
@@ -114,13 +126,13 @@ public:
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QAction* M1 = nullptr;   // 入力画面の表示
-    QMenu* M7 = nullptr;     // バージョン情報
-    QAction* HP = nullptr;   // 製作にあたって
-    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W)
-    QAction* WW1 = nullptr;  // 並べて表示
-    QAction* WW2 = nullptr;  // 重ねて表示
-    QAction* M8 = nullptr;   // 終了
+    QAction* M1 = nullptr;   // 入力画面の表示: show the input window
+    QMenu* M7 = nullptr;     // バージョン情報: version (the title itself opens the window)
+    QAction* HP = nullptr;   // 製作にあたって: about the making (no action)
+    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
+    QAction* WW1 = nullptr;  // 並べて表示: tile
+    QAction* WW2 = nullptr;  // 重ねて表示: cascade
+    QAction* M8 = nullptr;   // 終了: exit
 
     // The file commands, placed in the input window's "ファイル" menu; their shortcuts work
     // in the whole frame.
@@ -154,6 +166,8 @@ private:
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);
+    // The generator's OK button makes it the source of the data set (connected once).
+    void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
@@ -162,6 +176,10 @@ private:
     StatV* statV();
     REG* reg();
     void runAndReport();
+    bool askExit();
+    // Creates the window with make() if it does not exist, then shows it in front.
+    template <class Window, class Make>
+    Window* openOrRaise(QPointer<Window>& window, Make make);
 
     AnalysisStore& store_;
     RandomSource& random_;

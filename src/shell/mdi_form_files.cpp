@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 
 #include "files/data_file.h"
@@ -19,7 +20,7 @@
 #include "results/report_document.h"
 #include "results/statistics_window.h"
 #include "shell/mdi_form.h"
-#include "shell/prompt.h"
+#include "widgets/prompt.h"
 
 namespace kijunchi {
 
@@ -124,6 +125,12 @@ bool MDIForm1::openDataFile(const QString& path) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
     }
     return true;
+}
+
+void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source) {
+    if (dialog->property("kijunchiSourceNoted").toBool()) return;
+    dialog->setProperty("kijunchiSourceNoted", true);
+    connect(ok, &QPushButton::clicked, this, [this, source] { dataSource = source; });
 }
 
 // --- The report ---------------------------------------------------------------------------
