@@ -4,7 +4,7 @@ set -euo pipefail
 # Qt Charts' CMake package needs Qt OpenGL's, which qt6-charts-dev does not pull in.
 # R with nortest is the cross-check of the normality tests (skipped where missing).
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
-          qt6-charts-dev libqt6opengl6-dev
+          qt6-charts-dev libqt6opengl6-dev qt6-svg-dev poppler-utils
           fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales
           r-base-core r-cran-nortest)
 missing=()

@@ -35,7 +35,9 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   input/frm_mnu_window_test.cpp
   results/result_windows_test.cpp
   evaluation/evaluation_window_test.cpp
-  evaluation/evaluation_charts_window_test.cpp)
+  evaluation/evaluation_charts_window_test.cpp
+  shell/files_test.cpp
+  files/choice_dialog_test.cpp)
 
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -9,12 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -139,6 +143,11 @@ void frmMnu::buildControls() {
     Command10 = new CaptionButton(QStringLiteral("終了"), content_);
     Command10->setGeometry(twipsRect(5760, 3960, 1335, 495));
 
+    // Data files come in through this button or by dropping them onto the window.
+    Command11 = new CaptionButton(QStringLiteral("ファイルを開く"), content_);
+    Command11->setGeometry(twipsRect(1560, 3960, 1335, 495));
+    setAcceptDrops(true);
+
     // The version label wraps after its ideographic space and keeps its right edge inside the
     // window.
     Label1 = new QLabel(QStringLiteral("20260211OvalisD　 βVer.1　"), content_);
@@ -171,17 +180,16 @@ void frmMnu::buildControls() {
     connect(Command9, &QPushButton::clicked, this, &frmMnu::normalGeneratorRequested);
     connect(Command4, &QPushButton::clicked, this, &frmMnu::uniformGeneratorRequested);
     connect(Command10, &QPushButton::clicked, this, &frmMnu::exitRequested);
+    connect(Command11, &QPushButton::clicked, this, &frmMnu::openFileRequested);
 
     const QList<QPair<QWidget*, const char*>> named = {
-        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},
-        {Command1, "Command1"},       {Command5, "Command5"},
-        {Command3, "Command3"},       {Command6, "Command6"},
-        {Command9, "Command9"},       {Command4, "Command4"},
-        {Command10, "Command10"},     {Text3, "Text3"},
-        {Label1, "Label1"},           {Label2, "Label2"},
-        {Label3, "Label3"},           {Label4, "Label4"},
-        {Label7, "Label7"},           {Frame3, "Frame3"},
-        {Picture1, "Picture1"},       {Picture2, "Picture2"}};
+        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"}, {Command1, "Command1"},
+        {Command5, "Command5"},       {Command3, "Command3"}, {Command6, "Command6"},
+        {Command9, "Command9"},       {Command4, "Command4"}, {Command10, "Command10"},
+        {Command11, "Command11"},     {Text3, "Text3"},       {Label1, "Label1"},
+        {Label2, "Label2"},           {Label3, "Label3"},     {Label4, "Label4"},
+        {Label7, "Label7"},           {Frame3, "Frame3"},     {Picture1, "Picture1"},
+        {Picture2, "Picture2"}};
     for (const auto& [control, name] : named) {
         control->setObjectName(QString::fromLatin1(name));
         if (control->parentWidget() == content_) designed_.append({control, control->geometry()});
@@ -360,6 +368,37 @@ int frmMnu::Col() const {
 void frmMnu::pasteCommand() {
     Text1.insert(QGuiApplication::clipboard()->text());
     readPasteBuffer();
+    emit pasted();
+}
+
+PasteResult frmMnu::replacePasteBuffer(const QString& text) {
+    Text1.setText(QString());
+    Text1.insert(text);
+    pasteText_ = Text1.text();
+    return ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+}
+
+namespace {
+
+// The first local file among the dropped URLs, empty when there is none.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void frmMnu::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMnu::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    emit fileDropped(file);
 }
 
 void frmMnu::readPasteBuffer() {

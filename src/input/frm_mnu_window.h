@@ -9,6 +9,7 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "input/paste_reader.h"
 
 class QAction;
 class QGroupBox;
@@ -76,6 +77,10 @@ public:
     void pasteCommand();  // 張り付け (also Ctrl+V)
     void newCommand();    // 新規作成
 
+    // The values of a data file become the paste buffer's whole text (caret at its end, as
+    // after a paste into an empty buffer) and are read as a paste reads them.
+    PasteResult replacePasteBuffer(const QString& text);
+
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
 
@@ -92,6 +97,7 @@ public:
     QPushButton* Command4 = nullptr;      // 一様乱数の発生: uniform random numbers
     QPushButton* Command10 = nullptr;     // 終了: exit
     QPushButton* Command6 = nullptr;      // 基準範囲の評価: the evaluation
+    QPushButton* Command11 = nullptr;     // ファイルを開く: open a data file
     QLineEdit* Text3 = nullptr;           // the histogram's class count
     PasteBuffer Text1;                    // the paste buffer (never shown)
     QLabel* Label1 = nullptr;             // the version label
@@ -125,9 +131,14 @@ signals:
     void tileRequested();              // 並べて表示
     void cascadeRequested();           // 重ねて表示
     void versionRequested();           // バージョン情報
+    void openFileRequested();          // ファイルを開く
+    void fileDropped(const QString& path);  // a file dropped onto the window
+    void pasted();                          // 張り付け has read the clipboard
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
