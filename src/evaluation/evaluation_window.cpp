@@ -1,8 +1,10 @@
 #include "evaluation/evaluation_window.h"
 
+#include <QChartView>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -66,12 +68,44 @@ void EvaluationWindow::setEvaluationText(const std::string& text) {
 
 void EvaluationWindow::showEvaluation(const EvaluationView& view) {
     setEvaluationText(view.text);
+    hasCharts_ = view.chart.has_value();
     if (!view.chart) {
         Charts1->setData(std::nullopt, std::nullopt);
         return;
     }
     Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),
                      QString::fromStdString(view.lambdaText));
+}
+
+namespace {
+
+QChartView* chartView(const DistributionCharts& charts, int index) {
+    return index == 0 ? charts.histogramView() : charts.qqView();
+}
+
+}  // namespace
+
+QString EvaluationWindow::pictureName(int index) const {
+    return index == 0 ? QStringLiteral("ヒストグラムと基準範囲")
+                      : QStringLiteral("正規Q-Qプロット");
+}
+
+QSize EvaluationWindow::pictureSize(int index) const {
+    const QSize size = chartView(*Charts1, index)->size();
+    // A window never shown yet has no size of its own: the charts' designed proportions.
+    return size.width() > 50 && size.height() > 50 ? size : QSize(640, 400);
+}
+
+void EvaluationWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
+    QChartView* view = chartView(*Charts1, index);
+    QGraphicsScene* scene = view->scene();
+    if (!scene) return;
+    // The chart as laid out on screen, scaled into the given size with its proportions kept;
+    // the scene draws vectors, so a PDF or SVG stays sharp.
+    painter.save();
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    scene->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), view->sceneRect());
+    painter.restore();
 }
 
 QSize EvaluationWindow::sizeHint() const {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "evaluation/evaluation_text.h"
+#include "results/document_part.h"
 #include "results/result_window.h"
 
 class QPlainTextEdit;
@@ -14,7 +15,7 @@ namespace kijunchi {
 
 class DistributionCharts;
 
-class EvaluationWindow : public ResultWindow {
+class EvaluationWindow : public ResultWindow, public DocumentPart {
     Q_OBJECT
 public:
     explicit EvaluationWindow(Prompt& prompt, QWidget* parent = nullptr);
@@ -32,6 +33,14 @@ public:
     QPushButton* Command2 = nullptr;        // 図をｺﾋﾟｰ
     DistributionCharts* Charts1 = nullptr;  // histogram with limits, Q-Q plot
 
+    // DocumentPart: the text as it stands and, after a run with data, the two charts.
+    QString partTitle() const override { return windowTitle(); }
+    QString partText() const override { return text_; }
+    int pictureCount() const override { return hasCharts_ ? 2 : 0; }
+    QString pictureName(int index) const override;
+    QSize pictureSize(int index) const override;
+    void paintPicture(int index, QPainter& painter, const QSize& size) const override;
+
     // The designed client area.
     QSize sizeHint() const override;
 
@@ -43,6 +52,7 @@ private:
     void copyText();
 
     QString text_;
+    bool hasCharts_ = false;
 };
 
 }  // namespace kijunchi

@@ -327,6 +327,7 @@ EvaluationWindow* MDIForm1::evaluation() {
     if (!evaluation_) {
         evaluation_ = new EvaluationWindow(prompt_);
         addChild(evaluation_);
+        addDocumentPart(evaluation_, evaluation_);
     }
     return evaluation_;
 }
