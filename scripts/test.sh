@@ -28,6 +28,7 @@ ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
 # bounded run of each target.
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKIJUNCHI_FUZZ=ON -DKIJUNCHI_GUI=OFF -DKIJUNCHI_TESTS=ON >/dev/null
-cmake --build "$root/build-fuzz" -j"$jobs" --target fuzz_lenient_number fuzz_paste_reader fuzz_pipeline
+cmake --build "$root/build-fuzz" -j"$jobs" --target fuzz_lenient_number fuzz_paste_reader fuzz_pipeline \
+      fuzz_data_file
 ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz
 echo "All tests passed."
