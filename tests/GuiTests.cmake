@@ -5,7 +5,8 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 file(GLOB GUI_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/shell/*_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/results/*_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/study/*_window_test.cpp)
 add_executable(kijunchi_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
                                   ${GUI_TEST_SOURCES})
 target_link_libraries(kijunchi_gui_tests PRIVATE kijunchi_gui kijunchi_cli Qt6::Test GTest::gtest)

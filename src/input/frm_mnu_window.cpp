@@ -147,6 +147,7 @@ void frmMnu::buildControls() {
     setTabOrder(Command9, Command4);
     setTabOrder(Command4, Command10);
     setTabOrder(Command10, MSFlexGrid1);
+    addStudyControls();
 }
 
 void frmMnu::buildMenus() {
@@ -177,7 +178,7 @@ void frmMnu::buildMenus() {
 }
 
 QList<QAction*> frmMnu::menuBarActions() const {
-    return {M1->menuAction(), WW1->menuAction(), ww4, EN};
+    return {M1->menuAction(), WW1->menuAction(), StudyMenu->menuAction(), ww4, EN};
 }
 
 void frmMnu::load() {
@@ -260,6 +261,7 @@ int frmMnu::Col() const {
 }
 
 void frmMnu::pasteCommand() {
+    if (GroupTick->isChecked()) return pasteWithGroups();
     Text1.insert(QGuiApplication::clipboard()->text());
     frame_.PasteText = Text1.text();
     PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);

@@ -9,6 +9,7 @@
 #include "input/grid_sink.h"
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -68,6 +69,7 @@ public:
     void pasteCommand();      // 張り付け
     void newCommand();        // 新規作成
     void transformCommand();  // 修正ベキ変換
+    void pasteWithGroups();   // 張り付け with "グループ列あり" ticked: value and group columns
 
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
@@ -87,6 +89,7 @@ public:
     QLabel* Label3 = nullptr;          // comment line
     QLabel* Label4 = nullptr;          // number of values
     QLabel* Label7 = nullptr;          // ﾋｽﾄｸﾞﾗﾑの階級数
+    QCheckBox* GroupTick = nullptr;    // グループ列あり
     QGroupBox* Frame3 = nullptr;       // ｼﾐｭﾚ-ｼｮﾝ
     QLabel* Picture1 = nullptr;
     QLabel* Picture2 = nullptr;
@@ -101,10 +104,12 @@ public:
     QAction* WW3 = nullptr;  // 重ねて表示
     QAction* ww4 = nullptr;  // バージョン情報
     QAction* EN = nullptr;   // 終了
+    QMenu* StudyMenu = nullptr;  // 検討(&K)
 
 private:
     void buildControls();
     void buildMenus();
+    void addStudyControls();
     void load();
 
     MDIForm1& frame_;

@@ -27,6 +27,7 @@
 #include "shell/prompt.h"
 #include "shell/startf.h"
 #include "shell/window_layout.h"
+#include "study/study_menu_window.h"
 #include "transform/box_window.h"
 
 namespace kijunchi {
@@ -117,7 +118,9 @@ void MDIForm1::buildMenus() {
     M8 = new QAction(QStringLiteral("終了"), this);
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
-    frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), M8};
+    studies = new StudyWindows(*mdiArea, store_, prompt_, this);
+    frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
+                  M8};
     menuBar()->addActions(frameMenu_);
 }
 

@@ -26,6 +26,7 @@ class Prompt;
 class RandomSource;
 class REG;
 class StatV;
+class StudyWindows;
 class box;
 class frmMnu;
 
@@ -91,6 +92,7 @@ public:
     QAction* WW1 = nullptr;  // 並べて表示
     QAction* WW2 = nullptr;  // 重ねて表示
     QAction* M8 = nullptr;   // 終了
+    StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
 
     // The top-level entries of the frame's own menu bar.
     QList<QAction*> frameMenuActions() const;
