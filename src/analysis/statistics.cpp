@@ -20,16 +20,19 @@ void ComputePercentile(AnalysisStore& store) {
 }
 
 void ComputePercentile(AnalysisStore& store, const double* x, int n) {
-    const double p = store.PercentileLevel;
+    const double value = PercentileOf(x, n, store.PercentileLevel);
+    store.PercentileValue = value;
+    store.PercentileText = numberText(value);
+}
+
+double PercentileOf(const double* x, int n, double p) {
     const double r = checked::div(checked::mul(n + 1.0, p), 100.0);
     double k = std::trunc(r);
     if (k < 1) k = 1;
     if (k >= n) k = n - 1;
     if (k < 0 || k + 1 > kMaxValues) throw CalcError("index out of range");
     const auto i = static_cast<std::size_t>(k);
-    const double value = checked::add(x[i], checked::mul(r - k, checked::sub(x[i + 1], x[i])));
-    store.PercentileValue = value;
-    store.PercentileText = numberText(value);
+    return checked::add(x[i], checked::mul(r - k, checked::sub(x[i + 1], x[i])));
 }
 
 double RoundDecimal(double v, double d) {

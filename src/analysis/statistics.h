@@ -14,6 +14,11 @@ void ComputePercentile(AnalysisStore& store);
 // The same on other sorted values: x[1..n] (x[0] unused), through the store's exchange.
 void ComputePercentile(AnalysisStore& store, const double* x, int n);
 
+// The percentile routine itself on sorted x[1..n] (x[0] unused) at level p percent: the rank
+// r = (n + 1)p / 100 interpolated between its neighbours, along the first or last gap outside
+// x(1)..x(n).
+double PercentileOf(const double* x, int n, double p);
+
 // floor(v·10^d + 0.5) / 10^d in double precision: halves go up, towards plus infinity.
 double RoundDecimal(double v, double d);
 

@@ -28,7 +28,7 @@ std::string tableRow(const AnalysisStore& store, int k) {
             jacobian = add(jacobian, log(std::fabs(pow(v, lambda - 1))));
         }
         const double ss = sub(s2, div(pow(s1, 2), n));
-        const double ml = add(mul(-(n / 2.0), log(div(ss, n))), jacobian);
+        const double ml = fin(profileLikelihood(n, ss, jacobian));
         return head + numberText(ml);
     } catch (const CalcError&) {
         return head;
@@ -36,6 +36,10 @@ std::string tableRow(const AnalysisStore& store, int k) {
 }
 
 }  // namespace
+
+double profileLikelihood(double n, double ss, double logJacobian) {
+    return -(n / 2.0) * std::log(ss / n) + logJacobian;
+}
 
 std::string likelihoodTable(const AnalysisStore& store) {
     const int n = store.WorkCount;

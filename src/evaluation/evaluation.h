@@ -1,0 +1,103 @@
+#pragma once
+// The evaluation a laboratory documents beside its reference limits: the nonparametric limits
+// with their 90% confidence intervals by ranks, the robust limits with a bootstrap interval,
+// the parametric limits with their 90% confidence intervals (also after the transformation,
+// carried back), an outlier screen and a line of advice.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/store.h"
+#include "evaluation/outliers.h"
+#include "evaluation/rank_interval.h"
+#include "evaluation/robust.h"
+
+namespace kijunchi {
+
+// Below this count the nonparametric limits lie beyond the data (extrapolated).
+inline constexpr int kNonparametricWithinDataCount = 39;
+// From this count on the guideline recommends the nonparametric limits.
+inline constexpr int kNonparametricRecommendedCount = 120;
+
+struct ConfidenceInterval {
+    double low = 0;
+    double high = 0;
+};
+
+// A limit on the measurement scale: missing when a back-transformation has no value there.
+struct Limit {
+    std::optional<double> value;
+    std::optional<ConfidenceInterval> interval;  // 90%
+};
+
+struct NonparametricEstimate {
+    bool available = false;     // at least 2 values
+    bool extrapolated = false;  // fewer than 39 values: the limits lie beyond the data
+    Limit lower, upper;
+    std::optional<RankInterval> ranks;  // of the lower limit; nullopt below 119 values
+};
+
+struct RobustEstimate {
+    bool available = false;  // at least 20 values and a scale that can be formed
+    std::optional<RobustLimits> limits;
+    Limit lower, upper;  // on the measurement scale
+    int resamples = 0;   // resamples behind the intervals
+};
+
+struct ParametricEstimate {
+    bool available = false;
+    double mean = 0, sd = 0;  // on the scale the limits were computed on
+    Limit lower, upper;       // on the measurement scale
+};
+
+struct FlaggedValue {
+    int position = 0;  // 1-based, in the order of the data set (as the grid counts)
+    double value = 0;  // as measured
+    std::vector<OutlierRule> rules;
+};
+
+enum class Recommendation {
+    None,           // fewer than 20 values: no interval can be recommended
+    Robust,         // 20 <= n < 120
+    Nonparametric,  // n >= 120, with the confidence intervals by ranks
+};
+
+struct EvaluationInput {
+    std::vector<double> measured;           // the data set as measured, in its order
+    std::optional<double> lambda;           // set when the data set is transformed
+    std::string lambdaText;                 // λ as typed, for the text
+    std::vector<double> transformed;        // the transformed values, when lambda is set
+    std::optional<bool> normalityRejected;  // the statistics report's tests, when known
+};
+
+struct EvaluationResult {
+    int n = 0;
+    std::optional<double> lambda;
+    std::string lambdaText;
+    NonparametricEstimate nonparametric;
+    RobustEstimate robust;
+    ParametricEstimate parametric;
+    // On the transformed values, carried back to the measurement scale.
+    std::optional<RobustEstimate> robustTransformed;
+    std::optional<ParametricEstimate> parametricTransformed;
+
+    std::optional<Fences> tukey;         // on the values as measured
+    std::optional<double> hornLambda;    // λ of largest likelihood, when Horn's rule applies
+    std::vector<FlaggedValue> outliers;  // in the order of the data set
+
+    Recommendation recommendation = Recommendation::None;
+    std::optional<bool> normalityRejected;
+};
+
+EvaluationResult evaluate(const EvaluationInput& input);
+
+// The input from the store after a completed analysis run: the values as measured (kept by
+// the transformation when there was one), the transformed values with λ, and whether the
+// report's skewness, kurtosis or chi-square test rejected normality.
+EvaluationInput evaluationInput(AnalysisStore& store);
+
+// x = (λ·y - λ² + 1)^(1/λ) (λ = 0: e^y), the inverse of y = (x^λ - 1)/λ + λ; nullopt where the
+// base is not positive, since no measured value corresponds to y there (λ = 1 is the identity).
+std::optional<double> backTransform(double y, double lambda);
+
+}  // namespace kijunchi

@@ -1,0 +1,159 @@
+#include "evaluation/evaluation_text.h"
+
+#include "analysis/number_text.h"
+#include "report/sig_round.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr const char* kTab = "\t";
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kMissing = "―";
+
+std::string shown(double v) {
+    return numberText(SigRound(v));
+}
+
+std::string shown(const std::optional<double>& v) {
+    return v ? shown(*v) : std::string(kMissing);
+}
+
+// lower, its interval, upper, its interval: eight cells.
+std::string limitCells(const Limit& lower, const Limit& upper) {
+    auto interval = [](const Limit& limit) {
+        if (!limit.interval) return std::string(kMissing) + kTab + "～" + kTab + kMissing;
+        return shown(limit.interval->low) + kTab + "～" + kTab + shown(limit.interval->high);
+    };
+    return shown(lower.value) + kTab + interval(lower) + kTab + shown(upper.value) + kTab +
+           interval(upper);
+}
+
+std::string missingCells() {
+    return limitCells(Limit{}, Limit{});
+}
+
+std::string row(const std::string& name, bool available, const Limit& lower, const Limit& upper) {
+    return name + kTab + (available ? limitCells(lower, upper) : missingCells()) + kCrLf;
+}
+
+std::string ruleName(OutlierRule rule) {
+    switch (rule) {
+        case OutlierRule::Tukey:
+            return "Tukey法";
+        case OutlierRule::Horn:
+            return "Horn法";
+        case OutlierRule::DixonReedLow:
+            return "Dixon-Reed法（下端）";
+        case OutlierRule::DixonReedHigh:
+            return "Dixon-Reed法（上端）";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string adviceText(const EvaluationResult& r) {
+    std::string advice = "推奨: ";
+    switch (r.recommendation) {
+        case Recommendation::Nonparametric:
+            advice +=
+                "データ数が120以上なので、ノンパラメトリック法の限界値を90%"
+                "信頼区間とともに用いて下さい。";
+            break;
+        case Recommendation::Robust:
+            advice += "データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。";
+            break;
+        case Recommendation::None:
+            advice += "データ数が20未満のため、推奨できる基準範囲の推定法はありません。";
+            break;
+    }
+    if (r.normalityRejected.value_or(false)) {
+        if (r.lambda)
+            advice +=
+                "変換後のデータでも正規性が棄却されているため、パラメトリック法の限界値は用いないで"
+                "下さい。";
+        else
+            advice +=
+                "正規性が棄却されたため、パラメトリック法の限界値はデータを変換してから用いて下さい"
+                "。";
+    }
+    return advice;
+}
+
+std::string evaluationText(const EvaluationResult& r) {
+    std::string text = std::string("                  基準範囲の評価 ") + kCrLf + kCrLf;
+    text += "データ数=" + std::string(kTab) + numberText(r.n) + kCrLf;
+    std::string lambda = r.lambda ? r.lambdaText : std::string();
+    if (r.lambda && *r.lambda == 0.0) lambda = "対数変換";
+    text += "ベキ指数λ =" + std::string(kTab) + lambda + kCrLf + kCrLf;
+
+    text += std::string("推定法") + kTab + "95%下限" + kTab + "下限の90%信頼区間" + kTab + kTab +
+            kTab + "95%上限" + kTab + "上限の90%信頼区間" + kCrLf;
+    const NonparametricEstimate& np = r.nonparametric;
+    text += row(np.extrapolated ? "ノンパラメトリック法＊" : "ノンパラメトリック法", np.available,
+                np.lower, np.upper);
+    text += row("ロバスト法", r.robust.available, r.robust.lower, r.robust.upper);
+    text += row("パラメトリック法（平均値±1.96SD）", r.parametric.available, r.parametric.lower,
+                r.parametric.upper);
+    if (r.robustTransformed)
+        text += row("ロバスト法（変換後、逆変換）", r.robustTransformed->available,
+                    r.robustTransformed->lower, r.robustTransformed->upper);
+    if (r.parametricTransformed)
+        text += row("パラメトリック法（変換後、逆変換）", r.parametricTransformed->available,
+                    r.parametricTransformed->lower, r.parametricTransformed->upper);
+    text += kCrLf;
+
+    if (np.extrapolated)
+        text += std::string(
+                    "＊ "
+                    "データ数が39未満のため、ノンパラメトリック法の限界値はデータの範囲外への外挿で"
+                    "す。") +
+                kCrLf;
+    if (np.ranks) {
+        text += "ノンパラメトリック法の90%信頼区間: 小さい方から" + numberText(np.ranks->low) +
+                "番目と" + numberText(np.ranks->high) + "番目（上限は" +
+                numberText(r.n + 1 - np.ranks->high) + "番目と" +
+                numberText(r.n + 1 - np.ranks->low) + "番目）の値" + kCrLf;
+    } else {
+        text += std::string(
+                    "ノンパラメトリック法の90%信頼区間: "
+                    "データ数が119未満のため、順位では求められません。") +
+                kCrLf;
+    }
+    if (r.n < kRobustMinimumCount) {
+        text += std::string("ロバスト法: データ数が20未満のため計算しません。") + kCrLf;
+    } else if (!r.robust.available) {
+        text +=
+            std::string("ロバスト法: データのばらつき（中央絶対偏差）が0のため計算できません。") +
+            kCrLf;
+    } else {
+        text += "ロバスト法の90%信頼区間: ブートストラップ法（パーセンタイル法）" +
+                numberText(kBootstrapResamples) + "回、乱数の種 " + numberText(kBootstrapSeed) +
+                kCrLf;
+    }
+    if (r.lambda)
+        text +=
+            std::string("変換後の限界値は変換前の単位に戻しています（戻せない値は ― ）。") + kCrLf;
+    text += kCrLf;
+
+    text += std::string("外れ値の候補（除外はしていません）") + kCrLf;
+    if (r.tukey)
+        text += "Tukey法の範囲 =" + std::string(kTab) + shown(r.tukey->low) + kTab + "～" + kTab +
+                shown(r.tukey->high) + kCrLf;
+    if (r.hornLambda)
+        text += "Horn法の最尤λ =" + std::string(kTab) + shown(*r.hornLambda) + kCrLf;
+    else
+        text += std::string("Horn法: 0以下の値があるかデータ数が3未満のため使えません。") + kCrLf;
+    text += std::string("位置") + kTab + "値" + kTab + "判定" + kCrLf;
+    if (r.outliers.empty()) text += std::string("なし") + kCrLf;
+    for (const FlaggedValue& v : r.outliers) {
+        std::string rules;
+        for (OutlierRule rule : v.rules) rules += (rules.empty() ? "" : "、") + ruleName(rule);
+        text += numberText(v.position) + kTab + shown(v.value) + kTab + rules + kCrLf;
+    }
+    text += kCrLf + adviceText(r) + kCrLf;
+    return text;
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,186 @@
+#include "evaluation/lambda_estimate.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "transform/power_transform.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+
+// Brent's minimisation (golden section with parabolic steps) of f on [a, b]; returns the
+// abscissa found within tol.
+template <typename F>
+double brentMinimum(F f, double a, double b, double tol) {
+    constexpr double kGolden = 0.3819660112501051;  // (3 − √5) / 2
+    double x = a + kGolden * (b - a);
+    double w = x, v = x;
+    double fx = f(x);
+    double fw = fx, fv = fx;
+    double d = 0, e = 0;
+    for (int iteration = 0; iteration < 100; ++iteration) {
+        const double m = 0.5 * (a + b);
+        const double tol1 = tol + 1e-10 * std::fabs(x);
+        const double tol2 = 2 * tol1;
+        if (std::fabs(x - m) <= tol2 - 0.5 * (b - a)) break;
+        bool golden = true;
+        if (std::fabs(e) > tol1) {
+            // Parabola through x, w, v.
+            double r = (x - w) * (fx - fv);
+            double q = (x - v) * (fx - fw);
+            double p = (x - v) * q - (x - w) * r;
+            q = 2 * (q - r);
+            if (q > 0) p = -p;
+            q = std::fabs(q);
+            const double previous = e;
+            e = d;
+            if (std::fabs(p) < std::fabs(0.5 * q * previous) && p > q * (a - x) &&
+                p < q * (b - x)) {
+                d = p / q;
+                const double u = x + d;
+                if (u - a < tol2 || b - u < tol2) d = x < m ? tol1 : -tol1;
+                golden = false;
+            }
+        }
+        if (golden) {
+            e = (x < m ? b : a) - x;
+            d = kGolden * e;
+        }
+        const double u = std::fabs(d) >= tol1 ? x + d : x + (d > 0 ? tol1 : -tol1);
+        const double fu = f(u);
+        if (fu <= fx) {
+            (u < x ? b : a) = x;
+            v = w, fv = fw;
+            w = x, fw = fx;
+            x = u, fx = fu;
+        } else {
+            (u < x ? a : b) = u;
+            if (fu <= fw || w == x) {
+                v = w, fv = fw;
+                w = u, fw = fu;
+            } else if (fu <= fv || v == x || v == w) {
+                v = u, fv = fu;
+            }
+        }
+    }
+    return x;
+}
+
+// A root of g between a and b, where g(a) and g(b) have opposite signs (regula falsi with the
+// Illinois modification), within tol.
+template <typename G>
+double illinoisRoot(G g, double a, double b, double tol) {
+    double ga = g(a), gb = g(b);
+    int side = 0;
+    for (int iteration = 0; iteration < 100 && std::fabs(b - a) > tol; ++iteration) {
+        double c = (a * gb - b * ga) / (gb - ga);
+        if (!(c > std::min(a, b) && c < std::max(a, b))) c = 0.5 * (a + b);
+        const double gc = g(c);
+        if (gc == 0) return c;
+        if ((gc > 0) == (gb > 0)) {
+            b = c, gb = gc;
+            if (side == -1) ga /= 2;
+            side = -1;
+        } else {
+            a = c, ga = gc;
+            if (side == 1) gb /= 2;
+            side = 1;
+        }
+    }
+    return std::fabs(ga) < std::fabs(gb) ? a : b;
+}
+
+}  // namespace
+
+LambdaLikelihood::LambdaLikelihood(std::span<const double> values) {
+    centredLogs_.reserve(values.size());
+    double sum = 0;
+    for (const double v : values) {
+        centredLogs_.push_back(std::log(v));
+        sum += centredLogs_.back();
+    }
+    const double n = static_cast<double>(values.size());
+    const double meanLog = sum / n;
+    for (double& l : centredLogs_) l -= meanLog;
+    logScale_ = -n * meanLog;
+}
+
+double LambdaLikelihood::operator()(double lambda) const {
+    // With x = g·x' (g the geometric mean) the transformed values are g^λ·y(x') plus a
+    // constant, so SS = g^2λ·SS' and the Jacobian is (λ − 1)·n·ln g: ML = ML' − n·ln g, where
+    // ML' has the centred logarithms, whose Jacobian (λ − 1)·Σ ln x' is 0. expm1 keeps
+    // (x'^λ − 1)/λ exact near λ = 0, where it tends to ln x'.
+    const double n = static_cast<double>(centredLogs_.size());
+    double s1 = 0, s2 = 0;
+    if (lambda == 0) {
+        for (const double l : centredLogs_) s1 += l, s2 += l * l;
+    } else {
+        for (const double l : centredLogs_) {
+            const double y = std::expm1(lambda * l) / lambda;
+            s1 += y;
+            s2 += y * y;
+        }
+    }
+    const double ss = s2 - s1 * s1 / n;  // the centred y have a mean near 0: no cancellation
+    const double ml = profileLikelihood(n, ss, 0) + logScale_;
+    return std::isfinite(ml) ? ml : kMinusInfinity;
+}
+
+std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
+    if (values.size() < 3) return std::nullopt;
+    for (const double v : values)
+        if (!(v > 0) || !std::isfinite(v)) return std::nullopt;
+    const LambdaLikelihood ml(values);
+
+    // A coarse scan finds the hill; the search then stays between its neighbours.
+    constexpr int kSteps = 8;
+    constexpr double kStep = (kLambdaSearchHigh - kLambdaSearchLow) / kSteps;
+    std::array<double, kSteps + 1> at{}, grid{};
+    int best = 0;
+    for (int k = 0; k <= kSteps; ++k) {
+        at[k] = kLambdaSearchLow + k * kStep;
+        grid[k] = ml(at[k]);
+        if (grid[k] > grid[best]) best = k;
+    }
+    if (grid[best] == kMinusInfinity) return std::nullopt;
+
+    const double from = at[std::max(best - 1, 0)];
+    const double to = at[std::min(best + 1, kSteps)];
+    double lambda = brentMinimum([&](double l) { return -ml(l); }, from, to, 1e-7);
+    double top = ml(lambda);
+    // The search works inside the bracket; an end of the range is a candidate of its own.
+    for (const double end : {kLambdaSearchLow, kLambdaSearchHigh}) {
+        if (grid[best] >= top && at[best] == end) lambda = end, top = grid[best];
+    }
+
+    LambdaEstimate estimate{lambda, kLambdaSearchLow, kLambdaSearchHigh};
+    estimate.likelihood = top;
+    estimate.lambdaAtBound = lambda == kLambdaSearchLow || lambda == kLambdaSearchHigh;
+    const double level = top - kLambdaIntervalDrop;
+    auto drop = [&](double l) { return ml(l) - level; };
+    // Each end: the nearest scan point beyond it on that side brackets the crossing.
+    estimate.lowAtBound = true;
+    for (int k = kSteps; k >= 0; --k) {
+        if (at[k] >= lambda || grid[k] >= level) continue;
+        const double inner = k + 1 <= kSteps && at[k + 1] < lambda ? at[k + 1] : lambda;
+        estimate.ciLow = illinoisRoot(drop, at[k], inner, 1e-7);
+        estimate.lowAtBound = false;
+        break;
+    }
+    estimate.highAtBound = true;
+    for (int k = 0; k <= kSteps; ++k) {
+        if (at[k] <= lambda || grid[k] >= level) continue;
+        const double inner = k - 1 >= 0 && at[k - 1] > lambda ? at[k - 1] : lambda;
+        estimate.ciHigh = illinoisRoot(drop, inner, at[k], 1e-7);
+        estimate.highAtBound = false;
+        break;
+    }
+    return estimate;
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,45 @@
+#pragma once
+// The λ of largest likelihood for the modified power transformation: the maximum of the
+// likelihood table's ML(λ), taken as a continuous function of λ, with its likelihood-ratio
+// confidence interval.
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kijunchi {
+
+inline constexpr double kLambdaSearchLow = -1.0;
+inline constexpr double kLambdaSearchHigh = 3.0;
+// ML(λ̂) − ML(λ) ≤ 1.921 bounds the approximate 95% interval (half the chi-square(1) 95% point).
+inline constexpr double kLambdaIntervalDrop = 1.921;
+
+struct LambdaEstimate {
+    double lambda;  // λ̂
+    double ciLow;   // the interval's ends; clipped to the searched range
+    double ciHigh;
+    double likelihood = 0;       // ML(λ̂)
+    bool lowAtBound = false;     // the interval reaches below −1: ciLow is −1
+    bool highAtBound = false;    // the interval reaches beyond 3: ciHigh is 3
+    bool lambdaAtBound = false;  // the maximum lies on an end of the searched range
+};
+
+// ML(λ) of positive values for any λ, equal to the table's value at λ = k/10. The values are
+// scaled by their geometric mean first, which changes ML by a constant only (added back), so
+// that no power overflows for any positive double.
+class LambdaLikelihood {
+public:
+    // The values must be positive and finite.
+    explicit LambdaLikelihood(std::span<const double> values);
+    // ML(λ); −∞ when the transformed values do not spread (all equal).
+    double operator()(double lambda) const;
+
+private:
+    std::vector<double> centredLogs_;  // ln x − mean of ln x
+    double logScale_ = 0;              // −n · ln(geometric mean), the constant added back
+};
+
+// The maximum of ML(λ) over −1 ≤ λ ≤ 3; nullopt when n < 3, any value ≤ 0 or not finite, or
+// the values are all equal.
+std::optional<LambdaEstimate> estimateLambda(std::span<const double> values);
+
+}  // namespace kijunchi

@@ -1,0 +1,96 @@
+#include "evaluation/outliers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "analysis/checked.h"
+#include "analysis/statistics.h"
+
+namespace kijunchi {
+
+namespace {
+
+// Positions 0..n-1 in ascending order of their values (equal values keep their order).
+std::vector<int> ascendingPositions(std::span<const double> values) {
+    std::vector<int> order(values.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return values[static_cast<std::size_t>(a)] < values[static_cast<std::size_t>(b)];
+    });
+    return order;
+}
+
+}  // namespace
+
+std::optional<Fences> tukeyFences(std::span<const double> values) {
+    if (values.size() < 2) return std::nullopt;
+    std::vector<double> sorted(values.size() + 1);
+    std::copy(values.begin(), values.end(), sorted.begin() + 1);
+    std::sort(sorted.begin() + 1, sorted.end());
+    const int n = static_cast<int>(values.size());
+    try {
+        const double q1 = PercentileOf(sorted.data(), n, 25);
+        const double q3 = PercentileOf(sorted.data(), n, 75);
+        const double step = checked::mul(1.5, checked::sub(q3, q1));
+        return Fences{checked::sub(q1, step), checked::add(q3, step)};
+    } catch (const CalcError&) {
+        return std::nullopt;
+    }
+}
+
+std::vector<int> tukeyOutliers(std::span<const double> values) {
+    std::vector<int> flagged;
+    const auto fences = tukeyFences(values);
+    if (!fences) return flagged;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (values[i] < fences->low || values[i] > fences->high)
+            flagged.push_back(static_cast<int>(i));
+    return flagged;
+}
+
+std::vector<int> hornOutliers(std::span<const double> values, double lambda) {
+    std::vector<double> transformed;
+    transformed.reserve(values.size());
+    try {
+        for (double x : values) {
+            if (!(x > 0)) return {};
+            transformed.push_back(
+                lambda == 0.0
+                    ? checked::log(x)
+                    : checked::add(checked::div(checked::sub(checked::pow(x, lambda), 1), lambda),
+                                   lambda));
+        }
+    } catch (const CalcError&) {
+        return {};
+    }
+    return tukeyOutliers(transformed);
+}
+
+DixonReedFlags dixonReedOutliers(std::span<const double> values) {
+    DixonReedFlags flags;
+    if (values.size() < 3) return flags;
+    const std::vector<int> order = ascendingPositions(values);
+    auto x = [&](std::size_t k) { return values[static_cast<std::size_t>(order[k])]; };
+    std::size_t low = 0, high = order.size() - 1;
+    for (bool flagged = true; flagged;) {
+        flagged = false;
+        if (high - low + 1 >= 3) {
+            const double range = x(high) - x(low);
+            if (range > 0 && x(low + 1) - x(low) >= range / 3) {
+                flags.low.push_back(order[low++]);
+                flagged = true;
+            }
+        }
+        if (high - low + 1 >= 3) {
+            const double range = x(high) - x(low);
+            if (range > 0 && x(high) - x(high - 1) >= range / 3) {
+                flags.high.push_back(order[high--]);
+                flagged = true;
+            }
+        }
+    }
+    return flags;
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,422 @@
+#include "evaluation/robust.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "analysis/statistics.h"
+
+namespace kijunchi {
+
+namespace {
+
+// Sorted values v[0..m-1], each standing for c[i] copies, cum[i] = c[0] + … + c[i], n copies
+// in all: a data set, or a resample of one counted over the distinct values it drew.
+struct Weighted {
+    const double* v;
+    const double* c;
+    const std::uint32_t* cum;
+    int m;
+    int n;
+
+    // Copies among positions before i.
+    long before(int i) const { return i > 0 ? static_cast<long>(cum[i - 1]) : 0L; }
+};
+
+// The k-th smallest (1-based) of the weighted values.
+double orderStatistic(const Weighted& w, long k) {
+    const std::uint32_t* at = std::lower_bound(w.cum, w.cum + w.m, static_cast<std::uint32_t>(k));
+    return w.v[std::min<std::ptrdiff_t>(at - w.cum, w.m - 1)];
+}
+
+double median(const Weighted& w) {
+    const long n = w.n;
+    if (n % 2 == 1) return orderStatistic(w, (n + 1) / 2);
+    return (orderStatistic(w, n / 2) + orderStatistic(w, n / 2 + 1)) / 2;
+}
+
+// The smallest index in [low, high) where pred turns true (pred false then true), or high.
+template <typename Pred>
+int firstTrue(int low, int high, Pred pred) {
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (pred(mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
+// The k-th smallest of |v - centre| (1-based). The deviations below the centre grow as the
+// index falls and those above it as the index rises, so the number of copies within a
+// deviation d is found by two binary searches, and the k-th is the smallest deviation on
+// either side whose count reaches k.
+double kthDeviation(const Weighted& w, double centre, long k) {
+    const int split = static_cast<int>(std::lower_bound(w.v, w.v + w.m, centre) - w.v);
+    auto below = [&](int i) { return centre - w.v[i]; };  // i < split
+    auto above = [&](int j) { return w.v[j] - centre; };  // j >= split
+    auto within = [&](double d) {
+        const int first = firstTrue(0, split, [&](int i) { return below(i) <= d; });
+        const int last = firstTrue(split, w.m, [&](int j) { return above(j) > d; });
+        return w.before(last) - w.before(first);
+    };
+    const long target = k;
+    double best = std::numeric_limits<double>::infinity();
+    const int j = firstTrue(split, w.m, [&](int j) { return within(above(j)) >= target; });
+    if (j < w.m) best = above(j);
+    // Below the centre the deviation grows as the index falls: search on split - 1 - i.
+    const int i =
+        firstTrue(0, split, [&](int t) { return within(below(split - 1 - t)) >= target; });
+    if (i < split) best = std::min(best, below(split - 1 - i));
+    return best;
+}
+
+double medianAbsoluteDeviation(const Weighted& w, double centre) {
+    const long n = w.n;
+    if (n % 2 == 1) return kthDeviation(w, centre, (n + 1) / 2);
+    return (kthDeviation(w, centre, n / 2) + kthDeviation(w, centre, n / 2 + 1)) / 2;
+}
+
+// One pass over the values with u = (x - centre) / spread and q = 1 - u² where |u| < 1 (else
+// 0): Σq², Σq²(x - centre), Σq(1 - 5u²) and Σu²q⁴, each copy counted.
+struct PassSums {
+    double weight = 0;     // Σ(1 - u²)²: the biweights
+    double weighted = 0;   // Σ(1 - u²)²(x - centre)
+    double slope = 0;      // Σ(1 - u²)(1 - 5u²): ψ'(u), and the denominator of the scales
+    double numerator = 0;  // Σu²(1 - u²)⁴: the numerator of the scales
+};
+
+// The sums for one or two spreads about one centre; the second set is left at zero when
+// spread2 is 0.
+std::pair<PassSums, PassSums> passSums(const Weighted& w, double centre, double spread,
+                                       double spread2) {
+    // Four interleaved sets of sums, so that no addition waits on the one before; they are
+    // added up in a fixed order at the end.
+    constexpr int kLanes = 4;
+    const double inverse = 1 / spread;
+    const double inverse2 = spread2 > 0 ? 1 / spread2 : 0.0;
+    const bool both = spread2 > 0;
+    double weight[kLanes] = {}, weighted[kLanes] = {}, slope[kLanes] = {}, numerator[kLanes] = {};
+    double slope2[kLanes] = {}, numerator2[kLanes] = {};
+    auto add = [&](int lane, int i) {
+        const double d = w.v[i] - centre;
+        const double u = d * inverse;
+        const double u2 = u * u;
+        const double q = std::max(0.0, 1 - u2);
+        const double cq = w.c[i] * q;
+        const double cq2 = cq * q;
+        weight[lane] += cq2;
+        weighted[lane] += cq2 * d;
+        slope[lane] += cq * (1 - 5 * u2);
+        numerator[lane] += cq2 * q * q * u2;
+    };
+    auto add2 = [&](int lane, int i) {
+        const double u = (w.v[i] - centre) * inverse2;
+        const double u2 = u * u;
+        const double q = std::max(0.0, 1 - u2);
+        const double cq = w.c[i] * q;
+        const double cq2 = cq * q;
+        slope2[lane] += cq * (1 - 5 * u2);
+        numerator2[lane] += cq2 * q * q * u2;
+    };
+    int i = 0;
+    if (both) {
+        for (; i + kLanes <= w.m; i += kLanes)
+            for (int lane = 0; lane < kLanes; ++lane) {
+                add(lane, i + lane);
+                add2(lane, i + lane);
+            }
+        for (int lane = 0; i < w.m; ++i, ++lane) {
+            add(lane, i);
+            add2(lane, i);
+        }
+    } else {
+        for (; i + kLanes <= w.m; i += kLanes)
+            for (int lane = 0; lane < kLanes; ++lane) add(lane, i + lane);
+        for (int lane = 0; i < w.m; ++i, ++lane) add(lane, i);
+    }
+    std::pair<PassSums, PassSums> sums;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        sums.first.weight += weight[lane];
+        sums.first.weighted += weighted[lane];
+        sums.first.slope += slope[lane];
+        sums.first.numerator += numerator[lane];
+        sums.second.slope += slope2[lane];
+        sums.second.numerator += numerator2[lane];
+    }
+    return sums;
+}
+
+PassSums passSums(const Weighted& w, double centre, double spread) {
+    return passSums(w, centre, spread, 0).first;
+}
+
+// The biweight location: the root T of Σψ(u) = 0, ψ(u) = u(1 - u²)² for |u| < 1, u = (x - T) /
+// (3.7·scale), which is the fixed point of T <- T + Σw(x - T) / Σw with w = (1 - u²)². From
+// the first pass (taken about start), Newton's step on Σψ reaches the root in a few passes;
+// where it cannot be taken (Σψ' not positive) the reweighting step is taken instead. The
+// iteration ends once a step is at most tolerance·scale.
+double biweightLocation(const Weighted& w, double start, double scale, PassSums sums,
+                        double tolerance) {
+    const double spread = 3.7 * scale;
+    double t = start;
+    for (int iteration = 0; iteration < 500; ++iteration) {
+        if (iteration > 0) sums = passSums(w, t, spread);
+        if (!(sums.weight > 0)) break;
+        // Newton: T + spread·Σψ(u) / Σψ'(u), and spread·Σψ(u) = Σw·(x - T).
+        const double step =
+            sums.slope > 0 ? sums.weighted / sums.slope : sums.weighted / sums.weight;
+        if (!std::isfinite(step)) break;
+        t += step;
+        if (std::fabs(step) <= tolerance * scale) break;
+    }
+    return t;
+}
+
+// √(factor·Σu²(1 - u²)⁴ / (D·max(1, D - 1))) with D = Σ(1 - u²)(1 - 5u²), or nullopt when D
+// is not positive.
+std::optional<double> scaleFactor(const PassSums& sums, double factor) {
+    const double d = sums.slope;
+    if (!(d > 0)) return std::nullopt;
+    const double value = std::sqrt(factor * sums.numerator / (d * std::max(1.0, d - 1)));
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<RobustLimits> limitsOf(const Weighted& w, double t, double tolerance) {
+    if (w.n < 2 || w.m < 1) return std::nullopt;
+    const double m = median(w);
+    const double mad = medianAbsoluteDeviation(w, m) / 0.6745;
+    if (!(mad > 0) || !std::isfinite(mad)) return std::nullopt;
+
+    RobustLimits limits;
+    limits.t = t;
+    // The pass about the median serves both scales and the first step of the location.
+    const auto [about37, about2056] = passSums(w, m, 3.7 * mad, 205.6 * mad);
+    limits.location = biweightLocation(w, m, mad, about37, tolerance);
+    const auto scale = scaleFactor(about2056, w.n);
+    const auto scale37 = scaleFactor(about37, w.n);
+    if (!scale || !scale37 || !(*scale37 > 0)) return std::nullopt;
+    limits.scale = 205.6 * mad * *scale;
+    const double sbi37 = 3.7 * mad * *scale37;
+    const auto error = scaleFactor(passSums(w, limits.location, 3.7 * sbi37), 1);
+    if (!error) return std::nullopt;
+    limits.locationError = 3.7 * sbi37 * *error;
+    const double half =
+        t * std::sqrt(limits.scale * limits.scale + limits.locationError * limits.locationError);
+    limits.lower = limits.location - half;
+    limits.upper = limits.location + half;
+    if (!std::isfinite(limits.lower) || !std::isfinite(limits.upper)) return std::nullopt;
+    return limits;
+}
+
+// xoshiro256** seeded through splitmix64, handing out 32-bit halves.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) {
+        for (auto& s : state_) {
+            seed += 0x9E3779B97F4A7C15ULL;
+            std::uint64_t z = seed;
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+            s = z ^ (z >> 31);
+        }
+    }
+    std::uint32_t next32() {
+        if (spare_) {
+            spare_ = false;
+            return static_cast<std::uint32_t>(saved_ >> 32);
+        }
+        saved_ = next64();
+        spare_ = true;
+        return static_cast<std::uint32_t>(saved_);
+    }
+    // Uniform in 0 .. range - 1 without bias (multiply and reject).
+    std::uint32_t below(std::uint32_t range) {
+        std::uint64_t product = static_cast<std::uint64_t>(next32()) * range;
+        auto low = static_cast<std::uint32_t>(product);
+        if (low < range) {
+            const std::uint32_t threshold = (0u - range) % range;
+            while (low < threshold) {
+                product = static_cast<std::uint64_t>(next32()) * range;
+                low = static_cast<std::uint32_t>(product);
+            }
+        }
+        return static_cast<std::uint32_t>(product >> 32);
+    }
+
+private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    std::uint64_t next64() {
+        const std::uint64_t result = rotl(state_[1] * 5, 7) * 9;
+        const std::uint64_t t = state_[1] << 17;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotl(state_[3], 45);
+        return result;
+    }
+    std::uint64_t state_[4]{};
+    std::uint64_t saved_ = 0;
+    bool spare_ = false;
+};
+
+// ln Γ-based continued fraction for the regularised incomplete beta function I_x(a, b).
+double betaContinuedFraction(double a, double b, double x) {
+    constexpr double tiny = 1e-300;
+    double c = 1, d = 1 - (a + b) * x / (a + 1);
+    if (std::fabs(d) < tiny) d = tiny;
+    d = 1 / d;
+    double h = d;
+    for (int m = 1; m <= 1000; ++m) {
+        const double m2 = 2.0 * m;
+        double aa = m * (b - m) * x / ((a + m2 - 1) * (a + m2));
+        d = 1 + aa * d;
+        if (std::fabs(d) < tiny) d = tiny;
+        c = 1 + aa / c;
+        if (std::fabs(c) < tiny) c = tiny;
+        d = 1 / d;
+        h *= d * c;
+        aa = -(a + m) * (a + b + m) * x / ((a + m2) * (a + m2 + 1));
+        d = 1 + aa * d;
+        if (std::fabs(d) < tiny) d = tiny;
+        c = 1 + aa / c;
+        if (std::fabs(c) < tiny) c = tiny;
+        d = 1 / d;
+        const double delta = d * c;
+        h *= delta;
+        if (std::fabs(delta - 1) < 1e-16) break;
+    }
+    return h;
+}
+
+double incompleteBeta(double a, double b, double x) {
+    if (x <= 0) return 0;
+    if (x >= 1) return 1;
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) +
+                                  a * std::log(x) + b * std::log1p(-x));
+    if (x < (a + 1) / (a + b + 2)) return front * betaContinuedFraction(a, b, x) / a;
+    return 1 - front * betaContinuedFraction(b, a, 1 - x) / b;
+}
+
+// P(T <= t) for Student's t with nu degrees of freedom.
+double studentTCdf(double t, double nu) {
+    const double tail = 0.5 * incompleteBeta(nu / 2, 0.5, nu / (nu + t * t));
+    return t >= 0 ? 1 - tail : tail;
+}
+
+// The distinct values of sorted values with their counts, and for each position the index of
+// its value.
+struct Distinct {
+    std::vector<double> values;
+    std::vector<std::uint32_t> counts;
+    std::vector<std::uint32_t> groupOf;
+};
+
+Distinct distinct(std::span<const double> sorted) {
+    Distinct d;
+    d.groupOf.reserve(sorted.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        if (i == 0 || sorted[i] != sorted[i - 1]) {
+            d.values.push_back(sorted[i]);
+            d.counts.push_back(0);
+        }
+        ++d.counts.back();
+        d.groupOf.push_back(static_cast<std::uint32_t>(d.values.size() - 1));
+    }
+    return d;
+}
+
+}  // namespace
+
+double studentTQuantile(double p, double nu) {
+    if (p == 0.5) return 0;
+    if (p < 0.5) return -studentTQuantile(1 - p, nu);
+    double low = 0, high = 1;
+    while (studentTCdf(high, nu) < p && high < 1e12) high *= 2;
+    for (int i = 0; i < 200 && high - low > 1e-15 * high; ++i) {
+        const double mid = (low + high) / 2;
+        if (studentTCdf(mid, nu) < p)
+            low = mid;
+        else
+            high = mid;
+    }
+    return (low + high) / 2;
+}
+
+std::optional<RobustLimits> robustLimits(std::span<const double> sorted) {
+    const int n = static_cast<int>(sorted.size());
+    if (n < 2) return std::nullopt;
+    const Distinct d = distinct(sorted);
+    std::vector<double> counts(d.values.size());
+    std::vector<std::uint32_t> cumulative(d.values.size());
+    std::uint32_t running = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        counts[i] = d.counts[i];
+        cumulative[i] = running += d.counts[i];
+    }
+    return limitsOf(Weighted{d.values.data(), counts.data(), cumulative.data(),
+                             static_cast<int>(d.values.size()), n},
+                    studentTQuantile(0.975, n - 1), 1e-10);
+}
+
+std::optional<BootstrapInterval> bootstrapRobustLimits(std::span<const double> sorted,
+                                                       int resamples, std::uint64_t seed) {
+    // A resample's location is taken once a Newton step is below 1E-5 of the scale: what
+    // remains is of the order of that step squared, far below the spread of the resamples.
+    constexpr double kResampleTolerance = 1e-5;
+    const int n = static_cast<int>(sorted.size());
+    if (n < 2 || resamples < 1) return std::nullopt;
+    const double t = studentTQuantile(0.975, n - 1);
+    Random random(seed);
+    // Draws are counted per distinct value: laboratory values repeat, and every pass over a
+    // resample then runs over the distinct values only.
+    const Distinct d = distinct(sorted);
+    const std::size_t distinctCount = d.values.size();
+    std::vector<std::uint32_t> counts(distinctCount), cumulative(distinctCount);
+    std::vector<double> values(distinctCount), weights(distinctCount);
+    // Slot 0 unused: the percentile routine counts from 1.
+    std::vector<double> lowers(1), uppers(1);
+    lowers.reserve(static_cast<std::size_t>(resamples) + 1);
+    uppers.reserve(static_cast<std::size_t>(resamples) + 1);
+    for (int b = 0; b < resamples; ++b) {
+        for (int i = 0; i < n; ++i)
+            ++counts[d.groupOf[random.below(static_cast<std::uint32_t>(n))]];
+        // The drawn values in order, without a branch on each count; the counts start again
+        // from zero for the next resample.
+        std::size_t m = 0;
+        std::uint32_t running = 0;
+        for (std::size_t i = 0; i < distinctCount; ++i) {
+            running += counts[i];
+            values[m] = d.values[i];
+            weights[m] = counts[i];
+            cumulative[m] = running;
+            m += counts[i] != 0 ? 1 : 0;
+            counts[i] = 0;
+        }
+        const auto limits = limitsOf(
+            Weighted{values.data(), weights.data(), cumulative.data(), static_cast<int>(m), n}, t,
+            kResampleTolerance);
+        if (!limits) continue;
+        lowers.push_back(limits->lower);
+        uppers.push_back(limits->upper);
+    }
+    const int valid = static_cast<int>(lowers.size()) - 1;
+    if (valid < 2 || 2 * valid < resamples) return std::nullopt;
+    std::sort(lowers.begin() + 1, lowers.end());
+    std::sort(uppers.begin() + 1, uppers.end());
+    BootstrapInterval interval;
+    interval.resamples = valid;
+    interval.lowerLow = PercentileOf(lowers.data(), valid, 5);
+    interval.lowerHigh = PercentileOf(lowers.data(), valid, 95);
+    interval.upperLow = PercentileOf(uppers.data(), valid, 5);
+    interval.upperHigh = PercentileOf(uppers.data(), valid, 95);
+    return interval;
+}
+
+}  // namespace kijunchi
