@@ -79,8 +79,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
     return std::nullopt;
 }
 
-int verify(const StudyOptions& o, const std::function<std::string()>& readStdin,
-           std::ostream& out, std::ostream& err) {
+int verify(const StudyOptions& o, const std::function<std::string()>& readStdin, std::ostream& out,
+           std::ostream& err) {
     const auto comma = o.verify->find(',');
     if (comma == std::string::npos)
         return usage(err, "--verify には 下限,上限 の形で2つの数値を指定して下さい。");
@@ -142,8 +142,7 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         values.push_back(*value);
         labels.push_back(label);
     }
-    if (skipped > 0)
-        err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
+    if (skipped > 0) err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
     const auto groups = groupValues(values, labels);
     const auto study = studyPartition(groups);
     if (!study.refusal.empty()) {

@@ -3,13 +3,12 @@
 #include <cmath>
 
 #include "analysis/analysis_run.h"
-#include "analysis/checked.h"
+#include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
 #include "report/canvas.h"
 #include "report/normality.h"
-#include "analysis/number_text.h"
 #include "report/sig_round.h"
 #include "study/study_text.h"
 
@@ -40,9 +39,12 @@ double twoSided(double z) {
 
 std::string recommendationText(Recommendation r) {
     switch (r) {
-        case Recommendation::Nonparametric: return "ノンパラメトリック法";
-        case Recommendation::Robust: return "ロバスト法";
-        case Recommendation::None: break;
+        case Recommendation::Nonparametric:
+            return "ノンパラメトリック法";
+        case Recommendation::Robust:
+            return "ロバスト法";
+        case Recommendation::None:
+            break;
     }
     return "なし";
 }
@@ -68,43 +70,24 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
         s.DataCount = s.WorkCount = n;
         for (int i = 0; i < n; ++i)
             s.DataValues[static_cast<std::size_t>(i + 1)] =
-                s.AnalysisValues[static_cast<std::size_t>(i + 1)] = values[static_cast<std::size_t>(i)];
+                s.AnalysisValues[static_cast<std::size_t>(i + 1)] =
+                    values[static_cast<std::size_t>(i)];
         s.ClassCount = 5;
         NullCanvas picture;
         NoReport report;
         if (runAnalysis(s, picture, report) == RunStatus::Completed) {
             row.pSkewness = twoSided(s.SkewTestZ);
             row.pKurtosis = twoSided(s.KurtTestZ);
-            try {
-                const ChiSquareTest test = runChiSquareTest(s);
-                if (test.degreesOfFreedom >= 1)
-                    row.pChiSquare = chiSquareUpperTail(test.degreesOfFreedom, test.statistic);
-                input.normalityRejected = s.SkewTestZ > 1.96 || s.KurtTestZ > 1.96 ||
-                                          test.statistic > test.critical;
-            } catch (const CalcError&) {
-                // The run itself completed, so this does not happen; the p stays missing.
-            }
+            // The run has just taken the same test on the same classes without a failure.
+            const ChiSquareTest test = runChiSquareTest(s);
+            if (test.degreesOfFreedom >= 1)
+                row.pChiSquare = chiSquareUpperTail(test.degreesOfFreedom, test.statistic);
+            input.normalityRejected =
+                s.SkewTestZ > 1.96 || s.KurtTestZ > 1.96 || test.statistic > test.critical;
         } else {
             appendMessage(row.message, "正規性の検定は計算できません。");
         }
     }
-
-    // The λ of largest likelihood, and the values transformed with it.
-    if (const auto estimate = estimateLambda(values)) {
-        std::vector<double> y;
-        y.reserve(values.size());
-        for (double x : values) {
-            const auto t = transformed(x, estimate->lambda);
-            if (!t) break;
-            y.push_back(*t);
-        }
-        if (y.size() == values.size()) {
-            input.lambda = estimate->lambda;
-            input.lambdaText = numberText(SigRound(estimate->lambda, 4));
-            input.transformed = std::move(y);
-        }
-    }
-    if (!input.lambda) appendMessage(row.message, "λを推定できません（正でない値があるなど）。");
 
     const EvaluationResult r = evaluate(input);
     if (r.nonparametric.available) {
@@ -124,11 +107,36 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
         row.paramLower = r.parametric.lower.value;
         row.paramUpper = r.parametric.upper.value;
     }
-    if (r.parametricTransformed && r.parametricTransformed->available) {
-        row.lambda = input.lambda;
-        row.lambdaLower = r.parametricTransformed->lower.value;
-        row.lambdaUpper = r.parametricTransformed->upper.value;
+
+    // Mean ± 1.96 SD after the transformation with the λ of largest likelihood, carried back
+    // as the evaluation carries its limits (a base below zero is no limit). Computed here
+    // rather than by the evaluation of the transformed values, which would also bootstrap
+    // the robust limits on them, a figure the table does not show.
+    if (const auto estimate = estimateLambda(values); estimate && values.size() >= 2) {
+        const double lambda = estimate->lambda;
+        double sum = 0, squares = 0;
+        bool finite = true;
+        std::vector<double> y;
+        y.reserve(values.size());
+        for (double x : values) {
+            const auto t = transformed(x, lambda);
+            if (!t) {
+                finite = false;
+                break;
+            }
+            y.push_back(*t);
+            sum += *t;
+        }
+        if (finite) {
+            const double mean = sum / double(y.size());
+            for (double v : y) squares += (v - mean) * (v - mean);
+            const double sd = std::sqrt(squares / double(y.size() - 1));
+            row.lambda = lambda;
+            row.lambdaLower = backTransform(mean - 1.96 * sd, lambda);
+            row.lambdaUpper = backTransform(mean + 1.96 * sd, lambda);
+        }
     }
+    if (!row.lambda) appendMessage(row.message, "λを推定できません（正でない値があるなど）。");
     if (r.robust.available) {
         row.robustLower = r.robust.lower.value;
         row.robustUpper = r.robust.upper.value;

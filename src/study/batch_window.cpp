@@ -98,9 +98,8 @@ bool BatchWindow::openFile(const QString& path) {
     GroupBox->clear();
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
-    FileLabel->setText(QStringLiteral("データファイル: %1（%2列）")
-                           .arg(fileName_)
-                           .arg(table_->headings().size()));
+    FileLabel->setText(
+        QStringLiteral("データファイル: %1（%2列）").arg(fileName_).arg(table_->headings().size()));
     RunButton->setEnabled(true);
     return true;
 }
@@ -119,12 +118,13 @@ void BatchWindow::runCommand() {
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setMinimumDuration(1000);
     std::function<bool(int, int)> step = progress;
-    if (!step) step = [&dialog](int done, int total) {
-        dialog.setMaximum(total);
-        dialog.setValue(done);
-        QCoreApplication::processEvents();
-        return !dialog.wasCanceled();
-    };
+    if (!step)
+        step = [&dialog](int done, int total) {
+            dialog.setMaximum(total);
+            dialog.setValue(done);
+            QCoreApplication::processEvents();
+            return !dialog.wasCanceled();
+        };
 
     BatchEvaluation evaluation;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -135,12 +135,11 @@ void BatchWindow::runCommand() {
     dialog.reset();
 
     showRows();
-    StatusLabel->setText(
-        summary.cancelled
-            ? QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
-                  .arg(summary.analytesTotal)
-                  .arg(summary.analytes)
-            : QStringLiteral("%1項目を評価しました。").arg(summary.analytes));
+    StatusLabel->setText(summary.cancelled
+                             ? QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
+                                   .arg(summary.analytesTotal)
+                                   .arg(summary.analytes)
+                             : QStringLiteral("%1項目を評価しました。").arg(summary.analytes));
     SaveButton->setEnabled(!rows_.empty());
 }
 

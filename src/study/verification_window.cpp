@@ -32,7 +32,8 @@ VerificationWindow::VerificationWindow(AnalysisStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(new QLabel(
-        QStringLiteral("入力画面のデータ（自施設の健常者20人以上）が範囲外にいくつあるかを数えます。"),
+        QStringLiteral(
+            "入力画面のデータ（自施設の健常者20人以上）が範囲外にいくつあるかを数えます。"),
         this));
     layout->addWidget(Text);
     connect(VerifyButton, &QPushButton::clicked, this, &VerificationWindow::verify);

@@ -13,8 +13,8 @@ namespace {
 TEST(GroupedPaste, ValuesBecomeTheDataSetAndGroupsStayBeside) {
     AnalysisStore store;
     NullGrid grid;
-    const auto pasted = ReadGroupedPaste(store, "Ca\tsex\r\n9.5\tF\r\n10\tM\r\nx\tF\r\n9.75\tF\r\n",
-                                         grid);
+    const auto pasted =
+        ReadGroupedPaste(store, "Ca\tsex\r\n9.5\tF\r\n10\tM\r\nx\tF\r\n9.75\tF\r\n", grid);
     EXPECT_EQ(pasted.valuesText, "9.5\r\n10\r\n9.75\r\n");
     EXPECT_EQ(pasted.message, "数値でないかグループが空の行1個を読み飛ばしました。");
     EXPECT_EQ(testing::dataValues(store), (std::vector<double>{9.5, 10, 9.75}));
@@ -36,7 +36,8 @@ TEST(GroupedPaste, ValuesBecomeTheDataSetAndGroupsStayBeside) {
 
 TEST(GroupedPaste, MoreThanTheDataSetHoldsKeepsTheGroupsOfTheValuesKept) {
     std::string text;
-    for (int i = 0; i < kMaxValues + 3; ++i) text += std::to_string(i) + (i % 2 ? "\tA\n" : "\tB\n");
+    for (int i = 0; i < kMaxValues + 3; ++i)
+        text += std::to_string(i) + (i % 2 ? "\tA\n" : "\tB\n");
     AnalysisStore store;
     NullGrid grid;
     const auto pasted = ReadGroupedPaste(store, text, grid);

@@ -1,5 +1,7 @@
 // The study windows in the frame: the paste with groups, "分割の検討", "基準範囲の検証" and
 // "一括評価".
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -10,7 +12,6 @@
 #include <QTableWidget>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "shell/frame_fixture.h"
 #include "study/batch_window.h"
@@ -59,10 +60,12 @@ TEST_F(StudyWindowsTest, CalciumPastedWithGroupsIsStudiedByGroup) {
     EXPECT_TRUE(prompt.shown.empty());
     window->StudyButton->click();
     const QString text = window->text();
-    EXPECT_NE(text.indexOf(QStringLiteral("女 : 男\t5.796\t3\t1.077\t平均値に差あり")), -1) << text.toStdString();
+    EXPECT_NE(text.indexOf(QStringLiteral("女 : 男\t5.796\t3\t1.077\t平均値に差あり")), -1)
+        << text.toStdString();
     EXPECT_NE(text.indexOf(QStringLiteral("SDR =\t0.5212")), -1);
     // Each group of 120 gets the nonparametric limits, as the evaluation recommends for 120.
-    EXPECT_NE(text.indexOf(QStringLiteral("女\t120\tノンパラメトリック法\t")), -1) << text.toStdString();
+    EXPECT_NE(text.indexOf(QStringLiteral("女\t120\tノンパラメトリック法\t")), -1)
+        << text.toStdString();
     // The re-read before the transformation finds the values alone.
     EXPECT_TRUE(frame->PasteText.startsWith(QStringLiteral("8.8\r\n8.9\r\n")));
 
@@ -80,8 +83,9 @@ TEST_F(StudyWindowsTest, VerificationCountsTheDataSetAgainstTypedLimits) {
     window->VerifyButton->click();
     EXPECT_NE(window->text().indexOf(QStringLiteral("範囲外 =\t2\t（10%）")), -1)
         << window->text().toStdString();
-    EXPECT_NE(window->text().indexOf(QStringLiteral("判定: 採用できます（20個中、範囲外は2個以下）。")),
-              -1);
+    EXPECT_NE(
+        window->text().indexOf(QStringLiteral("判定: 採用できます（20個中、範囲外は2個以下）。")),
+        -1);
     window->LowerBox->setText(QStringLiteral("20"));
     window->UpperBox->setText(QStringLiteral("8"));
     window->VerifyButton->click();
@@ -90,7 +94,8 @@ TEST_F(StudyWindowsTest, VerificationCountsTheDataSetAgainstTypedLimits) {
 
 TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
     const auto dir = std::filesystem::temp_directory_path();
-    const std::string data = (dir / ("kijunchi-batch-" + std::to_string(getpid()) + ".csv")).string();
+    const std::string data =
+        (dir / ("kijunchi-batch-" + std::to_string(getpid()) + ".csv")).string();
     const std::string csv = data + ".out.csv";
     {
         std::ofstream out(data, std::ios::binary);
@@ -107,7 +112,8 @@ TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
     window->progress = [](int done, int) { return done < 2; };
     window->RunButton->click();
     EXPECT_EQ(window->rows().size(), 4u);  // Na and K, each for F and M
-    EXPECT_EQ(window->StatusLabel->text(), QStringLiteral("中止しました。3項目中2項目を評価しました。"));
+    EXPECT_EQ(window->StatusLabel->text(),
+              QStringLiteral("中止しました。3項目中2項目を評価しました。"));
     EXPECT_EQ(window->Table->rowCount(), 4);
     EXPECT_EQ(window->Table->item(2, 0)->text(), QStringLiteral("K"));
     EXPECT_EQ(window->Table->item(2, 1)->text(), QStringLiteral("F"));
