@@ -11,6 +11,7 @@ add_executable(kijunchi_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_mai
                                   ${GUI_TEST_SOURCES})
 target_link_libraries(kijunchi_gui_tests PRIVATE kijunchi_gui kijunchi_cli Qt6::Test GTest::gtest)
 target_include_directories(kijunchi_gui_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(kijunchi_gui_tests PRIVATE KIJUNCHI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 
 set(GUI_TEST_RUNTIME_DIR ${CMAKE_CURRENT_BINARY_DIR}/gui-tests-runtime)
 file(MAKE_DIRECTORY ${GUI_TEST_RUNTIME_DIR})

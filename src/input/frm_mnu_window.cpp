@@ -1,6 +1,7 @@
 #include "input/frm_mnu_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGroupBox>

@@ -24,6 +24,16 @@ QMenu* StudyWindows::buildMenu(QWidget* parent) {
     return menu;
 }
 
+PartitionWindow* StudyWindows::partitionWindow() const {
+    return partition_;
+}
+VerificationWindow* StudyWindows::verificationWindow() const {
+    return verification_;
+}
+BatchWindow* StudyWindows::batchWindow() const {
+    return batch_;
+}
+
 void StudyWindows::show(QWidget* window) {
     QMdiSubWindow* sub = nullptr;
     for (QMdiSubWindow* s : area_.subWindowList())

@@ -30,9 +30,10 @@ public:
     VerificationWindow* showVerification();
     BatchWindow* showBatch();
 
-    PartitionWindow* partitionWindow() const { return partition_; }
-    VerificationWindow* verificationWindow() const { return verification_; }
-    BatchWindow* batchWindow() const { return batch_; }
+    // The windows, null while they do not exist.
+    PartitionWindow* partitionWindow() const;
+    VerificationWindow* verificationWindow() const;
+    BatchWindow* batchWindow() const;
 
 private:
     void show(QWidget* window);

@@ -15,6 +15,7 @@
 
 #include "shell/frame_fixture.h"
 #include "study/batch_window.h"
+#include "study/grouped_data.h"
 #include "study/partition_window.h"
 #include "study/study_menu_window.h"
 #include "study/verification_window.h"
