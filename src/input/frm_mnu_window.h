@@ -69,7 +69,9 @@ public:
     void pasteCommand();      // 張り付け
     void newCommand();        // 新規作成
     void transformCommand();  // 修正ベキ変換
-    void pasteWithGroups();  // 張り付け with "グループ列あり" ticked: value and group columns
+
+    // 張り付け with "グループ列あり" ticked: value and group columns.
+    void pasteWithGroups();
 
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
@@ -89,21 +91,23 @@ public:
     QLabel* Label3 = nullptr;          // comment line
     QLabel* Label4 = nullptr;          // number of values
     QLabel* Label7 = nullptr;          // ﾋｽﾄｸﾞﾗﾑの階級数
-    QCheckBox* GroupTick = nullptr;    // グループ列あり
     QGroupBox* Frame3 = nullptr;       // ｼﾐｭﾚ-ｼｮﾝ
     QLabel* Picture1 = nullptr;
     QLabel* Picture2 = nullptr;
 
+    QCheckBox* GroupTick = nullptr;  // グループ列あり
+
     // Menu bar.
-    QMenu* M1 = nullptr;         // ファイル
-    QAction* M2 = nullptr;       // 新規作成
-    QAction* P1 = nullptr;       // プリンターの設定
-    QAction* ME = nullptr;       // 終了
-    QMenu* WW1 = nullptr;        // ウィンドウ(&W)
-    QAction* WW2 = nullptr;      // 並べて表示
-    QAction* WW3 = nullptr;      // 重ねて表示
-    QAction* ww4 = nullptr;      // バージョン情報
-    QAction* EN = nullptr;       // 終了
+    QMenu* M1 = nullptr;     // ファイル
+    QAction* M2 = nullptr;   // 新規作成
+    QAction* P1 = nullptr;   // プリンターの設定
+    QAction* ME = nullptr;   // 終了
+    QMenu* WW1 = nullptr;    // ウィンドウ(&W)
+    QAction* WW2 = nullptr;  // 並べて表示
+    QAction* WW3 = nullptr;  // 重ねて表示
+    QAction* ww4 = nullptr;  // バージョン情報
+    QAction* EN = nullptr;   // 終了
+
     QMenu* StudyMenu = nullptr;  // 検討(&K)
 
 private:

@@ -85,13 +85,14 @@ public:
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QAction* M1 = nullptr;            // 入力画面の表示
-    QMenu* M7 = nullptr;              // バージョン情報
-    QAction* HP = nullptr;            // 製作にあたって
-    QMenu* ww = nullptr;              // ウィンドウ(画面の整列）(&W)
-    QAction* WW1 = nullptr;           // 並べて表示
-    QAction* WW2 = nullptr;           // 重ねて表示
-    QAction* M8 = nullptr;            // 終了
+    QAction* M1 = nullptr;   // 入力画面の表示
+    QMenu* M7 = nullptr;     // バージョン情報
+    QAction* HP = nullptr;   // 製作にあたって
+    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W)
+    QAction* WW1 = nullptr;  // 並べて表示
+    QAction* WW2 = nullptr;  // 重ねて表示
+    QAction* M8 = nullptr;   // 終了
+
     StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
 
     // The top-level entries of the frame's own menu bar.
