@@ -6,6 +6,7 @@ file(GLOB GUI_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/shell/*_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/results/*_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/evaluation/*_window_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/study/*_window_test.cpp)
 add_executable(kijunchi_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
                                   ${GUI_TEST_SOURCES})

@@ -8,6 +8,7 @@
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
+#include "evaluation/evaluation_text.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
@@ -17,8 +18,8 @@ namespace kijunchi {
 namespace {
 
 constexpr const char* kUsage =
-    "使い方: kijunchi-report [--classes N] [--lambda L] [--show report|summary|table|data] "
-    "[FILE]\n"
+    "使い方: kijunchi-report [--classes N] [--lambda L] "
+    "[--show report|summary|table|data|evaluation] [FILE]\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
@@ -29,12 +30,13 @@ constexpr const char* kUsage =
     "  --show summary  ヒストグラムの画面の見出し行\n"
     "  --show table    元データでのλごとのML（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
+    "  --show evaluation  基準範囲の評価の画面の文章\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
     "3 データがありません。\n";
 
-enum class Show { Report, Summary, Table, Data };
+enum class Show { Report, Summary, Table, Data, Evaluation };
 
 struct Options {
     std::string classes = "5";
@@ -77,8 +79,11 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
                     options.show = Show::Table;
                 else if (*v == "data")
                     options.show = Show::Data;
+                else if (*v == "evaluation")
+                    options.show = Show::Evaluation;
                 else
-                    return "--show には report, summary, table, data のどれかを指定して下さい。";
+                    return "--show には report, summary, table, data, evaluation "
+                           "のどれかを指定して下さい。";
             }
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             return "不明なオプションです: " + arg;
@@ -159,12 +164,16 @@ CommandOutput runReportCommand(const std::vector<std::string>& args,
     store.ClassCount = *classCount;
     SummaryCanvas picture;
     TextReport report;
-    if (runAnalysis(store, picture, report) != RunStatus::Completed) {
+    const RunStatus status = runAnalysis(store, picture, report);
+    if (status != RunStatus::Completed) {
         output.exitCode = 1;
         output.err += std::string(kCalcErrorMessage) + "\n";
         return output;
     }
-    output.out = options.show == Show::Summary ? picture.text : report.text;
+    if (options.show == Show::Evaluation)
+        output.out = evaluationTextAfterRun(store, status);
+    else
+        output.out = options.show == Show::Summary ? picture.text : report.text;
     return output;
 }
 

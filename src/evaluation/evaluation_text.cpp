@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_text.h"
 
+#include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "report/sig_round.h"
 
@@ -81,6 +82,18 @@ std::string adviceText(const EvaluationResult& r) {
     return advice;
 }
 
+std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+    if (status == RunStatus::Completed) {
+        try {
+            return evaluationText(evaluate(evaluationInput(store)));
+        } catch (const CalcError&) {
+        }
+    } else if (status == RunStatus::NoData) {
+        return kEvaluationNoData;
+    }
+    return std::string(kCalcErrorMessage) + kCrLf;
+}
+
 std::string evaluationText(const EvaluationResult& r) {
     std::string text = std::string("                  基準範囲の評価 ") + kCrLf + kCrLf;
     text += "データ数=" + std::string(kTab) + numberText(r.n) + kCrLf;
@@ -88,19 +101,18 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.lambda && *r.lambda == 0.0) lambda = "対数変換";
     text += "ベキ指数λ =" + std::string(kTab) + lambda + kCrLf + kCrLf;
 
-    text += std::string("推定法") + kTab + "95%下限" + kTab + "下限の90%信頼区間" + kTab + kTab +
-            kTab + "95%上限" + kTab + "上限の90%信頼区間" + kCrLf;
+    text += std::string("推定法") + kTab + "95%下限" + kTab + "90%信頼区間" + kTab + kTab + kTab +
+            "95%上限" + kTab + "90%信頼区間" + kCrLf;
     const NonparametricEstimate& np = r.nonparametric;
     text += row(np.extrapolated ? "ノンパラメトリック法＊" : "ノンパラメトリック法", np.available,
                 np.lower, np.upper);
     text += row("ロバスト法", r.robust.available, r.robust.lower, r.robust.upper);
-    text += row("パラメトリック法（平均値±1.96SD）", r.parametric.available, r.parametric.lower,
-                r.parametric.upper);
+    text += row("パラメトリック法", r.parametric.available, r.parametric.lower, r.parametric.upper);
     if (r.robustTransformed)
-        text += row("ロバスト法（変換後、逆変換）", r.robustTransformed->available,
+        text += row("ロバスト法（変換後）", r.robustTransformed->available,
                     r.robustTransformed->lower, r.robustTransformed->upper);
     if (r.parametricTransformed)
-        text += row("パラメトリック法（変換後、逆変換）", r.parametricTransformed->available,
+        text += row("パラメトリック法（変換後）", r.parametricTransformed->available,
                     r.parametricTransformed->lower, r.parametricTransformed->upper);
     text += kCrLf;
 
@@ -132,9 +144,11 @@ std::string evaluationText(const EvaluationResult& r) {
                 numberText(kBootstrapResamples) + "回、乱数の種 " + numberText(kBootstrapSeed) +
                 kCrLf;
     }
+    text += std::string("パラメトリック法: 平均値±1.96SD、90%信頼区間は ±1.645SD√(2.92/n)") + kCrLf;
     if (r.lambda)
-        text +=
-            std::string("変換後の限界値は変換前の単位に戻しています（戻せない値は ― ）。") + kCrLf;
+        text += std::string(
+                    "（変換後）: 変換したデータで求め、変換前の単位に戻した値（戻せない値は ―）") +
+                kCrLf;
     text += kCrLf;
 
     text += std::string("外れ値の候補（除外はしていません）") + kCrLf;

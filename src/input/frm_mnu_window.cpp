@@ -97,6 +97,9 @@ void frmMnu::buildControls() {
     Command3 = new CaptionButton(QStringLiteral("修正ベキ変換"), this);
     Command3->setGeometry(twipsRect(240, 3360, 1215, 495));
 
+    Command6 = new CaptionButton(QStringLiteral("基準範囲の評価"), this);
+    Command6->setGeometry(twipsRect(1560, 3360, 1335, 495));
+
     Label3 = new QLabel(QStringLiteral("ｺﾒﾝﾄ　"), this);
     Label3->setGeometry(twipsRect(240, 3960, 1215, 855));
     Label3->setWordWrap(true);
@@ -136,6 +139,7 @@ void frmMnu::buildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmMnu::newCommand);
     connect(Command5, &QPushButton::clicked, &frame_, &MDIForm1::analysisCommand);
     connect(Command3, &QPushButton::clicked, this, &frmMnu::transformCommand);
+    connect(Command6, &QPushButton::clicked, &frame_, &MDIForm1::openEvaluationWindow);
     connect(Command9, &QPushButton::clicked, &frame_, &MDIForm1::openNormalGenerator);
     connect(Command4, &QPushButton::clicked, &frame_, &MDIForm1::openUniformGenerator);
     connect(Command10, &QPushButton::clicked, &frame_, &MDIForm1::exitConfirmation);
@@ -144,7 +148,8 @@ void frmMnu::buildControls() {
     setTabOrder(Command1, Command5);
     setTabOrder(Command5, Text3);
     setTabOrder(Text3, Command3);
-    setTabOrder(Command3, Command9);
+    setTabOrder(Command3, Command6);
+    setTabOrder(Command6, Command9);
     setTabOrder(Command9, Command4);
     setTabOrder(Command4, Command10);
     setTabOrder(Command10, MSFlexGrid1);

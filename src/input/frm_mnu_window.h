@@ -84,6 +84,7 @@ public:
     QPushButton* Command9 = nullptr;   // 正規乱数の発生
     QPushButton* Command4 = nullptr;   // 一様乱数の発生
     QPushButton* Command10 = nullptr;  // 終了
+    QPushButton* Command6 = nullptr;   // 基準範囲の評価
     QLineEdit* Text3 = nullptr;        // class count
     PasteBuffer Text1;                 // paste buffer (never shown)
     QLabel* Label1 = nullptr;          // version label

@@ -17,6 +17,8 @@
 #include <algorithm>
 
 #include "analysis/analysis_run.h"
+#include "evaluation/evaluation_text.h"
+#include "evaluation/evaluation_window.h"
 #include "generators/itiyou_dialog.h"
 #include "generators/nrm_dialog.h"
 #include "input/frm_mnu_window.h"
@@ -114,6 +116,8 @@ void MDIForm1::buildMenus() {
     WW2 = ww->addAction(QStringLiteral("重ねて表示"));
     connect(WW1, &QAction::triggered, this, &MDIForm1::tileCommand);
     connect(WW2, &QAction::triggered, this, &MDIForm1::cascadeOnly);
+    WW3 = ww->addAction(QStringLiteral("基準範囲の評価"));
+    connect(WW3, &QAction::triggered, this, &MDIForm1::openEvaluationWindow);
 
     M8 = new QAction(QStringLiteral("終了"), this);
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
@@ -132,6 +136,9 @@ StatV* MDIForm1::statisticsWindow() const {
 }
 REG* MDIForm1::histogramWindow() const {
     return reg_;
+}
+EvaluationWindow* MDIForm1::evaluationWindow() const {
+    return evaluation_;
 }
 box* MDIForm1::transformWindow() const {
     return box_;
@@ -265,6 +272,30 @@ REG* MDIForm1::reg() {
     return reg_;
 }
 
+EvaluationWindow* MDIForm1::evaluation() {
+    if (!evaluation_) {
+        evaluation_ = new EvaluationWindow(prompt_);
+        addChild(evaluation_);
+    }
+    return evaluation_;
+}
+
+void MDIForm1::openEvaluationWindow() {
+    EvaluationWindow* window = evaluation();
+    showAndActivate(window);
+    if (store_.WorkCount == 0) {
+        window->setEvaluationText(kEvaluationNoData);
+        return;
+    }
+    // The evaluation is always that of the last analysis, which runs now as from the input
+    // window (or with the last class count while the input window is closed).
+    if (input_)
+        analysisCommand();
+    else
+        analysisRun();
+    showAndActivate(window);
+}
+
 void MDIForm1::tile() {
     // One above the other, each as wide as the work area, the topmost window first.
     QList<QMdiSubWindow*> windows;
@@ -379,6 +410,7 @@ void MDIForm1::analysisRun() {
 void MDIForm1::runAndReport() {
     WaitCursor hourglass;
     RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
+    if (evaluation_) evaluation_->setEvaluationText(evaluationTextAfterRun(store_, status));
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
         prompt_.message(reg_, QString::fromUtf8(kCalcErrorMessage),

@@ -20,6 +20,7 @@ class QToolBar;
 namespace kijunchi {
 
 class About;
+class EvaluationWindow;
 class ITIYOU;
 class NRM;
 class Prompt;
@@ -51,6 +52,7 @@ public:
     frmMnu* inputWindow() const;
     StatV* statisticsWindow() const;
     REG* histogramWindow() const;
+    EvaluationWindow* evaluationWindow() const;
     box* transformWindow() const;
     NRM* normalGenerator() const;
     ITIYOU* uniformGenerator() const;
@@ -75,6 +77,7 @@ public:
     void analysisCommand();              // "解析(ﾋｽﾄｸﾞﾗﾑ)"
     void analysisRun();                  // the run alone ("再表示")
     void openTransformWindow();
+    void openEvaluationWindow();  // "基準範囲の評価"
     void openNormalGenerator();
     void openUniformGenerator();
     void showListing(const std::string& text);
@@ -91,6 +94,7 @@ public:
     QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W)
     QAction* WW1 = nullptr;  // 並べて表示
     QAction* WW2 = nullptr;  // 重ねて表示
+    QAction* WW3 = nullptr;  // 基準範囲の評価
     QAction* M8 = nullptr;   // 終了
 
     StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
@@ -121,6 +125,7 @@ private:
     void showAndActivate(QWidget* child);
     StatV* statV();
     REG* reg();
+    EvaluationWindow* evaluation();
     void runAndReport();
 
     AnalysisStore& store_;
@@ -130,6 +135,7 @@ private:
     QPointer<frmMnu> input_;
     QPointer<StatV> statV_;
     QPointer<REG> reg_;
+    QPointer<EvaluationWindow> evaluation_;
     QPointer<box> box_;
     QPointer<NRM> nrm_;
     QPointer<ITIYOU> itiyou_;

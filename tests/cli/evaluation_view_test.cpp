@@ -1,0 +1,67 @@
+// kijunchi-report --show evaluation: the evaluation window's text for the data as read.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/report_command.h"
+#include "evaluation/evaluation_text.h"
+#include "support/data_set.h"
+
+namespace kijunchi {
+namespace {
+
+const std::string kData = KIJUNCHI_TEST_DATA;
+
+CommandOutput run(const std::vector<std::string>& args, const std::string& stdinText = "") {
+    return runReportCommand(args, [stdinText] { return stdinText; });
+}
+
+TEST(EvaluationView, CalciumShowsThePublishedLimitsAndIntervals) {
+    const CommandOutput out = run({"--show", "evaluation", kData + "/calcium_240.txt"});
+    ASSERT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_EQ(out.err, "");
+    // The nonparametric limits 9.1 and 10.3 with 8.9–9.2 and 10.3–10.4, the parametric
+    // intervals 8.993–9.110 and 10.26–10.38 (4 significant digits: 9.11), ranks 2 and 11.
+    for (const char* line :
+         {"データ数=\t240\r\n", "ベキ指数λ =\t\r\n",
+          "ノンパラメトリック法\t9.1\t8.9\t～\t9.2\t10.3\t10.3\t～\t10.4\r\n",
+          "パラメトリック法\t9.051\t8.993\t～\t9.11\t10.32\t10.26\t～\t10.38\r\n",
+          "小さい方から2番目と11番目（上限は230番目と239番目）の値\r\n", "乱数の種 20260211\r\n",
+          "推奨: データ数が120以上なので、ノンパラメトリック法の限界値を90%信頼区間とともに"})
+        EXPECT_NE(out.out.find(line), std::string::npos) << line << "\n" << out.out;
+    EXPECT_EQ(out.out.find("（変換後）"), std::string::npos);
+}
+
+TEST(EvaluationView, LambdaAddsTheTransformedRowsAndKeepsTheMeasuredOnes) {
+    const CommandOutput plain = run({"--show", "evaluation", kData + "/calcium_240.txt"});
+    const CommandOutput log =
+        run({"--show", "evaluation", "--lambda", "0", kData + "/calcium_240.txt"});
+    ASSERT_EQ(log.exitCode, 0) << log.err;
+    EXPECT_NE(log.out.find("ベキ指数λ =\t対数変換\r\n"), std::string::npos);
+    // exp(mean ± 1.96 SD of ln x) = 9.0666 and 10.332, intervals from 9.0119 to 10.395 (R).
+    EXPECT_NE(
+        log.out.find(
+            "パラメトリック法（変換後）\t9.067\t9.012\t～\t9.122\t10.33\t10.27\t～\t10.4\r\n"),
+        std::string::npos)
+        << log.out;
+    const auto row = [](const std::string& text, const std::string& name) {
+        const auto at = text.find("\r\n" + name + "\t");
+        return text.substr(at, text.find("\r\n", at + 2) - at);
+    };
+    EXPECT_EQ(row(log.out, "ノンパラメトリック法"), row(plain.out, "ノンパラメトリック法"));
+    EXPECT_EQ(row(log.out, "ロバスト法"), row(plain.out, "ロバスト法"));
+}
+
+TEST(EvaluationView, ExitCodesAreThoseOfTheReport) {
+    EXPECT_EQ(run({"--show", "evaluation"}, "").exitCode, 3);
+    const CommandOutput one = run({"--show", "evaluation"}, "5\n");
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(one.out, "");
+    EXPECT_EQ(run({"--show", "evaluation", "--lambda", "abc"}, "1\n2\n3\n4\n").exitCode, 2);
+    EXPECT_EQ(run({"--show", "evaluation", "--classes", "2"}, "1\n2\n3\n4\n").exitCode, 2);
+    EXPECT_EQ(run({"--show", "evaluation"}, "1\n2\n3\n4\n").exitCode, 0);
+}
+
+}  // namespace
+}  // namespace kijunchi
