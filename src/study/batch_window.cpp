@@ -81,6 +81,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
 }
 
 void BatchWindow::openCommand() {
+    if (running_) return;
     const QString path = chooseDataFile();
     if (!path.isEmpty()) openFile(path);
 }
@@ -105,7 +106,11 @@ bool BatchWindow::openFile(const QString& path) {
 }
 
 void BatchWindow::runCommand() {
-    if (!table_) return;
+    // The progress bar lets events through between analytes: a second start must wait.
+    if (!table_ || running_) return;
+    running_ = true;
+    OpenButton->setEnabled(false);
+    RunButton->setEnabled(false);
     rows_.clear();
     BatchOptions options;
     if (GroupBox->currentIndex() > 0)
@@ -133,6 +138,9 @@ void BatchWindow::runCommand() {
         [&](const BatchRow& r) { rows_.push_back(r); }, step);
     QApplication::restoreOverrideCursor();
     dialog.reset();
+    running_ = false;
+    OpenButton->setEnabled(true);
+    RunButton->setEnabled(true);
 
     showRows();
     StatusLabel->setText(summary.cancelled

@@ -55,6 +55,7 @@ private:
     QString fileName_;
     std::vector<BatchRow> rows_;
     bool grouped_ = false;
+    bool running_ = false;
 };
 
 }  // namespace kijunchi

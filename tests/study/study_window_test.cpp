@@ -110,7 +110,12 @@ TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
     window->OpenButton->click();
     ASSERT_EQ(window->GroupBox->count(), 5);  // （グループなし） and the four columns
     window->GroupBox->setCurrentIndex(1);     // sex
-    window->progress = [](int done, int) { return done < 2; };
+    window->progress = [window](int done, int) {
+        // No second start while one runs.
+        EXPECT_FALSE(window->RunButton->isEnabled());
+        EXPECT_FALSE(window->OpenButton->isEnabled());
+        return done < 2;
+    };
     window->RunButton->click();
     EXPECT_EQ(window->rows().size(), 4u);  // Na and K, each for F and M
     EXPECT_EQ(window->StatusLabel->text(),
