@@ -153,6 +153,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkShiftedForms(text, value);
     }
 
+    // A field without a leading number is told apart from one that reads as 0.
+    const auto leading = leadingNumber(text);
+    require(hasLeadingNumber(text) == leading.has_value(),
+            "hasLeadingNumber and leadingNumber disagree", escaped(text));
+    if (!sameBits(leading.value_or(0.0), value))
+        fail("leadingNumber and lenientNumber disagree",
+             describe(text, leading.value_or(0.0), value));
+
+    // The full-width digits, point, signs and exponent letters read as their ASCII forms.
+    if (text.find('&') == std::string_view::npos) {
+        std::string wide;
+        for (char c : text) {
+            if (c >= '0' && c <= '9') {
+                wide += "\xEF\xBC";
+                wide += static_cast<char>(0x90 + (c - '0'));
+            } else if (c == '.') {
+                wide += "\xEF\xBC\x8E";
+            } else if (c == '+') {
+                wide += "\xEF\xBC\x8B";
+            } else if (c == '-') {
+                wide += h % 2 ? "\xEF\xBC\x8D" : "\xE2\x88\x92";
+            } else if (c == 'E' || c == 'D') {
+                wide += c == 'E' ? "\xEF\xBC\xA5" : "\xEF\xBC\xA4";
+            } else if (c == 'e' || c == 'd') {
+                wide += c == 'e' ? "\xEF\xBD\x85" : "\xEF\xBD\x84";
+            } else {
+                wide += c;
+            }
+        }
+        const double wideValue = lenientNumber(wide);
+        if (!sameBits(wideValue, value))
+            fail("the full-width form reads a different value", describe(wide, value, wideValue));
+    }
+
     checkNumberText(value);
     if (whole) checkNumberText(*whole);
     return 0;

@@ -1,6 +1,7 @@
 // ReadPasteBuffer on arbitrary bytes, checked against a plain reading of the paste rules: lines
-// end with CR LF (a lone LF counts as one), fields end with TAB, an empty line ends the reading,
-// an empty field ends its row, at most 5000 values are kept.
+// end with CR LF, a lone LF or a lone CR, fields end with TAB, an empty line ends the reading,
+// an empty field ends its row, a field without a leading number is skipped and counted, at most
+// 5000 values are kept. The same text read as a stream in chunks gives the same result.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -21,16 +22,22 @@ using namespace kijunchi::fuzz;
 namespace {
 
 struct Reading {
-    int found = 0;
+    std::int64_t found = 0;
+    std::int64_t skipped = 0;
     std::vector<std::string> fields;  // the fields of the kept values
 };
 
 Reading plainReading(std::string_view raw) {
+    // Every line end (CR LF, lone LF, lone CR) written as CR LF.
     std::string text;
     text.reserve(raw.size() + raw.size() / 4);
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
-        text += raw[i];
+        if (raw[i] == '\r' || raw[i] == '\n') {
+            text += "\r\n";
+            if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+        } else {
+            text += raw[i];
+        }
     }
     Reading reading;
     std::string_view rest = text;
@@ -44,6 +51,10 @@ Reading plainReading(std::string_view raw) {
             if (t == 0) break;
             std::string_view field = line.substr(0, t == std::string_view::npos ? t : t + 1);
             line = t == std::string_view::npos ? std::string_view() : line.substr(t + 1);
+            if (!leadingNumber(field)) {
+                ++reading.skipped;
+                continue;
+            }
             ++reading.found;
             if (reading.fields.size() < static_cast<std::size_t>(kMaxValues))
                 reading.fields.emplace_back(field);
@@ -63,9 +74,11 @@ double slotNumber(const Value& v, const char* what) {
 
 void checkDataSet(const AnalysisStore& store, const PasteResult& result, const Reading& expected,
                   std::string_view text) {
-    const int kept = std::min(result.valuesFound, kMaxValues);
+    const int kept = static_cast<int>(std::min<std::int64_t>(result.valuesFound, kMaxValues));
     require(result.valuesFound == expected.found,
             "the number of values found differs from the paste rules", escaped(text));
+    require(result.fieldsSkipped == expected.skipped,
+            "the number of fields skipped differs from the paste rules", escaped(text));
     require(result.valuesKept == kept, "valuesKept is not min(valuesFound, 5000)");
     require(store.DataCount == kept && store.WorkCount == kept,
             "DataCount/WorkCount differ from the number of values kept");
@@ -90,12 +103,15 @@ void checkDataSet(const AnalysisStore& store, const PasteResult& result, const R
 
 void checkGrid(const AnalysisStore& store, const RecordingGrid& grid) {
     const int n = store.DataCount;
-    const int shown = std::min(n, kGridValues);
-    require(static_cast<int>(grid.cells.size()) == shown,
-            "the grid does not receive exactly the first min(n, 1000) values");
-    for (int i = 0; i < shown; ++i) {
+    require(static_cast<int>(grid.cells.size()) == kGridValues,
+            "the grid does not receive exactly its 1000 cells");
+    for (int i = 0; i < kGridValues; ++i) {
         const auto& [position, text] = grid.cells[static_cast<std::size_t>(i)];
         require(position == i, "grid cells are not written in order from position 0");
+        if (i >= n) {
+            require(text.empty(), "a grid cell at or above the count is not emptied", text);
+            continue;
+        }
         const double v = store.DataValues[static_cast<std::size_t>(i + 1)].toNumber();
         require(text == numberText(v), "a grid cell does not show its value at full precision",
                 text);
@@ -121,10 +137,13 @@ void prepare(AnalysisStore& store, bool old, int slots) {
     store.DataCount = store.WorkCount = old ? kMaxValues : 0;
     store.Lambda = old ? Value(0.5) : Value();
     store.LambdaShown = old ? Value("0.5") : Value();
-    if (old)
+    if (old) {
         store.UntransformedValues.assign(kMaxValues, 3.0);
-    else
+        store.UntransformedDataValues.assign(kMaxValues, Value(3.0));
+    } else {
         store.UntransformedValues.clear();
+        store.UntransformedDataValues.clear();
+    }
 }
 
 }  // namespace
@@ -136,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const Reading expected = plainReading(text);
 
-    const int slots = std::min(expected.found, kMaxValues) + 1;
+    const int slots = static_cast<int>(std::min<std::int64_t>(expected.found, kMaxValues)) + 1;
     AnalysisStore& store = *fresh;
     prepare(store, false, slots);
     RecordingGrid grid;
@@ -148,6 +167,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(message.find(std::to_string(result.valuesFound)) != std::string::npos,
                 "the over-capacity message does not give the number of values found");
     }
+    const std::string message = readingMessage(result);
+    require(message.empty() == (!result.truncated() && result.fieldsSkipped == 0),
+            "the reading message is missing or has nothing to say");
+
+    // The same text as a stream, in chunks whose size the first byte chooses.
+    const std::size_t chunk = size == 0 ? 1 : 1 + data[0] % 7;
+    FieldReader reader;
+    for (std::size_t at = 0; at < size; at += chunk) reader.feed(text.substr(at, chunk));
+    reader.finish();
+    require(reader.result().valuesFound == result.valuesFound &&
+                reader.result().fieldsSkipped == result.fieldsSkipped &&
+                static_cast<int>(reader.values().size()) == result.valuesKept,
+            "a reading in chunks counts differently", escaped(text));
+    for (std::size_t i = 0; i < reader.values().size(); ++i)
+        require(sameBits(reader.values()[i], store.DataValues[i + 1].toNumber()),
+                "a reading in chunks gives other values", escaped(text));
 
     // A paste over a data set that was full and transformed gives the same data set.
     prepare(*reused, true, slots);

@@ -166,9 +166,13 @@ LambdaOutcome transform(AnalysisStore& store, const std::optional<std::string>& 
     require(store.Lambda.isText() && store.Lambda.text() == *lambdaText &&
                 store.LambdaShown.isText() && store.LambdaShown.text() == *lambdaText,
             "Lambda/LambdaShown do not hold the λ text as typed");
-    require(static_cast<int>(grid.cells.size()) == std::min(n, kGridValues),
-            "the transformation does not rewrite the first min(n, 1000) grid cells");
-    for (const auto& cell : grid.cells) requireCleanText(cell.second, "a grid cell shows nan/inf");
+    require(static_cast<int>(grid.cells.size()) == kGridValues,
+            "the transformation does not rewrite the 1000 grid cells");
+    for (const auto& cell : grid.cells) {
+        requireCleanText(cell.second, "a grid cell shows nan/inf");
+        require(cell.first < n || cell.second.empty(),
+                "a grid cell at or above the count still shows a value");
+    }
     return outcome;
 }
 
@@ -215,6 +219,36 @@ void checkCompletedRun(const AnalysisStore& s, int n, const RecordingCanvas& pic
             "the parametric limits do not bracket the mean");
     require(s.Pct025 <= s.MedianValue && s.MedianValue <= s.Pct975,
             "the 2.5th percentile, median and 97.5th percentile are out of order");
+    // No printed limit pair with the upper below the lower, on either scale.
+    require(s.OrigLower <= s.OrigUpper, "the printed upper limit lies below the lower",
+            report.text);
+    require(s.OrigLowerCILow <= s.OrigLowerCIHigh && s.OrigUpperCILow <= s.OrigUpperCIHigh,
+            "a printed confidence interval ends below its start", report.text);
+}
+
+// The smallest base λ·v − λ² + 1 of the six printed limits and confidence ends, computed
+// plainly from the values the run is given; +infinity when there is nothing to carry back
+// (no λ, λ = 0 or 1, fewer than 2 values).
+double smallestBase(const AnalysisStore& s) {
+    const int n = s.DataCount;
+    if (s.Lambda.isBlank() || n < 2 || n > kMaxValues) return INFINITY;
+    const auto lambda = wholeNumber(s.Lambda.toText());
+    if (!lambda || *lambda == 0.0 || *lambda == 1.0) return INFINITY;
+    double sum = 0;
+    for (int i = 1; i <= n; ++i) sum += s.AnalysisValues[static_cast<std::size_t>(i)].toNumber();
+    const double m = sum / n;
+    double squares = 0;
+    for (int i = 1; i <= n; ++i) {
+        const double d = s.AnalysisValues[static_cast<std::size_t>(i)].toNumber() - m;
+        squares += d * d;
+    }
+    const double sd = std::sqrt(squares / (n - 1));
+    const double c = 1.96 * sd * std::sqrt(2.92 / n);
+    double smallest = INFINITY;
+    for (double v : {m - 1.96 * sd, m + 1.96 * sd, m - 1.96 * sd - c, m - 1.96 * sd + c,
+                     m + 1.96 * sd - c, m + 1.96 * sd + c})
+        smallest = std::min(smallest, *lambda * v - *lambda * *lambda + 1);
+    return smallest;
 }
 
 RunOutcome analyse(AnalysisStore& store, double classCount) {
@@ -223,7 +257,13 @@ RunOutcome analyse(AnalysisStore& store, double classCount) {
     RecordingCanvas picture;
     RecordingReport report;
     RunOutcome outcome;
+    const double base = smallestBase(store);
     outcome.status = runAnalysis(store, picture, report);
+    // A transformed run never prints a limit that no measured value corresponds to (a clear
+    // margin keeps the plain sums' own rounding out of the verdict).
+    if (std::isfinite(base) && base < -1e-6)
+        require(outcome.status != RunStatus::Completed,
+                "a transformed run printed a limit whose base was negative", report.text);
     for (const auto& line : picture.lines) requireCleanText(line, "a summary line shows nan/inf");
     for (const auto& label : picture.labels) requireCleanText(label, "a chart label shows nan/inf");
     requireCleanText(report.text, "the report shows nan/inf");
@@ -273,7 +313,7 @@ std::vector<std::string> commandArgs(const Case& c, const char* show) {
 }
 
 CommandOutput command(const Case& c, const char* show) {
-    CommandOutput out = runReportCommand(commandArgs(c, show), [&c] { return c.data; });
+    CommandOutput out = runReportCommand(commandArgs(c, show), textReader(c.data));
     requireCleanText(out.out, "kijunchi-report printed nan/inf");
     requireCleanText(out.err, "kijunchi-report printed nan/inf on standard error");
     require(out.exitCode >= 0 && out.exitCode <= 3, "kijunchi-report exit code out of 0..3");
@@ -299,7 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const PasteResult paste = ReadPasteBuffer(*store, text, nullGrid);
     const int n = store->DataCount;
     require(n >= 0 && n <= kMaxValues, "the count leaves 0..5000");
-    require(n == std::min(paste.valuesFound, kMaxValues) && paste.valuesKept == n,
+    require(n == std::min<std::int64_t>(paste.valuesFound, kMaxValues) && paste.valuesKept == n,
             "the count is not min(values found, 5000)");
     const std::string tableAsRead = likelihoodTable(*store);
     checkTable(tableAsRead, n);
@@ -362,8 +402,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     // kijunchi-report on the same text.
     const CommandOutput table = command(c, "table");
-    if (!classCount) {
-        require(table.exitCode == 2, "kijunchi-report accepted a refused class count");
+    const bool lambdaUnusable = c.lambda && !wholeNumber(*c.lambda);
+    if (!classCount || lambdaUnusable) {
+        require(table.exitCode == 2, "kijunchi-report accepted a refused class count or λ");
     } else {
         require(table.exitCode == 0 && table.out == tableAsRead,
                 "kijunchi-report --show table differs from the table of the pasted data");

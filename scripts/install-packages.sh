@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages Kijunchi needs, only those that are missing.
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev qt6-base-dev qt6-translations-l10n
-          fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth)
+          fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -13,4 +13,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A comma-decimal locale for the tests that check that number texts never depend on the locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd sed -i 's/^# *de_DE.UTF-8/de_DE.UTF-8/' /etc/locale.gen
+  $sudo_cmd locale-gen >/dev/null
 fi

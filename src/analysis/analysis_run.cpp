@@ -13,8 +13,9 @@
 namespace kijunchi {
 
 std::optional<double> readClassCount(std::string_view boxText) {
-    const double count = lenientNumber(boxText);
-    if (count >= 4 && std::floor(count) == count) return count;
+    const std::optional<double> count = wholeNumber(boxText);
+    if (count && *count >= 4 && *count <= kMaxClasses && std::floor(*count) == *count)
+        return *count;
     return std::nullopt;
 }
 
@@ -106,6 +107,8 @@ RunStatus runAnalysis(AnalysisStore& s, Canvas& picture, ReportSink& report) {
         DrawHistogram(s, n, picture);
         return RunStatus::Completed;
     } catch (const CalcError&) {
+        // No report of an earlier data set may stand beside the error.
+        report.setStatisticsText(std::string());
         return RunStatus::CalculationError;
     }
 }

@@ -13,7 +13,8 @@ namespace kijunchi {
 inline constexpr const char* kCalcErrorMessage =
     "計算エラーがあります。データに問題が無いか確認して下さい。";
 inline constexpr const char* kCalcErrorTitle = "エラー";
-inline constexpr const char* kClassCountMessage = "ﾋｽﾄｸﾞﾗﾑの階級数は4以上の整数を入力して下さい。";
+inline constexpr const char* kClassCountMessage =
+    "ﾋｽﾄｸﾞﾗﾑの階級数は4以上1000以下の整数を入力して下さい。";
 
 // Receives the statistics window's text.
 class ReportSink {
@@ -28,14 +29,15 @@ enum class RunStatus {
     CalculationError  // a calculation failed; what had been written stays
 };
 
-// The class-count box read with the lenient parse: a whole number of at least 4, or nullopt
-// when the box must be refused.
+// The class-count box: a text that is a whole number from 4 to 1000 as a whole (blanks around
+// it and full-width digits allowed), or nullopt when the box must be refused.
 std::optional<double> readClassCount(std::string_view boxText);
 
 // The run itself (also what the histogram window's "再表示" calls). Reads the store's data
 // set, ClassCount and Lambda; writes the results, the histogram window's picture and the
-// statistics text. It catches its own calculation errors and reports them by its status; the
-// caller shows the message.
+// statistics text. It catches its own calculation errors and reports them by its status (the
+// statistics text is then emptied; the store keeps what had been computed); the caller shows
+// the message.
 RunStatus runAnalysis(AnalysisStore& store, Canvas& picture, ReportSink& report);
 
 }  // namespace kijunchi

@@ -3,16 +3,23 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace kijunchi {
 
 std::string numberText(double v) {
     if (v == 0.0) return "0";  // also negative zero
+    // The C library's %.15G, but never the locale's decimal comma.
     char buffer[40];
-    int length = std::snprintf(buffer, sizeof buffer, "%.15G", v);
-    return std::string(buffer, static_cast<std::size_t>(length));
+    auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 15);
+    if (error != std::errc()) return "0";
+    std::string text(buffer, end);
+    for (char& c : text) {
+        if (c == 'e') c = 'E';
+    }
+    return text;
 }
 
 std::string printedNumber(double v) {
@@ -30,25 +37,55 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Reads characters of a text while skipping the ones the lenient parse drops.
+// The ASCII meaning of the character at pos and its length in bytes: the full-width digits,
+// point, signs and exponent letters that Japanese input methods type (UTF-8), and the minus
+// sign U+2212, read as their ASCII forms; every other byte stands for itself.
+std::pair<char, std::size_t> characterAt(std::string_view text, std::size_t pos) {
+    const char c = text[pos];
+    if (pos + 2 < text.size()) {
+        const auto b0 = static_cast<unsigned char>(c);
+        const auto b1 = static_cast<unsigned char>(text[pos + 1]);
+        const auto b2 = static_cast<unsigned char>(text[pos + 2]);
+        if (b0 == 0xEF && b1 == 0xBC) {
+            if (b2 >= 0x90 && b2 <= 0x99) return {static_cast<char>('0' + (b2 - 0x90)), 3};
+            if (b2 == 0x8E) return {'.', 3};
+            if (b2 == 0x8B) return {'+', 3};
+            if (b2 == 0x8D) return {'-', 3};
+            if (b2 == 0xA5) return {'E', 3};
+            if (b2 == 0xA4) return {'D', 3};
+        }
+        if (b0 == 0xEF && b1 == 0xBD) {
+            if (b2 == 0x85) return {'e', 3};
+            if (b2 == 0x84) return {'d', 3};
+        }
+        if (b0 == 0xE2 && b1 == 0x88 && b2 == 0x92) return {'-', 3};
+    }
+    return {c, 1};
+}
+
+// The text without the characters the lenient parse drops, so that a character of several
+// bytes split by them (a full-width digit with a TAB inside) reads as it does without them.
+// Points into keep only when something had to be dropped.
+std::string_view withoutDropped(std::string_view text, std::string& keep) {
+    if (text.find_first_of(" \t\n") == std::string_view::npos) return text;
+    keep.clear();
+    keep.reserve(text.size());
+    for (char c : text)
+        if (!isDropped(c)) keep.push_back(c);
+    return keep;
+}
+
+// Reads the characters of a text one by one, full-width forms as their ASCII meaning.
 class Reader {
 public:
-    Reader(std::string_view text, bool dropBlanks) : text_(text), drop_(dropBlanks) { skip(); }
+    explicit Reader(std::string_view text) : text_(text) {}
     bool atEnd() const { return pos_ >= text_.size(); }
-    char peek() const { return atEnd() ? '\0' : text_[pos_]; }
-    void next() {
-        ++pos_;
-        skip();
-    }
+    char peek() const { return atEnd() ? '\0' : characterAt(text_, pos_).first; }
+    void next() { pos_ += characterAt(text_, pos_).second; }
 
 private:
-    void skip() {
-        if (!drop_) return;
-        while (pos_ < text_.size() && isDropped(text_[pos_])) ++pos_;
-    }
     std::string_view text_;
     std::size_t pos_ = 0;
-    bool drop_;
 };
 
 struct ReadResult {
@@ -179,15 +216,45 @@ ReadResult readNumber(Reader& in) {
 }  // namespace
 
 double lenientNumber(std::string_view text) {
-    Reader in(text, true);
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
     return readNumber(in).value;
+}
+
+bool hasLeadingNumber(std::string_view text) {
+    if (!text.empty() && isDigit(text.front())) return true;  // the common case, at once
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
+    if (in.peek() == '&') {
+        in.next();
+        const char kind = in.peek();
+        const bool hex = kind == 'H' || kind == 'h';
+        if (!hex && kind != 'O' && kind != 'o') return false;
+        in.next();
+        const char c = in.peek();
+        if (hex) return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        return c >= '0' && c <= '7';
+    }
+    if (in.peek() == '+' || in.peek() == '-') in.next();
+    if (isDigit(in.peek())) return true;
+    if (in.peek() != '.') return false;
+    in.next();
+    return isDigit(in.peek());
+}
+
+std::optional<double> leadingNumber(std::string_view text) {
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
+    const ReadResult result = readNumber(in);
+    if (!result.found) return std::nullopt;
+    return result.value;
 }
 
 std::optional<double> wholeNumber(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    Reader in(text, false);
+    Reader in(text);
     ReadResult result = readNumber(in);
     if (!result.found || !result.complete || !in.atEnd()) return std::nullopt;
     return result.value;

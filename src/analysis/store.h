@@ -25,8 +25,11 @@ struct AnalysisStore {
     std::array<double, kSlots> SortedValues{};
 
     // The untransformed values of the current data set, kept by the first transformation so
-    // that the percentile limits and the median stay on the measurement scale.
+    // that the percentile limits and the median stay on the measurement scale, and the data set
+    // as measured can be restored: UntransformedValues from AnalysisValues,
+    // UntransformedDataValues from DataValues (the grid's values, rounded after a generator).
     std::vector<double> UntransformedValues;
+    std::vector<Value> UntransformedDataValues;
 
     // The group of each value when the data were pasted with a group column, and the values
     // as read then: a later writer of the data set leaves them behind, and the difference

@@ -1,5 +1,8 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -7,15 +10,27 @@
 #include "cli/study_command.h"
 
 int main(int argc, char** argv) {
+    // A closed pipe on standard output is reported like any failed write, not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
-    const auto readStdin = [] {
-        std::ios::sync_with_stdio(false);
-        return std::string(std::istreambuf_iterator<char>(std::cin), {});
+    const kijunchi::InputReader readStdin = [](char* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+            if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
+        }
     };
-    if (kijunchi::isStudyCommand(args))
-        return kijunchi::runStudyCommand(args, readStdin, std::cout, std::cerr);
+    if (kijunchi::isStudyCommand(args)) {
+        return kijunchi::runStudyCommand(
+            args,
+            [&] {
+                std::string text;
+                char buffer[65536];
+                for (std::ptrdiff_t n; (n = readStdin(buffer, sizeof buffer)) > 0;)
+                    text.append(buffer, static_cast<std::size_t>(n));
+                return text;
+            },
+            std::cout, std::cerr);
+    }
     auto output = kijunchi::runReportCommand(args, readStdin);
-    std::cout << output.out << std::flush;
-    std::cerr << output.err << std::flush;
-    return output.exitCode;
+    return kijunchi::writeCommandOutput(output);
 }

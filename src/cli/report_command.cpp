@@ -1,9 +1,14 @@
 #include "cli/report_command.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <optional>
-#include <sstream>
+#include <utility>
 
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
@@ -24,7 +29,7 @@ constexpr const char* kUsage =
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
     "\n"
-    "  --classes N   ヒストグラムの階級数（4以上の整数、既定値 5）\n"
+    "  --classes N   ヒストグラムの階級数（4以上1000以下の整数、既定値 5）\n"
     "  --lambda L    データを修正ベキ変換してから解析する（L は入力どおりのλ。0 はlog変換）\n"
     "  --show report   統計量の画面の文章（既定）\n"
     "  --show summary  ヒストグラムの画面の見出し行\n"
@@ -57,16 +62,28 @@ CommandOutput failure(int code, std::string message) {
 std::optional<std::string> parseArguments(const std::vector<std::string>& args, Options& options) {
     bool fileSeen = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](const char* name) -> std::optional<std::string> {
+        std::string arg = args[i];
+        // The GNU long form --name=value beside --name value.
+        std::optional<std::string> attached;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                attached = arg.substr(equals + 1);
+                arg.erase(equals);
+            }
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (attached) return attached;
             if (i + 1 >= args.size()) return std::nullopt;
-            (void)name;
             return args[++i];
         };
+        if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show") {
+            return "不明なオプションです: " + args[i];
+        }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--classes" || arg == "--lambda" || arg == "--show") {
-            auto v = value(arg.c_str());
+            auto v = value();
             if (!v) return arg + " に値がありません。";
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
@@ -113,10 +130,84 @@ public:
     void setStatisticsText(const std::string& t) override { text = t; }
 };
 
+// Feeds the whole input (standard input for "-") to the reader, without a UTF-8 byte order
+// mark at its start, and stops at the empty line that ends the data. False when the input
+// cannot be opened or read.
+bool readInput(const std::string& file, const InputReader& readStdin, FieldReader& reader) {
+    int fd = -1;
+    if (file != "-") {
+        do {
+            fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return false;
+    }
+    auto readChunk = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        if (fd < 0) return readStdin(buffer, size);
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, size);
+            if (n >= 0 || errno != EINTR) return n;
+        }
+    };
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::string head;  // the first bytes, until the mark can be told
+    bool headDone = false;
+    bool ok = true;
+    std::vector<char> buffer(1 << 16);
+    while (!reader.ended()) {
+        const std::ptrdiff_t n = readChunk(buffer.data(), buffer.size());
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
+        if (!headDone) {
+            head.append(chunk);
+            if (head.size() < kByteOrderMark.size() &&
+                kByteOrderMark.substr(0, head.size()) == head)
+                continue;
+            headDone = true;
+            reader.feed(std::string_view(head).substr(head.rfind(kByteOrderMark, 0) == 0 ? 3 : 0));
+            head.clear();
+            continue;
+        }
+        reader.feed(chunk);
+    }
+    if (ok && !headDone) reader.feed(head);  // fewer bytes than a whole mark
+    if (fd >= 0) ::close(fd);
+    if (!ok) return false;
+    reader.finish();
+    return true;
+}
+
 }  // namespace
 
-CommandOutput runReportCommand(const std::vector<std::string>& args,
-                               const std::function<std::string()>& readStdin) {
+InputReader textReader(std::string text) {
+    auto position = std::make_shared<std::size_t>(0);
+    auto held = std::make_shared<std::string>(std::move(text));
+    return [held, position](char* buffer, std::size_t size) -> std::ptrdiff_t {
+        const std::size_t n = std::min(size, held->size() - *position);
+        held->copy(buffer, n, *position);
+        *position += n;
+        return static_cast<std::ptrdiff_t>(n);
+    };
+}
+
+int writeCommandOutput(const CommandOutput& output) {
+    const bool written =
+        std::fwrite(output.out.data(), 1, output.out.size(), stdout) == output.out.size() &&
+        std::fflush(stdout) == 0;
+    std::fwrite(output.err.data(), 1, output.err.size(), stderr);
+    if (!written) {
+        std::fputs("標準出力に書き込めません。\n", stderr);
+        std::fflush(stderr);
+        return 2;
+    }
+    std::fflush(stderr);
+    return output.exitCode;
+}
+
+CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin) {
     Options options;
     if (auto error = parseArguments(args, options)) return failure(2, *error + "\n" + kUsage);
     if (options.help) return CommandOutput{0, kUsage, {}};
@@ -124,23 +215,25 @@ CommandOutput runReportCommand(const std::vector<std::string>& args,
     const auto classCount = readClassCount(options.classes);
     if (!classCount) return failure(2, kClassCountMessage);
 
-    std::string text;
-    if (options.file == "-") {
-        text = readStdin();
-    } else {
-        std::ifstream in(options.file, std::ios::binary);
-        if (!in) return failure(2, "ファイルを読めません: " + options.file);
-        text.assign(std::istreambuf_iterator<char>(in), {});
-        if (in.bad()) return failure(2, "ファイルを読めません: " + options.file);
+    FieldReader reader;
+    if (!readInput(options.file, readStdin, reader)) {
+        return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
+                                              : "ファイルを読めません: " + options.file);
     }
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
 
     CommandOutput output;
     AnalysisStore store;
     NullGrid grid;
-    const PasteResult paste = ReadPasteBuffer(store, text, grid);
-    if (paste.truncated()) output.err += tooManyValuesMessage(paste.valuesFound) + "\n";
+    storeMeasuredValues(store, reader.values(), grid);
+    if (const std::string message = readingMessage(reader.result()); !message.empty())
+        output.err += message + "\n";
 
+    // An unusable λ text is refused whatever is shown.
+    if (options.lambda && !wholeNumber(*options.lambda)) {
+        output.exitCode = 2;
+        output.err += std::string(kLambdaRefusedMessage) + "\n";
+        return output;
+    }
     if (options.show == Show::Table) {
         output.out = likelihoodTable(store);
         return output;

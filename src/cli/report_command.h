@@ -1,5 +1,6 @@
 #pragma once
 // kijunchi-report: the headless front end over the core.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,9 +13,20 @@ struct CommandOutput {
     std::string err;  // standard error
 };
 
+// Reads up to size bytes into buffer: the number of bytes read, 0 at the end of the input, or
+// -1 when the input cannot be read.
+using InputReader = std::function<std::ptrdiff_t(char* buffer, std::size_t size)>;
+
+// A reader over a text held in memory.
+InputReader textReader(std::string text);
+
 // args without the program name; readStdin is called only when the data come from standard
-// input.
-CommandOutput runReportCommand(const std::vector<std::string>& args,
-                               const std::function<std::string()>& readStdin);
+// input. The input is read as a stream: at most the first 5000 values are kept, the rest only
+// counted, and reading stops at the empty line that ends the data.
+CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin);
+
+// Writes the command's output to standard output and standard error; a failed write of
+// standard output is reported on standard error. Returns the exit status.
+int writeCommandOutput(const CommandOutput& output);
 
 }  // namespace kijunchi

@@ -194,14 +194,24 @@ int runStudyCommand(const std::vector<std::string>& args,
                     std::ostream& err) {
     StudyOptions o;
     if (auto error = parse(args, o)) return usage(err, *error);
-    if (o.verify) return verify(o, readStdin, out, err);
-    std::string problem;
-    auto table = TableStream::open(o.file, problem);
-    if (!table) {
-        err << problem << "\n";
+    int code = 0;
+    if (o.verify) {
+        code = verify(o, readStdin, out, err);
+    } else {
+        std::string problem;
+        auto table = TableStream::open(o.file, problem);
+        if (!table) {
+            err << problem << "\n";
+            return 2;
+        }
+        code = o.batch ? batch(o, *table, out, err) : group(o, *table, out, err);
+    }
+    // A closed pipe or a full disk: say so rather than end as if all had been written.
+    if (!out.flush()) {
+        err << "標準出力に書き込めません。\n";
         return 2;
     }
-    return o.batch ? batch(o, *table, out, err) : group(o, *table, out, err);
+    return code;
 }
 
 }  // namespace kijunchi

@@ -8,25 +8,11 @@
 
 namespace kijunchi {
 
-namespace {
-
-// New generated data are measured values: whatever λ the previous data set was transformed
-// with no longer applies to them.
-void clearTransformation(AnalysisStore& store, GridSink& grid) {
-    store.Lambda = Value("");
-    store.LambdaShown = Value("");
-    store.UntransformedValues.clear();
-    grid.setCommentLabel("");
-}
-
-}  // namespace
-
 std::optional<int> readGeneratorCount(std::string_view boxText) {
-    const double count = lenientNumber(boxText);
-    if (!std::isfinite(count) || count < 0 || count > kMaxValues || count != std::floor(count)) {
+    const std::optional<double> count = wholeNumber(boxText);
+    if (!count || !(*count >= 0 && *count <= kMaxValues) || *count != std::floor(*count))
         return std::nullopt;
-    }
-    return static_cast<int>(count);
+    return static_cast<int>(*count);
 }
 
 bool generateNormal(AnalysisStore& store, RandomSource& random, int count, double mean, double sd,
@@ -44,7 +30,9 @@ bool generateNormal(AnalysisStore& store, RandomSource& random, int count, doubl
     store.WorkCount = count;
     for (int i = 1; i <= count; ++i)
         store.AnalysisValues[i] = values[static_cast<std::size_t>(i - 1)];
-    clearTransformation(store, grid);
+    // New generated data are measured values: whatever λ the previous data set was
+    // transformed with no longer applies to them.
+    forgetTransformation(store, grid);
     FLSET(store, grid);
     return true;
 }
@@ -58,7 +46,7 @@ std::string generateUniform(AnalysisStore& store, RandomSource& random, int coun
         const float u = random.uniform();
         store.AnalysisValues[i] = std::floor(static_cast<double>(u) * max + 1.0);
     }
-    clearTransformation(store, grid);
+    forgetTransformation(store, grid);
 
     // Only the values just generated are listed: slots beyond the count belong to an older
     // data set.

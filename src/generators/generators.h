@@ -13,7 +13,8 @@ namespace kijunchi {
 inline constexpr const char* kGeneratorCountMessage =
     "データ数は0以上5000以下の整数を入力して下さい。";
 
-// The count box read with the lenient parse: a whole number from 0 to 5000, else nullopt.
+// The count box: a text that is a whole number from 0 to 5000 as a whole (blanks around it and
+// full-width digits allowed), else nullopt ("", "abc" and "12x" included).
 std::optional<int> readGeneratorCount(std::string_view boxText);
 
 // Normal generator OK: reseeds from the clock, fills AnalysisValues(1..count) with

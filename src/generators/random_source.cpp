@@ -13,8 +13,10 @@ float RandomSource::uniform() {
 }
 
 void RandomSource::reseedFromClock() {
-    const auto ticks =
-        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    const std::uint64_t ticks =
+        clock_ ? clock_()
+               : static_cast<std::uint64_t>(
+                     std::chrono::system_clock::now().time_since_epoch().count());
     // Fold the high half in so that two seeds taken a few seconds apart differ in many bits.
     engine_.seed(static_cast<std::uint32_t>(ticks ^ (ticks >> 32)));
 }

@@ -2,7 +2,9 @@
 // The process-wide uniform source and the normal deviate routine, with their state. One
 // object, owned by the application like the store.
 #include <cstdint>
+#include <functional>
 #include <random>
+#include <utility>
 
 namespace kijunchi {
 
@@ -14,6 +16,9 @@ public:
     float uniform();
     // Reseeds from the system clock.
     void reseedFromClock();
+    // The clock reseedFromClock reads (ticks of the system clock by default); a test fixes it
+    // to make a generator run repeatable.
+    void setClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
     void reseed(std::uint32_t seed) { engine_.seed(seed); }
 
     // nrnd: one standard normal deviate by Box-Muller, keeping the sine partner of each pair
@@ -22,6 +27,7 @@ public:
 
 private:
     std::mt19937 engine_{kInitialSeed};
+    std::function<std::uint64_t()> clock_;
     short pending_ = 0;
     float radius_ = 0.0f;
     float angle_ = 0.0f;

@@ -210,6 +210,9 @@ void frmMnu::load() {
 
     // 3. The paste buffer gets PasteText back, caret at the start.
     Text1.setText(frame_.PasteText);
+
+    // The grid shows the data set the store holds, never an empty grid over hidden data.
+    if (store_.WorkCount > 0) showDataSet(store_, *this);
 }
 
 void frmMnu::putGridValue(int position, std::string_view text) {
@@ -229,6 +232,7 @@ void frmMnu::putGridValue(int position, std::string_view text) {
     }
     int row = position % 200 + 1;
     auto* item = MSFlexGrid1->item(row - 1, col - 1);
+    if (!item && text.empty()) return;  // an empty cell stays without an item
     if (!item) {
         item = new QTableWidgetItem;
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -271,9 +275,9 @@ void frmMnu::pasteCommand() {
     Text1.insert(QGuiApplication::clipboard()->text());
     frame_.PasteText = Text1.text();
     PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
-    if (result.truncated()) {
-        prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
-                        QStringLiteral("張り付け"), Prompt::Icon::Information);
+    if (const std::string message = readingMessage(result); !message.empty()) {
+        prompt_.message(this, QString::fromStdString(message), QStringLiteral("張り付け"),
+                        Prompt::Icon::Information);
     }
 }
 
@@ -291,11 +295,8 @@ void frmMnu::newCommand() {
 
 void frmMnu::transformCommand() {
     frame_.PasteText = Text1.text();
-    PasteResult result = ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
-    if (result.truncated()) {
-        prompt_.message(this, QString::fromStdString(tooManyValuesMessage(result.valuesFound)),
-                        QStringLiteral("張り付け"), Prompt::Icon::Information);
-    }
+    // The transformation starts from the data set as measured, wherever it came from.
+    restoreMeasuredDataSet(store_, *this);
     frame_.openTransformWindow();
 }
 

@@ -5,80 +5,164 @@
 
 namespace kijunchi {
 
-std::string tooManyValuesMessage(int valuesFound) {
+std::string tooManyValuesMessage(std::int64_t valuesFound) {
     return "データ数が上限の5000を超えています（" + std::to_string(valuesFound) +
            "個）。先頭の5000個のみを読み込みました。";
 }
 
+std::string skippedFieldsMessage(std::int64_t fieldsSkipped) {
+    return "数値でない欄" + numberText(static_cast<double>(fieldsSkipped)) +
+           "個を読み飛ばしました。";
+}
+
+std::string readingMessage(const PasteResult& result) {
+    std::string message;
+    if (result.truncated()) message = tooManyValuesMessage(result.valuesFound);
+    if (result.fieldsSkipped > 0) {
+        if (!message.empty()) message += "\n";
+        message += skippedFieldsMessage(result.fieldsSkipped);
+    }
+    return message;
+}
+
+void FieldReader::feed(std::string_view chunk) {
+    std::size_t pos = 0;
+    while (pos < chunk.size() && !ended_) {
+        if (afterCr_) {
+            afterCr_ = false;
+            if (chunk[pos] == '\n') {  // the LF of a CR LF pair
+                ++pos;
+                continue;
+            }
+        }
+        // The characters up to the next TAB or line end, read in place when the whole field
+        // lies in this chunk.
+        std::size_t end = pos;
+        while (end < chunk.size() && chunk[end] != '\t' && chunk[end] != '\r' && chunk[end] != '\n')
+            ++end;
+        const std::string_view span = chunk.substr(pos, end - pos);
+        if (!span.empty()) lineHasCharacters_ = true;
+        if (end == chunk.size()) {  // the field goes on in the next chunk
+            if (!restOfLineIgnored_) field_.append(span);
+            return;
+        }
+        const char separator = chunk[end];
+        pos = end + 1;
+        std::string_view field = span;
+        if (!field_.empty()) {
+            field_.append(span);
+            field = field_;
+        }
+        if (separator == '\t') {
+            lineHasCharacters_ = true;
+            if (restOfLineIgnored_) continue;
+            if (field.empty()) {
+                restOfLineIgnored_ = true;  // an empty field ends its line
+            } else {
+                takeField(field);
+            }
+            field_.clear();
+            continue;
+        }
+        // A line end: CR LF, a lone LF or a lone CR.
+        afterCr_ = separator == '\r';
+        if (!lineHasCharacters_) {
+            ended_ = true;  // an empty line ends the whole reading
+            return;
+        }
+        if (!restOfLineIgnored_ && !field.empty()) takeField(field);
+        field_.clear();
+        lineHasCharacters_ = false;
+        restOfLineIgnored_ = false;
+    }
+}
+
+void FieldReader::finish() {
+    if (ended_ || !lineHasCharacters_) return;
+    if (!restOfLineIgnored_ && !field_.empty()) takeField(field_);
+    field_.clear();
+    lineHasCharacters_ = false;
+    restOfLineIgnored_ = false;
+}
+
+void FieldReader::takeField(std::string_view field) {
+    if (values_.size() < static_cast<std::size_t>(kMaxValues)) {
+        if (const auto value = leadingNumber(field)) {
+            values_.push_back(*value);
+            ++result_.valuesFound;
+            result_.valuesKept = static_cast<int>(values_.size());
+        } else {
+            ++result_.fieldsSkipped;
+        }
+    } else if (hasLeadingNumber(field)) {
+        ++result_.valuesFound;  // beyond the capacity: only counted
+    } else {
+        ++result_.fieldsSkipped;
+    }
+}
+
+PasteResult ReadPasteBuffer(AnalysisStore& store, std::string_view text, GridSink& grid) {
+    FieldReader reader;
+    reader.feed(text);
+    reader.finish();
+    storeMeasuredValues(store, reader.values(), grid);
+    return reader.result();
+}
+
 namespace {
 
-// New measured values carry no transformation.
-void forgetTransformation(AnalysisStore& store, GridSink& grid) {
+// The transformation state of the store alone.
+void clearTransformationState(AnalysisStore& store) {
     store.Lambda = Value(std::string());
     store.LambdaShown = Value(std::string());
     store.UntransformedValues.clear();
-    grid.setCommentLabel("");
+    store.UntransformedDataValues.clear();
 }
-
-// Walks the text line by line (CR LF, a lone LF counting as CR LF) without copying it.
-class Lines {
-  public:
-    explicit Lines(std::string_view text) : text_(text) {}
-    // The next line; false at the end of the text.
-    bool next(std::string_view& line) {
-        if (pos_ >= text_.size()) return false;
-        std::size_t lf = text_.find('\n', pos_);
-        if (lf == std::string_view::npos) {
-            line = text_.substr(pos_);
-            pos_ = text_.size();
-            return true;
-        }
-        std::size_t end = (lf > pos_ && text_[lf - 1] == '\r') ? lf - 1 : lf;
-        line = text_.substr(pos_, end - pos_);
-        pos_ = lf + 1;
-        return true;
-    }
-
-  private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
 
 }  // namespace
 
-PasteResult ReadPasteBuffer(AnalysisStore& store, std::string_view text, GridSink& grid) {
-    PasteResult result;
-    store.WorkCount = 0;
-    Lines lines(text);
-    std::string_view line;
-    // An empty line ends the whole reading; an empty field ends its row.
-    while (lines.next(line) && !line.empty()) {
-        while (!line.empty() && line.front() != '\t') {
-            std::size_t tab = line.find('\t');
-            std::string_view field = line.substr(0, tab);
-            line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
-            ++result.valuesFound;
-            if (store.WorkCount < kMaxValues) {
-                store.SortedValues[static_cast<std::size_t>(store.WorkCount)] =
-                    lenientNumber(field);
-                ++store.WorkCount;
-            }
-        }
-    }
-    const int n = store.WorkCount;
-    result.valuesKept = n;
-    for (int i = 0; i < n && i < kGridValues; ++i)
-        grid.putGridValue(i, numberText(store.SortedValues[static_cast<std::size_t>(i)]));
+void storeMeasuredValues(AnalysisStore& store, const std::vector<double>& values, GridSink& grid) {
+    const int n = static_cast<int>(values.size() < kMaxValues ? values.size() : kMaxValues);
     for (int i = 0; i < n; ++i) {
-        const auto at = static_cast<std::size_t>(i + 1);
-        store.DataValues[at] = Value(store.SortedValues[at - 1]);
-        store.AnalysisValues[at] = store.DataValues[at];
+        const auto at = static_cast<std::size_t>(i);
+        store.SortedValues[at] = values[at];
+        store.DataValues[at + 1] = Value(values[at]);
+        store.AnalysisValues[at + 1] = store.DataValues[at + 1];
     }
-    grid.setCountLabel(numberText(n));
-    store.DataCount = store.WorkCount;
-    grid.resetCurrentCell();
+    store.WorkCount = n;
+    store.DataCount = n;
     forgetTransformation(store, grid);
-    return result;
+    showDataSet(store, grid);
+}
+
+void showDataSet(const AnalysisStore& store, GridSink& grid) {
+    const int n = store.WorkCount;
+    for (int i = 0; i < kGridValues; ++i)
+        grid.putGridValue(
+            i, i < n ? store.DataValues[static_cast<std::size_t>(i + 1)].toText() : std::string());
+    grid.setCountLabel(numberText(n));
+    grid.resetCurrentCell();
+}
+
+void forgetTransformation(AnalysisStore& store, GridSink& grid) {
+    clearTransformationState(store);
+    grid.setCommentLabel("");
+}
+
+void restoreMeasuredDataSet(AnalysisStore& store, GridSink& grid) {
+    const std::size_t n = store.UntransformedValues.size();
+    if (n > 0 && n <= static_cast<std::size_t>(kMaxValues) &&
+        store.UntransformedDataValues.size() == n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            store.AnalysisValues[i + 1] = Value(store.UntransformedValues[i]);
+            store.DataValues[i + 1] = store.UntransformedDataValues[i];
+            store.SortedValues[i] = store.DataValues[i + 1].toNumber();
+        }
+        store.WorkCount = static_cast<int>(n);
+    }
+    store.DataCount = store.WorkCount;  // after New: the empty data set
+    forgetTransformation(store, grid);
+    showDataSet(store, grid);
 }
 
 void FLSET(AnalysisStore& store, GridSink& grid) {
@@ -87,14 +171,11 @@ void FLSET(AnalysisStore& store, GridSink& grid) {
         const auto at = static_cast<std::size_t>(i);
         store.SortedValues[at] = SigRound(store.AnalysisValues[at + 1].toNumber());
     }
-    for (int i = 0; i < n && i < kGridValues; ++i)
-        grid.putGridValue(i, numberText(store.SortedValues[static_cast<std::size_t>(i)]));
     for (int i = 0; i < n; ++i) {
         const auto at = static_cast<std::size_t>(i);
         store.DataValues[at + 1] = Value(store.SortedValues[at]);
     }
-    grid.setCountLabel(numberText(n));
-    grid.resetCurrentCell();
+    showDataSet(store, grid);
 }
 
 void NewDataSet(AnalysisStore& store) {
@@ -104,9 +185,7 @@ void NewDataSet(AnalysisStore& store) {
         store.AnalysisValues[k] = Value(0.0);
     }
     store.WorkCount = 0;
-    store.Lambda = Value(std::string());
-    store.LambdaShown = Value(std::string());
-    store.UntransformedValues.clear();
+    clearTransformationState(store);
 }
 
 }  // namespace kijunchi

@@ -1,8 +1,11 @@
 #pragma once
 // Reading pasted text into the data set, and the other writers of the data set on the input
-// side: New and the grid refresh.
+// side: New, the grid refresh, the restoring of the measured values and the showing of the
+// data set in the grid.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
@@ -10,27 +13,81 @@
 namespace kijunchi {
 
 struct PasteResult {
-    int valuesFound = 0;  // every value the text holds, also beyond the capacity
-    int valuesKept = 0;   // the new DataCount (at most 5000)
+    std::int64_t valuesFound = 0;    // every field with a number, also beyond the capacity
+    int valuesKept = 0;              // the new DataCount (at most 5000)
+    std::int64_t fieldsSkipped = 0;  // fields in which no number was found
     bool truncated() const { return valuesFound > valuesKept; }
 };
 
 // The message for a paste with more than 5000 values.
-std::string tooManyValuesMessage(int valuesFound);
+std::string tooManyValuesMessage(std::int64_t valuesFound);
 
-// ReadPasteBuffer: rebuilds the data set from the whole text of the paste buffer. Lines end
-// with CR LF (a lone LF counts as CR LF), fields are separated by TAB; an empty line ends the
-// reading, an empty field ends its row. Writes the grid for the first 1000 values, the count
-// label, and, since the data are new measured values, clears the transformation state
-// (Lambda, LambdaShown, the comment line).
+// The message for fields that held no number: "数値でない欄N個を読み飛ばしました。".
+std::string skippedFieldsMessage(std::int64_t fieldsSkipped);
+
+// What the user is told after a reading: the over-5000 line first, then the skipped-fields
+// line, joined by a line feed; empty when there is nothing to tell.
+std::string readingMessage(const PasteResult& result);
+
+// The reading of pasted or file text as a stream, in chunks of any size. Lines end with CR LF,
+// a lone LF or a lone CR; fields are separated by TAB. An empty line ends the whole reading
+// and an empty field ends its line. A field in which no number begins (a heading, a note,
+// blanks) is skipped and counted; a field that begins with a number is read by the lenient
+// parse ("12abc" is 12). The first 5000 values are kept, the rest only counted.
+class FieldReader {
+public:
+    // More text. Text after the reading has ended is ignored.
+    void feed(std::string_view chunk);
+    // The end of the text: a last line without a line end is read.
+    void finish();
+    // An empty line has ended the reading: nothing after it can change the result.
+    bool ended() const { return ended_; }
+
+    const std::vector<double>& values() const { return values_; }
+    const PasteResult& result() const { return result_; }
+
+private:
+    void takeField(std::string_view field);
+
+    std::vector<double> values_;
+    PasteResult result_;
+    std::string field_;  // the start of a field that goes on in the next chunk
+    bool lineHasCharacters_ = false;
+    bool restOfLineIgnored_ = false;
+    bool afterCr_ = false;
+    bool ended_ = false;
+};
+
+// ReadPasteBuffer: rebuilds the data set from the whole text of the paste buffer (read as
+// FieldReader reads it) and shows it in the grid. Since the data are new measured values, it
+// clears the transformation state (Lambda, LambdaShown, the comment line).
 PasteResult ReadPasteBuffer(AnalysisStore& store, std::string_view text, GridSink& grid);
+
+// Writes measured values (at most 5000) as the new data set: SortedValues(0..n-1),
+// DataValues and AnalysisValues(1..n), DataCount = WorkCount = n; no transformation; shown in
+// the grid.
+void storeMeasuredValues(AnalysisStore& store, const std::vector<double>& values, GridSink& grid);
+
+// Shows the data set in the grid: DataValues(1..WorkCount) at full precision in the cells of
+// the first 1000 positions, the cells of the positions from WorkCount on emptied, the count
+// label, the current cell at row 1, column 1.
+void showDataSet(const AnalysisStore& store, GridSink& grid);
+
+// The data set carries no transformation any more: Lambda and LambdaShown the empty text, the
+// kept untransformed values dropped, the comment line emptied.
+void forgetTransformation(AnalysisStore& store, GridSink& grid);
+
+// Restores the data set as measured (the values before the first transformation, whether they
+// came from a paste or a generator; the data set as it stands when it is not transformed, with
+// DataCount = WorkCount, so empty after New), forgets the transformation and shows the data set.
+void restoreMeasuredDataSet(AnalysisStore& store, GridSink& grid);
 
 // FLSET: writes AnalysisValues(1..WorkCount) rounded to 4 significant digits into the grid
 // and DataValues; AnalysisValues stays unrounded.
 void FLSET(AnalysisStore& store, GridSink& grid);
 
-// The data side of New: WorkCount 0, slots 0..1000 of the three buffers 0, Lambda the empty
-// text. (The window empties its paste buffer, grid cells and labels itself.)
+// The data side of New: WorkCount 0, slots 0..1000 of the three buffers 0, no transformation.
+// (The window empties its paste buffer, grid cells and labels itself.)
 void NewDataSet(AnalysisStore& store);
 
 }  // namespace kijunchi

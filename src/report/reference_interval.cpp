@@ -29,14 +29,23 @@ void clearOrig(AnalysisStore& s) {
     s.OrigPct025 = s.OrigPct975 = 0;
 }
 
-// Sets the eight parametric results on the measurement scale through back.
+// Sets the eight parametric results on the measurement scale through back. The mean and the
+// standard deviation are never printed: where their back-transformation is undefined they are
+// left at 0 instead of ending the run.
 template <typename Back>
 void backTransform(AnalysisStore& s, Back back) {
+    auto unprinted = [&back](double v) {
+        try {
+            return back(v);
+        } catch (const CalcError&) {
+            return 0.0;
+        }
+    };
     clearOrig(s);
     s.OrigLower = back(s.ParamLower);
     s.OrigUpper = back(s.ParamUpper);
-    s.OrigMean = back(s.MeanValue);
-    s.OrigSD = back(s.SDValue);
+    s.OrigMean = unprinted(s.MeanValue);
+    s.OrigSD = unprinted(s.SDValue);
     s.OrigLowerCILow = back(s.ParamLowerCILow);
     s.OrigLowerCIHigh = back(s.ParamLowerCIHigh);
     s.OrigUpperCILow = back(s.ParamUpperCILow);
@@ -46,6 +55,16 @@ void backTransform(AnalysisStore& s, Back back) {
 }
 
 }  // namespace
+
+double inversePowerTransform(double lambda, double y) {
+    using namespace checked;
+    const double base = add(sub(mul(lambda, y), pow(lambda, 2)), 1);
+    // The transformation maps the positive x onto the y whose base is positive: a base below
+    // zero belongs to no measured value, whatever power 1/λ is. For λ = 1 the base is y itself
+    // and may be negative like any untransformed limit.
+    if (base < 0 && lambda != 1.0) throw CalcError("outside the range of the transformation");
+    return pow(base, div(1, lambda));
+}
 
 void ComputeReferenceInterval(AnalysisStore& s) {
     using namespace checked;
@@ -89,9 +108,7 @@ void ComputeReferenceInterval(AnalysisStore& s) {
     }
     if (lambda != 0.0) {
         // The inverse of y = (x^λ - 1)/λ + λ (the identity for λ = 1).
-        backTransform(s, [lambda](double v) {
-            return pow(add(sub(mul(lambda, v), pow(lambda, 2)), 1), div(1, lambda));
-        });
+        backTransform(s, [lambda](double v) { return inversePowerTransform(lambda, v); });
     } else {
         backTransform(s, [](double v) { return pow(2.71828182845905, v); });
     }

@@ -8,4 +8,8 @@ namespace kijunchi {
 // still at full precision here.
 void ComputeReferenceInterval(AnalysisStore& store);
 
+// The inverse of y = (x^λ - 1)/λ + λ for λ other than 0: (λ·y - λ² + 1)^(1/λ). CalcError where
+// no positive x gives y (a negative base, except for λ = 1, the identity) or the power fails.
+double inversePowerTransform(double lambda, double y);
+
 }  // namespace kijunchi

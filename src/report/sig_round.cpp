@@ -1,9 +1,9 @@
 #include "report/sig_round.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "analysis/checked.h"
 #include "analysis/statistics.h"
@@ -20,9 +20,10 @@ const std::array<double, kHighestDecade - kLowestDecade + 1>& decadeBounds() {
     static const auto bounds = [] {
         std::array<double, kHighestDecade - kLowestDecade + 1> table{};
         for (int e = kLowestDecade; e <= kHighestDecade; ++e) {
-            char literal[16];
-            std::snprintf(literal, sizeof literal, "1E%d", e);
-            table[static_cast<std::size_t>(e - kLowestDecade)] = std::strtod(literal, nullptr);
+            const std::string literal = "1E" + std::to_string(e);
+            double bound = 0;
+            std::from_chars(literal.data(), literal.data() + literal.size(), bound);
+            table[static_cast<std::size_t>(e - kLowestDecade)] = bound;
         }
         return table;
     }();

@@ -420,6 +420,7 @@ void MDIForm1::runAndReport() {
 
 void MDIForm1::openTransformWindow() {
     if (box_) {
+        box_->reload();  // the data set has been restored as measured
         box_->show();
         box_->raise();
         box_->activateWindow();

@@ -137,8 +137,7 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
 
     // Two lines of the report's width are not enough for the instruction at this font, so the
     // label reaches down to the row of buttons.
-    Label3 = makeLabel(this, "「変換する」のボタンで元データは変換されます。",
-                       twipsRect(2040, 5040, 1935, 780));
+    Label3 = makeLabel(this, kTransformInstruction, twipsRect(2040, 5040, 1935, 780));
     Label3->setWordWrap(true);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -169,13 +168,17 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     connect(Command4, &QPushButton::clicked, this, &QWidget::close);
     connect(Command3, &QPushButton::clicked, this, &box::refreshAndClose);
 
-    // The table describes the data as handed over now; it is not recomputed while open.
+    reload();
+    centreOnScreen(*this);
+}
+
+void box::reload() {
+    // The table describes the data as handed over now; "変換する" does not recompute it.
     table_ = QString::fromStdString(likelihoodTable(store_));
     QString shown = table_;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text2->setPlainText(shown);
-
-    centreOnScreen(*this);
+    Label3->setText(QString::fromUtf8(kTransformInstruction));
 }
 
 void box::copyTable() {

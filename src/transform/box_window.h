@@ -30,6 +30,10 @@ public:
     QLineEdit* Text1 = nullptr;       // λ
     QLabel* Label3 = nullptr;         // instruction label
 
+    // Recomputes the table from the data set as it stands and resets the instruction label
+    // (the input window's "修正ベキ変換" while the window is open).
+    void reload();
+
 private:
     void copyTable();
     void transform();

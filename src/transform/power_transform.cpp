@@ -5,10 +5,15 @@
 
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
+#include "input/paste_reader.h"
 
 namespace kijunchi {
 
 using namespace checked;
+
+double powerTransform(double lambda, double x) {
+    return lambda == 0.0 ? log(x) : add(div(sub(pow(x, lambda), 1), lambda), lambda);
+}
 
 namespace {
 
@@ -22,7 +27,7 @@ std::string tableRow(const AnalysisStore& store, int k) {
         double s1 = 0, s2 = 0, jacobian = 0;
         for (int i = 1; i <= n; ++i) {
             const double v = store.DataValues[static_cast<std::size_t>(i)].toNumber();
-            const double y = k == 0 ? log(v) : add(div(sub(pow(v, lambda), 1), lambda), lambda);
+            const double y = powerTransform(lambda, v);
             s1 = add(s1, y);
             s2 = add(s2, pow(y, 2));
             jacobian = add(jacobian, log(std::fabs(pow(v, lambda - 1))));
@@ -66,9 +71,7 @@ bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& gr
     try {
         for (int i = 1; i <= n; ++i) {
             const auto at = static_cast<std::size_t>(i);
-            const double x = store.DataValues[at].toNumber();
-            transformed[at - 1] =
-                *lambda == 0.0 ? log(x) : add(div(sub(pow(x, *lambda), 1), *lambda), *lambda);
+            transformed[at - 1] = powerTransform(*lambda, store.DataValues[at].toNumber());
             original[at - 1] = store.AnalysisValues[at].toNumber();
         }
     } catch (const CalcError&) {
@@ -76,7 +79,11 @@ bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& gr
     }
 
     // The first transformation of a data set keeps its values on the measurement scale.
-    if (store.UntransformedValues.empty()) store.UntransformedValues = std::move(original);
+    if (store.UntransformedValues.empty()) {
+        store.UntransformedValues = std::move(original);
+        store.UntransformedDataValues.assign(store.DataValues.begin() + 1,
+                                             store.DataValues.begin() + 1 + n);
+    }
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i);
         store.DataValues[at] = Value(transformed[at - 1]);
@@ -84,10 +91,7 @@ bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& gr
         store.SortedValues[at - 1] = transformed[at - 1];
     }
     store.DataCount = n;
-    for (int i = 0; i < n && i < kGridValues; ++i)
-        grid.putGridValue(i, numberText(transformed[static_cast<std::size_t>(i)]));
-    grid.resetCurrentCell();
-    grid.setCountLabel(numberText(n));
+    showDataSet(store, grid);
     const std::string text(lambdaText);
     grid.setCommentLabel(transformedComment(text));
     store.Lambda = Value(text);

@@ -4,13 +4,16 @@
 
 #include <cmath>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "analysis/store.h"
+#include "input/grid_sink.h"
 #include "support/data_set.h"
 #include "support/recording_canvas.h"
+#include "transform/power_transform.h"
 
 namespace kijunchi {
 namespace {
@@ -89,7 +92,8 @@ TEST(AnalysisRun, FailuresKeepExactlyTheResultsWrittenBeforeThem) {
         auto run = analyse(store);
         EXPECT_EQ(run.status, RunStatus::CalculationError);
         EXPECT_TRUE(run.canvas.printed.empty());  // the text block comes later
-        EXPECT_TRUE(run.sink.texts.empty());      // the statistics text is kept
+        // No report of an earlier data set stands beside the error.
+        EXPECT_EQ(run.sink.texts, std::vector<std::string>{""});
         EXPECT_TRUE(store.Lambda.isBlank());
         for (size_t k = 0; k < std::size(kResults); ++k) {
             const double want = k < c.written.size() ? c.written[k] : kUntouched;
@@ -126,7 +130,7 @@ TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
         auto run = analyse(store);
         EXPECT_EQ(run.status, RunStatus::CalculationError);
         EXPECT_EQ(run.canvas.printed.size(), 12u);
-        EXPECT_TRUE(run.sink.texts.empty());
+        EXPECT_EQ(run.sink.texts, std::vector<std::string>{""});
     }
 }
 
@@ -139,6 +143,62 @@ TEST(AnalysisRun, RoundsThePercentileFromItsFifteenDigitText) {
     load(store, values);
     ASSERT_EQ(analyse(store).status, RunStatus::Completed);
     EXPECT_EQ(std::make_pair(store.MinValue, store.Pct025), std::make_pair(1.234, 1.235));
+}
+
+TEST(AnalysisRun, LeftSkewedDataTransformedWithAPowerAboveOneGiveTheirLimits) {
+    // 60 values 2 − 0.8·(i/60)³ to two decimals, from 2.0 down to 1.2. The limits and their
+    // confidence ends were computed in python from the same data (mean ± 1.96 SD of
+    // (x^λ − 1)/λ + λ carried back by (λ·y − λ² + 1)^(1/λ), 4 significant digits); the
+    // standard deviation itself has a negative base for every λ here.
+    std::vector<double> values;
+    for (int i = 1; i <= 60; ++i)
+        values.push_back(std::round((2.0 - 0.8 * std::pow(i / 60.0, 3)) * 100) / 100);
+    struct Case {
+        const char* lambda;
+        std::vector<double> limits;  // lower, upper, then the four confidence ends
+    };
+    const Case cases[] = {{"1.2", {1.331, 2.239, 1.224, 1.436, 2.143, 2.334}},
+                          {"1.5", {1.326, 2.22, 1.209, 1.437, 2.131, 2.307}},
+                          {"2", {1.315, 2.193, 1.179, 1.439, 2.114, 2.269}},
+                          {"3", {1.283, 2.153, 1.075, 1.439, 2.089, 2.214}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lambda);
+        AnalysisStore store;
+        load(store, values);
+        NullGrid grid;
+        ASSERT_TRUE(applyLambda(store, c.lambda, grid));
+        testing::RecordingCanvas canvas;
+        testing::TextSink sink;
+        ASSERT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
+        EXPECT_EQ(std::vector<double>({store.OrigLower, store.OrigUpper, store.OrigLowerCILow,
+                                       store.OrigLowerCIHigh, store.OrigUpperCILow,
+                                       store.OrigUpperCIHigh}),
+                  c.limits);
+        EXPECT_EQ(store.OrigSD, 0);  // undefined, never printed
+    }
+}
+
+TEST(AnalysisRun, AnUpperLimitBelowTheLowerIsNeverPrinted) {
+    // 1, 2, 3, 4 with λ = −1: the upper limit's base is negative and its inverse −7.268 would
+    // be printed below the lower limit 0.848.
+    AnalysisStore store;
+    load(store, {1, 2, 3, 4});
+    NullGrid grid;
+    ASSERT_TRUE(applyLambda(store, "-1", grid));
+    testing::RecordingCanvas canvas;
+    testing::TextSink sink;
+    EXPECT_EQ(runAnalysis(store, canvas, sink), RunStatus::CalculationError);
+    EXPECT_EQ(sink.texts, std::vector<std::string>{""});
+}
+
+TEST(ClassCount, AcceptsWholeNumbersFromFourToOneThousandOnly) {
+    EXPECT_EQ(readClassCount("4"), 4);
+    EXPECT_EQ(readClassCount(" 1000 "), 1000);
+    EXPECT_EQ(readClassCount("８"), 8);  // full-width digits from a Japanese input method
+    for (const char* refused : {"3", "1001", "4.5", "", "abc", "12x", "-5", "1E999"})
+        EXPECT_EQ(readClassCount(refused), std::nullopt) << refused;
+    EXPECT_EQ(std::string(kClassCountMessage),
+              "ﾋｽﾄｸﾞﾗﾑの階級数は4以上1000以下の整数を入力して下さい。");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <utility>
 
@@ -40,6 +41,41 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumberAndNeverFails) {
     // and a thousand digits of mantissa.
     EXPECT_EQ(lenientNumber("0." + std::string(1050079, '0') + "5E1050080"), 5.0);
     EXPECT_EQ(lenientNumber("1" + std::string(1000, '0') + "E-1000"), 1.0);
+}
+
+TEST(LenientNumber, ReadsFullWidthDigitsPointSignsAndExponentLetters) {
+    const std::pair<const char*, double> cases[] = {
+        {"１２．５", 12.5}, {"－３", -3},     {"−0.5", -0.5},  // U+2212, the minus sign
+        {"＋７", 7},        {"１Ｅ３", 1000}, {"２ｅ－１", 0.2},
+        {"５Ｄ２", 500},    {"５ｄ＋１", 50}, {"１２ａ", 12}};
+    for (const auto& [text, value] : cases)
+        EXPECT_DOUBLE_EQ(lenientNumber(text), value) << "text '" << text << "'";
+    EXPECT_EQ(wholeNumber(" －０．５ "), -0.5);
+    EXPECT_EQ(Value("０．５").toNumber(), 0.5);
+    EXPECT_EQ(Value("０．５").toText(), "０．５");  // λ is still shown as typed
+}
+
+TEST(LeadingNumber, TellsAFieldWithoutANumberFromOneThatReadsAsZero) {
+    for (const char* none :
+         {"", " ", "Ca", "カルシウム", "n.d.", "-", ".", "E5", "&H", "&O8", "+."})
+        EXPECT_FALSE(leadingNumber(none).has_value()) << "text '" << none << "'";
+    const std::pair<const char*, double> numbers[] = {
+        {"0", 0}, {"1E999", 0}, {"12abc", 12}, {"-.5", -0.5}, {" 3 ", 3}, {"&H1F", 31}, {"０", 0}};
+    for (const auto& [text, value] : numbers) {
+        EXPECT_EQ(leadingNumber(text), value) << "text '" << text << "'";
+        EXPECT_TRUE(hasLeadingNumber(text)) << "text '" << text << "'";
+    }
+    for (const char* none : {"", "Ca", "&O8", "+."}) EXPECT_FALSE(hasLeadingNumber(none)) << none;
+}
+
+TEST(NumberText, WritesAPointUnderACommaLocale) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not generated (see scripts/install-packages.sh)";
+    const std::string twelveAndAHalf = numberText(12.5), small = numberText(-1.2345e-5);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(twelveAndAHalf, "12.5");
+    EXPECT_EQ(small, "-1.2345E-05");
 }
 
 TEST(GeneralValue, ConvertsTextsInArithmeticAndRefusesTextsThatAreNoNumber) {

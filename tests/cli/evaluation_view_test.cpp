@@ -14,7 +14,7 @@ namespace {
 const std::string kData = KIJUNCHI_TEST_DATA;
 
 CommandOutput run(const std::vector<std::string>& args, const std::string& stdinText = "") {
-    return runReportCommand(args, [stdinText] { return stdinText; });
+    return runReportCommand(args, textReader(stdinText));
 }
 
 TEST(EvaluationView, CalciumShowsThePublishedLimitsAndIntervals) {

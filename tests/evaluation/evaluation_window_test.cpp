@@ -26,7 +26,7 @@ protected:
     // The command line's evaluation of the same text.
     static QString commandLine(const std::string& data, std::vector<std::string> args = {}) {
         args.insert(args.begin(), {"--show", "evaluation"});
-        CommandOutput out = runReportCommand(args, [&data] { return data; });
+        CommandOutput out = runReportCommand(args, textReader(data));
         EXPECT_EQ(out.exitCode, 0) << out.err;
         return QString::fromStdString(out.out);
     }

@@ -87,15 +87,28 @@ TEST_F(GeneratorDialogTest, UniformOkListsTheFirstTenValuesRefreshesTheGridAndCl
     EXPECT_TRUE(listings[0].ends_with("\r\n\r\n"));
     EXPECT_EQ(std::count(listings[0].begin(), listings[0].end(), '\n'), 11);
     EXPECT_EQ(store.WorkCount, 12);
-    EXPECT_EQ(grid.cells.size(), 12u);
+    EXPECT_NE(grid.cell(11), "");
+    EXPECT_EQ(grid.cell(12), "");  // nothing of an older data set stays above the count
 }
 
 TEST_F(GeneratorDialogTest, RefusedCountsChangeNothingAndKeepTheDialogsOpen) {
+    // A count that is no whole number from 0 to 5000, also a text that is no number at all.
+    for (const char* count : {"5001", "2.5", "abc", "", "12x"}) {
+        SCOPED_TRACE(count);
+        openNormal(count, "50", "10");
+        openUniform(count, "100");
+        press(normal->Command2);
+        press(uniform->Command2);
+        ASSERT_TRUE(normal && uniform);
+        EXPECT_TRUE(normal->isVisible() && uniform->isVisible());
+        delete normal;
+        delete uniform;
+    }
     openNormal("5001", "50", "10");
     openUniform("2.5", "100");
     press(normal->Command2);
     press(uniform->Command2);
-    ASSERT_EQ(prompt.shown.size(), 2u);
+    ASSERT_EQ(prompt.shown.size(), 12u);
     for (const auto& shown : prompt.shown) {
         EXPECT_EQ(shown.text, "データ数は0以上5000以下の整数を入力して下さい。");
         EXPECT_EQ(shown.title, "入力エラー");

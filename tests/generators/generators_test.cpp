@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "analysis/store.h"
@@ -24,8 +25,10 @@ TEST(RandomSourceTest, DrawsStayInsideTheUnitIntervalNeverReachingOne) {
 
 TEST(GeneratorCountTest, AcceptsOnlyWholeNumbersFromZeroToFiveThousand) {
     EXPECT_EQ(readGeneratorCount(" 5000 "), 5000);
-    EXPECT_EQ(readGeneratorCount(""), 0);  // an empty box reads as 0: nothing generated
-    for (const char* refused : {"5001", "-1", "2.5"})
+    EXPECT_EQ(readGeneratorCount("0"), 0);
+    EXPECT_EQ(readGeneratorCount("２００"), 200);  // full-width digits
+    // A text that is no whole number is refused, not read as 0.
+    for (const char* refused : {"5001", "-1", "2.5", "", "abc", "12x", " "})
         EXPECT_EQ(readGeneratorCount(refused), std::nullopt) << refused;
 }
 
@@ -33,6 +36,8 @@ TEST(GenerateNormalTest, HundredValuesNearMeanAndSdWithTheGridRoundedToFourDigit
     AnalysisStore store;
     store.Lambda = store.LambdaShown = Value("0.5");
     RandomSource random;
+    // A fixed seed instead of the clock: the test gives the same values on every run.
+    random.setClock([] { return std::uint64_t{20260211}; });
     RecordingGrid grid;
     ASSERT_TRUE(generateNormal(store, random, 100, 50.0, 10.0, grid));
     double sum = 0, squares = 0;
@@ -56,6 +61,13 @@ TEST(GenerateNormalTest, HundredValuesNearMeanAndSdWithTheGridRoundedToFourDigit
     EXPECT_EQ(grid.countLabels.back(), "100");
     EXPECT_EQ(grid.commentLabels.back(), "");
     EXPECT_TRUE(store.Lambda.isBlank());
+
+    // The same fixed clock gives the same data set again.
+    AnalysisStore again;
+    RandomSource repeat;
+    repeat.setClock([] { return std::uint64_t{20260211}; });
+    ASSERT_TRUE(generateNormal(again, repeat, 100, 50.0, 10.0, grid));
+    EXPECT_EQ(again.AnalysisValues, store.AnalysisValues);
 }
 
 TEST(GenerateNormalTest, AnOddCountLeavesItsSinePartnerForTheNextRun) {

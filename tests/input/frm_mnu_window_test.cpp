@@ -2,10 +2,14 @@
 // re-read before the transformation.
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <vector>
 
+#include "generators/nrm_dialog.h"
 #include "input/paste_reader.h"
 #include "shell/frame_fixture.h"
+#include "support/data_set.h"
 #include "transform/box_window.h"
 
 namespace kijunchi::testing {
@@ -36,7 +40,7 @@ TEST_F(FrameTest, PasteFillsTheStoreGridAndCountAndConsecutivePastesAppend) {
     EXPECT_TRUE(prompt.shown.empty());
 }
 
-TEST_F(FrameTest, GridPositionsFollowColumnsOf200AndStopAt1000AndStayUntilOverwritten) {
+TEST_F(FrameTest, GridPositionsFollowColumnsOf200AndStopAt1000AndShowOnlyTheDataSet) {
     paste(numberLines(1001));
     EXPECT_EQ(input().TextMatrix(0, 5), QStringLiteral("801-1000"));  // the heading row
     // Position i (from 0) holds the number i + 1.
@@ -49,7 +53,20 @@ TEST_F(FrameTest, GridPositionsFollowColumnsOf200AndStopAt1000AndStayUntilOverwr
     input().Text1.setText(QString());  // as after a reopen with an empty PasteText
     paste(QStringLiteral("7\r\n8\r\n9\r\n"));
     EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("7"));
-    EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("4"));  // the old cell above
+    // Nothing of the 1001 values stays above the three: the grid looks like three values.
+    for (int position = 3; position < 1000; ++position)
+        ASSERT_EQ(input().TextMatrix(position % 200 + 1, position / 200 + 1), QString())
+            << position;
+}
+
+TEST_F(FrameTest, FieldsWithoutANumberAreSkippedAndTheUserIsTold) {
+    paste(QStringLiteral("カルシウム\r\n９．１\r\n \r\n9.5\r\nn.d.\r\n"));
+    EXPECT_EQ(store->DataCount, 2);
+    EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("9.1"));
+    EXPECT_EQ(input().TextMatrix(2, 1), QStringLiteral("9.5"));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("数値でない欄3個を読み飛ばしました。"));
+    EXPECT_EQ(prompt.shown[0].title, QStringLiteral("張り付け"));
 }
 
 TEST_F(FrameTest, PastingMoreThan5000ValuesTellsTheUser) {
@@ -57,6 +74,13 @@ TEST_F(FrameTest, PastingMoreThan5000ValuesTellsTheUser) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text, QString::fromStdString(tooManyValuesMessage(5003)));
     EXPECT_EQ(prompt.shown[0].title, QStringLiteral("張り付け"));
+
+    // With a heading as well: one box, the over-5000 line first.
+    input().Command1->click();
+    paste(QStringLiteral("Ca\r\n") + numberLines(5003));
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text, QString::fromStdString(tooManyValuesMessage(5003)) +
+                                        QStringLiteral("\n数値でない欄1個を読み飛ばしました。"));
 }
 
 TEST_F(FrameTest, NewEmptiesBufferGridAndLabelsButKeepsPasteTextAndClassCount) {
@@ -87,7 +111,9 @@ TEST_F(FrameTest, ReopeningTheInputWindowReloadsItWithPasteTextAndTheCaretAtTheS
     ASSERT_NE(frame->inputWindow(), nullptr);
     EXPECT_EQ(input().Text3->text(), QStringLiteral("5"));
     EXPECT_EQ(store->ClassCount, 5);
-    EXPECT_EQ(input().TextMatrix(1, 1), QString());
+    // The grid shows the data set the store still holds, not an empty grid over it.
+    EXPECT_EQ(input().TextMatrix(2, 1), QStringLiteral("15"));
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("2"));
     EXPECT_EQ(input().Text1.text(), QStringLiteral("12\r\n15\r\n"));
     EXPECT_EQ(input().Text1.caret(), 0);
 
@@ -97,19 +123,59 @@ TEST_F(FrameTest, ReopeningTheInputWindowReloadsItWithPasteTextAndTheCaretAtTheS
     EXPECT_EQ(store->DataCount, 3);
 }
 
-TEST_F(FrameTest, TransformButtonRereadsTheBufferAndOpensOneTransformationWindow) {
+TEST_F(FrameTest, TransformButtonRestoresTheMeasuredDataAndOpensOneTransformationWindow) {
     paste(QStringLiteral("2\r\n4\r\n6\r\n8\r\n10\r\n"));
-    input().Command1->click();  // something else replaced the data set meanwhile
-    input().Text1.setText(QStringLiteral("3\r\n5\r\n7\r\n9\r\n"));
-
     input().Command3->click();
-    EXPECT_EQ(store->DataCount, 4);
-    EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("9"));
     box* first = frame->transformWindow();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->isVisible());
+    const QString measuredTable = first->Text2->toPlainText();
+
+    first->Text1->setText(QStringLiteral("0.5"));
+    first->Command2->click();  // 変換する
+    ASSERT_EQ(store->Lambda, Value("0.5"));
+    ASSERT_NE(input().TextMatrix(1, 1), QStringLiteral("2"));
+
+    // Again while the window is open: the measured values come back and the window's table
+    // and instruction describe them, not a table of other data under "MLは元データでの値です。".
     input().Command3->click();
     EXPECT_EQ(frame->transformWindow(), first);
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{2, 4, 6, 8, 10}));
+    EXPECT_EQ(input().TextMatrix(1, 1), QStringLiteral("2"));
+    EXPECT_TRUE(store->Lambda.isBlank());
+    EXPECT_TRUE(store->LambdaShown.isBlank());
+    EXPECT_EQ(input().Label3->text(), QString());
+    EXPECT_EQ(first->Text2->toPlainText(), measuredTable);
+    EXPECT_EQ(first->Label3->text(),
+              QStringLiteral("「変換する」のボタンで元データは変換されます。"));
+
+    // A new paste meanwhile: the reopened table is that of the new data.
+    paste(QStringLiteral("3\r\n"));
+    input().Command3->click();
+    EXPECT_NE(first->Text2->toPlainText(), measuredTable);
+}
+
+TEST_F(FrameTest, TransformButtonKeepsGeneratedDataInsteadOfRereadingThePasteBuffer) {
+    paste(QStringLiteral("7\r\n"));  // an old paste in the buffer
+    input().Command9->click();
+    NRM* normal = frame->normalGenerator();
+    ASSERT_NE(normal, nullptr);
+    normal->Text1->setText(QStringLiteral("200"));
+    normal->Text2->setText(QStringLiteral("50"));
+    normal->Text3->setText(QStringLiteral("10"));
+    normal->Command2->click();
+    flushDeletes();
+    ASSERT_EQ(store->DataCount, 200);
+    const auto shown = store->DataValues;
+    const auto measured = store->AnalysisValues;
+
+    input().Command3->click();
+    EXPECT_EQ(store->DataCount, 200);
+    EXPECT_EQ(store->WorkCount, 200);
+    EXPECT_TRUE(store->DataValues == shown && store->AnalysisValues == measured);
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("200"));
+    ASSERT_NE(frame->transformWindow(), nullptr);
+    EXPECT_EQ(frame->transformWindow()->Text2->toPlainText().count(QLatin1Char('\n')), 45);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+
 #include "analysis/checked.h"
 #include "analysis/store.h"
 
@@ -66,10 +69,43 @@ TEST(ReferenceInterval, LogLimitsAreCarriedBackWithTheExponential) {
     EXPECT_NEAR(store.OrigUpper, 265.0716057862295, 1e-9);
 }
 
-TEST(ReferenceInterval, ANegativeBaseUnderAFractionalPowerIsACalculationError) {
-    // λ = 3 and SD 1: the base of OrigSD is 3·1 − 9 + 1 = −5 under the power 1/3.
+TEST(ReferenceInterval, AnUndefinedMeanOrSdOnTheMeasurementScaleIsLeftAtZero) {
+    // λ = 3, mean 10, SD 1: the base of OrigSD is 3·1 − 9 + 1 = −5; every printed value is
+    // defined: the lower limit 10 − 1.96 = 8.04 gives (24.12 − 8)^(1/3) = 16.12^(1/3).
     auto store = storeWithMoments(10, 1, Value("3"));
-    EXPECT_THROW(ComputeReferenceInterval(store), CalcError);
+    ASSERT_NO_THROW(ComputeReferenceInterval(store));
+    EXPECT_EQ(store.OrigSD, 0);
+    EXPECT_NEAR(store.OrigMean, std::cbrt(22.0), 1e-12);
+    EXPECT_NEAR(store.OrigLower, std::cbrt(16.12), 1e-12);
+}
+
+TEST(ReferenceInterval, ALimitOutsideTheRangeOfTheTransformationIsACalculationError) {
+    // λ = −1: the base −v − 1 + 1 = −v is negative for every positive v, so a mean of 0.6
+    // with SD 0.1 (limits 0.404 and 0.796) has no measured value behind any limit, although
+    // the whole power −1 would invert the negative base without complaint.
+    auto inverse = storeWithMoments(0.6, 0.1, Value("-1"));
+    EXPECT_THROW(ComputeReferenceInterval(inverse), CalcError);
+    // λ = 0.5, mean 0.6, SD 1: the lower limit −1.36 has the base −0.68 − 0.25 + 1 = 0.07,
+    // but its lower confidence end −1.36 − c (c = 0.3349…) has −0.0975: once squared to
+    // 0.0095 it would be printed.
+    auto square = storeWithMoments(0.6, 1, Value("0.5"));
+    EXPECT_THROW(ComputeReferenceInterval(square), CalcError);
+    // λ = 1 is the identity: negative limits are limits like any other.
+    auto identity = storeWithMoments(1, 1, Value("1"));
+    ASSERT_NO_THROW(ComputeReferenceInterval(identity));
+    EXPECT_NEAR(identity.OrigLower, -0.96, 1e-12);
+}
+
+TEST(InversePowerTransform, UndoesTheTransformationInsideItsRangeOnly) {
+    // x = 4: λ = 0.5 gives (2 − 1)/0.5 + 0.5 = 2.5; λ = −1 gives (0.25 − 1)/−1 − 1 = −0.25;
+    // λ = 2 gives 15/2 + 2 = 9.5.
+    EXPECT_NEAR(inversePowerTransform(0.5, 2.5), 4, 1e-12);
+    EXPECT_NEAR(inversePowerTransform(-1, -0.25), 4, 1e-12);
+    EXPECT_NEAR(inversePowerTransform(2, 9.5), 4, 1e-12);
+    // Beyond the range: y ≥ λ − 1/λ for λ < 0 (0 for λ = −1, 1.5 for λ = −0.5), y ≤ λ − 1/λ
+    // for λ > 0 (−1.5 for λ = 0.5, 1.5 for λ = 2).
+    for (const auto& [lambda, y] : {std::pair{-1.0, 0.5}, {0.5, -1.6}, {2.0, 1.0}, {-0.5, 2.0}})
+        EXPECT_THROW(inversePowerTransform(lambda, y), CalcError) << lambda << " " << y;
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST(BatchEvaluation, RowsOfTwentyAnalytesInTwoGroupsAgreeWithSingleRuns) {
             // The normality tests of the statistics report of the same values.
             std::string column;
             for (double x : v) column += numberText(x) + "\r\n";
-            const auto report = runReportCommand({}, [&] { return column; });
+            const auto report = runReportCommand({}, textReader(column));
             ASSERT_EQ(report.exitCode, 0);
             const double z1 = reportNumber(report.out, "Z1    = \t");
             const double z2 = reportNumber(report.out, "Z2    = \t");
