@@ -19,9 +19,9 @@
 #include "analysis/store.h"
 #include "generators/random_source.h"
 #include "input/frm_mnu_window.h"
-#include "shell/app_setup.h"
 #include "shell/mdi_form.h"
-#include "shell/prompt.h"
+#include "widgets/app_setup.h"
+#include "widgets/prompt.h"
 
 namespace {
 

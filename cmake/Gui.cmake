@@ -1,23 +1,62 @@
-# The desktop program: the windows and dialogs (Qt) as a library over the core, and main().
+# The desktop program (Qt): the windows' toolkit, the windows and dialogs over the core, and
+# main(). A new window goes into the list of its folder in KIJUNCHI_WINDOW_SOURCES; a control
+# or helper that several windows share goes into KIJUNCHI_WIDGETS_SOURCES.
 find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 
-set(GUI_SOURCES)
-foreach(dir shell results)
-  file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
-  list(APPEND GUI_SOURCES ${dir_sources})
-endforeach()
-foreach(dir ${CORE_DIRS})
-  file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*_window.cpp
-       ${PROJECT_SOURCE_DIR}/src/${dir}/*_dialog.cpp ${PROJECT_SOURCE_DIR}/src/${dir}/*_widget.cpp)
-  list(APPEND GUI_SOURCES ${dir_sources})
-endforeach()
-list(FILTER GUI_SOURCES EXCLUDE REGEX "/shell/main\\.cpp$")
-file(GLOB GUI_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.qrc)
+# The floor below the windows: message boxes, layout helpers, pictures, buttons, window
+# arrangement, keys, the application's set-up. It includes no window.
+set(KIJUNCHI_WIDGETS_SOURCES
+  src/widgets/app_setup.cpp
+  src/widgets/caption_button.cpp
+  src/widgets/mdi_arrange.cpp
+  src/widgets/pictures.cpp
+  src/widgets/prompt.cpp
+  src/widgets/window_key.cpp
+  src/widgets/window_layout.cpp)
+add_library(kijunchi_widgets STATIC ${KIJUNCHI_WIDGETS_SOURCES})
+target_include_directories(kijunchi_widgets PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
 
-add_library(kijunchi_gui STATIC ${GUI_SOURCES} ${GUI_RESOURCES})
-target_link_libraries(kijunchi_gui PUBLIC kijunchi_core Qt6::Widgets Qt6::PrintSupport)
+# The windows and dialogs, one list per folder, and the frame (shell/) that holds them.
+set(KIJUNCHI_WINDOW_SOURCES
+  # input/
+  src/input/frm_mnu_window.cpp
+  # evaluation/
+  src/evaluation/evaluation_window.cpp
+  # results/
+  src/results/histogram_window.cpp
+  src/results/painter_canvas.cpp
+  src/results/result_window.cpp
+  src/results/statistics_window.cpp
+  # transform/
+  src/transform/box_window.cpp
+  # generators/
+  src/generators/generator_dialog.cpp
+  src/generators/itiyou_dialog.cpp
+  src/generators/nrm_dialog.cpp
+  # study/
+  src/study/batch_window.cpp
+  src/study/group_paste_window.cpp
+  src/study/partition_window.cpp
+  src/study/study_menu_window.cpp
+  src/study/study_text_window.cpp
+  src/study/verification_window.cpp)
+set(KIJUNCHI_SHELL_SOURCES
+  src/shell/about.cpp
+  src/shell/mdi_form.cpp
+  src/shell/startf.cpp)
+add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
+target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets
+                                          Qt6::PrintSupport)
 
 add_executable(kijunchi src/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)
+
+# The window tour: every window in a real X session, for scripts/screenshots.sh.
+option(KIJUNCHI_TOUR "Build the window tour that takes the screenshots" OFF)
+if(KIJUNCHI_TOUR)
+  add_executable(kijunchi_window_tour tools/window_tour.cpp)
+  target_link_libraries(kijunchi_window_tour PRIVATE kijunchi_gui)
+endif()

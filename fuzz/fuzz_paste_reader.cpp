@@ -14,10 +14,11 @@
 #include "analysis/store.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
-#include "recording_sinks.h"
+#include "support/recording_grid.h"
 
 using namespace kijunchi;
 using namespace kijunchi::fuzz;
+using kijunchi::testing::RecordingGrid;
 
 namespace {
 
@@ -121,7 +122,7 @@ void checkGrid(const AnalysisStore& store, const RecordingGrid& grid) {
             "the count label does not show n");
     require(!grid.commentLabels.empty() && grid.commentLabels.back().empty(),
             "a paste does not empty the comment line");
-    require(grid.resets >= 1, "a paste does not move the grid to its first cell");
+    require(grid.currentCellResets >= 1, "a paste does not move the grid to its first cell");
 }
 
 // Prepares a store as a fresh one (old = false) or as one left full and transformed by an

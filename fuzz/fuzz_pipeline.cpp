@@ -20,11 +20,16 @@
 #include "cli/report_command.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
-#include "recording_sinks.h"
+#include "support/recording_canvas.h"
+#include "support/recording_grid.h"
+#include "support/recording_report.h"
 #include "transform/power_transform.h"
 
 using namespace kijunchi;
 using namespace kijunchi::fuzz;
+using kijunchi::testing::RecordingCanvas;
+using kijunchi::testing::RecordingGrid;
+using kijunchi::testing::RecordingReport;
 
 namespace {
 
@@ -195,17 +200,18 @@ void checkCompletedRun(const AnalysisStore& s, int n, const RecordingCanvas& pic
         total += f;
     }
     require(total == n, "the class frequencies do not add up to n");
-    require(report.calls == 1, "a completed run did not write the report exactly once");
-    require(!report.text.empty(), "a completed run wrote an empty report");
-    require(picture.lines.size() == 12, "a completed run did not print the 12 summary lines");
+    require(report.texts.size() == 1, "a completed run did not write the report exactly once");
+    require(!report.last().empty(), "a completed run wrote an empty report");
+    require(picture.printed.size() == 12, "a completed run did not print the 12 summary lines");
     // The count as the user sees it: the report's n is the class total.
-    require(report.text.find("データ数=\t" + numberText(n) + "\r\n") != std::string::npos,
-            "the report does not show n as its count", report.text);
-    require(picture.lines[4].find("Number of data=" + printedNumber(n)) != std::string::npos,
-            "the summary does not show n as its count", picture.lines[4]);
-    for (std::size_t i = 0; i < report.text.size(); ++i)
-        if (report.text[i] == '\n' && (i == 0 || report.text[i - 1] != '\r'))
-            fail("the report has a line feed without CR", report.text);
+    require(report.last().find("データ数=\t" + numberText(n) + "\r\n") != std::string::npos,
+            "the report does not show n as its count", report.last());
+    require(picture.printed[4].find("Number of data=" + printedNumber(n)) != std::string::npos,
+            "the summary does not show n as its count", picture.printed[4]);
+    const std::string text = report.last();
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            fail("the report has a line feed without CR", text);
     require(picture.labels.size() == 1, "the chart does not label its scale mark once");
     for (double v :
          {s.MeanValue,  s.MedianValue,    s.MinValue,        s.MaxValue,       s.VarianceValue,
@@ -221,9 +227,9 @@ void checkCompletedRun(const AnalysisStore& s, int n, const RecordingCanvas& pic
             "the 2.5th percentile, median and 97.5th percentile are out of order");
     // No printed limit pair with the upper below the lower, on either scale.
     require(s.OrigLower <= s.OrigUpper, "the printed upper limit lies below the lower",
-            report.text);
+            report.last());
     require(s.OrigLowerCILow <= s.OrigLowerCIHigh && s.OrigUpperCILow <= s.OrigUpperCIHigh,
-            "a printed confidence interval ends below its start", report.text);
+            "a printed confidence interval ends below its start", report.last());
 }
 
 // The smallest base λ·v − λ² + 1 of the six printed limits and confidence ends, computed
@@ -263,14 +269,20 @@ RunOutcome analyse(AnalysisStore& store, double classCount) {
     // margin keeps the plain sums' own rounding out of the verdict).
     if (std::isfinite(base) && base < -1e-6)
         require(outcome.status != RunStatus::Completed,
-                "a transformed run printed a limit whose base was negative", report.text);
-    for (const auto& line : picture.lines) requireCleanText(line, "a summary line shows nan/inf");
-    for (const auto& label : picture.labels) requireCleanText(label, "a chart label shows nan/inf");
-    requireCleanText(report.text, "the report shows nan/inf");
+                "a transformed run printed a limit whose base was negative", report.last());
+    for (const auto& line : picture.printed) requireCleanText(line, "a summary line shows nan/inf");
+    for (const auto& label : picture.labels)
+        requireCleanText(label.second, "a chart label shows nan/inf");
+    for (double v : picture.scale) requireFinite(v, "a non-finite chart scale");
+    for (const auto& line : picture.lines)
+        for (double v : {line.x1, line.y1, line.x2, line.y2})
+            requireFinite(v, "a chart segment with a non-finite end");
+    requireCleanText(report.last(), "the report shows nan/inf");
     if (n == 0) require(outcome.status == RunStatus::NoData, "a run without data did something");
     if (outcome.status == RunStatus::Completed) checkCompletedRun(store, n, picture, report);
-    outcome.report = report.text;
-    outcome.summary = picture.summary();
+    outcome.report = report.last();
+    // The picture as the command line shows it: the printed lines, each ending with CR LF.
+    for (const auto& line : picture.printed) outcome.summary += line + "\r\n";
     outcome.pct025 = store.OrigPct025;
     outcome.pct975 = store.OrigPct975;
     outcome.median = store.MedianValue;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Kijunchi needs, only those that are missing.
 set -euo pipefail
-packages=(cmake g++ make clang libclang-rt-14-dev qt6-base-dev qt6-translations-l10n
+packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
           fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales)
 missing=()
 for p in "${packages[@]}"; do

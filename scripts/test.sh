@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds Kijunchi and runs every test: a normal build with warnings as errors, then the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Checks the formatting, builds Kijunchi and runs every test: a normal build with warnings as
+# errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-packages.sh"
 jobs=$(nproc)
+
+# The repository's own sources keep the style of .clang-format; a drifted file fails the run.
+mapfile -t sources < <(cd "$root" && find src tests bench fuzz tools -path fuzz/corpus -prune -o \
+                         -type f \( -name '*.cpp' -o -name '*.h' \) -print | sort)
+(cd "$root" && clang-format --dry-run -Werror "${sources[@]}")
 
 cmake -S "$root" -B "$root/build-ci" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIJUNCHI_WERROR=ON \
       -DKIJUNCHI_BENCH=ON >/dev/null

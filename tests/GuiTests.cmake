@@ -1,32 +1,48 @@
-# Window tests of the desktop program (frame, input window, result windows): one program, run
-# on the offscreen platform.
+# Window tests of the desktop program, on the offscreen platform. Every window test program
+# shares one main() that sets the application up as the program does (support/gui_test_main.cpp).
+#
+#   kijunchi_add_gui_test(NAME <program> SOURCES <files...> [TIMEOUT <seconds>])
+#
+# adds a program over the windows library and registers it with CTest.
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
-file(GLOB GUI_TEST_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_SOURCE_DIR}/shell/*_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/results/*_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/input/*_window_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/evaluation/*_window_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/study/*_window_test.cpp)
-add_executable(kijunchi_gui_tests ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
-                                  ${GUI_TEST_SOURCES})
-target_link_libraries(kijunchi_gui_tests PRIVATE kijunchi_gui kijunchi_cli Qt6::Test GTest::gtest)
-target_include_directories(kijunchi_gui_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_definitions(kijunchi_gui_tests PRIVATE KIJUNCHI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+add_library(kijunchi_gui_test_main STATIC ${CMAKE_CURRENT_SOURCE_DIR}/support/gui_test_main.cpp)
+target_link_libraries(kijunchi_gui_test_main PUBLIC kijunchi_gui kijunchi_test_support Qt6::Test
+                                                    GTest::gtest)
 
-set(GUI_TEST_RUNTIME_DIR ${CMAKE_CURRENT_BINARY_DIR}/gui-tests-runtime)
-file(MAKE_DIRECTORY ${GUI_TEST_RUNTIME_DIR})
-file(CHMOD ${GUI_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-add_test(NAME kijunchi_gui_tests COMMAND kijunchi_gui_tests)
-set_tests_properties(kijunchi_gui_tests PROPERTIES
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${GUI_TEST_RUNTIME_DIR}")
+set(KIJUNCHI_GUI_TEST_RUNTIME_DIR ${CMAKE_CURRENT_BINARY_DIR}/gui-tests-runtime)
+file(MAKE_DIRECTORY ${KIJUNCHI_GUI_TEST_RUNTIME_DIR})
+file(CHMOD ${KIJUNCHI_GUI_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE
+                                                                  OWNER_EXECUTE)
 
-# The soak: a long fixed-seed run of random user actions over the real windows, its own program
-# with a bound on its time.
-add_executable(kijunchi_gui_soak ${CMAKE_CURRENT_SOURCE_DIR}/shell/gui_test_main.cpp
-                                 ${CMAKE_CURRENT_SOURCE_DIR}/soak/gui_soak_test.cpp)
-target_link_libraries(kijunchi_gui_soak PRIVATE kijunchi_gui GTest::gtest)
-target_include_directories(kijunchi_gui_soak PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-add_test(NAME kijunchi_gui_soak COMMAND kijunchi_gui_soak)
-set_tests_properties(kijunchi_gui_soak PROPERTIES TIMEOUT 120
-  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${GUI_TEST_RUNTIME_DIR}")
+function(kijunchi_add_gui_test)
+  cmake_parse_arguments(GUI_TEST "" "NAME;TIMEOUT" "SOURCES" ${ARGN})
+  add_executable(${GUI_TEST_NAME} ${GUI_TEST_SOURCES})
+  target_link_libraries(${GUI_TEST_NAME} PRIVATE kijunchi_gui_test_main kijunchi_cli)
+  target_include_directories(${GUI_TEST_NAME} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  add_test(NAME ${GUI_TEST_NAME} COMMAND ${GUI_TEST_NAME})
+  set_tests_properties(${GUI_TEST_NAME} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${KIJUNCHI_GUI_TEST_RUNTIME_DIR}")
+  if(GUI_TEST_TIMEOUT)
+    set_tests_properties(${GUI_TEST_NAME} PROPERTIES TIMEOUT ${GUI_TEST_TIMEOUT})
+  endif()
+endfunction()
+
+# The frame, the input window, the result windows, the evaluation window and the study windows.
+kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
+  shell/frame_test.cpp
+  shell/window_geometry_test.cpp
+  input/frm_mnu_window_test.cpp
+  results/result_windows_test.cpp
+  evaluation/evaluation_window_test.cpp
+  study/study_window_test.cpp)
+
+# The transformation window and the generator dialogs.
+kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES
+  generators/generator_dialogs_dialog_test.cpp
+  transform/box_window_test.cpp)
+
+# The soak: a long fixed-seed run of random user actions over the real windows, with a bound on
+# its time.
+kijunchi_add_gui_test(NAME kijunchi_gui_soak TIMEOUT 120 SOURCES
+  soak/gui_soak_test.cpp)

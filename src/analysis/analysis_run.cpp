@@ -99,11 +99,11 @@ RunStatus runAnalysis(AnalysisStore& s, Canvas& picture, ReportSink& report) {
         }
         SortValues(s);
         descriptiveStatistics(s);
-        ComputeReferenceInterval(s);
+        computeReferenceInterval(s);
         roundResults(s);
         printTextBlock(s, n, picture);
         CountClasses(s);
-        report.setStatisticsText(TestAndReport(s));
+        report.setStatisticsText(testAndReport(s));
         DrawHistogram(s, n, picture);
         return RunStatus::Completed;
     } catch (const CalcError&) {

@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "shell/window_layout.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 

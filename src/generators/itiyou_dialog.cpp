@@ -1,41 +1,22 @@
 #include "generators/itiyou_dialog.h"
 
-#include <QFont>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "analysis/number_text.h"
 #include "generators/generators.h"
-#include "shell/prompt.h"
-#include "shell/window_layout.h"
+#include "widgets/prompt.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
 ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
                std::function<void(const std::string&)> showListing, QWidget* parent)
-    : QDialog(parent),
-      store_(store),
-      random_(random),
-      grid_(inputGrid),
-      prompt_(prompt),
+    : GeneratorDialog("一様乱数の発生", "一様乱数", store, random, inputGrid, prompt, parent),
       showListing_(std::move(showListing)) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setWindowTitle(QStringLiteral("一様乱数の発生"));
-    QFont dialogFont = font();
-    dialogFont.setPointSize(9);
-    setFont(dialogFont);
-
-    auto* heading = new QLabel(QStringLiteral("一様乱数"), this);
-    QFont headingFont = dialogFont;
-    headingFont.setPointSize(12);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
-    heading->setGeometry(twipsRect(240, 120, 2400, 405));
+    const QFont dialogFont = font();
 
     // The captions left of the boxes are long: should the font make them wider than the room
     // before the boxes, the boxes and everything right of them move right.
@@ -61,19 +42,13 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
         const QRect box = place(2280, boxTops[i], 1335, 270);
         caption->setGeometry(margin, box.top(), box.left() - captionGap - margin, box.height());
         *boxes[i] = new QLineEdit(this);
+        (*boxes[i])->setObjectName(QStringLiteral("Text%1").arg(i + 1));
         (*boxes[i])->setGeometry(box);
         auto* example = new QLabel(QStringLiteral("例　100"), this);
         example->setGeometry(place(3735, boxTops[i], 840, 270));
     }
 
-    Command2 = new QPushButton(QStringLiteral("OK"), this);
-    Command2->setGeometry(place(4680, 600, 1215, 375));
-    Command1 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Command1->setGeometry(place(4680, 1080, 1215, 375));
-    for (QPushButton* button : {Command2, Command1}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    addButtons(place(4680, 600, 1215, 375), place(4680, 1080, 1215, 375));
 
     const int left = twips(240);
     const int gap = twips(60);
@@ -102,21 +77,12 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     setTabOrder(Command2, Command1);
     Text1->setFocus();
 
-    connect(Command2, &QPushButton::clicked, this, &ITIYOU::generate);
-    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
-
     centreOnScreen(*this);
 }
 
 void ITIYOU::generate() {
-    const std::optional<int> count = readGeneratorCount(Text1->text().toStdString());
-    if (!count) {
-        prompt_.message(this, QString::fromUtf8(kGeneratorCountMessage),
-                        QStringLiteral("入力エラー"), Prompt::Icon::Exclamation);
-        Text1->setFocus();
-        Text1->selectAll();
-        return;
-    }
+    const std::optional<int> count = countOrRefuse(*Text1);
+    if (!count) return;
     const double max = lenientNumber(Text2->text().toStdString());
     const std::string listing = generateUniform(store_, random_, *count, max, grid_);
     if (showListing_) showListing_(listing);

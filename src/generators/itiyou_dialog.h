@@ -1,39 +1,26 @@
 #pragma once
 // The uniform generator "一様乱数の発生".
-#include <QDialog>
 #include <functional>
 #include <string>
 
-#include "analysis/store.h"
-#include "generators/random_source.h"
-#include "input/grid_sink.h"
-
-class QLineEdit;
-class QPushButton;
+#include "generators/generator_dialog.h"
 
 namespace kijunchi {
 
-class Prompt;
-
-class ITIYOU : public QDialog {
+class ITIYOU : public GeneratorDialog {
     Q_OBJECT
 public:
     // showListing puts the listing into the statistics window (creating and showing it).
     ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
            std::function<void(const std::string&)> showListing, QWidget* parent = nullptr);
 
-    QLineEdit* Text1 = nullptr;  // count
-    QLineEdit* Text2 = nullptr;  // maximum
-    QPushButton* Command2 = nullptr;  // OK
-    QPushButton* Command1 = nullptr;  // キャンセル
+    QLineEdit* Text1 = nullptr;  // データ数: the count
+    QLineEdit* Text2 = nullptr;  // 最大値: the maximum
+
+protected:
+    void generate() override;
 
 private:
-    void generate();
-
-    AnalysisStore& store_;
-    RandomSource& random_;
-    GridSink& grid_;
-    Prompt& prompt_;
     std::function<void(const std::string&)> showListing_;
 };
 

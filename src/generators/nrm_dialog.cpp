@@ -1,38 +1,20 @@
 #include "generators/nrm_dialog.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
-#include "shell/prompt.h"
-#include "shell/window_layout.h"
+#include "widgets/prompt.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
 NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
          QWidget* parent)
-    : QDialog(parent), store_(store), random_(random), grid_(inputGrid), prompt_(prompt) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setWindowTitle(QStringLiteral("正規乱数の発生"));
-    QFont dialogFont = font();
-    dialogFont.setPointSize(9);
-    setFont(dialogFont);
-
-    auto* heading = new QLabel(QStringLiteral("正規乱数"), this);
-    QFont headingFont = dialogFont;
-    headingFont.setPointSize(12);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
-    heading->setGeometry(twipsRect(240, 120, 2400, 405));
-
+    : GeneratorDialog("正規乱数の発生", "正規乱数", store, random, inputGrid, prompt, parent) {
     const int boxTops[3] = {600, 960, 1320};
     const char* captions[3] = {"データ数", "平均値", "標準偏差"};
     QLineEdit** boxes[3] = {&Text1, &Text2, &Text3};
@@ -41,18 +23,11 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         caption->setGeometry(twipsRect(240, boxTops[i], 2040, 270));
         *boxes[i] = new QLineEdit(this);
+        (*boxes[i])->setObjectName(QStringLiteral("Text%1").arg(i + 1));
         (*boxes[i])->setGeometry(twipsRect(2400, boxTops[i], 1335, 270));
     }
 
-    Command2 = new QPushButton(QStringLiteral("OK"), this);
-    Command2->setGeometry(twipsRect(4080, 600, 1215, 375));
-    Command1 = new QPushButton(QStringLiteral("キャンセル"), this);
-    Command1->setGeometry(twipsRect(4080, 1080, 1215, 375));
-    // Enter in the boxes moves the focus; no button may take it as a default.
-    for (QPushButton* button : {Command2, Command1}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    addButtons(twipsRect(4080, 600, 1215, 375), twipsRect(4080, 1080, 1215, 375));
 
     const int left = twips(240);
     const int gap = twips(60);
@@ -77,21 +52,13 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
     connect(Text1, &QLineEdit::returnPressed, this, [this] { Text2->setFocus(); });
     connect(Text2, &QLineEdit::returnPressed, this, [this] { Text3->setFocus(); });
     connect(Text3, &QLineEdit::returnPressed, this, [this] { Text1->setFocus(); });
-    connect(Command2, &QPushButton::clicked, this, &NRM::generate);
-    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 
     centreOnScreen(*this);
 }
 
 void NRM::generate() {
-    const std::optional<int> count = readGeneratorCount(Text1->text().toStdString());
-    if (!count) {
-        prompt_.message(this, QString::fromUtf8(kGeneratorCountMessage),
-                        QStringLiteral("入力エラー"), Prompt::Icon::Exclamation);
-        Text1->setFocus();
-        Text1->selectAll();
-        return;
-    }
+    const std::optional<int> count = countOrRefuse(*Text1);
+    if (!count) return;
     const double mean = lenientNumber(Text2->text().toStdString());
     const double sd = lenientNumber(Text3->text().toStdString());
     if (!generateNormal(store_, random_, *count, mean, sd, grid_)) {

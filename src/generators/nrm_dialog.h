@@ -1,37 +1,21 @@
 #pragma once
 // The normal generator "正規乱数の発生".
-#include <QDialog>
-
-#include "analysis/store.h"
-#include "generators/random_source.h"
-#include "input/grid_sink.h"
-
-class QLineEdit;
-class QPushButton;
+#include "generators/generator_dialog.h"
 
 namespace kijunchi {
 
-class Prompt;
-
-class NRM : public QDialog {
+class NRM : public GeneratorDialog {
     Q_OBJECT
 public:
     NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt& prompt,
         QWidget* parent = nullptr);
 
-    QLineEdit* Text1 = nullptr;  // count
-    QLineEdit* Text2 = nullptr;  // mean
-    QLineEdit* Text3 = nullptr;  // standard deviation
-    QPushButton* Command2 = nullptr;  // OK
-    QPushButton* Command1 = nullptr;  // キャンセル
+    QLineEdit* Text1 = nullptr;  // データ数: the count
+    QLineEdit* Text2 = nullptr;  // 平均値: the mean
+    QLineEdit* Text3 = nullptr;  // 標準偏差: the standard deviation
 
-private:
-    void generate();
-
-    AnalysisStore& store_;
-    RandomSource& random_;
-    GridSink& grid_;
-    Prompt& prompt_;
+protected:
+    void generate() override;
 };
 
 }  // namespace kijunchi

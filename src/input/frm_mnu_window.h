@@ -2,6 +2,8 @@
 // The input window "入力画面": the grid of the data set, the class count, the paste buffer and
 // the command buttons. It is the grid the data side writes into.
 #include <QList>
+#include <QPair>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -15,11 +17,11 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 
 namespace kijunchi {
 
-class MDIForm1;
 class Prompt;
 
 // The hidden paste buffer: the raw text of the pastes, characters exactly as pasted (a CR LF
@@ -47,9 +49,12 @@ private:
 class frmMnu : public QWidget, public GridSink {
     Q_OBJECT
 public:
-    frmMnu(MDIForm1& frame, AnalysisStore& store, Prompt& prompt, QWidget* parent = nullptr);
+    // pasteText is the copy of the paste buffer that the frame keeps while this window is
+    // closed: paste and the re-read before the transformation write it, a load reads it back.
+    frmMnu(AnalysisStore& store, Prompt& prompt, QString& pasteText, QWidget* parent = nullptr);
 
-    // The designed client area, 7275 × 6900 twips.
+    // The designed client area, 7275 × 6900 twips. In a smaller window the controls scroll; in
+    // a larger one the grid grows with it.
     QSize sizeHint() const override;
 
     // GridSink: PutGridValue, the current cell and the two labels.
@@ -65,10 +70,12 @@ public:
     static constexpr int kRows = 205;
     static constexpr int kCols = 6;
 
-    // The commands.
-    void pasteCommand();      // 張り付け
-    void newCommand();        // 新規作成
-    void transformCommand();  // 修正ベキ変換
+    // The text of the class-count box, as the analysis command reads it.
+    QString classCountText() const;
+
+    // The commands the window carries out itself.
+    void pasteCommand();  // 張り付け (also Ctrl+V)
+    void newCommand();    // 新規作成
 
     // 張り付け with "グループ列あり" ticked: value and group columns.
     void pasteWithGroups();
@@ -76,50 +83,79 @@ public:
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
 
-    QTableWidget* MSFlexGrid1 = nullptr;
-    QPushButton* Command2 = nullptr;   // 張り付け
-    QPushButton* Command1 = nullptr;   // 新規作成
-    QPushButton* Command5 = nullptr;   // 解析(ﾋｽﾄｸﾞﾗﾑ)
-    QPushButton* Command3 = nullptr;   // 修正ベキ変換
-    QPushButton* Command9 = nullptr;   // 正規乱数の発生
-    QPushButton* Command4 = nullptr;   // 一様乱数の発生
-    QPushButton* Command10 = nullptr;  // 終了
-    QPushButton* Command6 = nullptr;   // 基準範囲の評価
-    QLineEdit* Text3 = nullptr;        // class count
-    PasteBuffer Text1;                 // paste buffer (never shown)
-    QLabel* Label1 = nullptr;          // version label
-    QLabel* Label2 = nullptr;          // データ数
-    QLabel* Label3 = nullptr;          // comment line
-    QLabel* Label4 = nullptr;          // number of values
-    QLabel* Label7 = nullptr;          // ﾋｽﾄｸﾞﾗﾑの階級数
-    QGroupBox* Frame3 = nullptr;       // ｼﾐｭﾚ-ｼｮﾝ
-    QLabel* Picture1 = nullptr;
-    QLabel* Picture2 = nullptr;
+    // The scrolling area that holds the controls.
+    QScrollArea* scrollArea() const { return scroll_; }
+
+    // Controls, with their captions and what they mean.
+    QTableWidget* MSFlexGrid1 = nullptr;  // the data grid
+    QPushButton* Command2 = nullptr;      // 張り付け: paste
+    QPushButton* Command1 = nullptr;      // 新規作成: new data set
+    QPushButton* Command5 = nullptr;      // 解析(ﾋｽﾄｸﾞﾗﾑ): analysis (histogram)
+    QPushButton* Command3 = nullptr;      // 修正ベキ変換: modified power transformation
+    QPushButton* Command9 = nullptr;      // 正規乱数の発生: normal random numbers
+    QPushButton* Command4 = nullptr;      // 一様乱数の発生: uniform random numbers
+    QPushButton* Command10 = nullptr;     // 終了: exit
+    QPushButton* Command6 = nullptr;      // 基準範囲の評価: the evaluation of the interval
+    QLineEdit* Text3 = nullptr;           // the histogram's class count
+    PasteBuffer Text1;                    // the paste buffer (never shown)
+    QLabel* Label1 = nullptr;             // the version label
+    QLabel* Label2 = nullptr;             // データ数: number of values (caption)
+    QLabel* Label3 = nullptr;             // ｺﾒﾝﾄ: the comment line
+    QLabel* Label4 = nullptr;             // the number of values
+    QLabel* Label7 = nullptr;     // ﾋｽﾄｸﾞﾗﾑの階級数: class count (caption)
+    QGroupBox* Frame3 = nullptr;  // ｼﾐｭﾚ-ｼｮﾝ: simulation
+    QLabel* Picture1 = nullptr;   // the small decoration
+    QLabel* Picture2 = nullptr;   // the large decoration
 
     QCheckBox* GroupTick = nullptr;  // グループ列あり
 
     // Menu bar.
-    QMenu* M1 = nullptr;     // ファイル
-    QAction* M2 = nullptr;   // 新規作成
-    QAction* P1 = nullptr;   // プリンターの設定
-    QAction* ME = nullptr;   // 終了
-    QMenu* WW1 = nullptr;    // ウィンドウ(&W)
-    QAction* WW2 = nullptr;  // 並べて表示
-    QAction* WW3 = nullptr;  // 重ねて表示
-    QAction* ww4 = nullptr;  // バージョン情報
-    QAction* EN = nullptr;   // 終了
+    QMenu* M1 = nullptr;     // ファイル: file
+    QAction* M2 = nullptr;   // 新規作成: new data set
+    QAction* P1 = nullptr;   // プリンターの設定: printer setup
+    QAction* ME = nullptr;   // 終了: exit
+    QMenu* WW1 = nullptr;    // ウィンドウ(&W): window
+    QAction* WW2 = nullptr;  // 並べて表示: tile
+    QAction* WW3 = nullptr;  // 重ねて表示: cascade
+    QAction* ww4 = nullptr;  // バージョン情報: version
+    QAction* EN = nullptr;   // 終了: exit
 
-    QMenu* StudyMenu = nullptr;  // 検討(&K)
+signals:
+    void analysisRequested();          // 解析(ﾋｽﾄｸﾞﾗﾑ)
+    void transformRequested();         // 修正ベキ変換, after the paste buffer was read again
+    void normalGeneratorRequested();   // 正規乱数の発生
+    void uniformGeneratorRequested();  // 一様乱数の発生
+    void evaluationRequested();        // 基準範囲の評価
+    void exitRequested();              // 終了 (the button and both menu items)
+    void printerSetupRequested();      // プリンターの設定
+    void tileRequested();              // 並べて表示
+    void cascadeRequested();           // 重ねて表示
+    void versionRequested();           // バージョン情報
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    // 検討(&K): the study windows' menu, which the frame that opens the study windows gives
+    // (null until then).
+    QMenu* StudyMenu = nullptr;
 
 private:
     void buildControls();
     void buildMenus();
     void addStudyControls();
     void load();
+    void readPasteBuffer();
+    void fitContent();
+    void widenColumnFor(int column, const QString& text);
 
-    MDIForm1& frame_;
     AnalysisStore& store_;
     Prompt& prompt_;
+    QString& pasteText_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;              // the designed client area inside the scrolling area
+    QList<QPair<QWidget*, QRect>> designed_;  // every control with its designed place
+    int designedColumnWidth_ = 0;
 };
 
 }  // namespace kijunchi

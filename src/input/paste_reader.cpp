@@ -178,7 +178,7 @@ void FLSET(AnalysisStore& store, GridSink& grid) {
     showDataSet(store, grid);
 }
 
-void NewDataSet(AnalysisStore& store) {
+void newDataSet(AnalysisStore& store) {
     for (std::size_t k = 0; k <= kGridValues; ++k) {
         store.DataValues[k] = Value(0.0);
         store.SortedValues[k] = 0;

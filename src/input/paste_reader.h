@@ -88,6 +88,6 @@ void FLSET(AnalysisStore& store, GridSink& grid);
 
 // The data side of New: WorkCount 0, slots 0..1000 of the three buffers 0, no transformation.
 // (The window empties its paste buffer, grid cells and labels itself.)
-void NewDataSet(AnalysisStore& store);
+void newDataSet(AnalysisStore& store);
 
 }  // namespace kijunchi

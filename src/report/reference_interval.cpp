@@ -66,7 +66,7 @@ double inversePowerTransform(double lambda, double y) {
     return pow(base, div(1, lambda));
 }
 
-void ComputeReferenceInterval(AnalysisStore& s) {
+void computeReferenceInterval(AnalysisStore& s) {
     using namespace checked;
     if (s.UntransformedValues.empty()) {
         computePercentiles(s, s.SortedValues.data(), s.WorkCount);

@@ -21,7 +21,7 @@ std::string chiSquareVerdict(const ChiSquareTest& test, const std::string& nu,
 
 }  // namespace
 
-std::string TestAndReport(AnalysisStore& s) {
+std::string testAndReport(AnalysisStore& s) {
     const ChiSquareTest test = runChiSquareTest(s);
 
     const std::string n = numberText(s.WorkCount);

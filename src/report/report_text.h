@@ -8,6 +8,6 @@ namespace kijunchi {
 
 // Runs the chi-square test and returns the whole report text; updates WorkCount (class total)
 // and the store's line table.
-std::string TestAndReport(AnalysisStore& store);
+std::string testAndReport(AnalysisStore& store);
 
 }  // namespace kijunchi

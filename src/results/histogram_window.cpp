@@ -3,8 +3,10 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <algorithm>
 
-#include "shell/window_layout.h"
+#include "widgets/window_key.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -17,13 +19,16 @@ REG::REG(Prompt& prompt, std::function<void()> redisplay, QWidget* parent)
     resize(sizeHint());
 
     Picture1 = &picture_;
+    Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setFocusPolicy(Qt::StrongFocus);
 
     Command1 = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 615, 255));
     connect(Command1, &QPushButton::clicked, this, &REG::copyPicture);
 
     Command3 = new QPushButton(QStringLiteral("再表示"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
     Command3->setGeometry(twipsRect(600, 0, 735, 255));
     connect(Command3, &QPushButton::clicked, this, [this] {
         if (redisplay_) redisplay_();
@@ -32,6 +37,7 @@ REG::REG(Prompt& prompt, std::function<void()> redisplay, QWidget* parent)
     setTabOrder(Picture1, Command1);
     setTabOrder(Command1, Command3);
     layoutContent();
+    bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyPicture(); });
 }
 
 QSize REG::sizeHint() const {
@@ -39,10 +45,9 @@ QSize REG::sizeHint() const {
 }
 
 void REG::layoutContent() {
-    // The picture keeps its drawing; a larger area shows white beyond it until "再表示".
-    Picture1->setGeometry(rect());
-    Command1->raise();
-    Command3->raise();
+    // The picture starts below the buttons and paints the last run's drawing at its new size.
+    const int top = Command1->geometry().bottom() + 1;
+    Picture1->setGeometry(0, top, width(), std::max(0, height() - top));
 }
 
 void REG::copyPicture() {

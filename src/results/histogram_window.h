@@ -18,9 +18,9 @@ public:
 
     Canvas& canvas() { return canvas_; }
 
-    PictureBox* Picture1 = nullptr;
-    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
-    QPushButton* Command3 = nullptr;  // 再表示
+    PictureBox* Picture1 = nullptr;   // the picture: summary lines and chart
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the picture (also Ctrl+C)
+    QPushButton* Command3 = nullptr;  // 再表示: run the analysis again
 
     // The designed client area.
     QSize sizeHint() const override;

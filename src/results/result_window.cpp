@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 
-#include "shell/prompt.h"
+#include "widgets/prompt.h"
 
 namespace kijunchi {
 

@@ -5,8 +5,10 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
-#include "shell/window_layout.h"
+#include "widgets/window_key.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -15,6 +17,7 @@ StatV::StatV(Prompt& prompt, QWidget* parent) : ResultWindow(prompt, parent) {
     resize(sizeHint());
 
     Text2 = new QPlainTextEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setReadOnly(true);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -27,12 +30,14 @@ StatV::StatV(Prompt& prompt, QWidget* parent) : ResultWindow(prompt, parent) {
     Text2->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     Command1 = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
     Command1->setFocusPolicy(Qt::StrongFocus);
     connect(Command1, &QPushButton::clicked, this, &StatV::copyText);
 
     setTabOrder(Text2, Command1);
     layoutContent();
+    bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyText(); });
 }
 
 void StatV::setStatisticsText(const std::string& text) {
@@ -45,8 +50,9 @@ QSize StatV::sizeHint() const {
 }
 
 void StatV::layoutContent() {
-    Text2->setGeometry(rect());
-    Command1->raise();
+    // The text starts below the button, so that the button never hides its first line.
+    const int top = Command1->geometry().bottom() + 1;
+    Text2->setGeometry(0, top, width(), std::max(0, height() - top));
 }
 
 void StatV::copyText() {

@@ -20,8 +20,8 @@ public:
     // The whole text as it was set, CR LF line ends included.
     const QString& text() const { return text_; }
 
-    QPlainTextEdit* Text2 = nullptr;
-    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
+    QPlainTextEdit* Text2 = nullptr;  // the report text
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the whole text (also Ctrl+C)
 
     // The designed client area.
     QSize sizeHint() const override;

@@ -5,9 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/pictures.h"
-#include "shell/startf.h"
-#include "shell/window_layout.h"
+#include "widgets/pictures.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -38,6 +37,11 @@ About::About(QWidget* parent) : QDialog(parent) {
     OK->setDefault(true);
     OK->setMinimumWidth(80);
     connect(OK, &QPushButton::clicked, this, &QDialog::accept);
+    OK->setObjectName(QStringLiteral("OK"));
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label3->setObjectName(QStringLiteral("Label3"));
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(name);
@@ -61,13 +65,7 @@ About::About(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addLayout(buttons);
-}
-
-void About::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (loaded_) return;
-    loaded_ = true;
-    centreOnScreen(*this);
+    centreOnFirstShow(*this);
 }
 
 }  // namespace kijunchi

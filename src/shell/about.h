@@ -12,17 +12,11 @@ class About : public QDialog {
 public:
     explicit About(QWidget* parent = nullptr);
 
-    QPushButton* OK = nullptr;
-    QLabel* Image1 = nullptr;  // icon
-    QLabel* Label1 = nullptr;  // version
-    QLabel* Label2 = nullptr;  // note on the data count
-    QLabel* Label3 = nullptr;  // description
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    bool loaded_ = false;
+    QPushButton* OK = nullptr;  // OK: closes the window
+    QLabel* Image1 = nullptr;   // the program's icon
+    QLabel* Label1 = nullptr;   // β　Version 1: the version
+    QLabel* Label2 = nullptr;   // （注）...: the note on the data count
+    QLabel* Label3 = nullptr;   // the description of the program
 };
 
 }  // namespace kijunchi

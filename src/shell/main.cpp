@@ -3,9 +3,9 @@
 
 #include "analysis/store.h"
 #include "generators/random_source.h"
-#include "shell/app_setup.h"
 #include "shell/mdi_form.h"
-#include "shell/prompt.h"
+#include "widgets/app_setup.h"
+#include "widgets/prompt.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -4,14 +4,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QScreen>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -25,12 +23,13 @@
 #include "results/histogram_window.h"
 #include "results/statistics_window.h"
 #include "shell/about.h"
-#include "shell/pictures.h"
-#include "shell/prompt.h"
 #include "shell/startf.h"
-#include "shell/window_layout.h"
 #include "study/study_menu_window.h"
 #include "transform/box_window.h"
+#include "widgets/mdi_arrange.h"
+#include "widgets/pictures.h"
+#include "widgets/prompt.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -53,6 +52,16 @@ private:
 };
 
 }  // namespace
+
+template <class Window, class Make>
+Window* MDIForm1::openOrRaise(QPointer<Window>& window, Make make) {
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringForward(*window);
+    return window;
+}
 
 void MDIForm1::ForwardingGrid::putGridValue(int position, std::string_view text) {
     if (frame_.input_) frame_.input_->putGridValue(position, text);
@@ -88,18 +97,16 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
         dialog.exec();
     };
 
-    QSize size(1040, 820);
-    if (QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
-    resize(size);
+    // Inside the screen's available area at any scaling, title bar and bottom edge included.
+    fitInAvailableArea(*this, QSize(1040, 820));
 }
 
 MDIForm1::~MDIForm1() {
     // The work area reports activations while the frame is taken apart; nothing to update then.
     disconnect(mdiArea, nullptr, this, nullptr);
     if (input_) disconnect(input_, nullptr, this, nullptr);
-    // The top-level windows opened from the input window go with the frame.
-    delete box_.data();
-    delete aboutModeless_.data();
+    // The top-level windows opened from the input window are the frame's children and go
+    // with it.
 }
 
 void MDIForm1::buildMenus() {
@@ -108,8 +115,15 @@ void MDIForm1::buildMenus() {
 
     M7 = new QMenu(QStringLiteral("バージョン情報"), this);
     HP = M7->addAction(QStringLiteral("製作にあたって"));
-    // Choosing the title itself opens the version window; the item does nothing.
-    connect(M7, &QMenu::aboutToShow, this, &MDIForm1::showAboutModal);
+    // Choosing the title itself opens the version window; the item does nothing. The menu is
+    // closed before the window opens, so that it does not drop down once the window is gone.
+    connect(M7, &QMenu::aboutToShow, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            M7->hide();
+            menuBar()->setActiveAction(nullptr);
+            showAboutModal();
+        });
+    });
 
     ww = new QMenu(QStringLiteral("ウィンドウ(画面の整列）(&W)"), this);
     WW1 = ww->addAction(QStringLiteral("並べて表示"));
@@ -177,11 +191,20 @@ void MDIForm1::buildToolbar() {
 
 void MDIForm1::toolbarButtonClick(int index) {
     switch (index) {
-        case 2:
+        case kStatisticsButton:
+            showStatisticsWindow();
+            break;
+        case kInputButton:
             showInputWindow();
             break;
-        case 4:
+        case kHistogramButton:
+            showHistogramWindow();
+            break;
+        case kPrinterButton:
             printerSetup();
+            break;
+        case kVersionButton:
+            showAboutModeless();
             break;
         default:
             break;
@@ -198,7 +221,7 @@ void MDIForm1::updateMenuBar(QMdiSubWindow* active) {
 }
 
 void MDIForm1::startUp(int startupMs) {
-    centreOnScreen(*this);
+    fitInAvailableArea(*this, size());
     {
         Startf startf(this, startupMs);
         startf.exec();
@@ -210,11 +233,7 @@ void MDIForm1::startUp(int startupMs) {
 }
 
 QMdiSubWindow* MDIForm1::subWindowOf(const QWidget* child) const {
-    if (!child) return nullptr;
-    for (QMdiSubWindow* sub : mdiArea->subWindowList()) {
-        if (sub->widget() == child) return sub;
-    }
-    return nullptr;
+    return kijunchi::subWindowOf(*mdiArea, child);
 }
 
 QMdiSubWindow* MDIForm1::addChild(QWidget* child) {
@@ -229,31 +248,45 @@ QMdiSubWindow* MDIForm1::addChild(QWidget* child) {
 }
 
 void MDIForm1::showAndActivate(QWidget* child) {
-    QMdiSubWindow* sub = subWindowOf(child);
-    if (!sub) return;
-    sub->show();
-    mdiArea->setActiveSubWindow(sub);
+    kijunchi::showAndActivate(*mdiArea, child);
 }
 
 void MDIForm1::showInputWindow() {
     if (!input_) {
-        input_ = new frmMnu(*this, store_, prompt_);
+        input_ = new frmMnu(store_, prompt_, PasteText);
+        input_->StudyMenu = studies->buildMenu(input_);
+        connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
+        connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);
+        connect(input_, &frmMnu::normalGeneratorRequested, this, &MDIForm1::openNormalGenerator);
+        connect(input_, &frmMnu::uniformGeneratorRequested, this, &MDIForm1::openUniformGenerator);
+        connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
+        connect(input_, &frmMnu::exitRequested, this, &MDIForm1::exitConfirmation);
+        connect(input_, &frmMnu::printerSetupRequested, this, &MDIForm1::printerSetup);
+        connect(input_, &frmMnu::tileRequested, this, &MDIForm1::tileCommand);
+        connect(input_, &frmMnu::cascadeRequested, this, &MDIForm1::cascadeWithHistogram);
+        connect(input_, &frmMnu::versionRequested, this, [this] {
+            arrangeIcons();
+            showAboutModeless();
+        });
         QMdiSubWindow* sub = addChild(input_);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         connect(
             input_, &QObject::destroyed, this,
             [this] { updateMenuBar(mdiArea->activeSubWindow()); }, Qt::QueuedConnection);
-        // The window centres itself on the screen; the position is taken inside the work
-        // area, kept within it so that the window can always be reached.
-        QSize screenSize = screen() ? screen()->geometry().size() : QSize(1280, 960);
-        QSize area = mdiArea->viewport()->size();
-        int left = (screenSize.width() - sub->width()) / 2;
-        int top = (screenSize.height() - sub->height()) / 2;
-        left = std::max(0, std::min(left, area.width() - sub->width()));
-        top = std::max(0, std::min(top, area.height() - sub->height()));
-        sub->move(left, top);
+        // Centred in the work area, its top left corner kept inside it.
+        const QSize area = mdiArea->viewport()->size();
+        sub->move(std::max(0, (area.width() - sub->width()) / 2),
+                  std::max(0, (area.height() - sub->height()) / 2));
     }
     showAndActivate(input_);
+}
+
+void MDIForm1::showStatisticsWindow() {
+    showAndActivate(statV());
+}
+
+void MDIForm1::showHistogramWindow() {
+    showAndActivate(reg());
 }
 
 StatV* MDIForm1::statV() {
@@ -296,64 +329,37 @@ void MDIForm1::openEvaluationWindow() {
     showAndActivate(window);
 }
 
-void MDIForm1::tile() {
-    // One above the other, each as wide as the work area, the topmost window first.
-    QList<QMdiSubWindow*> windows;
-    const QList<QMdiSubWindow*> stacking = mdiArea->subWindowList(QMdiArea::StackingOrder);
-    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
-        QMdiSubWindow* sub = *it;
-        if (sub->isVisible() && !sub->isMinimized()) windows << sub;
-    }
-    if (windows.isEmpty()) return;
-    QRect area = mdiArea->viewport()->rect();
-    int height = area.height() / static_cast<int>(windows.size());
-    int top = 0;
-    for (int i = 0; i < windows.size(); ++i) {
-        QMdiSubWindow* sub = windows[i];
-        if (sub->isMaximized()) sub->showNormal();
-        bool last = i == windows.size() - 1;
-        sub->setGeometry(0, top, area.width(), last ? area.height() - top : height);
-        top += height;
-    }
-}
-
 void MDIForm1::tileCommand() {
     showInputWindow();
     showAndActivate(statV());
     showAndActivate(reg());
-    tile();
+    tileHorizontally(*mdiArea);
 }
 
 void MDIForm1::cascadeOnly() {
-    mdiArea->cascadeSubWindows();
+    cascade(*mdiArea);
 }
 
 void MDIForm1::cascadeWithHistogram() {
     showAndActivate(reg());
-    mdiArea->cascadeSubWindows();
+    cascade(*mdiArea);
 }
 
 void MDIForm1::arrangeIcons() {
-    // Minimised windows in a row along the bottom of the work area, left to right.
-    int left = 0;
-    QRect area = mdiArea->viewport()->rect();
-    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::CreationOrder)) {
-        if (!sub->isMinimized() || !sub->isVisible()) continue;
-        if (left > 0 && left + sub->width() > area.width()) left = 0;
-        sub->move(left, area.height() - sub->height());
-        left += sub->width();
-    }
+    kijunchi::arrangeIcons(*mdiArea);
+}
+
+bool MDIForm1::askExit() {
+    return prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle));
 }
 
 void MDIForm1::exitConfirmation() {
-    if (prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle))) {
-        endProgram();
-    }
+    if (askExit()) endProgram();
 }
 
 void MDIForm1::closeEvent(QCloseEvent* event) {
     // The close box asks the exit confirmation instead of asking the child windows.
-    if (prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle))) {
+    if (askExit()) {
         event->accept();
         endProgram();
     } else {
@@ -372,19 +378,16 @@ void MDIForm1::showAboutModal() {
 }
 
 void MDIForm1::showAboutModeless() {
-    if (!aboutModeless_) {
-        aboutModeless_ = new About(this);
-        aboutModeless_->setAttribute(Qt::WA_DeleteOnClose);
-        aboutModeless_->setModal(false);
-    }
-    aboutModeless_->show();
-    aboutModeless_->raise();
-    aboutModeless_->activateWindow();
+    openOrRaise(aboutModeless_, [this] {
+        auto* about = new About(this);
+        about->setModal(false);
+        return about;
+    });
 }
 
 void MDIForm1::analysisCommand() {
     if (store_.WorkCount == 0 || !input_) return;
-    std::optional<double> classCount = readClassCount(input_->Text3->text().toStdString());
+    std::optional<double> classCount = readClassCount(input_->classCountText().toStdString());
     if (!classCount) {
         prompt_.message(input_, QString::fromUtf8(kClassCountMessage),
                         QString::fromUtf8(kClassCountTitle), Prompt::Icon::Exclamation);
@@ -395,8 +398,10 @@ void MDIForm1::analysisCommand() {
     showAndActivate(input_);
     showAndActivate(statV());
     showAndActivate(reg());
-    tile();
-    tile();
+    // Twice: the first arrangement can add or remove the work area's scroll bars, which
+    // changes the room the second one divides.
+    tileHorizontally(*mdiArea);
+    tileHorizontally(*mdiArea);
     runAndReport();
     showAndActivate(input_);
 }
@@ -419,40 +424,22 @@ void MDIForm1::runAndReport() {
 }
 
 void MDIForm1::openTransformWindow() {
-    if (box_) {
-        box_->reload();  // the data set has been restored as measured
-        box_->show();
-        box_->raise();
-        box_->activateWindow();
-        return;
-    }
-    box_ = new box(store_, inputGrid(), prompt_);
-    box_->setAttribute(Qt::WA_DeleteOnClose);
-    box_->show();
+    // A window of its own that stays above the frame. Open already, it shows the data set
+    // restored as measured.
+    if (box_) box_->reload();
+    openOrRaise(box_, [this] { return new box(store_, inputGrid(), prompt_, this); });
 }
 
 void MDIForm1::openNormalGenerator() {
-    if (!nrm_) {
-        nrm_ = new NRM(store_, random_, inputGrid(), prompt_, this);
-        nrm_->setAttribute(Qt::WA_DeleteOnClose);
-        nrm_->setModal(false);
-    }
-    nrm_->show();
-    nrm_->raise();
-    nrm_->activateWindow();
+    openOrRaise(nrm_, [this] { return new NRM(store_, random_, inputGrid(), prompt_, this); });
 }
 
 void MDIForm1::openUniformGenerator() {
-    if (!itiyou_) {
-        itiyou_ = new ITIYOU(
+    openOrRaise(itiyou_, [this] {
+        return new ITIYOU(
             store_, random_, inputGrid(), prompt_,
             [this](const std::string& text) { showListing(text); }, this);
-        itiyou_->setAttribute(Qt::WA_DeleteOnClose);
-        itiyou_->setModal(false);
-    }
-    itiyou_->show();
-    itiyou_->raise();
-    itiyou_->activateWindow();
+    });
 }
 
 void MDIForm1::showListing(const std::string& text) {

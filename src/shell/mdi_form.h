@@ -38,6 +38,15 @@ inline constexpr const char* kClassCountTitle = "入力エラー";
 class MDIForm1 : public QMainWindow {
     Q_OBJECT
 public:
+    // The toolbar's buttons by their 1-based index.
+    enum ToolbarButton {
+        kStatisticsButton = 1,  // 基準値: the statistics window
+        kInputButton = 2,       // メニュー画面の表示: the input window
+        kHistogramButton = 3,   // ヒストグラム: the histogram window
+        kPrinterButton = 4,     // プリンターの設定: printer setup
+        kVersionButton = 5,     // バージョン: the version window
+    };
+
     MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, QWidget* parent = nullptr);
     ~MDIForm1() override;
 
@@ -59,12 +68,12 @@ public:
     About* modelessAbout() const;
     QMdiSubWindow* subWindowOf(const QWidget* child) const;
 
-    // Window-level state of the input window that survives its closing.
+    // Window-level state of the input window that survives its closing: the copy of its paste
+    // buffer, which the input window works on.
     QString PasteText;
 
     // Commands.
     void showInputWindow();       // loads the input window anew if it was closed
-    void tile();                  // the arrangement alone
     void tileCommand();           // "並べて表示"
     void cascadeOnly();           // the frame's "重ねて表示"
     void cascadeWithHistogram();  // the input window's "重ねて表示"
@@ -73,6 +82,8 @@ public:
     void printerSetup();
     void showAboutModal();
     void showAboutModeless();
+    void showStatisticsWindow();
+    void showHistogramWindow();
     void toolbarButtonClick(int index);  // 1-based
     void analysisCommand();              // "解析(ﾋｽﾄｸﾞﾗﾑ)"
     void analysisRun();                  // the run alone ("再表示")
@@ -88,14 +99,14 @@ public:
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QAction* M1 = nullptr;   // 入力画面の表示
-    QMenu* M7 = nullptr;     // バージョン情報
-    QAction* HP = nullptr;   // 製作にあたって
-    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W)
-    QAction* WW1 = nullptr;  // 並べて表示
-    QAction* WW2 = nullptr;  // 重ねて表示
-    QAction* WW3 = nullptr;  // 基準範囲の評価
-    QAction* M8 = nullptr;   // 終了
+    QAction* M1 = nullptr;   // 入力画面の表示: show the input window
+    QMenu* M7 = nullptr;     // バージョン情報: version (the title itself opens the window)
+    QAction* HP = nullptr;   // 製作にあたって: about the making (no action)
+    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
+    QAction* WW1 = nullptr;  // 並べて表示: tile
+    QAction* WW2 = nullptr;  // 重ねて表示: cascade
+    QAction* WW3 = nullptr;  // 基準範囲の評価: the evaluation of the reference interval
+    QAction* M8 = nullptr;   // 終了: exit
 
     StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
 
@@ -127,6 +138,10 @@ private:
     REG* reg();
     EvaluationWindow* evaluation();
     void runAndReport();
+    bool askExit();
+    // Creates the window with make() if it does not exist, then shows it in front.
+    template <class Window, class Make>
+    Window* openOrRaise(QPointer<Window>& window, Make make);
 
     AnalysisStore& store_;
     RandomSource& random_;

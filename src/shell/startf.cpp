@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "shell/pictures.h"
-#include "shell/window_layout.h"
+#include "widgets/pictures.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -31,13 +31,12 @@ Startf::Startf(QWidget* frame, int intervalMs)
         accept();
     });
     Timer1->start();
+    centreOnFirstShow(*this);
 }
 
 void Startf::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (loaded_) return;
-    loaded_ = true;
-    centreOnScreen(*this);
+    // The frame becomes visible behind the start-up window.
     if (frame_) frame_->show();
     raise();
     activateWindow();

@@ -21,7 +21,6 @@ protected:
 
 private:
     QWidget* frame_;
-    bool loaded_ = false;
 };
 
 }  // namespace kijunchi

@@ -14,8 +14,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/prompt.h"
 #include "study/batch_evaluation.h"
+#include "widgets/prompt.h"
 
 namespace kijunchi {
 

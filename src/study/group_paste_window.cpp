@@ -4,20 +4,17 @@
 #include <QGuiApplication>
 
 #include "input/frm_mnu_window.h"
-#include "shell/mdi_form.h"
-#include "shell/prompt.h"
-#include "shell/window_layout.h"
 #include "study/grouped_data.h"
-#include "study/study_menu_window.h"
+#include "widgets/prompt.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
-// The tick "グループ列あり" beside the count, and the menu of the study windows.
+// The tick "グループ列あり" beside the count.
 void frmMnu::addStudyControls() {
-    GroupTick = new QCheckBox(QStringLiteral("グループ列あり"), this);
+    GroupTick = new QCheckBox(QStringLiteral("グループ列あり"), content_);
     GroupTick->setGeometry(twipsRect(1680, 2940, 1800, 255));
     GroupTick->setToolTip(QStringLiteral("値とグループの2列（TAB区切り）を張り付けます。"));
-    StudyMenu = frame_.studies->buildMenu(this);
 }
 
 void frmMnu::pasteWithGroups() {
@@ -28,7 +25,7 @@ void frmMnu::pasteWithGroups() {
         ReadGroupedPaste(store_, QGuiApplication::clipboard()->text().toStdString(), *this);
     Text1.setText(QString());
     Text1.insert(QString::fromStdString(result.valuesText));
-    frame_.PasteText = Text1.text();
+    pasteText_ = Text1.text();
     if (!result.message.empty())
         prompt_.message(this, QString::fromStdString(result.message), QStringLiteral("張り付け"),
                         Prompt::Icon::Information);

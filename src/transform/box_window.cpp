@@ -13,9 +13,9 @@
 #include <string>
 
 #include "input/paste_reader.h"
-#include "shell/prompt.h"
-#include "shell/window_layout.h"
 #include "transform/power_transform.h"
+#include "widgets/prompt.h"
+#include "widgets/window_layout.h"
 
 namespace kijunchi {
 
@@ -108,7 +108,7 @@ QPushButton* makeButton(QWidget* parent, const char* text, QRect place) {
 }  // namespace
 
 box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* parent)
-    : QWidget(parent, Qt::Window), store_(store), grid_(inputGrid), prompt_(prompt) {
+    : QWidget(parent, Qt::Dialog), store_(store), grid_(inputGrid), prompt_(prompt) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("修正ベキ変換"));
     QFont windowFont = font();
@@ -126,6 +126,9 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setTabChangesFocus(true);
+    const QList<QPair<QWidget*, const char*>> named = {
+        {Command1, "Command1"}, {Command3, "Command3"}, {Text2, "Text2"}};
+    for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
 
     auto* label4 = makeLabel(this, "MLは元データでの値です。", twipsRect(240, 3600, 2655, 255));
     QFont bold = label4->font();
@@ -149,6 +152,10 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
 
     Command2 = makeButton(this, "変換する", twipsRect(1320, 5880, 1215, 375));
     Command4 = makeButton(this, "OK", twipsRect(3480, 5880, 735, 375));
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command4->setObjectName(QStringLiteral("Command4"));
+    Label3->setObjectName(QStringLiteral("Label3"));
 
     auto* label5 =
         makeLabel(this, "λに平均値、標準偏差がマイナスになる値を入れると計算出来ません。",

@@ -19,16 +19,17 @@ class box : public QWidget {
     Q_OBJECT
 public:
     // Computes the likelihood table from the data set as it stands. inputGrid is the input
-    // window's grid (through the frame, so it survives the input window being reopened).
+    // window's grid (through the frame, so it survives the input window being reopened). With a
+    // parent the window stays above it, as a dialog does.
     box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* parent = nullptr);
 
-    QPlainTextEdit* Text2 = nullptr;  // report area
-    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
-    QPushButton* Command3 = nullptr;  // 閉じる
-    QPushButton* Command2 = nullptr;  // 変換する
-    QPushButton* Command4 = nullptr;  // OK
+    QPlainTextEdit* Text2 = nullptr;  // the likelihood table
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the table
+    QPushButton* Command3 = nullptr;  // 閉じる: refresh the grid and close
+    QPushButton* Command2 = nullptr;  // 変換する: transform the data set
+    QPushButton* Command4 = nullptr;  // OK: close
     QLineEdit* Text1 = nullptr;       // λ
-    QLabel* Label3 = nullptr;         // instruction label
+    QLabel* Label3 = nullptr;         // the instruction, then what was transformed
 
     // Recomputes the table from the data set as it stands and resets the instruction label
     // (the input window's "修正ベキ変換" while the window is open).

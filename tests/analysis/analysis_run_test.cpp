@@ -13,6 +13,7 @@
 #include "input/grid_sink.h"
 #include "support/data_set.h"
 #include "support/recording_canvas.h"
+#include "support/recording_report.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {
@@ -33,7 +34,7 @@ double S::*const kResults[] = {
 struct Run {
     RunStatus status;
     testing::RecordingCanvas canvas;
-    testing::TextSink sink;
+    testing::RecordingReport sink;
 };
 
 // Runs the analysis with every result marked untouched first.
@@ -168,7 +169,7 @@ TEST(AnalysisRun, LeftSkewedDataTransformedWithAPowerAboveOneGiveTheirLimits) {
         NullGrid grid;
         ASSERT_TRUE(applyLambda(store, c.lambda, grid));
         testing::RecordingCanvas canvas;
-        testing::TextSink sink;
+        testing::RecordingReport sink;
         ASSERT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
         EXPECT_EQ(std::vector<double>({store.OrigLower, store.OrigUpper, store.OrigLowerCILow,
                                        store.OrigLowerCIHigh, store.OrigUpperCILow,
@@ -186,7 +187,7 @@ TEST(AnalysisRun, AnUpperLimitBelowTheLowerIsNeverPrinted) {
     NullGrid grid;
     ASSERT_TRUE(applyLambda(store, "-1", grid));
     testing::RecordingCanvas canvas;
-    testing::TextSink sink;
+    testing::RecordingReport sink;
     EXPECT_EQ(runAnalysis(store, canvas, sink), RunStatus::CalculationError);
     EXPECT_EQ(sink.texts, std::vector<std::string>{""});
 }

@@ -15,6 +15,7 @@
 #include "evaluation/evaluation_text.h"
 #include "report/sig_round.h"
 #include "support/data_set.h"
+#include "support/recording_report.h"
 
 namespace kijunchi {
 namespace {
@@ -98,7 +99,7 @@ TEST(Evaluation, NonparametricLimitsAreTheStatisticsReportsOwn) {
         AnalysisStore store;
         testing::load(store, values);
         NullCanvas canvas;
-        testing::TextSink sink;
+        testing::RecordingReport sink;
         ASSERT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
         std::reverse(values.begin(), values.end());
         const EvaluationResult r = evaluateMeasured(values);

@@ -182,7 +182,7 @@ TEST(RestoreMeasuredDataSet, BringsBackTheValuesBeforeTheFirstTransformation) {
     EXPECT_EQ(after.countLabels, std::vector<std::string>{"200"});
 
     // After New the data set as measured is empty, whatever DataCount said.
-    NewDataSet(store);
+    newDataSet(store);
     restoreMeasuredDataSet(store, after);
     EXPECT_EQ(store.DataCount, 0);
     EXPECT_EQ(store.WorkCount, 0);

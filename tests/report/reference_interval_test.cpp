@@ -30,7 +30,7 @@ AnalysisStore storeWithMoments(double mean, double sd, Value lambda) {
 TEST(ReferenceInterval, MeanOneHundredSdTenGivesTheWorkedLimitsForUntransformedData) {
     // 100 ± 1.96·10; half-width c = 1.96·10·√(2.92/100) = 3.3492494681644724 (python).
     auto store = storeWithMoments(100, 10, Value(""));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     const double c = 3.3492494681644724;
     EXPECT_NEAR(store.ParamLower, 80.4, 1e-12);
     EXPECT_NEAR(store.ParamUpper, 119.6, 1e-12);
@@ -49,7 +49,7 @@ TEST(ReferenceInterval, HalfPowerLimitsAreCarriedBackBySquaring) {
     // and 12.71² = 161.5441; the SD 2 gives 1.75² = 3.0625. c = 0.6698498936328945, so the
     // outer confidence limits are (0.5·(16.08 − c) + 0.75)² and (0.5·(23.92 + c) + 0.75)².
     auto store = storeWithMoments(20, 2, Value("0.5"));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     EXPECT_NEAR(store.OrigMean, 115.5625, 1e-9);
     EXPECT_NEAR(store.OrigLower, 77.2641, 1e-9);
     EXPECT_NEAR(store.OrigUpper, 161.5441, 1e-9);
@@ -62,7 +62,7 @@ TEST(ReferenceInterval, HalfPowerLimitsAreCarriedBackBySquaring) {
 TEST(ReferenceInterval, LogLimitsAreCarriedBackWithTheExponential) {
     // e^4.6 ≈ 99.4843156419; e^0.5, e^3.62, e^5.58.
     auto store = storeWithMoments(4.6, 0.5, Value("0"));
-    ComputeReferenceInterval(store);
+    computeReferenceInterval(store);
     EXPECT_NEAR(store.OrigMean, 99.48431564193457, 1e-9);
     EXPECT_NEAR(store.OrigSD, 1.6487212707001295, 1e-12);
     EXPECT_NEAR(store.OrigLower, 37.33756782205388, 1e-9);
@@ -73,7 +73,7 @@ TEST(ReferenceInterval, AnUndefinedMeanOrSdOnTheMeasurementScaleIsLeftAtZero) {
     // λ = 3, mean 10, SD 1: the base of OrigSD is 3·1 − 9 + 1 = −5; every printed value is
     // defined: the lower limit 10 − 1.96 = 8.04 gives (24.12 − 8)^(1/3) = 16.12^(1/3).
     auto store = storeWithMoments(10, 1, Value("3"));
-    ASSERT_NO_THROW(ComputeReferenceInterval(store));
+    ASSERT_NO_THROW(computeReferenceInterval(store));
     EXPECT_EQ(store.OrigSD, 0);
     EXPECT_NEAR(store.OrigMean, std::cbrt(22.0), 1e-12);
     EXPECT_NEAR(store.OrigLower, std::cbrt(16.12), 1e-12);
@@ -84,15 +84,15 @@ TEST(ReferenceInterval, ALimitOutsideTheRangeOfTheTransformationIsACalculationEr
     // with SD 0.1 (limits 0.404 and 0.796) has no measured value behind any limit, although
     // the whole power −1 would invert the negative base without complaint.
     auto inverse = storeWithMoments(0.6, 0.1, Value("-1"));
-    EXPECT_THROW(ComputeReferenceInterval(inverse), CalcError);
+    EXPECT_THROW(computeReferenceInterval(inverse), CalcError);
     // λ = 0.5, mean 0.6, SD 1: the lower limit −1.36 has the base −0.68 − 0.25 + 1 = 0.07,
     // but its lower confidence end −1.36 − c (c = 0.3349…) has −0.0975: once squared to
     // 0.0095 it would be printed.
     auto square = storeWithMoments(0.6, 1, Value("0.5"));
-    EXPECT_THROW(ComputeReferenceInterval(square), CalcError);
+    EXPECT_THROW(computeReferenceInterval(square), CalcError);
     // λ = 1 is the identity: negative limits are limits like any other.
     auto identity = storeWithMoments(1, 1, Value("1"));
-    ASSERT_NO_THROW(ComputeReferenceInterval(identity));
+    ASSERT_NO_THROW(computeReferenceInterval(identity));
     EXPECT_NEAR(identity.OrigLower, -0.96, 1e-12);
 }
 

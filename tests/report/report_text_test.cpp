@@ -11,6 +11,7 @@
 #include "input/grid_sink.h"
 #include "support/data_set.h"
 #include "support/recording_canvas.h"
+#include "support/recording_report.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {
@@ -29,7 +30,7 @@ std::vector<double> readColumn(const std::string& name) {
 // mismatch of two texts prints their line-by-line diff.
 std::string reportOf(AnalysisStore& store) {
     testing::RecordingCanvas canvas;
-    testing::TextSink sink;
+    testing::RecordingReport sink;
     EXPECT_EQ(runAnalysis(store, canvas, sink), RunStatus::Completed);
     EXPECT_EQ(sink.texts.size(), 1u);
     return sink.texts.empty() ? std::string() : sink.texts.back();

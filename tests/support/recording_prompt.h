@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "shell/prompt.h"
+#include "widgets/prompt.h"
 
 namespace kijunchi::testing {
 

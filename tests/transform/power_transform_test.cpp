@@ -13,6 +13,7 @@
 #include "support/data_set.h"
 #include "support/recording_canvas.h"
 #include "support/recording_grid.h"
+#include "support/recording_report.h"
 
 namespace kijunchi {
 namespace {
@@ -21,7 +22,7 @@ using testing::dataValues;
 using testing::load;
 using testing::RecordingCanvas;
 using testing::RecordingGrid;
-using testing::TextSink;
+using testing::RecordingReport;
 
 TEST(LikelihoodTable, WorkedExampleOneTwoFour) {
     // Worked in python from ML(λ) = −(N/2)·ln(SS/N) + Σ ln|v^(λ−1)|: ML(0) = −0.371705117772597
@@ -109,7 +110,7 @@ TEST(ApplyLambda, ThePercentileLimitsAndMedianStayThoseOfTheValuesAsMeasured) {
         load(store, {1e-20, 5, 2e-20, 6});
         store.ClassCount = 4;
         RecordingCanvas canvas;
-        TextSink report;
+        RecordingReport report;
         ASSERT_EQ(runAnalysis(store, canvas, report), RunStatus::Completed);
         NullGrid grid;
         ASSERT_TRUE(applyLambda(store, lambda, grid));

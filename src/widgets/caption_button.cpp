@@ -1,4 +1,4 @@
-#include "shell/caption_button.h"
+#include "widgets/caption_button.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>

@@ -11,8 +11,7 @@ public:
     enum class Icon { Information, Exclamation, Question };
     virtual ~Prompt() = default;
     // A message box with a single OK button.
-    virtual void message(QWidget* parent, const QString& text, const QString& title,
-                         Icon icon) = 0;
+    virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
     // A question with the buttons Yes and No, Yes the default; true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
 };

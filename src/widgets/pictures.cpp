@@ -1,4 +1,4 @@
-#include "shell/pictures.h"
+#include "widgets/pictures.h"
 
 #include <QFont>
 #include <QLinearGradient>

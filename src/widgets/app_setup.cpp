@@ -1,4 +1,4 @@
-#include "shell/app_setup.h"
+#include "widgets/app_setup.h"
 
 #include <QApplication>
 #include <QFont>
@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include "shell/pictures.h"
+#include "widgets/pictures.h"
 
 namespace kijunchi {
 

@@ -1,4 +1,4 @@
-#include "shell/prompt.h"
+#include "widgets/prompt.h"
 
 #include <QMessageBox>
 

@@ -27,6 +27,17 @@ inline QSize twipsSize(int width, int height) {
 // left = (screen width - window width) / 2, top = (screen height - window height) / 2.
 void centreOnScreen(QWidget& window);
 
+// Centres the window on the screen the first time it is shown (when its size is final).
+void centreOnFirstShow(QWidget& window);
+
+// Sizes a top-level window to at most `wanted` and centres it inside the screen's available
+// area (without the task bars), keeping room for the window manager's frame around it, so that
+// its title bar and its bottom edge stay on the screen at any scaling.
+void fitInAvailableArea(QWidget& window, QSize wanted);
+
+// Shows a top-level window, raises it above its siblings and gives it the focus.
+void bringForward(QWidget& window);
+
 // A wrapping note at (left, top) in pixels, of the given width; with width 0, when its text
 // carries a run of blanks where its line is meant to break, just wide enough for the part
 // before the blanks so that the rest wraps to the next line.

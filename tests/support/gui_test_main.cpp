@@ -3,7 +3,7 @@
 
 #include <QApplication>
 
-#include "shell/app_setup.h"
+#include "widgets/app_setup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

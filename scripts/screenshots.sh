@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Looks at every window in a real X session: Xvfb with the openbox window manager, at
+# 1280×960 and again with QT_SCALE_FACTOR=1.5. Writes the screenshots of the window tour to
+# build-tour/shots/scale-1 and build-tour/shots/scale-1.5; with --docs, also refreshes the
+# pictures in docs/ from the first run.
+#   bash scripts/screenshots.sh [--docs] [DATA FILE]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+docs=0
+if [ "${1:-}" = "--docs" ]; then docs=1; shift; fi
+data=${1:-$root/tests/data/skewed_25.txt}
+
+"$root/scripts/install-packages.sh"
+# Only this script needs a window manager.
+missing=()
+for p in openbox; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$root/build-tour" -DCMAKE_BUILD_TYPE=Release -DKIJUNCHI_TESTS=OFF \
+      -DKIJUNCHI_TOUR=ON >/dev/null
+cmake --build "$root/build-tour" -j"$(nproc)" --target kijunchi_window_tour
+
+shots=$root/build-tour/shots
+for scale in 1 1.5; do
+  display=:$((70 + RANDOM % 200))
+  Xvfb "$display" -screen 0 1280x960x24 -br -nolisten tcp &
+  xvfb=$!
+  sleep 1
+  DISPLAY=$display openbox &
+  wm=$!
+  sleep 1
+  DISPLAY=$display QT_SCALE_FACTOR=$scale "$root/build-tour/kijunchi_window_tour" \
+    "$shots/scale-$scale" "$data" || true
+  kill "$wm" "$xvfb" 2>/dev/null || true
+  wait "$wm" "$xvfb" 2>/dev/null || true
+done
+
+if [ "$docs" = 1 ]; then
+  from=$shots/scale-1
+  cp "$from/analysis-tiled-window.png" "$root/docs/frame-analysis.png"
+  cp "$from/startup-window.png" "$root/docs/frame-startup.png"
+  cp "$from/transform-window.png" "$root/docs/dialog-box.png"
+  cp "$from/normal-generator-window.png" "$root/docs/dialog-nrm.png"
+  cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
+fi
+echo "Screenshots in $shots"

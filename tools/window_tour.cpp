@@ -1,0 +1,172 @@
+// A tour of every window in a real X session, for looking at them and for the screenshots in
+// docs/: start-up, an analysis (tiled), cascade from the frame and from the input window, each
+// child window maximised, the input window tiled small and scrolled, the transformation window,
+// both generators and the version window. Each step waits for the window manager, then grabs
+// the screen into <folder>/<step>.png.
+//
+//   kijunchi_window_tour <folder> <data file>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+#include "analysis/store.h"
+#include "generators/itiyou_dialog.h"
+#include "generators/nrm_dialog.h"
+#include "generators/random_source.h"
+#include "input/frm_mnu_window.h"
+#include "results/histogram_window.h"
+#include "results/statistics_window.h"
+#include "shell/about.h"
+#include "shell/mdi_form.h"
+#include "transform/box_window.h"
+#include "widgets/app_setup.h"
+#include "widgets/prompt.h"
+
+namespace {
+
+// Messages are printed instead of shown, and questions answered No, so that the tour runs on.
+class PrintingPrompt final : public kijunchi::Prompt {
+public:
+    void message(QWidget*, const QString& text, const QString& title, Icon) override {
+        qInfo("message: %s / %s", qPrintable(title), qPrintable(text));
+    }
+    bool askYesNo(QWidget*, const QString& text, const QString& title) override {
+        qInfo("question: %s / %s (answered No)", qPrintable(title), qPrintable(text));
+        return false;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    kijunchi::setUpApplication(app);
+    if (argc < 3) {
+        qCritical("usage: kijunchi_window_tour <folder> <data file>");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    QFile data(QString::fromLocal8Bit(argv[2]));
+    if (!data.open(QIODevice::ReadOnly)) {
+        qCritical("cannot read %s", argv[2]);
+        return 2;
+    }
+    const QString values = QString::fromUtf8(data.readAll());
+
+    kijunchi::AnalysisStore store;
+    kijunchi::RandomSource random;
+    PrintingPrompt prompt;
+    kijunchi::MDIForm1 frame(store, random, prompt);
+    frame.endProgram = [] {};
+
+    // The whole screen as <name>.png and, when a window is named, that window with its frame
+    // from the window manager as <name>-window.png.
+    auto shot = [&](const char* name, const QWidget* window = nullptr) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const QPixmap whole = screen->grabWindow(0);
+        const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+        whole.save(path + QStringLiteral(".png"));
+        if (window) {
+            const qreal ratio = whole.devicePixelRatio();
+            const QRect place = window->frameGeometry();
+            const QRect pixels =
+                QRectF(QPointF(place.topLeft()) * ratio, QSizeF(place.size()) * ratio)
+                    .toAlignedRect();
+            whole.copy(pixels.intersected(whole.rect())).save(path + QStringLiteral("-window.png"));
+        }
+        qInfo("%s", name);
+    };
+    auto sub = [&](QWidget* w) { return frame.subWindowOf(w); };
+
+    std::vector<std::function<void()>> steps = {
+        [&] {
+            frame.inputWindow()->Text3->setText(QStringLiteral("5"));
+            QGuiApplication::clipboard()->setText(values);
+            frame.inputWindow()->Command2->click();
+            frame.inputWindow()->Command5->click();
+        },
+        [&] { shot("analysis-tiled", &frame); },
+        [&] {
+            frame.mdiArea->setActiveSubWindow(sub(frame.statisticsWindow()));
+            frame.WW2->trigger();
+        },
+        [&] { shot("cascade-frame"); },
+        [&] { frame.inputWindow()->WW3->trigger(); },
+        [&] { shot("cascade-input"); },
+        [&] { sub(frame.inputWindow())->showMaximized(); },
+        [&] { shot("maximised-input"); },
+        [&] { sub(frame.statisticsWindow())->showMaximized(); },
+        [&] { shot("maximised-statistics"); },
+        [&] { sub(frame.histogramWindow())->showMaximized(); },
+        [&] { shot("maximised-histogram"); },
+        [&] { frame.tileCommand(); },
+        [&] {
+            frame.inputWindow()->scrollArea()->ensureWidgetVisible(frame.inputWindow()->Command10);
+        },
+        [&] { shot("tiled-input-scrolled"); },
+        [&] { frame.tileCommand(); },
+        [&] { frame.inputWindow()->Command3->click(); },
+        [&] { shot("transform", frame.transformWindow()); },
+        [&] {
+            if (frame.transformWindow()) frame.transformWindow()->close();
+            frame.inputWindow()->Command9->click();
+        },
+        [&] { shot("normal-generator", frame.normalGenerator()); },
+        [&] {
+            if (frame.normalGenerator()) frame.normalGenerator()->close();
+            frame.inputWindow()->Command4->click();
+        },
+        [&] { shot("uniform-generator", frame.uniformGenerator()); },
+        [&] {
+            if (frame.uniformGenerator()) frame.uniformGenerator()->close();
+            frame.toolbarButtonClick(kijunchi::MDIForm1::kVersionButton);
+        },
+        [&] { shot("version", frame.modelessAbout()); },
+        [&] {
+            if (frame.modelessAbout()) frame.modelessAbout()->close();
+            frame.raise();
+            frame.activateWindow();
+        },
+        [&] { shot("frame"); },
+        // The frame's own menu: its title "バージョン情報" opens the version window, and no
+        // menu may drop down once that window is closed.
+        [&] {
+            frame.mdiArea->setActiveSubWindow(sub(frame.statisticsWindow()));
+            frame.menuBar()->setActiveAction(frame.M7->menuAction());
+        },
+        [&] { shot("version-from-menu"); },
+        [&] {
+            if (auto* about = qobject_cast<kijunchi::About*>(QApplication::activeModalWidget()))
+                about->OK->click();
+        },
+        [&] { shot("after-version-from-menu"); },
+        [&] { QCoreApplication::quit(); },
+    };
+
+    // One step every 700 ms, time for the window manager to map and decorate the windows.
+    std::size_t next = 0;
+    QTimer timer;
+    timer.setInterval(700);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (next < steps.size()) steps[next++]();
+    });
+    // The start-up window is shown for its 3000 ms; one look at it on the way.
+    QTimer::singleShot(1200, [&] { shot("startup", &frame); });
+    frame.startUp();
+    timer.start();
+    return QApplication::exec();
+}
