@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QPushButton>
+#include <QSettings>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -118,9 +120,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     setUpApplication(app);
+    // The folder remembered by opening files goes nowhere near the user's settings.
+    const QString settings = QDir::temp().filePath(QStringLiteral("kijunchi-bench-settings"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    QDir(settings).removeRecursively();
     return 0;
 }

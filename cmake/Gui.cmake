@@ -1,7 +1,7 @@
 # The desktop program (Qt): the windows' toolkit, the windows and dialogs over the core, and
 # main(). A new window goes into the list of its folder in KIJUNCHI_WINDOW_SOURCES; a control
 # or helper that several windows share goes into KIJUNCHI_WIDGETS_SOURCES.
-find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Svg)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 
@@ -36,6 +36,12 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/generators/generator_dialog.cpp
   src/generators/itiyou_dialog.cpp
   src/generators/nrm_dialog.cpp
+  # files/
+  src/files/choice_dialog.cpp
+  src/files/file_prompt_dialog.cpp
+  src/files/progress_dialog.cpp
+  # results/: the report document
+  src/results/report_document.cpp
   # study/
   src/study/batch_window.cpp
   src/study/group_paste_window.cpp
@@ -46,10 +52,11 @@ set(KIJUNCHI_WINDOW_SOURCES
 set(KIJUNCHI_SHELL_SOURCES
   src/shell/about.cpp
   src/shell/mdi_form.cpp
+  src/shell/mdi_form_files.cpp
   src/shell/startf.cpp)
 add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
 target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets
-                                          Qt6::PrintSupport)
+                                          Qt6::PrintSupport Qt6::Svg)
 
 add_executable(kijunchi src/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)

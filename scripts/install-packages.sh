@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Kijunchi needs, only those that are missing.
 set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
-          fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales)
+          fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales
+          qt6-svg-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -28,12 +28,15 @@ function(kijunchi_add_gui_test)
   endif()
 endfunction()
 
-# The frame, the input window, the result windows, the evaluation window and the study windows.
+# The frame, the input window, the result windows, the file commands, the evaluation window and
+# the study windows.
 kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   shell/frame_test.cpp
   shell/window_geometry_test.cpp
   input/frm_mnu_window_test.cpp
   results/result_windows_test.cpp
+  shell/files_test.cpp
+  files/choice_dialog_test.cpp
   evaluation/evaluation_window_test.cpp
   study/study_window_test.cpp)
 

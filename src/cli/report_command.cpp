@@ -14,6 +14,7 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation_text.h"
+#include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
@@ -24,7 +25,10 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
-    "[--show report|summary|table|data|evaluation] [FILE]\n"
+    "[--show report|summary|table|data|evaluation] [--column N|見出し] [FILE]\n"
+    "        kijunchi-report --verify LOW,HIGH [FILE]\n"
+    "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
+    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
@@ -36,6 +40,14 @@ constexpr const char* kUsage =
     "  --show table    元データでのλごとのML（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
     "  --show evaluation  基準範囲の評価の画面の文章\n"
+    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
+    "                読み、N 番目（1から）の列か、見出しがその名前の列を使う\n"
+    "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
+    "  --group COLUMN  グループ列（番号か見出し）ごとに分割を検討する（値の列は --column、\n"
+    "                既定はグループ列以外の最初の列）\n"
+    "  --batch       FILE の各列を1項目として（--group があればグループごとに）一括評価し、\n"
+    "                表を書き出す\n"
+    "  --format F    一括評価の表の形式: tsv（既定）、csv、json\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -48,6 +60,7 @@ struct Options {
     std::optional<std::string> lambda;
     Show show = Show::Report;
     std::string file = "-";
+    std::optional<std::string> column;
     bool help = false;
 };
 
@@ -77,16 +90,19 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (i + 1 >= args.size()) return std::nullopt;
             return args[++i];
         };
-        if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show") {
+        if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
+            arg != "--column") {
             return "不明なオプションです: " + args[i];
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (arg == "--classes" || arg == "--lambda" || arg == "--show") {
+        } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
+                   arg == "--column") {
             auto v = value();
             if (!v) return arg + " に値がありません。";
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
+            if (arg == "--column") options.column = *v;
             if (arg == "--show") {
                 if (*v == "report")
                     options.show = Show::Report;
@@ -216,17 +232,59 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     if (!classCount) return failure(2, kClassCountMessage);
 
     FieldReader reader;
-    if (!readInput(options.file, readStdin, reader)) {
+    std::int64_t fileSkipped = 0;  // fields of the chosen column that held no number
+    bool decimalComma = false;
+    if (options.column) {
+        // A data file: the chosen column's values are read as a paste reads them.
+        const bool fromStdin = options.file == "-";
+        DataFileResult read;
+        if (fromStdin) {
+            std::string bytes;
+            std::vector<char> buffer(1 << 16);
+            for (;;) {
+                const std::ptrdiff_t n = readStdin(buffer.data(), buffer.size());
+                if (n < 0) return failure(2, "標準入力を読めません。");
+                if (n == 0) break;
+                bytes.append(buffer.data(), static_cast<std::size_t>(n));
+                if (bytes.size() > kMaxDataFileBytes) break;
+            }
+            read = readDataText(bytes);
+        } else {
+            read = readDataFile(options.file);
+        }
+        if (read.problem != FileProblem::None) {
+            return failure(2,
+                           fileProblemMessage(read.problem, fromStdin ? "標準入力" : options.file));
+        }
+        auto column = findColumn(read.file, *options.column);
+        if (!column) {
+            std::string message = "列「" + *options.column + "」がありません。列:";
+            for (std::size_t c = 0; c < read.file.columns.size(); ++c) {
+                message +=
+                    "\n  " + std::to_string(c + 1) + ": " + columnLabel(read.file.columns[c]);
+            }
+            return failure(2, message);
+        }
+        const DataColumn& chosen = read.file.columns[*column];
+        reader.feed(columnValuesText(chosen));
+        reader.finish();
+        fileSkipped = chosen.skipped;
+        decimalComma = read.file.decimalComma;
+    } else if (!readInput(options.file, readStdin, reader)) {
         return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
                                               : "ファイルを読めません: " + options.file);
     }
 
     CommandOutput output;
+
     AnalysisStore store;
     NullGrid grid;
     storeMeasuredValues(store, reader.values(), grid);
-    if (const std::string message = readingMessage(reader.result()); !message.empty())
+    PasteResult reading = reader.result();
+    reading.fieldsSkipped += fileSkipped;
+    if (const std::string message = readingMessage(reading); !message.empty())
         output.err += message + "\n";
+    if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
 
     // An unusable λ text is refused whatever is shown.
     if (options.lambda && !wholeNumber(*options.lambda)) {

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -10,12 +12,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -122,7 +126,8 @@ void frmMnu::buildControls() {
     Command3->setGeometry(twipsRect(240, 3360, 1215, 495));
 
     Command6 = new CaptionButton(QStringLiteral("基準範囲の評価"), content_);
-    Command6->setGeometry(twipsRect(1560, 3360, 1335, 495));
+    // Below ファイルを開く, left of the simulation frame.
+    Command6->setGeometry(twipsRect(1560, 3960, 1335, 495));
 
     Label3 = new QLabel(QStringLiteral("ｺﾒﾝﾄ　"), content_);
     Label3->setGeometry(twipsRect(240, 3960, 1215, 855));
@@ -139,6 +144,11 @@ void frmMnu::buildControls() {
 
     Command10 = new CaptionButton(QStringLiteral("終了"), content_);
     Command10->setGeometry(twipsRect(5760, 3960, 1335, 495));
+
+    // Data files come in through this button or by dropping them onto the window.
+    Command11 = new CaptionButton(QStringLiteral("ファイルを開く"), content_);
+    Command11->setGeometry(twipsRect(1560, 3360, 1320, 495));
+    setAcceptDrops(true);
 
     // The version label wraps after its ideographic space and keeps its right edge inside the
     // window.
@@ -172,20 +182,18 @@ void frmMnu::buildControls() {
     connect(Command9, &QPushButton::clicked, this, &frmMnu::normalGeneratorRequested);
     connect(Command4, &QPushButton::clicked, this, &frmMnu::uniformGeneratorRequested);
     connect(Command10, &QPushButton::clicked, this, &frmMnu::exitRequested);
+    connect(Command11, &QPushButton::clicked, this, &frmMnu::openFileRequested);
 
     addStudyControls();
 
     const QList<QPair<QWidget*, const char*>> named = {
-        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},
-        {Command1, "Command1"},       {Command5, "Command5"},
-        {Command3, "Command3"},       {Command9, "Command9"},
-        {Command4, "Command4"},       {Command10, "Command10"},
-        {Command6, "Command6"},       {Text3, "Text3"},
-        {Label1, "Label1"},           {Label2, "Label2"},
-        {Label3, "Label3"},           {Label4, "Label4"},
-        {Label7, "Label7"},           {Frame3, "Frame3"},
-        {Picture1, "Picture1"},       {Picture2, "Picture2"},
-        {GroupTick, "GroupTick"}};
+        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},   {Command1, "Command1"},
+        {Command5, "Command5"},       {Command3, "Command3"},   {Command9, "Command9"},
+        {Command4, "Command4"},       {Command10, "Command10"}, {Command11, "Command11"},
+        {Command6, "Command6"},       {Text3, "Text3"},         {Label1, "Label1"},
+        {Label2, "Label2"},           {Label3, "Label3"},       {Label4, "Label4"},
+        {Label7, "Label7"},           {Frame3, "Frame3"},       {Picture1, "Picture1"},
+        {Picture2, "Picture2"},       {GroupTick, "GroupTick"}};
     for (const auto& [control, name] : named) {
         control->setObjectName(QString::fromLatin1(name));
         if (control->parentWidget() == content_) designed_.append({control, control->geometry()});
@@ -195,7 +203,8 @@ void frmMnu::buildControls() {
     setTabOrder(Command1, Command5);
     setTabOrder(Command5, Text3);
     setTabOrder(Text3, Command3);
-    setTabOrder(Command3, Command6);
+    setTabOrder(Command3, Command11);
+    setTabOrder(Command11, Command6);
     setTabOrder(Command6, Command9);
     setTabOrder(Command9, Command4);
     setTabOrder(Command4, Command10);
@@ -366,6 +375,37 @@ void frmMnu::pasteCommand() {
     if (GroupTick->isChecked()) return pasteWithGroups();
     Text1.insert(QGuiApplication::clipboard()->text());
     readPasteBuffer();
+    emit pasted();
+}
+
+PasteResult frmMnu::replacePasteBuffer(const QString& text) {
+    Text1.setText(QString());
+    Text1.insert(text);
+    pasteText_ = Text1.text();
+    return ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+}
+
+namespace {
+
+// The first local file among the dropped URLs, empty when there is none.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void frmMnu::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMnu::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    emit fileDropped(file);
 }
 
 void frmMnu::readPasteBuffer() {

@@ -9,6 +9,7 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "input/paste_reader.h"
 
 class QAction;
 class QCheckBox;
@@ -80,6 +81,10 @@ public:
     // 張り付け with "グループ列あり" ticked: value and group columns.
     void pasteWithGroups();
 
+    // The values of a data file become the paste buffer's whole text (caret at its end, as
+    // after a paste into an empty buffer) and are read as a paste reads them.
+    PasteResult replacePasteBuffer(const QString& text);
+
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;
 
@@ -95,6 +100,7 @@ public:
     QPushButton* Command9 = nullptr;      // 正規乱数の発生: normal random numbers
     QPushButton* Command4 = nullptr;      // 一様乱数の発生: uniform random numbers
     QPushButton* Command10 = nullptr;     // 終了: exit
+    QPushButton* Command11 = nullptr;     // ファイルを開く: open a data file
     QPushButton* Command6 = nullptr;      // 基準範囲の評価: the evaluation of the interval
     QLineEdit* Text3 = nullptr;           // the histogram's class count
     PasteBuffer Text1;                    // the paste buffer (never shown)
@@ -131,9 +137,14 @@ signals:
     void tileRequested();              // 並べて表示
     void cascadeRequested();           // 重ねて表示
     void versionRequested();           // バージョン情報
+    void openFileRequested();          // ファイルを開く
+    void fileDropped(const QString& path);  // a file dropped onto the window
+    void pasted();                          // 張り付け has read the clipboard
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 public:
     // 検討(&K): the study windows' menu, which the frame that opens the study windows gives

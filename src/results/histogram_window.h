@@ -3,6 +3,7 @@
 // and "再表示".
 #include <functional>
 
+#include "results/document_part.h"
 #include "results/painter_canvas.h"
 #include "results/result_window.h"
 
@@ -10,7 +11,7 @@ class QPushButton;
 
 namespace kijunchi {
 
-class REG : public ResultWindow {
+class REG : public ResultWindow, public DocumentPart {
     Q_OBJECT
 public:
     // redisplay runs the analysis again on the store as it stands.
@@ -21,6 +22,14 @@ public:
     PictureBox* Picture1 = nullptr;   // the picture: summary lines and chart
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the picture (also Ctrl+C)
     QPushButton* Command3 = nullptr;  // 再表示: run the analysis again
+
+    // DocumentPart: the chart of the last run, drawn again at any size.
+    QString partTitle() const override { return windowTitle(); }
+    int pictureCount() const override { return picture_.drawing().empty() ? 0 : 1; }
+    QSize pictureSize(int) const override { return picture_.size(); }
+    void paintPicture(int, QPainter& painter, const QSize& size) const override {
+        picture_.paintDrawing(painter, size);
+    }
 
     // The designed client area.
     QSize sizeHint() const override;

@@ -1,5 +1,6 @@
 #include "results/painter_canvas.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -40,8 +41,12 @@ void PictureBox::add(DrawingStep step) {
 
 void PictureBox::paintDrawing(QPainter& p, QSize size) const {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    p.setFont(font());
-    const QFontMetrics metrics(font());
+    // A size in pixels, so that the drawing keeps its proportions on a device of another
+    // resolution (a PDF page).
+    QFont pixelFont = font();
+    pixelFont.setPixelSize(QFontInfo(font()).pixelSize());
+    p.setFont(pixelFont);
+    const QFontMetrics metrics(pixelFont);
     for (const DrawingStep& step : steps_) {
         if (step.kind == DrawingStep::Kind::Line) {
             p.setPen(QPen(step.colour, 1));

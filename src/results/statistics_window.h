@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analysis/analysis_run.h"
+#include "results/document_part.h"
 #include "results/result_window.h"
 
 class QPlainTextEdit;
@@ -10,7 +11,7 @@ class QPushButton;
 
 namespace kijunchi {
 
-class StatV : public ResultWindow, public ReportSink {
+class StatV : public ResultWindow, public ReportSink, public DocumentPart {
     Q_OBJECT
 public:
     explicit StatV(Prompt& prompt, QWidget* parent = nullptr);
@@ -22,6 +23,10 @@ public:
 
     QPlainTextEdit* Text2 = nullptr;  // the report text
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the whole text (also Ctrl+C)
+
+    // DocumentPart: the text as it stands.
+    QString partTitle() const override { return windowTitle(); }
+    QString partText() const override { return text_; }
 
     // The designed client area.
     QSize sizeHint() const override;

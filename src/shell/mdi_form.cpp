@@ -9,7 +9,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "analysis/analysis_run.h"
 #include "evaluation/evaluation_text.h"
 #include "evaluation/evaluation_window.h"
+#include "files/file_prompt_dialog.h"
 #include "generators/itiyou_dialog.h"
 #include "generators/nrm_dialog.h"
 #include "input/frm_mnu_window.h"
@@ -85,15 +88,27 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea);
     buildMenus();
+    buildFileActions();
     buildToolbar();
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
+    dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
+    filePrompt_ = dialogFilePrompt_.get();
 
     endProgram = [] { QCoreApplication::exit(0); };
-    printerDialog = [](QWidget* parent) {
-        // Nothing reads the chosen settings; a failing or cancelled dialog is ignored.
+    printerDialog = [this](QWidget* parent) {
+        // A failing or cancelled dialog is ignored.
         QPrinter printer;
         QPrintDialog dialog(&printer, parent);
         dialog.setWindowTitle(QStringLiteral("プリンターの設定"));
+        // Its print button prints the report document.
+        if (dialog.exec() == QDialog::Accepted) printReport(printer);
+    };
+    printPreview = [this](QWidget* parent) {
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintPreviewDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("レポートを印刷"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* target) { printReport(*target); });
         dialog.exec();
     };
 
@@ -222,6 +237,7 @@ void MDIForm1::updateMenuBar(QMdiSubWindow* active) {
 
 void MDIForm1::startUp(int startupMs) {
     fitInAvailableArea(*this, size());
+    restorePlace();
     {
         Startf startf(this, startupMs);
         startf.exec();
@@ -268,6 +284,12 @@ void MDIForm1::showInputWindow() {
             arrangeIcons();
             showAboutModeless();
         });
+        addFileActions(input_->M1);
+        connect(input_, &frmMnu::openFileRequested, this, &MDIForm1::openDataFileCommand);
+        // The file is read once the drop has ended.
+        connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
+        connect(input_, &frmMnu::pasted, this,
+                [this] { dataSource = QStringLiteral("クリップボード"); });
         QMdiSubWindow* sub = addChild(input_);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         connect(
@@ -354,13 +376,17 @@ bool MDIForm1::askExit() {
 }
 
 void MDIForm1::exitConfirmation() {
-    if (askExit()) endProgram();
+    if (askExit()) {
+        rememberPlace();
+        endProgram();
+    }
 }
 
 void MDIForm1::closeEvent(QCloseEvent* event) {
     // The close box asks the exit confirmation instead of asking the child windows.
     if (askExit()) {
         event->accept();
+        rememberPlace();
         endProgram();
     } else {
         event->ignore();
@@ -432,6 +458,7 @@ void MDIForm1::openTransformWindow() {
 
 void MDIForm1::openNormalGenerator() {
     openOrRaise(nrm_, [this] { return new NRM(store_, random_, inputGrid(), prompt_, this); });
+    if (nrm_) noteGeneratorSource(nrm_, nrm_->Command2, QStringLiteral("正規乱数の発生"));
 }
 
 void MDIForm1::openUniformGenerator() {
@@ -440,6 +467,7 @@ void MDIForm1::openUniformGenerator() {
             store_, random_, inputGrid(), prompt_,
             [this](const std::string& text) { showListing(text); }, this);
     });
+    if (itiyou_) noteGeneratorSource(itiyou_, itiyou_->Command2, QStringLiteral("一様乱数の発生"));
 }
 
 void MDIForm1::showListing(const std::string& text) {

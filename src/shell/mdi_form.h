@@ -3,9 +3,12 @@
 // menus, the toolbar, the window arrangements, the start-up and the exit confirmation.
 #include <QList>
 #include <QMainWindow>
+#include <QPair>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "analysis/store.h"
@@ -13,14 +16,18 @@
 
 class QAction;
 class QMdiArea;
+class QPagedPaintDevice;
 class QMdiSubWindow;
 class QMenu;
+class QPushButton;
 class QToolBar;
 
 namespace kijunchi {
 
 class About;
+class DocumentPart;
 class EvaluationWindow;
+class FilePrompt;
 class ITIYOU;
 class NRM;
 class Prompt;
@@ -93,9 +100,33 @@ public:
     void openUniformGenerator();
     void showListing(const std::string& text);
 
+    // Files and documents.
+    void openDataFileCommand();  // "データファイルを開く…" and "ファイルを開く"
+    bool openDataFile(const QString& path);  // also a file dropped onto the input window
+    void saveStatisticsCommand();            // "統計量の保存…"
+    void exportPictureCommand();             // "図の書き出し…"
+    void printReportCommand();               // "レポートを印刷…"
+    void exportPdfCommand();                 // "PDFに出力…"
+    // The report document onto a printer or PDF writer; the number of pages.
+    int printReport(QPagedPaintDevice& device);
+    // The head of the document: count, source, date and time, λ.
+    QStringList reportDescription() const;
+    // The windows that give text and pictures to the saved and printed report, in order.
+    QList<const DocumentPart*> documentParts() const;
+    // Another result window joins the report while it exists.
+    void addDocumentPart(QWidget* window, const DocumentPart* part);
+    // Where the data set came from: a file name, "クリップボード" or a generator.
+    QString dataSource;
+    // The file-name, column and size questions; the real dialogs unless a test sets its own.
+    void setFilePrompt(FilePrompt& prompt) { filePrompt_ = &prompt; }
+    // The remembered place: the last folder used and the frame's geometry (QSettings).
+    QString lastFolder() const;
+    void rememberPlace();
+
     // Platform actions, replaceable in tests.
     std::function<void()> endProgram;
     std::function<void(QWidget*)> printerDialog;
+    std::function<void(QWidget*)> printPreview;
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
@@ -109,6 +140,14 @@ public:
     QAction* M8 = nullptr;   // 終了: exit
 
     StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
+
+    // The file commands, placed in the input window's "ファイル" menu; their shortcuts work
+    // in the whole frame.
+    QAction* OpenFile = nullptr;        // データファイルを開く… (Ctrl+O)
+    QAction* SaveStatistics = nullptr;  // 統計量の保存…
+    QAction* ExportPicture = nullptr;   // 図の書き出し…
+    QAction* PrintReport = nullptr;     // レポートを印刷… (Ctrl+P)
+    QAction* ExportPdf = nullptr;       // PDFに出力…
 
     // The top-level entries of the frame's own menu bar.
     QList<QAction*> frameMenuActions() const;
@@ -130,6 +169,13 @@ private:
     };
 
     void buildMenus();
+    void buildFileActions();
+    void addFileActions(QMenu* fileMenu);
+    void restorePlace();
+    void rememberFolder(const QString& file);
+    // The generator's OK button makes it the source of the data set (connected once).
+    void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
+    bool hasReport() const;
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
     QMdiSubWindow* addChild(QWidget* child);
@@ -156,6 +202,9 @@ private:
     QPointer<ITIYOU> itiyou_;
     QPointer<About> aboutModeless_;
     QList<QAction*> frameMenu_;
+    std::unique_ptr<FilePrompt> dialogFilePrompt_;
+    FilePrompt* filePrompt_ = nullptr;
+    QList<QPair<QPointer<QWidget>, const DocumentPart*>> extraParts_;
 };
 
 }  // namespace kijunchi

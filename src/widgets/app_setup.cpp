@@ -11,6 +11,9 @@
 namespace kijunchi {
 
 bool setUpApplication(QApplication& app) {
+    // The remembered place (last folder, frame geometry) lives under these names.
+    QCoreApplication::setOrganizationName(QStringLiteral("Kijunchi"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kijunchi"));
     auto* translator = new QTranslator(&app);
     bool loaded =
         translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -2,12 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QSettings>
 
 #include "widgets/app_setup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kijunchi::setUpApplication(app);
+    // The remembered place goes into a folder of the test run, never the user's settings.
+    const QString settings = QDir::temp().filePath(
+        QStringLiteral("kijunchi-gui-tests-%1").arg(QCoreApplication::applicationPid()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    QDir(settings).removeRecursively();
+    return status;
 }

@@ -1,0 +1,128 @@
+// Opening a data file as the user waits for it: a 10 MB CSV of 5000 rows × 20 columns (18
+// columns of results, 2 of free-text comments) read, its encoding and separator found and its
+// columns counted, up to the column dialog; in UTF-8 and in Shift_JIS (converted whole).
+#include <benchmark/benchmark.h>
+#include <iconv.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "analysis/store.h"
+#include "files/data_file.h"
+#include "files/file_prompt_dialog.h"
+#include "generators/random_source.h"
+#include "shell/mdi_form.h"
+#include "widgets/prompt.h"
+
+namespace {
+
+using namespace kijunchi;
+
+class SilentPrompt final : public Prompt {
+public:
+    int messages = 0;
+    void message(QWidget*, const QString&, const QString&, Icon) override { ++messages; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+};
+
+// Answers the column dialog with a cancel, and counts that it was reached.
+class ColumnDialogReached final : public FilePrompt {
+public:
+    int reached = 0;
+    QString openFileName(QWidget*, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&) override {
+        return {};
+    }
+    std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList&,
+                                  const QList<bool>&, int) override {
+        ++reached;
+        return std::nullopt;
+    }
+    std::optional<QSize> pictureSize(QWidget*, const QSize&) override { return std::nullopt; }
+};
+
+std::string toShiftJis(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size(), outLeft = out.size();
+    char* outPtr = out.data();
+    iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// 5000 rows × 20 columns, about 10 MB in UTF-8.
+const std::string& labExport(bool shiftJis) {
+    static const std::string utf8 = [] {
+        std::mt19937 engine(11);
+        std::normal_distribution<double> value(100, 15);
+        std::string text = "検体番号";
+        for (int c = 1; c <= 17; ++c) text += ",項目" + std::to_string(c);
+        text += ",所見,備考\r\n";
+        const std::string comment = "溶血なし、乳びなし、再検不要。";  // 45 bytes
+        std::string longComment;
+        while (longComment.size() < 930) longComment += comment;
+        for (int r = 0; r < 5000; ++r) {
+            text += "S" + std::to_string(100000 + r);
+            for (int c = 0; c < 17; ++c) {
+                char field[16];
+                std::snprintf(field, sizeof field, ",%.1f", value(engine));
+                text += field;
+            }
+            text += "," + longComment + "," + longComment + "\r\n";
+        }
+        return text;
+    }();
+    static const std::string sjis = toShiftJis(utf8);
+    return shiftJis ? sjis : utf8;
+}
+
+std::string writeExport(bool shiftJis) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      (shiftJis ? "kijunchi-bench-sjis.csv" : "kijunchi-bench-utf8.csv");
+    std::ofstream(path, std::ios::binary) << labExport(shiftJis);
+    return path.string();
+}
+
+void ReadDataFile(benchmark::State& state) {
+    const std::string path = writeExport(state.range(0) != 0);
+    for (auto _ : state) {
+        DataFileResult read = readDataFile(path);
+        if (read.file.columns.size() != 20) state.SkipWithError("not 20 columns");
+        benchmark::DoNotOptimize(read);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(std::filesystem::file_size(path)));
+    std::filesystem::remove(path);
+}
+BENCHMARK(ReadDataFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// "データファイルを開く…" in the real frame (offscreen), up to the column dialog.
+void OpenDataFileToColumnDialog(benchmark::State& state) {
+    const std::string path = writeExport(state.range(0) != 0);
+    AnalysisStore store;
+    RandomSource random;
+    SilentPrompt prompt;
+    ColumnDialogReached files;
+    auto frame = std::make_unique<MDIForm1>(store, random, prompt);
+    frame->endProgram = [] {};
+    frame->setFilePrompt(files);
+    frame->startUp(1);
+    for (auto _ : state) frame->openDataFile(QString::fromStdString(path));
+    if (files.reached != static_cast<int>(state.iterations()) || prompt.messages != 0)
+        state.SkipWithError("the column dialog was not reached");
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    frame.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::filesystem::remove(path);
+}
+BENCHMARK(OpenDataFileToColumnDialog)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

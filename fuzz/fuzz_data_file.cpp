@@ -1,0 +1,52 @@
+// readDataText on arbitrary bytes: it never fails other than by its problems, and what it gives
+// is consistent: every column has a heading, the values of a column are number texts that the
+// paste reading takes back one for one (no TAB or line end inside, none skipped), and the count
+// of values and skipped fields is the same for every column (one field per row and column).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "analysis/number_text.h"
+#include "files/data_file.h"
+#include "fuzz_checks.h"
+#include "input/paste_reader.h"
+
+using namespace kijunchi;
+using namespace kijunchi::fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const DataFileResult read = readDataText(bytes);
+    if (read.problem != FileProblem::None) {
+        require(read.problem != FileProblem::Cancelled, "no reading is cancelled unasked");
+        require(!fileProblemMessage(read.problem, "f").empty(), "every problem has a message");
+        return 0;
+    }
+    const auto& columns = read.file.columns;
+    require(!columns.empty(), "a file with data has a column");
+    const std::int64_t rows =
+        static_cast<std::int64_t>(columns.front().numbers.size()) + columns.front().skipped;
+    for (const DataColumn& column : columns) {
+        require(!column.heading.empty(), "every column has a heading");
+        require(static_cast<std::int64_t>(column.numbers.size()) + column.skipped == rows,
+                "every column has one field per row");
+        for (const std::string& number : column.numbers) {
+            require(number.find_first_of("\t\r\n") == std::string::npos,
+                    "a value text holds no TAB or line end", number);
+            require(hasLeadingNumber(number), "a value text begins with a number", number);
+        }
+        FieldReader reader;
+        reader.feed(columnValuesText(column));
+        reader.finish();
+        require(reader.result().valuesFound == static_cast<std::int64_t>(column.numbers.size()),
+                "the paste reading takes every value back");
+        require(reader.result().fieldsSkipped == 0, "the paste reading skips none of them");
+        for (std::size_t i = 0; i < reader.values().size(); ++i) {
+            const double expected = lenientNumber(column.numbers[i]);
+            require(reader.values()[i] == expected || (expected != expected),
+                    "the paste reading reads each value as the file did", column.numbers[i]);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The questions of the file commands (file names, a column or picture to pick, a picture
+// size) go through this interface so that tests can answer them without real dialogs.
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace kijunchi {
+
+class FilePrompt {
+public:
+    virtual ~FilePrompt() = default;
+    // A data file to open, starting in folder; empty when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    // A file to write, starting at suggested (folder and name); filters as a file dialog takes
+    // them ("PNG 画像 (*.png)"). The name comes back with the chosen filter's extension when
+    // the user typed none; empty when cancelled.
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& suggested,
+                                 const QStringList& filters) = 0;
+    // One of items (those with enabled false cannot be chosen), current chosen first.
+    virtual std::optional<int> chooseItem(QWidget* parent, const QString& title,
+                                          const QString& label, const QStringList& items,
+                                          const QList<bool>& enabled, int current) = 0;
+    // The size of a picture to write, in pixels.
+    virtual std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) = 0;
+};
+
+// The real dialogs.
+class DialogFilePrompt final : public FilePrompt {
+public:
+    QString openFileName(QWidget* parent, const QString& folder) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& suggested,
+                         const QStringList& filters) override;
+    std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
+                                  const QStringList& items, const QList<bool>& enabled,
+                                  int current) override;
+    std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) override;
+};
+
+// The extension a filter names ("PNG 画像 (*.png)" gives "png").
+QString filterExtension(const QString& filter);
+
+}  // namespace kijunchi

@@ -1,0 +1,15 @@
+#pragma once
+// Reading a data file while the windows stay responsive: the reading runs on a worker thread,
+// a progress dialog appears when it takes longer than half a second, and its cancel button
+// stops it.
+#include <QString>
+
+#include "files/data_file.h"
+
+class QWidget;
+
+namespace kijunchi {
+
+DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path);
+
+}  // namespace kijunchi

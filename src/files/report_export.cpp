@@ -1,0 +1,60 @@
+#include "files/report_export.h"
+
+#include "analysis/number_text.h"
+
+namespace kijunchi {
+
+namespace {
+
+std::string csvField(std::string_view field) {
+    const bool quote = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+                       (!field.empty() && (field.front() == ' ' || field.back() == ' '));
+    if (!quote) return std::string(field);
+    std::string out = "\"";
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string reportCsv(std::string_view text) {
+    std::string out = "\xEF\xBB\xBF";
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        bool first = true;
+        for (;;) {
+            std::size_t tab = line.find('\t');
+            if (!first) out += ',';
+            out += csvField(line.substr(0, tab));
+            first = false;
+            if (tab == std::string_view::npos) break;
+            line.remove_prefix(tab + 1);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string lambdaDescription(const Value& lambda) {
+    if (lambda.isBlank()) return "1（変換なし）";
+    if (lambda.kind() == Value::Kind::Number || wholeNumber(lambda.toText())) {
+        const double value = lambda.kind() == Value::Kind::Number ? lambda.toNumber()
+                                                                  : *wholeNumber(lambda.toText());
+        if (value == 1) return "1（変換なし）";
+        if (value == 0) return "0（対数変換）";
+    }
+    return lambda.toText();
+}
+
+std::vector<std::string> descriptionLines(const DataSetDescription& d) {
+    return {"基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source,
+            "作成日時：" + d.dateTime, "λ：" + d.lambda};
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,28 @@
+#pragma once
+// The report document: the description of the data set, then each window's text and
+// pictures, laid out on A4 pages with page numbers; and the files the report goes into
+// (text, CSV, PNG, SVG, PDF), written so that a failed write leaves any earlier file whole.
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QPagedPaintDevice;
+
+namespace kijunchi {
+
+class DocumentPart;
+
+// Paints the document onto the pages of device (a printer or a PDF writer), which it sets to
+// A4; returns the number of pages.
+int paintReportDocument(QPagedPaintDevice& device, const QStringList& description,
+                        const QList<const DocumentPart*>& parts);
+
+// Each returns an empty text on success, else why the file could not be written.
+QString writeReportPdf(const QString& path, const QStringList& description,
+                       const QList<const DocumentPart*>& parts);
+QString writeBytes(const QString& path, const QByteArray& bytes);
+// PNG or SVG by the name's extension; the picture drawn at size pixels.
+QString writePicture(const QString& path, const DocumentPart& part, int picture, QSize size);
+
+}  // namespace kijunchi

@@ -1,0 +1,61 @@
+#pragma once
+// A file prompt for tests: answers from queues (a cancel where a queue is empty) and records
+// what each question offered.
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+
+#include "files/file_prompt_dialog.h"
+
+namespace kijunchi::testing {
+
+class RecordingFilePrompt final : public FilePrompt {
+public:
+    std::deque<QString> fileNames;           // for openFileName and saveFileName
+    std::deque<std::optional<int>> choices;  // for chooseItem
+    std::deque<std::optional<QSize>> sizes;  // for pictureSize
+
+    QStringList folders;  // the folder or suggested name each file question started in
+    QStringList filters;  // the filters of the last save question
+    QStringList items;    // the items of the last choice
+    QList<bool> enabled;
+    int current = -1;
+    QSize suggestedSize;
+
+    QString openFileName(QWidget*, const QString& folder) override {
+        folders << folder;
+        return next(fileNames, QString());
+    }
+    QString saveFileName(QWidget*, const QString&, const QString& suggested,
+                         const QStringList& offered) override {
+        folders << suggested;
+        filters = offered;
+        return next(fileNames, QString());
+    }
+    std::optional<int> chooseItem(QWidget*, const QString&, const QString&,
+                                  const QStringList& offered, const QList<bool>& usable,
+                                  int first) override {
+        items = offered;
+        enabled = usable;
+        current = first;
+        return next(choices, std::optional<int>());
+    }
+    std::optional<QSize> pictureSize(QWidget*, const QSize& suggested) override {
+        suggestedSize = suggested;
+        return next(sizes, std::optional<QSize>());
+    }
+
+private:
+    template <typename T>
+    static T next(std::deque<T>& queue, T none) {
+        if (queue.empty()) return none;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+};
+
+}  // namespace kijunchi::testing
