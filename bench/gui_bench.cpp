@@ -19,6 +19,7 @@
 
 #include "analysis/number_text.h"
 #include "analysis/store.h"
+#include "evaluation/evaluation_window.h"
 #include "generators/random_source.h"
 #include "input/frm_mnu_window.h"
 #include "shell/mdi_form.h"
@@ -101,6 +102,19 @@ void AnalysisCommand(benchmark::State& state) {
     if (program.prompt.messages != 0) state.SkipWithError("the analysis showed a message");
 }
 BENCHMARK(AnalysisCommand)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// "基準範囲の評価": the analysis, the evaluation with its tests, and the text and both charts
+// drawn, as the user waits for them.
+void OpenEvaluationWindow(benchmark::State& state) {
+    Program program(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        program.frame->openEvaluationWindow();
+        program.frame->evaluationWindow()->repaint();
+        QCoreApplication::processEvents();
+    }
+    if (program.prompt.messages != 0) state.SkipWithError("the evaluation showed a message");
+}
+BENCHMARK(OpenEvaluationWindow)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 // For comparison: "新規作成" and "張り付け" of the same column, the grid filled anew.
 void NewAndPasteCommand(benchmark::State& state) {

@@ -1,7 +1,7 @@
 # The desktop program (Qt): the windows' toolkit, the windows and dialogs over the core, and
 # main(). A new window goes into the list of its folder in KIJUNCHI_WINDOW_SOURCES; a control
 # or helper that several windows share goes into KIJUNCHI_WIDGETS_SOURCES.
-find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Svg)
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport Charts Svg)
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTORCC ON)
 
@@ -32,6 +32,9 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/results/statistics_window.cpp
   # transform/
   src/transform/box_window.cpp
+  # evaluation/
+  src/evaluation/distribution_chart_widget.cpp
+  src/evaluation/evaluation_window.cpp
   # generators/
   src/generators/generator_dialog.cpp
   src/generators/itiyou_dialog.cpp
@@ -56,7 +59,7 @@ set(KIJUNCHI_SHELL_SOURCES
   src/shell/startf.cpp)
 add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
 target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets
-                                          Qt6::PrintSupport Qt6::Svg)
+                                          Qt6::PrintSupport Qt6::Charts Qt6::Svg)
 
 add_executable(kijunchi src/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)

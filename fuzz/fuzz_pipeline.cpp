@@ -1,5 +1,5 @@
 // The headless pipeline on arbitrary bytes: paste, optional λ, analysis run, report, summary,
-// likelihood table, and kijunchi-report on the same text.
+// evaluation, likelihood table, and kijunchi-report on the same text.
 //
 // Input layout: byte 0 chooses the class-count text; byte 1 is 0 for no λ, otherwise the λ
 // text is the next (byte 1 - 1) bytes; the rest is the pasted text.
@@ -18,8 +18,11 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "cli/report_command.h"
+#include "evaluation/evaluation.h"
+#include "evaluation/evaluation_text.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
+#include "report/sig_round.h"
 #include "support/recording_canvas.h"
 #include "support/recording_grid.h"
 #include "support/recording_report.h"
@@ -179,6 +182,73 @@ LambdaOutcome transform(AnalysisStore& store, const std::optional<std::string>& 
                 "a grid cell at or above the count still shows a value");
     }
     return outcome;
+}
+
+// A limit as printed (4 significant digits) lies within its interval as printed.
+void checkLimit(const Limit& limit, const char* what) {
+    if (!limit.value) return;
+    requireFinite(*limit.value, what);
+    if (!limit.interval) return;
+    const double value = SigRound(*limit.value);
+    require(SigRound(limit.interval->low) <= value && value <= SigRound(limit.interval->high), what,
+            std::to_string(limit.interval->low) + " " + std::to_string(*limit.value) + " " +
+                std::to_string(limit.interval->high));
+}
+
+void checkOrder(const Limit& lower, const Limit& upper, const char* what) {
+    if (lower.value && upper.value)
+        require(*lower.value <= *upper.value, what,
+                std::to_string(*lower.value) + " > " + std::to_string(*upper.value));
+}
+
+// Above this count the evaluation's bootstrap makes a run too slow for the fuzzer: the
+// properties are checked with few resamples (they do not concern the bootstrap), and the
+// command line's view is compared below it only.
+constexpr int kFullEvaluationCount = 300;
+
+// The evaluation after a completed run: its text is clean, every interval by ranks and every
+// parametric interval holds its limit, and no lower limit exceeds its upper limit. Returns the
+// text with the full bootstrap, or nothing when the data set is larger than
+// kFullEvaluationCount.
+std::optional<std::string> checkEvaluation(AnalysisStore& store) {
+    EvaluationInput input = evaluationInput(store);
+    const bool full = store.DataCount <= kFullEvaluationCount;
+    if (!full) input.resamples = 20;
+    const EvaluationResult r = evaluate(input);
+    const std::string text = evaluationText(r);
+    requireCleanText(text, "the evaluation shows nan/inf");
+    require(r.n == store.DataCount, "the evaluation counts other values than the data set");
+    const NonparametricEstimate& np = r.nonparametric;
+    if (np.available) {
+        // Exact order statistics around the report's own percentile.
+        for (const Limit* l : {&np.lower, &np.upper})
+            if (l->interval)
+                require(l->interval->low <= *l->value && *l->value <= l->interval->high,
+                        "a rank interval does not hold its nonparametric limit");
+        checkOrder(np.lower, np.upper, "the nonparametric lower limit exceeds the upper");
+    }
+    require(np.ranks.has_value() == (r.n >= 119), "rank intervals exist for the wrong sizes");
+    std::vector<const ParametricEstimate*> parametric = {&r.parametric};
+    if (r.parametricTransformed) parametric.push_back(&*r.parametricTransformed);
+    for (const ParametricEstimate* p : parametric) {
+        if (!p->available) continue;
+        checkLimit(p->lower, "a parametric interval does not hold its lower limit");
+        checkLimit(p->upper, "a parametric interval does not hold its upper limit");
+        checkOrder(p->lower, p->upper, "a parametric lower limit exceeds the upper");
+    }
+    std::vector<const RobustEstimate*> robust = {&r.robust};
+    if (r.robustTransformed) robust.push_back(&*r.robustTransformed);
+    for (const RobustEstimate* e : robust) {
+        if (!e->available) continue;
+        require(r.n >= kRobustMinimumCount, "robust limits for fewer than 20 values");
+        checkOrder(e->lower, e->upper, "a robust lower limit exceeds the upper");
+    }
+    for (const FlaggedValue& v : r.outliers) {
+        require(v.position >= 1 && v.position <= r.n, "an outlier position outside the data set");
+        require(!v.rules.empty(), "an outlier listed without a rule");
+    }
+    if (!full) return std::nullopt;
+    return text;
 }
 
 struct RunOutcome {
@@ -402,8 +472,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         dataLines += t + "\n";
     }
     std::optional<RunOutcome> run;
+    std::optional<std::string> evaluation;
     if (classCount && !lambdaRefused) {
         run = analyse(*store, *classCount);
+        if (run->status == RunStatus::Completed) evaluation = checkEvaluation(*store);
         const RunOutcome again = analyse(*store, *classCount);
         require(again.status == run->status, "a second run on the same data ends differently");
         if (run->status == RunStatus::Completed)
@@ -421,7 +493,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         require(table.exitCode == 0 && table.out == tableAsRead,
                 "kijunchi-report --show table differs from the table of the pasted data");
     }
-    for (const char* show : {"summary", "report", "data"}) {
+    for (const char* show : {"summary", "report", "data", "evaluation"}) {
+        if (std::strcmp(show, "evaluation") == 0 && store->DataCount > kFullEvaluationCount)
+            continue;
         const CommandOutput out = command(c, show);
         int expectedExit = 0;
         if (!classCount || lambdaRefused)
@@ -438,6 +512,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             require(out.out == dataLines, "kijunchi-report --show data differs from the data set");
         else if (std::strcmp(show, "summary") == 0)
             require(out.out == run->summary, "kijunchi-report --show summary differs from the run");
+        else if (std::strcmp(show, "evaluation") == 0)
+            require(evaluation && out.out == *evaluation,
+                    "kijunchi-report --show evaluation differs from the evaluation of the run");
         else
             require(out.out == run->report, "kijunchi-report --show report differs from the run");
     }

@@ -35,6 +35,8 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   shell/window_geometry_test.cpp
   input/frm_mnu_window_test.cpp
   results/result_windows_test.cpp
+  evaluation/evaluation_window_test.cpp
+  evaluation/evaluation_charts_window_test.cpp
   shell/files_test.cpp
   files/choice_dialog_test.cpp
   evaluation/evaluation_window_test.cpp

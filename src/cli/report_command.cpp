@@ -14,6 +14,7 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation_text.h"
+#include "evaluation/lambda_estimate.h"
 #include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
-    "[--show report|summary|table|data|evaluation] [--column N|見出し] [FILE]\n"
+    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し] [FILE]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
@@ -38,6 +39,7 @@ constexpr const char* kUsage =
     "  --show report   統計量の画面の文章（既定）\n"
     "  --show summary  ヒストグラムの画面の見出し行\n"
     "  --show table    元データでのλごとのML（変換前のデータ）\n"
+    "  --show lambda   元データでMLが最大となるλと95%信頼区間（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
     "  --show evaluation  基準範囲の評価の画面の文章\n"
     "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
@@ -53,7 +55,7 @@ constexpr const char* kUsage =
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
     "3 データがありません。\n";
 
-enum class Show { Report, Summary, Table, Data, Evaluation };
+enum class Show { Report, Summary, Table, Lambda, Data, Evaluation };
 
 struct Options {
     std::string classes = "5";
@@ -110,12 +112,14 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
                     options.show = Show::Summary;
                 else if (*v == "table")
                     options.show = Show::Table;
+                else if (*v == "lambda")
+                    options.show = Show::Lambda;
                 else if (*v == "data")
                     options.show = Show::Data;
                 else if (*v == "evaluation")
                     options.show = Show::Evaluation;
                 else
-                    return "--show には report, summary, table, data, evaluation "
+                    return "--show には report, summary, table, lambda, data, evaluation "
                            "のどれかを指定して下さい。";
             }
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
@@ -294,6 +298,12 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     }
     if (options.show == Show::Table) {
         output.out = likelihoodTable(store);
+        return output;
+    }
+    if (options.show == Show::Lambda) {
+        const auto estimate = estimateLambda(store);
+        (estimate ? output.out : output.err) += lambdaEstimateText(estimate) + "\n";
+        if (!estimate) output.exitCode = 1;
         return output;
     }
     if (options.lambda && !applyLambda(store, *options.lambda, grid)) {

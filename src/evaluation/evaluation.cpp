@@ -90,7 +90,8 @@ ParametricEstimate parametric(const std::vector<double>& values, std::optional<d
     return estimate;
 }
 
-RobustEstimate robust(const std::vector<double>& values, std::optional<double> lambda) {
+RobustEstimate robust(const std::vector<double>& values, std::optional<double> lambda,
+                      int resamples) {
     RobustEstimate estimate;
     if (static_cast<int>(values.size()) < kRobustMinimumCount) return estimate;
     std::vector<double> sorted = values;
@@ -98,7 +99,7 @@ RobustEstimate robust(const std::vector<double>& values, std::optional<double> l
     estimate.limits = robustLimits(sorted);
     if (!estimate.limits) return estimate;
     estimate.available = true;
-    const auto interval = bootstrapRobustLimits(sorted);
+    const auto interval = bootstrapRobustLimits(sorted, resamples);
     const RobustLimits& l = *estimate.limits;
     if (interval) {
         estimate.resamples = interval->resamples;
@@ -141,12 +142,15 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     result.normalityRejected = input.normalityRejected;
 
     result.nonparametric = nonparametric(measured);
-    result.robust = robust(measured, std::nullopt);
+    result.resamples = input.resamples;
+    result.robust = robust(measured, std::nullopt, input.resamples);
     result.parametric = parametric(measured, std::nullopt);
     if (input.lambda && input.transformed.size() == measured.size()) {
-        result.robustTransformed = robust(input.transformed, input.lambda);
+        result.robustTransformed = robust(input.transformed, input.lambda, input.resamples);
         result.parametricTransformed = parametric(input.transformed, input.lambda);
     }
+
+    result.distribution = checkDistribution(input);
 
     std::map<int, std::vector<OutlierRule>> flagged;
     result.tukey = tukeyFences(measured);

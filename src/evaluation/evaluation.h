@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/store.h"
+#include "evaluation/distribution_check.h"
 #include "evaluation/outliers.h"
 #include "evaluation/rank_interval.h"
 #include "evaluation/robust.h"
@@ -68,10 +69,12 @@ struct EvaluationInput {
     std::string lambdaText;                 // λ as typed, for the text
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
+    int resamples = kBootstrapResamples;    // of the robust limits' bootstrap
 };
 
 struct EvaluationResult {
     int n = 0;
+    int resamples = kBootstrapResamples;  // drawn for the robust limits' intervals
     std::optional<double> lambda;
     std::string lambdaText;
     NonparametricEstimate nonparametric;
@@ -87,6 +90,8 @@ struct EvaluationResult {
 
     Recommendation recommendation = Recommendation::None;
     std::optional<bool> normalityRejected;
+
+    DistributionCheck distribution;  // Shapiro–Wilk, Anderson–Darling, λ̂
 };
 
 EvaluationResult evaluate(const EvaluationInput& input);

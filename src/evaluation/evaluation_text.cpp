@@ -82,16 +82,22 @@ std::string adviceText(const EvaluationResult& r) {
     return advice;
 }
 
-std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+EvaluationView evaluationViewAfterRun(AnalysisStore& store, RunStatus status) {
     if (status == RunStatus::Completed) {
         try {
-            return evaluationText(evaluate(evaluationInput(store)));
+            const EvaluationInput input = evaluationInput(store);
+            const EvaluationResult result = evaluate(input);
+            return {evaluationText(result), chartInput(input, result), result.lambdaText};
         } catch (const CalcError&) {
         }
     } else if (status == RunStatus::NoData) {
-        return kEvaluationNoData;
+        return {kEvaluationNoData, std::nullopt, {}};
     }
-    return std::string(kCalcErrorMessage) + kCrLf;
+    return {std::string(kCalcErrorMessage) + kCrLf, std::nullopt, {}};
+}
+
+std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
+    return evaluationViewAfterRun(store, status).text;
 }
 
 std::string evaluationText(const EvaluationResult& r) {
@@ -141,8 +147,7 @@ std::string evaluationText(const EvaluationResult& r) {
             kCrLf;
     } else {
         text += "ロバスト法の90%信頼区間: ブートストラップ法（パーセンタイル法）" +
-                numberText(kBootstrapResamples) + "回、乱数の種 " + numberText(kBootstrapSeed) +
-                kCrLf;
+                numberText(r.resamples) + "回、乱数の種 " + numberText(kBootstrapSeed) + kCrLf;
     }
     text += std::string("パラメトリック法: 平均値±1.96SD、90%信頼区間は ±1.645SD√(2.92/n)") + kCrLf;
     if (r.lambda)
@@ -150,6 +155,8 @@ std::string evaluationText(const EvaluationResult& r) {
                     "（変換後）: 変換したデータで求め、変換前の単位に戻した値（戻せない値は ―）") +
                 kCrLf;
     text += kCrLf;
+
+    text += distributionText(r.distribution, r.lambdaText) + kCrLf;
 
     text += std::string("外れ値の候補（除外はしていません）") + kCrLf;
     if (r.tukey)

@@ -1,5 +1,6 @@
 #pragma once
 // The text of the evaluation window "基準範囲の評価" (CR LF lines, TAB between columns).
+#include <optional>
 #include <string>
 
 #include "analysis/analysis_run.h"
@@ -11,6 +12,16 @@ inline constexpr const char* kEvaluationNoData =
     "データがありません。データを張り付けてから解析(ﾋｽﾄｸﾞﾗﾑ)を実行して下さい。\r\n";
 
 std::string evaluationText(const EvaluationResult& result);
+
+// The window's text and the charts' input after an analysis run: the evaluation of the store's
+// data set after a completed run (with the charts), otherwise the message for no data or for
+// the calculation error (without).
+struct EvaluationView {
+    std::string text;
+    std::optional<ChartInput> chart;
+    std::string lambdaText;  // λ as typed, for a transformed data set
+};
+EvaluationView evaluationViewAfterRun(AnalysisStore& store, RunStatus status);
 
 // The window's text after an analysis run that ended with status: the evaluation of the
 // store's data set after a completed run, otherwise the message for no data or for the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -181,6 +182,47 @@ std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
         break;
     }
     return estimate;
+}
+
+std::optional<LambdaEstimate> estimateLambda(const AnalysisStore& store) {
+    const int n = store.WorkCount;
+    if (n < 0 || n > kMaxValues) return std::nullopt;
+    std::vector<double> values;
+    values.reserve(static_cast<std::size_t>(n));
+    for (int i = 1; i <= n; ++i)
+        values.push_back(store.DataValues[static_cast<std::size_t>(i)].toNumber());
+    return estimateLambda(values);
+}
+
+namespace {
+
+// Fixed decimals with "." whatever the locale; no "-0.00".
+std::string fixed(double v, int decimals) {
+    char buffer[64];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals).ptr;
+    std::string text(buffer, end);
+    if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
+    return text;
+}
+
+}  // namespace
+
+std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate) {
+    if (!estimate) return "最尤λ：求められません（正の値3個以上が必要）";
+    std::string text = "最尤λ = " + fixed(estimate->lambda, 3);
+    if (estimate->lambdaAtBound) text += "（範囲の端）";
+    text += "（95%信頼区間 ";
+    text += estimate->lowAtBound ? "-1未満" : fixed(estimate->ciLow, 2);
+    text += " ～ ";
+    text += estimate->highAtBound ? "3超" : fixed(estimate->ciHigh, 2);
+    text += "）";
+    return text;
+}
+
+int nearestTableRow(double lambda) {
+    const double row = std::round((lambda - kLambdaSearchLow) * 10);
+    return static_cast<int>(std::clamp(row, 0.0, 40.0));
 }
 
 }  // namespace kijunchi

@@ -4,7 +4,10 @@
 // confidence interval.
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "analysis/store.h"
 
 namespace kijunchi {
 
@@ -41,5 +44,16 @@ private:
 // The maximum of ML(λ) over −1 ≤ λ ≤ 3; nullopt when n < 3, any value ≤ 0 or not finite, or
 // the values are all equal.
 std::optional<LambdaEstimate> estimateLambda(std::span<const double> values);
+
+// The estimate for the values the likelihood table describes, DataValues(1..WorkCount).
+std::optional<LambdaEstimate> estimateLambda(const AnalysisStore& store);
+
+// The line shown under the likelihood table, for example
+// "最尤λ = 0.372（95%信頼区間 0.21 ～ 0.54）": λ̂ to 3 decimals, the interval to 2; an end that
+// the range −1 .. 3 cuts off reads "-1未満" or "3超".
+std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate);
+
+// The table row (0 for λ = −1 .. 40 for λ = 3) whose λ lies nearest to λ̂.
+int nearestTableRow(double lambda);
 
 }  // namespace kijunchi

@@ -126,8 +126,7 @@ void frmMnu::buildControls() {
     Command3->setGeometry(twipsRect(240, 3360, 1215, 495));
 
     Command6 = new CaptionButton(QStringLiteral("基準範囲の評価"), content_);
-    // Below ファイルを開く, left of the simulation frame.
-    Command6->setGeometry(twipsRect(1560, 3960, 1335, 495));
+    Command6->setGeometry(twipsRect(1560, 3360, 1335, 495));
 
     Label3 = new QLabel(QStringLiteral("ｺﾒﾝﾄ　"), content_);
     Label3->setGeometry(twipsRect(240, 3960, 1215, 855));
@@ -147,7 +146,7 @@ void frmMnu::buildControls() {
 
     // Data files come in through this button or by dropping them onto the window.
     Command11 = new CaptionButton(QStringLiteral("ファイルを開く"), content_);
-    Command11->setGeometry(twipsRect(1560, 3360, 1320, 495));
+    Command11->setGeometry(twipsRect(1560, 3960, 1335, 495));
     setAcceptDrops(true);
 
     // The version label wraps after its ideographic space and keeps its right edge inside the
@@ -187,12 +186,12 @@ void frmMnu::buildControls() {
     addStudyControls();
 
     const QList<QPair<QWidget*, const char*>> named = {
-        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},   {Command1, "Command1"},
-        {Command5, "Command5"},       {Command3, "Command3"},   {Command9, "Command9"},
-        {Command4, "Command4"},       {Command10, "Command10"}, {Command11, "Command11"},
-        {Command6, "Command6"},       {Text3, "Text3"},         {Label1, "Label1"},
-        {Label2, "Label2"},           {Label3, "Label3"},       {Label4, "Label4"},
-        {Label7, "Label7"},           {Frame3, "Frame3"},       {Picture1, "Picture1"},
+        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},  {Command1, "Command1"},
+        {Command5, "Command5"},       {Command3, "Command3"},  {Command6, "Command6"},
+        {Command9, "Command9"},       {Command4, "Command4"},  {Command10, "Command10"},
+        {Command11, "Command11"},     {Text3, "Text3"},        {Label1, "Label1"},
+        {Label2, "Label2"},           {Label3, "Label3"},      {Label4, "Label4"},
+        {Label7, "Label7"},           {Frame3, "Frame3"},      {Picture1, "Picture1"},
         {Picture2, "Picture2"},       {GroupTick, "GroupTick"}};
     for (const auto& [control, name] : named) {
         control->setObjectName(QString::fromLatin1(name));
@@ -203,8 +202,7 @@ void frmMnu::buildControls() {
     setTabOrder(Command1, Command5);
     setTabOrder(Command5, Text3);
     setTabOrder(Text3, Command3);
-    setTabOrder(Command3, Command11);
-    setTabOrder(Command11, Command6);
+    setTabOrder(Command3, Command6);
     setTabOrder(Command6, Command9);
     setTabOrder(Command9, Command4);
     setTabOrder(Command4, Command10);

@@ -100,8 +100,8 @@ public:
     QPushButton* Command9 = nullptr;      // 正規乱数の発生: normal random numbers
     QPushButton* Command4 = nullptr;      // 一様乱数の発生: uniform random numbers
     QPushButton* Command10 = nullptr;     // 終了: exit
+    QPushButton* Command6 = nullptr;      // 基準範囲の評価: the evaluation
     QPushButton* Command11 = nullptr;     // ファイルを開く: open a data file
-    QPushButton* Command6 = nullptr;      // 基準範囲の評価: the evaluation of the interval
     QLineEdit* Text3 = nullptr;           // the histogram's class count
     PasteBuffer Text1;                    // the paste buffer (never shown)
     QLabel* Label1 = nullptr;             // the version label
@@ -128,10 +128,10 @@ public:
 
 signals:
     void analysisRequested();          // 解析(ﾋｽﾄｸﾞﾗﾑ)
+    void evaluationRequested();        // 基準範囲の評価
     void transformRequested();         // 修正ベキ変換, after the paste buffer was read again
     void normalGeneratorRequested();   // 正規乱数の発生
     void uniformGeneratorRequested();  // 一様乱数の発生
-    void evaluationRequested();        // 基準範囲の評価
     void exitRequested();              // 終了 (the button and both menu items)
     void printerSetupRequested();      // プリンターの設定
     void tileRequested();              // 並べて表示

@@ -272,10 +272,10 @@ void MDIForm1::showInputWindow() {
         input_ = new frmMnu(store_, prompt_, PasteText);
         input_->StudyMenu = studies->buildMenu(input_);
         connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
+        connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
         connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);
         connect(input_, &frmMnu::normalGeneratorRequested, this, &MDIForm1::openNormalGenerator);
         connect(input_, &frmMnu::uniformGeneratorRequested, this, &MDIForm1::openUniformGenerator);
-        connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
         connect(input_, &frmMnu::exitRequested, this, &MDIForm1::exitConfirmation);
         connect(input_, &frmMnu::printerSetupRequested, this, &MDIForm1::printerSetup);
         connect(input_, &frmMnu::tileRequested, this, &MDIForm1::tileCommand);
@@ -331,6 +331,7 @@ EvaluationWindow* MDIForm1::evaluation() {
     if (!evaluation_) {
         evaluation_ = new EvaluationWindow(prompt_);
         addChild(evaluation_);
+        addDocumentPart(evaluation_, evaluation_);
     }
     return evaluation_;
 }
@@ -339,7 +340,7 @@ void MDIForm1::openEvaluationWindow() {
     EvaluationWindow* window = evaluation();
     showAndActivate(window);
     if (store_.WorkCount == 0) {
-        window->setEvaluationText(kEvaluationNoData);
+        window->showEvaluation({kEvaluationNoData, std::nullopt, {}});
         return;
     }
     // The evaluation is always that of the last analysis, which runs now as from the input
@@ -441,7 +442,7 @@ void MDIForm1::analysisRun() {
 void MDIForm1::runAndReport() {
     WaitCursor hourglass;
     RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
-    if (evaluation_) evaluation_->setEvaluationText(evaluationTextAfterRun(store_, status));
+    if (evaluation_) evaluation_->showEvaluation(evaluationViewAfterRun(store_, status));
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
         prompt_.message(reg_, QString::fromUtf8(kCalcErrorMessage),

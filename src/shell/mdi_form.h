@@ -136,7 +136,7 @@ public:
     QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
     QAction* WW1 = nullptr;  // 並べて表示: tile
     QAction* WW2 = nullptr;  // 重ねて表示: cascade
-    QAction* WW3 = nullptr;  // 基準範囲の評価: the evaluation of the reference interval
+    QAction* WW3 = nullptr;  // 基準範囲の評価: the evaluation window
     QAction* M8 = nullptr;   // 終了: exit
 
     StudyWindows* studies = nullptr;  // 検討: partition, verification, batch

@@ -1,6 +1,7 @@
 #include "transform/box_window.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -10,8 +11,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <string>
 
+#include "evaluation/lambda_estimate.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
 #include "widgets/prompt.h"
@@ -121,7 +127,7 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
 
     // The report area starts below the two buttons above it and ends inside the window.
     Text2 = new QPlainTextEdit(this);
-    Text2->setGeometry(twipsRect(120, 315, 4110, 3150));
+    Text2->setGeometry(twipsRect(120, 315, 4110, 2895));
     Text2->setReadOnly(true);
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -129,6 +135,9 @@ box::box(AnalysisStore& store, GridSink& inputGrid, Prompt& prompt, QWidget* par
     const QList<QPair<QWidget*, const char*>> named = {
         {Command1, "Command1"}, {Command3, "Command3"}, {Text2, "Text2"}};
     for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
+
+    // The λ of largest likelihood, under the table whose nearest row it marks.
+    LambdaLabel = makeLabel(this, "", twipsRect(120, 3240, 4110, 300));
 
     auto* label4 = makeLabel(this, "MLは元データでの値です。", twipsRect(240, 3600, 2655, 255));
     QFont bold = label4->font();
@@ -186,6 +195,24 @@ void box::reload() {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text2->setPlainText(shown);
     Label3->setText(QString::fromUtf8(kTransformInstruction));
+    markEstimate();
+}
+
+void box::markEstimate() {
+    const auto estimate = estimateLambda(store_);
+    LambdaLabel->setText(QString::fromStdString(lambdaEstimateText(estimate)));
+    Text2->setExtraSelections({});
+    MarkedRow = -1;
+    if (!estimate || table_.isEmpty()) return;
+    // Rows start after two empty lines, the title and the header.
+    constexpr int kFirstRowBlock = 4;
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(
+        Text2->document()->findBlockByNumber(kFirstRowBlock + nearestTableRow(estimate->lambda)));
+    mark.format.setBackground(QColor(255, 236, 150));
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    Text2->setExtraSelections({mark});
+    MarkedRow = mark.cursor.blockNumber() - kFirstRowBlock;
 }
 
 void box::copyTable() {

@@ -30,12 +30,15 @@ public:
     QPushButton* Command4 = nullptr;  // OK: close
     QLineEdit* Text1 = nullptr;       // λ
     QLabel* Label3 = nullptr;         // the instruction, then what was transformed
+    QLabel* LambdaLabel = nullptr;    // the λ of largest likelihood
+    int MarkedRow = -1;               // the table row marked as nearest to it (0 = λ −1)
 
     // Recomputes the table from the data set as it stands and resets the instruction label
     // (the input window's "修正ベキ変換" while the window is open).
     void reload();
 
 private:
+    void markEstimate();
     void copyTable();
     void transform();
     void refreshAndClose();

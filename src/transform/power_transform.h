@@ -14,13 +14,13 @@ inline constexpr const char* kTransformInstruction =
 inline constexpr const char* kLambdaRefusedMessage =
     "このλの値ではデータを変換できません。データとλを確認して下さい。";
 
+// x -> (x^λ - 1)/λ + λ, or ln x for λ = 0, in checked arithmetic (CalcError where undefined).
+double powerTransform(double lambda, double x);
+
 // ML = −(n/2)·ln(SS/n) + J: the normal log-likelihood of n transformed values at its maximum
 // over mean and variance, from their sum of squared deviations SS and the logarithm J of the
 // transformation's Jacobian (the constant −(n/2)(ln 2π + 1) left out). Not finite when SS ≤ 0.
 double profileLikelihood(double n, double ss, double logJacobian);
-
-// x -> (x^λ - 1)/λ + λ, or ln x for λ = 0, in checked arithmetic (CalcError where undefined).
-double powerTransform(double lambda, double x);
 
 // The text of the likelihood table for DataValues(1..WorkCount); empty for 0 or 1 values.
 std::string likelihoodTable(const AnalysisStore& store);

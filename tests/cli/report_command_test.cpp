@@ -64,6 +64,16 @@ TEST(ReportCommand, DataAndTableRunNoAnalysis) {
     EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 45);
     EXPECT_NE(table.out.find("\r\n0\t-0.3717051177"), std::string::npos) << table.out;
     EXPECT_EQ(run({"--show", "table"}, "7\n").out, "");
+
+    // λ̂ of the same data before any transformation: 1, 2, 4 are symmetric on the log scale,
+    // so ML(λ) = ML(−λ) and λ̂ = 0; R's uniroot puts the interval's upper end at 2.777.
+    auto lambda = run({"--lambda", "0.5", "--show", "lambda"}, "1\n2\n4\n");
+    EXPECT_EQ(lambda.exitCode, 0);
+    EXPECT_EQ(lambda.out, "最尤λ = 0.000（95%信頼区間 -1未満 ～ 2.78）\n");
+    auto none = run({"--show", "lambda"}, "1\n-2\n4\n");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "最尤λ：求められません（正の値3個以上が必要）\n");
 }
 
 TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {

@@ -119,5 +119,37 @@ TEST(LambdaEstimate, RefusesDataWithoutALikelihood) {
     EXPECT_NEAR(huge->lambda, plain->lambda, 1e-6);
 }
 
+TEST(LambdaEstimate, TextUnderTheTableAndTheNearestRow) {
+    // The figures of the R maximisation above, rounded by hand.
+    EXPECT_EQ(lambdaEstimateText(estimateLambda(kLogNormal40)),
+              "最尤λ = -0.035（95%信頼区間 -0.54 ～ 0.47）");
+    EXPECT_EQ(lambdaEstimateText(estimateLambda(kGamma60)),
+              "最尤λ = 0.525（95%信頼区間 0.13 ～ 0.94）");
+    EXPECT_EQ(lambdaEstimateText(estimateLambda(calcium240())),
+              "最尤λ = 0.053（95%信頼区間 -1未満 ～ 3超）");
+    EXPECT_EQ(lambdaEstimateText(
+                  estimateLambda(std::vector<double>{99, 98.5, 98, 97, 96, 94, 91, 86, 78, 65})),
+              "最尤λ = 3.000（範囲の端）（95%信頼区間 0.30 ～ 3超）");
+    EXPECT_EQ(lambdaEstimateText(std::nullopt), "最尤λ：求められません（正の値3個以上が必要）");
+    // λ 1,2,4 is 0 up to the search's tolerance: no "-0.000".
+    EXPECT_EQ(lambdaEstimateText(estimateLambda(std::vector<double>{1, 2, 4})).substr(0, 16),
+              "最尤λ = 0.000");
+
+    EXPECT_EQ(nearestTableRow(-0.035), 10);  // λ = 0
+    EXPECT_EQ(nearestTableRow(0.525), 15);   // λ = 0.5
+    EXPECT_EQ(nearestTableRow(-1), 0);
+    EXPECT_EQ(nearestTableRow(3), 40);
+}
+
+TEST(LambdaEstimate, ReadsTheValuesTheTableDescribes) {
+    AnalysisStore store;
+    testing::load(store, kGamma60);
+    const auto fromStore = estimateLambda(store);
+    ASSERT_TRUE(fromStore);
+    EXPECT_NEAR(fromStore->lambda, 0.5251729819, 5e-6);
+    store.WorkCount = 2;
+    EXPECT_FALSE(estimateLambda(store));
+}
+
 }  // namespace
 }  // namespace kijunchi

@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "cli/report_command.h"
+#include "evaluation/evaluation_window.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
 #include "input/paste_reader.h"
@@ -267,6 +268,42 @@ TEST_F(FilesTest, TheChartIsWrittenAsPngAndSvgAtTheChosenSize) {
     EXPECT_NE(svgText.find("width=\"225.778mm\""), std::string::npos) << svgText.substr(0, 400);
     EXPECT_NE(svgText.find("viewBox=\"0 0 640 360\""), std::string::npos);
     EXPECT_NE(svgText.find("#0000ff"), std::string::npos);
+}
+
+TEST_F(FilesTest, TheEvaluationWindowJoinsTheSavedReportAndThePictures) {
+    paste(QString::fromUtf8(testData("skewed_25.txt")));
+    frame->WW3->trigger();  // opens "基準範囲の評価" and runs the analysis
+    EvaluationWindow& evaluation = *frame->evaluationWindow();
+    ASSERT_FALSE(evaluation.text().isEmpty());
+
+    const std::string text = folder.file("report.txt");
+    files.fileNames = {QString::fromStdString(text)};
+    frame->SaveStatistics->trigger();
+    const std::string saved = TempFolder::read(text);
+    QString statistics = statV().partText();
+    statistics.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    statistics.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    // The statistics as they stand, then the evaluation under its title, all in CR LF.
+    EXPECT_EQ(saved.rfind(statistics.toStdString(), 0), 0u);
+    const std::string expectedTail = evaluation.text().toStdString();
+    EXPECT_NE(saved.find("\r\n基準範囲の評価\r\n"), std::string::npos);
+    EXPECT_NE(saved.find(expectedTail.substr(0, expectedTail.find('\r'))), std::string::npos);
+    EXPECT_EQ(saved.find("\n\n"), std::string::npos);
+
+    // Three pictures to choose from: the histogram window's and the evaluation's two charts.
+    const std::string png = folder.file("qq.png");
+    files.choices = {2};
+    files.sizes = {QSize(500, 400)};
+    files.fileNames = {QString::fromStdString(png)};
+    frame->ExportPicture->trigger();
+    EXPECT_EQ(files.items,
+              (QStringList{"ヒストグラム", "ヒストグラムと基準範囲", "正規Q-Qプロット"}));
+    QImage written(QString::fromStdString(png));
+    ASSERT_EQ(written.size(), QSize(500, 400));
+    int dark = 0;
+    for (int y = 0; y < written.height(); ++y)
+        for (int x = 0; x < written.width(); ++x) dark += qGray(written.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 200);  // axes, labels and points, not an empty page
 }
 
 TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA4Pages) {

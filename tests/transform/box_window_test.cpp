@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextBlock>
 #include <string>
 
 #include "support/dialog_fixture.h"
@@ -41,6 +42,29 @@ TEST_F(BoxWindowTest, ShowsAndCopiesTheTableWithCrLf) {
     EXPECT_EQ(QApplication::clipboard()->text(), table);
     EXPECT_TRUE(table.contains("\r\n"));
     EXPECT_EQ(window->Text2->toPlainText(), QString(table).replace("\r\n", "\n"));
+}
+
+TEST_F(BoxWindowTest, ShowsTheLambdaOfLargestLikelihoodAndMarksItsRow) {
+    // R: set.seed(13); round(exp(rnorm(40, 3, 0.6)), 1); optimize() of ML gives λ̂ −0.0354,
+    // the interval −0.536 .. 0.467: the row of λ = 0 is the nearest.
+    open({28,   17,   58.3, 22.5, 39.9, 25.8, 42,   23.2, 16.1, 39,   10.4, 26.5, 8.9, 6.6,
+          15.4, 17.9, 46.4, 21.3, 18.8, 30.6, 23.5, 60.4, 24.9, 10.7, 29.1, 22,   8.4, 6,
+          10.7, 13,   20,   33.4, 16,   14.6, 17,   14,   16.4, 17.4, 12,   12.1});
+    EXPECT_EQ(window->LambdaLabel->text(), "最尤λ = -0.035（95%信頼区間 -0.54 ～ 0.47）");
+    EXPECT_EQ(window->MarkedRow, 10);
+    const auto marks = window->Text2->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_TRUE(marks[0].cursor.block().text().startsWith("0\t"));
+    // The table, its copy and the λ box stay as they were.
+    EXPECT_EQ(window->Text2->toPlainText(),
+              QString::fromStdString(likelihoodTable(store)).replace("\r\n", "\n"));
+    EXPECT_EQ(window->Text1->text(), "1");
+
+    delete window;
+    open({5});
+    EXPECT_EQ(window->LambdaLabel->text(), "最尤λ：求められません（正の値3個以上が必要）");
+    EXPECT_TRUE(window->Text2->extraSelections().isEmpty());
+    EXPECT_EQ(window->MarkedRow, -1);
 }
 
 TEST_F(BoxWindowTest, TwoPressesComposeAndTheGridShowsFullPrecision) {
