@@ -23,6 +23,8 @@ target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
 set(KIJUNCHI_WINDOW_SOURCES
   # input/
   src/input/frm_mnu_window.cpp
+  # evaluation/
+  src/evaluation/evaluation_window.cpp
   # results/
   src/results/histogram_window.cpp
   src/results/painter_canvas.cpp
@@ -42,7 +44,14 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/files/file_prompt_dialog.cpp
   src/files/progress_dialog.cpp
   # results/: the report document
-  src/results/report_document.cpp)
+  src/results/report_document.cpp
+  # study/
+  src/study/batch_window.cpp
+  src/study/group_paste_window.cpp
+  src/study/partition_window.cpp
+  src/study/study_menu_window.cpp
+  src/study/study_text_window.cpp
+  src/study/verification_window.cpp)
 set(KIJUNCHI_SHELL_SOURCES
   src/shell/about.cpp
   src/shell/mdi_form.cpp

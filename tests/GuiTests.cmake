@@ -28,7 +28,8 @@ function(kijunchi_add_gui_test)
   endif()
 endfunction()
 
-# The frame, the input window and the result windows.
+# The frame, the input window, the result windows, the file commands, the evaluation window and
+# the study windows.
 kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   shell/frame_test.cpp
   shell/window_geometry_test.cpp
@@ -37,7 +38,9 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   evaluation/evaluation_window_test.cpp
   evaluation/evaluation_charts_window_test.cpp
   shell/files_test.cpp
-  files/choice_dialog_test.cpp)
+  files/choice_dialog_test.cpp
+  evaluation/evaluation_window_test.cpp
+  study/study_window_test.cpp)
 
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES

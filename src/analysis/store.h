@@ -31,6 +31,12 @@ struct AnalysisStore {
     std::vector<double> UntransformedValues;
     std::vector<Value> UntransformedDataValues;
 
+    // The group of each value when the data were pasted with a group column, and the values
+    // as read then: a later writer of the data set leaves them behind, and the difference
+    // shows that the groups no longer belong to the data set.
+    std::vector<std::string> GroupLabels;
+    std::vector<double> GroupedValues;
+
     // Settings.
     double ClassCount = 5;
     Value Lambda;       // empty or "" = untransformed, numeric 0 = logarithm, else λ as typed

@@ -2,20 +2,35 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/report_command.h"
+#include "cli/study_command.h"
 
 int main(int argc, char** argv) {
     // A closed pipe on standard output is reported like any failed write, not a silent end.
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
-    auto output = kijunchi::runReportCommand(args, [](char* buffer, std::size_t size) {
+    const kijunchi::InputReader readStdin = [](char* buffer, std::size_t size) {
         for (;;) {
             const ssize_t n = ::read(STDIN_FILENO, buffer, size);
             if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
         }
-    });
+    };
+    if (kijunchi::isStudyCommand(args)) {
+        return kijunchi::runStudyCommand(
+            args,
+            [&] {
+                std::string text;
+                char buffer[65536];
+                for (std::ptrdiff_t n; (n = readStdin(buffer, sizeof buffer)) > 0;)
+                    text.append(buffer, static_cast<std::size_t>(n));
+                return text;
+            },
+            std::cout, std::cerr);
+    }
+    auto output = kijunchi::runReportCommand(args, readStdin);
     return kijunchi::writeCommandOutput(output);
 }

@@ -1,6 +1,7 @@
 #include "input/frm_mnu_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -182,14 +183,16 @@ void frmMnu::buildControls() {
     connect(Command10, &QPushButton::clicked, this, &frmMnu::exitRequested);
     connect(Command11, &QPushButton::clicked, this, &frmMnu::openFileRequested);
 
+    addStudyControls();
+
     const QList<QPair<QWidget*, const char*>> named = {
-        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"}, {Command1, "Command1"},
-        {Command5, "Command5"},       {Command3, "Command3"}, {Command6, "Command6"},
-        {Command9, "Command9"},       {Command4, "Command4"}, {Command10, "Command10"},
-        {Command11, "Command11"},     {Text3, "Text3"},       {Label1, "Label1"},
-        {Label2, "Label2"},           {Label3, "Label3"},     {Label4, "Label4"},
-        {Label7, "Label7"},           {Frame3, "Frame3"},     {Picture1, "Picture1"},
-        {Picture2, "Picture2"}};
+        {MSFlexGrid1, "MSFlexGrid1"}, {Command2, "Command2"},  {Command1, "Command1"},
+        {Command5, "Command5"},       {Command3, "Command3"},  {Command6, "Command6"},
+        {Command9, "Command9"},       {Command4, "Command4"},  {Command10, "Command10"},
+        {Command11, "Command11"},     {Text3, "Text3"},        {Label1, "Label1"},
+        {Label2, "Label2"},           {Label3, "Label3"},      {Label4, "Label4"},
+        {Label7, "Label7"},           {Frame3, "Frame3"},      {Picture1, "Picture1"},
+        {Picture2, "Picture2"},       {GroupTick, "GroupTick"}};
     for (const auto& [control, name] : named) {
         control->setObjectName(QString::fromLatin1(name));
         if (control->parentWidget() == content_) designed_.append({control, control->geometry()});
@@ -235,7 +238,8 @@ QString frmMnu::classCountText() const {
 }
 
 QList<QAction*> frmMnu::menuBarActions() const {
-    return {M1->menuAction(), WW1->menuAction(), ww4, EN};
+    if (!StudyMenu) return {M1->menuAction(), WW1->menuAction(), ww4, EN};
+    return {M1->menuAction(), WW1->menuAction(), StudyMenu->menuAction(), ww4, EN};
 }
 
 void frmMnu::load() {
@@ -366,6 +370,7 @@ int frmMnu::Col() const {
 }
 
 void frmMnu::pasteCommand() {
+    if (GroupTick->isChecked()) return pasteWithGroups();
     Text1.insert(QGuiApplication::clipboard()->text());
     readPasteBuffer();
     emit pasted();

@@ -12,6 +12,7 @@
 #include "input/paste_reader.h"
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -77,6 +78,9 @@ public:
     void pasteCommand();  // 張り付け (also Ctrl+V)
     void newCommand();    // 新規作成
 
+    // 張り付け with "グループ列あり" ticked: value and group columns.
+    void pasteWithGroups();
+
     // The values of a data file become the paste buffer's whole text (caret at its end, as
     // after a paste into an empty buffer) and are read as a paste reads them.
     PasteResult replacePasteBuffer(const QString& text);
@@ -109,6 +113,8 @@ public:
     QLabel* Picture1 = nullptr;   // the small decoration
     QLabel* Picture2 = nullptr;   // the large decoration
 
+    QCheckBox* GroupTick = nullptr;  // グループ列あり
+
     // Menu bar.
     QMenu* M1 = nullptr;     // ファイル: file
     QAction* M2 = nullptr;   // 新規作成: new data set
@@ -140,9 +146,15 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
+public:
+    // 検討(&K): the study windows' menu, which the frame that opens the study windows gives
+    // (null until then).
+    QMenu* StudyMenu = nullptr;
+
 private:
     void buildControls();
     void buildMenus();
+    void addStudyControls();
     void load();
     void readPasteBuffer();
     void fitContent();

@@ -27,6 +27,7 @@
 #include "results/statistics_window.h"
 #include "shell/about.h"
 #include "shell/startf.h"
+#include "study/study_menu_window.h"
 #include "transform/box_window.h"
 #include "widgets/mdi_arrange.h"
 #include "widgets/pictures.h"
@@ -150,7 +151,9 @@ void MDIForm1::buildMenus() {
     M8 = new QAction(QStringLiteral("終了"), this);
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
-    frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), M8};
+    studies = new StudyWindows(*mdiArea, store_, prompt_, this);
+    frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
+                  M8};
     menuBar()->addActions(frameMenu_);
 }
 
@@ -267,6 +270,7 @@ void MDIForm1::showAndActivate(QWidget* child) {
 void MDIForm1::showInputWindow() {
     if (!input_) {
         input_ = new frmMnu(store_, prompt_, PasteText);
+        input_->StudyMenu = studies->buildMenu(input_);
         connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
         connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
         connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);

@@ -34,6 +34,7 @@ class Prompt;
 class RandomSource;
 class REG;
 class StatV;
+class StudyWindows;
 class box;
 class frmMnu;
 
@@ -137,6 +138,8 @@ public:
     QAction* WW2 = nullptr;  // 重ねて表示: cascade
     QAction* WW3 = nullptr;  // 基準範囲の評価: the evaluation window
     QAction* M8 = nullptr;   // 終了: exit
+
+    StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
 
     // The file commands, placed in the input window's "ファイル" menu; their shortcuts work
     // in the whole frame.

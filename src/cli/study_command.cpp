@@ -1,0 +1,217 @@
+#include "cli/study_command.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+#include "input/paste_reader.h"
+#include "study/batch.h"
+#include "study/batch_evaluation.h"
+#include "study/partition.h"
+#include "study/study_text.h"
+#include "study/table_stream.h"
+#include "study/verification.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr const char* kStudyUsage =
+    "使い方: kijunchi-report --verify LOW,HIGH [FILE]\n"
+    "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
+    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
+    "\n"
+    "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
+    "                     （値は張り付けと同じ規則で FILE か標準入力から読む）\n"
+    "  --group COLUMN     グループ列（番号か見出し）ごとに分割を検討する\n"
+    "  --column COLUMN    --group で検討する値の列（既定はグループ列以外の最初の列）\n"
+    "  --batch            ファイルの各列を1項目として一括評価し、表を書き出す\n"
+    "  --format F         一括評価の表の形式: tsv（既定）、csv、json\n";
+
+struct StudyOptions {
+    std::optional<std::string> verify, group, column, format;
+    bool batch = false;
+    std::string file = "-";
+};
+
+int usage(std::ostream& err, const std::string& message) {
+    err << message << "\n\n" << kStudyUsage;
+    return 2;
+}
+
+std::optional<std::string> parse(const std::vector<std::string>& args, StudyOptions& o) {
+    bool fileSeen = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::optional<std::string>& to) -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return a + " に値がありません。";
+            to = args[++i];
+            return std::nullopt;
+        };
+        std::optional<std::string> error;
+        if (a == "--verify")
+            error = value(o.verify);
+        else if (a == "--group")
+            error = value(o.group);
+        else if (a == "--column")
+            error = value(o.column);
+        else if (a == "--format")
+            error = value(o.format);
+        else if (a == "--batch")
+            o.batch = true;
+        else if (a.size() > 1 && a[0] == '-' && a != "-")
+            return "この指定とは一緒に使えないか、不明なオプションです: " + a;
+        else if (fileSeen)
+            return "ファイルは1つだけ指定して下さい。";
+        else {
+            o.file = a;
+            fileSeen = true;
+        }
+        if (error) return error;
+    }
+    if (o.verify && (o.batch || o.group))
+        return "--verify は --group や --batch と一緒に使えません。";
+    if (o.format && !o.batch) return "--format は --batch と一緒に指定して下さい。";
+    if (o.column && !o.group) return "--column は --group と一緒に指定して下さい。";
+    if ((o.batch || o.group) && o.file == "-")
+        return "--group と --batch ではデータのファイルを指定して下さい。";
+    return std::nullopt;
+}
+
+int verify(const StudyOptions& o, const std::function<std::string()>& readStdin, std::ostream& out,
+           std::ostream& err) {
+    const auto comma = o.verify->find(',');
+    if (comma == std::string::npos)
+        return usage(err, "--verify には 下限,上限 の形で2つの数値を指定して下さい。");
+    std::string text;
+    if (o.file == "-") {
+        text = readStdin();
+    } else {
+        std::ifstream in(o.file, std::ios::binary);
+        if (!in) {
+            err << "ファイルを読めません: " << o.file << "\n";
+            return 2;
+        }
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    AnalysisStore store;
+    NullGrid grid;
+    const PasteResult paste = ReadPasteBuffer(store, text, grid);
+    if (paste.truncated()) err << tooManyValuesMessage(paste.valuesFound) << "\n";
+    std::vector<double> values;
+    for (int i = 1; i <= store.DataCount; ++i)
+        values.push_back(store.AnalysisValues[static_cast<std::size_t>(i)].toNumber());
+    const auto v =
+        verifyTypedInterval(o.verify->substr(0, comma), o.verify->substr(comma + 1), values);
+    if (!v.refusal.empty()) {
+        err << v.refusal << "\n";
+        return v.n < kVerificationMinimum && v.refusal.rfind("検証には", 0) == 0 ? 3 : 2;
+    }
+    out << verificationText(v);
+    return 0;
+}
+
+int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ostream& err) {
+    const auto groupColumn = table.findColumn(*o.group);
+    if (!groupColumn) return usage(err, "グループ列が見つかりません: " + *o.group);
+    std::optional<std::size_t> valueColumn;
+    if (o.column) {
+        valueColumn = table.findColumn(*o.column);
+        if (!valueColumn) return usage(err, "値の列が見つかりません: " + *o.column);
+    } else {
+        for (std::size_t c = 0; c < table.headings().size() && !valueColumn; ++c)
+            if (c != *groupColumn) valueColumn = c;
+    }
+    if (!valueColumn || *valueColumn == *groupColumn)
+        return usage(err, "グループ列とは別の値の列が必要です。");
+
+    std::vector<double> values;
+    std::vector<std::string> labels;
+    int skipped = 0;
+    std::vector<std::string_view> fields;
+    while (table.nextRow(fields)) {
+        const auto field = *valueColumn < fields.size() ? fields[*valueColumn] : "";
+        const auto label = table.text(*groupColumn < fields.size() ? fields[*groupColumn] : "");
+        const auto value = table.number(field);
+        if (!value || label.empty()) {
+            ++skipped;
+            continue;
+        }
+        values.push_back(*value);
+        labels.push_back(label);
+    }
+    if (skipped > 0) err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
+    const auto groups = groupValues(values, labels);
+    const auto study = studyPartition(groups);
+    if (!study.refusal.empty()) {
+        err << study.refusal << "\n";
+        return 3;
+    }
+    out << "項目 =\t" << table.headings()[*valueColumn] << "\r\n";
+    out << partitionText(study);
+    out << groupLimitsText(groups);
+    return 0;
+}
+
+int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ostream& err) {
+    BatchFormat format = BatchFormat::Tsv;
+    if (o.format) {
+        if (*o.format == "tsv")
+            format = BatchFormat::Tsv;
+        else if (*o.format == "csv")
+            format = BatchFormat::Csv;
+        else if (*o.format == "json")
+            format = BatchFormat::Json;
+        else
+            return usage(err, "--format には tsv, csv, json のどれかを指定して下さい。");
+    }
+    BatchOptions options;
+    if (o.group) {
+        options.groupColumn = table.findColumn(*o.group);
+        if (!options.groupColumn) return usage(err, "グループ列が見つかりません: " + *o.group);
+    }
+    BatchWriter writer(out, format, options.groupColumn.has_value());
+    BatchEvaluation evaluation;
+    const auto summary = runBatch(
+        table, options, [&](const std::vector<double>& v, BatchRow& row) { evaluation(v, row); },
+        [&](const BatchRow& row) { writer.row(row); });
+    writer.finish();
+    return summary.analytesTotal == 0 ? 3 : 0;
+}
+
+}  // namespace
+
+bool isStudyCommand(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--verify" || a == "--group" || a == "--batch") return true;
+    return false;
+}
+
+int runStudyCommand(const std::vector<std::string>& args,
+                    const std::function<std::string()>& readStdin, std::ostream& out,
+                    std::ostream& err) {
+    StudyOptions o;
+    if (auto error = parse(args, o)) return usage(err, *error);
+    int code = 0;
+    if (o.verify) {
+        code = verify(o, readStdin, out, err);
+    } else {
+        std::string problem;
+        auto table = TableStream::open(o.file, problem);
+        if (!table) {
+            err << problem << "\n";
+            return 2;
+        }
+        code = o.batch ? batch(o, *table, out, err) : group(o, *table, out, err);
+    }
+    // A closed pipe or a full disk: say so rather than end as if all had been written.
+    if (!out.flush()) {
+        err << "標準出力に書き込めません。\n";
+        return 2;
+    }
+    return code;
+}
+
+}  // namespace kijunchi

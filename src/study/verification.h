@@ -1,0 +1,37 @@
+#pragma once
+// Whether a reference interval adopted from elsewhere (a manufacturer, a multicentre study)
+// holds for this laboratory's own healthy subjects: count the values outside it. With 20
+// values the interval is accepted when at most 2 fall outside; with any other number when the
+// share outside is not significantly above 5% by the exact binomial test at the 10% level.
+#include <string>
+#include <vector>
+
+namespace kijunchi {
+
+inline constexpr int kVerificationMinimum = 20;
+inline constexpr double kOutsideShare = 0.05;
+inline constexpr double kVerificationLevel = 0.10;
+
+// P(X ≥ k) for X ~ Binomial(n, p), 0 ≤ k, 0 < p < 1.
+double binomialUpperTail(int k, int n, double p);
+
+struct Verification {
+    std::string refusal;  // why nothing was counted (limits, too few values); empty otherwise
+    double lower = 0, upper = 0;
+    int n = 0;
+    int below = 0, above = 0, outside = 0;
+    double share = 0;        // outside / n
+    double probability = 1;  // P(X ≥ outside), X ~ Binomial(n, 0.05)
+    bool byCount = false;    // n = 20: decided by the count, not the test
+    bool accepted = false;
+};
+
+// A value equal to a limit is inside the interval.
+Verification verifyInterval(double lower, double upper, const std::vector<double>& values);
+
+// The limits as the user typed them, "LOW,HIGH" on the command line or two text boxes:
+// each must be a number as a whole. Fills the refusal when they are not usable.
+Verification verifyTypedInterval(const std::string& lower, const std::string& upper,
+                                 const std::vector<double>& values);
+
+}  // namespace kijunchi

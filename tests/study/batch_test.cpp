@@ -1,0 +1,236 @@
+#include "study/batch.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+
+#include "study/table_stream.h"
+
+namespace kijunchi {
+namespace {
+
+// A file in the test's temporary folder, written byte for byte.
+class TempFile {
+public:
+    TempFile(const std::string& name, const std::string& bytes)
+        : path_(std::filesystem::temp_directory_path() /
+                ("kijunchi-study-" + std::to_string(::getpid()) + "-" + name)) {
+        std::ofstream(path_, std::ios::binary) << bytes;
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+TableStream openTable(const TempFile& file) {
+    std::string problem;
+    auto t = TableStream::open(file.path(), problem);
+    EXPECT_TRUE(t) << problem;
+    return std::move(*t);
+}
+
+std::vector<std::vector<std::string>> allRows(TableStream& t) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string_view> fields;
+    t.restart();
+    while (t.nextRow(fields)) rows.emplace_back(fields.begin(), fields.end());
+    return rows;
+}
+
+TEST(TableStream, CsvWithBomQuotesAndCrLf) {
+    TempFile f("quotes.csv",
+               "\xEF\xBB\xBF"
+               "Na,\"K, serum\",sex\r\n140,4.1,F\r\n\r\n\"141\",\"3,9\",\"M \"\"x\"\"\"\r\n");
+    auto t = openTable(f);
+    EXPECT_EQ(t.separator(), ',');
+    EXPECT_EQ(t.headings(), (std::vector<std::string>{"Na", "K, serum", "sex"}));
+    const auto rows = allRows(t);
+    ASSERT_EQ(rows.size(), 2u);  // the blank line is passed over
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"141", "3,9", "M \"x\""}));
+    EXPECT_EQ(t.number(rows[1][0]), 141.0);
+    EXPECT_FALSE(t.number(rows[1][1]));  // "," is no decimal mark in a comma file
+    // A second pass reads the same rows again.
+    EXPECT_EQ(allRows(t), rows);
+}
+
+TEST(TableStream, ShiftJisHeadingsSemicolonsAndDecimalCommas) {
+    // 性別 in Shift_JIS is 90 AB 95 CA; 女 is 8F 97.
+    TempFile f("sjis.csv", "Ca;\x90\xAB\x95\xCA\r\n9,5;\x8F\x97\r\n10,25;\x8F\x97\r\n");
+    auto t = openTable(f);
+    EXPECT_EQ(t.separator(), ';');
+    EXPECT_TRUE(t.decimalComma());
+    EXPECT_EQ(t.headings()[1], "性別");
+    const auto rows = allRows(t);
+    EXPECT_EQ(t.number(rows[1][0]), 10.25);
+    EXPECT_EQ(t.text(rows[0][1]), "女");
+    EXPECT_EQ(t.findColumn("性別"), 1u);
+    EXPECT_EQ(t.findColumn("1"), 0u);
+    EXPECT_FALSE(t.findColumn("3"));
+}
+
+TEST(TableStream, NumbersOnlyGiveNumberedColumnsAndBadFilesAMessage) {
+    TempFile f("plain.tsv", "1\t2\n3\t4\t5\n");
+    auto t = openTable(f);
+    EXPECT_EQ(t.headings(), (std::vector<std::string>{"列1", "列2", "列3"}));
+    EXPECT_EQ(allRows(t).size(), 2u);
+
+    std::string problem;
+    EXPECT_FALSE(TableStream::open("/nonexistent/kijunchi.csv", problem));
+    EXPECT_EQ(problem, "ファイルを読めません: /nonexistent/kijunchi.csv");
+    TempFile empty("empty.csv", "");
+    EXPECT_FALSE(TableStream::open(empty.path(), problem));
+    EXPECT_EQ(problem, "ファイルが空です: " + empty.path());
+    TempFile utf16("utf16.csv", std::string("\xFF\xFE"
+                                            "1\0\n\0",
+                                            6));
+    EXPECT_FALSE(TableStream::open(utf16.path(), problem));
+}
+
+// An evaluator for the batch's own logic: the mean as the one figure, and a record of every
+// set it was given.
+struct MeanEvaluator {
+    std::vector<std::size_t> sizes;
+    void operator()(const std::vector<double>& values, BatchRow& row) {
+        sizes.push_back(values.size());
+        row.paramLower = std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+    }
+};
+
+TEST(Batch, RowsPerAnalyteAndGroupWithAMessageForEveryGap) {
+    // Column A: 25 women and 25 men; B: no numbers at all; C: only 3 men's values and a bad
+    // field; the group column stands in the middle; one row has no group.
+    std::string text = "A,sex,B,C\r\n";
+    for (int i = 0; i < 50; ++i) {
+        const bool woman = i < 25;
+        text += std::to_string(woman ? 10 + i % 5 : 20 + i % 5) + "," + (woman ? "F" : "M") +
+                ",x," +
+                (i >= 47   ? "7"
+                 : i == 46 ? "?"
+                           : "") +
+                "\r\n";
+    }
+    text += "99,,x,\r\n";
+    TempFile f("groups.csv", text);
+    auto t = openTable(f);
+    MeanEvaluator evaluator;
+    std::vector<BatchRow> rows;
+    BatchOptions options;
+    options.groupColumn = t.findColumn("sex");
+    const auto summary = runBatch(
+        t, options, [&](const std::vector<double>& v, BatchRow& r) { evaluator(v, r); },
+        [&](const BatchRow& r) { rows.push_back(r); });
+    EXPECT_EQ(summary.analytes, 3);
+    EXPECT_FALSE(summary.cancelled);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0].analyte, "A");
+    EXPECT_EQ(rows[0].group, "F");
+    EXPECT_EQ(rows[0].n, 25);
+    EXPECT_DOUBLE_EQ(*rows[0].paramLower, 12.0);
+    EXPECT_EQ(rows[1].group, "M");
+    EXPECT_DOUBLE_EQ(*rows[1].paramLower, 22.0);
+    EXPECT_EQ(rows[0].partition, "グループごと");
+    EXPECT_EQ(rows[0].message, "グループが空欄の値1個は評価していません。");
+    EXPECT_EQ(rows[2].analyte, "B");
+    EXPECT_EQ(rows[2].n, 0);
+    EXPECT_EQ(rows[2].message.rfind("数値がありません。", 0), 0u) << rows[2].message;
+    EXPECT_NE(rows[2].message.find("数値でない欄25個を読み飛ばしました。"), std::string::npos);
+    EXPECT_EQ(rows[5].analyte, "C");
+    EXPECT_EQ(rows[5].n, 3);
+    EXPECT_NE(rows[5].message.find("値が20個未満のため、基準範囲は推奨できません。"),
+              std::string::npos);
+    EXPECT_NE(rows[5].message.find("数値でない欄1個"), std::string::npos) << rows[5].message;
+    // C's women have no values and men only three: the partition study refuses, and says so.
+    EXPECT_NE(rows[5].message.find("比較できるグループ"), std::string::npos);
+    // The evaluator never saw more than one set at a time, and never an empty one.
+    EXPECT_EQ(evaluator.sizes, (std::vector<std::size_t>{25, 25, 3}));
+}
+
+TEST(Batch, OneGroupOnlyIsSaidOnEveryRow) {
+    std::string text = "v\tg\n";
+    for (int i = 0; i < 20; ++i) text += std::to_string(i) + "\tF\n";
+    TempFile f("onegroup.tsv", text);
+    auto t = openTable(f);
+    std::vector<BatchRow> rows;
+    BatchOptions options;
+    options.groupColumn = 1;
+    runBatch(
+        t, options, [](const std::vector<double>&, BatchRow&) {},
+        [&](const BatchRow& r) { rows.push_back(r); });
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(rows[0].message.find("グループが1つしかありません（「F」）"), std::string::npos);
+    EXPECT_EQ(rows[0].partition, "");
+}
+
+TEST(Batch, CancelKeepsTheRowsDone) {
+    TempFile f("cancel.csv", "a,b,c\n1,2,3\n");
+    auto t = openTable(f);
+    std::vector<BatchRow> rows;
+    const auto summary = runBatch(
+        t, {}, [](const std::vector<double>&, BatchRow&) {},
+        [&](const BatchRow& r) { rows.push_back(r); },
+        [](int done, int total) {
+            EXPECT_EQ(total, 3);
+            return done < 2;
+        });
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(summary.analytes, 2);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].analyte, "b");
+}
+
+TEST(BatchWriter, TsvCsvAndJson) {
+    BatchRow row;
+    row.analyte = "K, \"serum\"";
+    row.group = "F";
+    row.n = 120;
+    row.npLower = 3.456789;
+    row.outliers = 2;
+    row.recommendation = "ノンパラメトリック法";
+    row.sdr = 0.52119;
+    row.partition = "グループごと";
+
+    std::ostringstream tsv;
+    BatchWriter t(tsv, BatchFormat::Tsv, false);
+    t.row(row);
+    t.finish();
+    EXPECT_EQ(
+        tsv.str(),
+        "項目\tデータ数\tノンパラ下限\t下限90%CI下\t下限90%CI上\tノンパラ上限\t上限90%CI下\t"
+        "上限90%CI上\tパラ下限\tパラ上限\tλ\t変換パラ下限\t変換パラ上限\tロバスト下限\t"
+        "ロバスト上限\t歪度p\t尖度p\tカイ二乗p\t外れ値\t推奨\t注意\r\n"
+        "K, \"serum\"\t120\t3.457\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t2\tノンパラメトリック法\t\r\n");
+
+    std::ostringstream csv;
+    BatchWriter c(csv, BatchFormat::Csv, true);
+    c.row(row);
+    c.finish();
+    const std::string csvText = csv.str();
+    EXPECT_NE(csvText.find("\r\n\"K, \"\"serum\"\"\",F,120,3.457,"), std::string::npos) << csvText;
+    EXPECT_NE(csvText.find(",2,ノンパラメトリック法,0.5212,グループごと,\r\n"), std::string::npos);
+
+    std::ostringstream json;
+    BatchWriter j(json, BatchFormat::Json, true);
+    j.row(row);
+    j.row(row);
+    j.finish();
+    const std::string jsonText = json.str();
+    EXPECT_EQ(jsonText.rfind("[\n{\"analyte\": \"K, \\\"serum\\\"\", \"group\": \"F\", \"n\": 120, "
+                             "\"npLower\": 3.456789, \"npLowerLow\": null",
+                             0),
+              0u)
+        << jsonText;
+    EXPECT_NE(jsonText.find("\"sdr\": 0.52119, \"partition\": \"グループごと\", \"message\": \"\"}"
+                            ",\n{"),
+              std::string::npos);
+    EXPECT_EQ(jsonText.substr(jsonText.size() - 4), "}\n]\n");
+}
+
+}  // namespace
+}  // namespace kijunchi
