@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kijunchi {
+#include "files/table_text.h"
 
-enum class TextEncoding { Utf8, Utf8WithBom, Utf16, ShiftJis };
+namespace kijunchi {
 
 struct DataColumn {
     std::string heading;               // the file's heading, or "列N" where it has none
@@ -28,28 +28,10 @@ struct DataFile {
     std::vector<DataColumn> columns;
 };
 
-// Why a file gives no data; None when it was read.
-enum class FileProblem {
-    None,
-    Missing,
-    Folder,
-    Unreadable,
-    Empty,
-    TooLarge,
-    Spreadsheet,
-    Binary,
-    Encoding,
-    NoNumbers,
-    Cancelled
-};
-
 struct DataFileResult {
     FileProblem problem = FileProblem::None;
     DataFile file;
 };
-
-// Files above this size are refused; everything below is read in time linear in its size.
-inline constexpr std::uint64_t kMaxDataFileBytes = std::uint64_t{256} << 20;
 
 // Shared with a reader on another thread: how far the reading has come, and a request to stop.
 struct ReadProgress {

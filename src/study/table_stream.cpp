@@ -1,246 +1,161 @@
 #include "study/table_stream.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <cstring>
 
-#include "analysis/number_text.h"
+#include "files/data_file.h"
 
 namespace kijunchi {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// UTF-8 without an overlong form check: enough to tell it from Shift_JIS. An incomplete
-// sequence at the very end (a cut sample) counts as valid.
-bool looksLikeUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int more = 0;
-        if (c < 0x80)
-            more = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            more = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            more = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            more = 3;
-        else
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            if (i + static_cast<std::size_t>(k) >= s.size()) return true;
-            if ((static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += static_cast<std::size_t>(more) + 1;
-    }
-    return true;
-}
-
-std::string fromShiftJis(std::string_view bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(bytes);
-    std::string out(bytes.size() * 3 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) break;  // cannot happen: three bytes out per byte in suffice
-        // A byte that is no Shift_JIS: keep a replacement mark and go on.
-        ++in;
-        --inLeft;
-        if (outLeft >= 3) {
-            std::memcpy(outPtr, "\xEF\xBF\xBD", 3);
-            outPtr += 3;
-            outLeft -= 3;
-        }
-    }
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-std::string_view trimmed(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::size_t countOutsideQuotes(std::string_view line, char c) {
-    std::size_t count = 0;
-    bool quoted = false;
-    for (char ch : line) {
-        if (ch == '"') quoted = !quoted;
-        if (!quoted && ch == c) ++count;
-    }
-    return count;
-}
+constexpr std::size_t kBlock = std::size_t{1} << 20;
 
 }  // namespace
 
 std::optional<TableStream> TableStream::open(const std::string& path, std::string& problem) {
     TableStream t;
     t.path_ = path;
-    t.in_.open(path, std::ios::binary);
-    if (!t.in_) {
-        problem = "ファイルを読めません: " + path;
+    const FileProblem p = t.inspect();
+    if (p != FileProblem::None) {
+        problem = fileProblemMessage(p, path);
         return std::nullopt;
     }
-    std::string sample(65536, '\0');
-    t.in_.read(sample.data(), static_cast<std::streamsize>(sample.size()));
-    sample.resize(static_cast<std::size_t>(t.in_.gcount()));
-    if (sample.empty()) {
-        problem = "ファイルが空です: " + path;
-        return std::nullopt;
-    }
-    if (sample.find('\0') != std::string::npos) {
-        problem = "文字のファイルではありません（UTF-16 や表計算の形式は読めません）: " + path;
-        return std::nullopt;
-    }
-    std::streamoff start = 0;
-    if (std::string_view(sample).substr(0, 3) == kBom) start = 3;
-    t.shiftJis_ = start == 0 && !looksLikeUtf8(sample);
-
-    // The separator from the first non-blank line: TAB, then ";", then ",".
-    std::string_view rest = std::string_view(sample).substr(static_cast<std::size_t>(start));
-    std::string_view first;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        first = trimmed(rest.substr(0, end));
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!first.empty()) break;
-    }
-    if (countOutsideQuotes(first, '\t') > 0)
-        t.separator_ = '\t';
-    else if (countOutsideQuotes(first, ';') > 0)
-        t.separator_ = ';';
-    else
-        t.separator_ = ',';
-    t.decimalComma_ = t.separator_ == ';' && sample.find(',') != std::string::npos &&
-                      sample.find('.') == std::string::npos;
-
-    t.in_.clear();
-    t.in_.seekg(start);
-    t.dataStart_ = start;
-    std::vector<std::string_view> fields;
-    const std::streamoff rowStart = start;
-    if (!t.nextRow(fields)) {
-        problem = "ファイルにデータがありません: " + path;
-        return std::nullopt;
-    }
-    const bool heading = std::any_of(fields.begin(), fields.end(), [&](std::string_view f) {
-        return !trimmed(f).empty() && !t.number(f);
-    });
-    if (heading) {
-        for (auto f : fields) t.headings_.push_back(t.text(f));
-        t.dataStart_ = t.in_.tellg();
-    } else {
-        t.dataStart_ = rowStart;
-    }
-    for (std::size_t i = 0; i < t.headings_.size(); ++i)
-        if (t.headings_[i].empty()) t.headings_[i] = "列" + std::to_string(i + 1);
-    // Rows may be longer than the heading row: their columns get numbered names.
-    t.restart();
-    while (t.nextRow(fields))
-        while (t.headings_.size() < fields.size())
-            t.headings_.push_back("列" + std::to_string(t.headings_.size() + 1));
     t.restart();
     return t;
 }
 
-void TableStream::restart() {
-    in_.clear();
-    in_.seekg(dataStart_);
+// Three passes: the bytes for the encoding, the lines for the separator and decimal mark (and
+// for bytes that do not decode), the rows for the headings and the count of columns.
+FileProblem TableStream::inspect() {
+    std::uint64_t size = 0;
+    if (FileProblem p = checkPath(path_, size); p != FileProblem::None) return p;
+    in_.open(path_, std::ios::binary);
+    if (!in_) return FileProblem::Unreadable;
+    if (size > kMaxDataFileBytes) return FileProblem::TooLarge;
+
+    std::string head;
+    std::uint64_t total = 0;
+    EncodingScan scan;
+    block_.resize(kBlock);
+    while (in_) {
+        in_.read(block_.data(), static_cast<std::streamsize>(kBlock));
+        const auto got = static_cast<std::size_t>(in_.gcount());
+        if (total == 0) head.assign(block_.data(), std::min<std::size_t>(got, 8));
+        total += got;
+        if (total > kMaxDataFileBytes) return FileProblem::TooLarge;
+        scan.feed(std::string_view(block_.data(), got));
+    }
+    if (in_.bad()) return FileProblem::Unreadable;
+    if (FileProblem p = checkBytes(head, total); p != FileProblem::None) return p;
+    if (FileProblem p = chooseEncoding(head, scan, encoding_); p != FileProblem::None) return p;
+
+    std::vector<std::string> sample;
+    std::string_view line;
+    restart();
+    checkText_ = true;
+    while (nextLine(line))
+        if (sample.size() < kSampleLines && !isBlank(line)) sample.emplace_back(line);
+    checkText_ = false;
+    if (undecodable_) return FileProblem::Encoding;
+    if (controlBytes_) return FileProblem::Binary;
+    if (sample.empty()) return FileProblem::Empty;
+    layout_ = detectLayout(std::vector<std::string_view>(sample.begin(), sample.end()));
+
+    // The heading row is the first row when most of its filled fields are not numbers; rows
+    // longer than it get numbered names for their further columns.
+    restart();
+    std::vector<std::string_view> fields;
+    bool first = true;
+    bool numbers = false;
+    while (nextRow(fields)) {
+        if (first) {
+            first = false;
+            if (isHeadingRow(fields, layout_.decimalComma)) {
+                hasHeadings_ = true;
+                headings_.assign(fields.begin(), fields.end());
+                continue;
+            }
+        }
+        if (headings_.size() < fields.size()) headings_.resize(fields.size());
+        if (!numbers)
+            numbers = std::any_of(fields.begin(), fields.end(), [&](std::string_view f) {
+                return !f.empty() && isNumberField(f, layout_.decimalComma);
+            });
+    }
+    for (std::size_t c = 0; c < headings_.size(); ++c)
+        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    return numbers ? FileProblem::None : FileProblem::NoNumbers;
 }
 
-bool TableStream::readLine() {
-    if (!std::getline(in_, line_)) return false;
-    // A quoted field may hold line ends: read on until the quotes balance.
-    while (std::count(line_.begin(), line_.end(), '"') % 2 == 1) {
-        std::string more;
-        if (!std::getline(in_, more)) break;
-        line_ += '\n';
-        line_ += more;
+void TableStream::restart() {
+    in_.clear();
+    in_.seekg(static_cast<std::streamoff>(textStart(encoding_)));
+    decoder_.emplace(encoding_);
+    text_.clear();
+    complete_ = 0;
+    lines_ = LineReader();
+    end_ = false;
+    headingLeft_ = hasHeadings_;
+}
+
+// Reads the next block and decodes it; the lines that are whole by then are handed out.
+void TableStream::readBlock() {
+    text_.erase(0, complete_);
+    block_.resize(kBlock);
+    in_.read(block_.data(), static_cast<std::streamsize>(kBlock));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    end_ = got < kBlock || !in_;
+    const std::size_t decodedFrom = text_.size();
+    if (!decoder_->decode(std::string_view(block_.data(), got), text_)) {
+        undecodable_ = true;
+        end_ = true;
     }
-    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+    if (end_ && !decoder_->complete()) undecodable_ = true;
+    if (checkText_ && hasControlBytes(std::string_view(text_).substr(decodedFrom)))
+        controlBytes_ = true;
+    // Up to the last line end; a CR LF cut between blocks gives an empty line, passed over
+    // as a blank one.
+    complete_ = text_.size();
+    if (!end_) {
+        const std::size_t lastEnd = text_.find_last_of("\r\n");
+        complete_ = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    }
+    lines_ = LineReader(std::string_view(text_).substr(0, complete_));
+}
+
+bool TableStream::nextLine(std::string_view& line) {
+    while (!lines_.next(line)) {
+        if (end_) return false;
+        readBlock();
+    }
     return true;
 }
 
 bool TableStream::nextRow(std::vector<std::string_view>& fields) {
-    fields.clear();
-    unquoted_.clear();
-    do {
-        if (!readLine()) return false;
-    } while (trimmed(line_).empty());
-    // Quoted fields are unquoted into their own strings; reserve so that views stay valid.
-    unquoted_.reserve(static_cast<std::size_t>(std::count(line_.begin(), line_.end(), '"')) + 1);
-    std::string_view rest(line_);
-    for (;;) {
-        std::string_view field;
-        std::string_view lead = rest;
-        while (!lead.empty() && (lead.front() == ' ')) lead.remove_prefix(1);
-        if (!lead.empty() && lead.front() == '"') {
-            std::string value;
-            std::size_t i = 1;
-            for (; i < lead.size(); ++i) {
-                if (lead[i] == '"') {
-                    if (i + 1 < lead.size() && lead[i + 1] == '"') {
-                        value += '"';
-                        ++i;
-                        continue;
-                    }
-                    break;
-                }
-                value += lead[i];
-            }
-            unquoted_.push_back(std::move(value));
-            field = unquoted_.back();
-            const auto sep = lead.find(separator_, std::min(i, lead.size()));
-            rest = sep == std::string_view::npos ? std::string_view() : lead.substr(sep + 1);
-            fields.push_back(field);
-            if (sep == std::string_view::npos) break;
+    std::string_view line;
+    while (nextLine(line)) {
+        if (!splitter_.split(line, layout_.separator)) continue;
+        if (headingLeft_) {
+            headingLeft_ = false;
             continue;
         }
-        const auto sep = rest.find(separator_);
-        fields.push_back(rest.substr(0, sep));
-        if (sep == std::string_view::npos) break;
-        rest = rest.substr(sep + 1);
+        fields = splitter_.fields();
+        return true;
     }
-    return true;
+    fields.clear();
+    return false;
 }
 
 std::optional<double> TableStream::number(std::string_view field) const {
-    field = trimmed(field);
-    if (field.empty()) return std::nullopt;
-    if (decimalComma_ && field.find(',') != std::string_view::npos) {
-        std::string copy(field);
-        std::replace(copy.begin(), copy.end(), ',', '.');
-        return wholeNumber(copy);
-    }
-    return wholeNumber(field);
+    return fieldNumber(trimField(field), layout_.decimalComma);
 }
 
 std::string TableStream::text(std::string_view field) const {
-    field = trimmed(field);
-    return shiftJis_ ? fromShiftJis(field) : std::string(field);
+    return std::string(trimField(field));
 }
 
 std::optional<std::size_t> TableStream::findColumn(std::string_view nameOrNumber) const {
-    for (std::size_t i = 0; i < headings_.size(); ++i)
-        if (headings_[i] == nameOrNumber) return i;
-    if (auto n = wholeNumber(nameOrNumber)) {
-        if (*n >= 1 && *n <= double(headings_.size()) && *n == std::floor(*n))
-            return static_cast<std::size_t>(*n) - 1;
-    }
-    return std::nullopt;
+    return kijunchi::findColumn(headings_, nameOrNumber);
 }
 
 }  // namespace kijunchi

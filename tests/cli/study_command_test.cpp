@@ -103,7 +103,7 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
     std::filesystem::remove(path);
     auto absent = run({"--batch", path.string()});
     EXPECT_EQ(absent.code, 2);
-    EXPECT_EQ(absent.err, "ファイルを読めません: " + path.string() + "\n");
+    EXPECT_EQ(absent.err, "ファイル「" + path.string() + "」が見つかりません。\n");
 }
 
 }  // namespace

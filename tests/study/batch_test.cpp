@@ -55,7 +55,9 @@ TEST(TableStream, CsvWithBomQuotesAndCrLf) {
     ASSERT_EQ(rows.size(), 2u);  // the blank line is passed over
     EXPECT_EQ(rows[1], (std::vector<std::string>{"141", "3,9", "M \"x\""}));
     EXPECT_EQ(t.number(rows[1][0]), 141.0);
-    EXPECT_FALSE(t.number(rows[1][1]));  // "," is no decimal mark in a comma file
+    // "," is no decimal mark in a comma file: the field reads as the number it begins with, as
+    // a data file's field does.
+    EXPECT_EQ(t.number(rows[1][1]), 3.0);
     // A second pass reads the same rows again.
     EXPECT_EQ(allRows(t), rows);
 }
@@ -83,14 +85,22 @@ TEST(TableStream, NumbersOnlyGiveNumberedColumnsAndBadFilesAMessage) {
 
     std::string problem;
     EXPECT_FALSE(TableStream::open("/nonexistent/kijunchi.csv", problem));
-    EXPECT_EQ(problem, "ファイルを読めません: /nonexistent/kijunchi.csv");
+    EXPECT_EQ(problem, "ファイル「/nonexistent/kijunchi.csv」が見つかりません。");
     TempFile empty("empty.csv", "");
     EXPECT_FALSE(TableStream::open(empty.path(), problem));
-    EXPECT_EQ(problem, "ファイルが空です: " + empty.path());
-    TempFile utf16("utf16.csv", std::string("\xFF\xFE"
-                                            "1\0\n\0",
-                                            6));
-    EXPECT_FALSE(TableStream::open(utf16.path(), problem));
+    EXPECT_EQ(problem, "ファイル「" + empty.path() + "」は空です。");
+    TempFile words("words.csv", "a,b\r\nc,d\r\n");
+    EXPECT_FALSE(TableStream::open(words.path(), problem));
+    EXPECT_EQ(problem, "ファイル「" + words.path() + "」に数値がありません。");
+    // UTF-16 with its byte order mark: "x\n1\n2\n", little-endian.
+    TempFile utf16("utf16.csv", std::string("\xFF\xFEx\0\n\0"
+                                            "1\0\n\0"
+                                            "2\0\n\0",
+                                            14));
+    auto u = TableStream::open(utf16.path(), problem);
+    ASSERT_TRUE(u) << problem;
+    EXPECT_EQ(u->headings(), std::vector<std::string>{"x"});
+    EXPECT_EQ(allRows(*u), (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
 }
 
 // An evaluator for the batch's own logic: the mean as the one figure, and a record of every

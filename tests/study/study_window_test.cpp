@@ -136,7 +136,7 @@ TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
     window->chooseDataFile = [] { return QStringLiteral("/nonexistent/data.csv"); };
     window->OpenButton->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("ファイルを読めません: /nonexistent/data.csv"));
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("ファイル「/nonexistent/data.csv」が見つかりません。"));
     EXPECT_EQ(window->Table->rowCount(), 4);
     std::filesystem::remove(data);
     std::filesystem::remove(csv);

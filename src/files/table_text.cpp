@@ -1,0 +1,429 @@
+#include "files/table_text.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "analysis/number_text.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Structurally valid UTF-8 (lead and continuation bytes in their places). incomplete: how many
+// bytes at the end begin a sequence whose rest is still to come.
+bool checkUtf8(std::string_view text, std::size_t& incomplete) {
+    incomplete = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        // Runs of ASCII eight bytes at a time.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ull) break;
+            p += 8;
+        }
+        if (p >= end) break;
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int more = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            more = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            more = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            more = 3;
+        else
+            return false;
+        const int there = static_cast<int>(std::min<std::ptrdiff_t>(end - p - 1, more));
+        for (int k = 1; k <= there; ++k)
+            if ((p[k] & 0xC0) != 0x80) return false;
+        if (there < more) {
+            incomplete = static_cast<std::size_t>(end - p);
+            return true;
+        }
+        p += more + 1;
+    }
+    return true;
+}
+
+// How often a separator stands in a line outside quotes.
+std::size_t countOutsideQuotes(std::string_view line, char separator) {
+    std::size_t count = 0;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == separator && !quoted) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// "12,5" or "-0,25": digits, one comma, digits.
+bool looksLikeCommaDecimal(std::string_view field) {
+    field = trimField(field);
+    if (!field.empty() && (field.front() == '-' || field.front() == '+')) field.remove_prefix(1);
+    std::size_t comma = field.find(',');
+    if (comma == 0 || comma == std::string_view::npos || comma + 1 >= field.size()) return false;
+    if (field.find('.') != std::string_view::npos) return false;
+    for (std::size_t i = 0; i < field.size(); ++i)
+        if (i != comma && !isDigit(field[i])) return false;
+    return true;
+}
+
+// Picks the separator from the first lines: the first of TAB, ";", "," that stands the same
+// number of times in every sampled line, else the one found in most lines, else none.
+char detectSeparator(const std::vector<std::string_view>& sample) {
+    constexpr std::array<char, 3> candidates = {'\t', ';', ','};
+    for (char c : candidates) {
+        std::size_t first = countOutsideQuotes(sample.front(), c);
+        if (first == 0) continue;
+        bool same = std::all_of(sample.begin(), sample.end(), [&](std::string_view line) {
+            return countOutsideQuotes(line, c) == first;
+        });
+        if (same) return c;
+    }
+    char best = 0;
+    std::size_t bestLines = 0;
+    for (char c : candidates) {
+        std::size_t lines = static_cast<std::size_t>(
+            std::count_if(sample.begin(), sample.end(),
+                          [&](std::string_view line) { return countOutsideQuotes(line, c) > 0; }));
+        if (lines > bestLines) {
+            best = c;
+            bestLines = lines;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+// --- The bytes and their encoding -----------------------------------------------------------
+
+FileProblem checkPath(const std::string& path, std::uint64_t& size) {
+    namespace fs = std::filesystem;
+    size = 0;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) {
+        return error && error != std::errc::no_such_file_or_directory ? FileProblem::Unreadable
+                                                                      : FileProblem::Missing;
+    }
+    if (fs::is_directory(status)) return FileProblem::Folder;
+    if (fs::is_regular_file(status)) {
+        const std::uintmax_t bytes = fs::file_size(path, error);
+        if (!error) size = bytes;
+    }
+    return FileProblem::None;
+}
+
+FileProblem checkBytes(std::string_view head, std::uint64_t size) {
+    if (size == 0) return FileProblem::Empty;
+    if (size > kMaxDataFileBytes) return FileProblem::TooLarge;
+    // The workbook formats of spreadsheet programs (zip and the older compound file).
+    if (startsWith(head, "PK\x03\x04") || startsWith(head, "\xD0\xCF\x11\xE0")) {
+        return FileProblem::Spreadsheet;
+    }
+    return FileProblem::None;
+}
+
+void EncodingScan::feed(std::string_view block) {
+    if (!nul_ && std::memchr(block.data(), '\0', block.size())) nul_ = true;
+    if (!utf8_) return;
+    std::size_t incomplete = 0;
+    if (!pending_.empty()) {
+        // Finish the cut sequence with the first bytes of this block.
+        const std::size_t take = std::min<std::size_t>(block.size(), 4 - pending_.size());
+        std::string joined = pending_ + std::string(block.substr(0, take));
+        if (!checkUtf8(joined, incomplete)) {
+            utf8_ = false;
+            return;
+        }
+        const std::size_t used = joined.size() - incomplete;
+        if (used <= pending_.size()) {  // still cut: the block was shorter than the sequence
+            pending_ = joined;
+            return;
+        }
+        block.remove_prefix(used - pending_.size());
+        pending_.clear();
+    }
+    if (!checkUtf8(block, incomplete)) {
+        utf8_ = false;
+        return;
+    }
+    pending_ = std::string(block.substr(block.size() - incomplete));
+}
+
+FileProblem chooseEncoding(std::string_view head, const EncodingScan& scan,
+                           TextEncoding& encoding) {
+    if (startsWith(head, kUtf8Bom)) {
+        encoding = TextEncoding::Utf8WithBom;
+    } else if (startsWith(head, "\xFF\xFE") || startsWith(head, "\xFE\xFF")) {
+        encoding = TextEncoding::Utf16;
+    } else if (scan.hasNul()) {
+        return FileProblem::Binary;
+    } else {
+        encoding = scan.utf8() ? TextEncoding::Utf8 : TextEncoding::ShiftJis;
+    }
+    return FileProblem::None;
+}
+
+std::size_t textStart(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8WithBom ? kUtf8Bom.size() : 0;
+}
+
+void TextDecoder::Closer::operator()(void* cd) const {
+    iconv_close(static_cast<iconv_t>(cd));
+}
+
+TextDecoder::TextDecoder(TextEncoding encoding) {
+    const char* from = encoding == TextEncoding::Utf16      ? "UTF-16"
+                       : encoding == TextEncoding::ShiftJis ? "CP932"
+                                                            : nullptr;
+    if (!from) return;
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd != reinterpret_cast<iconv_t>(-1)) cd_.reset(cd);
+}
+
+bool TextDecoder::decode(std::string_view bytes, std::string& out) {
+    if (!cd_) {
+        out += bytes;
+        return true;
+    }
+    std::string joined;
+    if (!pending_.empty()) {
+        joined = pending_ + std::string(bytes);
+        bytes = joined;
+        pending_.clear();
+    }
+    const std::size_t start = out.size();
+    std::size_t written = start;
+    out.resize(start + bytes.size() * 3 / 2 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    bool ok = true;
+    while (inLeft > 0) {
+        char* outPtr = out.data() + written;
+        std::size_t outLeft = out.size() - written;
+        std::size_t r = iconv(static_cast<iconv_t>(cd_.get()), &in, &inLeft, &outPtr, &outLeft);
+        written = out.size() - outLeft;
+        if (r != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (errno == EINVAL) {  // a sequence cut at the end: its rest comes with the next block
+            pending_.assign(in, inLeft);
+            break;
+        }
+        ok = false;  // EILSEQ: not this encoding
+        break;
+    }
+    out.resize(written);
+    // The UTF-16 decoder may hand its byte order mark on.
+    if (first_ && written > start) {
+        first_ = false;
+        if (startsWith(std::string_view(out).substr(start), kUtf8Bom))
+            out.erase(start, kUtf8Bom.size());
+    }
+    return ok;
+}
+
+bool hasControlBytes(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    for (;;) {
+        // Eight bytes at a time while none of them is below 0x20.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (((word - 0x2020202020202020ull) & ~word & 0x8080808080808080ull) != 0) break;
+            p += 8;
+        }
+        const auto* stop = std::min(end, p + 8);
+        for (; p < stop; ++p) {
+            const unsigned char c = *p;
+            if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != 0x1A)
+                return true;
+        }
+        if (p >= end) return false;
+    }
+}
+
+// --- Lines and fields -----------------------------------------------------------------------
+
+bool LineReader::next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    // memchr for LF, then for a lone CR inside the line: both run at memory speed.
+    // The next LF is kept, so that a file of lone CRs is not searched again for every line.
+    const char* begin = text_.data() + pos_;
+    const std::size_t left = text_.size() - pos_;
+    if (!lfKnown_ || (nextLf_ != std::string_view::npos && nextLf_ < pos_)) {
+        lfKnown_ = true;
+        const auto* found = static_cast<const char*>(std::memchr(begin, '\n', left));
+        nextLf_ = found ? static_cast<std::size_t>(found - text_.data()) : std::string_view::npos;
+    }
+    const bool lf = nextLf_ != std::string_view::npos;
+    std::size_t length = lf ? nextLf_ - pos_ : left;
+    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', length));
+    if (cr && static_cast<std::size_t>(cr - begin) + 1 < length) {
+        length = static_cast<std::size_t>(cr - begin);  // a lone CR ends the line
+        line = text_.substr(pos_, length);
+        pos_ += length + 1;
+        return true;
+    }
+    line = text_.substr(pos_, cr ? length - 1 : length);
+    pos_ += lf ? length + 1 : length;
+    return true;
+}
+
+std::string_view trimField(std::string_view text) {
+    for (;;) {
+        if (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+            text.remove_prefix(1);
+        } else if (startsWith(text, kIdeographicSpace)) {
+            text.remove_prefix(kIdeographicSpace.size());
+        } else {
+            break;
+        }
+    }
+    for (;;) {
+        if (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+            text.remove_suffix(1);
+        } else if (text.size() >= kIdeographicSpace.size() &&
+                   text.substr(text.size() - kIdeographicSpace.size()) == kIdeographicSpace) {
+            text.remove_suffix(kIdeographicSpace.size());
+        } else {
+            break;
+        }
+    }
+    return text;
+}
+
+bool isBlank(std::string_view line) {
+    return trimField(line).empty();
+}
+
+TableLayout detectLayout(const std::vector<std::string_view>& sample) {
+    TableLayout layout;
+    layout.separator = detectSeparator(sample);
+    if (layout.separator != ';') return layout;
+    FieldSplitter splitter;
+    for (std::string_view line : sample) {
+        splitter.split(line, ';');
+        const auto& fields = splitter.fields();
+        if (std::any_of(fields.begin(), fields.end(), looksLikeCommaDecimal)) {
+            layout.decimalComma = true;
+            break;
+        }
+    }
+    return layout;
+}
+
+bool FieldSplitter::split(std::string_view line, char separator) {
+    fields_.clear();
+    unquoted_.clear();
+    std::size_t pos = 0;
+    bool filled = false;
+    for (;;) {
+        std::size_t start = pos;
+        while (start < line.size() && line[start] == ' ') ++start;
+        std::size_t sep;
+        if (start < line.size() && line[start] == '"') {
+            std::string& field = unquoted_.emplace_back();
+            std::size_t i = start + 1;
+            while (i < line.size()) {
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += line[i++];
+            }
+            // Anything between the closing quote and the separator belongs to the field.
+            sep = separator ? line.find(separator, i) : std::string_view::npos;
+            field += line.substr(i, sep == std::string_view::npos ? sep : sep - i);
+            fields_.push_back(trimField(field));
+        } else {
+            sep = separator ? line.find(separator, pos) : std::string_view::npos;
+            fields_.push_back(
+                trimField(line.substr(pos, sep == std::string_view::npos ? sep : sep - pos)));
+        }
+        filled = filled || !fields_.back().empty();
+        if (sep == std::string_view::npos) break;
+        pos = sep + 1;
+    }
+    return filled;
+}
+
+std::string normalised(std::string_view field, bool decimalComma) {
+    std::string text(field);
+    if (decimalComma) std::replace(text.begin(), text.end(), ',', '.');
+    text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+    return text;
+}
+
+bool isNumberField(std::string_view field, bool decimalComma) {
+    // The common case needs no copy to be judged.
+    return decimalComma ? hasLeadingNumber(normalised(field, true)) : hasLeadingNumber(field);
+}
+
+std::optional<double> fieldNumber(std::string_view field, bool decimalComma) {
+    return decimalComma ? leadingNumber(normalised(field, true)) : leadingNumber(field);
+}
+
+bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma) {
+    std::size_t filled = 0, text = 0;
+    for (std::string_view field : fields) {
+        if (field.empty()) continue;
+        ++filled;
+        if (!wholeNumber(normalised(field, decimalComma))) ++text;
+    }
+    return filled > 0 && text * 2 > filled;
+}
+
+std::string numberedHeading(std::size_t column) {
+    return "列" + std::to_string(column + 1);
+}
+
+std::optional<std::size_t> findColumn(const std::vector<std::string>& headings,
+                                      std::string_view nameOrNumber) {
+    const bool number = !nameOrNumber.empty() && nameOrNumber.size() <= 9 &&
+                        std::all_of(nameOrNumber.begin(), nameOrNumber.end(), isDigit);
+    if (number) {
+        std::size_t n = std::stoul(std::string(nameOrNumber));
+        if (n >= 1 && n <= headings.size()) return n - 1;
+        return std::nullopt;
+    }
+    for (std::size_t c = 0; c < headings.size(); ++c)
+        if (headings[c] == nameOrNumber) return c;
+    return std::nullopt;
+}
+
+}  // namespace kijunchi

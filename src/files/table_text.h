@@ -1,0 +1,150 @@
+#pragma once
+// The text of a data table, as every reader of data files takes it: the checks on the bytes,
+// the encoding and its decoding to UTF-8, the lines, the separator and decimal mark, the
+// fields of a row, the heading row, and a field read as a number. The reader of a whole file
+// into columns and the reader that goes through a file again and again both stand on this.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kijunchi {
+
+enum class TextEncoding { Utf8, Utf8WithBom, Utf16, ShiftJis };
+
+// Why a file gives no data; None when it was read.
+enum class FileProblem {
+    None,
+    Missing,
+    Folder,
+    Unreadable,
+    Empty,
+    TooLarge,
+    Spreadsheet,
+    Binary,
+    Encoding,
+    NoNumbers,
+    Cancelled
+};
+
+// Files above this size are refused; everything below is read in time linear in its size.
+inline constexpr std::uint64_t kMaxDataFileBytes = std::uint64_t{256} << 20;
+
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Whether path names a file that can be opened: Missing, Folder or Unreadable when not. size
+// is the file's size, 0 where it has none (a special file).
+FileProblem checkPath(const std::string& path, std::uint64_t& size);
+
+// What the first bytes and the size tell: an empty file, a too large one, a spreadsheet's
+// workbook; None otherwise.
+FileProblem checkBytes(std::string_view head, std::uint64_t size);
+
+// Goes through the bytes of a file block by block for what decides its encoding: a NUL byte,
+// and whether the bytes are UTF-8 throughout (a sequence may be cut between two blocks).
+class EncodingScan {
+public:
+    void feed(std::string_view block);
+    bool hasNul() const { return nul_; }
+    // After the last block: all bytes valid UTF-8, none left in the middle of a sequence.
+    bool utf8() const { return utf8_ && pending_.empty(); }
+
+private:
+    bool nul_ = false;
+    bool utf8_ = true;
+    std::string pending_;  // the start of a sequence cut at the end of a block
+};
+
+// The encoding: a byte order mark, else UTF-8 when the bytes are valid UTF-8, else CP932.
+// Binary for a NUL byte in a file without a UTF-16 byte order mark.
+FileProblem chooseEncoding(std::string_view head, const EncodingScan& scan, TextEncoding& encoding);
+
+// How many bytes at the start of a file of this encoding come before the text: the UTF-8 byte
+// order mark (the UTF-16 one is the decoder's).
+std::size_t textStart(TextEncoding encoding);
+
+// Turns the bytes of a file, block by block, into UTF-8.
+class TextDecoder {
+public:
+    explicit TextDecoder(TextEncoding encoding);
+    // Appends the UTF-8 of bytes to out; a sequence cut at the end waits for the next block.
+    // false when the bytes are not in the encoding.
+    bool decode(std::string_view bytes, std::string& out);
+    // After the last block: whether the text ended at the end of a sequence.
+    bool complete() const { return pending_.empty(); }
+
+private:
+    struct Closer {
+        void operator()(void* cd) const;
+    };
+    std::unique_ptr<void, Closer> cd_;  // iconv's state; none for UTF-8
+    std::string pending_;
+    bool first_ = true;
+};
+
+// Control characters other than TAB, CR, LF, form feed and the end-of-file mark.
+bool hasControlBytes(std::string_view text);
+
+// Walks a text line by line: CR LF, LF and a lone CR each end a line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text = {}) : text_(text) {}
+    bool next(std::string_view& line);
+    std::size_t position() const { return pos_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t nextLf_ = 0;  // where the next LF stands; npos when there is none
+    bool lfKnown_ = false;
+};
+
+// Blanks (space, TAB, ideographic space) dropped at both ends.
+std::string_view trimField(std::string_view text);
+bool isBlank(std::string_view line);
+
+// The separator and the decimal mark, judged from the first filled lines of a file.
+struct TableLayout {
+    char separator = 0;         // ',', '\t', ';', or 0 for one field per line
+    bool decimalComma = false;  // "," was the decimal mark (with ";" between the fields)
+};
+inline constexpr std::size_t kSampleLines = 50;
+// sample: the first kSampleLines lines that are not blank (at least one).
+TableLayout detectLayout(const std::vector<std::string_view>& sample);
+
+// Splits lines into fields. A field may be quoted ("a,b", "" for a quote); its blanks around
+// are dropped. Separator 0: the whole line is one field. The fields stay valid until the next
+// split and while the line does.
+class FieldSplitter {
+public:
+    // false for a line that holds no filled field (a blank line, or only separators).
+    bool split(std::string_view line, char separator);
+    const std::vector<std::string_view>& fields() const { return fields_; }
+
+private:
+    std::vector<std::string_view> fields_;
+    std::deque<std::string> unquoted_;
+};
+
+// The field as a number text with "." as decimal mark and no TAB.
+std::string normalised(std::string_view field, bool decimalComma);
+// Whether a field holds a number: it begins with one (a unit or note may follow).
+bool isNumberField(std::string_view field, bool decimalComma);
+// The number a field begins with.
+std::optional<double> fieldNumber(std::string_view field, bool decimalComma);
+
+// A first row is the headings when most of its filled fields are not numbers.
+bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma);
+
+// The heading of a column that has none in the file: "列N", N from 1.
+std::string numberedHeading(std::size_t column);
+
+// The column a command-line argument names: its number from 1, or its heading.
+std::optional<std::size_t> findColumn(const std::vector<std::string>& headings,
+                                      std::string_view nameOrNumber);
+
+}  // namespace kijunchi

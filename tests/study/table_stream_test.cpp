@@ -1,0 +1,132 @@
+// The batch's reader and the data-file reader read every file alike: the same headings, the
+// same numbers in each column, the same fields skipped, the same refusals.
+#include "study/table_stream.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "analysis/number_text.h"
+#include "files/data_file.h"
+
+namespace kijunchi {
+namespace {
+
+class TempFile {
+public:
+    TempFile(const std::string& name, const std::string& bytes)
+        : path_(std::filesystem::temp_directory_path() /
+                ("kijunchi-stream-" + std::to_string(::getpid()) + "-" + name)) {
+        std::ofstream(path_, std::ios::binary) << bytes;
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Columns {
+    std::vector<std::string> headings;
+    std::vector<std::vector<double>> numbers;
+    std::vector<std::int64_t> skipped;
+};
+
+Columns fromDataFile(const DataFile& file) {
+    Columns out;
+    for (const DataColumn& column : file.columns) {
+        out.headings.push_back(column.heading);
+        out.numbers.emplace_back();
+        for (const std::string& n : column.numbers) out.numbers.back().push_back(*leadingNumber(n));
+        out.skipped.push_back(column.skipped);
+    }
+    return out;
+}
+
+Columns fromStream(TableStream& table) {
+    Columns out;
+    out.headings = table.headings();
+    const std::size_t columns = out.headings.size();
+    out.numbers.resize(columns);
+    out.skipped.resize(columns);
+    std::vector<std::string_view> fields;
+    table.restart();
+    while (table.nextRow(fields)) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            const auto n = c < fields.size() ? table.number(fields[c]) : std::nullopt;
+            if (n)
+                out.numbers[c].push_back(*n);
+            else
+                ++out.skipped[c];
+        }
+    }
+    return out;
+}
+
+void expectAlike(const std::string& name, const std::string& bytes) {
+    SCOPED_TRACE(name);
+    TempFile f(name, bytes);
+    const DataFileResult read = readDataFile(f.path());
+    ASSERT_EQ(read.problem, FileProblem::None);
+    std::string problem;
+    auto table = TableStream::open(f.path(), problem);
+    ASSERT_TRUE(table) << problem;
+    EXPECT_EQ(table->separator(), read.file.separator);
+    EXPECT_EQ(table->decimalComma(), read.file.decimalComma);
+    const Columns a = fromDataFile(read.file), b = fromStream(*table);
+    EXPECT_EQ(b.headings, a.headings);
+    EXPECT_EQ(b.numbers, a.numbers);
+    EXPECT_EQ(b.skipped, a.skipped);
+    // A second pass gives the same.
+    EXPECT_EQ(fromStream(*table).numbers, a.numbers);
+}
+
+TEST(TableStream, ReadsEveryFileAsTheDataFileReaderDoes) {
+    expectAlike("comma.csv", "Ca;Sex\r\n9,5;F\r\n10,25;M\r\n;\r\n11;\r\n");
+    expectAlike("lonecr.txt", "x\r1\r\r2,5\r");
+    // Two numbers of three: the first row is data, not headings.
+    expectAlike("mostly.csv", "1,2,abc\n3,4,5\n");
+    // Quotes, ideographic spaces, units after the number, a column that starts late.
+    expectAlike("mixed.csv",
+                "\xEF\xBB\xBF"
+                "\"Na, serum\",K\r\n\"140\",\xE3\x80\x80"
+                "4.1 mmol/L\r\n141\r\n,,7\r\n");
+    expectAlike("utf16be.txt", std::string("\xFE\xFF\0x\0\n\0001\0\n\0002\0\n", 14));
+
+    // Over several blocks of the stream: Shift_JIS groups, CR LF, a first column of
+    // varying width, so that blocks end inside sequences and between CR and LF.
+    std::string big = "\x92\x6C,\x90\xAB\x95\xCA\r\n";  // 値,性別
+    for (int i = 0; i < 250000; ++i)
+        big += std::to_string(i % 997) + "." + std::to_string(i % 7) + "," +
+               (i % 3 ? "\x8F\x97" : "\x92\x6A") + "\r\n";  // 女 / 男
+    ASSERT_GT(big.size(), std::size_t{2} << 20);
+    expectAlike("big.csv", big);
+}
+
+TEST(TableStream, RefusesWhatTheDataFileReaderRefusesInTheSameWords) {
+    struct Refused {
+        std::string name, bytes;
+        FileProblem problem;
+    };
+    const std::vector<Refused> files = {
+        {"book.xlsx", std::string("PK\x03\x04\x14\0\0\0", 8), FileProblem::Spreadsheet},
+        {"nul.csv", std::string("1\n2\0\n", 5), FileProblem::Binary},
+        {"control.csv", "1\n\x01\n2\n", FileProblem::Binary},
+        {"cut.csv", "1,\x8F", FileProblem::Encoding},
+        {"blank.csv", " \r\n\r\n", FileProblem::Empty},
+        {"words.csv", "a;b\r\nc;d\r\n", FileProblem::NoNumbers},
+    };
+    for (const auto& [name, bytes, expected] : files) {
+        SCOPED_TRACE(name);
+        TempFile f(name, bytes);
+        EXPECT_EQ(readDataFile(f.path()).problem, expected);
+        std::string problem;
+        EXPECT_FALSE(TableStream::open(f.path(), problem));
+        EXPECT_EQ(problem, fileProblemMessage(expected, f.path()));
+    }
+}
+
+}  // namespace
+}  // namespace kijunchi
