@@ -3,30 +3,13 @@
 #include "study/table_stream.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
+#include "support/temp_files.h"
 
 namespace kijunchi {
 namespace {
-
-class TempFile {
-public:
-    TempFile(const std::string& name, const std::string& bytes)
-        : path_(std::filesystem::temp_directory_path() /
-                ("kijunchi-stream-" + std::to_string(::getpid()) + "-" + name)) {
-        std::ofstream(path_, std::ios::binary) << bytes;
-    }
-    ~TempFile() { std::filesystem::remove(path_); }
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 struct Columns {
     std::vector<std::string> headings;
@@ -67,11 +50,12 @@ Columns fromStream(TableStream& table) {
 
 void expectAlike(const std::string& name, const std::string& bytes) {
     SCOPED_TRACE(name);
-    TempFile f(name, bytes);
-    const DataFileResult read = readDataFile(f.path());
+    const testing::TempFolder folder;
+    const std::string path = folder.write(name, bytes);
+    const DataFileResult read = readDataFile(path);
     ASSERT_EQ(read.problem, FileProblem::None);
     std::string problem;
-    auto table = TableStream::open(f.path(), problem);
+    auto table = TableStream::open(path, problem);
     ASSERT_TRUE(table) << problem;
     EXPECT_EQ(table->separator(), read.file.separator);
     EXPECT_EQ(table->decimalComma(), read.file.decimalComma);
@@ -118,13 +102,14 @@ TEST(TableStream, RefusesWhatTheDataFileReaderRefusesInTheSameWords) {
         {"blank.csv", " \r\n\r\n", FileProblem::Empty},
         {"words.csv", "a;b\r\nc;d\r\n", FileProblem::NoNumbers},
     };
+    const testing::TempFolder folder;
     for (const auto& [name, bytes, expected] : files) {
         SCOPED_TRACE(name);
-        TempFile f(name, bytes);
-        EXPECT_EQ(readDataFile(f.path()).problem, expected);
+        const std::string path = folder.write(name, bytes);
+        EXPECT_EQ(readDataFile(path).problem, expected);
         std::string problem;
-        EXPECT_FALSE(TableStream::open(f.path(), problem));
-        EXPECT_EQ(problem, fileProblemMessage(expected, f.path()));
+        EXPECT_FALSE(TableStream::open(path, problem));
+        EXPECT_EQ(problem, fileProblemMessage(expected, path));
     }
 }
 
