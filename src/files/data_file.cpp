@@ -5,7 +5,8 @@
 
 namespace kijunchi {
 
-DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
+DataFileResult readDataText(std::string_view bytes, ReadProgress* progress,
+                            std::optional<GroupedColumn> grouped) {
     DataFileResult result;
     if (FileProblem p = checkBytes(bytes, bytes.size()); p != FileProblem::None) {
         result.problem = p;
@@ -105,6 +106,11 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
             const std::string_view field = fields[c];
             if (isNumberField(field, file.decimalComma)) {
                 column.numbers.push_back(normalised(field, file.decimalComma));
+                if (grouped && grouped->values == c) {
+                    column.groups.emplace_back(grouped->groups < fields.size()
+                                                   ? fields[grouped->groups]
+                                                   : std::string_view());
+                }
             } else {
                 ++column.skipped;
             }
@@ -120,7 +126,8 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
     return result;
 }
 
-DataFileResult readDataFile(const std::string& path, ReadProgress* progress) {
+DataFileResult readDataFile(const std::string& path, ReadProgress* progress,
+                            std::optional<GroupedColumn> grouped) {
     DataFileResult result;
     std::uint64_t size = 0;
     if (FileProblem p = checkPath(path, size); p != FileProblem::None) {
@@ -161,7 +168,7 @@ DataFileResult readDataFile(const std::string& path, ReadProgress* progress) {
         result.problem = FileProblem::Unreadable;
         return result;
     }
-    return readDataText(bytes, progress);
+    return readDataText(bytes, progress, grouped);
 }
 
 std::string fileProblemMessage(FileProblem problem, std::string_view fileName) {

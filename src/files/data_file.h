@@ -18,6 +18,16 @@ struct DataColumn {
     std::string heading;               // the file's heading, or "列N" where it has none
     std::vector<std::string> numbers;  // the fields that hold a number, "." as decimal mark
     std::int64_t skipped = 0;          // empty fields and fields without a number
+    // Read with a group column: beside each number, that row's field of the group column
+    // (empty where the row leaves it empty).
+    std::vector<std::string> groups;
+};
+
+// A column of values to be read with the field of a group column beside each value; the
+// other columns are read as always.
+struct GroupedColumn {
+    std::size_t values = 0;
+    std::size_t groups = 0;
 };
 
 struct DataFile {
@@ -41,9 +51,11 @@ struct ReadProgress {
 };
 
 // Reads the bytes of a data file (the whole file as it lies on disk).
-DataFileResult readDataText(std::string_view bytes, ReadProgress* progress = nullptr);
+DataFileResult readDataText(std::string_view bytes, ReadProgress* progress = nullptr,
+                            std::optional<GroupedColumn> grouped = std::nullopt);
 // Reads a data file from disk.
-DataFileResult readDataFile(const std::string& path, ReadProgress* progress = nullptr);
+DataFileResult readDataFile(const std::string& path, ReadProgress* progress = nullptr,
+                            std::optional<GroupedColumn> grouped = std::nullopt);
 
 // The one message for a file that gives no data (fileName as the user knows it).
 std::string fileProblemMessage(FileProblem problem, std::string_view fileName);

@@ -19,8 +19,12 @@ std::vector<double> measuredValues(const AnalysisStore& store) {
     return values;
 }
 
-GroupedPaste ReadGroupedPaste(AnalysisStore& store, std::string_view text, GridSink& grid) {
-    GroupedValues read = readGroupedText(text);
+namespace {
+
+// The values become the data set through the paste buffer, the groups are kept beside them;
+// the message says what was skipped (skippedMessage) and whether there were too many values.
+GroupedPaste storeGroupedValues(AnalysisStore& store, GroupedValues read,
+                                const std::string& skippedMessage, GridSink& grid) {
     GroupedPaste out;
     for (double v : read.values) out.valuesText += numberText(v) + "\r\n";
     out.paste = ReadPasteBuffer(store, out.valuesText, grid);
@@ -29,12 +33,41 @@ GroupedPaste ReadGroupedPaste(AnalysisStore& store, std::string_view text, GridS
     read.labels.resize(std::min(kept, read.labels.size()));
     store.GroupLabels = std::move(read.labels);
     store.GroupedValues = measuredValues(store);
-    out.message = read.message;
+    out.message = skippedMessage;
     if (out.paste.truncated()) {
         if (!out.message.empty()) out.message += "\n";
         out.message += tooManyValuesMessage(out.paste.valuesFound);
     }
     return out;
+}
+
+}  // namespace
+
+GroupedPaste ReadGroupedPaste(AnalysisStore& store, std::string_view text, GridSink& grid) {
+    GroupedValues read = readGroupedText(text);
+    const std::string message = read.message;
+    return storeGroupedValues(store, std::move(read), message, grid);
+}
+
+GroupedPaste ReadGroupedColumn(AnalysisStore& store, const DataColumn& column, GridSink& grid) {
+    GroupedValues read;
+    std::int64_t withoutGroup = 0;
+    for (std::size_t i = 0; i < column.numbers.size(); ++i) {
+        const std::string_view label = i < column.groups.size() ? column.groups[i] : "";
+        if (label.empty()) {
+            ++withoutGroup;
+            continue;
+        }
+        read.values.push_back(leadingNumber(column.numbers[i]).value_or(0.0));
+        read.labels.emplace_back(label);
+    }
+    std::string message;
+    if (column.skipped > 0) message = skippedFieldsMessage(column.skipped);
+    if (withoutGroup > 0) {
+        if (!message.empty()) message += "\n";
+        message += "グループが空欄の値" + std::to_string(withoutGroup) + "個は読み込んでいません。";
+    }
+    return storeGroupedValues(store, std::move(read), message, grid);
 }
 
 std::optional<std::vector<ValueGroup>> currentGroups(const AnalysisStore& store) {

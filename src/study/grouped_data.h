@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/store.h"
+#include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "study/partition.h"
@@ -25,6 +26,11 @@ struct GroupedPaste {
 // Reads value and group from each line of text; the values become the data set exactly as a
 // paste of them does, and the groups are kept beside them.
 GroupedPaste ReadGroupedPaste(AnalysisStore& store, std::string_view text, GridSink& grid);
+
+// A data file's value column read with its group column: the values become the data set and
+// the groups are kept beside them, as the paste of the two columns makes them. A value whose
+// group field is empty is left out and counted in the message.
+GroupedPaste ReadGroupedColumn(AnalysisStore& store, const DataColumn& column, GridSink& grid);
 
 inline constexpr const char* kNoGroupsMessage =
     "グループ列のあるデータがありません。入力画面の「グループ列あり」にチェックを入れて、"
