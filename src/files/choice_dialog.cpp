@@ -1,7 +1,9 @@
 #include "files/choice_dialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,7 +13,8 @@
 namespace kijunchi {
 
 ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QStringList& items,
-                           const QList<bool>& enabled, int current, QWidget* parent)
+                           const QList<bool>& enabled, int current, QWidget* parent,
+                           const QStringList& groups)
     : QDialog(parent) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
@@ -23,6 +26,15 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
         if (i < enabled.size() && !enabled[i]) item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
     }
     layout->addWidget(List1);
+    if (!groups.isEmpty()) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new QLabel(QStringLiteral("グループ列:"), this));
+        GroupBox = new QComboBox(this);
+        GroupBox->addItem(QStringLiteral("（グループなし）"));
+        GroupBox->addItems(groups);
+        row->addWidget(GroupBox, 1);
+        layout->addLayout(row);
+    }
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(Buttons);
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -30,8 +42,14 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
     connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         if (item->flags() & Qt::ItemIsEnabled) accept();
     });
-    auto updateOk = [this] { Buttons->button(QDialogButtonBox::Ok)->setEnabled(chosen() >= 0); };
+    // The group column cannot be the value column.
+    auto updateOk = [this] {
+        Buttons->button(QDialogButtonBox::Ok)
+            ->setEnabled(chosen() >= 0 && chosenGroup() != chosen());
+    };
     connect(List1, &QListWidget::currentRowChanged, this, updateOk);
+    if (GroupBox)
+        connect(GroupBox, qOverload<int>(&QComboBox::currentIndexChanged), this, updateOk);
     if (current >= 0 && current < items.size()) List1->setCurrentRow(current);
     updateOk();
     resize(360, 280);
@@ -41,6 +59,10 @@ int ChoiceDialog::chosen() const {
     QListWidgetItem* item = List1->currentItem();
     if (!item || !(item->flags() & Qt::ItemIsEnabled)) return -1;
     return List1->row(item);
+}
+
+int ChoiceDialog::chosenGroup() const {
+    return GroupBox ? GroupBox->currentIndex() - 1 : -1;
 }
 
 PictureSizeDialog::PictureSizeDialog(const QSize& suggested, QWidget* parent) : QDialog(parent) {

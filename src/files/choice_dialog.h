@@ -1,10 +1,11 @@
 #pragma once
 // A small dialog that lists items (the columns of a data file with their counts of values,
-// the pictures to write) and lets the user pick one.
+// the pictures to write) and lets the user pick one; for a data file, also a group column.
 #include <QDialog>
 #include <QList>
 #include <QStringList>
 
+class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class QListWidget;
@@ -16,13 +17,18 @@ class ChoiceDialog : public QDialog {
     Q_OBJECT
 public:
     ChoiceDialog(const QString& title, const QString& label, const QStringList& items,
-                 const QList<bool>& enabled, int current, QWidget* parent = nullptr);
+                 const QList<bool>& enabled, int current, QWidget* parent = nullptr,
+                 const QStringList& groups = {});
 
     // The chosen row, -1 while none is.
     int chosen() const;
+    // The group column chosen, -1 for none (and where no groups are offered).
+    int chosenGroup() const;
 
     QLabel* Label1 = nullptr;
     QListWidget* List1 = nullptr;
+    QComboBox* GroupBox =
+        nullptr;  // グループ列: "（グループなし）" and the columns; only with groups
     QDialogButtonBox* Buttons = nullptr;
 };
 

@@ -41,6 +41,19 @@ std::optional<int> DialogFilePrompt::chooseItem(QWidget* parent, const QString& 
     return dialog.chosen();
 }
 
+std::optional<ColumnChoice> DialogFilePrompt::chooseColumns(QWidget* parent, const QString& title,
+                                                            const QString& label,
+                                                            const QStringList& items,
+                                                            const QList<bool>& enabled, int current,
+                                                            const QStringList& groups) {
+    ChoiceDialog dialog(title, label, items, enabled, current, parent, groups);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen() < 0) return std::nullopt;
+    ColumnChoice choice;
+    choice.values = dialog.chosen();
+    if (dialog.chosenGroup() >= 0) choice.groups = dialog.chosenGroup();
+    return choice;
+}
+
 std::optional<QSize> DialogFilePrompt::pictureSize(QWidget* parent, const QSize& suggested) {
     PictureSizeDialog dialog(suggested, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

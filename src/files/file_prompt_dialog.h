@@ -11,6 +11,12 @@ class QWidget;
 
 namespace kijunchi {
 
+// The columns of a data file to read: the values, and a group column or none.
+struct ColumnChoice {
+    int values = -1;
+    std::optional<int> groups;
+};
+
 class FilePrompt {
 public:
     virtual ~FilePrompt() = default;
@@ -25,6 +31,13 @@ public:
     virtual std::optional<int> chooseItem(QWidget* parent, const QString& title,
                                           const QString& label, const QStringList& items,
                                           const QList<bool>& enabled, int current) = 0;
+    // The value column, one of items as chooseItem offers them, and a group column: one of
+    // groups (the columns' headings, any but the value column) or none, which comes first.
+    virtual std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
+                                                      const QString& label,
+                                                      const QStringList& items,
+                                                      const QList<bool>& enabled, int current,
+                                                      const QStringList& groups) = 0;
     // The size of a picture to write, in pixels.
     virtual std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) = 0;
 };
@@ -38,6 +51,10 @@ public:
     std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
                                   const QStringList& items, const QList<bool>& enabled,
                                   int current) override;
+    std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
+                                              const QString& label, const QStringList& items,
+                                              const QList<bool>& enabled, int current,
+                                              const QStringList& groups) override;
     std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) override;
 };
 

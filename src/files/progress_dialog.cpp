@@ -8,13 +8,14 @@
 
 namespace kijunchi {
 
-DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path) {
+DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
+                                        std::optional<GroupedColumn> grouped) {
     ReadProgress progress;
     DataFileResult result;
     QEventLoop loop;
     const std::string file = QFile::encodeName(path).toStdString();
     std::thread worker([&] {
-        result = readDataFile(file, &progress);
+        result = readDataFile(file, &progress, grouped);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
 

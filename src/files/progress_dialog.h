@@ -10,6 +10,7 @@ class QWidget;
 
 namespace kijunchi {
 
-DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path);
+DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
+                                        std::optional<GroupedColumn> grouped = std::nullopt);
 
 }  // namespace kijunchi

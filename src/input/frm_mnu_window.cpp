@@ -377,10 +377,17 @@ void frmMnu::pasteCommand() {
 }
 
 PasteResult frmMnu::replacePasteBuffer(const QString& text) {
+    // A new data set: groups of the one before do not carry over, even to the same values.
+    store_.GroupLabels.clear();
+    store_.GroupedValues.clear();
+    setPasteBufferText(text);
+    return ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
+}
+
+void frmMnu::setPasteBufferText(const QString& text) {
     Text1.setText(QString());
     Text1.insert(text);
     pasteText_ = Text1.text();
-    return ReadPasteBuffer(store_, Text1.text().toStdString(), *this);
 }
 
 namespace {

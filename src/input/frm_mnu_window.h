@@ -82,8 +82,11 @@ public:
     void pasteWithGroups();
 
     // The values of a data file become the paste buffer's whole text (caret at its end, as
-    // after a paste into an empty buffer) and are read as a paste reads them.
+    // after a paste into an empty buffer) and are read as a paste reads them, without groups.
     PasteResult replacePasteBuffer(const QString& text);
+    // Text that has already been read becomes the paste buffer's whole text, so that
+    // "修正ベキ変換" re-reads it as it is (the values of a reading with groups).
+    void setPasteBufferText(const QString& text);
 
     // The menu bar that takes the frame's place while this window is the active child.
     QList<QAction*> menuBarActions() const;

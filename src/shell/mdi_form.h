@@ -25,6 +25,7 @@ class QToolBar;
 namespace kijunchi {
 
 class About;
+struct GroupedColumn;
 class DocumentPart;
 class EvaluationWindow;
 class FilePrompt;
@@ -173,6 +174,8 @@ private:
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);
+    // A data file's value column with its group column (read again to keep the groups).
+    bool openGroupedColumn(const QString& path, GroupedColumn columns);
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;

@@ -20,6 +20,7 @@
 #include "results/report_document.h"
 #include "results/statistics_window.h"
 #include "shell/mdi_form.h"
+#include "study/grouped_data.h"
 #include "widgets/prompt.h"
 
 namespace kijunchi {
@@ -91,24 +92,33 @@ bool MDIForm1::openDataFile(const QString& path) {
     rememberFolder(path);
     const DataFile& file = read.file;
     std::size_t column = 0;
+    std::optional<std::size_t> groupColumn;
     if (file.columns.size() > 1) {
-        QStringList items;
+        QStringList items, headings;
         QList<bool> enabled;
         int current = -1;
         for (std::size_t c = 0; c < file.columns.size(); ++c) {
             items << fromUtf8(columnLabel(file.columns[c]));
+            headings << fromUtf8(file.columns[c].heading);
             enabled << !file.columns[c].numbers.empty();
             if (current < 0 && enabled.back()) current = static_cast<int>(c);
         }
-        std::optional<int> chosen = filePrompt_->chooseItem(
-            this, QStringLiteral("列の選択"),
-            QStringLiteral("「%1」のどの列を読み込みますか。").arg(name), items, enabled, current);
-        if (!chosen || *chosen < 0 || static_cast<std::size_t>(*chosen) >= file.columns.size() ||
-            file.columns[static_cast<std::size_t>(*chosen)].numbers.empty()) {
+        const std::optional<ColumnChoice> chosen =
+            filePrompt_->chooseColumns(this, QStringLiteral("列の選択"),
+                                       QStringLiteral("「%1」のどの列を読み込みますか。").arg(name),
+                                       items, enabled, current, headings);
+        const auto inFile = [&](int c) {
+            return c >= 0 && static_cast<std::size_t>(c) < file.columns.size();
+        };
+        if (!chosen || !inFile(chosen->values) ||
+            file.columns[static_cast<std::size_t>(chosen->values)].numbers.empty()) {
             return false;
         }
-        column = static_cast<std::size_t>(*chosen);
+        column = static_cast<std::size_t>(chosen->values);
+        if (chosen->groups && inFile(*chosen->groups) && *chosen->groups != chosen->values)
+            groupColumn = static_cast<std::size_t>(*chosen->groups);
     }
+    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn});
     const DataColumn& values = file.columns[column];
 
     showInputWindow();
@@ -121,6 +131,34 @@ bool MDIForm1::openDataFile(const QString& path) {
     if (const std::string message = readingMessage(result); !message.empty())
         notes << fromUtf8(message);
     if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    if (!notes.isEmpty()) {
+        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
+    }
+    return true;
+}
+
+// The file is read again with the group column's field beside each value of the value
+// column; only that column's groups are kept.
+bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns) {
+    const QString name = QFileInfo(path).fileName();
+    const QString title = QString::fromUtf8(kOpenTitle);
+    const DataFileResult read = readDataFileWithProgress(this, path, columns);
+    if (read.problem == FileProblem::Cancelled) return false;
+    if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
+        return false;  // the file has changed since its columns were offered
+    if (read.problem != FileProblem::None) {
+        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+                        Prompt::Icon::Exclamation);
+        return false;
+    }
+    showInputWindow();
+    const GroupedPaste result =
+        ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
+    input_->setPasteBufferText(fromUtf8(result.valuesText));
+    dataSource = name;
+    QStringList notes;
+    if (!result.message.empty()) notes << fromUtf8(result.message);
+    if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
     }

@@ -23,9 +23,7 @@ void frmMnu::pasteWithGroups() {
     // "修正ベキ変換" re-reads them as they are.
     const GroupedPaste result =
         ReadGroupedPaste(store_, QGuiApplication::clipboard()->text().toStdString(), *this);
-    Text1.setText(QString());
-    Text1.insert(QString::fromStdString(result.valuesText));
-    pasteText_ = Text1.text();
+    setPasteBufferText(QString::fromStdString(result.valuesText));
     if (!result.message.empty())
         prompt_.message(this, QString::fromStdString(result.message), QStringLiteral("張り付け"),
                         Prompt::Icon::Information);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
@@ -35,6 +36,33 @@ TEST(ChoiceDialog, ListsTheColumnsAndReturnsTheOneChosenButNeverAnEmptyOne) {
 
     QTimer::singleShot(0, dialog.Buttons->button(QDialogButtonBox::Cancel), &QPushButton::click);
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+}
+
+TEST(ChoiceDialog, OffersAGroupColumnThatIsNotTheValueColumn) {
+    // Without groups offered there is no group box.
+    ChoiceDialog plain(QStringLiteral("列の選択"), QString(), {QStringLiteral("a（1個）")}, {true},
+                       0);
+    EXPECT_EQ(plain.GroupBox, nullptr);
+    EXPECT_EQ(plain.chosenGroup(), -1);
+
+    ChoiceDialog dialog(QStringLiteral("列の選択"), QString(),
+                        {QStringLiteral("性別（0個）"), QStringLiteral("Ca（240個）")},
+                        {false, true}, 1, nullptr, {QStringLiteral("性別"), QStringLiteral("Ca")});
+    ASSERT_NE(dialog.GroupBox, nullptr);
+    ASSERT_EQ(dialog.GroupBox->count(), 3);
+    EXPECT_EQ(dialog.GroupBox->itemText(0), QStringLiteral("（グループなし）"));
+    EXPECT_EQ(dialog.chosenGroup(), -1);
+    QPushButton* ok = dialog.Buttons->button(QDialogButtonBox::Ok);
+    EXPECT_TRUE(ok->isEnabled());
+    dialog.GroupBox->setCurrentIndex(2);  // the value column itself
+    EXPECT_EQ(dialog.chosenGroup(), 1);
+    EXPECT_FALSE(ok->isEnabled());
+    dialog.GroupBox->setCurrentIndex(1);
+    EXPECT_TRUE(ok->isEnabled());
+    QTimer::singleShot(0, ok, &QPushButton::click);
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosen(), 1);
+    EXPECT_EQ(dialog.chosenGroup(), 0);
 }
 
 TEST(PictureSizeDialog, StartsAtTheSuggestedSizeAndReturnsTheTypedOne) {

@@ -25,6 +25,9 @@
 #include "results/histogram_window.h"
 #include "results/statistics_window.h"
 #include "shell/frame_fixture.h"
+#include "study/grouped_data.h"
+#include "study/partition_window.h"
+#include "study/study_menu_window.h"
 #include "support/data_set.h"
 #include "support/lab_files.h"
 #include "support/recording_file_prompt.h"
@@ -56,6 +59,70 @@ protected:
     TempFolder folder;
     int previews = 0;
 };
+
+// The published calcium values of women and men (tests/data/calcium_by_sex.tsv) as a laboratory
+// exports them: a Shift_JIS CSV with the sex first and a sample number between, and the value
+// of the given rows (from 1) without a sex.
+std::string calciumExport(const std::vector<std::size_t>& withoutSex = {}) {
+    const std::string tsv = testData("calcium_by_sex.tsv");
+    std::string csv = "\x90\xAB\x95\xCA,No,Ca\r\n";  // 性別 in Shift_JIS
+    std::size_t row = 0;
+    for (std::size_t at = tsv.find('\n') + 1; at < tsv.size();) {
+        const std::size_t end = std::min(tsv.find('\n', at), tsv.size());
+        std::string line = tsv.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string value = line.substr(0, line.find('\t'));
+        const bool woman = line.substr(line.find('\t') + 1) == "女";
+        ++row;
+        const bool none = std::find(withoutSex.begin(), withoutSex.end(), row) != withoutSex.end();
+        csv += std::string(none    ? ""
+                           : woman ? "\x8F\x97"
+                                   : "\x92\x6A") +
+               "," + std::to_string(row) + "," + value + "\r\n";
+    }
+    return csv;
+}
+
+TEST_F(FilesTest, AGroupColumnChosenWithTheValuesGivesThePartitionItsGroups) {
+    const std::string file = folder.write("calcium.csv", calciumExport());
+    files.groupChoices = {0};
+    open(file, 2);
+    // Every column is offered as the group column, numbers or text.
+    EXPECT_EQ(files.groups,
+              (QStringList{QStringLiteral("性別"), QStringLiteral("No"), QStringLiteral("Ca")}));
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("240"));
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_TRUE(frame->PasteText.startsWith(QStringLiteral("8.8\r\n8.9\r\n")));
+
+    PartitionWindow* window = frame->studies->showPartition();
+    window->StudyButton->click();
+    const QString text = window->text();
+    EXPECT_NE(text.indexOf(QStringLiteral("女\t120\t9.571\t0.2914")), -1) << text.toStdString();
+    EXPECT_NE(text.indexOf(QStringLiteral("女 : 男\t5.796\t3\t1.077\t平均値に差あり")), -1);
+    EXPECT_NE(text.indexOf(QStringLiteral("SDR =\t0.5212")), -1);
+
+    // Without a group column the same file gives the values alone, and no groups.
+    files.groupChoices.clear();
+    open(file, 2);
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("240"));
+    window->StudyButton->click();
+    EXPECT_NE(window->text().indexOf(QString::fromUtf8(kNoGroupsMessage)), -1);
+}
+
+TEST_F(FilesTest, AValueWithoutItsGroupIsLeftOutAndTold) {
+    const std::string file = folder.write("calcium.csv", calciumExport({3, 200}));
+    files.groupChoices = {0};
+    open(file, 2);
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("238"));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("グループが空欄の値2個は読み込んでいません。"));
+    PartitionWindow* window = frame->studies->showPartition();
+    window->StudyButton->click();
+    EXPECT_NE(window->text().indexOf(QStringLiteral("女\t119\t")), -1)
+        << window->text().toStdString();
+    EXPECT_NE(window->text().indexOf(QStringLiteral("男\t119\t")), -1);
+}
 
 // Runs a poppler tool; its standard output, or nothing when the tool is missing.
 std::optional<QByteArray> poppler(const QString& tool, const QStringList& args) {

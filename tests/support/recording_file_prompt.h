@@ -15,7 +15,8 @@ namespace kijunchi::testing {
 class RecordingFilePrompt final : public FilePrompt {
 public:
     std::deque<QString> fileNames;           // for openFileName and saveFileName
-    std::deque<std::optional<int>> choices;  // for chooseItem
+    std::deque<std::optional<int>> choices;  // for chooseItem and chooseColumns' value column
+    std::deque<int> groupChoices;            // chooseColumns' group column; none when empty
     std::deque<std::optional<QSize>> sizes;  // for pictureSize
 
     QStringList folders;  // the folder or suggested name each file question started in
@@ -23,6 +24,7 @@ public:
     QStringList items;    // the items of the last choice
     QList<bool> enabled;
     int current = -1;
+    QStringList groups;  // the group columns of the last column question
     QSize suggestedSize;
 
     QString openFileName(QWidget*, const QString& folder) override {
@@ -42,6 +44,21 @@ public:
         enabled = usable;
         current = first;
         return next(choices, std::optional<int>());
+    }
+    std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
+                                              const QString& label, const QStringList& offered,
+                                              const QList<bool>& usable, int first,
+                                              const QStringList& groupColumns) override {
+        groups = groupColumns;
+        const std::optional<int> values = chooseItem(parent, title, label, offered, usable, first);
+        if (!values) return std::nullopt;
+        ColumnChoice choice;
+        choice.values = *values;
+        if (!groupChoices.empty()) {
+            choice.groups = groupChoices.front();
+            groupChoices.pop_front();
+        }
+        return choice;
     }
     std::optional<QSize> pictureSize(QWidget*, const QSize& suggested) override {
         suggestedSize = suggested;
