@@ -53,7 +53,8 @@ GroupedPaste ReadGroupedColumn(AnalysisStore& store, const DataColumn& column, G
     GroupedValues read;
     std::int64_t withoutGroup = 0;
     for (std::size_t i = 0; i < column.numbers.size(); ++i) {
-        const std::string_view label = i < column.groups.size() ? column.groups[i] : "";
+        const std::string_view label =
+            i < column.groups.size() ? std::string_view(column.groups[i]) : std::string_view();
         if (label.empty()) {
             ++withoutGroup;
             continue;
