@@ -166,6 +166,24 @@ TEST(Robust, BootstrapIsFixedBySeedAndIndependentOfOrder) {
     }
 }
 
+TEST(Robust, BootstrapDoesNotDependOnTheThreadsThatShareIt) {
+    // Each resample draws from its own stream: one thread or several, and however the
+    // resamples are split among them, the same limits are sorted into the same interval.
+    std::vector<double> values = calcium240();
+    std::sort(values.begin(), values.end());
+    const auto one = bootstrapRobustLimits(values, 301, kBootstrapSeed, 1);
+    ASSERT_TRUE(one.has_value());
+    for (int threads : {2, 3, 7}) {
+        const auto shared = bootstrapRobustLimits(values, 301, kBootstrapSeed, threads);
+        ASSERT_TRUE(shared.has_value()) << threads;
+        EXPECT_EQ(shared->resamples, one->resamples) << threads;
+        EXPECT_EQ(shared->lowerLow, one->lowerLow) << threads;
+        EXPECT_EQ(shared->lowerHigh, one->lowerHigh) << threads;
+        EXPECT_EQ(shared->upperLow, one->upperLow) << threads;
+        EXPECT_EQ(shared->upperHigh, one->upperHigh) << threads;
+    }
+}
+
 TEST(Robust, NeedsTwentyValuesAndASpread) {
     EXPECT_FALSE(
         evaluateMeasured(std::vector<double>(kRobustExample.begin(), kRobustExample.end() - 1))
