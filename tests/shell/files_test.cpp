@@ -64,22 +64,13 @@ protected:
 // exports them: a Shift_JIS CSV with the sex first and a sample number between, and the value
 // of the given rows (from 1) without a sex.
 std::string calciumExport(const std::vector<std::size_t>& withoutSex = {}) {
-    const std::string tsv = testData("calcium_by_sex.tsv");
     std::string csv = "\x90\xAB\x95\xCA,No,Ca\r\n";  // 性別 in Shift_JIS
     std::size_t row = 0;
-    for (std::size_t at = tsv.find('\n') + 1; at < tsv.size();) {
-        const std::size_t end = std::min(tsv.find('\n', at), tsv.size());
-        std::string line = tsv.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string value = line.substr(0, line.find('\t'));
-        const bool woman = line.substr(line.find('\t') + 1) == "女";
+    for (const auto& [value, sex] : calciumBySexRows()) {
         ++row;
         const bool none = std::find(withoutSex.begin(), withoutSex.end(), row) != withoutSex.end();
-        csv += std::string(none    ? ""
-                           : woman ? "\x8F\x97"
-                                   : "\x92\x6A") +
-               "," + std::to_string(row) + "," + value + "\r\n";
+        const char* code = sex == "女" ? "\x8F\x97" : "\x92\x6A";
+        csv += std::string(none ? "" : code) + "," + std::to_string(row) + "," + value + "\r\n";
     }
     return csv;
 }

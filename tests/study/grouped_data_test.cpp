@@ -128,18 +128,10 @@ TEST(GroupedFile, ValueAndGroupColumnsGiveWhatThePasteOfThemGives) {
 TEST(GroupedFile, CalciumBySexFromAShiftJisFileGivesThePartitionFigures) {
     // The published women's and men's values (tests/data/calcium_by_sex.tsv), written as a
     // Shift_JIS CSV with the group first and a sample number between.
-    const std::string tsv = testing::testData("calcium_by_sex.tsv");
     std::string csv = "グループ,検体,Ca\r\n";
     std::size_t line = 0;
-    for (std::size_t at = tsv.find('\n') + 1; at < tsv.size(); ++line) {
-        const std::size_t end = tsv.find('\n', at);
-        std::string row = tsv.substr(at, end - at);
-        if (!row.empty() && row.back() == '\r') row.pop_back();
-        const std::size_t tab = row.find('\t');
-        csv +=
-            row.substr(tab + 1) + ",S" + std::to_string(line) + "," + row.substr(0, tab) + "\r\n";
-        at = end == std::string::npos ? tsv.size() : end + 1;
-    }
+    for (const auto& [value, sex] : testing::calciumBySexRows())
+        csv += sex + ",S" + std::to_string(++line) + "," + value + "\r\n";
     ASSERT_EQ(line, 240u);
     const testing::TempFolder folder;
     const DataFileResult read =

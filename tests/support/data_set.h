@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/store.h"
@@ -48,6 +49,21 @@ inline std::vector<double> testDataValues(const std::string& name) {
 // Serum calcium (mg/dL) of 240 healthy adults, CLSI EP28-A3c Table 4 (tests/data/calcium_240.txt).
 inline std::vector<double> calcium240() {
     return testDataValues("calcium_240.txt");
+}
+
+// The same values with the sex of each, as text: 120 women ("女") first, then 120 men ("男")
+// (tests/data/calcium_by_sex.tsv without its heading line).
+inline std::vector<std::pair<std::string, std::string>> calciumBySexRows() {
+    std::istringstream in(testData("calcium_by_sex.tsv"));
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos) rows.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return rows;
 }
 #endif
 
