@@ -40,6 +40,11 @@ public:
     }
     std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList&,
                                   const QList<bool>&, int) override {
+        return std::nullopt;
+    }
+    std::optional<ColumnChoice> chooseColumns(QWidget*, const QString&, const QString&,
+                                              const QStringList&, const QList<bool>&, int,
+                                              const QStringList&) override {
         ++reached;
         return std::nullopt;
     }
