@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "analysis/number_text.h"
 #include "files/data_file.h"
 #include "support/temp_files.h"
@@ -87,6 +89,39 @@ TEST(TableStream, ReadsEveryFileAsTheDataFileReaderDoes) {
                (i % 3 ? "\x8F\x97" : "\x92\x6A") + "\r\n";  // 女 / 男
     ASSERT_GT(big.size(), std::size_t{2} << 20);
     expectAlike("big.csv", big);
+}
+
+TEST(TableStream, AgreesWithTheDataFileReaderOnRandomSmallFiles) {
+    // Files made of the pieces that steer the reading: separators, quotes, line ends, blanks,
+    // decimal commas, words, Shift_JIS and UTF-8 letters.
+    const std::vector<std::string> pieces = {
+        "1",  "2.5", "-3",           ",",   ";", "\t", "\"",       "\r\n",         "\n",
+        "\r", " ",   "\xE3\x80\x80", "4,5", "x", "mg", "\x8F\x97", "\xE5\xA5\xB3", "1E3"};
+    std::mt19937 engine(15);
+    std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1), length(0, 40);
+    const testing::TempFolder folder;
+    int compared = 0;
+    for (int file = 0; file < 400; ++file) {
+        std::string bytes;
+        for (std::size_t n = length(engine); n > 0; --n) bytes += pieces[piece(engine)];
+        SCOPED_TRACE(::testing::PrintToString(bytes));
+        const std::string path = folder.write("random.csv", bytes);
+        const DataFileResult read = readDataFile(path);
+        std::string problem;
+        auto table = TableStream::open(path, problem);
+        ASSERT_EQ(bool(table), read.problem == FileProblem::None) << problem;
+        if (!table) {
+            EXPECT_EQ(problem, fileProblemMessage(read.problem, path));
+            continue;
+        }
+        const Columns a = fromDataFile(read.file), b = fromStream(*table);
+        EXPECT_EQ(b.headings, a.headings);
+        EXPECT_EQ(b.numbers, a.numbers);
+        EXPECT_EQ(b.skipped, a.skipped);
+        ++compared;
+    }
+    // Most files are read, not refused.
+    EXPECT_GT(compared, 120) << compared;
 }
 
 TEST(TableStream, RefusesWhatTheDataFileReaderRefusesInTheSameWords) {
