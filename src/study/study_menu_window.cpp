@@ -62,7 +62,10 @@ VerificationWindow* StudyWindows::showVerification() {
 }
 
 BatchWindow* StudyWindows::showBatch() {
-    if (!batch_) batch_ = new BatchWindow(prompt_);
+    if (!batch_) {
+        batch_ = new BatchWindow(prompt_);
+        emit partCreated(batch_, batch_);
+    }
     show(batch_);
     return batch_;
 }
