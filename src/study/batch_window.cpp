@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <fstream>
@@ -70,11 +71,21 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     row->addStretch();
     row->addWidget(SaveButton);
     row->addWidget(PdfButton);
-    auto* layout = new QVBoxLayout(this);
+    // The controls sit on a page that never gets smaller than they need: a smaller window
+    // scrolls the page, a larger one gives the table the room.
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
     layout->addLayout(row);
     layout->addWidget(FileLabel);
     layout->addWidget(Table);
     layout->addWidget(StatusLabel);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
 
     chooseDataFile = [this] {
         return QFileDialog::getOpenFileName(
@@ -160,11 +171,26 @@ void BatchWindow::runCommand() {
     OpenButton->setEnabled(true);
     RunButton->setEnabled(true);
 
-    const QString status = summary.cancelled
-                               ? QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
-                                     .arg(summary.analytesTotal)
-                                     .arg(summary.analytes)
-                               : QStringLiteral("%1項目を評価しました。").arg(summary.analytes);
+    // The analytes a cancel left out stay in the table, each saying so.
+    if (summary.cancelled) {
+        int analyte = 0;
+        for (std::size_t c = 0; c < table_->headings().size(); ++c) {
+            if (options.groupColumn && c == *options.groupColumn) continue;
+            if (analyte++ < summary.analytes) continue;
+            BatchRow row;
+            row.analyte = table_->headings()[c];
+            row.message = "中止したため評価していません。";
+            rows_.push_back(row);
+        }
+    }
+
+    QString status = QStringLiteral("%1項目を評価しました。").arg(summary.analytes);
+    if (summary.analytesTotal == 0)
+        status = QStringLiteral("評価する項目の列がありません。");
+    else if (summary.cancelled)
+        status = QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
+                     .arg(summary.analytesTotal)
+                     .arg(summary.analytes);
     StatusLabel->setText(status);
     text_ = QStringLiteral("データファイル: %1\r\nグループ列: %2\r\n%3\r\n\r\n")
                 .arg(fileName_, GroupBox->currentText(), status) +
