@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,6 +27,38 @@
 
 namespace kijunchi::testing {
 namespace {
+
+// Runs a poppler tool; its standard output, or nothing when the tool is missing.
+std::optional<QByteArray> poppler(const QString& tool, const QStringList& args) {
+    if (QStandardPaths::findExecutable(tool).isEmpty()) return std::nullopt;
+    QProcess process;
+    process.start(tool, args);
+    process.waitForFinished(60000);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return process.readAllStandardOutput();
+}
+
+QString shown(double value) {
+    return QString::fromStdString(numberText(SigRound(value, 4)));
+}
+
+// The words of a PDF, each checked to lie within the printable width of A4 (595 points,
+// margins of 20 mm); how many there are.
+int wordsWithinTheMargins(const std::string& pdf) {
+    auto boxes = poppler(QStringLiteral("pdftotext"),
+                         {QStringLiteral("-bbox"), QString::fromStdString(pdf), "-"});
+    if (!boxes) return 0;
+    const QRegularExpression word(
+        QStringLiteral("xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" "
+                       "xMax=\"([0-9.]+)\""));
+    int words = 0;
+    for (auto it = word.globalMatch(QString::fromUtf8(*boxes)); it.hasNext(); ++words) {
+        const auto match = it.next();
+        EXPECT_GE(match.captured(1).toDouble(), 56.6);
+        EXPECT_LE(match.captured(2).toDouble(), 595.3 - 56.6);
+    }
+    return words;
+}
 
 class BatchWindowTest : public FrameTest {
 protected:
@@ -47,6 +80,113 @@ protected:
 
     TempFolder folder;
 };
+
+// Twelve analytes of a panel, 43 women and 42 men, values spread by a fixed rule; the group
+// column comes first.
+struct Panel {
+    std::vector<std::string> analytes{"Na", "K",  "Cl", "Ca", "IP",  "Mg",
+                                      "UN", "CR", "UA", "TP", "ALB", "GLU"};
+    std::map<std::pair<std::string, std::string>, std::vector<double>> values;
+    std::string csv = "sex";
+
+    Panel() {
+        for (const auto& a : analytes) csv += "," + a;
+        csv += "\r\n";
+        for (int i = 0; i < 85; ++i) {
+            const std::string sex = i % 2 == 0 ? "F" : "M";
+            csv += sex;
+            for (std::size_t a = 0; a < analytes.size(); ++a) {
+                // Two decimals, so that the file holds exactly the value the test keeps.
+                const int hundredths = 1000 * static_cast<int>(a + 1) +
+                                       (i * 37 + static_cast<int>(a) * 11) % 101 * 7 +
+                                       (sex == "M" ? 150 : 0);
+                const double v = hundredths / 100.0;
+                values[{analytes[a], sex}].push_back(v);
+                csv += "," + std::to_string(hundredths / 100) + "." +
+                       (hundredths % 100 < 10 ? "0" : "") + std::to_string(hundredths % 100);
+            }
+            csv += "\r\n";
+        }
+    }
+};
+
+TEST_F(BatchWindowTest, ThePdfReportHoldsEveryRowAsSingleEvaluationsGiveItAndStaysOnThePage) {
+    const Panel panel;
+    ASSERT_EQ(panel.values.at({"Na", "F"}).size() + panel.values.at({"Na", "M"}).size(), 85u);
+    BatchWindow& window = open(folder.write("panel.csv", panel.csv), 1);  // sex
+    // Nothing to save before a run, and nothing in the frame's report.
+    EXPECT_FALSE(window.PdfButton->isEnabled());
+    EXPECT_TRUE(window.partText().isEmpty());
+    ASSERT_TRUE(frame->documentParts().contains(&window));
+
+    window.RunButton->click();
+    ASSERT_TRUE(window.PdfButton->isEnabled());
+    const QStringList text = window.partText().split(QStringLiteral("\r\n"));
+    EXPECT_EQ(text[0], QStringLiteral("データファイル: panel.csv"));
+    EXPECT_EQ(text[1], QStringLiteral("グループ列: sex"));
+    EXPECT_EQ(text[2], QStringLiteral("12項目を評価しました。"));
+    EXPECT_TRUE(text[4].startsWith(QStringLiteral("項目\tグループ\tデータ数\t")));
+    EXPECT_EQ(window.partTable().firstLine, 4);
+    EXPECT_EQ(window.partTable().keyColumns, 2);
+
+    const std::string pdf = folder.file("一括評価.pdf");
+    window.choosePdfFile = [&] { return QString::fromStdString(pdf); };
+    window.PdfButton->click();
+    EXPECT_TRUE(prompt.shown.empty());
+    auto layout = poppler(QStringLiteral("pdftotext"),
+                          {QStringLiteral("-layout"), QString::fromStdString(pdf), "-"});
+    if (!layout) GTEST_SKIP() << "poppler-utils is not installed";
+    const QStringList lines = QString::fromUtf8(*layout).split(QLatin1Char('\n'));
+    EXPECT_TRUE(QString::fromUtf8(*layout).contains(QStringLiteral("一括評価")));
+    EXPECT_TRUE(QString::fromUtf8(*layout).contains(QStringLiteral("データファイル: panel.csv")));
+
+    // Each analyte and group: the lines of its row in every band of columns hold its count
+    // and the limits the evaluation of its values alone gives.
+    for (const auto& [key, values] : panel.values) {
+        const auto& [analyte, group] = key;
+        QStringList cells;
+        const QString start = QString::fromStdString(analyte + " " + group + " ");
+        int bands = 0;
+        for (const QString& line : lines)
+            if (line.simplified().startsWith(start)) {
+                cells += line.simplified().split(QLatin1Char(' '));
+                ++bands;
+            }
+        EXPECT_GE(bands, 2) << analyte << " " << group;  // the table is wider than a page
+        EvaluationInput input;
+        input.measured = values;
+        const EvaluationResult single = evaluate(input);
+        ASSERT_TRUE(single.nonparametric.available && single.robust.available);
+        for (const QString& expected :
+             {QString::number(values.size()), shown(*single.nonparametric.lower.value),
+              shown(*single.nonparametric.upper.value), shown(*single.robust.lower.value),
+              shown(*single.robust.upper.value)})
+            EXPECT_TRUE(cells.contains(expected))
+                << analyte << " " << group << ": " << expected.toStdString() << " not in "
+                << cells.join(QLatin1Char(' ')).toStdString();
+    }
+
+    EXPECT_GT(wordsWithinTheMargins(pdf), 24 * 12);
+
+    // The frame's report has the table too, after the windows of the data set.
+    const std::string report = folder.file("report.pdf");
+    {
+        QPdfWriter writer(QString::fromStdString(report));
+        EXPECT_GE(frame->printReport(writer), 2);
+    }
+    const QString whole = QString::fromUtf8(
+        *poppler(QStringLiteral("pdftotext"),
+                 {QStringLiteral("-layout"), QString::fromStdString(report), "-"}));
+    EXPECT_TRUE(whole.contains(QStringLiteral("データファイル: panel.csv")));
+    EXPECT_EQ(whole.count(QRegularExpression(QStringLiteral("\\n *GLU +M +42 "))), 1);
+
+    // Closed, the window leaves the frame's report.
+    frame->subWindowOf(&window)->close();
+    flushDeletes();
+    EXPECT_EQ(frame->studies->batchWindow(), nullptr);
+    for (const DocumentPart* part : frame->documentParts())
+        EXPECT_NE(part->partTitle(), QStringLiteral("一括評価"));
+}
 
 TEST_F(BatchWindowTest, AnAnalyteWithoutNumbersAndASmallGroupSayItInTheirRows) {
     // Women 30, men 30, children 5; "メモ" holds no number at all.
@@ -82,8 +222,24 @@ TEST_F(BatchWindowTest, AnAnalyteWithoutNumbersAndASmallGroupSayItInTheirRows) {
         else
             EXPECT_FALSE(message.contains(QStringLiteral("20個未満"))) << where.toStdString();
     }
-    // The same messages reach the report.
+    // The same messages reach the report, the long ones on more lines within the page.
     EXPECT_EQ(window.partText().count(QStringLiteral("数値がありません。")), 3);
+    const std::string pdf = folder.file("bad.pdf");
+    window.choosePdfFile = [&] { return QString::fromStdString(pdf); };
+    window.PdfButton->click();
+    EXPECT_TRUE(prompt.shown.empty());
+    auto layout = poppler(QStringLiteral("pdftotext"),
+                          {QStringLiteral("-layout"), QString::fromStdString(pdf), "-"});
+    if (!layout) GTEST_SKIP() << "poppler-utils is not installed";
+    EXPECT_EQ(QString::fromUtf8(*layout).count(QStringLiteral("数値がありません。")), 3);
+    EXPECT_EQ(QString::fromUtf8(*layout).count(QStringLiteral("20個未満")), 2);
+    EXPECT_GT(wordsWithinTheMargins(pdf), 9 * 10);
+
+    // A PDF that cannot be written says why.
+    window.choosePdfFile = [&] { return QString::fromStdString(folder.file("no/such.pdf")); };
+    window.PdfButton->click();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.startsWith(QStringLiteral("ファイルに書き込めません: ")));
 }
 
 TEST_F(BatchWindowTest, AFileWithoutAnalyteColumnsSaysSo) {
