@@ -33,10 +33,13 @@ struct BootstrapInterval {
 
 // The 5th and 95th percentiles of the limits over `resamples` resamples with replacement,
 // drawn from `seed` by a generator of our own, so that the same values always give the same
-// interval. nullopt when fewer than half of the resamples gave limits.
+// interval. nullopt when fewer than half of the resamples gave limits. The resamples are
+// shared out among `threads` threads (0: as many as suit the data and the machine); the
+// interval does not depend on how many.
 std::optional<BootstrapInterval> bootstrapRobustLimits(std::span<const double> sorted,
                                                        int resamples = kBootstrapResamples,
-                                                       std::uint64_t seed = kBootstrapSeed);
+                                                       std::uint64_t seed = kBootstrapSeed,
+                                                       int threads = 0);
 
 // The quantile of Student's t distribution with nu degrees of freedom at probability p
 // (0 < p < 1).

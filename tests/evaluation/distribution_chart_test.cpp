@@ -11,13 +11,6 @@
 namespace kijunchi {
 namespace {
 
-std::vector<double> fileValues(const std::string& name) {
-    std::istringstream in(testing::testData(name));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
-
 // Σ y·dx over the density's points (trapezoids): the scaled density holds n·width.
 double area(const std::vector<CurvePoint>& curve) {
     double sum = 0;
@@ -44,7 +37,7 @@ TEST(HistogramChart, CalciumClassesFollowTheDataStep) {
     // 240 values on a 0.1 mg/dL grid from 8.8 to 10.6: Sturges' 9 classes want 0.2, two steps,
     // the first edge at 8.75. Counts by R: table(cut(x, seq(8.75, 10.95, 0.2), right = FALSE)).
     ChartInput input;
-    input.measured = fileValues("calcium_240.txt");
+    input.measured = testing::testDataValues("calcium_240.txt");
     input.limits = {{LimitKind::Nonparametric, 9.1, 8.9, 9.2},
                     {LimitKind::Nonparametric, 10.3, 10.3, 10.4},
                     {LimitKind::Parametric, 9.05, 8.99, 9.12},
@@ -86,7 +79,7 @@ TEST(HistogramChart, TransformedDataGetTheDensityCarriedBack) {
     // With λ = 0 the fitted normal lies on ln x (R: mean 1.76937610612, sd 0.435604056173);
     // carried back it is the lognormal density, whose mode is exp(m − s²) = 4.85313657478.
     ChartInput input;
-    input.measured = fileValues("skewed_25.txt");
+    input.measured = testing::testDataValues("skewed_25.txt");
     input.lambda = 0;
     const auto chart = histogramChart(input);
     ASSERT_TRUE(chart);
@@ -111,7 +104,7 @@ TEST(QqPlot, ScoresValuesAndTheLineThroughTheQuartiles) {
     // R: qnorm((1 − 0.375)/240.25) = −2.79419474026511; qqline: slope = IQR/(z.75 − z.25)
     // = 0.296520443701, intercept 9.7 (quantile type 7).
     ChartInput input;
-    input.measured = fileValues("calcium_240.txt");
+    input.measured = testing::testDataValues("calcium_240.txt");
     const auto qq = qqPlot(input);
     ASSERT_TRUE(qq);
     ASSERT_EQ(qq->points.size(), 240u);
@@ -126,7 +119,7 @@ TEST(QqPlot, ScoresValuesAndTheLineThroughTheQuartiles) {
     EXPECT_GE(qq->valueAxis.max, 10.6);
 
     // Transformed: the plot is of ln x. R: qqline of log(x) gives 0.365073364684, 1.72784278347.
-    input.measured = fileValues("skewed_25.txt");
+    input.measured = testing::testDataValues("skewed_25.txt");
     input.lambda = 0;
     const auto logs = qqPlot(input);
     ASSERT_TRUE(logs);

@@ -20,14 +20,6 @@
 namespace kijunchi {
 namespace {
 
-// Serum calcium (mg/dL) of 240 healthy adults, CLSI EP28-A3c Table 4 (tests/data/calcium_240.txt).
-std::vector<double> calcium240() {
-    std::istringstream in(testing::testData("calcium_240.txt"));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
-
 // The guideline's worked example of the robust method (EP28-A3c Appendix B): 20 calcium values.
 const std::vector<double> kRobustExample = {8.9, 9.2, 9.4, 9.4, 9.5, 9.5, 9.5, 9.6, 9.6, 9.6,
                                             9.6, 9.7, 9.7, 9.7, 9.7, 9.7, 9.8, 9.9, 9.9, 10.2};
@@ -70,7 +62,7 @@ TEST(RankInterval, NotAvailableBelow119AndAlwaysAroundThePercentileRank) {
 }
 
 TEST(Evaluation, CalciumGivesThePublishedNonparametricAndParametricFigures) {
-    const EvaluationResult r = evaluateMeasured(calcium240());
+    const EvaluationResult r = evaluateMeasured(testing::calcium240());
     // Published with the data: 9.1 and 10.3 with 90% intervals 8.9–9.2 and 10.3–10.4.
     ASSERT_TRUE(r.nonparametric.available);
     EXPECT_DOUBLE_EQ(*r.nonparametric.lower.value, 9.1);
@@ -133,7 +125,7 @@ TEST(Robust, CalciumAndStudentQuantilesAgreeWithR) {
     EXPECT_NEAR(studentTQuantile(0.975, 239), 1.96993940592, 1e-9);
     EXPECT_NEAR(studentTQuantile(0.975, 4999), 1.96043864666, 1e-9);
     EXPECT_NEAR(studentTQuantile(0.025, 19), -2.0930240544, 1e-9);
-    std::vector<double> sorted = calcium240();
+    std::vector<double> sorted = testing::calcium240();
     std::sort(sorted.begin(), sorted.end());
     const auto limits = robustLimits(sorted);
     ASSERT_TRUE(limits.has_value());
@@ -142,7 +134,7 @@ TEST(Robust, CalciumAndStudentQuantilesAgreeWithR) {
 }
 
 TEST(Robust, BootstrapIsFixedBySeedAndIndependentOfOrder) {
-    std::vector<double> values = calcium240();
+    std::vector<double> values = testing::calcium240();
     std::mt19937 engine(11);
     std::shuffle(values.begin(), values.end(), engine);
     const EvaluationResult a = evaluateMeasured(values);
@@ -163,6 +155,24 @@ TEST(Robust, BootstrapIsFixedBySeedAndIndependentOfOrder) {
         EXPECT_LT(l->interval->low, *l->value);
         EXPECT_GT(l->interval->high, *l->value);
         EXPECT_LT(l->interval->high - l->interval->low, 0.3);
+    }
+}
+
+TEST(Robust, BootstrapDoesNotDependOnTheThreadsThatShareIt) {
+    // Each resample draws from its own stream: one thread or several, and however the
+    // resamples are split among them, the same limits are sorted into the same interval.
+    std::vector<double> values = testing::calcium240();
+    std::sort(values.begin(), values.end());
+    const auto one = bootstrapRobustLimits(values, 301, kBootstrapSeed, 1);
+    ASSERT_TRUE(one.has_value());
+    for (int threads : {2, 3, 7}) {
+        const auto shared = bootstrapRobustLimits(values, 301, kBootstrapSeed, threads);
+        ASSERT_TRUE(shared.has_value()) << threads;
+        EXPECT_EQ(shared->resamples, one->resamples) << threads;
+        EXPECT_EQ(shared->lowerLow, one->lowerLow) << threads;
+        EXPECT_EQ(shared->lowerHigh, one->lowerHigh) << threads;
+        EXPECT_EQ(shared->upperLow, one->upperLow) << threads;
+        EXPECT_EQ(shared->upperHigh, one->upperHigh) << threads;
     }
 }
 
@@ -242,7 +252,7 @@ TEST(Evaluation, TransformedDataAreCarriedBackWhereTheBaseIsPositive) {
 
     // The calcium data after ln: exp(mean ± 1.96 SD) of ln x and its intervals, from R.
     EvaluationInput input;
-    input.measured = calcium240();
+    input.measured = testing::calcium240();
     for (double x : input.measured) input.transformed.push_back(std::log(x));
     input.lambda = 0;
     input.lambdaText = "0";
@@ -255,7 +265,8 @@ TEST(Evaluation, TransformedDataAreCarriedBackWhereTheBaseIsPositive) {
     EXPECT_NEAR(p.upper.interval->high, 10.3950906304, 1e-9);
     ASSERT_TRUE(r.robustTransformed && r.robustTransformed->available);
     // The measured-scale rows stay those of the untransformed data.
-    EXPECT_EQ(r.parametric.lower.value, evaluateMeasured(calcium240()).parametric.lower.value);
+    EXPECT_EQ(r.parametric.lower.value,
+              evaluateMeasured(testing::calcium240()).parametric.lower.value);
 }
 
 TEST(Evaluation, AdviceFollowsTheSampleSizeAndTheNormalityVerdict) {

@@ -15,21 +15,6 @@
 namespace kijunchi {
 namespace {
 
-// Serum calcium of 240 healthy adults, CLSI EP28-A3c Table 4 (tests/data/calcium_240.txt).
-std::vector<double> calcium240() {
-    std::istringstream in(testing::testData("calcium_240.txt"));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
-
-std::vector<double> skewed25() {
-    std::istringstream in(testing::testData("skewed_25.txt"));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
-
 // Rounded lognormal and gamma samples drawn in R (set.seed(13); round(exp(rnorm(40, 3, 0.6)),
 // 1) and set.seed(7); round(rgamma(60, 3, 0.5), 2)).
 const std::vector<double> kLogNormal40 = {
@@ -43,7 +28,7 @@ const std::vector<double> kGamma60 = {
     7.48,  6.06, 9.12,  7.73,  9.31, 9.78, 7.46, 6.46,  2.51,  7,    10.57, 12.51, 9.97, 2.71, 4.8};
 
 TEST(LambdaLikelihood, EqualsTheTableAtEveryTabulatedLambda) {
-    for (const auto& values : {kLogNormal40, kGamma60, calcium240()}) {
+    for (const auto& values : {kLogNormal40, kGamma60, testing::calcium240()}) {
         AnalysisStore store;
         testing::load(store, values);
         std::istringstream table(likelihoodTable(store));
@@ -70,8 +55,9 @@ TEST(LambdaEstimate, AgreesWithAnIndependentMaximisation) {
     const double none = std::nan("");
     const std::vector<Case> cases = {
         {"1 2 4", {1, 2, 4}, 0.0, -0.3717051145, none, 2.7770849517},
-        {"calcium", calcium240(), 0.0534678605, 271.9592321541, none, none},
-        {"skewed 25", skewed25(), -0.8647787131, -21.0598673934, none, 0.0071372531},
+        {"calcium", testing::calcium240(), 0.0534678605, 271.9592321541, none, none},
+        {"skewed 25", testing::testDataValues("skewed_25.txt"), -0.8647787131, -21.0598673934, none,
+         0.0071372531},
         {"lognormal 40", kLogNormal40, -0.0354112639, -94.2603924329, -0.5359005398, 0.4673958690},
         {"gamma 60", kGamma60, 0.5251729819, -67.6264388614, 0.1284282646, 0.9415826339},
     };
@@ -125,7 +111,7 @@ TEST(LambdaEstimate, TextUnderTheTableAndTheNearestRow) {
               "最尤λ = -0.035（95%信頼区間 -0.54 ～ 0.47）");
     EXPECT_EQ(lambdaEstimateText(estimateLambda(kGamma60)),
               "最尤λ = 0.525（95%信頼区間 0.13 ～ 0.94）");
-    EXPECT_EQ(lambdaEstimateText(estimateLambda(calcium240())),
+    EXPECT_EQ(lambdaEstimateText(estimateLambda(testing::calcium240())),
               "最尤λ = 0.053（95%信頼区間 -1未満 ～ 3超）");
     EXPECT_EQ(lambdaEstimateText(
                   estimateLambda(std::vector<double>{99, 98.5, 98, 97, 96, 94, 91, 86, 78, 65})),

@@ -17,13 +17,6 @@
 namespace kijunchi {
 namespace {
 
-std::vector<double> fileValues(const std::string& name) {
-    std::istringstream in(testing::testData(name));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
-
 // exp(0.3·z) and z at the normal scores z = Φ⁻¹((i − 0.5)/5000): the same values in R and here.
 std::vector<double> scores5000(bool skewed) {
     std::vector<double> values;
@@ -48,8 +41,8 @@ std::vector<Case> cases() {
     for (const double v : logNormal) logs.push_back(std::log(v));
     return {
         // Serum calcium of 240 adults, CLSI EP28-A3c Table 4 (tests/data/calcium_240.txt).
-        {"calcium", fileValues("calcium_240.txt")},
-        {"skewed 25", fileValues("skewed_25.txt")},
+        {"calcium", testing::testDataValues("calcium_240.txt")},
+        {"skewed 25", testing::testDataValues("skewed_25.txt")},
         // R: set.seed(13); round(exp(rnorm(40, 3, 0.6)), 1), as measured and after ln.
         {"lognormal 40", logNormal},
         {"lognormal 40, ln", logs},

@@ -18,13 +18,7 @@ namespace kijunchi {
 namespace {
 
 using testing::testData;
-
-std::vector<double> readColumn(const std::string& name) {
-    std::istringstream in(testData(name));
-    std::vector<double> values;
-    for (double v; in >> v;) values.push_back(v);
-    return values;
-}
+using testing::testDataValues;
 
 // Runs the analysis and returns the statistics text (empty when the run did not set one). A
 // mismatch of two texts prints their line-by-line diff.
@@ -51,7 +45,7 @@ TEST(StatisticsReport, SkewedSampleRejectsNormalityInAllThreeTests) {
     // χ²(3, 0.05) = 7.815; the last class expects 0.1 and shows 0.
     AnalysisStore store;
     store.ClassCount = 6;
-    testing::load(store, readColumn("skewed_25.txt"));
+    testing::load(store, testDataValues("skewed_25.txt"));
     EXPECT_EQ(reportOf(store), testData("report_skewed_25_six_classes.txt"));
 }
 
@@ -62,7 +56,7 @@ TEST(StatisticsReport, LogTransformedAfterAnAnalysisReportsLimitsOnTheMeasuremen
     // --lambda checks the same text without the analysis before the transformation.
     AnalysisStore store;
     store.ClassCount = 6;
-    testing::load(store, readColumn("skewed_25.txt"));
+    testing::load(store, testDataValues("skewed_25.txt"));
     reportOf(store);
     NullGrid grid;
     ASSERT_TRUE(applyLambda(store, "0", grid));

@@ -2,6 +2,7 @@
 // The store's data set as a paste leaves it, and the files of tests/data.
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,6 +35,19 @@ inline std::string testData(const std::string& name) {
     std::ifstream in(std::string(KIJUNCHI_TEST_DATA) + "/" + name, std::ios::binary);
     if (!in) throw std::runtime_error("missing test data file " + name);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The numbers of a file of tests/data, one after another (blanks and line ends between them).
+inline std::vector<double> testDataValues(const std::string& name) {
+    std::istringstream in(testData(name));
+    std::vector<double> values;
+    for (double v; in >> v;) values.push_back(v);
+    return values;
+}
+
+// Serum calcium (mg/dL) of 240 healthy adults, CLSI EP28-A3c Table 4 (tests/data/calcium_240.txt).
+inline std::vector<double> calcium240() {
+    return testDataValues("calcium_240.txt");
 }
 #endif
 
