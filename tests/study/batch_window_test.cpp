@@ -252,6 +252,23 @@ TEST_F(BatchWindowTest, AFileWithoutAnalyteColumnsSaysSo) {
     EXPECT_FALSE(window.PdfButton->isEnabled());
 }
 
+TEST_F(BatchWindowTest, OpensWhollyInsideTheWorkAreaBesideTheInputWindow) {
+    // The input window stands in the middle of the work area; the batch window comes
+    // wherever there is room and is moved back inside, its buttons at the right in sight.
+    for (const QSize frameSize : {QSize(1000, 800), QSize(700, 500)}) {
+        frame->resize(frameSize);
+        QCoreApplication::processEvents();
+        BatchWindow* window = frame->studies->showBatch();
+        const QRect room = frame->mdiArea->viewport()->rect();
+        EXPECT_TRUE(room.contains(frame->subWindowOf(window)->geometry()))
+            << frame->subWindowOf(window)->geometry().x() << ","
+            << frame->subWindowOf(window)->geometry().y() << " in " << room.width() << "x"
+            << room.height();
+        frame->subWindowOf(window)->close();
+        flushDeletes();
+    }
+}
+
 TEST_F(BatchWindowTest, SmallAndLargeSizesKeepTheControlsApartAndGiveTheTableTheRoom) {
     BatchWindow& window = open(folder.write("one.csv", "Na\r\n140\r\n"), 0);
     QMdiSubWindow* sub = frame->subWindowOf(&window);
