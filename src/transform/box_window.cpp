@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <string>
 
 #include "evaluation/lambda_estimate.h"
@@ -213,6 +214,11 @@ void box::markEstimate() {
     mark.format.setProperty(QTextFormat::FullWidthSelection, true);
     Text2->setExtraSelections({mark});
     MarkedRow = mark.cursor.blockNumber() - kFirstRowBlock;
+    // The marked row in sight: now, and again once the window has its size (the table may
+    // still be laid out for another height when it is first filled).
+    Text2->setTextCursor(mark.cursor);
+    Text2->ensureCursorVisible();
+    QTimer::singleShot(0, Text2, [edit = Text2] { edit->ensureCursorVisible(); });
 }
 
 void box::copyTable() {

@@ -7,9 +7,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextBlock>
+#include <cmath>
 #include <string>
 
+#include "evaluation/normal_distribution.h"
 #include "support/dialog_fixture.h"
 #include "transform/power_transform.h"
 
@@ -65,6 +68,24 @@ TEST_F(BoxWindowTest, ShowsTheLambdaOfLargestLikelihoodAndMarksItsRow) {
     EXPECT_EQ(window->LambdaLabel->text(), "最尤λ：求められません（正の値3個以上が必要）");
     EXPECT_TRUE(window->Text2->extraSelections().isEmpty());
     EXPECT_EQ(window->MarkedRow, -1);
+}
+
+TEST_F(BoxWindowTest, ScrollsTheMarkedRowIntoSight) {
+    // Squares of normal scores become normal again at λ = 0.5 … 2: x = √(50 + 10z) at the 60
+    // scores z = Φ⁻¹((i − 0.5)/60) has its λ of largest likelihood near 2, far down the table.
+    std::vector<double> values;
+    for (int i = 1; i <= 60; ++i)
+        values.push_back(std::sqrt(50 + 10 * normalQuantile((i - 0.5) / 60)));
+    open(values);
+    QCoreApplication::processEvents();
+    ASSERT_GE(window->MarkedRow, 25);
+    const auto marks = window->Text2->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    const QRect row = window->Text2->cursorRect(marks[0].cursor);
+    EXPECT_TRUE(window->Text2->viewport()->rect().contains(row.center()))
+        << row.y() << " in " << window->Text2->viewport()->height();
+    // The table above it is still there to scroll back to.
+    EXPECT_GT(window->Text2->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(BoxWindowTest, TwoPressesComposeAndTheGridShowsFullPrecision) {
