@@ -42,6 +42,10 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   evaluation/evaluation_window_test.cpp
   study/study_window_test.cpp)
 
+# The batch window: its rows, its PDF report, its messages and its sizes.
+kijunchi_add_gui_test(NAME kijunchi_batch_window_tests SOURCES
+  study/batch_window_test.cpp)
+
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES
   generators/generator_dialogs_dialog_test.cpp

@@ -16,6 +16,16 @@ public:
     virtual QString partTitle() const = 0;
     // Its text with CR LF line ends and TAB between columns; empty when it has none.
     virtual QString partText() const { return {}; }
+    // Where the text holds a table: its lines from firstLine to the end, the first of them the
+    // headings. The document gives its columns the width of their contents and cuts a table
+    // wider than the page into bands of columns, each band repeating the first keyColumns
+    // (the names of the rows). Without a table (firstLine < 0) every line is set with TAB
+    // stops every eight digits.
+    struct TextTable {
+        int firstLine = -1;
+        int keyColumns = 0;
+    };
+    virtual TextTable partTable() const { return {}; }
     // Its pictures: how many there are now (none before a run), their names, their natural
     // size in pixels, and drawing one into a painter at a given size (vector drawing, so a
     // PDF or SVG stays sharp).

@@ -152,6 +152,7 @@ void MDIForm1::buildMenus() {
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
     studies = new StudyWindows(*mdiArea, store_, prompt_, this);
+    connect(studies, &StudyWindows::partCreated, this, &MDIForm1::addDocumentPart);
     frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
                   M8};
     menuBar()->addActions(frameMenu_);

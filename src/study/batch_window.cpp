@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -9,11 +10,13 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <fstream>
 #include <sstream>
 
+#include "results/report_document.h"
 #include "study/batch_evaluation.h"
 #include "widgets/prompt.h"
 
@@ -22,15 +25,21 @@ namespace kijunchi {
 namespace {
 
 constexpr const char* kTitle = "一括評価";
+// The lines of the window's text above the table: the file, the grouping, the status, a blank.
+constexpr int kTextHeadLines = 4;
 
-// The table as the TSV of the batch: headings from the first line, then one line per row.
-std::vector<QStringList> tableLines(const std::vector<BatchRow>& rows, bool grouped) {
+// The table as the TSV of the batch, CR LF line ends: a heading line, then one line per row.
+QString tableText(const std::vector<BatchRow>& rows, bool grouped) {
     std::ostringstream out;
     BatchWriter writer(out, BatchFormat::Tsv, grouped);
     for (const auto& r : rows) writer.row(r);
     writer.finish();
+    return QString::fromStdString(out.str());
+}
+
+std::vector<QStringList> tableLines(const QString& text) {
     std::vector<QStringList> lines;
-    for (const QString& line : QString::fromStdString(out.str()).split(QStringLiteral("\r\n")))
+    for (const QString& line : text.split(QStringLiteral("\r\n")))
         if (!line.isEmpty()) lines.push_back(line.split(QLatin1Char('\t')));
     return lines;
 }
@@ -44,6 +53,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     RunButton = new QPushButton(QStringLiteral("評価"), this);
     SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
+    PdfButton = new QPushButton(QStringLiteral("PDFに保存…"), this);
     FileLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
     StatusLabel = new QLabel(this);
     Table = new QTableWidget(this);
@@ -51,6 +61,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     Table->verticalHeader()->setVisible(false);
     RunButton->setEnabled(false);
     SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
 
     auto* row = new QHBoxLayout;
     row->addWidget(OpenButton);
@@ -59,11 +70,22 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     row->addWidget(RunButton);
     row->addStretch();
     row->addWidget(SaveButton);
-    auto* layout = new QVBoxLayout(this);
+    row->addWidget(PdfButton);
+    // The controls sit on a page that never gets smaller than they need: a smaller window
+    // scrolls the page, a larger one gives the table the room.
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
     layout->addLayout(row);
     layout->addWidget(FileLabel);
     layout->addWidget(Table);
     layout->addWidget(StatusLabel);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
 
     chooseDataFile = [this] {
         return QFileDialog::getOpenFileName(
@@ -74,9 +96,14 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
                                             QStringLiteral("CSV (*.csv)"));
     };
+    choosePdfFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), QString(),
+                                            QStringLiteral("PDF (*.pdf)"));
+    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
+    connect(PdfButton, &QPushButton::clicked, this, &BatchWindow::pdfCommand);
     resize(900, 480);
 }
 
@@ -111,6 +138,8 @@ void BatchWindow::runCommand() {
     running_ = true;
     OpenButton->setEnabled(false);
     RunButton->setEnabled(false);
+    SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
     rows_.clear();
     BatchOptions options;
     if (GroupBox->currentIndex() > 0)
@@ -142,17 +171,42 @@ void BatchWindow::runCommand() {
     OpenButton->setEnabled(true);
     RunButton->setEnabled(true);
 
+    // The analytes a cancel left out stay in the table, each saying so.
+    if (summary.cancelled) {
+        int analyte = 0;
+        for (std::size_t c = 0; c < table_->headings().size(); ++c) {
+            if (options.groupColumn && c == *options.groupColumn) continue;
+            if (analyte++ < summary.analytes) continue;
+            BatchRow row;
+            row.analyte = table_->headings()[c];
+            row.message = "中止したため評価していません。";
+            rows_.push_back(row);
+        }
+    }
+
+    QString status = QStringLiteral("%1項目を評価しました。").arg(summary.analytes);
+    if (summary.analytesTotal == 0)
+        status = QStringLiteral("評価する項目の列がありません。");
+    else if (summary.cancelled)
+        status = QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
+                     .arg(summary.analytesTotal)
+                     .arg(summary.analytes);
+    StatusLabel->setText(status);
+    text_ = QStringLiteral("データファイル: %1\r\nグループ列: %2\r\n%3\r\n\r\n")
+                .arg(fileName_, GroupBox->currentText(), status) +
+            tableText(rows_, grouped_);
     showRows();
-    StatusLabel->setText(summary.cancelled
-                             ? QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
-                                   .arg(summary.analytesTotal)
-                                   .arg(summary.analytes)
-                             : QStringLiteral("%1項目を評価しました。").arg(summary.analytes));
     SaveButton->setEnabled(!rows_.empty());
+    PdfButton->setEnabled(!rows_.empty());
+}
+
+DocumentPart::TextTable BatchWindow::partTable() const {
+    if (text_.isEmpty()) return {};
+    return {kTextHeadLines, grouped_ ? 2 : 1};
 }
 
 void BatchWindow::showRows() {
-    const auto lines = tableLines(rows_, grouped_);
+    const auto lines = tableLines(text_.section(QStringLiteral("\r\n"), kTextHeadLines));
     Table->clear();
     Table->setRowCount(lines.empty() ? 0 : static_cast<int>(lines.size()) - 1);
     Table->setColumnCount(lines.empty() ? 0 : static_cast<int>(lines[0].size()));
@@ -169,6 +223,24 @@ void BatchWindow::showRows() {
 void BatchWindow::saveCommand() {
     const QString path = chooseCsvFile();
     if (!path.isEmpty()) saveCsv(path);
+}
+
+void BatchWindow::pdfCommand() {
+    const QString path = choosePdfFile();
+    if (!path.isEmpty()) savePdf(path);
+}
+
+bool BatchWindow::savePdf(const QString& path) {
+    const QStringList head{QStringLiteral("基準値　解析レポート"),
+                           QStringLiteral("作成日時：") + QDateTime::currentDateTime().toString(
+                                                              QStringLiteral("yyyy/MM/dd HH:mm"))};
+    const QString error = writeReportPdf(path, head, {this});
+    if (!error.isEmpty()) {
+        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
+                        QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
+        return false;
+    }
+    return true;
 }
 
 bool BatchWindow::saveCsv(const QString& path) {

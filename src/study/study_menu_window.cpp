@@ -3,6 +3,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <algorithm>
 
 #include "study/batch_window.h"
 #include "study/partition_window.h"
@@ -38,13 +39,24 @@ void StudyWindows::show(QWidget* window) {
     QMdiSubWindow* sub = nullptr;
     for (QMdiSubWindow* s : area_.subWindowList())
         if (s->widget() == window) sub = s;
-    if (!sub) {
+    const bool added = !sub;
+    if (added) {
         sub = area_.addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->resize(window->size());
     }
     if (sub->isMinimized()) sub->showNormal();
     sub->show();
+    if (added) {
+        // The work area places a new window where there is room for its corner; the whole
+        // window is brought inside, and made smaller where the area is, as far as its
+        // controls let it.
+        const QRect room = area_.viewport()->rect();
+        const QSize size = sub->size().boundedTo(room.size()).expandedTo(sub->minimumSizeHint());
+        sub->setGeometry(std::clamp(sub->x(), 0, std::max(0, room.width() - size.width())),
+                         std::clamp(sub->y(), 0, std::max(0, room.height() - size.height())),
+                         size.width(), size.height());
+    }
     area_.setActiveSubWindow(sub);
 }
 
@@ -62,7 +74,10 @@ VerificationWindow* StudyWindows::showVerification() {
 }
 
 BatchWindow* StudyWindows::showBatch() {
-    if (!batch_) batch_ = new BatchWindow(prompt_);
+    if (!batch_) {
+        batch_ = new BatchWindow(prompt_);
+        emit partCreated(batch_, batch_);
+    }
     show(batch_);
     return batch_;
 }

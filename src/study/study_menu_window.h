@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "analysis/store.h"
+#include "results/document_part.h"
 
 class QMdiArea;
 class QMenu;
@@ -34,6 +35,10 @@ public:
     PartitionWindow* partitionWindow() const;
     VerificationWindow* verificationWindow() const;
     BatchWindow* batchWindow() const;
+
+signals:
+    // A new window that gives its text to the saved and printed report while it exists.
+    void partCreated(QWidget* window, const DocumentPart* part);
 
 private:
     void show(QWidget* window);

@@ -118,26 +118,31 @@ TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
         return done < 2;
     };
     window->RunButton->click();
-    EXPECT_EQ(window->rows().size(), 4u);  // Na and K, each for F and M
+    // Na and K, each for F and M; Cl, left out by the cancel, says so in its row.
+    ASSERT_EQ(window->rows().size(), 5u);
     EXPECT_EQ(window->StatusLabel->text(),
               QStringLiteral("中止しました。3項目中2項目を評価しました。"));
-    EXPECT_EQ(window->Table->rowCount(), 4);
+    EXPECT_EQ(window->Table->rowCount(), 5);
     EXPECT_EQ(window->Table->item(2, 0)->text(), QStringLiteral("K"));
     EXPECT_EQ(window->Table->item(2, 1)->text(), QStringLiteral("F"));
+    EXPECT_EQ(window->Table->item(4, 0)->text(), QStringLiteral("Cl"));
+    EXPECT_EQ(window->rows()[4].message, "中止したため評価していません。");
+    EXPECT_FALSE(window->rows()[3].message.find("中止") != std::string::npos);
 
     window->chooseCsvFile = [&] { return QString::fromStdString(csv); };
     window->SaveButton->click();
     std::ifstream in(csv, std::ios::binary);
     std::string saved((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(saved.rfind("\xEF\xBB\xBF項目,グループ,データ数,", 0), 0u);
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 5);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
 
     // A file that cannot be read says so and keeps the table.
     window->chooseDataFile = [] { return QStringLiteral("/nonexistent/data.csv"); };
     window->OpenButton->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("ファイル「/nonexistent/data.csv」が見つかりません。"));
-    EXPECT_EQ(window->Table->rowCount(), 4);
+    EXPECT_EQ(prompt.shown[0].text,
+              QStringLiteral("ファイル「/nonexistent/data.csv」が見つかりません。"));
+    EXPECT_EQ(window->Table->rowCount(), 5);
     std::filesystem::remove(data);
     std::filesystem::remove(csv);
 }
