@@ -66,7 +66,6 @@ FileProblem TableStream::inspect() {
     restart();
     std::vector<std::string_view> fields;
     bool first = true;
-    bool numbers = false;
     while (nextRow(fields)) {
         if (first) {
             first = false;
@@ -77,14 +76,11 @@ FileProblem TableStream::inspect() {
             }
         }
         if (headings_.size() < fields.size()) headings_.resize(fields.size());
-        if (!numbers)
-            numbers = std::any_of(fields.begin(), fields.end(), [&](std::string_view f) {
-                return !f.empty() && isNumberField(f, layout_.decimalComma);
-            });
     }
     for (std::size_t c = 0; c < headings_.size(); ++c)
         if (headings_[c].empty()) headings_[c] = numberedHeading(c);
-    return numbers ? FileProblem::None : FileProblem::NoNumbers;
+    // A file without numbers is read all the same: each of its columns is told of on its own.
+    return FileProblem::None;
 }
 
 void TableStream::restart() {

@@ -15,7 +15,8 @@ namespace kijunchi {
 
 class TableStream {
 public:
-    // Opens and inspects the file; nullopt with a message in Japanese when it gives no data.
+    // Opens and inspects the file; nullopt with a message in Japanese when it cannot be read
+    // (a file without numbers can: its columns are told of one by one).
     static std::optional<TableStream> open(const std::string& path, std::string& problem);
 
     // The column headings in UTF-8 ("列1", "列2", … where the file has none).
