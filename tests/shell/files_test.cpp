@@ -30,6 +30,7 @@
 #include "study/study_menu_window.h"
 #include "support/data_set.h"
 #include "support/lab_files.h"
+#include "support/poppler.h"
 #include "support/recording_file_prompt.h"
 #include "support/temp_files.h"
 
@@ -113,16 +114,6 @@ TEST_F(FilesTest, AValueWithoutItsGroupIsLeftOutAndTold) {
     EXPECT_NE(window->text().indexOf(QStringLiteral("女\t119\t")), -1)
         << window->text().toStdString();
     EXPECT_NE(window->text().indexOf(QStringLiteral("男\t119\t")), -1);
-}
-
-// Runs a poppler tool; its standard output, or nothing when the tool is missing.
-std::optional<QByteArray> poppler(const QString& tool, const QStringList& args) {
-    if (QStandardPaths::findExecutable(tool).isEmpty()) return std::nullopt;
-    QProcess process;
-    process.start(tool, args);
-    process.waitForFinished(60000);
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return process.readAllStandardOutput();
 }
 
 TEST_F(FilesTest, OpeningAShiftJisExportAsksForTheColumnAndLoadsItAsAPasteWould) {

@@ -23,20 +23,11 @@
 #include "report/sig_round.h"
 #include "shell/frame_fixture.h"
 #include "study/study_menu_window.h"
+#include "support/poppler.h"
 #include "support/temp_files.h"
 
 namespace kijunchi::testing {
 namespace {
-
-// Runs a poppler tool; its standard output, or nothing when the tool is missing.
-std::optional<QByteArray> poppler(const QString& tool, const QStringList& args) {
-    if (QStandardPaths::findExecutable(tool).isEmpty()) return std::nullopt;
-    QProcess process;
-    process.start(tool, args);
-    process.waitForFinished(60000);
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return process.readAllStandardOutput();
-}
 
 QString shown(double value) {
     return QString::fromStdString(numberText(SigRound(value, 4)));
