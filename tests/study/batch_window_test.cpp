@@ -69,6 +69,21 @@ protected:
         return 0;
     }
 
+    // Saves the window's PDF through its button as `name` in the folder, with no message;
+    // the text of the PDF as laid out on its pages, or nothing without poppler-utils.
+    std::optional<QString> savePdf(BatchWindow& window, const std::string& name,
+                                   std::string* path = nullptr) {
+        const std::string pdf = folder.file(name);
+        if (path) *path = pdf;
+        window.choosePdfFile = [pdf] { return QString::fromStdString(pdf); };
+        window.PdfButton->click();
+        EXPECT_TRUE(prompt.shown.empty());
+        const auto layout = poppler(QStringLiteral("pdftotext"),
+                                    {QStringLiteral("-layout"), QString::fromStdString(pdf), "-"});
+        if (!layout) return std::nullopt;
+        return QString::fromUtf8(*layout);
+    }
+
     TempFolder folder;
 };
 
@@ -120,16 +135,12 @@ TEST_F(BatchWindowTest, ThePdfReportHoldsEveryRowAsSingleEvaluationsGiveItAndSta
     EXPECT_EQ(window.partTable().firstLine, 4);
     EXPECT_EQ(window.partTable().keyColumns, 2);
 
-    const std::string pdf = folder.file("一括評価.pdf");
-    window.choosePdfFile = [&] { return QString::fromStdString(pdf); };
-    window.PdfButton->click();
-    EXPECT_TRUE(prompt.shown.empty());
-    auto layout = poppler(QStringLiteral("pdftotext"),
-                          {QStringLiteral("-layout"), QString::fromStdString(pdf), "-"});
+    std::string pdf;
+    const auto layout = savePdf(window, "一括評価.pdf", &pdf);
     if (!layout) GTEST_SKIP() << "poppler-utils is not installed";
-    const QStringList lines = QString::fromUtf8(*layout).split(QLatin1Char('\n'));
-    EXPECT_TRUE(QString::fromUtf8(*layout).contains(QStringLiteral("一括評価")));
-    EXPECT_TRUE(QString::fromUtf8(*layout).contains(QStringLiteral("データファイル: panel.csv")));
+    const QStringList lines = layout->split(QLatin1Char('\n'));
+    EXPECT_TRUE(layout->contains(QStringLiteral("一括評価")));
+    EXPECT_TRUE(layout->contains(QStringLiteral("データファイル: panel.csv")));
 
     // Each analyte and group: the lines of its row in every band of columns hold its count
     // and the limits the evaluation of its values alone gives.
@@ -215,15 +226,11 @@ TEST_F(BatchWindowTest, AnAnalyteWithoutNumbersAndASmallGroupSayItInTheirRows) {
     }
     // The same messages reach the report, the long ones on more lines within the page.
     EXPECT_EQ(window.partText().count(QStringLiteral("数値がありません。")), 3);
-    const std::string pdf = folder.file("bad.pdf");
-    window.choosePdfFile = [&] { return QString::fromStdString(pdf); };
-    window.PdfButton->click();
-    EXPECT_TRUE(prompt.shown.empty());
-    auto layout = poppler(QStringLiteral("pdftotext"),
-                          {QStringLiteral("-layout"), QString::fromStdString(pdf), "-"});
+    std::string pdf;
+    const auto layout = savePdf(window, "bad.pdf", &pdf);
     if (!layout) GTEST_SKIP() << "poppler-utils is not installed";
-    EXPECT_EQ(QString::fromUtf8(*layout).count(QStringLiteral("数値がありません。")), 3);
-    EXPECT_EQ(QString::fromUtf8(*layout).count(QStringLiteral("20個未満")), 2);
+    EXPECT_EQ(layout->count(QStringLiteral("数値がありません。")), 3);
+    EXPECT_EQ(layout->count(QStringLiteral("20個未満")), 2);
     EXPECT_GT(wordsWithinTheMargins(pdf), 9 * 10);
 
     // A PDF that cannot be written says why.
