@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
           qt6-charts-dev libqt6opengl6-dev qt6-svg-dev poppler-utils
           fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales
-          r-base-core r-cran-nortest)
+          r-base-core r-cran-nortest libboost-math-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -56,6 +56,16 @@ void descriptiveStatistics(AnalysisStore& s) {
                                                           pow(nd + 1, 2) * (nd + 3) * (nd + 5)))));
 }
 
+// The skewness and kurtosis tests as the report will judge them: on the rounded statistics.
+void recordMomentTests(AnalysisStore& s) {
+    NormalityRecord& r = s.Normality;
+    r.skewTestZ = s.SkewTestZ;
+    r.kurtTestZ = s.KurtTestZ;
+    r.skewRejected = SigRound(s.SkewTestZ) > 1.96;
+    r.kurtRejected = SigRound(s.KurtTestZ) > 1.96;
+    r.momentsTaken = true;
+}
+
 void roundResults(AnalysisStore& s) {
     for (double* v :
          {&s.VarianceValue,   &s.MeanValue,        &s.MedianValue,     &s.MinValue,
@@ -97,8 +107,10 @@ RunStatus runAnalysis(AnalysisStore& s, Canvas& picture, ReportSink& report) {
             const auto at = static_cast<std::size_t>(i);
             s.SortedValues[at] = s.AnalysisValues[at].toNumber();
         }
+        s.Normality = NormalityRecord{};
         SortValues(s);
         descriptiveStatistics(s);
+        recordMomentTests(s);
         computeReferenceInterval(s);
         roundResults(s);
         printTextBlock(s, n, picture);

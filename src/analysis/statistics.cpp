@@ -20,6 +20,7 @@ void ComputePercentile(AnalysisStore& store) {
 }
 
 void ComputePercentile(AnalysisStore& store, const double* x, int n) {
+    if (n > kMaxValues) throw CalcError("index above the capacity");
     const double value = PercentileOf(x, n, store.PercentileLevel);
     store.PercentileValue = value;
     store.PercentileText = numberText(value);
@@ -30,7 +31,7 @@ double PercentileOf(const double* x, int n, double p) {
     double k = std::trunc(r);
     if (k < 1) k = 1;
     if (k >= n) k = n - 1;
-    if (k < 0 || k + 1 > kMaxValues) throw CalcError("index out of range");
+    if (k < 0) throw CalcError("index out of range");
     const auto i = static_cast<std::size_t>(k);
     return checked::add(x[i], checked::mul(r - k, checked::sub(x[i + 1], x[i])));
 }

@@ -3,6 +3,8 @@
 // run. One object, owned by the application and passed by reference to whoever reads or
 // writes it.
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,37 @@ inline constexpr int kSlots = kMaxValues + 1;
 inline constexpr int kGridValues = 1000;  // the input grid shows the first 1000 values
 inline constexpr int kMaxClasses = 1000;
 
+// What the last run found of normality. Each test is recorded as the run takes it, so that
+// the evaluation and the batch read the report's verdicts instead of deriving them again, and
+// know which tests a run that failed part-way did take.
+struct NormalityRecord {
+    bool momentsTaken = false;                        // the skewness and kurtosis tests
+    double skewTestZ = 0, kurtTestZ = 0;              // before rounding
+    bool skewRejected = false, kurtRejected = false;  // on the rounded statistics, as printed
+    bool chiSquareTaken = false;
+    double chiSquare = 0;  // before rounding; +∞ when a class with values expects none
+    int degreesOfFreedom = 0;
+    double critical = 0;
+
+    // Whether the report's tests reject normality: true when a test taken rejects it, false
+    // when all three were taken and none does, unknown otherwise.
+    [[nodiscard]] std::optional<bool> rejected() const {
+        if ((momentsTaken && (skewRejected || kurtRejected)) ||
+            (chiSquareTaken && chiSquare > critical))
+            return true;
+        if (momentsTaken && chiSquareTaken) return false;
+        return std::nullopt;
+    }
+};
+
 struct AnalysisStore {
     // Data set. Values live in slots 1..n (SortedValues: 0..n-1 when the input side or the
     // transformation uses it as scratch, 1..n after a run).
     int DataCount = 0;
     int WorkCount = 0;
+    // Values the reading that made the data set found: more than DataCount when the source
+    // held more values than the data set keeps.
+    std::int64_t ValuesRead = 0;
     std::array<Value, kSlots> DataValues{};
     std::array<Value, kSlots> AnalysisValues{};
     std::array<double, kSlots> SortedValues{};
@@ -67,6 +95,7 @@ struct AnalysisStore {
     int HistClasses = 0;
     std::array<int, kSlots> ClassFreq{};
     std::array<int, kSlots> ClassFreqCopy{};
+    NormalityRecord Normality;
 
     // The report's line table (entries 1..38) lives as long as the store: a run whose
     // chi-square verdict is undecided keeps the previous verdict line.

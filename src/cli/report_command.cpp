@@ -284,6 +284,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     AnalysisStore store;
     NullGrid grid;
     storeMeasuredValues(store, reader.values(), grid);
+    store.ValuesRead = reader.result().valuesFound;
     PasteResult reading = reader.result();
     reading.fieldsSkipped += fileSkipped;
     if (const std::string message = readingMessage(reading); !message.empty())
@@ -301,8 +302,9 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         return output;
     }
     if (options.show == Show::Lambda) {
-        const auto estimate = estimateLambda(store);
-        (estimate ? output.out : output.err) += lambdaEstimateText(estimate) + "\n";
+        const std::vector<double> values = tableValues(store);
+        const auto estimate = estimateLambda(values);
+        (estimate ? output.out : output.err) += lambdaEstimateText(estimate, values) + "\n";
         if (!estimate) output.exitCode = 1;
         return output;
     }
@@ -326,15 +328,18 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     SummaryCanvas picture;
     TextReport report;
     const RunStatus status = runAnalysis(store, picture, report);
+    // The evaluation needs nothing of the report: it is shown whatever the run found, and
+    // says itself what the run could not give it.
+    if (options.show == Show::Evaluation) {
+        output.out = evaluationTextAfterRun(store, status);
+        return output;
+    }
     if (status != RunStatus::Completed) {
         output.exitCode = 1;
         output.err += std::string(kCalcErrorMessage) + "\n";
         return output;
     }
-    if (options.show == Show::Evaluation)
-        output.out = evaluationTextAfterRun(store, status);
-    else
-        output.out = options.show == Show::Summary ? picture.text : report.text;
+    output.out = options.show == Show::Summary ? picture.text : report.text;
     return output;
 }
 

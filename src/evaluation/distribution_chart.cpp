@@ -4,7 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "evaluation/normal_distribution.h"
+#include "analysis/distributions.h"
+#include "analysis/power_formula.h"
 
 namespace kijunchi {
 
@@ -57,19 +58,15 @@ double sampleSd(std::span<const double> v, double mean) {
     return std::sqrt(ss / static_cast<double>(v.size() - 1));
 }
 
-double transformed(double x, double lambda) {
-    return lambda == 0 ? std::log(x) : std::expm1(lambda * std::log(x)) / lambda + lambda;
-}
-
 // The values on the scale of the fitted normal, sorted; empty when one is undefined.
 std::vector<double> fittedScale(const ChartInput& input) {
     std::vector<double> y;
     y.reserve(input.measured.size());
     for (const double x : input.measured) {
         if (input.lambda && !(x > 0)) return {};
-        const double v = input.lambda ? transformed(x, *input.lambda) : x;
-        if (!std::isfinite(v)) return {};
-        y.push_back(v);
+        const auto v = input.lambda ? powerTransformed(*input.lambda, x) : x;
+        if (!v || !std::isfinite(*v)) return {};
+        y.push_back(*v);
     }
     std::sort(y.begin(), y.end());
     return y;
@@ -166,7 +163,9 @@ std::optional<HistogramChartModel> histogramChart(const ChartInput& input) {
         double y = x, slope = 1;
         if (input.lambda) {
             if (!(x > 0)) return std::nullopt;
-            y = transformed(x, *input.lambda);
+            const auto t = powerTransformed(*input.lambda, x);
+            if (!t) return std::nullopt;
+            y = *t;
             slope = std::pow(x, *input.lambda - 1);
         }
         const double z = (y - model.mean) / model.sd;

@@ -39,7 +39,7 @@ std::string testLines(const DistributionTests& t) {
     else
         text += std::string("Anderson-Darling検定") + kTab +
                 "データ数が8未満か、すべて同じ値のため計算しません。" + kCrLf;
-    text += lambdaEstimateText(t.lambda) + kCrLf;
+    text += t.lambdaText + kCrLf;
     return text;
 }
 
@@ -58,6 +58,7 @@ DistributionTests testDistribution(const std::vector<double>& values) {
     tests.shapiroWilk = shapiroWilk(values);
     tests.andersonDarling = andersonDarling(values);
     tests.lambda = estimateLambda(values);
+    tests.lambdaText = lambdaEstimateText(tests.lambda, values);
     return tests;
 }
 

@@ -20,6 +20,7 @@ struct DistributionTests {
     std::optional<ShapiroWilkResult> shapiroWilk;
     std::optional<AndersonDarlingResult> andersonDarling;
     std::optional<LambdaEstimate> lambda;
+    std::string lambdaText;  // the λ̂ line, with the reason when there is none
 };
 
 struct DistributionCheck {

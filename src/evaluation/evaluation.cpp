@@ -8,7 +8,6 @@
 #include "analysis/number_text.h"
 #include "analysis/statistics.h"
 #include "evaluation/lambda_estimate.h"
-#include "report/normality.h"
 
 namespace kijunchi {
 
@@ -119,20 +118,6 @@ void flag(std::map<int, std::vector<OutlierRule>>& flagged, const std::vector<in
 
 }  // namespace
 
-std::optional<double> backTransform(double y, double lambda) {
-    if (lambda == 1.0) return y;
-    double x = 0;
-    if (lambda == 0.0) {
-        x = std::exp(y);
-    } else {
-        const double base = lambda * y - lambda * lambda + 1;
-        if (!(base > 0)) return std::nullopt;
-        x = std::pow(base, 1 / lambda);
-    }
-    if (!std::isfinite(x)) return std::nullopt;
-    return x;
-}
-
 EvaluationResult evaluate(const EvaluationInput& input) {
     EvaluationResult result;
     const std::vector<double>& measured = input.measured;
@@ -140,6 +125,8 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     result.lambda = input.lambda;
     result.lambdaText = input.lambdaText;
     result.normalityRejected = input.normalityRejected;
+    result.reportFailed = input.reportFailed;
+    result.valuesRead = input.valuesRead;
 
     result.nonparametric = nonparametric(measured);
     result.resamples = input.resamples;
@@ -155,21 +142,33 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     std::map<int, std::vector<OutlierRule>> flagged;
     result.tukey = tukeyFences(measured);
     flag(flagged, tukeyOutliers(measured), OutlierRule::Tukey);
-    if (const auto horn = estimateLambda(measured)) {
+    if (const auto& horn = result.distribution.measured.lambda) {
         result.hornLambda = horn->lambda;
         flag(flagged, hornOutliers(measured, horn->lambda), OutlierRule::Horn);
+    } else {
+        result.hornReason = lambdaMissingReason(measured);
     }
-    const DixonReedFlags dixon = dixonReedOutliers(measured);
-    flag(flagged, dixon.low, OutlierRule::DixonReedLow);
-    flag(flagged, dixon.high, OutlierRule::DixonReedHigh);
+    // Below 20 values the one-third gap is too common in samples of normal data to mean
+    // anything (it flags most samples of 4).
+    if (result.n >= kDixonReedMinimumCount) {
+        const DixonReedFlags dixon = dixonReedOutliers(measured);
+        flag(flagged, dixon.low, OutlierRule::DixonReedLow);
+        flag(flagged, dixon.high, OutlierRule::DixonReedHigh);
+    }
     for (const auto& [position, rules] : flagged)
         result.outliers.push_back(
             FlaggedValue{position + 1, measured[static_cast<std::size_t>(position)], rules});
 
-    if (result.n >= kNonparametricRecommendedCount)
+    if (result.n >= kNonparametricRecommendedCount) {
         result.recommendation = Recommendation::Nonparametric;
-    else if (result.n >= kRobustMinimumCount)
-        result.recommendation = Recommendation::Robust;
+    } else if (result.n >= kRobustMinimumCount) {
+        // The robust limits of the values as measured assume a symmetric distribution: for a
+        // transformed data set those of the transformed values, carried back, are the ones.
+        if (result.robustTransformed && result.robustTransformed->available)
+            result.recommendation = Recommendation::RobustTransformed;
+        else
+            result.recommendation = Recommendation::Robust;
+    }
     return result;
 }
 
@@ -190,13 +189,8 @@ EvaluationInput evaluationInput(AnalysisStore& store) {
     } else {
         input.measured = std::move(current);
     }
-    try {
-        const ChiSquareTest test = runChiSquareTest(store);
-        input.normalityRejected =
-            store.SkewTestZ > 1.96 || store.KurtTestZ > 1.96 || test.statistic > test.critical;
-    } catch (const CalcError&) {
-        input.normalityRejected.reset();
-    }
+    input.normalityRejected = store.Normality.rejected();
+    if (store.ValuesRead > n) input.valuesRead = store.ValuesRead;
     return input;
 }
 

@@ -3,10 +3,12 @@
 // with their 90% confidence intervals by ranks, the robust limits with a bootstrap interval,
 // the parametric limits with their 90% confidence intervals (also after the transformation,
 // carried back), an outlier screen and a line of advice.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/power_formula.h"
 #include "analysis/store.h"
 #include "evaluation/distribution_check.h"
 #include "evaluation/outliers.h"
@@ -17,6 +19,8 @@ namespace kijunchi {
 
 // Below this count the nonparametric limits lie beyond the data (extrapolated).
 inline constexpr int kNonparametricWithinDataCount = 39;
+// From this count on Dixon–Reed's rule is applied.
+inline constexpr int kDixonReedMinimumCount = 20;
 // From this count on the guideline recommends the nonparametric limits.
 inline constexpr int kNonparametricRecommendedCount = 120;
 
@@ -58,8 +62,11 @@ struct FlaggedValue {
 };
 
 enum class Recommendation {
-    None,           // fewer than 20 values: no interval can be recommended
-    Robust,         // 20 <= n < 120
+    None,    // fewer than 20 values: no interval can be recommended
+    Robust,  // 20 <= n < 120
+    // 20 <= n < 120, the data set transformed: the robust limits of the transformed values,
+    // carried back.
+    RobustTransformed,
     Nonparametric,  // n >= 120, with the confidence intervals by ranks
 };
 
@@ -69,6 +76,8 @@ struct EvaluationInput {
     std::string lambdaText;                 // λ as typed, for the text
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
+    bool reportFailed = false;              // the statistics report's run ended in an error
+    std::int64_t valuesRead = 0;            // values the source held, when more than measured
     int resamples = kBootstrapResamples;    // of the robust limits' bootstrap
 };
 
@@ -86,10 +95,13 @@ struct EvaluationResult {
 
     std::optional<Fences> tukey;         // on the values as measured
     std::optional<double> hornLambda;    // λ of largest likelihood, when Horn's rule applies
+    std::string hornReason;              // why it does not apply
     std::vector<FlaggedValue> outliers;  // in the order of the data set
 
     Recommendation recommendation = Recommendation::None;
     std::optional<bool> normalityRejected;
+    bool reportFailed = false;
+    std::int64_t valuesRead = 0;
 
     DistributionCheck distribution;  // Shapiro–Wilk, Anderson–Darling, λ̂
 };
@@ -100,9 +112,5 @@ EvaluationResult evaluate(const EvaluationInput& input);
 // the transformation when there was one), the transformed values with λ, and whether the
 // report's skewness, kurtosis or chi-square test rejected normality.
 EvaluationInput evaluationInput(AnalysisStore& store);
-
-// x = (λ·y - λ² + 1)^(1/λ) (λ = 0: e^y), the inverse of y = (x^λ - 1)/λ + λ; nullopt where the
-// base is not positive, since no measured value corresponds to y there (λ = 1 is the identity).
-std::optional<double> backTransform(double y, double lambda);
 
 }  // namespace kijunchi

@@ -63,17 +63,34 @@ std::string adviceText(const EvaluationResult& r) {
                 "信頼区間とともに用いて下さい。";
             break;
         case Recommendation::Robust:
-            advice += "データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。";
+            if (r.robust.available)
+                advice += "データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。";
+            else
+                advice +=
+                    "データ数は20以上120未満ですが、ロバスト法の限界値を計算できないため、推奨"
+                    "できる基準範囲の推定法はありません。";
+            break;
+        case Recommendation::RobustTransformed:
+            advice += "データ数が20以上120未満なので、ロバスト法（変換後）の限界値を用いて下さい。";
             break;
         case Recommendation::None:
             advice += "データ数が20未満のため、推奨できる基準範囲の推定法はありません。";
             break;
     }
-    if (r.normalityRejected.value_or(false)) {
+    if (!r.normalityRejected) {
+        if (r.reportFailed && r.n >= kRobustMinimumCount)
+            advice +=
+                "統計量の画面の正規性の検定がないため、パラメトリック法の限界値は用いないで下さい"
+                "。";
+    } else if (*r.normalityRejected) {
         if (r.lambda)
             advice +=
                 "変換後のデータでも正規性が棄却されているため、パラメトリック法の限界値は用いないで"
                 "下さい。";
+        else if (r.recommendation == Recommendation::Robust && r.robust.available)
+            advice +=
+                "正規性が棄却されたため、ロバスト法とパラメトリック法の限界値はデータを変換してから"
+                "用いて下さい。";
         else
             advice +=
                 "正規性が棄却されたため、パラメトリック法の限界値はデータを変換してから用いて下さい"
@@ -83,15 +100,21 @@ std::string adviceText(const EvaluationResult& r) {
 }
 
 EvaluationView evaluationViewAfterRun(AnalysisStore& store, RunStatus status) {
-    if (status == RunStatus::Completed) {
+    if (status == RunStatus::NoData) return {kEvaluationNoData, std::nullopt, {}};
+    // None of the evaluation's figures needs the statistics report: a run that failed only
+    // leaves its tests missing, and the evaluation says so.
+    try {
+        EvaluationInput input = evaluationInput(store);
+        input.reportFailed = status == RunStatus::CalculationError;
+        const EvaluationResult result = evaluate(input);
+        EvaluationView view{evaluationText(result), std::nullopt, result.lambdaText};
         try {
-            const EvaluationInput input = evaluationInput(store);
-            const EvaluationResult result = evaluate(input);
-            return {evaluationText(result), chartInput(input, result), result.lambdaText};
+            view.chart = chartInput(input, result);
         } catch (const CalcError&) {
+            // The text stands without the charts.
         }
-    } else if (status == RunStatus::NoData) {
-        return {kEvaluationNoData, std::nullopt, {}};
+        return view;
+    } catch (const std::exception&) {
     }
     return {std::string(kCalcErrorMessage) + kCrLf, std::nullopt, {}};
 }
@@ -103,6 +126,14 @@ std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
 std::string evaluationText(const EvaluationResult& r) {
     std::string text = std::string("                  基準範囲の評価 ") + kCrLf + kCrLf;
     text += "データ数=" + std::string(kTab) + numberText(r.n) + kCrLf;
+    if (r.valuesRead > r.n)
+        text += "読み込んだ" + numberText(static_cast<double>(r.valuesRead)) + "個のうち先頭の" +
+                numberText(r.n) + "個を評価しています。" + kCrLf;
+    if (r.reportFailed)
+        text += std::string(
+                    "統計量の画面は計算エラーになりました。その正規性の検定は、計算できたものだけ"
+                    "を使っています。") +
+                kCrLf;
     std::string lambda = r.lambda ? r.lambdaText : std::string();
     if (r.lambda && *r.lambda == 0.0) lambda = "対数変換";
     text += "ベキ指数λ =" + std::string(kTab) + lambda + kCrLf + kCrLf;
@@ -165,7 +196,10 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.hornLambda)
         text += "Horn法の最尤λ =" + std::string(kTab) + shown(*r.hornLambda) + kCrLf;
     else
-        text += std::string("Horn法: 0以下の値があるかデータ数が3未満のため使えません。") + kCrLf;
+        text += "Horn法: 使えません（" + r.hornReason + "）。" + kCrLf;
+    if (r.n < kDixonReedMinimumCount)
+        text += "Dixon-Reed法: ―（データ数が" + numberText(kDixonReedMinimumCount) +
+                "未満のため判定しません）" + kCrLf;
     text += std::string("位置") + kTab + "値" + kTab + "判定" + kCrLf;
     if (r.outliers.empty()) text += std::string("なし") + kCrLf;
     for (const FlaggedValue& v : r.outliers) {

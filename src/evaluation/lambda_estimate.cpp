@@ -111,6 +111,15 @@ LambdaLikelihood::LambdaLikelihood(std::span<const double> values) {
     logScale_ = -n * meanLog;
 }
 
+bool LambdaLikelihood::spread() const {
+    // Equal values leave centred logarithms of rounding noise only, of the order of the
+    // logarithms' own last digits.
+    const auto [low, high] = std::minmax_element(centredLogs_.begin(), centredLogs_.end());
+    if (low == centredLogs_.end()) return false;
+    const double noise = 1e-12 * std::max(1.0, std::fabs(logScale_) / centredLogs_.size());
+    return *high - *low > noise;
+}
+
 double LambdaLikelihood::operator()(double lambda) const {
     // With x = g·x' (g the geometric mean) the transformed values are g^λ·y(x') plus a
     // constant, so SS = g^2λ·SS' and the Jacobian is (λ − 1)·n·ln g: ML = ML' − n·ln g, where
@@ -137,6 +146,7 @@ std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
     for (const double v : values)
         if (!(v > 0) || !std::isfinite(v)) return std::nullopt;
     const LambdaLikelihood ml(values);
+    if (!ml.spread()) return std::nullopt;
 
     // A coarse scan finds the hill; the search then stays between its neighbours.
     constexpr int kSteps = 8;
@@ -184,14 +194,29 @@ std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
     return estimate;
 }
 
-std::optional<LambdaEstimate> estimateLambda(const AnalysisStore& store) {
+std::vector<double> tableValues(const AnalysisStore& store) {
     const int n = store.WorkCount;
-    if (n < 0 || n > kMaxValues) return std::nullopt;
     std::vector<double> values;
+    if (n < 0 || n > kMaxValues) return values;
     values.reserve(static_cast<std::size_t>(n));
     for (int i = 1; i <= n; ++i)
         values.push_back(store.DataValues[static_cast<std::size_t>(i)].toNumber());
-    return estimateLambda(values);
+    return values;
+}
+
+std::optional<LambdaEstimate> estimateLambda(const AnalysisStore& store) {
+    const int n = store.WorkCount;
+    if (n < 0 || n > kMaxValues) return std::nullopt;
+    return estimateLambda(tableValues(store));
+}
+
+std::string lambdaMissingReason(std::span<const double> values) {
+    if (values.size() < 3) return "正の値3個以上が必要";
+    for (const double v : values)
+        if (!(v > 0) || !std::isfinite(v)) return "0以下の値があるため";
+    if (!LambdaLikelihood(values).spread()) return "すべての値が等しいため";
+    if (!estimateLambda(values)) return "尤度を計算できないため";
+    return {};
 }
 
 namespace {
@@ -218,6 +243,12 @@ std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate) {
     text += estimate->highAtBound ? "3超" : fixed(estimate->ciHigh, 2);
     text += "）";
     return text;
+}
+
+std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate,
+                               std::span<const double> values) {
+    if (estimate) return lambdaEstimateText(estimate);
+    return "最尤λ：求められません（" + lambdaMissingReason(values) + "）";
 }
 
 int nearestTableRow(double lambda) {

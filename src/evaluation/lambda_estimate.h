@@ -35,6 +35,8 @@ public:
     explicit LambdaLikelihood(std::span<const double> values);
     // ML(λ); −∞ when the transformed values do not spread (all equal).
     double operator()(double lambda) const;
+    // Whether the values differ by more than the rounding of their logarithms.
+    bool spread() const;
 
 private:
     std::vector<double> centredLogs_;  // ln x − mean of ln x
@@ -42,16 +44,27 @@ private:
 };
 
 // The maximum of ML(λ) over −1 ≤ λ ≤ 3; nullopt when n < 3, any value ≤ 0 or not finite, or
-// the values are all equal.
+// the values are all equal (also when they differ only by rounding noise in their logarithms).
 std::optional<LambdaEstimate> estimateLambda(std::span<const double> values);
 
 // The estimate for the values the likelihood table describes, DataValues(1..WorkCount).
 std::optional<LambdaEstimate> estimateLambda(const AnalysisStore& store);
 
+// Why values have no λ of largest likelihood ("正の値3個以上が必要", "0以下の値があるため",
+// "すべての値が等しいため", …); empty when they have one.
+std::string lambdaMissingReason(std::span<const double> values);
+
 // The line shown under the likelihood table, for example
 // "最尤λ = 0.372（95%信頼区間 0.21 ～ 0.54）": λ̂ to 3 decimals, the interval to 2; an end that
 // the range −1 .. 3 cuts off reads "-1未満" or "3超".
 std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate);
+
+// The line for the estimate of values; without one it says why.
+std::string lambdaEstimateText(const std::optional<LambdaEstimate>& estimate,
+                               std::span<const double> values);
+
+// The values the likelihood table describes, DataValues(1..WorkCount).
+std::vector<double> tableValues(const AnalysisStore& store);
 
 // The table row (0 for λ = −1 .. 40 for λ = 3) whose λ lies nearest to λ̂.
 int nearestTableRow(double lambda);

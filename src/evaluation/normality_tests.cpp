@@ -5,7 +5,7 @@
 #include <numbers>
 #include <vector>
 
-#include "evaluation/normal_distribution.h"
+#include "analysis/distributions.h"
 
 namespace kijunchi {
 

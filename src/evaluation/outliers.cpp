@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "analysis/checked.h"
+#include "analysis/power_formula.h"
 #include "analysis/statistics.h"
 
 namespace kijunchi {
@@ -52,17 +53,10 @@ std::vector<int> tukeyOutliers(std::span<const double> values) {
 std::vector<int> hornOutliers(std::span<const double> values, double lambda) {
     std::vector<double> transformed;
     transformed.reserve(values.size());
-    try {
-        for (double x : values) {
-            if (!(x > 0)) return {};
-            transformed.push_back(
-                lambda == 0.0
-                    ? checked::log(x)
-                    : checked::add(checked::div(checked::sub(checked::pow(x, lambda), 1), lambda),
-                                   lambda));
-        }
-    } catch (const CalcError&) {
-        return {};
+    for (double x : values) {
+        const auto y = x > 0 ? powerTransformed(lambda, x) : std::nullopt;
+        if (!y) return {};
+        transformed.push_back(*y);
     }
     return tukeyOutliers(transformed);
 }

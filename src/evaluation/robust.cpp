@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/distributions.h"
 #include "analysis/statistics.h"
 
 namespace kijunchi {
@@ -290,50 +291,6 @@ private:
     bool spare_ = false;
 };
 
-// ln Γ-based continued fraction for the regularised incomplete beta function I_x(a, b).
-double betaContinuedFraction(double a, double b, double x) {
-    constexpr double tiny = 1e-300;
-    double c = 1, d = 1 - (a + b) * x / (a + 1);
-    if (std::fabs(d) < tiny) d = tiny;
-    d = 1 / d;
-    double h = d;
-    for (int m = 1; m <= 1000; ++m) {
-        const double m2 = 2.0 * m;
-        double aa = m * (b - m) * x / ((a + m2 - 1) * (a + m2));
-        d = 1 + aa * d;
-        if (std::fabs(d) < tiny) d = tiny;
-        c = 1 + aa / c;
-        if (std::fabs(c) < tiny) c = tiny;
-        d = 1 / d;
-        h *= d * c;
-        aa = -(a + m) * (a + b + m) * x / ((a + m2) * (a + m2 + 1));
-        d = 1 + aa * d;
-        if (std::fabs(d) < tiny) d = tiny;
-        c = 1 + aa / c;
-        if (std::fabs(c) < tiny) c = tiny;
-        d = 1 / d;
-        const double delta = d * c;
-        h *= delta;
-        if (std::fabs(delta - 1) < 1e-16) break;
-    }
-    return h;
-}
-
-double incompleteBeta(double a, double b, double x) {
-    if (x <= 0) return 0;
-    if (x >= 1) return 1;
-    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) +
-                                  a * std::log(x) + b * std::log1p(-x));
-    if (x < (a + 1) / (a + b + 2)) return front * betaContinuedFraction(a, b, x) / a;
-    return 1 - front * betaContinuedFraction(b, a, 1 - x) / b;
-}
-
-// P(T <= t) for Student's t with nu degrees of freedom.
-double studentTCdf(double t, double nu) {
-    const double tail = 0.5 * incompleteBeta(nu / 2, 0.5, nu / (nu + t * t));
-    return t >= 0 ? 1 - tail : tail;
-}
-
 // The distinct values of sorted values with their counts, and for each position the index of
 // its value.
 struct Distinct {
@@ -413,21 +370,6 @@ int bootstrapThreads(int n, int resamples) {
 }
 
 }  // namespace
-
-double studentTQuantile(double p, double nu) {
-    if (p == 0.5) return 0;
-    if (p < 0.5) return -studentTQuantile(1 - p, nu);
-    double low = 0, high = 1;
-    while (studentTCdf(high, nu) < p && high < 1e12) high *= 2;
-    for (int i = 0; i < 200 && high - low > 1e-15 * high; ++i) {
-        const double mid = (low + high) / 2;
-        if (studentTCdf(mid, nu) < p)
-            low = mid;
-        else
-            high = mid;
-    }
-    return (low + high) / 2;
-}
 
 std::optional<RobustLimits> robustLimits(std::span<const double> sorted) {
     const int n = static_cast<int>(sorted.size());

@@ -41,8 +41,4 @@ std::optional<BootstrapInterval> bootstrapRobustLimits(std::span<const double> s
                                                        std::uint64_t seed = kBootstrapSeed,
                                                        int threads = 0);
 
-// The quantile of Student's t distribution with nu degrees of freedom at probability p
-// (0 < p < 1).
-double studentTQuantile(double p, double nu);
-
 }  // namespace kijunchi

@@ -27,6 +27,7 @@ bool generateNormal(AnalysisStore& store, RandomSource& random, int count, doubl
         if (!std::isfinite(v)) return false;
     }
     store.DataCount = count;
+    store.ValuesRead = count;
     store.WorkCount = count;
     for (int i = 1; i <= count; ++i)
         store.AnalysisValues[i] = values[static_cast<std::size_t>(i - 1)];
@@ -40,6 +41,7 @@ bool generateNormal(AnalysisStore& store, RandomSource& random, int count, doubl
 std::string generateUniform(AnalysisStore& store, RandomSource& random, int count, double max,
                             GridSink& grid) {
     store.DataCount = count;
+    store.ValuesRead = count;
     store.WorkCount = count;
     store.UniformMax = max;
     for (int i = 1; i <= count; ++i) {

@@ -106,6 +106,7 @@ PasteResult ReadPasteBuffer(AnalysisStore& store, std::string_view text, GridSin
     reader.feed(text);
     reader.finish();
     storeMeasuredValues(store, reader.values(), grid);
+    store.ValuesRead = reader.result().valuesFound;
     return reader.result();
 }
 
@@ -131,6 +132,7 @@ void storeMeasuredValues(AnalysisStore& store, const std::vector<double>& values
     }
     store.WorkCount = n;
     store.DataCount = n;
+    store.ValuesRead = n;
     forgetTransformation(store, grid);
     showDataSet(store, grid);
 }

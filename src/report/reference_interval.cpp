@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/checked.h"
+#include "analysis/power_formula.h"
 #include "analysis/statistics.h"
 
 namespace kijunchi {
@@ -55,16 +56,6 @@ void backTransform(AnalysisStore& s, Back back) {
 }
 
 }  // namespace
-
-double inversePowerTransform(double lambda, double y) {
-    using namespace checked;
-    const double base = add(sub(mul(lambda, y), pow(lambda, 2)), 1);
-    // The transformation maps the positive x onto the y whose base is positive: a base below
-    // zero belongs to no measured value, whatever power 1/λ is. For λ = 1 the base is y itself
-    // and may be negative like any untransformed limit.
-    if (base < 0 && lambda != 1.0) throw CalcError("outside the range of the transformation");
-    return pow(base, div(1, lambda));
-}
 
 void computeReferenceInterval(AnalysisStore& s) {
     using namespace checked;

@@ -1,5 +1,7 @@
 #include "report/report_text.h"
 
+#include <cmath>
+
 #include "analysis/number_text.h"
 #include "analysis/statistics.h"
 #include "report/normality.h"
@@ -17,6 +19,12 @@ std::string chiSquareVerdict(const ChiSquareTest& test, const std::string& nu,
     if (test.statistic > test.critical)
         return "χo^2  > χ^2(" + nu + "," + alpha + ")  で正規性は棄却される。";
     return "χo^2  < χ^2(" + nu + "," + alpha + ")  で正規性を棄却することができない。";
+}
+
+// χo² to 4 significant digits; "∞" when a class holding values expects none.
+std::string chiSquareText(double statistic) {
+    if (std::isinf(statistic)) return "∞";
+    return numberText(SigRound(statistic));
 }
 
 }  // namespace
@@ -78,8 +86,7 @@ std::string testAndReport(AnalysisStore& s) {
     line[19] = "Z2    = " + std::string(kTab) + kurtZ + kCrLf;
     line[20] = zVerdict("Z2=", s.KurtTestZ);
     line[21] = std::string(kCrLf) + kCrLf + "カイ二乗検定" + kCrLf;
-    line[22] =
-        "χo^2 (Kai-Value) =" + std::string(kTab) + numberText(SigRound(test.statistic)) + kCrLf;
+    line[22] = "χo^2 (Kai-Value) =" + std::string(kTab) + chiSquareText(test.statistic) + kCrLf;
     line[23] = "χ^2(" + nu + "," + alpha + ")         =" + kTab +
                numberText(SigRound(test.critical)) + kCrLf;
     // An undecided test (the statistic equal to the critical value) keeps the last verdict.

@@ -32,6 +32,8 @@ const Column kFigures[] = {
     {"変換パラ上限", "lambdaUpper", &BatchRow::lambdaUpper},
     {"ロバスト下限", "robustLower", &BatchRow::robustLower},
     {"ロバスト上限", "robustUpper", &BatchRow::robustUpper},
+    {"変換ロバスト下限", "lambdaRobustLower", &BatchRow::lambdaRobustLower},
+    {"変換ロバスト上限", "lambdaRobustUpper", &BatchRow::lambdaRobustUpper},
     {"歪度p", "pSkewness", &BatchRow::pSkewness},
     {"尖度p", "pKurtosis", &BatchRow::pKurtosis},
     {"カイ二乗p", "pChiSquare", &BatchRow::pChiSquare},
@@ -99,6 +101,22 @@ std::string_view trimmed(std::string_view s) {
 void appendMessage(std::string& to, const std::string& message) {
     if (!to.empty()) to += " ";
     to += message;
+}
+
+// One row's figures; a failure is that row's message, and the batch goes on.
+void evaluateRow(const BatchEvaluator& evaluate, const std::vector<double>& values, BatchRow& row) {
+    try {
+        evaluate(values, row);
+    } catch (const std::exception&) {
+        const std::string analyte = row.analyte, group = row.group;
+        const int n = row.n, skipped = row.skipped;
+        row = BatchRow{};
+        row.analyte = analyte;
+        row.group = group;
+        row.n = n;
+        row.skipped = skipped;
+        row.message = "計算できませんでした。";
+    }
 }
 
 }  // namespace
@@ -236,7 +254,7 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
             if (row.n == 0) {
                 row.message = "数値がありません。";
             } else {
-                evaluate(values[g], row);
+                evaluateRow(evaluate, values[g], row);
                 if (row.n < 20)
                     appendMessage(row.message, "値が20個未満のため、基準範囲は推奨できません。");
             }

@@ -26,6 +26,9 @@ struct BatchRow {
     std::optional<double> lambda, lambdaLower, lambdaUpper;
     // Robust limits (biweight).
     std::optional<double> robustLower, robustUpper;
+    // Robust limits after the power transformation with the λ of largest likelihood, carried
+    // back: what skewed small samples are recommended.
+    std::optional<double> lambdaRobustLower, lambdaRobustUpper;
     // Normality: two-sided p of the skewness and kurtosis tests, upper-tail p of chi-square.
     std::optional<double> pSkewness, pKurtosis, pChiSquare;
     std::optional<int> outliers;  // values flagged by the outlier screen

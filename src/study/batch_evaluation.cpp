@@ -3,12 +3,13 @@
 #include <cmath>
 
 #include "analysis/analysis_run.h"
+#include "analysis/distributions.h"
 #include "analysis/number_text.h"
+#include "analysis/power_formula.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
 #include "report/canvas.h"
-#include "report/normality.h"
 #include "report/sig_round.h"
 #include "study/study_text.h"
 
@@ -26,15 +27,16 @@ void appendMessage(std::string& to, const std::string& message) {
     to += message;
 }
 
-// y = (x^λ − 1)/λ + λ, λ = 0: ln x; nullopt where it has no finite value.
-std::optional<double> transformed(double x, double lambda) {
-    const double y = lambda == 0.0 ? std::log(x) : (std::pow(x, lambda) - 1.0) / lambda + lambda;
-    if (!std::isfinite(y)) return std::nullopt;
+// The values transformed with λ; empty when one has no value.
+std::vector<double> transformedValues(const std::vector<double>& values, double lambda) {
+    std::vector<double> y;
+    y.reserve(values.size());
+    for (const double x : values) {
+        const auto t = powerTransformed(lambda, x);
+        if (!t) return {};
+        y.push_back(*t);
+    }
     return y;
-}
-
-double twoSided(double z) {
-    return 2.0 * (1.0 - normalCdf(std::fabs(z)));
 }
 
 std::string recommendationText(Recommendation r) {
@@ -43,6 +45,8 @@ std::string recommendationText(Recommendation r) {
             return "ノンパラメトリック法";
         case Recommendation::Robust:
             return "ロバスト法";
+        case Recommendation::RobustTransformed:
+            return "ロバスト法（変換後）";
         case Recommendation::None:
             break;
     }
@@ -57,9 +61,12 @@ BatchEvaluation::~BatchEvaluation() = default;
 void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& row) {
     EvaluationInput input;
     input.measured = values;
+    // The table shows the robust limits without their interval: no bootstrap.
+    input.resamples = 0;
 
     // The normality tests of the statistics report, from the analysis run on a store that
-    // holds this set (it holds at most 5000 values).
+    // holds this set (it holds at most 5000 values). A run that fails part-way still gives the
+    // tests it took.
     const int n = static_cast<int>(values.size());
     if (n > kMaxValues) {
         appendMessage(row.message, "正規性の検定は5000個までの値で行います。");
@@ -75,18 +82,30 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
         s.ClassCount = 5;
         NullCanvas picture;
         NoReport report;
-        if (runAnalysis(s, picture, report) == RunStatus::Completed) {
-            row.pSkewness = twoSided(s.SkewTestZ);
-            row.pKurtosis = twoSided(s.KurtTestZ);
-            // The run has just taken the same test on the same classes without a failure.
-            const ChiSquareTest test = runChiSquareTest(s);
-            if (test.degreesOfFreedom >= 1)
-                row.pChiSquare = chiSquareUpperTail(test.degreesOfFreedom, test.statistic);
-            input.normalityRejected =
-                s.SkewTestZ > 1.96 || s.KurtTestZ > 1.96 || test.statistic > test.critical;
-        } else {
-            appendMessage(row.message, "正規性の検定は計算できません。");
+        runAnalysis(s, picture, report);
+        const NormalityRecord& record = s.Normality;
+        if (record.momentsTaken) {
+            row.pSkewness = 2 * normalUpperTail(record.skewTestZ);
+            row.pKurtosis = 2 * normalUpperTail(record.kurtTestZ);
         }
+        if (record.chiSquareTaken)
+            row.pChiSquare = chiSquareUpperProbability(record.degreesOfFreedom, record.chiSquare);
+        if (!record.momentsTaken || !record.chiSquareTaken)
+            appendMessage(row.message, "正規性の検定は計算できません。");
+        input.normalityRejected = record.rejected();
+    }
+
+    // Mean ± 1.96 SD and the robust limits after the transformation with the λ of largest
+    // likelihood, carried back as the evaluation carries its limits (a base below zero is no
+    // limit). Computed here rather than by the evaluation of the transformed values, which
+    // would also bootstrap the robust limits on them, a figure the table does not show.
+    const auto estimate = estimateLambda(values);
+    std::vector<double> y;
+    if (estimate) y = transformedValues(values, estimate->lambda);
+    if (!y.empty()) {
+        input.lambda = estimate->lambda;
+        input.lambdaText = numberText(estimate->lambda);
+        input.transformed = std::move(y);
     }
 
     const EvaluationResult r = evaluate(input);
@@ -107,42 +126,30 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
         row.paramLower = r.parametric.lower.value;
         row.paramUpper = r.parametric.upper.value;
     }
-
-    // Mean ± 1.96 SD after the transformation with the λ of largest likelihood, carried back
-    // as the evaluation carries its limits (a base below zero is no limit). Computed here
-    // rather than by the evaluation of the transformed values, which would also bootstrap
-    // the robust limits on them, a figure the table does not show.
-    if (const auto estimate = estimateLambda(values); estimate && values.size() >= 2) {
-        const double lambda = estimate->lambda;
-        double sum = 0, squares = 0;
-        bool finite = true;
-        std::vector<double> y;
-        y.reserve(values.size());
-        for (double x : values) {
-            const auto t = transformed(x, lambda);
-            if (!t) {
-                finite = false;
-                break;
-            }
-            y.push_back(*t);
-            sum += *t;
-        }
-        if (finite) {
-            const double mean = sum / double(y.size());
-            for (double v : y) squares += (v - mean) * (v - mean);
-            const double sd = std::sqrt(squares / double(y.size() - 1));
-            row.lambda = lambda;
-            row.lambdaLower = backTransform(mean - 1.96 * sd, lambda);
-            row.lambdaUpper = backTransform(mean + 1.96 * sd, lambda);
-        }
+    if (r.lambda && r.parametricTransformed && r.parametricTransformed->available) {
+        row.lambda = r.lambda;
+        row.lambdaLower = r.parametricTransformed->lower.value;
+        row.lambdaUpper = r.parametricTransformed->upper.value;
     }
-    if (!row.lambda) appendMessage(row.message, "λを推定できません（正でない値があるなど）。");
+    if (r.robustTransformed && r.robustTransformed->available) {
+        row.lambdaRobustLower = r.robustTransformed->lower.value;
+        row.lambdaRobustUpper = r.robustTransformed->upper.value;
+    }
+    if (!row.lambda)
+        appendMessage(row.message, "λを推定できません（" + lambdaMissingReason(values) + "）。");
     if (r.robust.available) {
         row.robustLower = r.robust.lower.value;
         row.robustUpper = r.robust.upper.value;
     }
     row.outliers = static_cast<int>(r.outliers.size());
-    row.recommendation = recommendationText(r.recommendation);
+    // The evaluation recommends the robust limits of the transformed values for any
+    // transformed set; here λ̂ is the table's own, and they are recommended only where the
+    // report rejects normality for the values as measured (skewed small samples).
+    Recommendation recommendation = r.recommendation;
+    if (recommendation == Recommendation::RobustTransformed &&
+        !input.normalityRejected.value_or(false))
+        recommendation = Recommendation::Robust;
+    row.recommendation = recommendationText(recommendation);
 }
 
 std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
@@ -161,6 +168,9 @@ std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
             } else if (row.recommendation == "ロバスト法") {
                 lower = row.robustLower;
                 upper = row.robustUpper;
+            } else if (row.recommendation == "ロバスト法（変換後）") {
+                lower = row.lambdaRobustLower;
+                upper = row.lambdaRobustUpper;
             }
         }
         t += g.name + "\t" + std::to_string(row.n) + "\t" +

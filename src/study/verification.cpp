@@ -2,31 +2,10 @@
 
 #include <cmath>
 
+#include "analysis/distributions.h"
 #include "analysis/number_text.h"
 
 namespace kijunchi {
-
-double binomialUpperTail(int k, int n, double p) {
-    if (k <= 0) return 1.0;
-    if (k > n) return 0.0;
-    const double logP = std::log(p), logQ = std::log1p(-p);
-    const double logNFact = std::lgamma(n + 1.0);
-    auto term = [&](int j) {
-        return std::exp(logNFact - std::lgamma(j + 1.0) - std::lgamma(n - j + 1.0) + j * logP +
-                        (n - j) * logQ);
-    };
-    // Sum the shorter side of the distribution directly, from its far end inwards, so that
-    // small tails keep their relative precision.
-    const double mean = n * p;
-    if (k > mean) {
-        double sum = 0;
-        for (int j = n; j >= k; --j) sum += term(j);
-        return std::fmin(1.0, sum);
-    }
-    double lowerSum = 0;
-    for (int j = 0; j < k; ++j) lowerSum += term(j);
-    return std::fmax(0.0, 1.0 - lowerSum);
-}
 
 Verification verifyInterval(double lower, double upper, const std::vector<double>& values) {
     Verification v;

@@ -12,9 +12,6 @@ inline constexpr int kVerificationMinimum = 20;
 inline constexpr double kOutsideShare = 0.05;
 inline constexpr double kVerificationLevel = 0.10;
 
-// P(X ≥ k) for X ~ Binomial(n, p), 0 ≤ k, 0 < p < 1.
-double binomialUpperTail(int k, int n, double p);
-
 struct Verification {
     std::string refusal;  // why nothing was counted (limits, too few values); empty otherwise
     double lower = 0, upper = 0;

@@ -200,8 +200,9 @@ void box::reload() {
 }
 
 void box::markEstimate() {
-    const auto estimate = estimateLambda(store_);
-    LambdaLabel->setText(QString::fromStdString(lambdaEstimateText(estimate)));
+    const std::vector<double> values = tableValues(store_);
+    const auto estimate = estimateLambda(values);
+    LambdaLabel->setText(QString::fromStdString(lambdaEstimateText(estimate, values)));
     Text2->setExtraSelections({});
     MarkedRow = -1;
     if (!estimate || table_.isEmpty()) return;

@@ -1,5 +1,6 @@
 #include "transform/power_transform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -10,10 +11,6 @@
 namespace kijunchi {
 
 using namespace checked;
-
-double powerTransform(double lambda, double x) {
-    return lambda == 0.0 ? log(x) : add(div(sub(pow(x, lambda), 1), lambda), lambda);
-}
 
 namespace {
 
@@ -38,6 +35,14 @@ std::string tableRow(const AnalysisStore& store, int k) {
     } catch (const CalcError&) {
         return head;
     }
+}
+
+// Whether an even power would fold negative values onto positive ones (−21 and 21 both become
+// 222 with λ = 2) and turn the order of the negative ones round, so that no limit could be
+// carried back.
+bool foldsValues(double lambda, const std::vector<double>& values) {
+    const bool evenPower = lambda != 0 && std::fmod(lambda, 2.0) == 0;
+    return evenPower && std::any_of(values.begin(), values.end(), [](double v) { return v < 0; });
 }
 
 }  // namespace
@@ -68,15 +73,18 @@ bool applyLambda(AnalysisStore& store, std::string_view lambdaText, GridSink& gr
     // leaves the data set as it was.
     std::vector<double> transformed(static_cast<std::size_t>(n));
     std::vector<double> original(static_cast<std::size_t>(n));
+    std::vector<double> inputs(static_cast<std::size_t>(n));
     try {
         for (int i = 1; i <= n; ++i) {
             const auto at = static_cast<std::size_t>(i);
-            transformed[at - 1] = powerTransform(*lambda, store.DataValues[at].toNumber());
+            inputs[at - 1] = store.DataValues[at].toNumber();
+            transformed[at - 1] = powerTransform(*lambda, inputs[at - 1]);
             original[at - 1] = store.AnalysisValues[at].toNumber();
         }
     } catch (const CalcError&) {
         return false;
     }
+    if (foldsValues(*lambda, inputs)) return false;
 
     // The first transformation of a data set keeps its values on the measurement scale.
     if (store.UntransformedValues.empty()) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/power_formula.h"
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 
@@ -13,9 +14,6 @@ inline constexpr const char* kTransformInstruction =
     "「変換する」のボタンで元データは変換されます。";
 inline constexpr const char* kLambdaRefusedMessage =
     "このλの値ではデータを変換できません。データとλを確認して下さい。";
-
-// x -> (x^λ - 1)/λ + λ, or ln x for λ = 0, in checked arithmetic (CalcError where undefined).
-double powerTransform(double lambda, double x);
 
 // ML = −(n/2)·ln(SS/n) + J: the normal log-likelihood of n transformed values at its maximum
 // over mean and variance, from their sum of squared deviations SS and the logarithm J of the

@@ -107,12 +107,29 @@ TEST(AnalysisRun, FailuresKeepExactlyTheResultsWrittenBeforeThem) {
     }
 }
 
-TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
+TEST(AnalysisRun, AClassWithValuesThatExpectsNoneMakesChiSquareInfinite) {
     // 100 values near 0 and one at 1000: the upper classes lie so far in the tail that the
-    // normal distribution function is exactly 1 there, an expected frequency of 0.
+    // normal distribution function is exactly 1 there, an expected frequency of 0. The empty
+    // classes 3 and 4 add nothing; class 5 holds the 1000, so χo² is infinite and normality
+    // rejected, and every other figure is printed as for any run.
     std::vector<double> farTail(50, 0.0);
     farTail.insert(farTail.end(), 50, 1.0);
     farTail.push_back(1000);
+    AnalysisStore store;
+    load(store, farTail);
+    store.ClassCount = 5;
+    auto run = analyse(store);
+    ASSERT_EQ(run.status, RunStatus::Completed);
+    ASSERT_EQ(run.sink.texts.size(), 1u);
+    const std::string& text = run.sink.texts[0];
+    for (const char* line : {"3\t400\t\t-\t600\t｜\t0\t0\r\n", "5\t800\t\t-\t1000\t｜\t1\t0\r\n",
+                             "χo^2 (Kai-Value) =\t∞\r\n",
+                             "χo^2  > χ^2(2,0.05)  で正規性は棄却される。", "95%上限 = \t1\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_TRUE(store.Normality.rejected().value_or(false));
+}
+
+TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
     struct Case {
         const char* what;
         std::vector<double> values;
@@ -122,7 +139,7 @@ TEST(AnalysisRun, FailuresAfterTheTextBlockLeaveItPrintedAndTheReportUnset) {
         // The maximum 1000.5 rounds to 1001: width 0.25 and two classes already hold all four
         // values, so ν = 2 − 3 < 1.
         {"fewer than one degree of freedom", {1000, 1000.1, 1000.2, 1000.5}, 4},
-        {"expected frequency of zero", farTail, 5}};
+        {"a class count of 0 (no class width)", {1, 2, 3, 4, 5}, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         AnalysisStore store;

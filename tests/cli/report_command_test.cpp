@@ -73,7 +73,7 @@ TEST(ReportCommand, DataAndTableRunNoAnalysis) {
     auto none = run({"--show", "lambda"}, "1\n-2\n4\n");
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err, "最尤λ：求められません（正の値3個以上が必要）\n");
+    EXPECT_EQ(none.err, "最尤λ：求められません（0以下の値があるため）\n");
 }
 
 TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/analysis_run.h"
+#include "analysis/distributions.h"
 #include "analysis/statistics.h"
 #include "evaluation/evaluation_text.h"
 #include "report/sig_round.h"
@@ -232,7 +233,14 @@ TEST(Outliers, DixonReedRepeatsWhileItFlagsAtEachEnd) {
 }
 
 TEST(Outliers, EvaluationListsPositionsAsTheGridCountsWithEveryRule) {
-    std::vector<double> values = {12, 100, 10, 14, 11, 13, 12, 13, 11, 12};
+    std::vector<double> values = {12, 100, 10, 14, 11, 13, 12, 13, 11, 12,
+                                  12, 13,  11, 12, 14, 10, 13, 12, 11, 12};
+    // Dixon–Reed's rule needs 20 values: one fewer and only Tukey's and Horn's flag the 100.
+    std::vector<double> nineteen(values.begin(), values.end() - 1);
+    const EvaluationResult short19 = evaluateMeasured(nineteen);
+    ASSERT_EQ(short19.outliers.size(), 1u);
+    EXPECT_EQ(short19.outliers[0].rules,
+              (std::vector<OutlierRule>{OutlierRule::Tukey, OutlierRule::Horn}));
     const EvaluationResult r = evaluateMeasured(values);
     ASSERT_EQ(r.outliers.size(), 1u);
     EXPECT_EQ(r.outliers[0].position, 2);

@@ -11,6 +11,7 @@
 #include <QSplitter>
 
 #include "analysis/analysis_run.h"
+#include "analysis/number_text.h"
 #include "cli/report_command.h"
 #include "evaluation/evaluation_text.h"
 #include "results/statistics_window.h"
@@ -73,15 +74,33 @@ TEST_F(EvaluationWindowTest, ShowsTheCommandLinesTextAfterEachAnalysisAndCopiesI
     EXPECT_NE(window()->text().indexOf(QStringLiteral("データ数=\t10\r\n")), -1);
 }
 
-TEST_F(EvaluationWindowTest, ACalculationErrorLeavesNoEvaluationOfOtherData) {
+TEST_F(EvaluationWindowTest, ACalculationErrorOfTheReportLeavesTheEvaluationOfTheseData) {
     paste(QStringLiteral("1\r\n2\r\n3\r\n4\r\n5\r\n"));
     input().Command6->click();
     ASSERT_NE(window(), nullptr);
     input().Command1->click();
+    // All equal: the report fails (its message box), the evaluation is of these four values.
     paste(QStringLiteral("5\r\n5\r\n5\r\n5\r\n"));
     input().Command5->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(window()->text(), QString::fromUtf8(kCalcErrorMessage) + QStringLiteral("\r\n"));
+    EXPECT_EQ(window()->text(), commandLine("5\r\n5\r\n5\r\n5\r\n"));
+    EXPECT_NE(window()->text().indexOf(QStringLiteral("データ数=\t4\r\n統計量の画面は計算エラー")),
+              -1);
+}
+
+TEST_F(EvaluationWindowTest, OneMistypedValueIsFlaggedNotAnError) {
+    // The calcium values and one value typed without its decimal point: the report's upper
+    // classes expect no value, its χo² is infinite, and the outlier screen finds the 96.
+    std::string data;
+    for (double v : calcium240()) data += numberText(v) + "\r\n";
+    data += "96\r\n";
+    input().Command6->click();
+    input().Command1->click();
+    paste(QString::fromStdString(data));
+    input().Command5->click();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(window()->text(), commandLine(data));
+    EXPECT_NE(window()->text().indexOf(QStringLiteral("241\t96\tTukey法")), -1);
 }
 
 TEST_F(EvaluationWindowTest, RefusesToCloseLikeTheOtherResultWindows) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/normal_distribution.h"
+#include "analysis/distributions.h"
 #include "support/data_set.h"
 
 namespace kijunchi {

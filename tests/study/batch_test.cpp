@@ -211,8 +211,10 @@ TEST(BatchWriter, TsvCsvAndJson) {
         tsv.str(),
         "項目\tデータ数\tノンパラ下限\t下限90%CI下\t下限90%CI上\tノンパラ上限\t上限90%CI下\t"
         "上限90%CI上\tパラ下限\tパラ上限\tλ\t変換パラ下限\t変換パラ上限\tロバスト下限\t"
-        "ロバスト上限\t歪度p\t尖度p\tカイ二乗p\t外れ値\t推奨\t注意\r\n"
-        "K, \"serum\"\t120\t3.457\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t2\tノンパラメトリック法\t\r\n");
+        "ロバスト上限\t変換ロバスト下限\t変換ロバスト上限\t歪度p\t尖度p\tカイ二乗p\t外れ値\t推奨\t"
+        "注意\r\n"
+        "K, \"serum\"\t120\t3.457\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t2\tノンパラメトリック法\t"
+        "\r\n");
 
     std::ostringstream csv;
     BatchWriter c(csv, BatchFormat::Csv, true);

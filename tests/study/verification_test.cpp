@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/distributions.h"
 #include "study/study_text.h"
 
 namespace kijunchi {

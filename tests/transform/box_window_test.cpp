@@ -12,7 +12,7 @@
 #include <cmath>
 #include <string>
 
-#include "evaluation/normal_distribution.h"
+#include "analysis/distributions.h"
 #include "support/dialog_fixture.h"
 #include "transform/power_transform.h"
 
