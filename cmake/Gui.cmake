@@ -44,7 +44,6 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/gui/files/progress_dialog.cpp
   # gui/study/
   src/gui/study/batch_window.cpp
-  src/gui/study/group_paste_window.cpp
   src/gui/study/partition_window.cpp
   src/gui/study/study_menu_window.cpp
   src/gui/study/study_text_window.cpp

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
+#include "report/analysis_run.h"
 #include "report/canvas.h"
 #include "report/normality.h"
 #include "report/sig_round.h"

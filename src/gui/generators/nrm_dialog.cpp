@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "gui/widgets/prompt.h"
 #include "gui/widgets/window_layout.h"
+#include "report/analysis_run.h"
 
 namespace kijunchi {
 

@@ -29,6 +29,7 @@
 #include "gui/widgets/window_key.h"
 #include "gui/widgets/window_layout.h"
 #include "input/paste_reader.h"
+#include "study/grouped_data.h"
 
 namespace kijunchi {
 
@@ -437,6 +438,26 @@ void frmMnu::newCommand() {
     Label4->setText(QString());
     Label3->setText(QString());
     newDataSet(store_);
+}
+
+// The tick "グループ列あり" beside the count.
+void frmMnu::addStudyControls() {
+    GroupTick = new QCheckBox(QStringLiteral("グループ列あり"), content_);
+    GroupTick->setGeometry(twipsRect(1680, 2940, 1800, 255));
+    GroupTick->setToolTip(QStringLiteral("値とグループの2列（TAB区切り）を張り付けます。"));
+}
+
+// The paste of value and group columns with the tick set.
+void frmMnu::pasteWithGroups() {
+    // Each paste with groups replaces the data set: two columns cannot be appended to the
+    // values of the paste buffer. The buffer takes the values, one per line, so that
+    // "修正ベキ変換" re-reads them as they are.
+    const GroupedPaste result =
+        ReadGroupedPaste(store_, QGuiApplication::clipboard()->text().toStdString(), *this);
+    setPasteBufferText(QString::fromStdString(result.valuesText));
+    if (!result.message.empty())
+        prompt_.message(this, QString::fromStdString(result.message), QStringLiteral("張り付け"),
+                        Prompt::Icon::Information);
 }
 
 }  // namespace kijunchi

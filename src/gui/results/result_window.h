@@ -1,5 +1,6 @@
 #pragma once
-// What the two result windows share: they refuse every close request of their own.
+// What the result windows (statistics, histogram and the evaluation) share: they refuse every
+// close request of their own.
 #include <QWidget>
 
 namespace kijunchi {

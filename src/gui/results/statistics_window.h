@@ -2,9 +2,9 @@
 // The statistics window "統計量": the report text and "ｺﾋﾟｰ".
 #include <string>
 
-#include "analysis/analysis_run.h"
 #include "gui/results/document_part.h"
 #include "gui/results/result_window.h"
+#include "report/analysis_run.h"
 
 class QPlainTextEdit;
 class QPushButton;

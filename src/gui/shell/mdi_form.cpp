@@ -16,7 +16,6 @@
 #include <QToolBar>
 #include <algorithm>
 
-#include "analysis/analysis_run.h"
 #include "evaluation/evaluation_text.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/files/file_prompt_dialog.h"
@@ -33,6 +32,7 @@
 #include "gui/widgets/pictures.h"
 #include "gui/widgets/prompt.h"
 #include "gui/widgets/window_layout.h"
+#include "report/analysis_run.h"
 
 namespace kijunchi {
 

@@ -1,6 +1,7 @@
 #pragma once
-// The frame window: the work area with the input window and the two result windows, the
-// menus, the toolbar, the window arrangements, the start-up and the exit confirmation.
+// The frame window: the work area with the input window, the result windows and the other
+// child windows, the menus, the toolbar, the window arrangements, the start-up and the exit
+// confirmation.
 #include <QList>
 #include <QMainWindow>
 #include <QPair>

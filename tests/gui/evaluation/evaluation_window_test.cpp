@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QSplitter>
 
-#include "analysis/analysis_run.h"
 #include "cli/report_command.h"
 #include "evaluation/evaluation_text.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
+#include "report/analysis_run.h"
 #include "support/data_set.h"
 
 namespace kijunchi::testing {

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <string>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "cli/report_command.h"
 #include "gui/results/histogram_window.h"
@@ -17,6 +16,7 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"
+#include "report/analysis_run.h"
 
 namespace kijunchi::testing {
 namespace {

@@ -15,7 +15,6 @@
 #include <optional>
 #include <random>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "generators/generators.h"
 #include "gui/generators/itiyou_dialog.h"
@@ -24,6 +23,7 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"
+#include "report/analysis_run.h"
 #include "report/sig_round.h"
 #include "transform/power_transform.h"
 

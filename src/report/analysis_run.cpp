@@ -1,4 +1,4 @@
-#include "analysis/analysis_run.h"
+#include "report/analysis_run.h"
 
 #include <cmath>
 
