@@ -23,7 +23,7 @@ target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
 set(KIJUNCHI_WINDOW_SOURCES
   # gui/results/: the statistics and histogram windows, their base and the report document
   src/gui/results/histogram_window.cpp
-  src/gui/results/painter_canvas.cpp
+  src/gui/results/picture_box.cpp
   src/gui/results/report_document.cpp
   src/gui/results/result_window.cpp
   src/gui/results/statistics_window.cpp
@@ -36,7 +36,7 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/gui/generators/itiyou_dialog.cpp
   src/gui/generators/nrm_dialog.cpp
   # gui/evaluation/
-  src/gui/evaluation/distribution_chart_widget.cpp
+  src/gui/evaluation/distribution_charts.cpp
   src/gui/evaluation/evaluation_window.cpp
   # gui/files/
   src/gui/files/choice_dialog.cpp
@@ -45,8 +45,8 @@ set(KIJUNCHI_WINDOW_SOURCES
   # gui/study/
   src/gui/study/batch_window.cpp
   src/gui/study/partition_window.cpp
-  src/gui/study/study_menu_window.cpp
   src/gui/study/study_text_window.cpp
+  src/gui/study/study_windows.cpp
   src/gui/study/verification_window.cpp)
 set(KIJUNCHI_SHELL_SOURCES
   src/gui/shell/about.cpp

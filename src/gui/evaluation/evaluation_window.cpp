@@ -11,7 +11,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "gui/evaluation/distribution_chart_widget.h"
+#include "gui/evaluation/distribution_charts.h"
 #include "gui/widgets/window_layout.h"
 
 namespace kijunchi {

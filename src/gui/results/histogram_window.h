@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "gui/results/document_part.h"
-#include "gui/results/painter_canvas.h"
+#include "gui/results/picture_box.h"
 #include "gui/results/result_window.h"
 
 class QPushButton;

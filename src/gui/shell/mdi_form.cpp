@@ -26,7 +26,7 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/startf.h"
-#include "gui/study/study_menu_window.h"
+#include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "gui/widgets/mdi_arrange.h"
 #include "gui/widgets/pictures.h"

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "gui/evaluation/distribution_chart_widget.h"
+#include "gui/evaluation/distribution_charts.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"

@@ -12,7 +12,7 @@
 #include "analysis/number_text.h"
 #include "cli/report_command.h"
 #include "gui/results/histogram_window.h"
-#include "gui/results/painter_canvas.h"
+#include "gui/results/picture_box.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"

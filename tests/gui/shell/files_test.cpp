@@ -25,7 +25,7 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/partition_window.h"
-#include "gui/study/study_menu_window.h"
+#include "gui/study/study_windows.h"
 #include "input/paste_reader.h"
 #include "study/grouped_data.h"
 #include "support/data_set.h"

@@ -25,7 +25,7 @@
 #include <QWindow>
 
 #include "gui/results/histogram_window.h"
-#include "gui/results/painter_canvas.h"
+#include "gui/results/picture_box.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/frame_fixture.h"

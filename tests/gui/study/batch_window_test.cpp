@@ -21,7 +21,7 @@
 #include "analysis/number_text.h"
 #include "evaluation/evaluation.h"
 #include "gui/shell/frame_fixture.h"
-#include "gui/study/study_menu_window.h"
+#include "gui/study/study_windows.h"
 #include "report/sig_round.h"
 #include "support/poppler.h"
 #include "support/temp_files.h"

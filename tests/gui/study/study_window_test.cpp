@@ -16,7 +16,7 @@
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/batch_window.h"
 #include "gui/study/partition_window.h"
-#include "gui/study/study_menu_window.h"
+#include "gui/study/study_windows.h"
 #include "gui/study/verification_window.h"
 #include "study/grouped_data.h"
 #include "support/data_set.h"

@@ -1,4 +1,4 @@
-#include "gui/evaluation/distribution_chart_widget.h"
+#include "gui/evaluation/distribution_charts.h"
 
 #include <QAreaSeries>
 #include <QChart>

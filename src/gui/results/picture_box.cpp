@@ -1,4 +1,4 @@
-#include "gui/results/painter_canvas.h"
+#include "gui/results/picture_box.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>

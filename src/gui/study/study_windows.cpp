@@ -1,4 +1,4 @@
-#include "gui/study/study_menu_window.h"
+#include "gui/study/study_windows.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
