@@ -8,6 +8,7 @@
 #include "gui/study/batch_window.h"
 #include "gui/study/partition_window.h"
 #include "gui/study/verification_window.h"
+#include "gui/widgets/mdi_arrange.h"
 
 namespace kijunchi {
 
@@ -36,18 +37,11 @@ BatchWindow* StudyWindows::batchWindow() const {
 }
 
 void StudyWindows::show(QWidget* window) {
-    QMdiSubWindow* sub = nullptr;
-    for (QMdiSubWindow* s : area_.subWindowList())
-        if (s->widget() == window) sub = s;
-    const bool added = !sub;
-    if (added) {
-        sub = area_.addSubWindow(window);
+    if (!subWindowOf(area_, window)) {
+        QMdiSubWindow* sub = area_.addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->resize(window->size());
-    }
-    if (sub->isMinimized()) sub->showNormal();
-    sub->show();
-    if (added) {
+        sub->show();
         // The work area places a new window where there is room for its corner; the whole
         // window is brought inside, and made smaller where the area is, as far as its
         // controls let it.
@@ -57,7 +51,7 @@ void StudyWindows::show(QWidget* window) {
                          std::clamp(sub->y(), 0, std::max(0, room.height() - size.height())),
                          size.width(), size.height());
     }
-    area_.setActiveSubWindow(sub);
+    showAndActivate(area_, window);
 }
 
 PartitionWindow* StudyWindows::showPartition() {
