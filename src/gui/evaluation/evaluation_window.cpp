@@ -1,9 +1,7 @@
 #include "gui/evaluation/evaluation_window.h"
 
 #include <QChartView>
-#include <QClipboard>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,7 +21,7 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Command1 = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
-    connect(Command1, &QPushButton::clicked, this, &EvaluationWindow::copyText);
+    connect(Command1, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
 
     Command2 = new QPushButton(QStringLiteral("図をｺﾋﾟｰ"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -113,14 +111,7 @@ QSize EvaluationWindow::sizeHint() const {
 }
 
 void EvaluationWindow::layoutContent() {
-    const int top = Command1->geometry().bottom() + 1;
-    Splitter1->setGeometry(0, top, width(), std::max(0, height() - top));
-}
-
-void EvaluationWindow::copyText() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text_);
+    fillBelow(*Splitter1, *Command1);
 }
 
 }  // namespace kijunchi

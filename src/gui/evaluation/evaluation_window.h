@@ -49,8 +49,6 @@ protected:
     void layoutContent() override;
 
 private:
-    void copyText();
-
     QString text_;
     bool hasCharts_ = false;
 };

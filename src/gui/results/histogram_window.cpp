@@ -3,7 +3,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPushButton>
-#include <algorithm>
 
 #include "gui/widgets/window_key.h"
 #include "gui/widgets/window_layout.h"
@@ -45,9 +44,8 @@ QSize REG::sizeHint() const {
 }
 
 void REG::layoutContent() {
-    // The picture starts below the buttons and paints the last run's drawing at its new size.
-    const int top = Command1->geometry().bottom() + 1;
-    Picture1->setGeometry(0, top, width(), std::max(0, height() - top));
+    // The picture paints the last run's drawing at its new size.
+    fillBelow(*Picture1, *Command1);
 }
 
 void REG::copyPicture() {

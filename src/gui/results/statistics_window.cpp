@@ -1,11 +1,8 @@
 #include "gui/results/statistics_window.h"
 
-#include <QClipboard>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <algorithm>
 
 #include "gui/widgets/window_key.h"
 #include "gui/widgets/window_layout.h"
@@ -33,11 +30,12 @@ StatV::StatV(Prompt& prompt, QWidget* parent) : ResultWindow(prompt, parent) {
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
     Command1->setFocusPolicy(Qt::StrongFocus);
-    connect(Command1, &QPushButton::clicked, this, &StatV::copyText);
+    connect(Command1, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
 
     setTabOrder(Text2, Command1);
     layoutContent();
-    bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyText(); });
+    bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C),
+                  [this] { copyTextToClipboard(text_); });
 }
 
 void StatV::setStatisticsText(const std::string& text) {
@@ -50,15 +48,7 @@ QSize StatV::sizeHint() const {
 }
 
 void StatV::layoutContent() {
-    // The text starts below the button, so that the button never hides its first line.
-    const int top = Command1->geometry().bottom() + 1;
-    Text2->setGeometry(0, top, width(), std::max(0, height() - top));
-}
-
-void StatV::copyText() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text_);
+    fillBelow(*Text2, *Command1);
 }
 
 }  // namespace kijunchi

@@ -35,8 +35,6 @@ protected:
     void layoutContent() override;
 
 private:
-    void copyText();
-
     QString text_;
 };
 

@@ -1,10 +1,10 @@
 #include "gui/study/study_text_window.h"
 
-#include <QClipboard>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include "gui/results/result_window.h"
 
 namespace kijunchi {
 
@@ -17,18 +17,12 @@ StudyTextWindow::StudyTextWindow(QWidget* parent) : QWidget(parent) {
     Text->setFont(font);
     Text->setTabStopDistance(QFontMetricsF(font).horizontalAdvance(QLatin1Char('0')) * 10);
     CopyButton = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
-    connect(CopyButton, &QPushButton::clicked, this, &StudyTextWindow::copyText);
+    connect(CopyButton, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
 }
 
 void StudyTextWindow::setResultText(const std::string& text) {
     text_ = QString::fromStdString(text);
     Text->setPlainText(text_);
-}
-
-void StudyTextWindow::copyText() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text_);
 }
 
 }  // namespace kijunchi

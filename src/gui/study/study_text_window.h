@@ -22,7 +22,6 @@ public:
     QPushButton* CopyButton = nullptr;  // ｺﾋﾟｰ
 
 private:
-    void copyText();
     QString text_;
 };
 
