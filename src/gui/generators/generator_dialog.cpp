@@ -45,6 +45,19 @@ void GeneratorDialog::addButtons(QRect okPlace, QRect cancelPlace) {
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 }
 
+void GeneratorDialog::addNotes(std::initializer_list<const char*> notes, int left, int top,
+                               int minWidth) {
+    const int gap = twips(60);
+    int y = top;
+    int right = minWidth;
+    for (const char* text : notes) {
+        QLabel* note = makeNote(this, text, left, y);
+        y = note->geometry().bottom() + 1 + gap;
+        right = qMax(right, note->geometry().right() + 1 + left);
+    }
+    setFixedSize(right, y + twips(180));
+}
+
 std::optional<int> GeneratorDialog::countOrRefuse(QLineEdit& countBox) {
     const std::optional<int> count = readGeneratorCount(countBox.text().toStdString());
     if (!count) {

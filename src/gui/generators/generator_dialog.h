@@ -1,8 +1,9 @@
 #pragma once
 // What the two generator dialogs share: the store and the grid they fill, the random source,
-// the prompt, the dialog's font and heading, the OK and キャンセル buttons and the reading of
-// the count box with its refusal.
+// the prompt, the dialog's font and heading, the OK and キャンセル buttons, the notes and the
+// reading of the count box with its refusal.
 #include <QDialog>
+#include <initializer_list>
 #include <optional>
 
 #include "analysis/store.h"
@@ -35,6 +36,11 @@ protected:
     // The count typed into the count box, or nothing after the refusal message (the box then
     // has the focus with its text selected).
     std::optional<int> countOrRefuse(QLineEdit& countBox);
+
+    // The numbered notes one below the other, from top at the left margin; then the dialog's
+    // fixed size: at least minWidth wide or as wide as the notes with the margin on the right,
+    // and a margin below the last note.
+    void addNotes(std::initializer_list<const char*> notes, int left, int top, int minWidth);
 
     virtual void generate() = 0;
 

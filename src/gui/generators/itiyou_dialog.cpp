@@ -56,21 +56,13 @@ ITIYOU::ITIYOU(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, 
     const int textWidth = width - 2 * left;
     QLabel* countNote =
         makeNote(this, "データ数は1000以下を設定して下さい。", left, twips(1320), textWidth);
-    int y = countNote->geometry().bottom() + 1 + 3 * gap;
-    int right = width;
     QLabel* errorNote = makeNote(
         this,
         "エラーになる場合があります。数値を変えて度数が適当な数になるようにして再解析して下さい。",
-        left, y, textWidth);
-    y = errorNote->geometry().bottom() + 1 + 3 * gap;
-    for (const char* text :
-         {"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
-          "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。"}) {
-        QLabel* note = makeNote(this, text, left, y);
-        y = note->geometry().bottom() + 1 + gap;
-        right = qMax(right, note->geometry().right() + 1 + left);
-    }
-    setFixedSize(right, y + twips(180));
+        left, countNote->geometry().bottom() + 1 + 3 * gap, textWidth);
+    addNotes({"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
+              "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。"},
+             left, errorNote->geometry().bottom() + 1 + 3 * gap, width);
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Command2);

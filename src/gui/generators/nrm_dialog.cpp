@@ -29,19 +29,10 @@ NRM::NRM(AnalysisStore& store, RandomSource& random, GridSink& inputGrid, Prompt
 
     addButtons(twipsRect(4080, 600, 1215, 375), twipsRect(4080, 1080, 1215, 375));
 
-    const int left = twips(240);
-    const int gap = twips(60);
-    int y = twips(1800);
-    int right = twips(4080 + 1215 + 240);
-    for (const char* text :
-         {"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
-          "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。",
-          "（３）　正規乱数はベキ変換に対応していません。"}) {
-        QLabel* note = makeNote(this, text, left, y);
-        y = note->geometry().bottom() + 1 + gap;
-        right = qMax(right, note->geometry().right() + 1 + left);
-    }
-    setFixedSize(right, y + twips(180));
+    addNotes({"（１）　OKで値を変更するときは、全てのテキストボックス       にデータを入れて下い。",
+              "（２） 存在しない極端な値は計算エラーとなる可能性があ        ります。",
+              "（３）　正規乱数はベキ変換に対応していません。"},
+             twips(240), twips(1800), twips(4080 + 1215 + 240));
 
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, Text3);
