@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "evaluation/distribution_chart.h"
 #include "evaluation/evaluation_text.h"
 #include "evaluation/lambda_estimate.h"
 #include "evaluation/normality_tests.h"
 #include "input/paste_reader.h"
+#include "report/analysis_run.h"
 #include "transform/power_transform.h"
 
 namespace {

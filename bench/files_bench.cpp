@@ -14,10 +14,10 @@
 
 #include "analysis/store.h"
 #include "files/data_file.h"
-#include "files/file_prompt_dialog.h"
 #include "generators/random_source.h"
-#include "shell/mdi_form.h"
-#include "widgets/prompt.h"
+#include "gui/files/file_prompt_dialog.h"
+#include "gui/shell/mdi_form.h"
+#include "gui/widgets/prompt.h"
 
 namespace {
 

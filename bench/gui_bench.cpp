@@ -19,12 +19,12 @@
 
 #include "analysis/number_text.h"
 #include "analysis/store.h"
-#include "evaluation/evaluation_window.h"
 #include "generators/random_source.h"
-#include "input/frm_mnu_window.h"
-#include "shell/mdi_form.h"
-#include "widgets/app_setup.h"
-#include "widgets/prompt.h"
+#include "gui/evaluation/evaluation_window.h"
+#include "gui/input/frm_mnu_window.h"
+#include "gui/shell/mdi_form.h"
+#include "gui/widgets/app_setup.h"
+#include "gui/widgets/prompt.h"
 
 namespace {
 

@@ -8,60 +8,56 @@ set(CMAKE_AUTORCC ON)
 # The floor below the windows: message boxes, layout helpers, pictures, buttons, window
 # arrangement, keys, the application's set-up. It includes no window.
 set(KIJUNCHI_WIDGETS_SOURCES
-  src/widgets/app_setup.cpp
-  src/widgets/caption_button.cpp
-  src/widgets/mdi_arrange.cpp
-  src/widgets/pictures.cpp
-  src/widgets/prompt.cpp
-  src/widgets/window_key.cpp
-  src/widgets/window_layout.cpp)
+  src/gui/widgets/app_setup.cpp
+  src/gui/widgets/caption_button.cpp
+  src/gui/widgets/mdi_arrange.cpp
+  src/gui/widgets/pictures.cpp
+  src/gui/widgets/prompt.cpp
+  src/gui/widgets/window_key.cpp
+  src/gui/widgets/window_layout.cpp)
 add_library(kijunchi_widgets STATIC ${KIJUNCHI_WIDGETS_SOURCES})
 target_include_directories(kijunchi_widgets PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
 
 # The windows and dialogs, one list per folder, and the frame (shell/) that holds them.
 set(KIJUNCHI_WINDOW_SOURCES
-  # input/
-  src/input/frm_mnu_window.cpp
-  # evaluation/
-  src/evaluation/evaluation_window.cpp
-  # results/
-  src/results/histogram_window.cpp
-  src/results/painter_canvas.cpp
-  src/results/result_window.cpp
-  src/results/statistics_window.cpp
-  # transform/
-  src/transform/box_window.cpp
-  # evaluation/
-  src/evaluation/distribution_chart_widget.cpp
-  src/evaluation/evaluation_window.cpp
-  # generators/
-  src/generators/generator_dialog.cpp
-  src/generators/itiyou_dialog.cpp
-  src/generators/nrm_dialog.cpp
-  # files/
-  src/files/choice_dialog.cpp
-  src/files/file_prompt_dialog.cpp
-  src/files/progress_dialog.cpp
-  # results/: the report document
-  src/results/report_document.cpp
-  # study/
-  src/study/batch_window.cpp
-  src/study/group_paste_window.cpp
-  src/study/partition_window.cpp
-  src/study/study_menu_window.cpp
-  src/study/study_text_window.cpp
-  src/study/verification_window.cpp)
+  # gui/results/: the statistics and histogram windows, their base and the report document
+  src/gui/results/histogram_window.cpp
+  src/gui/results/picture_box.cpp
+  src/gui/results/report_document.cpp
+  src/gui/results/result_window.cpp
+  src/gui/results/statistics_window.cpp
+  # gui/input/
+  src/gui/input/frm_mnu_window.cpp
+  # gui/transform/
+  src/gui/transform/box_window.cpp
+  # gui/generators/
+  src/gui/generators/generator_dialog.cpp
+  src/gui/generators/itiyou_dialog.cpp
+  src/gui/generators/nrm_dialog.cpp
+  # gui/evaluation/
+  src/gui/evaluation/distribution_charts.cpp
+  src/gui/evaluation/evaluation_window.cpp
+  # gui/files/
+  src/gui/files/choice_dialog.cpp
+  src/gui/files/file_prompt_dialog.cpp
+  src/gui/files/progress_dialog.cpp
+  # gui/study/
+  src/gui/study/batch_window.cpp
+  src/gui/study/partition_window.cpp
+  src/gui/study/study_text_window.cpp
+  src/gui/study/study_windows.cpp
+  src/gui/study/verification_window.cpp)
 set(KIJUNCHI_SHELL_SOURCES
-  src/shell/about.cpp
-  src/shell/mdi_form.cpp
-  src/shell/mdi_form_files.cpp
-  src/shell/startf.cpp)
+  src/gui/shell/about.cpp
+  src/gui/shell/mdi_form.cpp
+  src/gui/shell/mdi_form_files.cpp
+  src/gui/shell/startf.cpp)
 add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
 target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets
                                           Qt6::PrintSupport Qt6::Charts Qt6::Svg)
 
-add_executable(kijunchi src/shell/main.cpp)
+add_executable(kijunchi src/gui/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)
 
 # The window tour: every window in a real X session, for scripts/screenshots.sh.

@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "cli/report_command.h"
@@ -22,6 +21,7 @@
 #include "evaluation/evaluation_text.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
+#include "report/analysis_run.h"
 #include "report/sig_round.h"
 #include "support/recording_canvas.h"
 #include "support/recording_grid.h"

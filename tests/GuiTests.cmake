@@ -31,27 +31,26 @@ endfunction()
 # The frame, the input window, the result windows, the file commands, the evaluation window and
 # the study windows.
 kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
-  shell/frame_test.cpp
-  shell/window_geometry_test.cpp
-  input/frm_mnu_window_test.cpp
-  results/result_windows_test.cpp
-  evaluation/evaluation_window_test.cpp
-  evaluation/evaluation_charts_window_test.cpp
-  shell/files_test.cpp
-  files/choice_dialog_test.cpp
-  evaluation/evaluation_window_test.cpp
-  study/study_window_test.cpp)
+  gui/shell/frame_test.cpp
+  gui/shell/window_geometry_test.cpp
+  gui/input/frm_mnu_window_test.cpp
+  gui/results/result_windows_test.cpp
+  gui/evaluation/evaluation_window_test.cpp
+  gui/evaluation/evaluation_charts_window_test.cpp
+  gui/shell/files_test.cpp
+  gui/files/choice_dialog_test.cpp
+  gui/study/study_window_test.cpp)
 
 # The batch window: its rows, its PDF report, its messages and its sizes.
 kijunchi_add_gui_test(NAME kijunchi_batch_window_tests SOURCES
-  study/batch_window_test.cpp)
+  gui/study/batch_window_test.cpp)
 
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES
-  generators/generator_dialogs_dialog_test.cpp
-  transform/box_window_test.cpp)
+  gui/generators/generator_dialogs_dialog_test.cpp
+  gui/transform/box_window_test.cpp)
 
 # The soak: a long fixed-seed run of random user actions over the real windows, with a bound on
 # its time.
 kijunchi_add_gui_test(NAME kijunchi_gui_soak TIMEOUT 120 SOURCES
-  soak/gui_soak_test.cpp)
+  gui/soak/gui_soak_test.cpp)

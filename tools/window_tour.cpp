@@ -23,17 +23,17 @@
 #include <vector>
 
 #include "analysis/store.h"
-#include "generators/itiyou_dialog.h"
-#include "generators/nrm_dialog.h"
 #include "generators/random_source.h"
-#include "input/frm_mnu_window.h"
-#include "results/histogram_window.h"
-#include "results/statistics_window.h"
-#include "shell/about.h"
-#include "shell/mdi_form.h"
-#include "transform/box_window.h"
-#include "widgets/app_setup.h"
-#include "widgets/prompt.h"
+#include "gui/generators/itiyou_dialog.h"
+#include "gui/generators/nrm_dialog.h"
+#include "gui/input/frm_mnu_window.h"
+#include "gui/results/histogram_window.h"
+#include "gui/results/statistics_window.h"
+#include "gui/shell/about.h"
+#include "gui/shell/mdi_form.h"
+#include "gui/transform/box_window.h"
+#include "gui/widgets/app_setup.h"
+#include "gui/widgets/prompt.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <optional>
 #include <utility>
 
-#include "analysis/analysis_run.h"
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation_text.h"
@@ -18,6 +17,7 @@
 #include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
+#include "report/analysis_run.h"
 #include "transform/power_transform.h"
 
 namespace kijunchi {

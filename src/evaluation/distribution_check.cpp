@@ -1,7 +1,6 @@
 #include "evaluation/distribution_check.h"
 
 #include "analysis/number_text.h"
-#include "evaluation/evaluation.h"
 #include "report/sig_round.h"
 
 namespace kijunchi {
@@ -42,14 +41,6 @@ std::string testLines(const DistributionTests& t) {
     text += t.lambdaText + kCrLf;
     return text;
 }
-
-void addLimit(ChartInput& chart, LimitKind kind, const Limit& limit) {
-    if (!limit.value) return;
-    LimitInput input{kind, *limit.value, std::nullopt, std::nullopt};
-    if (limit.interval) input.ciLow = limit.interval->low, input.ciHigh = limit.interval->high;
-    chart.limits.push_back(input);
-}
-
 }  // namespace
 
 DistributionTests testDistribution(const std::vector<double>& values) {
@@ -62,14 +53,6 @@ DistributionTests testDistribution(const std::vector<double>& values) {
     return tests;
 }
 
-DistributionCheck checkDistribution(const EvaluationInput& input) {
-    DistributionCheck check;
-    check.measured = testDistribution(input.measured);
-    if (input.lambda && input.transformed.size() == input.measured.size())
-        check.transformed = testDistribution(input.transformed);
-    return check;
-}
-
 std::string distributionText(const DistributionCheck& check, const std::string& lambdaText) {
     std::string text = std::string("正規性の検定（変換前のデータ）") + kCrLf;
     text += testLines(check.measured);
@@ -78,25 +61,6 @@ std::string distributionText(const DistributionCheck& check, const std::string& 
         text += testLines(*check.transformed);
     }
     return text;
-}
-
-ChartInput chartInput(const EvaluationInput& input, const EvaluationResult& result) {
-    ChartInput chart;
-    chart.measured = input.measured;
-    if (input.lambda && input.transformed.size() == input.measured.size())
-        chart.lambda = input.lambda;
-    if (result.nonparametric.available) {
-        addLimit(chart, LimitKind::Nonparametric, result.nonparametric.lower);
-        addLimit(chart, LimitKind::Nonparametric, result.nonparametric.upper);
-    }
-    const ParametricEstimate* parametric = chart.lambda && result.parametricTransformed
-                                               ? &*result.parametricTransformed
-                                               : &result.parametric;
-    if (parametric->available) {
-        addLimit(chart, LimitKind::Parametric, parametric->lower);
-        addLimit(chart, LimitKind::Parametric, parametric->upper);
-    }
-    return chart;
 }
 
 }  // namespace kijunchi

@@ -1,19 +1,15 @@
 #pragma once
 // How normal the data look, for the evaluation: Shapiro–Wilk, Anderson–Darling and the λ of
 // largest likelihood, on the values as measured and, for a transformed data set, on the
-// transformed values; and the input of the evaluation's charts.
+// transformed values.
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "evaluation/distribution_chart.h"
 #include "evaluation/lambda_estimate.h"
 #include "evaluation/normality_tests.h"
 
 namespace kijunchi {
-
-struct EvaluationInput;
-struct EvaluationResult;
 
 struct DistributionTests {
     int n = 0;
@@ -29,14 +25,8 @@ struct DistributionCheck {
 };
 
 DistributionTests testDistribution(const std::vector<double>& values);
-DistributionCheck checkDistribution(const EvaluationInput& input);
 
 // The section of the evaluation text (CR LF lines, TAB between columns); λ as typed.
 std::string distributionText(const DistributionCheck& check, const std::string& lambdaText);
-
-// The histogram's values and limits: the nonparametric limits and the parametric ones (those
-// of the transformed values, carried back, for a transformed data set), each with its 90%
-// interval where there is one.
-ChartInput chartInput(const EvaluationInput& input, const EvaluationResult& result);
 
 }  // namespace kijunchi

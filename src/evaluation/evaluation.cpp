@@ -116,6 +116,16 @@ void flag(std::map<int, std::vector<OutlierRule>>& flagged, const std::vector<in
     for (int position : positions) flagged[position].push_back(rule);
 }
 
+// Shapiro–Wilk, Anderson–Darling and λ̂ on the values as measured and, for a transformed data
+// set, on the transformed values.
+DistributionCheck checkDistribution(const EvaluationInput& input) {
+    DistributionCheck check;
+    check.measured = testDistribution(input.measured);
+    if (input.lambda && input.transformed.size() == input.measured.size())
+        check.transformed = testDistribution(input.transformed);
+    return check;
+}
+
 }  // namespace
 
 EvaluationResult evaluate(const EvaluationInput& input) {

@@ -52,7 +52,33 @@ std::string ruleName(OutlierRule rule) {
     return {};
 }
 
+void addLimit(ChartInput& chart, LimitKind kind, const Limit& limit) {
+    if (!limit.value) return;
+    LimitInput input{kind, *limit.value, std::nullopt, std::nullopt};
+    if (limit.interval) input.ciLow = limit.interval->low, input.ciHigh = limit.interval->high;
+    chart.limits.push_back(input);
+}
+
 }  // namespace
+
+ChartInput chartInput(const EvaluationInput& input, const EvaluationResult& result) {
+    ChartInput chart;
+    chart.measured = input.measured;
+    if (input.lambda && input.transformed.size() == input.measured.size())
+        chart.lambda = input.lambda;
+    if (result.nonparametric.available) {
+        addLimit(chart, LimitKind::Nonparametric, result.nonparametric.lower);
+        addLimit(chart, LimitKind::Nonparametric, result.nonparametric.upper);
+    }
+    const ParametricEstimate* parametric = chart.lambda && result.parametricTransformed
+                                               ? &*result.parametricTransformed
+                                               : &result.parametric;
+    if (parametric->available) {
+        addLimit(chart, LimitKind::Parametric, parametric->lower);
+        addLimit(chart, LimitKind::Parametric, parametric->upper);
+    }
+    return chart;
+}
 
 std::string adviceText(const EvaluationResult& r) {
     std::string advice = "推奨: ";

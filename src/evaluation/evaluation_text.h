@@ -1,10 +1,12 @@
 #pragma once
-// The text of the evaluation window "基準範囲の評価" (CR LF lines, TAB between columns).
+// The text of the evaluation window "基準範囲の評価" (CR LF lines, TAB between columns) and the
+// input of its charts.
 #include <optional>
 #include <string>
 
-#include "analysis/analysis_run.h"
+#include "evaluation/distribution_chart.h"
 #include "evaluation/evaluation.h"
+#include "report/analysis_run.h"
 
 namespace kijunchi {
 
@@ -12,6 +14,11 @@ inline constexpr const char* kEvaluationNoData =
     "データがありません。データを張り付けてから解析(ﾋｽﾄｸﾞﾗﾑ)を実行して下さい。\r\n";
 
 std::string evaluationText(const EvaluationResult& result);
+
+// The histogram's values and limits: the nonparametric limits and the parametric ones (those
+// of the transformed values, carried back, for a transformed data set), each with its 90%
+// interval where there is one.
+ChartInput chartInput(const EvaluationInput& input, const EvaluationResult& result);
 
 // The window's text and the charts' input after an analysis run: the evaluation of the store's
 // data set after a completed run (with the charts), otherwise the message for no data or for

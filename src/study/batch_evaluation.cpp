@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-#include "analysis/analysis_run.h"
 #include "analysis/distributions.h"
 #include "analysis/number_text.h"
 #include "analysis/power_formula.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
+#include "report/analysis_run.h"
 #include "report/canvas.h"
 #include "report/sig_round.h"
 #include "study/study_text.h"

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/analysis_run.h"
 #include "input/paste_reader.h"
+#include "report/analysis_run.h"
 #include "support/data_set.h"
 
 namespace kijunchi {

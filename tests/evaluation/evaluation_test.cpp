@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/analysis_run.h"
 #include "analysis/distributions.h"
 #include "analysis/statistics.h"
 #include "evaluation/evaluation_text.h"
+#include "report/analysis_run.h"
 #include "report/sig_round.h"
 #include "support/data_set.h"
 #include "support/recording_report.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/analysis_run.h"
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "report/analysis_run.h"
 #include "support/data_set.h"
 #include "support/recording_canvas.h"
 #include "support/recording_report.h"

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QSettings>
 
-#include "widgets/app_setup.h"
+#include "gui/widgets/app_setup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

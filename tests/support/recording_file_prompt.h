@@ -8,7 +8,7 @@
 #include <deque>
 #include <optional>
 
-#include "files/file_prompt_dialog.h"
+#include "gui/files/file_prompt_dialog.h"
 
 namespace kijunchi::testing {
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "widgets/prompt.h"
+#include "gui/widgets/prompt.h"
 
 namespace kijunchi::testing {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/analysis_run.h"
+#include "report/analysis_run.h"
 
 namespace kijunchi::testing {
 

@@ -1,0 +1,56 @@
+#pragma once
+// The evaluation window "基準範囲の評価": the evaluation text of the last analysis and "ｺﾋﾟｰ".
+// The text sits in a splitter, so that charts can stand beside it.
+#include <string>
+
+#include "evaluation/evaluation_text.h"
+#include "gui/results/document_part.h"
+#include "gui/results/result_window.h"
+
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+
+namespace kijunchi {
+
+class DistributionCharts;
+
+class EvaluationWindow : public ResultWindow, public DocumentPart {
+    Q_OBJECT
+public:
+    explicit EvaluationWindow(Prompt& prompt, QWidget* parent = nullptr);
+
+    // Replaces the whole text.
+    void setEvaluationText(const std::string& text);
+    // The text and the charts after an analysis run (no charts without their input).
+    void showEvaluation(const EvaluationView& view);
+    // The whole text as it was set, CR LF line ends included.
+    const QString& text() const { return text_; }
+
+    QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ
+    QSplitter* Splitter1 = nullptr;   // the text, and room for charts beside it
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command2 = nullptr;        // 図をｺﾋﾟｰ
+    DistributionCharts* Charts1 = nullptr;  // histogram with limits, Q-Q plot
+
+    // DocumentPart: the text as it stands and, after a run with data, the two charts.
+    QString partTitle() const override { return windowTitle(); }
+    QString partText() const override { return text_; }
+    int pictureCount() const override { return hasCharts_ ? 2 : 0; }
+    QString pictureName(int index) const override;
+    QSize pictureSize(int index) const override;
+    void paintPicture(int index, QPainter& painter, const QSize& size) const override;
+
+    // The designed client area.
+    QSize sizeHint() const override;
+
+protected:
+    // The splitter fills the client area below the button.
+    void layoutContent() override;
+
+private:
+    QString text_;
+    bool hasCharts_ = false;
+};
+
+}  // namespace kijunchi

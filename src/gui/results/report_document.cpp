@@ -1,0 +1,390 @@
+#include "gui/results/report_document.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QImageWriter>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "gui/results/document_part.h"
+
+namespace kijunchi {
+
+namespace {
+
+QFont documentFont(double points, bool bold = false) {
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// A cell of a table row: its lines, where its column starts and how wide it is.
+struct Cell {
+    QStringList lines;
+    double x = 0;
+    double width = 0;
+    bool right = false;  // numbers stand at the right of their column
+};
+
+// One thing on a page: a line of text, a row of a table or a picture.
+struct Block {
+    QString text;
+    QFont font;
+    std::vector<Cell> cells;  // a table row when not empty
+    bool rule = false;        // a table's heading row, ruled below
+    int heading = -1;         // the heading row of the band, set again above a row that
+                              // starts a page
+    const DocumentPart* part = nullptr;
+    int picture = -1;
+    double height = 0;
+    double scale = 1;
+    double spaceBefore = 0;
+    bool keepWithNext = false;  // a heading stays on the page of what follows it
+    QSize pictureSize;          // the size a picture is drawn at, before scaling to the page
+    int page = 0;
+    double top = 0;
+};
+
+// Pictures in the document are drawn at this size (in the pixels of the screen) and then
+// scaled to the width of the page.
+constexpr QSize kDocumentPicture(640, 400);
+
+// The text cut into lines no wider than width: at the last blank that fits, else after the
+// last character that fits (Japanese text breaks between any two characters).
+QStringList wrapped(QString text, double width, const QFontMetricsF& metrics) {
+    QStringList lines;
+    while (text.size() > 1 && metrics.horizontalAdvance(text) > width) {
+        qsizetype fit = 1;
+        while (fit < text.size() && metrics.horizontalAdvance(text.left(fit + 1)) <= width) ++fit;
+        if (fit < text.size() && text[fit].isLowSurrogate()) fit += fit > 1 ? -1 : 1;
+        const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), fit);
+        if (blank > 0) {
+            lines << text.left(blank);
+            text = text.mid(blank + 1);
+        } else {
+            lines << text.left(fit);
+            text = text.mid(fit);
+        }
+    }
+    lines << text;
+    return lines;
+}
+
+// The rows of a table (TAB between cells, the first row its headings) as blocks. Each column
+// is as wide as its widest cell; a key column takes at most a quarter of the page and any
+// other column at most the room beside the keys, wider cells going onto more lines. Columns
+// that do not fit beside each other go into further bands, each with the key columns first.
+void addTable(std::vector<Block>& blocks, const QStringList& lines, int keyColumns,
+              const QFont& font, const QFontMetricsF& metrics, double pageWidth, double spaceFirst,
+              double spaceBetween) {
+    std::vector<QStringList> rows;
+    qsizetype columns = 0;
+    for (const QString& line : lines) {
+        rows.push_back(line.split(QLatin1Char('\t')));
+        columns = std::max(columns, rows.back().size());
+    }
+    if (columns == 0) return;
+    for (QStringList& row : rows)
+        while (row.size() < columns) row << QString();
+    const int keys = std::clamp(keyColumns, 0, static_cast<int>(columns) - 1);
+    const double gap = metrics.horizontalAdvance(QStringLiteral("00"));
+    std::vector<double> widths(static_cast<std::size_t>(columns), 0);
+    // A column is set to the right when it holds numbers and nothing else.
+    std::vector<int> numbers(static_cast<std::size_t>(columns), 0);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (qsizetype c = 0; c < columns; ++c) {
+            const QString& cell = rows[r][c];
+            auto& width = widths[static_cast<std::size_t>(c)];
+            width = std::max(width, metrics.horizontalAdvance(cell));
+            if (r == 0 || cell.isEmpty()) continue;
+            auto& count = numbers[static_cast<std::size_t>(c)];
+            bool number = false;
+            cell.toDouble(&number);
+            count = number && count >= 0 ? count + 1 : -1;
+        }
+    double keyWidth = 0;
+    for (int c = 0; c < keys; ++c) {
+        auto& width = widths[static_cast<std::size_t>(c)];
+        width = std::min(width, pageWidth / 4);
+        keyWidth += width + gap;
+    }
+    for (qsizetype c = keys; c < columns; ++c) {
+        auto& width = widths[static_cast<std::size_t>(c)];
+        width = std::min(width, pageWidth - keyWidth);
+    }
+
+    const double lineHeight = metrics.lineSpacing();
+    qsizetype first = keys;
+    bool firstBand = true;
+    while (first < columns) {
+        std::vector<qsizetype> band;
+        for (int c = 0; c < keys; ++c) band.push_back(c);
+        double right = keyWidth;
+        qsizetype c = first;
+        do {
+            band.push_back(c);
+            right += widths[static_cast<std::size_t>(c)] + gap;
+            ++c;
+        } while (c < columns && right + widths[static_cast<std::size_t>(c)] <= pageWidth);
+        first = c;
+
+        const int heading = static_cast<int>(blocks.size());
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            Block block;
+            block.font = font;
+            double x = 0;
+            qsizetype height = 1;
+            for (qsizetype column : band) {
+                Cell cell;
+                cell.x = x;
+                cell.width = widths[static_cast<std::size_t>(column)];
+                cell.right = numbers[static_cast<std::size_t>(column)] > 0;
+                cell.lines = wrapped(rows[r][column], cell.width, metrics);
+                height = std::max(height, cell.lines.size());
+                x += cell.width + gap;
+                block.cells.push_back(cell);
+            }
+            block.height = static_cast<double>(height) * lineHeight;
+            if (r == 0) {
+                block.rule = true;
+                block.height += lineHeight / 3;  // room for the rule
+                block.keepWithNext = true;
+                block.spaceBefore = firstBand ? spaceFirst : spaceBetween;
+            } else {
+                block.heading = heading;
+            }
+            blocks.push_back(block);
+        }
+        firstBand = false;
+    }
+}
+
+}  // namespace
+
+int paintReportDocument(QPagedPaintDevice& device, const QStringList& description,
+                        const QList<const DocumentPart*>& parts) {
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(20, 15, 20, 15), QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&device)) return 0;
+    const double width = device.width();
+    const double height = device.height();
+    const double mm = device.logicalDpiY() / 25.4;
+
+    const QFont title = documentFont(14, true);
+    const QFont body = documentFont(10);
+    const QFont heading = documentFont(11, true);
+    const QFont mono = documentFont(9);
+    const QFont footer = documentFont(9);
+    auto lineHeight = [&](const QFont& font) { return QFontMetricsF(font, &device).lineSpacing(); };
+
+    std::vector<Block> blocks;
+    auto addLine = [&](const QString& text, const QFont& font, double spaceBefore = 0) {
+        Block block;
+        block.text = text;
+        block.font = font;
+        block.height = lineHeight(font);
+        block.spaceBefore = spaceBefore;
+        blocks.push_back(block);
+    };
+    for (int i = 0; i < description.size(); ++i)
+        addLine(description[i], i == 0 ? title : body, i == 1 ? 3 * mm : 0);
+    for (const DocumentPart* part : parts) {
+        const QString text = part->partText();
+        const int pictures = part->pictureCount();
+        if (text.isEmpty() && pictures == 0) continue;
+        addLine(part->partTitle(), heading, 8 * mm);
+        blocks.back().keepWithNext = true;
+        if (!text.isEmpty()) {
+            QStringList lines = QString(text)
+                                    .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                    .split(QLatin1Char('\n'));
+            while (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+            const DocumentPart::TextTable table = part->partTable();
+            const qsizetype plain = table.firstLine < 0
+                                        ? lines.size()
+                                        : std::min<qsizetype>(table.firstLine, lines.size());
+            for (qsizetype i = 0; i < plain; ++i) addLine(lines[i], mono, i == 0 ? 2 * mm : 0);
+            if (plain < lines.size())
+                addTable(blocks, lines.mid(plain), table.keyColumns, mono,
+                         QFontMetricsF(mono, &device), width, plain == 0 ? 2 * mm : 0, 5 * mm);
+        }
+        for (int p = 0; p < pictures; ++p) {
+            if (part->pictureSize(p).isEmpty()) continue;
+            // Drawn anew in the proportions of a page rather than those of the window.
+            Block block;
+            block.part = part;
+            block.picture = p;
+            block.pictureSize = kDocumentPicture;
+            block.scale = std::min(width / kDocumentPicture.width(),
+                                   height * 0.45 / kDocumentPicture.height());
+            block.height = kDocumentPicture.height() * block.scale;
+            block.spaceBefore = 3 * mm;
+            blocks.push_back(block);
+        }
+    }
+
+    // Pages: a block that does not fit goes to the next page.
+    const double footerHeight = lineHeight(footer) + 4 * mm;
+    const double bottom = height - footerHeight;
+    // A table row that starts a page has the heading row of its band set again above it.
+    std::vector<Block> placed;
+    placed.reserve(blocks.size());
+    int page = 0;
+    double y = 0;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        Block block = blocks[i];
+        double top = y > 0 ? y + block.spaceBefore : 0;
+        double needed = block.height;
+        if (block.keepWithNext && i + 1 < blocks.size())
+            needed += blocks[i + 1].spaceBefore + blocks[i + 1].height;
+        if (top + needed > bottom && y > 0) {
+            ++page;
+            top = 0;
+        }
+        if (top == 0 && block.heading >= 0) {
+            Block heading = blocks[static_cast<std::size_t>(block.heading)];
+            heading.page = page;
+            heading.top = 0;
+            top = heading.height;
+            placed.push_back(heading);
+        }
+        block.page = page;
+        block.top = top;
+        y = top + block.height;
+        placed.push_back(block);
+    }
+    blocks = std::move(placed);
+    const int pages = page + 1;
+
+    // TAB stops every eight widths of "0", as the statistics window sets them.
+    auto drawLine = [&](const Block& block) {
+        const QFontMetricsF metrics(block.font, &device);
+        const double tab = metrics.horizontalAdvance(QLatin1Char('0')) * 8;
+        double x = 0;
+        const double baseline = block.top + metrics.ascent();
+        for (const QString& piece : block.text.split(QLatin1Char('\t'))) {
+            painter.drawText(QPointF(x, baseline), piece);
+            x += metrics.horizontalAdvance(piece);
+            x = (std::floor(x / tab + 1e-9) + 1) * tab;
+        }
+    };
+    auto drawRow = [&](const Block& block) {
+        const QFontMetricsF metrics(block.font, &device);
+        for (const Cell& cell : block.cells) {
+            double baseline = block.top + metrics.ascent();
+            for (const QString& line : cell.lines) {
+                const double x =
+                    cell.right ? cell.x + cell.width - metrics.horizontalAdvance(line) : cell.x;
+                painter.drawText(QPointF(x, baseline), line);
+                baseline += metrics.lineSpacing();
+            }
+        }
+        if (block.rule) {
+            const Cell& last = block.cells.back();
+            const double ruleY = block.top + block.height - metrics.lineSpacing() / 6;
+            painter.setPen(QPen(Qt::black, 0));
+            painter.drawLine(QPointF(0, ruleY), QPointF(last.x + last.width, ruleY));
+        }
+    };
+    std::size_t next = 0;
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0) device.newPage();
+        for (; next < blocks.size() && blocks[next].page == p; ++next) {
+            const Block& block = blocks[next];
+            if (block.part) {
+                const QSize natural = block.pictureSize;
+                painter.save();
+                painter.translate(0, block.top);
+                painter.scale(block.scale, block.scale);
+                painter.setClipRect(QRect(QPoint(0, 0), natural));
+                block.part->paintPicture(block.picture, painter, natural);
+                painter.restore();
+                painter.setPen(QPen(Qt::gray, 0));
+                painter.drawRect(QRectF(0, block.top, natural.width() * block.scale, block.height));
+            } else if (!block.cells.empty()) {
+                painter.setFont(block.font);
+                painter.setPen(Qt::black);
+                drawRow(block);
+            } else {
+                painter.setFont(block.font);
+                painter.setPen(Qt::black);
+                drawLine(block);
+            }
+        }
+        painter.setFont(footer);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(0, height - lineHeight(footer), width, lineHeight(footer)),
+                         Qt::AlignHCenter, QStringLiteral("%1 / %2").arg(p + 1).arg(pages));
+    }
+    painter.end();
+    return pages;
+}
+
+QString writeBytes(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        QString error = file.errorString();
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit()) return file.errorString();
+    return {};
+}
+
+QString writeReportPdf(const QString& path, const QStringList& description,
+                       const QList<const DocumentPart*>& parts) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(600);
+        pdf.setCreator(QStringLiteral("基準値"));
+        pdf.setTitle(QStringLiteral("基準値　解析レポート"));
+        if (paintReportDocument(pdf, description, parts) == 0)
+            return QStringLiteral("PDFを作れませんでした。");
+    }
+    return writeBytes(path, buffer.data());
+}
+
+QString writePicture(const QString& path, const DocumentPart& part, int picture, QSize size) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(part.pictureName(picture));
+        QPainter painter;
+        if (!painter.begin(&svg)) return QStringLiteral("SVGを作れませんでした。");
+        part.paintPicture(picture, painter, size);
+        painter.end();
+    } else {
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull()) return QStringLiteral("この大きさの画像を作れません。");
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            part.paintPicture(picture, painter, size);
+        }
+        QImageWriter writer(&buffer, "png");
+        if (!writer.write(image)) return writer.errorString();
+    }
+    return writeBytes(path, buffer.data());
+}
+
+}  // namespace kijunchi

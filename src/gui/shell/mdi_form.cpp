@@ -1,0 +1,481 @@
+#include "gui/shell/mdi_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+
+#include "evaluation/evaluation_text.h"
+#include "gui/evaluation/evaluation_window.h"
+#include "gui/files/file_prompt_dialog.h"
+#include "gui/generators/itiyou_dialog.h"
+#include "gui/generators/nrm_dialog.h"
+#include "gui/input/frm_mnu_window.h"
+#include "gui/results/histogram_window.h"
+#include "gui/results/statistics_window.h"
+#include "gui/shell/about.h"
+#include "gui/shell/startf.h"
+#include "gui/study/study_windows.h"
+#include "gui/transform/box_window.h"
+#include "gui/widgets/mdi_arrange.h"
+#include "gui/widgets/pictures.h"
+#include "gui/widgets/prompt.h"
+#include "gui/widgets/window_layout.h"
+#include "report/analysis_run.h"
+
+namespace kijunchi {
+
+namespace {
+
+// The hourglass for the length of a command; restore() may come early (before a message).
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void restore() {
+        if (active_) QApplication::restoreOverrideCursor();
+        active_ = false;
+    }
+
+private:
+    bool active_ = true;
+};
+
+}  // namespace
+
+template <class Window, class Make>
+Window* MDIForm1::openOrRaise(QPointer<Window>& window, Make make) {
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringForward(*window);
+    return window;
+}
+
+void MDIForm1::ForwardingGrid::putGridValue(int position, std::string_view text) {
+    if (frame_.input_) frame_.input_->putGridValue(position, text);
+}
+void MDIForm1::ForwardingGrid::resetCurrentCell() {
+    if (frame_.input_) frame_.input_->resetCurrentCell();
+}
+void MDIForm1::ForwardingGrid::setCountLabel(std::string_view text) {
+    if (frame_.input_) frame_.input_->setCountLabel(text);
+}
+void MDIForm1::ForwardingGrid::setCommentLabel(std::string_view text) {
+    if (frame_.input_) frame_.input_->setCommentLabel(text);
+}
+
+MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, QWidget* parent)
+    : QMainWindow(parent), store_(store), random_(random), prompt_(prompt) {
+    setWindowTitle(QStringLiteral("基準値（正規性の確認とベキ変換）"));
+    mdiArea = new QMdiArea(this);
+    mdiArea->setBackground(QColor(128, 128, 128));
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea);
+    buildMenus();
+    buildFileActions();
+    buildToolbar();
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
+    dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
+    filePrompt_ = dialogFilePrompt_.get();
+
+    endProgram = [] { QCoreApplication::exit(0); };
+    printerDialog = [this](QWidget* parent) {
+        // A failing or cancelled dialog is ignored.
+        QPrinter printer;
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("プリンターの設定"));
+        // Its print button prints the report document.
+        if (dialog.exec() == QDialog::Accepted) printReport(printer);
+    };
+    printPreview = [this](QWidget* parent) {
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintPreviewDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("レポートを印刷"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* target) { printReport(*target); });
+        dialog.exec();
+    };
+
+    // Inside the screen's available area at any scaling, title bar and bottom edge included.
+    fitInAvailableArea(*this, QSize(1040, 820));
+}
+
+MDIForm1::~MDIForm1() {
+    // The work area reports activations while the frame is taken apart; nothing to update then.
+    disconnect(mdiArea, nullptr, this, nullptr);
+    if (input_) disconnect(input_, nullptr, this, nullptr);
+    // The top-level windows opened from the input window are the frame's children and go
+    // with it.
+}
+
+void MDIForm1::buildMenus() {
+    M1 = new QAction(QStringLiteral("入力画面の表示"), this);
+    connect(M1, &QAction::triggered, this, &MDIForm1::showInputWindow);
+
+    M7 = new QMenu(QStringLiteral("バージョン情報"), this);
+    HP = M7->addAction(QStringLiteral("製作にあたって"));
+    // Choosing the title itself opens the version window; the item does nothing. The menu is
+    // closed before the window opens, so that it does not drop down once the window is gone.
+    connect(M7, &QMenu::aboutToShow, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            M7->hide();
+            menuBar()->setActiveAction(nullptr);
+            showAboutModal();
+        });
+    });
+
+    ww = new QMenu(QStringLiteral("ウィンドウ(画面の整列）(&W)"), this);
+    WW1 = ww->addAction(QStringLiteral("並べて表示"));
+    WW2 = ww->addAction(QStringLiteral("重ねて表示"));
+    connect(WW1, &QAction::triggered, this, &MDIForm1::tileCommand);
+    connect(WW2, &QAction::triggered, this, &MDIForm1::cascadeOnly);
+    WW3 = ww->addAction(QStringLiteral("基準範囲の評価"));
+    connect(WW3, &QAction::triggered, this, &MDIForm1::openEvaluationWindow);
+
+    M8 = new QAction(QStringLiteral("終了"), this);
+    connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
+
+    studies = new StudyWindows(*mdiArea, store_, prompt_, this);
+    connect(studies, &StudyWindows::partCreated, this, &MDIForm1::addDocumentPart);
+    frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
+                  M8};
+    menuBar()->addActions(frameMenu_);
+}
+
+frmMnu* MDIForm1::inputWindow() const {
+    return input_;
+}
+StatV* MDIForm1::statisticsWindow() const {
+    return statV_;
+}
+REG* MDIForm1::histogramWindow() const {
+    return reg_;
+}
+EvaluationWindow* MDIForm1::evaluationWindow() const {
+    return evaluation_;
+}
+box* MDIForm1::transformWindow() const {
+    return box_;
+}
+NRM* MDIForm1::normalGenerator() const {
+    return nrm_;
+}
+ITIYOU* MDIForm1::uniformGenerator() const {
+    return itiyou_;
+}
+About* MDIForm1::modelessAbout() const {
+    return aboutModeless_;
+}
+
+QList<QAction*> MDIForm1::frameMenuActions() const {
+    return frameMenu_;
+}
+
+void MDIForm1::buildToolbar() {
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    const QString tips[] = {QStringLiteral("基準値"), QStringLiteral("メニュー画面の表示"),
+                            QStringLiteral("ヒストグラム"), QStringLiteral("プリンターの設定"),
+                            QStringLiteral("バージョン")};
+    for (int index = 1; index <= 5; ++index) {
+        QAction* button =
+            Toolbar1->addAction(QIcon(pictures::toolbarPicture(index)), tips[index - 1]);
+        button->setToolTip(tips[index - 1]);
+        connect(button, &QAction::triggered, this, [this, index] { toolbarButtonClick(index); });
+    }
+    addToolBar(Qt::TopToolBarArea, Toolbar1);
+}
+
+void MDIForm1::toolbarButtonClick(int index) {
+    switch (index) {
+        case kStatisticsButton:
+            showStatisticsWindow();
+            break;
+        case kInputButton:
+            showInputWindow();
+            break;
+        case kHistogramButton:
+            showHistogramWindow();
+            break;
+        case kPrinterButton:
+            printerSetup();
+            break;
+        case kVersionButton:
+            showAboutModeless();
+            break;
+        default:
+            break;
+    }
+}
+
+void MDIForm1::updateMenuBar(QMdiSubWindow* active) {
+    QList<QAction*> wanted = frameMenu_;
+    if (input_ && active && active->widget() == input_) wanted = input_->menuBarActions();
+    QMenuBar* bar = menuBar();
+    if (bar->actions() == wanted) return;
+    for (QAction* action : bar->actions()) bar->removeAction(action);
+    bar->addActions(wanted);
+}
+
+void MDIForm1::startUp(int startupMs) {
+    fitInAvailableArea(*this, size());
+    restorePlace();
+    {
+        Startf startf(this, startupMs);
+        startf.exec();
+        // The timer has stopped and the window is gone before the input window comes.
+        startf.Timer1->stop();
+    }
+    if (!isVisible()) show();
+    showInputWindow();
+}
+
+QMdiSubWindow* MDIForm1::subWindowOf(const QWidget* child) const {
+    return kijunchi::subWindowOf(*mdiArea, child);
+}
+
+QMdiSubWindow* MDIForm1::addChild(QWidget* child) {
+    auto* sub = new QMdiSubWindow;
+    sub->setWidget(child);
+    sub->setWindowTitle(child->windowTitle());
+    sub->setWindowIcon(child->windowIcon().isNull() ? pictures::programIcon()
+                                                    : child->windowIcon());
+    mdiArea->addSubWindow(sub);
+    sub->adjustSize();
+    return sub;
+}
+
+void MDIForm1::showAndActivate(QWidget* child) {
+    kijunchi::showAndActivate(*mdiArea, child);
+}
+
+void MDIForm1::showInputWindow() {
+    if (!input_) {
+        input_ = new frmMnu(store_, prompt_, PasteText);
+        input_->StudyMenu = studies->buildMenu(input_);
+        connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
+        connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
+        connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);
+        connect(input_, &frmMnu::normalGeneratorRequested, this, &MDIForm1::openNormalGenerator);
+        connect(input_, &frmMnu::uniformGeneratorRequested, this, &MDIForm1::openUniformGenerator);
+        connect(input_, &frmMnu::exitRequested, this, &MDIForm1::exitConfirmation);
+        connect(input_, &frmMnu::printerSetupRequested, this, &MDIForm1::printerSetup);
+        connect(input_, &frmMnu::tileRequested, this, &MDIForm1::tileCommand);
+        connect(input_, &frmMnu::cascadeRequested, this, &MDIForm1::cascadeWithHistogram);
+        connect(input_, &frmMnu::versionRequested, this, [this] {
+            arrangeIcons();
+            showAboutModeless();
+        });
+        addFileActions(input_->M1);
+        connect(input_, &frmMnu::openFileRequested, this, &MDIForm1::openDataFileCommand);
+        // The file is read once the drop has ended.
+        connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
+        connect(input_, &frmMnu::pasted, this,
+                [this] { dataSource = QStringLiteral("クリップボード"); });
+        QMdiSubWindow* sub = addChild(input_);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        connect(
+            input_, &QObject::destroyed, this,
+            [this] { updateMenuBar(mdiArea->activeSubWindow()); }, Qt::QueuedConnection);
+        // Centred in the work area, its top left corner kept inside it.
+        const QSize area = mdiArea->viewport()->size();
+        sub->move(std::max(0, (area.width() - sub->width()) / 2),
+                  std::max(0, (area.height() - sub->height()) / 2));
+    }
+    showAndActivate(input_);
+}
+
+void MDIForm1::showStatisticsWindow() {
+    showAndActivate(statV());
+}
+
+void MDIForm1::showHistogramWindow() {
+    showAndActivate(reg());
+}
+
+StatV* MDIForm1::statV() {
+    if (!statV_) {
+        statV_ = new StatV(prompt_);
+        addChild(statV_);
+    }
+    return statV_;
+}
+
+REG* MDIForm1::reg() {
+    if (!reg_) {
+        reg_ = new REG(prompt_, [this] { analysisRun(); });
+        addChild(reg_);
+    }
+    return reg_;
+}
+
+EvaluationWindow* MDIForm1::evaluation() {
+    if (!evaluation_) {
+        evaluation_ = new EvaluationWindow(prompt_);
+        addChild(evaluation_);
+        addDocumentPart(evaluation_, evaluation_);
+    }
+    return evaluation_;
+}
+
+void MDIForm1::openEvaluationWindow() {
+    EvaluationWindow* window = evaluation();
+    showAndActivate(window);
+    if (store_.WorkCount == 0) {
+        window->showEvaluation({kEvaluationNoData, std::nullopt, {}});
+        return;
+    }
+    // The evaluation is always that of the last analysis, which runs now as from the input
+    // window (or with the last class count while the input window is closed).
+    if (input_)
+        analysisCommand();
+    else
+        analysisRun();
+    showAndActivate(window);
+}
+
+void MDIForm1::tileCommand() {
+    showInputWindow();
+    showAndActivate(statV());
+    showAndActivate(reg());
+    tileHorizontally(*mdiArea);
+}
+
+void MDIForm1::cascadeOnly() {
+    cascade(*mdiArea);
+}
+
+void MDIForm1::cascadeWithHistogram() {
+    showAndActivate(reg());
+    cascade(*mdiArea);
+}
+
+void MDIForm1::arrangeIcons() {
+    kijunchi::arrangeIcons(*mdiArea);
+}
+
+bool MDIForm1::askExit() {
+    return prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle));
+}
+
+void MDIForm1::exitConfirmation() {
+    if (askExit()) {
+        rememberPlace();
+        endProgram();
+    }
+}
+
+void MDIForm1::closeEvent(QCloseEvent* event) {
+    // The close box asks the exit confirmation instead of asking the child windows.
+    if (askExit()) {
+        event->accept();
+        rememberPlace();
+        endProgram();
+    } else {
+        event->ignore();
+    }
+}
+
+void MDIForm1::printerSetup() {
+    if (printerDialog) printerDialog(input_ ? static_cast<QWidget*>(input_) : this);
+}
+
+void MDIForm1::showAboutModal() {
+    About about(this);
+    about.setModal(true);
+    about.exec();
+}
+
+void MDIForm1::showAboutModeless() {
+    openOrRaise(aboutModeless_, [this] {
+        auto* about = new About(this);
+        about->setModal(false);
+        return about;
+    });
+}
+
+void MDIForm1::analysisCommand() {
+    if (store_.WorkCount == 0 || !input_) return;
+    std::optional<double> classCount = readClassCount(input_->classCountText().toStdString());
+    if (!classCount) {
+        prompt_.message(input_, QString::fromUtf8(kClassCountMessage),
+                        QString::fromUtf8(kClassCountTitle), Prompt::Icon::Exclamation);
+        return;
+    }
+    store_.ClassCount = *classCount;
+    WaitCursor hourglass;
+    showAndActivate(input_);
+    showAndActivate(statV());
+    showAndActivate(reg());
+    // Twice: the first arrangement can add or remove the work area's scroll bars, which
+    // changes the room the second one divides.
+    tileHorizontally(*mdiArea);
+    tileHorizontally(*mdiArea);
+    runAndReport();
+    showAndActivate(input_);
+}
+
+void MDIForm1::analysisRun() {
+    statV();
+    reg();
+    runAndReport();
+}
+
+void MDIForm1::runAndReport() {
+    WaitCursor hourglass;
+    RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
+    if (evaluation_) evaluation_->showEvaluation(evaluationViewAfterRun(store_, status));
+    if (status == RunStatus::CalculationError) {
+        hourglass.restore();
+        prompt_.message(reg_, QString::fromUtf8(kCalcErrorMessage),
+                        QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
+    }
+}
+
+void MDIForm1::openTransformWindow() {
+    // A window of its own that stays above the frame. Open already, it shows the data set
+    // restored as measured.
+    if (box_) box_->reload();
+    openOrRaise(box_, [this] { return new box(store_, inputGrid(), prompt_, this); });
+}
+
+void MDIForm1::openNormalGenerator() {
+    openOrRaise(nrm_, [this] { return new NRM(store_, random_, inputGrid(), prompt_, this); });
+    if (nrm_) noteGeneratorSource(nrm_, nrm_->Command2, QStringLiteral("正規乱数の発生"));
+}
+
+void MDIForm1::openUniformGenerator() {
+    openOrRaise(itiyou_, [this] {
+        return new ITIYOU(
+            store_, random_, inputGrid(), prompt_,
+            [this](const std::string& text) { showListing(text); }, this);
+    });
+    if (itiyou_) noteGeneratorSource(itiyou_, itiyou_->Command2, QStringLiteral("一様乱数の発生"));
+}
+
+void MDIForm1::showListing(const std::string& text) {
+    StatV* window = statV();
+    showAndActivate(window);
+    window->setStatisticsText(text);
+}
+
+}  // namespace kijunchi

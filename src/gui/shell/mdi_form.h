@@ -1,0 +1,214 @@
+#pragma once
+// The frame window: the work area with the input window, the result windows and the other
+// child windows, the menus, the toolbar, the window arrangements, the start-up and the exit
+// confirmation.
+#include <QList>
+#include <QMainWindow>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "analysis/store.h"
+#include "input/grid_sink.h"
+
+class QAction;
+class QMdiArea;
+class QPagedPaintDevice;
+class QMdiSubWindow;
+class QMenu;
+class QPushButton;
+class QToolBar;
+
+namespace kijunchi {
+
+class About;
+struct GroupedColumn;
+class DocumentPart;
+class EvaluationWindow;
+class FilePrompt;
+class ITIYOU;
+class NRM;
+class Prompt;
+class RandomSource;
+class REG;
+class StatV;
+class StudyWindows;
+class box;
+class frmMnu;
+
+inline constexpr const char* kExitQuestion = "終了しますか。";
+inline constexpr const char* kExitTitle = "終了の確認";
+inline constexpr const char* kClassCountTitle = "入力エラー";
+
+class MDIForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // The toolbar's buttons by their 1-based index.
+    enum ToolbarButton {
+        kStatisticsButton = 1,  // 基準値: the statistics window
+        kInputButton = 2,       // メニュー画面の表示: the input window
+        kHistogramButton = 3,   // ヒストグラム: the histogram window
+        kPrinterButton = 4,     // プリンターの設定: printer setup
+        kVersionButton = 5,     // バージョン: the version window
+    };
+
+    MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, QWidget* parent = nullptr);
+    ~MDIForm1() override;
+
+    // The start-up sequence: centre, the start-up window for startupMs (modal), then the input
+    // window.
+    void startUp(int startupMs = 3000);
+
+    // The input window's grid, or nothing while the input window is closed.
+    GridSink& inputGrid() { return inputGrid_; }
+
+    // The windows, null while they do not exist.
+    frmMnu* inputWindow() const;
+    StatV* statisticsWindow() const;
+    REG* histogramWindow() const;
+    EvaluationWindow* evaluationWindow() const;
+    box* transformWindow() const;
+    NRM* normalGenerator() const;
+    ITIYOU* uniformGenerator() const;
+    About* modelessAbout() const;
+    QMdiSubWindow* subWindowOf(const QWidget* child) const;
+
+    // Window-level state of the input window that survives its closing: the copy of its paste
+    // buffer, which the input window works on.
+    QString PasteText;
+
+    // Commands.
+    void showInputWindow();       // loads the input window anew if it was closed
+    void tileCommand();           // "並べて表示"
+    void cascadeOnly();           // the frame's "重ねて表示"
+    void cascadeWithHistogram();  // the input window's "重ねて表示"
+    void arrangeIcons();
+    void exitConfirmation();
+    void printerSetup();
+    void showAboutModal();
+    void showAboutModeless();
+    void showStatisticsWindow();
+    void showHistogramWindow();
+    void toolbarButtonClick(int index);  // 1-based
+    void analysisCommand();              // "解析(ﾋｽﾄｸﾞﾗﾑ)"
+    void analysisRun();                  // the run alone ("再表示")
+    void openTransformWindow();
+    void openEvaluationWindow();  // "基準範囲の評価"
+    void openNormalGenerator();
+    void openUniformGenerator();
+    void showListing(const std::string& text);
+
+    // Files and documents.
+    void openDataFileCommand();  // "データファイルを開く…" and "ファイルを開く"
+    bool openDataFile(const QString& path);  // also a file dropped onto the input window
+    void saveStatisticsCommand();            // "統計量の保存…"
+    void exportPictureCommand();             // "図の書き出し…"
+    void printReportCommand();               // "レポートを印刷…"
+    void exportPdfCommand();                 // "PDFに出力…"
+    // The report document onto a printer or PDF writer; the number of pages.
+    int printReport(QPagedPaintDevice& device);
+    // The head of the document: count, source, date and time, λ.
+    QStringList reportDescription() const;
+    // The windows that give text and pictures to the saved and printed report, in order.
+    QList<const DocumentPart*> documentParts() const;
+    // Another result window joins the report while it exists.
+    void addDocumentPart(QWidget* window, const DocumentPart* part);
+    // Where the data set came from: a file name, "クリップボード" or a generator.
+    QString dataSource;
+    // The file-name, column and size questions; the real dialogs unless a test sets its own.
+    void setFilePrompt(FilePrompt& prompt) { filePrompt_ = &prompt; }
+    // The remembered place: the last folder used and the frame's geometry (QSettings).
+    QString lastFolder() const;
+    void rememberPlace();
+
+    // Platform actions, replaceable in tests.
+    std::function<void()> endProgram;
+    std::function<void(QWidget*)> printerDialog;
+    std::function<void(QWidget*)> printPreview;
+
+    QMdiArea* mdiArea = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QAction* M1 = nullptr;   // 入力画面の表示: show the input window
+    QMenu* M7 = nullptr;     // バージョン情報: version (the title itself opens the window)
+    QAction* HP = nullptr;   // 製作にあたって: about the making (no action)
+    QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
+    QAction* WW1 = nullptr;  // 並べて表示: tile
+    QAction* WW2 = nullptr;  // 重ねて表示: cascade
+    QAction* WW3 = nullptr;  // 基準範囲の評価: the evaluation window
+    QAction* M8 = nullptr;   // 終了: exit
+
+    StudyWindows* studies = nullptr;  // 検討: partition, verification, batch
+
+    // The file commands, placed in the input window's "ファイル" menu; their shortcuts work
+    // in the whole frame.
+    QAction* OpenFile = nullptr;        // データファイルを開く… (Ctrl+O)
+    QAction* SaveStatistics = nullptr;  // 統計量の保存…
+    QAction* ExportPicture = nullptr;   // 図の書き出し…
+    QAction* PrintReport = nullptr;     // レポートを印刷… (Ctrl+P)
+    QAction* ExportPdf = nullptr;       // PDFに出力…
+
+    // The top-level entries of the frame's own menu bar.
+    QList<QAction*> frameMenuActions() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class ForwardingGrid final : public GridSink {
+    public:
+        explicit ForwardingGrid(MDIForm1& frame) : frame_(frame) {}
+        void putGridValue(int position, std::string_view text) override;
+        void resetCurrentCell() override;
+        void setCountLabel(std::string_view text) override;
+        void setCommentLabel(std::string_view text) override;
+
+    private:
+        MDIForm1& frame_;
+    };
+
+    void buildMenus();
+    void buildFileActions();
+    void addFileActions(QMenu* fileMenu);
+    void restorePlace();
+    void rememberFolder(const QString& file);
+    // A data file's value column with its group column (read again to keep the groups).
+    bool openGroupedColumn(const QString& path, GroupedColumn columns);
+    // The generator's OK button makes it the source of the data set (connected once).
+    void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
+    bool hasReport() const;
+    void buildToolbar();
+    void updateMenuBar(QMdiSubWindow* active);
+    QMdiSubWindow* addChild(QWidget* child);
+    void showAndActivate(QWidget* child);
+    StatV* statV();
+    REG* reg();
+    EvaluationWindow* evaluation();
+    void runAndReport();
+    bool askExit();
+    // Creates the window with make() if it does not exist, then shows it in front.
+    template <class Window, class Make>
+    Window* openOrRaise(QPointer<Window>& window, Make make);
+
+    AnalysisStore& store_;
+    RandomSource& random_;
+    Prompt& prompt_;
+    ForwardingGrid inputGrid_{*this};
+    QPointer<frmMnu> input_;
+    QPointer<StatV> statV_;
+    QPointer<REG> reg_;
+    QPointer<EvaluationWindow> evaluation_;
+    QPointer<box> box_;
+    QPointer<NRM> nrm_;
+    QPointer<ITIYOU> itiyou_;
+    QPointer<About> aboutModeless_;
+    QList<QAction*> frameMenu_;
+    std::unique_ptr<FilePrompt> dialogFilePrompt_;
+    FilePrompt* filePrompt_ = nullptr;
+    QList<QPair<QPointer<QWidget>, const DocumentPart*>> extraParts_;
+};
+
+}  // namespace kijunchi

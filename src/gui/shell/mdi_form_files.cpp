@@ -1,0 +1,331 @@
+// The frame's file commands: opening data files, saving the statistics, writing pictures,
+// printing the report and writing it as PDF, and the remembered place.
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+
+#include "files/data_file.h"
+#include "files/report_export.h"
+#include "gui/files/file_prompt_dialog.h"
+#include "gui/files/progress_dialog.h"
+#include "gui/input/frm_mnu_window.h"
+#include "gui/results/document_part.h"
+#include "gui/results/histogram_window.h"
+#include "gui/results/report_document.h"
+#include "gui/results/statistics_window.h"
+#include "gui/shell/mdi_form.h"
+#include "gui/widgets/prompt.h"
+#include "input/paste_reader.h"
+#include "study/grouped_data.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr const char* kOpenTitle = "データファイルを開く";
+constexpr const char* kSaveTitle = "統計量の保存";
+constexpr const char* kExportTitle = "図の書き出し";
+constexpr const char* kPrintTitle = "レポートを印刷";
+constexpr const char* kPdfTitle = "PDFに出力";
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString writeFailure(const QString& path, const QString& why) {
+    return QStringLiteral("ファイル「%1」に書き込めませんでした。\n%2")
+        .arg(QDir::toNativeSeparators(path), why);
+}
+
+}  // namespace
+
+void MDIForm1::buildFileActions() {
+    OpenFile = new QAction(QStringLiteral("データファイルを開く…"), this);
+    OpenFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    SaveStatistics = new QAction(QStringLiteral("統計量の保存…"), this);
+    ExportPicture = new QAction(QStringLiteral("図の書き出し…"), this);
+    PrintReport = new QAction(QStringLiteral("レポートを印刷…"), this);
+    PrintReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    ExportPdf = new QAction(QStringLiteral("PDFに出力…"), this);
+    // On the frame, so that the shortcuts work whichever child window is active.
+    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf});
+    connect(OpenFile, &QAction::triggered, this, &MDIForm1::openDataFileCommand);
+    connect(SaveStatistics, &QAction::triggered, this, &MDIForm1::saveStatisticsCommand);
+    connect(ExportPicture, &QAction::triggered, this, &MDIForm1::exportPictureCommand);
+    connect(PrintReport, &QAction::triggered, this, &MDIForm1::printReportCommand);
+    connect(ExportPdf, &QAction::triggered, this, &MDIForm1::exportPdfCommand);
+}
+
+void MDIForm1::addFileActions(QMenu* fileMenu) {
+    // 新規作成, データファイルを開く…, ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定,
+    // レポートを印刷…, PDFに出力…, ─, 終了
+    const QList<QAction*> items = fileMenu->actions();
+    if (items.size() < 5) return;
+    fileMenu->insertAction(items[1], OpenFile);
+    fileMenu->insertActions(items[2], {SaveStatistics, ExportPicture});
+    fileMenu->insertSeparator(items[2]);
+    fileMenu->insertActions(items[3], {PrintReport, ExportPdf});
+}
+
+// --- Data files ---------------------------------------------------------------------------
+
+void MDIForm1::openDataFileCommand() {
+    const QString path = filePrompt_->openFileName(this, lastFolder());
+    if (!path.isEmpty()) openDataFile(path);
+}
+
+bool MDIForm1::openDataFile(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const QString title = QString::fromUtf8(kOpenTitle);
+    DataFileResult read = readDataFileWithProgress(this, path);
+    if (read.problem == FileProblem::Cancelled) return false;
+    if (read.problem != FileProblem::None) {
+        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+                        Prompt::Icon::Exclamation);
+        return false;
+    }
+    rememberFolder(path);
+    const DataFile& file = read.file;
+    std::size_t column = 0;
+    std::optional<std::size_t> groupColumn;
+    if (file.columns.size() > 1) {
+        QStringList items, headings;
+        QList<bool> enabled;
+        int current = -1;
+        for (std::size_t c = 0; c < file.columns.size(); ++c) {
+            items << fromUtf8(columnLabel(file.columns[c]));
+            headings << fromUtf8(file.columns[c].heading);
+            enabled << !file.columns[c].numbers.empty();
+            if (current < 0 && enabled.back()) current = static_cast<int>(c);
+        }
+        const std::optional<ColumnChoice> chosen =
+            filePrompt_->chooseColumns(this, QStringLiteral("列の選択"),
+                                       QStringLiteral("「%1」のどの列を読み込みますか。").arg(name),
+                                       items, enabled, current, headings);
+        const auto inFile = [&](int c) {
+            return c >= 0 && static_cast<std::size_t>(c) < file.columns.size();
+        };
+        if (!chosen || !inFile(chosen->values) ||
+            file.columns[static_cast<std::size_t>(chosen->values)].numbers.empty()) {
+            return false;
+        }
+        column = static_cast<std::size_t>(chosen->values);
+        if (chosen->groups && inFile(*chosen->groups) && *chosen->groups != chosen->values)
+            groupColumn = static_cast<std::size_t>(*chosen->groups);
+    }
+    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn});
+    const DataColumn& values = file.columns[column];
+
+    showInputWindow();
+    PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
+    dataSource = name;
+    // The paste's message (over 5000 first, then the skipped fields, the file's counted in),
+    // then the decimal mark.
+    result.fieldsSkipped += values.skipped;
+    QStringList notes;
+    if (const std::string message = readingMessage(result); !message.empty())
+        notes << fromUtf8(message);
+    if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    if (!notes.isEmpty()) {
+        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
+    }
+    return true;
+}
+
+// The file is read again with the group column's field beside each value of the value
+// column; only that column's groups are kept.
+bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns) {
+    const QString name = QFileInfo(path).fileName();
+    const QString title = QString::fromUtf8(kOpenTitle);
+    const DataFileResult read = readDataFileWithProgress(this, path, columns);
+    if (read.problem == FileProblem::Cancelled) return false;
+    if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
+        return false;  // the file has changed since its columns were offered
+    if (read.problem != FileProblem::None) {
+        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+                        Prompt::Icon::Exclamation);
+        return false;
+    }
+    showInputWindow();
+    const GroupedPaste result =
+        ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
+    input_->setPasteBufferText(fromUtf8(result.valuesText));
+    dataSource = name;
+    QStringList notes;
+    if (!result.message.empty()) notes << fromUtf8(result.message);
+    if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    if (!notes.isEmpty()) {
+        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
+    }
+    return true;
+}
+
+void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source) {
+    if (dialog->property("kijunchiSourceNoted").toBool()) return;
+    dialog->setProperty("kijunchiSourceNoted", true);
+    connect(ok, &QPushButton::clicked, this, [this, source] { dataSource = source; });
+}
+
+// --- The report ---------------------------------------------------------------------------
+
+void MDIForm1::addDocumentPart(QWidget* window, const DocumentPart* part) {
+    extraParts_.append({QPointer<QWidget>(window), part});
+}
+
+QList<const DocumentPart*> MDIForm1::documentParts() const {
+    QList<const DocumentPart*> parts;
+    if (statV_) parts << statV_.data();
+    if (reg_) parts << reg_.data();
+    for (const auto& [window, part] : extraParts_)
+        if (window) parts << part;
+    return parts;
+}
+
+bool MDIForm1::hasReport() const {
+    for (const DocumentPart* part : documentParts())
+        if (!part->partText().isEmpty() || part->pictureCount() > 0) return true;
+    return false;
+}
+
+QStringList MDIForm1::reportDescription() const {
+    DataSetDescription description;
+    description.count = store_.DataCount;
+    description.source = dataSource.isEmpty() ? std::string("なし") : dataSource.toStdString();
+    description.dateTime =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString();
+    description.lambda = lambdaDescription(store_.Lambda);
+    QStringList lines;
+    for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
+    return lines;
+}
+
+int MDIForm1::printReport(QPagedPaintDevice& device) {
+    return paintReportDocument(device, reportDescription(), documentParts());
+}
+
+void MDIForm1::saveStatisticsCommand() {
+    const QString title = QString::fromUtf8(kSaveTitle);
+    QString text;
+    for (const DocumentPart* part : documentParts()) {
+        QString partText = part->partText();
+        if (partText.isEmpty()) continue;
+        partText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (!partText.endsWith(QLatin1Char('\n'))) partText += QLatin1Char('\n');
+        // The statistics come first as they stand; other windows' texts under their titles.
+        if (!text.isEmpty()) text += QLatin1Char('\n') + part->partTitle() + QLatin1Char('\n');
+        text += partText;
+    }
+    if (text.isEmpty()) {
+        prompt_.message(this, QStringLiteral("保存する統計量がありません。先に解析して下さい。"),
+                        title, Prompt::Icon::Exclamation);
+        return;
+    }
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QString path = filePrompt_->saveFileName(
+        this, title, QDir(lastFolder()).filePath(QStringLiteral("統計量.txt")),
+        {QStringLiteral("テキスト (*.txt)"), QStringLiteral("CSV (*.csv)")});
+    if (path.isEmpty()) return;
+    const bool csv =
+        QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+    const QByteArray bytes =
+        csv ? QByteArray::fromStdString(reportCsv(text.toStdString())) : text.toUtf8();
+    const QString error = writeBytes(path, bytes);
+    if (!error.isEmpty()) {
+        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
+        return;
+    }
+    rememberFolder(path);
+}
+
+void MDIForm1::exportPictureCommand() {
+    const QString title = QString::fromUtf8(kExportTitle);
+    QList<QPair<const DocumentPart*, int>> pictures;
+    QStringList names;
+    for (const DocumentPart* part : documentParts()) {
+        for (int i = 0; i < part->pictureCount(); ++i) {
+            pictures.append({part, i});
+            names << part->pictureName(i);
+        }
+    }
+    if (pictures.isEmpty()) {
+        prompt_.message(this, QStringLiteral("書き出す図がありません。先に解析して下さい。"), title,
+                        Prompt::Icon::Exclamation);
+        return;
+    }
+    int index = 0;
+    if (pictures.size() > 1) {
+        std::optional<int> chosen =
+            filePrompt_->chooseItem(this, title, QStringLiteral("どの図を書き出しますか。"), names,
+                                    QList<bool>(pictures.size(), true), 0);
+        if (!chosen || *chosen < 0 || *chosen >= pictures.size()) return;
+        index = *chosen;
+    }
+    const auto [part, picture] = pictures[index];
+    std::optional<QSize> size = filePrompt_->pictureSize(this, part->pictureSize(picture));
+    if (!size || size->isEmpty()) return;
+    const QString path = filePrompt_->saveFileName(
+        this, title, QDir(lastFolder()).filePath(names[index] + QStringLiteral(".png")),
+        {QStringLiteral("PNG 画像 (*.png)"), QStringLiteral("SVG 画像 (*.svg)")});
+    if (path.isEmpty()) return;
+    const QString error = writePicture(path, *part, picture, *size);
+    if (!error.isEmpty()) {
+        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
+        return;
+    }
+    rememberFolder(path);
+}
+
+void MDIForm1::printReportCommand() {
+    if (!hasReport()) {
+        prompt_.message(this, QStringLiteral("印刷するレポートがありません。先に解析して下さい。"),
+                        QString::fromUtf8(kPrintTitle), Prompt::Icon::Exclamation);
+        return;
+    }
+    if (printPreview) printPreview(this);
+}
+
+void MDIForm1::exportPdfCommand() {
+    const QString title = QString::fromUtf8(kPdfTitle);
+    if (!hasReport()) {
+        prompt_.message(this, QStringLiteral("出力するレポートがありません。先に解析して下さい。"),
+                        title, Prompt::Icon::Exclamation);
+        return;
+    }
+    const QString path = filePrompt_->saveFileName(
+        this, title, QDir(lastFolder()).filePath(QStringLiteral("レポート.pdf")),
+        {QStringLiteral("PDF (*.pdf)")});
+    if (path.isEmpty()) return;
+    const QString error = writeReportPdf(path, reportDescription(), documentParts());
+    if (!error.isEmpty()) {
+        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
+        return;
+    }
+    rememberFolder(path);
+}
+
+// --- The remembered place -----------------------------------------------------------------
+
+QString MDIForm1::lastFolder() const {
+    const QString folder = QSettings().value(QStringLiteral("lastFolder")).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void MDIForm1::rememberFolder(const QString& file) {
+    QSettings().setValue(QStringLiteral("lastFolder"), QFileInfo(file).absolutePath());
+}
+
+void MDIForm1::restorePlace() {
+    const QByteArray geometry = QSettings().value(QStringLiteral("frameGeometry")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+}
+
+void MDIForm1::rememberPlace() {
+    QSettings().setValue(QStringLiteral("frameGeometry"), saveGeometry());
+}
+
+}  // namespace kijunchi

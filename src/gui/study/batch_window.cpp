@@ -1,0 +1,263 @@
+#include "gui/study/batch_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <fstream>
+#include <sstream>
+
+#include "gui/results/report_document.h"
+#include "gui/widgets/prompt.h"
+#include "study/batch_evaluation.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr const char* kTitle = "一括評価";
+// The lines of the window's text above the table: the file, the grouping, the status, a blank.
+constexpr int kTextHeadLines = 4;
+
+// The table as the TSV of the batch, CR LF line ends: a heading line, then one line per row.
+QString tableText(const std::vector<BatchRow>& rows, bool grouped) {
+    std::ostringstream out;
+    BatchWriter writer(out, BatchFormat::Tsv, grouped);
+    for (const auto& r : rows) writer.row(r);
+    writer.finish();
+    return QString::fromStdString(out.str());
+}
+
+std::vector<QStringList> tableLines(const QString& text) {
+    std::vector<QStringList> lines;
+    for (const QString& line : text.split(QStringLiteral("\r\n")))
+        if (!line.isEmpty()) lines.push_back(line.split(QLatin1Char('\t')));
+    return lines;
+}
+
+}  // namespace
+
+BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
+    setWindowTitle(QString::fromUtf8(kTitle));
+    OpenButton = new QPushButton(QStringLiteral("ファイルを開く…"), this);
+    GroupBox = new QComboBox(this);
+    GroupBox->addItem(QStringLiteral("（グループなし）"));
+    RunButton = new QPushButton(QStringLiteral("評価"), this);
+    SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
+    PdfButton = new QPushButton(QStringLiteral("PDFに保存…"), this);
+    FileLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
+    StatusLabel = new QLabel(this);
+    Table = new QTableWidget(this);
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->verticalHeader()->setVisible(false);
+    RunButton->setEnabled(false);
+    SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(OpenButton);
+    row->addWidget(new QLabel(QStringLiteral("グループ列"), this));
+    row->addWidget(GroupBox);
+    row->addWidget(RunButton);
+    row->addStretch();
+    row->addWidget(SaveButton);
+    row->addWidget(PdfButton);
+    // The controls sit on a page that never gets smaller than they need: a smaller window
+    // scrolls the page, a larger one gives the table the room.
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(row);
+    layout->addWidget(FileLabel);
+    layout->addWidget(Table);
+    layout->addWidget(StatusLabel);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+
+    chooseDataFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("データファイルを開く"), QString(),
+            QStringLiteral("データファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+    };
+    chooseCsvFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
+                                            QStringLiteral("CSV (*.csv)"));
+    };
+    choosePdfFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), QString(),
+                                            QStringLiteral("PDF (*.pdf)"));
+    };
+    connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
+    connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
+    connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
+    connect(PdfButton, &QPushButton::clicked, this, &BatchWindow::pdfCommand);
+    resize(900, 480);
+}
+
+void BatchWindow::openCommand() {
+    if (running_) return;
+    const QString path = chooseDataFile();
+    if (!path.isEmpty()) openFile(path);
+}
+
+bool BatchWindow::openFile(const QString& path) {
+    std::string problem;
+    auto table = TableStream::open(path.toStdString(), problem);
+    if (!table) {
+        prompt_.message(this, QString::fromStdString(problem), QString::fromUtf8(kTitle),
+                        Prompt::Icon::Exclamation);
+        return false;
+    }
+    table_.emplace(std::move(*table));
+    fileName_ = QFileInfo(path).fileName();
+    GroupBox->clear();
+    GroupBox->addItem(QStringLiteral("（グループなし）"));
+    for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
+    FileLabel->setText(
+        QStringLiteral("データファイル: %1（%2列）").arg(fileName_).arg(table_->headings().size()));
+    RunButton->setEnabled(true);
+    return true;
+}
+
+void BatchWindow::runCommand() {
+    // The progress bar lets events through between analytes: a second start must wait.
+    if (!table_ || running_) return;
+    running_ = true;
+    OpenButton->setEnabled(false);
+    RunButton->setEnabled(false);
+    SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
+    rows_.clear();
+    BatchOptions options;
+    if (GroupBox->currentIndex() > 0)
+        options.groupColumn = static_cast<std::size_t>(GroupBox->currentIndex() - 1);
+    grouped_ = options.groupColumn.has_value();
+
+    QProgressDialog dialog(QStringLiteral("一括評価しています…"), QStringLiteral("中止"), 0, 1,
+                           this);
+    dialog.setWindowTitle(QString::fromUtf8(kTitle));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(1000);
+    std::function<bool(int, int)> step = progress;
+    if (!step)
+        step = [&dialog](int done, int total) {
+            dialog.setMaximum(total);
+            dialog.setValue(done);
+            QCoreApplication::processEvents();
+            return !dialog.wasCanceled();
+        };
+
+    BatchEvaluation evaluation;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const BatchSummary summary = runBatch(
+        *table_, options, [&](const std::vector<double>& v, BatchRow& r) { evaluation(v, r); },
+        [&](const BatchRow& r) { rows_.push_back(r); }, step);
+    QApplication::restoreOverrideCursor();
+    dialog.reset();
+    running_ = false;
+    OpenButton->setEnabled(true);
+    RunButton->setEnabled(true);
+
+    // The analytes a cancel left out stay in the table, each saying so.
+    if (summary.cancelled) {
+        int analyte = 0;
+        for (std::size_t c = 0; c < table_->headings().size(); ++c) {
+            if (options.groupColumn && c == *options.groupColumn) continue;
+            if (analyte++ < summary.analytes) continue;
+            BatchRow row;
+            row.analyte = table_->headings()[c];
+            row.message = "中止したため評価していません。";
+            rows_.push_back(row);
+        }
+    }
+
+    QString status = QStringLiteral("%1項目を評価しました。").arg(summary.analytes);
+    if (summary.analytesTotal == 0)
+        status = QStringLiteral("評価する項目の列がありません。");
+    else if (summary.cancelled)
+        status = QStringLiteral("中止しました。%1項目中%2項目を評価しました。")
+                     .arg(summary.analytesTotal)
+                     .arg(summary.analytes);
+    StatusLabel->setText(status);
+    text_ = QStringLiteral("データファイル: %1\r\nグループ列: %2\r\n%3\r\n\r\n")
+                .arg(fileName_, GroupBox->currentText(), status) +
+            tableText(rows_, grouped_);
+    showRows();
+    SaveButton->setEnabled(!rows_.empty());
+    PdfButton->setEnabled(!rows_.empty());
+}
+
+DocumentPart::TextTable BatchWindow::partTable() const {
+    if (text_.isEmpty()) return {};
+    return {kTextHeadLines, grouped_ ? 2 : 1};
+}
+
+void BatchWindow::showRows() {
+    const auto lines = tableLines(text_.section(QStringLiteral("\r\n"), kTextHeadLines));
+    Table->clear();
+    Table->setRowCount(lines.empty() ? 0 : static_cast<int>(lines.size()) - 1);
+    Table->setColumnCount(lines.empty() ? 0 : static_cast<int>(lines[0].size()));
+    if (lines.empty()) return;
+    Table->setHorizontalHeaderLabels(lines[0]);
+    for (std::size_t r = 1; r < lines.size(); ++r)
+        for (int c = 0; c < lines[r].size(); ++c) {
+            auto* item = new QTableWidgetItem(lines[r][c]);
+            Table->setItem(static_cast<int>(r) - 1, c, item);
+        }
+    Table->resizeColumnsToContents();
+}
+
+void BatchWindow::saveCommand() {
+    const QString path = chooseCsvFile();
+    if (!path.isEmpty()) saveCsv(path);
+}
+
+void BatchWindow::pdfCommand() {
+    const QString path = choosePdfFile();
+    if (!path.isEmpty()) savePdf(path);
+}
+
+bool BatchWindow::savePdf(const QString& path) {
+    const QStringList head{QStringLiteral("基準値　解析レポート"),
+                           QStringLiteral("作成日時：") + QDateTime::currentDateTime().toString(
+                                                              QStringLiteral("yyyy/MM/dd HH:mm"))};
+    const QString error = writeReportPdf(path, head, {this});
+    if (!error.isEmpty()) {
+        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
+                        QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool BatchWindow::saveCsv(const QString& path) {
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    if (out) {
+        // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
+        out << "\xEF\xBB\xBF";
+        BatchWriter writer(out, BatchFormat::Csv, grouped_);
+        for (const auto& r : rows_) writer.row(r);
+        writer.finish();
+    }
+    if (!out) {
+        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1").arg(path),
+                        QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kijunchi

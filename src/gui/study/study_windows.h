@@ -1,0 +1,54 @@
+#pragma once
+// The study windows of the frame ("分割の検討", "基準範囲の検証", "一括評価"), each a single
+// instance created on first use, and the menu "検討(&K)" that opens them.
+#include <QObject>
+#include <QPointer>
+
+#include "analysis/store.h"
+#include "gui/results/document_part.h"
+
+class QMdiArea;
+class QMenu;
+class QWidget;
+
+namespace kijunchi {
+
+class BatchWindow;
+class PartitionWindow;
+class Prompt;
+class VerificationWindow;
+
+class StudyWindows : public QObject {
+    Q_OBJECT
+public:
+    StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, QObject* parent);
+
+    // A new menu with the three commands, owned by parent (the frame's and the input
+    // window's menu bars each have their own).
+    QMenu* buildMenu(QWidget* parent);
+
+    PartitionWindow* showPartition();  // the study runs at once on the current data set
+    VerificationWindow* showVerification();
+    BatchWindow* showBatch();
+
+    // The windows, null while they do not exist.
+    PartitionWindow* partitionWindow() const;
+    VerificationWindow* verificationWindow() const;
+    BatchWindow* batchWindow() const;
+
+signals:
+    // A new window that gives its text to the saved and printed report while it exists.
+    void partCreated(QWidget* window, const DocumentPart* part);
+
+private:
+    void show(QWidget* window);
+
+    QMdiArea& area_;
+    AnalysisStore& store_;
+    Prompt& prompt_;
+    QPointer<PartitionWindow> partition_;
+    QPointer<VerificationWindow> verification_;
+    QPointer<BatchWindow> batch_;
+};
+
+}  // namespace kijunchi

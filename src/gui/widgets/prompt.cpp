@@ -1,0 +1,35 @@
+#include "gui/widgets/prompt.h"
+
+#include <QMessageBox>
+
+namespace kijunchi {
+
+namespace {
+
+QMessageBox::Icon boxIcon(Prompt::Icon icon) {
+    switch (icon) {
+        case Prompt::Icon::Information:
+            return QMessageBox::Information;
+        case Prompt::Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Prompt::Icon::Question:
+            return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void MessageBoxPrompt::message(QWidget* parent, const QString& text, const QString& title,
+                               Icon icon) {
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool MessageBoxPrompt::askYesNo(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace kijunchi

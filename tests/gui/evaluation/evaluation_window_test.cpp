@@ -1,0 +1,116 @@
+// The evaluation window: opened from the input window and the frame's menu, rewritten by every
+// analysis while it is open, its copy, the no-data and failure texts, the refusal to close.
+#include "gui/evaluation/evaluation_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+
+#include "analysis/number_text.h"
+#include "cli/report_command.h"
+#include "evaluation/evaluation_text.h"
+#include "gui/results/statistics_window.h"
+#include "gui/shell/frame_fixture.h"
+#include "report/analysis_run.h"
+#include "support/data_set.h"
+
+namespace kijunchi::testing {
+namespace {
+
+class EvaluationWindowTest : public FrameTest {
+protected:
+    EvaluationWindow* window() { return frame->evaluationWindow(); }
+    // The command line's evaluation of the same text.
+    static QString commandLine(const std::string& data, std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {"--show", "evaluation"});
+        CommandOutput out = runReportCommand(args, textReader(data));
+        EXPECT_EQ(out.exitCode, 0) << out.err;
+        return QString::fromStdString(out.out);
+    }
+};
+
+TEST_F(EvaluationWindowTest, OpensWithTheNoDataTextAndIsOneWindow) {
+    EXPECT_EQ(window(), nullptr);
+    input().Command6->click();
+    ASSERT_NE(window(), nullptr);
+    EXPECT_EQ(window()->windowTitle(), QStringLiteral("基準範囲の評価"));
+    EXPECT_EQ(window()->text(), QString::fromUtf8(kEvaluationNoData));
+    EXPECT_EQ(frame->mdiArea->activeSubWindow(), frame->subWindowOf(window()));
+    EXPECT_EQ(frame->statisticsWindow(), nullptr);  // nothing was analysed
+    EvaluationWindow* first = window();
+    frame->WW3->trigger();
+    EXPECT_EQ(window(), first);
+    EXPECT_EQ(frame->mdiArea->subWindowList().size(), 2);  // the input window and this one
+    // The text stands below the button and in a splitter that can take more panes.
+    EXPECT_GE(window()->Splitter1->geometry().top(), window()->Command1->geometry().bottom());
+    EXPECT_EQ(window()->Splitter1->indexOf(window()->Text1), 0);
+}
+
+TEST_F(EvaluationWindowTest, ShowsTheCommandLinesTextAfterEachAnalysisAndCopiesIt) {
+    const std::string calcium = testData("calcium_240.txt");
+    paste(QString::fromStdString(calcium));
+    input().Command6->click();  // runs the analysis as "解析(ﾋｽﾄｸﾞﾗﾑ)" does
+    ASSERT_NE(window(), nullptr);
+    ASSERT_NE(frame->statisticsWindow(), nullptr);
+    const QString expected = commandLine(calcium);
+    EXPECT_EQ(window()->text(), expected);
+    EXPECT_EQ(window()->Text1->toPlainText(),
+              QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(frame->mdiArea->activeSubWindow(), frame->subWindowOf(window()));
+
+    window()->Command1->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+
+    // A new data set and the analysis command: the open window follows.
+    input().Command1->click();
+    paste(QStringLiteral("92\r\n88\r\n97\r\n101\r\n85\r\n94\r\n90\r\n99\r\n87\r\n93\r\n"));
+    input().Command5->click();
+    EXPECT_EQ(window()->text(),
+              commandLine("92\r\n88\r\n97\r\n101\r\n85\r\n94\r\n90\r\n99\r\n87\r\n93\r\n"));
+    EXPECT_NE(window()->text().indexOf(QStringLiteral("データ数=\t10\r\n")), -1);
+}
+
+TEST_F(EvaluationWindowTest, ACalculationErrorOfTheReportLeavesTheEvaluationOfTheseData) {
+    paste(QStringLiteral("1\r\n2\r\n3\r\n4\r\n5\r\n"));
+    input().Command6->click();
+    ASSERT_NE(window(), nullptr);
+    input().Command1->click();
+    // All equal: the report fails (its message box), the evaluation is of these four values.
+    paste(QStringLiteral("5\r\n5\r\n5\r\n5\r\n"));
+    input().Command5->click();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(window()->text(), commandLine("5\r\n5\r\n5\r\n5\r\n"));
+    EXPECT_NE(window()->text().indexOf(QStringLiteral("データ数=\t4\r\n統計量の画面は計算エラー")),
+              -1);
+}
+
+TEST_F(EvaluationWindowTest, OneMistypedValueIsFlaggedNotAnError) {
+    // The calcium values and one value typed without its decimal point: the report's upper
+    // classes expect no value, its χo² is infinite, and the outlier screen finds the 96.
+    std::string data;
+    for (double v : calcium240()) data += numberText(v) + "\r\n";
+    data += "96\r\n";
+    input().Command6->click();
+    input().Command1->click();
+    paste(QString::fromStdString(data));
+    input().Command5->click();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(window()->text(), commandLine(data));
+    EXPECT_NE(window()->text().indexOf(QStringLiteral("241\t96\tTukey法")), -1);
+}
+
+TEST_F(EvaluationWindowTest, RefusesToCloseLikeTheOtherResultWindows) {
+    input().Command6->click();
+    frame->subWindowOf(window())->close();
+    flushDeletes();
+    ASSERT_NE(window(), nullptr);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("このフォームを削除しないで下さい。"));
+}
+
+}  // namespace
+}  // namespace kijunchi::testing

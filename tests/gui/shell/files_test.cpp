@@ -1,0 +1,455 @@
+// Files and documents in the real windows: opening and dropping data files, the column
+// question, saving the statistics, writing pictures, the PDF report and the remembered place.
+#include <QAction>
+#include <QDir>
+#include <QDropEvent>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
+#include <filesystem>
+
+#include "cli/report_command.h"
+#include "files/data_file.h"
+#include "files/report_export.h"
+#include "gui/evaluation/evaluation_window.h"
+#include "gui/results/histogram_window.h"
+#include "gui/results/statistics_window.h"
+#include "gui/shell/frame_fixture.h"
+#include "gui/study/partition_window.h"
+#include "gui/study/study_windows.h"
+#include "input/paste_reader.h"
+#include "study/grouped_data.h"
+#include "support/data_set.h"
+#include "support/lab_files.h"
+#include "support/poppler.h"
+#include "support/recording_file_prompt.h"
+#include "support/temp_files.h"
+
+namespace kijunchi::testing {
+namespace {
+
+class FilesTest : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        frame->setFilePrompt(files);
+        frame->printPreview = [this](QWidget*) { ++previews; };
+    }
+
+    // "データファイルを開く…" answered with the file (and a column when asked).
+    void open(const std::string& file, std::optional<int> column = std::nullopt) {
+        files.fileNames.push_back(QString::fromStdString(file));
+        if (column) files.choices.push_back(column);
+        frame->OpenFile->trigger();
+    }
+
+    void analyse() { input().Command5->click(); }
+
+    StatV& statV() { return *frame->statisticsWindow(); }
+
+    RecordingFilePrompt files;
+    TempFolder folder;
+    int previews = 0;
+};
+
+// The published calcium values of women and men (tests/data/calcium_by_sex.tsv) as a laboratory
+// exports them: a Shift_JIS CSV with the sex first and a sample number between, and the value
+// of the given rows (from 1) without a sex.
+std::string calciumExport(const std::vector<std::size_t>& withoutSex = {}) {
+    std::string csv = "\x90\xAB\x95\xCA,No,Ca\r\n";  // 性別 in Shift_JIS
+    std::size_t row = 0;
+    for (const auto& [value, sex] : calciumBySexRows()) {
+        ++row;
+        const bool none = std::find(withoutSex.begin(), withoutSex.end(), row) != withoutSex.end();
+        const char* code = sex == "女" ? "\x8F\x97" : "\x92\x6A";
+        csv += std::string(none ? "" : code) + "," + std::to_string(row) + "," + value + "\r\n";
+    }
+    return csv;
+}
+
+TEST_F(FilesTest, AGroupColumnChosenWithTheValuesGivesThePartitionItsGroups) {
+    const std::string file = folder.write("calcium.csv", calciumExport());
+    files.groupChoices = {0};
+    open(file, 2);
+    // Every column is offered as the group column, numbers or text.
+    EXPECT_EQ(files.groups,
+              (QStringList{QStringLiteral("性別"), QStringLiteral("No"), QStringLiteral("Ca")}));
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("240"));
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_TRUE(frame->PasteText.startsWith(QStringLiteral("8.8\r\n8.9\r\n")));
+
+    PartitionWindow* window = frame->studies->showPartition();
+    window->StudyButton->click();
+    const QString text = window->text();
+    EXPECT_NE(text.indexOf(QStringLiteral("女\t120\t9.571\t0.2914")), -1) << text.toStdString();
+    EXPECT_NE(text.indexOf(QStringLiteral("女 : 男\t5.796\t3\t1.077\t平均値に差あり")), -1);
+    EXPECT_NE(text.indexOf(QStringLiteral("SDR =\t0.5212")), -1);
+
+    // Without a group column the same file gives the values alone, and no groups.
+    files.groupChoices.clear();
+    open(file, 2);
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("240"));
+    window->StudyButton->click();
+    EXPECT_NE(window->text().indexOf(QString::fromUtf8(kNoGroupsMessage)), -1);
+}
+
+TEST_F(FilesTest, AValueWithoutItsGroupIsLeftOutAndTold) {
+    const std::string file = folder.write("calcium.csv", calciumExport({3, 200}));
+    files.groupChoices = {0};
+    open(file, 2);
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("238"));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("グループが空欄の値2個は読み込んでいません。"));
+    PartitionWindow* window = frame->studies->showPartition();
+    window->StudyButton->click();
+    EXPECT_NE(window->text().indexOf(QStringLiteral("女\t119\t")), -1)
+        << window->text().toStdString();
+    EXPECT_NE(window->text().indexOf(QStringLiteral("男\t119\t")), -1);
+}
+
+TEST_F(FilesTest, OpeningAShiftJisExportAsksForTheColumnAndLoadsItAsAPasteWould) {
+    const std::string file = folder.write("検査.csv", lab::csvShiftJis());
+    store->Lambda = store->LambdaShown = Value("0.5");
+    open(file, 2);
+
+    EXPECT_EQ(files.items,
+              (QStringList{QStringLiteral("検体番号（0個）"), QStringLiteral("カルシウム（3個）"),
+                           QStringLiteral("無機リン（4個）")}));
+    EXPECT_EQ(files.enabled, (QList<bool>{false, true, true}));
+    EXPECT_EQ(files.current, 1);
+
+    // The data set, the grid, the paste buffer, the transformation state.
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{3.4, 3.1, 2.9, 3.6}));
+    EXPECT_EQ(input().TextMatrix(4, 1), QStringLiteral("3.6"));
+    EXPECT_EQ(input().Label4->text(), QStringLiteral("4"));
+    EXPECT_EQ(input().Text1.text(), QStringLiteral("3.4\r\n3.1\r\n2.9\r\n3.6\r\n"));
+    EXPECT_EQ(frame->PasteText, input().Text1.text());
+    EXPECT_TRUE(store->Lambda.isBlank());
+    EXPECT_EQ(frame->dataSource, QStringLiteral("検査.csv"));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("数値でない欄1個を読み飛ばしました。"));
+    EXPECT_EQ(prompt.shown[0].title, QStringLiteral("データファイルを開く"));
+
+    // The command line reads the same file to the same values.
+    CommandOutput cli =
+        runReportCommand({"--show", "data", "--column", "3", file}, textReader(std::string()));
+    EXPECT_EQ(cli.out, "3.4\n3.1\n2.9\n3.6\n");
+
+    // "修正ベキ変換" re-reads the buffer: the same values.
+    input().Command3->click();
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{3.4, 3.1, 2.9, 3.6}));
+    // The analysis runs on them and reports their count.
+    analyse();
+    EXPECT_NE(statV().text().indexOf(QStringLiteral("データ数=\t4")), -1);
+}
+
+TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
+    std::string text = "Ca;P\r\n";
+    for (int i = 0; i < 5002; ++i) text += std::to_string(8 + i % 3) + ",5;1\r\n";
+    text += "x;1\r\n";
+    open(folder.write("many.csv", text), 0);
+    EXPECT_EQ(store->DataCount, 5000);
+    EXPECT_EQ(store->AnalysisValues[1].toNumber(), 8.5);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(
+        prompt.shown[0].text,
+        QString::fromStdString(tooManyValuesMessage(5002)) +
+            QStringLiteral("\n数値でない欄1個を読み飛ばしました。\n"
+                           "小数点に「,」、区切りに「;」を使ったファイルとして読み込みました。"));
+}
+
+TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
+    paste(QStringLiteral("12\r\n15\r\n"));
+    struct Bad {
+        std::string file;
+        const char* message;
+    };
+    const Bad bad[] = {
+        {folder.file("none.csv"), "が見つかりません。"},
+        {folder.write("empty.csv", ""), "は空です。"},
+        {folder.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)),
+         "はテキストのファイルではありません。"},
+        {folder.path().string(), "はフォルダです。"},
+    };
+    for (const Bad& b : bad) {
+        prompt.shown.clear();
+        open(b.file);
+        ASSERT_EQ(prompt.shown.size(), 1u) << b.file;
+        EXPECT_TRUE(prompt.shown[0].text.endsWith(QString::fromUtf8(b.message)) ||
+                    prompt.shown[0].text.contains(QString::fromUtf8(b.message)))
+            << prompt.shown[0].text.toStdString();
+        EXPECT_EQ(prompt.shown[0].icon, Prompt::Icon::Exclamation);
+    }
+    // The column question cancelled, and no file chosen at all.
+    prompt.shown.clear();
+    open(folder.write("lab.csv", lab::csvUtf8()), std::nullopt);
+    frame->OpenFile->trigger();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{12, 15}));
+    EXPECT_EQ(input().Text1.text(), QStringLiteral("12\r\n15\r\n"));
+    EXPECT_EQ(frame->dataSource, QStringLiteral("クリップボード"));
+}
+
+TEST_F(FilesTest, AFileDroppedOnTheInputWindowIsOpenedAndTheButtonAsksForOne) {
+    const std::string file = folder.write("ca.txt", "9.2\r\n9.6\r\n10.0\r\n");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&input(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&input(), &drop);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{9.2, 9.6, 10.0}));
+    EXPECT_TRUE(files.items.isEmpty());  // one column: no question
+    EXPECT_TRUE(prompt.shown.empty());
+
+    // Text dragged in is no file.
+    QMimeData text;
+    text.setText(QStringLiteral("1"));
+    QDragEnterEvent other(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    other.setAccepted(false);
+    QCoreApplication::sendEvent(&input(), &other);
+    EXPECT_FALSE(other.isAccepted());
+
+    // The button asks for a file name, starting in the folder of the last file.
+    input().Command11->click();
+    ASSERT_EQ(files.folders.size(), 1);
+    EXPECT_EQ(files.folders[0], QString::fromStdString(folder.path().string()));
+    EXPECT_EQ(frame->lastFolder(), QString::fromStdString(folder.path().string()));
+}
+
+TEST_F(FilesTest, TheFileMenuHoldsTheNewItemsInOrderWithTheirShortcuts) {
+    QStringList texts;
+    for (QAction* action : input().M1->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"新規作成", "データファイルを開く…", "-", "統計量の保存…",
+                                  "図の書き出し…", "-", "プリンターの設定", "レポートを印刷…",
+                                  "PDFに出力…", "-", "終了"}));
+    EXPECT_EQ(frame->OpenFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(frame->PrintReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+}
+
+TEST_F(FilesTest, TheStatisticsAreSavedAsTextWithCrLfOrAsCsv) {
+    frame->SaveStatistics->trigger();  // nothing to save yet
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].title, QStringLiteral("統計量の保存"));
+    EXPECT_TRUE(files.folders.isEmpty());
+
+    paste(QStringLiteral("1\r\n2\r\n3\r\n4\r\n"));
+    analyse();
+    const std::string text = folder.file("report.txt");
+    files.fileNames = {QString::fromStdString(text)};
+    frame->SaveStatistics->trigger();
+    EXPECT_EQ(files.filters, (QStringList{"テキスト (*.txt)", "CSV (*.csv)"}));
+    EXPECT_EQ(TempFolder::read(text), testData("report_one_to_four.txt"));
+
+    const std::string csv = folder.file("report.csv");
+    files.fileNames = {QString::fromStdString(csv)};
+    frame->SaveStatistics->trigger();
+    const std::string bytes = TempFolder::read(csv);
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u);
+    // The class table's first row "1 TAB 1 TAB TAB - TAB 1.6 TAB ｜ TAB 1 TAB 1" in columns.
+    EXPECT_NE(bytes.find("\r\n1,1,,-,1.6,｜,1,1\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nデータ数=,4\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find('\t'), std::string::npos);
+
+    // A folder that does not exist: one message, nothing written.
+    const std::string nowhere = folder.file("missing/report.txt");
+    files.fileNames = {QString::fromStdString(nowhere)};
+    prompt.shown.clear();
+    frame->SaveStatistics->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("書き込めませんでした")));
+    EXPECT_FALSE(std::filesystem::exists(nowhere));
+}
+
+TEST_F(FilesTest, TheChartIsWrittenAsPngAndSvgAtTheChosenSize) {
+    paste(QString::fromUtf8(testData("skewed_25.txt")));
+    analyse();
+    REG& reg = *frame->histogramWindow();
+
+    // Drawn again at the window's own size, the chart is the picture on screen.
+    const QImage& shown = reg.Picture1->image();
+    QImage again(shown.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&again);
+        reg.paintPicture(0, painter, shown.size());
+    }
+    EXPECT_EQ(again, shown.convertToFormat(QImage::Format_RGB32));
+
+    const std::string png = folder.file("chart.png");
+    const QSize larger(shown.width() + 300, 500);
+    files.sizes = {larger};
+    files.fileNames = {QString::fromStdString(png)};
+    frame->ExportPicture->trigger();
+    EXPECT_EQ(files.suggestedSize, shown.size());
+    EXPECT_EQ(files.filters, (QStringList{"PNG 画像 (*.png)", "SVG 画像 (*.svg)"}));
+    QImage written(QString::fromStdString(png));
+    ASSERT_EQ(written.size(), larger);
+    // Drawn anew at that size, not stretched: the normal curve in light blue, and the axis
+    // runs on beyond the width of the picture on screen.
+    int blue = 0, beyond = 0;
+    for (int y = 0; y < 500; ++y) {
+        for (int x = 0; x < larger.width(); ++x) {
+            blue += (written.pixel(x, y) & 0xffffff) == 0x0000ffu;
+            beyond += x > shown.width() + 20 && (written.pixel(x, y) & 0xffffff) == 0;
+        }
+    }
+    EXPECT_GT(blue, 50);
+    EXPECT_GT(beyond, 20);
+
+    const std::string svg = folder.file("chart.svg");
+    files.sizes = {QSize(640, 360)};
+    files.fileNames = {QString::fromStdString(svg)};
+    frame->ExportPicture->trigger();
+    const std::string svgText = TempFolder::read(svg);
+    EXPECT_NE(svgText.find("<svg"), std::string::npos);
+    EXPECT_NE(svgText.find("width=\"225.778mm\""), std::string::npos) << svgText.substr(0, 400);
+    EXPECT_NE(svgText.find("viewBox=\"0 0 640 360\""), std::string::npos);
+    EXPECT_NE(svgText.find("#0000ff"), std::string::npos);
+}
+
+TEST_F(FilesTest, TheEvaluationWindowJoinsTheSavedReportAndThePictures) {
+    paste(QString::fromUtf8(testData("skewed_25.txt")));
+    frame->WW3->trigger();  // opens "基準範囲の評価" and runs the analysis
+    EvaluationWindow& evaluation = *frame->evaluationWindow();
+    ASSERT_FALSE(evaluation.text().isEmpty());
+
+    const std::string text = folder.file("report.txt");
+    files.fileNames = {QString::fromStdString(text)};
+    frame->SaveStatistics->trigger();
+    const std::string saved = TempFolder::read(text);
+    QString statistics = statV().partText();
+    statistics.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    statistics.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    // The statistics as they stand, then the evaluation under its title, all in CR LF.
+    EXPECT_EQ(saved.rfind(statistics.toStdString(), 0), 0u);
+    const std::string expectedTail = evaluation.text().toStdString();
+    EXPECT_NE(saved.find("\r\n基準範囲の評価\r\n"), std::string::npos);
+    EXPECT_NE(saved.find(expectedTail.substr(0, expectedTail.find('\r'))), std::string::npos);
+    EXPECT_EQ(saved.find("\n\n"), std::string::npos);
+
+    // Three pictures to choose from: the histogram window's and the evaluation's two charts.
+    const std::string png = folder.file("qq.png");
+    files.choices = {2};
+    files.sizes = {QSize(500, 400)};
+    files.fileNames = {QString::fromStdString(png)};
+    frame->ExportPicture->trigger();
+    EXPECT_EQ(files.items,
+              (QStringList{"ヒストグラム", "ヒストグラムと基準範囲", "正規Q-Qプロット"}));
+    QImage written(QString::fromStdString(png));
+    ASSERT_EQ(written.size(), QSize(500, 400));
+    int dark = 0;
+    for (int y = 0; y < written.height(); ++y)
+        for (int x = 0; x < written.width(); ++x) dark += qGray(written.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 200);  // axes, labels and points, not an empty page
+}
+
+TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA4Pages) {
+    frame->ExportPdf->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);  // nothing to print yet
+    frame->PrintReport->trigger();
+    EXPECT_EQ(previews, 0);
+
+    const std::string data = folder.write(
+        "glucose.csv", "No,Glu\r\n" + [] {
+            std::string rows;
+            for (int i = 0; i < 60; ++i)
+                rows += std::to_string(i + 1) + "," + std::to_string(80 + (i * 37) % 41) + "\r\n";
+            return rows;
+        }());
+    open(data, 1);
+    analyse();
+    frame->PrintReport->trigger();
+    EXPECT_EQ(previews, 1);
+
+    const std::string pdf = folder.file("report.pdf");
+    files.fileNames = {QString::fromStdString(pdf)};
+    frame->ExportPdf->trigger();
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+
+    auto text =
+        poppler(QStringLiteral("pdftotext"),
+                {QStringLiteral("-layout"), QString::fromStdString(pdf), QStringLiteral("-")});
+    if (!text) GTEST_SKIP() << "poppler-utils is not installed";
+    // The fonts' one glyph for "～" and "〜" comes back from the PDF as "〜".
+    const QString pages = QString::fromUtf8(*text).replace(QChar(0x301C), QChar(0xFF5E));
+    EXPECT_TRUE(pages.contains(QStringLiteral("解析レポート")));
+    EXPECT_TRUE(pages.contains(QStringLiteral("データ数：60")));
+    EXPECT_TRUE(pages.contains(QStringLiteral("データ：glucose.csv")));
+    EXPECT_TRUE(pages.contains(QStringLiteral("λ：1（変換なし）")));
+    EXPECT_TRUE(pages.contains(QStringLiteral("作成日時：")));
+    EXPECT_TRUE(pages.contains(QStringLiteral("統計量")));
+    // Every line of the report is in the document.
+    for (QString line : statV().text().split(QStringLiteral("\r\n"))) {
+        line = line.simplified().remove(QLatin1Char(' '));
+        if (line.isEmpty()) continue;
+        EXPECT_TRUE(QString(pages).remove(QRegularExpression(QStringLiteral("\\s"))).contains(line))
+            << line.toStdString();
+    }
+
+    // The page images: as many as the footers count, all A4 (210 × 297 mm at 20 dpi, rounded
+    // up: 166 × 234).
+    QDir out(QString::fromStdString(folder.path().string()));
+    poppler(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"),
+             QString::fromStdString(pdf), out.filePath(QStringLiteral("page"))});
+    const QStringList images =
+        out.entryList({QStringLiteral("page*.png")}, QDir::Files, QDir::Name);
+    ASSERT_GE(images.size(), 2);  // the report text and the chart do not fit on one page
+    for (int i = 0; i < images.size(); ++i) {
+        EXPECT_TRUE(pages.contains(QStringLiteral("%1 / %2").arg(i + 1).arg(images.size())));
+        EXPECT_EQ(QImage(out.filePath(images[i])).size(), QSize(166, 234));
+    }
+
+    // The printer setup's print button prints the same document.
+    const std::string printed = folder.file("printed.pdf");
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(printed));
+        EXPECT_EQ(frame->printReport(printer), images.size());
+    }
+    auto printedText = poppler(QStringLiteral("pdftotext"),
+                               {QString::fromStdString(printed), QStringLiteral("-")});
+    EXPECT_TRUE(QString::fromUtf8(*printedText).contains(QStringLiteral("データ：glucose.csv")));
+
+    // A PDF that cannot be written says why, and the earlier file stays whole.
+    const std::string before = TempFolder::read(pdf);
+    files.fileNames = {QString::fromStdString(folder.file("missing/report.pdf"))};
+    prompt.shown.clear();
+    frame->ExportPdf->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("書き込めませんでした")));
+    EXPECT_EQ(TempFolder::read(pdf), before);
+}
+
+TEST_F(FilesTest, TheFramesPlaceAndTheLastFolderAreRememberedForTheNextStart) {
+    frame->showNormal();
+    frame->setGeometry(40, 50, 900, 700);
+    const QRect placed = frame->geometry();
+    frame->rememberPlace();
+    open(folder.write("a.txt", "1\r\n"));
+
+    AnalysisStore otherStore;
+    MDIForm1 next(otherStore, random, prompt);
+    next.endProgram = [] {};
+    next.startUp(1);
+    EXPECT_EQ(next.geometry(), placed);
+    EXPECT_EQ(next.lastFolder(), QString::fromStdString(folder.path().string()));
+    EXPECT_EQ(otherStore.DataCount, 0);  // the data are not remembered
+    EXPECT_EQ(otherStore.ClassCount, 5);
+}
+
+}  // namespace
+}  // namespace kijunchi::testing
