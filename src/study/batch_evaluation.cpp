@@ -161,7 +161,12 @@ std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
         row.n = static_cast<int>(g.values.size());
         std::optional<double> lower, upper;
         if (row.n >= 2) {
-            evaluation(g.values, row);
+            try {
+                evaluation(g.values, row);
+            } catch (const std::exception&) {
+                // This group's limits stay missing; the other groups are shown.
+                row.recommendation.clear();
+            }
             if (row.recommendation == "ノンパラメトリック法") {
                 lower = row.npLower;
                 upper = row.npUpper;

@@ -53,6 +53,16 @@ TEST(EvaluationView, LambdaAddsTheTransformedRowsAndKeepsTheMeasuredOnes) {
     EXPECT_EQ(row(log.out, "ロバスト法"), row(plain.out, "ロバスト法"));
 }
 
+TEST(EvaluationView, SaysWhenItEvaluatesOnlyTheFirstValuesRead) {
+    std::string many;
+    for (int i = 0; i < 12000; ++i) many += std::to_string(100 + i % 37) + "\n";
+    const CommandOutput out = run({"--show", "evaluation"}, many);
+    ASSERT_EQ(out.exitCode, 0);
+    EXPECT_NE(out.out.find(
+                  "データ数=\t5000\r\n読み込んだ12000個のうち先頭の5000個を評価しています。\r\n"),
+              std::string::npos);
+}
+
 TEST(EvaluationView, ExitCodesAreThoseOfTheReading) {
     EXPECT_EQ(run({"--show", "evaluation"}, "").exitCode, 3);
     // The report fails on one value; the evaluation still says what it can, and that the

@@ -108,3 +108,45 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
 
 }  // namespace
 }  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+TEST(StudyCommand, SkewedColumnsAndLargeOnesKeepEveryRowAndEveryValue) {
+    // "crp": 59 values near 1 and one mistyped 1234.4: the maximum rounds to 1234, the value
+    // lies in a sixth class (ν = 3) and χo² is 2.2E9, whose tail once overflowed and ended the
+    // whole batch. "big": 8000 values, 7990 evenly spaced
+    // from 100 to 200 and ten of 1000 — beyond the 5000 values of a data set.
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-skewed-" + std::to_string(getpid()) + ".tsv");
+    const double d = 100.0 / 7989;
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.precision(17);
+        out << "crp\tbig\n";
+        for (int i = 0; i < 8000; ++i) {
+            out << (i < 59 ? std::to_string(0.5 + 0.01 * i) : i == 59 ? "1234.4" : "") << "\t";
+            out << (i < 7990 ? 100 + i * d : 1000.0) << "\n";
+        }
+    }
+    auto json = run({"--batch", "--format", "json", path.string()});
+    std::filesystem::remove(path);
+    ASSERT_EQ(json.code, 0) << json.err;
+    const auto field = [&](const std::string& analyte, const std::string& key) {
+        const auto row = json.out.find("{\"analyte\": \"" + analyte + "\"");
+        const auto at = json.out.find("\"" + key + "\": ", row);
+        return json.out.substr(at + key.size() + 4,
+                               json.out.find_first_of(",}", at) - at - key.size() - 4);
+    };
+    EXPECT_EQ(field("crp", "n"), "60");
+    EXPECT_EQ(std::stod(field("crp", "pChiSquare")), 0.0);
+    EXPECT_LT(std::stod(field("crp", "pSkewness")), 1e-10);
+    // (n + 1)·p = 200.025 and 7800.975: x(200) + 0.025·d and x(7800) + 0.975·d.
+    EXPECT_NEAR(std::stod(field("big", "npLower")), 100 + 199.025 * d, 1e-9);
+    EXPECT_NEAR(std::stod(field("big", "npUpper")), 100 + 7799.975 * d, 1e-9);
+    EXPECT_NE(field("big", "npLowerLow"), "null");       // ranks for any n
+    EXPECT_GE(std::stoi(field("big", "outliers")), 10);  // at least the ten 1000s
+}
+
+}  // namespace
+}  // namespace kijunchi
