@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation_text.h"
+#include "evaluation/exclusion.h"
 #include "evaluation/lambda_estimate.h"
 #include "files/data_file.h"
 #include "input/grid_sink.h"
@@ -50,6 +52,9 @@ constexpr const char* kUsage =
     "  --batch       FILE の各列を1項目として（--group があればグループごとに）一括評価し、\n"
     "                表を書き出す\n"
     "  --format F    一括評価の表の形式: tsv（既定）、csv、json\n"
+    "  --exclude P[,P…]  読み込んだ順で P 番目（1から）の値を除外して解析する\n"
+    "  --exclude-flagged tukey|horn|dixon  その規則が外れ値の候補とした値を除外して解析する\n"
+    "  --author NAME  除外した人として記録する名前\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -63,8 +68,25 @@ struct Options {
     Show show = Show::Report;
     std::string file = "-";
     std::optional<std::string> column;
+    std::vector<int> excludePositions;
+    std::vector<OutlierRule> excludeRules;
+    std::string author;
     bool help = false;
 };
+
+// "3,17" as positions from 1; nullopt when a part is no whole number of at least 1.
+std::optional<std::vector<int>> positionList(const std::string& text) {
+    std::vector<int> positions;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const auto v = wholeNumber(text.substr(start, end - start));
+        if (!v || *v < 1 || *v > 1e9 || *v != static_cast<int>(*v)) return std::nullopt;
+        positions.push_back(static_cast<int>(*v));
+        start = end + 1;
+    }
+    return positions;
+}
 
 CommandOutput failure(int code, std::string message) {
     CommandOutput output;
@@ -92,6 +114,26 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (i + 1 >= args.size()) return std::nullopt;
             return args[++i];
         };
+        if (arg == "--exclude" || arg == "--exclude-flagged" || arg == "--author") {
+            auto v = value();
+            if (!v) return arg + " に値がありません。";
+            if (arg == "--author") {
+                options.author = *v;
+            } else if (arg == "--exclude") {
+                const auto positions = positionList(*v);
+                if (!positions)
+                    return "--exclude には1以上の整数の位置をコンマで区切って指定して下さい。";
+                options.excludePositions.insert(options.excludePositions.end(), positions->begin(),
+                                                positions->end());
+            } else {
+                const auto rules = outlierRulesNamed(*v);
+                if (!rules)
+                    return "--exclude-flagged には tukey, horn, dixon のどれかを指定して下さい。";
+                options.excludeRules.insert(options.excludeRules.end(), rules->begin(),
+                                            rules->end());
+            }
+            continue;
+        }
         if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
             arg != "--column") {
             return "不明なオプションです: " + args[i];
@@ -131,6 +173,16 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
         }
     }
     return std::nullopt;
+}
+
+// The local date and time, "2026-12-09 15:04", for the record of an exclusion.
+std::string nowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
+    return buffer;
 }
 
 // Collects what the run prints into the histogram window's picture.
@@ -285,6 +337,28 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     NullGrid grid;
     storeMeasuredValues(store, reader.values(), grid);
     store.ValuesRead = reader.result().valuesFound;
+    if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
+        const std::vector<double>& asRead = reader.values();
+        for (int p : options.excludePositions)
+            if (p > static_cast<int>(asRead.size()))
+                return failure(2, "除外する位置 " + std::to_string(p) +
+                                      " にデータがありません（データ数 " +
+                                      std::to_string(asRead.size()) + "）。");
+        const std::string when = nowText();
+        std::vector<ExcludedValue> excluded =
+            flaggedExclusions(asRead, options.excludeRules, options.author, when);
+        for (const ExcludedValue& e :
+             positionExclusions(asRead, options.excludePositions, options.author, when))
+            if (std::none_of(excluded.begin(), excluded.end(),
+                             [&](const ExcludedValue& f) { return f.position == e.position; }))
+                excluded.push_back(e);
+        std::sort(
+            excluded.begin(), excluded.end(),
+            [](const ExcludedValue& a, const ExcludedValue& b) { return a.position < b.position; });
+        storeMeasuredValues(store, keptValues(asRead, excluded), grid);
+        store.ValuesRead = reader.result().valuesFound;
+        store.Excluded = std::move(excluded);
+    }
     PasteResult reading = reader.result();
     reading.fieldsSkipped += fileSkipped;
     if (const std::string message = readingMessage(reading); !message.empty())

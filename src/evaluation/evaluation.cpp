@@ -136,6 +136,7 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     result.lambdaText = input.lambdaText;
     result.normalityRejected = input.normalityRejected;
     result.reportFailed = input.reportFailed;
+    result.excluded = input.excluded;
     result.valuesRead = input.valuesRead;
 
     result.nonparametric = nonparametric(measured);
@@ -200,7 +201,9 @@ EvaluationInput evaluationInput(AnalysisStore& store) {
         input.measured = std::move(current);
     }
     input.normalityRejected = store.Normality.rejected();
-    if (store.ValuesRead > n) input.valuesRead = store.ValuesRead;
+    if (store.ValuesRead > n + static_cast<std::int64_t>(store.Excluded.size()))
+        input.valuesRead = store.ValuesRead;
+    input.excluded = store.Excluded;
     return input;
 }
 

@@ -77,6 +77,7 @@ struct EvaluationInput {
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
     bool reportFailed = false;              // the statistics report's run ended in an error
+    std::vector<ExcludedValue> excluded;    // values of the data as read left out
     std::int64_t valuesRead = 0;            // values the source held, when more than measured
     int resamples = kBootstrapResamples;    // of the robust limits' bootstrap
 };
@@ -102,6 +103,7 @@ struct EvaluationResult {
     std::optional<bool> normalityRejected;
     bool reportFailed = false;
     std::int64_t valuesRead = 0;
+    std::vector<ExcludedValue> excluded;
 
     DistributionCheck distribution;  // Shapiro–Wilk, Anderson–Darling, λ̂
 };
