@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -342,6 +343,40 @@ TableLayout detectLayout(const std::vector<std::string_view>& sample) {
     return layout;
 }
 
+bool quoteOpenAtEnd(std::string_view line, char separator, bool open) {
+    if (line.find('"') == std::string_view::npos) return open;
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    for (;;) {
+        if (open) {
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    open = false;
+                    break;
+                }
+                ++i;
+            }
+            if (open) return true;
+        } else {
+            while (i < n && line[i] == ' ') ++i;
+            if (i < n && line[i] == '"') {
+                open = true;
+                ++i;
+                continue;
+            }
+        }
+        // The rest of the field, up to the next separator.
+        const std::size_t sep = separator ? line.find(separator, i) : std::string_view::npos;
+        if (sep == std::string_view::npos) return false;
+        i = sep + 1;
+    }
+}
+
 bool FieldSplitter::split(std::string_view line, char separator) {
     fields_.clear();
     unquoted_.clear();
@@ -398,6 +433,124 @@ std::optional<double> fieldNumber(std::string_view field, bool decimalComma) {
     return decimalComma ? leadingNumber(normalised(field, true)) : leadingNumber(field);
 }
 
+FieldNumber readFieldNumber(std::string_view field, bool decimalComma) {
+    FieldNumber out;
+    // The common case: plain digits with at most one decimal mark, read at once.
+    const char mark = decimalComma ? ',' : '.';
+    const char group = decimalComma ? '.' : ',';
+    if (!field.empty() && field.size() <= 17 && isDigit(field.front()) && isDigit(field.back())) {
+        std::size_t marks = 0;
+        bool plain = true;
+        for (char c : field) {
+            if (c == mark) {
+                ++marks;
+            } else if (!isDigit(c)) {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && marks <= 1) {
+            char buffer[20];
+            std::size_t n = 0;
+            for (char c : field) buffer[n++] = c == mark ? '.' : c;
+            double value = 0.0;
+            const auto [end, error] = std::from_chars(buffer, buffer + n, value);
+            if (error == std::errc() && end == buffer + n) {
+                out.kind = FieldNumber::Number;
+                out.value = value;
+                return out;
+            }
+        }
+    }
+    // A line end inside a quoted field: no number is written over two lines.
+    if (field.find_first_of("\r\n") != std::string_view::npos) {
+        out.kind = hasLeadingNumber(field) ? FieldNumber::Malformed : FieldNumber::Text;
+        return out;
+    }
+    // The run of digits and marks the number begins with, after a sign.
+    std::size_t start = 0;
+    while (start < field.size() && (field[start] == ' ' || field[start] == '\t')) ++start;
+    if (start < field.size() && (field[start] == '+' || field[start] == '-')) ++start;
+    std::size_t end = start;
+    while (end < field.size() && (isDigit(field[end]) || field[end] == mark || field[end] == group))
+        ++end;
+    const std::string_view run = field.substr(start, end - start);
+    std::string text;
+    if (run.find(group) != std::string_view::npos) {
+        // Thousands separators: one to three digits, then groups of three, then the fraction.
+        const std::size_t markAt = run.find(mark);
+        const std::string_view whole = run.substr(0, markAt);
+        bool valid = !whole.empty() && isDigit(whole.front()) &&
+                     run.find(group, markAt == std::string_view::npos ? run.size() : markAt) ==
+                         std::string_view::npos;
+        std::size_t digits = 0;
+        bool seenGroup = false;
+        for (std::size_t i = 0; valid && i < whole.size(); ++i) {
+            if (whole[i] == group) {
+                valid = seenGroup ? digits == 3 : digits >= 1 && digits <= 3;
+                seenGroup = true;
+                digits = 0;
+            } else {
+                ++digits;
+            }
+        }
+        valid = valid && digits == 3;
+        if (!valid) {
+            out.kind = FieldNumber::Malformed;
+            return out;
+        }
+        text.assign(field.substr(0, start));
+        for (char c : run)
+            if (c != group) text += c;
+        text.append(field.substr(end));
+        out.grouped = true;
+    } else {
+        text.assign(field);
+    }
+    // A second decimal mark: the number would be cut there.
+    if (std::count(run.begin(), run.end(), mark) > 1) {
+        out.kind = FieldNumber::Malformed;
+        return out;
+    }
+    if (decimalComma) std::replace(text.begin(), text.end(), ',', '.');
+    text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+    const auto number = readLeadingNumber(text);
+    if (!number) {
+        out.grouped = false;
+        return out;
+    }
+    out.kind = number->overflow ? FieldNumber::OutOfRange : FieldNumber::Number;
+    out.value = number->overflow ? 0.0 : number->value;
+    return out;
+}
+
+bool isNumericHeadingRow(const std::vector<std::string_view>& first,
+                         const std::vector<std::vector<std::string>>& rows, bool decimalComma) {
+    std::size_t filled = 0;
+    for (std::size_t c = 0; c < first.size(); ++c) {
+        if (first[c].empty()) continue;
+        ++filled;
+        const std::string_view heading = trimField(first[c]);
+        const bool integer = std::all_of(heading.begin(), heading.end(), isDigit);
+        const FieldNumber h = readFieldNumber(heading, decimalComma);
+        if (!integer || h.kind != FieldNumber::Number) return false;
+        double low = 0, high = 0;
+        std::size_t count = 0;
+        for (const auto& row : rows) {
+            if (c >= row.size()) continue;
+            const FieldNumber v = readFieldNumber(row[c], decimalComma);
+            if (v.kind != FieldNumber::Number) continue;
+            low = count ? std::min(low, v.value) : v.value;
+            high = count ? std::max(high, v.value) : v.value;
+            ++count;
+        }
+        // Far outside: beyond the column's own spread from its nearer end.
+        const double spread = high - low;
+        if (count < 2 || (h.value <= high + spread && h.value >= low - spread)) return false;
+    }
+    return filled > 0;
+}
+
 bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma) {
     std::size_t filled = 0, text = 0;
     for (std::string_view field : fields) {
@@ -406,6 +559,14 @@ bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma
         if (!wholeNumber(normalised(field, decimalComma))) ++text;
     }
     return filled > 0 && text * 2 > filled;
+}
+
+std::string spreadsheetCell(std::string_view text) {
+    // A sign alone (the report's mark of a missing figure) can begin no formula.
+    if (text == "-" || text == "+") return std::string(text);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return "'" + std::string(text);
+    return std::string(text);
 }
 
 std::string numberedHeading(std::size_t column) {

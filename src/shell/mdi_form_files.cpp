@@ -13,8 +13,8 @@
 #include "files/file_prompt_dialog.h"
 #include "files/progress_dialog.h"
 #include "files/report_export.h"
+#include "input/column_reading.h"
 #include "input/frm_mnu_window.h"
-#include "input/paste_reader.h"
 #include "results/document_part.h"
 #include "results/histogram_window.h"
 #include "results/report_document.h"
@@ -119,21 +119,13 @@ bool MDIForm1::openDataFile(const QString& path) {
             groupColumn = static_cast<std::size_t>(*chosen->groups);
     }
     if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn});
-    const DataColumn& values = file.columns[column];
+    const ColumnReading reading = readColumn(file, column);
 
     showInputWindow();
-    PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
+    input_->replacePasteBuffer(fromUtf8(reading.valuesText));
     dataSource = name;
-    // The paste's message (over 5000 first, then the skipped fields, the file's counted in),
-    // then the decimal mark.
-    result.fieldsSkipped += values.skipped;
-    QStringList notes;
-    if (const std::string message = readingMessage(result); !message.empty())
-        notes << fromUtf8(message);
-    if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
-    if (!notes.isEmpty()) {
-        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
-    }
+    if (!reading.message.empty())
+        prompt_.message(input_, fromUtf8(reading.message), title, Prompt::Icon::Information);
     return true;
 }
 

@@ -21,8 +21,7 @@ struct Result {
 
 Result run(const std::vector<std::string>& args, const std::string& stdinText = "") {
     std::ostringstream out, err;
-    const int code = runStudyCommand(
-        args, [&] { return stdinText; }, out, err);
+    const int code = runStudyCommand(args, textReader(stdinText), out, err);
     return {code, out.str(), err.str()};
 }
 

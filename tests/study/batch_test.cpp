@@ -55,9 +55,9 @@ TEST(TableStream, CsvWithBomQuotesAndCrLf) {
     ASSERT_EQ(rows.size(), 2u);  // the blank line is passed over
     EXPECT_EQ(rows[1], (std::vector<std::string>{"141", "3,9", "M \"x\""}));
     EXPECT_EQ(t.number(rows[1][0]), 141.0);
-    // "," is no decimal mark in a comma file: the field reads as the number it begins with, as
-    // a data file's field does.
-    EXPECT_EQ(t.number(rows[1][1]), 3.0);
+    // "," is no decimal mark in a comma file, and "3,9" is no thousands separator: the field
+    // is no number (it is counted), never the 3 it begins with.
+    EXPECT_EQ(t.number(rows[1][1]), std::nullopt);
     // A second pass reads the same rows again.
     EXPECT_EQ(allRows(t), rows);
 }
