@@ -1,5 +1,7 @@
 // Files and documents in the real windows: opening and dropping data files, the column
 // question, saving the statistics, writing pictures, the PDF report and the remembered place.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QDropEvent>
@@ -169,6 +171,8 @@ TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
 
 TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
     paste(QStringLiteral("12\r\n15\r\n"));
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Bad {
         std::string file;
         const char* message;
@@ -179,6 +183,9 @@ TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
         {folder.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)),
          "はテキストのファイルではありません。"},
         {folder.path().string(), "はフォルダです。"},
+        // A pipe without a writer and a device would hold the reading for ever.
+        {fifo, "はファイルではありません（パイプや装置は開けません）。"},
+        {"/dev/zero", "はファイルではありません（パイプや装置は開けません）。"},
     };
     for (const Bad& b : bad) {
         prompt.shown.clear();
