@@ -277,30 +277,21 @@ bool hasControlBytes(std::string_view text) {
 
 bool LineReader::next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
-    // memchr for LF, then for a lone CR inside the line: both run at memory speed.
-    // The next LF is kept, so that a file of lone CRs is not searched again for every line.
-    const char* begin = text_.data() + pos_;
-    const std::size_t left = text_.size() - pos_;
-    if (!lfKnown_ || (nextLf_ != std::string_view::npos && nextLf_ < pos_)) {
-        lfKnown_ = true;
-        const auto* found = static_cast<const char*>(std::memchr(begin, '\n', left));
-        nextLf_ = found ? static_cast<std::size_t>(found - text_.data()) : std::string_view::npos;
-    }
-    const bool lf = nextLf_ != std::string_view::npos;
-    std::size_t length = lf ? nextLf_ - pos_ : left;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', length));
-    if (cr && static_cast<std::size_t>(cr - begin) + 1 < length) {
-        length = static_cast<std::size_t>(cr - begin);  // a lone CR ends the line
-        line = text_.substr(pos_, length);
-        pos_ += length + 1;
-        return true;
-    }
-    line = text_.substr(pos_, cr ? length - 1 : length);
-    pos_ += lf ? length + 1 : length;
+    // One look at each byte: lines of data are short, and a call to search them costs more.
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t end = pos_;
+    while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+    line = text_.substr(pos_, end - pos_);
+    if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n') ++end;  // CR LF
+    pos_ = std::min(end + 1, size);
     return true;
 }
 
 std::string_view trimField(std::string_view text) {
+    // Nothing to drop: neither end is a blank or the first byte of an ideographic space.
+    const auto edge = [](char c) { return c == ' ' || c == '\t' || c == '\xE3' || c == '\x80'; };
+    if (text.empty() || (!edge(text.front()) && !edge(text.back()))) return text;
     for (;;) {
         if (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
             text.remove_prefix(1);
@@ -344,7 +335,7 @@ TableLayout detectLayout(const std::vector<std::string_view>& sample) {
 }
 
 bool quoteOpenAtEnd(std::string_view line, char separator, bool open) {
-    if (line.find('"') == std::string_view::npos) return open;
+    if (std::none_of(line.begin(), line.end(), [](char c) { return c == '"'; })) return open;
     const std::size_t n = line.size();
     std::size_t i = 0;
     for (;;) {
@@ -379,7 +370,16 @@ bool quoteOpenAtEnd(std::string_view line, char separator, bool open) {
 
 bool FieldSplitter::split(std::string_view line, char separator) {
     fields_.clear();
-    unquoted_.clear();
+    if (!unquoted_.empty()) unquoted_.clear();
+    if (separator == 0) {
+        // One field a line, unquoted: the whole line.
+        std::size_t start = 0;
+        while (start < line.size() && line[start] == ' ') ++start;
+        if (start == line.size() || line[start] != '"') {
+            fields_.push_back(trimField(line));
+            return !fields_.back().empty();
+        }
+    }
     std::size_t pos = 0;
     bool filled = false;
     for (;;) {
@@ -435,31 +435,33 @@ std::optional<double> fieldNumber(std::string_view field, bool decimalComma) {
 
 FieldNumber readFieldNumber(std::string_view field, bool decimalComma) {
     FieldNumber out;
-    // The common case: plain digits with at most one decimal mark, read at once.
+    // The common case: up to 15 digits with at most one decimal mark. The digits as an
+    // integer are exact in a double, and so is the power of ten they are divided by; one
+    // division rounds correctly.
     const char mark = decimalComma ? ',' : '.';
     const char group = decimalComma ? '.' : ',';
-    if (!field.empty() && field.size() <= 17 && isDigit(field.front()) && isDigit(field.back())) {
-        std::size_t marks = 0;
-        bool plain = true;
+    if (!field.empty() && field.size() <= 16 && isDigit(field.back())) {
+        std::uint64_t digits = 0;
+        std::size_t count = 0, fraction = 0;
+        bool afterMark = false, plain = true;
         for (char c : field) {
-            if (c == mark) {
-                ++marks;
-            } else if (!isDigit(c)) {
+            if (isDigit(c)) {
+                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                ++count;
+                if (afterMark) ++fraction;
+            } else if (c == mark && !afterMark && count > 0) {
+                afterMark = true;
+            } else {
                 plain = false;
                 break;
             }
         }
-        if (plain && marks <= 1) {
-            char buffer[20];
-            std::size_t n = 0;
-            for (char c : field) buffer[n++] = c == mark ? '.' : c;
-            double value = 0.0;
-            const auto [end, error] = std::from_chars(buffer, buffer + n, value);
-            if (error == std::errc() && end == buffer + n) {
-                out.kind = FieldNumber::Number;
-                out.value = value;
-                return out;
-            }
+        if (plain && count <= 15) {
+            static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+            out.kind = FieldNumber::Number;
+            out.value = static_cast<double>(digits) / kPowers[fraction];
+            return out;
         }
     }
     // A line end inside a quoted field: no number is written over two lines.

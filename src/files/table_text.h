@@ -107,8 +107,6 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
-    std::size_t nextLf_ = 0;  // where the next LF stands; npos when there is none
-    bool lfKnown_ = false;
 };
 
 // Blanks (space, TAB, ideographic space) dropped at both ends.
