@@ -44,7 +44,7 @@ public:
     }
     std::optional<ColumnChoice> chooseColumns(QWidget*, const QString&, const QString&,
                                               const QStringList&, const QList<bool>&, int,
-                                              const QStringList&) override {
+                                              const QStringList&, bool) override {
         ++reached;
         return std::nullopt;
     }

@@ -179,6 +179,11 @@ void TableReader::fail(FileProblem problem) {
     text_.clear();
 }
 
+// A block of the file; bytes in memory need no more than they are (and one to see the end).
+std::size_t TableReader::blockSize() const {
+    return fd_ >= 0 ? kBlock : std::min(kBlock, memory_.size() + 1);
+}
+
 std::size_t TableReader::readSource(char* buffer, std::size_t size) {
     if (fd_ < 0) {
         const std::size_t n = std::min(size, memory_.size() - memoryPos_);
@@ -208,9 +213,10 @@ FileProblem TableReader::inspect() {
     std::string head;
     EncodingScan scan;
     restart();
-    block_.resize(kBlock);
+    const std::size_t block = blockSize();
+    block_.resize(block);
     for (;;) {
-        const std::size_t got = readSource(block_.data(), kBlock);
+        const std::size_t got = readSource(block_.data(), block);
         if (problem_ != FileProblem::None) return problem_;
         if (passBytes_ == 0) head.assign(block_.data(), std::min<std::size_t>(got, 8));
         passBytes_ += got;
@@ -220,7 +226,7 @@ FileProblem TableReader::inspect() {
             if (progress_->cancel) return FileProblem::Cancelled;
             progress_->done = passBytes_;
         }
-        if (got < kBlock) break;
+        if (got < block) break;
     }
     if (fd_ >= 0 && passBytes_ != size_) return FileProblem::Changed;
     if (FileProblem p = checkBytes(head, passBytes_); p != FileProblem::None) return p;
@@ -296,13 +302,14 @@ void TableReader::restart() {
 // Reads the next block and decodes it; the lines that are whole by then are handed out.
 void TableReader::readBlock() {
     text_.erase(0, complete_);
-    block_.resize(kBlock);
-    std::size_t got = readSource(block_.data(), kBlock);
+    const std::size_t block = blockSize();
+    block_.resize(block);
+    std::size_t got = readSource(block_.data(), block);
     if (problem_ != FileProblem::None) return;
     std::size_t skip = 0;
     if (passBytes_ == 0) skip = std::min(got, textStart(encoding_));
     passBytes_ += got;
-    end_ = got < kBlock;
+    end_ = got < block;
     if (progress_) {
         if (progress_->cancel) {
             fail(FileProblem::Cancelled);

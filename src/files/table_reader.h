@@ -83,6 +83,7 @@ private:
     bool nextRecord(std::string_view& record);
     void readBlock();
     std::size_t readSource(char* buffer, std::size_t size);
+    std::size_t blockSize() const;
     void fail(FileProblem problem);
 
     int fd_ = -1;         // a file read again at every pass

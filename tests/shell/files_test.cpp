@@ -169,6 +169,30 @@ TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
                            "小数点に「,」、区切りに「;」を使ったファイルとして読み込みました。"));
 }
 
+TEST_F(FilesTest, TheHeadingTickShowsTheReadingOfTheFirstRowAndOverrulesIt) {
+    const std::string years = folder.write("years.csv", "2024,2025\r\n9.1,3.2\r\n9.5,3.4\r\n");
+    struct Case {
+        std::optional<bool> tick;  // the user's answer; nullopt leaves the tick as offered
+        std::vector<double> values;
+        const char* message;
+    };
+    const Case cases[] = {
+        {std::nullopt, {9.1, 9.5}, "1行目（2024、2025）を見出しとして読みました。"},
+        {false, {2024, 9.1, 9.5}, nullptr},
+    };
+    for (const Case& c : cases) {
+        prompt.shown.clear();
+        if (c.tick) files.headingChoices.push_back(*c.tick);
+        open(years, 0);
+        EXPECT_EQ(files.headingsOffered, true);
+        EXPECT_EQ(dataValues(*store), c.values);
+        ASSERT_EQ(prompt.shown.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(prompt.shown[0].text, QString::fromUtf8(c.message));
+        }
+    }
+}
+
 TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
     paste(QStringLiteral("12\r\n15\r\n"));
     const std::string fifo = folder.file("pipe");
