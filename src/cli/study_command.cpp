@@ -180,7 +180,11 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         err << fileProblemMessage(summary.problem, o.file) << "\n";
         return 2;
     }
-    return summary.analytesTotal == 0 ? 3 : 0;
+    if (summary.analytesTotal == 0) {
+        err << "グループ列のほかに評価する列がありません。\n";
+        return 3;
+    }
+    return 0;
 }
 
 }  // namespace

@@ -162,5 +162,16 @@ TEST(StudyCommand, BatchAndGroupReadAPipeAndWriteNoFormulas) {
     EXPECT_NE(group.out.find("'+cmd : @SUM(1+1)\t"), std::string::npos) << group.out;
 }
 
+// A batch with nothing but its group column to evaluate says so (found by fuzzing).
+TEST(StudyCommand, ABatchWithoutAnalytesSaysSo) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-study-none-" + std::to_string(getpid()) + ".csv");
+    std::ofstream(path, std::ios::binary) << "sex\r\nF\r\nM\r\n";
+    auto r = run({"--batch", "--group", "1", path.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "グループ列のほかに評価する列がありません。\n");
+    std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace kijunchi
