@@ -20,16 +20,7 @@ int main(int argc, char** argv) {
         }
     };
     if (kijunchi::isStudyCommand(args)) {
-        return kijunchi::runStudyCommand(
-            args,
-            [&] {
-                std::string text;
-                char buffer[65536];
-                for (std::ptrdiff_t n; (n = readStdin(buffer, sizeof buffer)) > 0;)
-                    text.append(buffer, static_cast<std::size_t>(n));
-                return text;
-            },
-            std::cout, std::cerr);
+        return kijunchi::runStudyCommand(args, readStdin, std::cout, std::cerr);
     }
     auto output = kijunchi::runReportCommand(args, readStdin);
     return kijunchi::writeCommandOutput(output);

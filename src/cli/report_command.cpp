@@ -16,6 +16,7 @@
 #include "evaluation/evaluation_text.h"
 #include "evaluation/exclusion.h"
 #include "evaluation/lambda_estimate.h"
+#include "files/column_reading.h"
 #include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
@@ -28,7 +29,8 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
-    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し] [FILE]\n"
+    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し]\n"
+    "                        [--header yes|no] [FILE]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
@@ -46,6 +48,7 @@ constexpr const char* kUsage =
     "  --show evaluation  基準範囲の評価の画面の文章\n"
     "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
     "                読み、N 番目（1から）の列か、見出しがその名前の列を使う\n"
+    "  --header yes|no  データファイルの1行目を見出しとするか（既定はデータから判断）\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "  --group COLUMN  グループ列（番号か見出し）ごとに分割を検討する（値の列は --column、\n"
     "                既定はグループ列以外の最初の列）\n"
@@ -71,6 +74,7 @@ struct Options {
     std::vector<int> excludePositions;
     std::vector<OutlierRule> excludeRules;
     std::string author;
+    std::optional<bool> header;
     bool help = false;
 };
 
@@ -135,15 +139,19 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             continue;
         }
         if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
-            arg != "--column") {
+            arg != "--column" && arg != "--header") {
             return "不明なオプションです: " + args[i];
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
-                   arg == "--column") {
+                   arg == "--column" || arg == "--header") {
             auto v = value();
             if (!v) return arg + " に値がありません。";
+            if (arg == "--header") {
+                if (*v != "yes" && *v != "no") return "--header には yes か no を指定して下さい。";
+                options.header = *v == "yes";
+            }
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
             if (arg == "--column") options.column = *v;
@@ -172,6 +180,7 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             fileSeen = true;
         }
     }
+    if (options.header && !options.column) return "--header は --column と一緒に指定して下さい。";
     return std::nullopt;
 }
 
@@ -202,16 +211,19 @@ public:
     void setStatisticsText(const std::string& t) override { text = t; }
 };
 
-// Feeds the whole input (standard input for "-") to the reader, without a UTF-8 byte order
-// mark at its start, and stops at the empty line that ends the data. False when the input
-// cannot be opened or read.
-bool readInput(const std::string& file, const InputReader& readStdin, FieldReader& reader) {
+}  // namespace
+
+std::optional<std::string> readPastedValues(const std::string& file, const InputReader& readStdin,
+                                            FieldReader& reader) {
+    const bool fromStdin = file == "-";
+    const std::string unreadable =
+        fromStdin ? std::string("標準入力を読めません。") : "ファイルを読めません: " + file;
     int fd = -1;
-    if (file != "-") {
+    if (!fromStdin) {
         do {
             fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
         } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return false;
+        if (fd < 0) return unreadable;
     }
     auto readChunk = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
         if (fd < 0) return readStdin(buffer, size);
@@ -223,15 +235,21 @@ bool readInput(const std::string& file, const InputReader& readStdin, FieldReade
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::string head;  // the first bytes, until the mark can be told
     bool headDone = false;
-    bool ok = true;
+    std::optional<std::string> problem;
+    std::uint64_t total = 0;
     std::vector<char> buffer(1 << 16);
     while (!reader.ended()) {
         const std::ptrdiff_t n = readChunk(buffer.data(), buffer.size());
         if (n < 0) {
-            ok = false;
+            problem = unreadable;
             break;
         }
         if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > kMaxDataFileBytes) {
+            problem = fileProblemMessage(FileProblem::TooLarge, fromStdin ? "標準入力" : file);
+            break;
+        }
         std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
         if (!headDone) {
             head.append(chunk);
@@ -245,14 +263,14 @@ bool readInput(const std::string& file, const InputReader& readStdin, FieldReade
         }
         reader.feed(chunk);
     }
-    if (ok && !headDone) reader.feed(head);  // fewer bytes than a whole mark
+    if (!problem && !headDone) reader.feed(head);  // fewer bytes than a whole mark
     if (fd >= 0) ::close(fd);
-    if (!ok) return false;
+    if (problem) return problem;
+    if (reader.result().fieldTooLong)
+        return fileProblemMessage(FileProblem::LineTooLong, fromStdin ? "標準入力" : file);
     reader.finish();
-    return true;
+    return std::nullopt;
 }
-
-}  // namespace
 
 InputReader textReader(std::string text) {
     auto position = std::make_shared<std::size_t>(0);
@@ -288,11 +306,13 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     if (!classCount) return failure(2, kClassCountMessage);
 
     FieldReader reader;
-    std::int64_t fileSkipped = 0;  // fields of the chosen column that held no number
-    bool decimalComma = false;
+    std::string notes;              // what the reading of a data file tells
+    std::int64_t valuesFound = -1;  // the data file's count of numbers in the column
     if (options.column) {
         // A data file: the chosen column's values are read as a paste reads them.
         const bool fromStdin = options.file == "-";
+        DataReadOptions readOptions;
+        readOptions.headings = options.header;
         DataFileResult read;
         if (fromStdin) {
             std::string bytes;
@@ -304,9 +324,9 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
                 bytes.append(buffer.data(), static_cast<std::size_t>(n));
                 if (bytes.size() > kMaxDataFileBytes) break;
             }
-            read = readDataText(bytes);
+            read = readDataText(bytes, readOptions);
         } else {
-            read = readDataFile(options.file);
+            read = readDataFile(options.file, readOptions);
         }
         if (read.problem != FileProblem::None) {
             return failure(2,
@@ -321,14 +341,15 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             }
             return failure(2, message);
         }
-        const DataColumn& chosen = read.file.columns[*column];
-        reader.feed(columnValuesText(chosen));
+        const ColumnReading reading = readColumn(read.file, *column);
+        reader.feed(reading.valuesText);
         reader.finish();
-        fileSkipped = chosen.skipped;
-        decimalComma = read.file.decimalComma;
-    } else if (!readInput(options.file, readStdin, reader)) {
-        return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
-                                              : "ファイルを読めません: " + options.file);
+        notes = reading.message;
+        valuesFound = reading.counts.valuesFound;
+    } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
+        return failure(2, *problem);
+    } else {
+        notes = readingMessage(reader.result());
     }
 
     CommandOutput output;
@@ -336,7 +357,8 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     AnalysisStore store;
     NullGrid grid;
     storeMeasuredValues(store, reader.values(), grid);
-    store.ValuesRead = reader.result().valuesFound;
+    if (valuesFound < 0) valuesFound = reader.result().valuesFound;
+    store.ValuesRead = valuesFound;
     if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
         const std::vector<double>& asRead = reader.values();
         for (int p : options.excludePositions)
@@ -356,14 +378,10 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             excluded.begin(), excluded.end(),
             [](const ExcludedValue& a, const ExcludedValue& b) { return a.position < b.position; });
         storeMeasuredValues(store, keptValues(asRead, excluded), grid);
-        store.ValuesRead = reader.result().valuesFound;
+        store.ValuesRead = valuesFound;
         store.Excluded = std::move(excluded);
     }
-    PasteResult reading = reader.result();
-    reading.fieldsSkipped += fileSkipped;
-    if (const std::string message = readingMessage(reading); !message.empty())
-        output.err += message + "\n";
-    if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
+    if (!notes.empty()) output.err += notes + "\n";
 
     // An unusable λ text is refused whatever is shown.
     if (options.lambda && !wholeNumber(*options.lambda)) {

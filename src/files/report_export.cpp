@@ -1,13 +1,16 @@
 #include "files/report_export.h"
 
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 
 namespace kijunchi {
 
 namespace {
 
-std::string csvField(std::string_view field) {
-    const bool quote = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+std::string csvField(std::string_view cell) {
+    // A number stays as it is; a text that a spreadsheet would take for a formula does not.
+    const std::string field = wholeNumber(cell) ? std::string(cell) : spreadsheetCell(cell);
+    const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
                        (!field.empty() && (field.front() == ' ' || field.back() == ' '));
     if (!quote) return std::string(field);
     std::string out = "\"";

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 #include "report/sig_round.h"
 #include "study/partition.h"
 
@@ -39,14 +40,17 @@ const Column kFigures[] = {
     {"カイ二乗p", "pChiSquare", &BatchRow::pChiSquare},
 };
 
-std::string csvField(const std::string& s) {
+// Text cells only: the figures are written as numbers.
+std::string csvField(const std::string& text) {
+    const std::string s = spreadsheetCell(text);
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
     return q + "\"";
 }
 
-std::string tsvField(std::string s) {
+std::string tsvField(const std::string& text) {
+    std::string s = spreadsheetCell(text);
     for (char& c : s)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return s;
@@ -198,8 +202,12 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                 groupNames.push_back(name);
         }
     }
-
     BatchSummary summary;
+    if (table.problem() != FileProblem::None) {
+        summary.problem = table.problem();
+        return summary;
+    }
+
     for (std::size_t c = 0; c < columns; ++c)
         if (!groupColumn || c != *groupColumn) ++summary.analytesTotal;
 
@@ -231,6 +239,10 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                 values[set].push_back(*v);
             else if (field.find_first_not_of(" \t") != std::string_view::npos)
                 ++skipped[set];
+        }
+        if (table.problem() != FileProblem::None) {
+            summary.problem = table.problem();
+            return summary;
         }
 
         std::optional<PartitionStudy> study;

@@ -69,6 +69,9 @@ struct BatchSummary {
     int analytes = 0;  // analytes finished
     int analytesTotal = 0;
     bool cancelled = false;
+    // Why the reading of the file stopped (it changed, a line too long, unreadable); the
+    // rows written before it stand, the batch ends there.
+    FileProblem problem = FileProblem::None;
 };
 
 // Goes through the analytes in the order of the file's columns. progress(done, total) is

@@ -8,6 +8,7 @@
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
+#include "files/table_text.h"
 #include "report/analysis_run.h"
 #include "report/canvas.h"
 #include "report/sig_round.h"
@@ -178,7 +179,7 @@ std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
                 upper = row.lambdaRobustUpper;
             }
         }
-        t += g.name + "\t" + std::to_string(row.n) + "\t" +
+        t += spreadsheetCell(g.name) + "\t" + std::to_string(row.n) + "\t" +
              (lower && upper ? row.recommendation : std::string("－")) + "\t" +
              (lower ? studyNumber(*lower) : "－") + "\t" + (upper ? studyNumber(*upper) : "－") +
              "\r\n";

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "support/data_set.h"
 
@@ -21,8 +22,7 @@ struct Result {
 
 Result run(const std::vector<std::string>& args, const std::string& stdinText = "") {
     std::ostringstream out, err;
-    const int code = runStudyCommand(
-        args, [&] { return stdinText; }, out, err);
+    const int code = runStudyCommand(args, textReader(stdinText), out, err);
     return {code, out.str(), err.str()};
 }
 
@@ -104,6 +104,73 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
     auto absent = run({"--batch", path.string()});
     EXPECT_EQ(absent.code, 2);
     EXPECT_EQ(absent.err, "ファイル「" + path.string() + "」が見つかりません。\n");
+}
+
+// --verify reads its input as the report does: the same refusals, never an abort.
+TEST(StudyCommand, VerifyReadsItsInputAsTheReportDoes) {
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    struct Case {
+        std::string file;
+        std::string err;
+    };
+    const Case cases[] = {
+        {folder, "ファイルを読めません: " + folder + "\n"},
+        {"/proc/self/mem", "ファイルを読めません: /proc/self/mem\n"},
+        {"/dev/zero", "ファイル「/dev/zero」には長すぎる行があります（1行64 KiBまで読めます）。\n"},
+    };
+    for (const Case& c : cases) {
+        auto r = run({"--verify", "1,2", c.file});
+        EXPECT_EQ(r.code, 2) << c.file;
+        EXPECT_EQ(r.err, c.err);
+    }
+    std::ostringstream out, err;
+    const int closed = runStudyCommand(
+        {"--verify", "8,12"}, [](char*, std::size_t) { return -1; }, out, err);
+    EXPECT_EQ(closed, 2);
+    EXPECT_EQ(err.str(), "標準入力を読めません。\n");
+}
+
+// A pipe as the batch's or the partition's file is read once, not called empty; the batch's
+// CSV and TSV give text cells that would be formulas a leading apostrophe, numbers as they are.
+TEST(StudyCommand, BatchAndGroupReadAPipeAndWriteNoFormulas) {
+    std::string text = "=HYPERLINK(\"x\")\tsex\r\n";
+    for (int i = 0; i < 40; ++i)
+        text += std::to_string(-135 - i % 10) + "\t" + (i % 2 ? "@SUM(1+1)" : "+cmd") + "\r\n";
+    auto throughPipe = [&](std::vector<std::string> args) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        std::thread writer([&] {
+            EXPECT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::close(fds[1]);
+        });
+        args.push_back("/dev/fd/" + std::to_string(fds[0]));
+        auto r = run(args);
+        writer.join();
+        ::close(fds[0]);
+        return r;
+    };
+    auto csv = throughPipe({"--batch", "--group", "sex", "--format", "csv"});
+    EXPECT_EQ(csv.code, 0) << csv.err;
+    EXPECT_NE(csv.out.find("\r\n\"'=HYPERLINK(\"\"x\"\")\",'+cmd,20,-"), std::string::npos)
+        << csv.out;
+    EXPECT_NE(csv.out.find("\r\n\"'=HYPERLINK(\"\"x\"\")\",'@SUM(1+1),20,-"), std::string::npos);
+    auto tsv = throughPipe({"--batch", "--group", "sex"});
+    EXPECT_NE(tsv.out.find("\r\n'=HYPERLINK(\"x\")\t'+cmd\t20\t-"), std::string::npos) << tsv.out;
+    EXPECT_EQ(tsv.out.find("'-"), std::string::npos);
+    auto group = throughPipe({"--group", "sex"});
+    EXPECT_EQ(group.code, 0) << group.err;
+    EXPECT_NE(group.out.find("'+cmd : @SUM(1+1)\t"), std::string::npos) << group.out;
+}
+
+// A batch with nothing but its group column to evaluate says so (found by fuzzing).
+TEST(StudyCommand, ABatchWithoutAnalytesSaysSo) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-study-none-" + std::to_string(getpid()) + ".csv");
+    std::ofstream(path, std::ios::binary) << "sex\r\nF\r\nM\r\n";
+    auto r = run({"--batch", "--group", "1", path.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "グループ列のほかに評価する列がありません。\n");
+    std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "files/data_file.h"
 #include "study/table_stream.h"
 
 namespace kijunchi {
@@ -55,9 +56,9 @@ TEST(TableStream, CsvWithBomQuotesAndCrLf) {
     ASSERT_EQ(rows.size(), 2u);  // the blank line is passed over
     EXPECT_EQ(rows[1], (std::vector<std::string>{"141", "3,9", "M \"x\""}));
     EXPECT_EQ(t.number(rows[1][0]), 141.0);
-    // "," is no decimal mark in a comma file: the field reads as the number it begins with, as
-    // a data file's field does.
-    EXPECT_EQ(t.number(rows[1][1]), 3.0);
+    // "," is no decimal mark in a comma file, and "3,9" is no thousands separator: the field
+    // is no number (it is counted), never the 3 it begins with.
+    EXPECT_EQ(t.number(rows[1][1]), std::nullopt);
     // A second pass reads the same rows again.
     EXPECT_EQ(allRows(t), rows);
 }
@@ -239,6 +240,23 @@ TEST(BatchWriter, TsvCsvAndJson) {
                             ",\n{"),
               std::string::npos);
     EXPECT_EQ(jsonText.substr(jsonText.size() - 4), "}\n]\n");
+}
+
+// A file that changes between the passes of a batch is refused, not read as half a file.
+TEST(Batch, AFileThatChangesWhileReadIsRefused) {
+    std::string text = "Na\tK\r\n";
+    for (int i = 0; i < 40; ++i) text += std::to_string(135 + i % 10) + "\t4.1\r\n";
+    TempFile f("changing.tsv", text);
+    auto table = openTable(f);
+    std::ofstream(f.path(), std::ios::binary) << "Na\tK\r\n1\t2\r\n";  // cut short
+    std::vector<BatchRow> rows;
+    const auto summary = runBatch(
+        table, {}, [](const std::vector<double>&, BatchRow&) {},
+        [&](const BatchRow& row) { rows.push_back(row); });
+    EXPECT_EQ(summary.problem, FileProblem::Changed);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(fileProblemMessage(summary.problem, f.path()),
+              "読み込み中にファイルが変わりました。");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "gui/files/choice_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -14,7 +15,7 @@ namespace kijunchi {
 
 ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QStringList& items,
                            const QList<bool>& enabled, int current, QWidget* parent,
-                           const QStringList& groups)
+                           const QStringList& groups, std::optional<bool> headings)
     : QDialog(parent) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
@@ -34,6 +35,11 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
         GroupBox->addItems(groups);
         row->addWidget(GroupBox, 1);
         layout->addLayout(row);
+    }
+    if (headings) {
+        HeadingBox = new QCheckBox(QStringLiteral("1行目は見出し"), this);
+        HeadingBox->setChecked(*headings);
+        layout->addWidget(HeadingBox);
     }
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(Buttons);

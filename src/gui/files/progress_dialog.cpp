@@ -4,21 +4,33 @@
 #include <QFile>
 #include <QProgressDialog>
 #include <QTimer>
+#include <memory>
 #include <thread>
 
 namespace kijunchi {
 
 DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
-                                        std::optional<GroupedColumn> grouped) {
-    ReadProgress progress;
-    DataFileResult result;
-    QEventLoop loop;
+                                        std::optional<GroupedColumn> grouped,
+                                        std::optional<bool> headings) {
+    // Shared with the worker, which may outlive a cancelled dialog: closing never waits for it.
+    struct Reading {
+        ReadProgress progress;
+        DataFileResult result;
+        std::atomic<bool> done{false};
+    };
+    const auto reading = std::make_shared<Reading>();
+    DataReadOptions options;
+    options.grouped = grouped;
+    options.headings = headings;
+    options.regularOnly = true;  // a pipe or a device could hold the reading for ever
+    options.progress = &reading->progress;
     const std::string file = QFile::encodeName(path).toStdString();
-    std::thread worker([&] {
-        result = readDataFile(file, &progress, grouped);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    std::thread([reading, file, options] {
+        reading->result = readDataFile(file, options);
+        reading->done = true;
+    }).detach();
 
+    QEventLoop loop;
     QProgressDialog dialog(QStringLiteral("ファイルを読み込んでいます…"),
                            QStringLiteral("キャンセル"), 0, 1000, parent);
     dialog.setWindowTitle(QStringLiteral("データファイルを開く"));
@@ -27,16 +39,25 @@ DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setValue(0);
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&progress] { progress.cancel = true; });
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] {
+        reading->progress.cancel = true;
+        loop.quit();
+    });
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        const auto total = progress.total.load();
-        if (total > 0) dialog.setValue(static_cast<int>(progress.done.load() * 1000 / total));
+        if (reading->done) loop.quit();
+        const auto total = reading->progress.total.load();
+        if (total > 0)
+            dialog.setValue(static_cast<int>(reading->progress.done.load() * 1000 / total));
     });
-    tick.start(50);
+    tick.start(10);
     loop.exec();
-    worker.join();
-    return result;
+    if (!reading->done) {
+        DataFileResult cancelled;
+        cancelled.problem = FileProblem::Cancelled;
+        return cancelled;
+    }
+    return std::move(reading->result);
 }
 
 }  // namespace kijunchi

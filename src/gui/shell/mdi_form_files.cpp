@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
 #include "gui/files/file_prompt_dialog.h"
@@ -93,6 +94,7 @@ bool MDIForm1::openDataFile(const QString& path) {
     const DataFile& file = read.file;
     std::size_t column = 0;
     std::optional<std::size_t> groupColumn;
+    std::optional<bool> headingRow;  // the tick "1行目は見出し" where it overrules the reading
     if (file.columns.size() > 1) {
         QStringList items, headings;
         QList<bool> enabled;
@@ -106,7 +108,7 @@ bool MDIForm1::openDataFile(const QString& path) {
         const std::optional<ColumnChoice> chosen =
             filePrompt_->chooseColumns(this, QStringLiteral("列の選択"),
                                        QStringLiteral("「%1」のどの列を読み込みますか。").arg(name),
-                                       items, enabled, current, headings);
+                                       items, enabled, current, headings, file.hasHeadings);
         const auto inFile = [&](int c) {
             return c >= 0 && static_cast<std::size_t>(c) < file.columns.size();
         };
@@ -117,32 +119,38 @@ bool MDIForm1::openDataFile(const QString& path) {
         column = static_cast<std::size_t>(chosen->values);
         if (chosen->groups && inFile(*chosen->groups) && *chosen->groups != chosen->values)
             groupColumn = static_cast<std::size_t>(*chosen->groups);
+        if (chosen->headings != file.hasHeadings) headingRow = chosen->headings;
     }
-    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn});
-    const DataColumn& values = file.columns[column];
+    if (groupColumn)
+        return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, headingRow);
+    if (headingRow) {
+        // The first row as the user says: the file is read again.
+        read = readDataFileWithProgress(this, path, std::nullopt, headingRow);
+        if (read.problem == FileProblem::Cancelled) return false;
+        if (read.problem != FileProblem::None) {
+            prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())),
+                            title, Prompt::Icon::Exclamation);
+            return false;
+        }
+        if (column >= file.columns.size() || file.columns[column].numbers.empty()) return false;
+    }
+    const ColumnReading reading = readColumn(file, column);
 
     showInputWindow();
-    PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
+    input_->replacePasteBuffer(fromUtf8(reading.valuesText));
     dataSource = name;
-    // The paste's message (over 5000 first, then the skipped fields, the file's counted in),
-    // then the decimal mark.
-    result.fieldsSkipped += values.skipped;
-    QStringList notes;
-    if (const std::string message = readingMessage(result); !message.empty())
-        notes << fromUtf8(message);
-    if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
-    if (!notes.isEmpty()) {
-        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
-    }
+    if (!reading.message.empty())
+        prompt_.message(input_, fromUtf8(reading.message), title, Prompt::Icon::Information);
     return true;
 }
 
 // The file is read again with the group column's field beside each value of the value
 // column; only that column's groups are kept.
-bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns) {
+bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
+                                 std::optional<bool> headings) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    const DataFileResult read = readDataFileWithProgress(this, path, columns);
+    const DataFileResult read = readDataFileWithProgress(this, path, columns, headings);
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
         return false;  // the file has changed since its columns were offered

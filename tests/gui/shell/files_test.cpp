@@ -1,5 +1,7 @@
 // Files and documents in the real windows: opening and dropping data files, the column
 // question, saving the statistics, writing pictures, the PDF report and the remembered place.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QDropEvent>
@@ -167,8 +169,34 @@ TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
                            "小数点に「,」、区切りに「;」を使ったファイルとして読み込みました。"));
 }
 
+TEST_F(FilesTest, TheHeadingTickShowsTheReadingOfTheFirstRowAndOverrulesIt) {
+    const std::string years = folder.write("years.csv", "2024,2025\r\n9.1,3.2\r\n9.5,3.4\r\n");
+    struct Case {
+        std::optional<bool> tick;  // the user's answer; nullopt leaves the tick as offered
+        std::vector<double> values;
+        const char* message;
+    };
+    const Case cases[] = {
+        {std::nullopt, {9.1, 9.5}, "1行目（2024、2025）を見出しとして読みました。"},
+        {false, {2024, 9.1, 9.5}, nullptr},
+    };
+    for (const Case& c : cases) {
+        prompt.shown.clear();
+        if (c.tick) files.headingChoices.push_back(*c.tick);
+        open(years, 0);
+        EXPECT_EQ(files.headingsOffered, true);
+        EXPECT_EQ(dataValues(*store), c.values);
+        ASSERT_EQ(prompt.shown.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(prompt.shown[0].text, QString::fromUtf8(c.message));
+        }
+    }
+}
+
 TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
     paste(QStringLiteral("12\r\n15\r\n"));
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Bad {
         std::string file;
         const char* message;
@@ -179,6 +207,9 @@ TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
         {folder.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)),
          "はテキストのファイルではありません。"},
         {folder.path().string(), "はフォルダです。"},
+        // A pipe without a writer and a device would hold the reading for ever.
+        {fifo, "はファイルではありません（パイプや装置は開けません）。"},
+        {"/dev/zero", "はファイルではありません（パイプや装置は開けません）。"},
     };
     for (const Bad& b : bad) {
         prompt.shown.clear();
