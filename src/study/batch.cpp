@@ -218,7 +218,7 @@ bool isNumber(double v) {
 }
 
 // What the one pass over the file keeps: for each row that belongs to a group (every row,
-// without a group column) the group and, per analyte, its number or kNoNumberBits; and the
+// without a group column) its group and, per analyte, its number or kNoNumberBits; and the
 // counts the rows tell.
 class BatchData {
 public:
@@ -236,9 +236,9 @@ private:
     std::vector<std::size_t> columns_;  // the file's columns that are analytes, in order
     // The groups in the order of their first row, found by the raw text of the field.
     std::vector<std::string> groupNames_;
-    // Row by row, an analyte after the other: the numbers of the rows kept; in blocks, so
-    // that the memory follows the data without a copy as it grows.
-    std::deque<double> cells_;
+    // Per analyte, the numbers of the rows kept; in blocks, so that the memory follows the
+    // data without a copy as it grows.
+    std::vector<std::deque<double>> cells_;
     std::deque<std::uint32_t> groupOf_;  // of each row kept
     // Per group, per analyte: values, and fields that held something but no number.
     std::vector<std::vector<int>> counts_, skipped_;
@@ -252,6 +252,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         if (!groupColumn || c != *groupColumn) columns_.push_back(c);
     const std::size_t analytes = columns_.size();
     withoutGroup_.assign(analytes, 0);
+    cells_.resize(analytes);
     if (!groupColumn) {
         counts_.assign(1, std::vector<int>(analytes, 0));
         skipped_ = counts_;
@@ -294,7 +295,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
             } else if (f.find_first_not_of(" \t") != std::string_view::npos) {
                 ++skipped[a];
             }
-            cells_.push_back(v ? *v : std::bit_cast<double>(kNoNumberBits));
+            cells_[a].push_back(v ? *v : std::bit_cast<double>(kNoNumberBits));
         }
     }
 }
@@ -307,10 +308,10 @@ std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
     std::vector<std::vector<double>> values(sets);
     for (std::size_t g = 0; g < sets; ++g)
         values[g].reserve(static_cast<std::size_t>(counts_[g][a]));
-    const std::size_t stride = analytes();
-    for (std::size_t r = 0; r < groupOf_.size(); ++r) {
-        const double v = cells_[r * stride + a];
-        if (isNumber(v)) values[groupOf_[r]].push_back(v);
+    auto group = groupOf_.begin();
+    for (const double v : cells_[a]) {
+        if (isNumber(v)) values[*group].push_back(v);
+        ++group;
     }
 
     std::vector<BatchRow> rows;

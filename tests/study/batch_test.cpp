@@ -276,11 +276,8 @@ TEST(Batch, ACancelOnThreadsKeepsTheFirstAnalytesWhole) {
 
 TEST(BatchWriter, CellsStandUnderTheirHeadings) {
     BatchRow row;
-    row.analyte = "Na";
-    row.group = "F";
-    row.n = 3;
-    row.paramUpper = 145.678;
-    row.sdr = 0.1234567;
+    row.analyte = "Na", row.group = "F", row.n = 3;
+    row.paramUpper = 145.678, row.sdr = 0.1234567;
     struct Case {
         bool grouped;
         std::string heading, text;
