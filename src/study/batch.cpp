@@ -433,7 +433,8 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
     };
     std::vector<BatchEvaluator> evaluators;
     for (int t = 0; t < threads; ++t) evaluators.push_back(makeEvaluator());
-    std::vector<std::thread> workers;
+    // Joined also when a sink throws: the threads then finish the analytes left, unseen.
+    std::vector<std::jthread> workers;
     for (const auto& evaluate : evaluators) {
         try {
             workers.emplace_back(work, std::cref(evaluate));
@@ -445,11 +446,6 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
     if (workers.empty()) return runInTurn(table, data, evaluators.front(), sink, progress);
 
     std::size_t handed = 0;
-    auto handOn = [&](std::vector<BatchRow>& rows) {
-        for (const BatchRow& row : rows) sink(row);
-        rows.clear();
-        ++handed;
-    };
     while (handed < total) {
         std::optional<std::vector<BatchRow>> rows;
         {
@@ -459,8 +455,10 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
             if (failure) break;
             if (done[handed]) rows.swap(done[handed]);
         }
-        if (rows) handOn(*rows);
-        if (handed == total) break;
+        if (rows) {
+            for (const BatchRow& row : *rows) sink(row);
+            if (++handed == total) break;
+        }
         if (progress && !progress(static_cast<int>(handed), summary.analytesTotal)) {
             summary.cancelled = true;
             break;
@@ -469,8 +467,6 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
     stop = true;
     for (auto& worker : workers) worker.join();
     if (failure) std::rethrow_exception(failure);
-    // After a cancel: the analytes that were under way are done, and follow the others.
-    while (handed < total && done[handed]) handOn(*done[handed]);
     summary.analytes = static_cast<int>(handed);
     if (progress && !summary.cancelled) progress(summary.analytes, summary.analytesTotal);
     return summary;

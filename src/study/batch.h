@@ -100,8 +100,9 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
 // The same with an evaluator from makeEvaluator for each of options.threads threads, which
 // take the analytes in turn. The rows are the same as on one thread and reach sink in the same
 // order, on the calling thread, as soon as the analytes before them are done; progress is
-// called there too, after each analyte and every 50 ms between. Returning false lets the
-// analytes under way finish and hands them on: the analytes done are always the first ones.
+// called there too, after each analyte and every 50 ms between. Returning false stops the
+// batch there, as on one thread: the analytes under way are finished and left out, so that
+// the rows handed on are those of the first `done` analytes.
 BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                       const BatchEvaluatorFactory& makeEvaluator,
                       const std::function<void(const BatchRow&)>& sink,
