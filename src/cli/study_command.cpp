@@ -171,10 +171,8 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         if (!options.groupColumn) return usage(err, "グループ列が見つかりません: " + *o.group);
     }
     BatchWriter writer(out, format, options.groupColumn.has_value());
-    BatchEvaluation evaluation;
-    const auto summary = runBatch(
-        table, options, [&](const std::vector<double>& v, BatchRow& row) { evaluation(v, row); },
-        [&](const BatchRow& row) { writer.row(row); });
+    const auto summary =
+        runBatch(table, options, makeBatchEvaluator, [&](const BatchRow& row) { writer.row(row); });
     writer.finish();
     if (summary.problem != FileProblem::None) {
         err << fileProblemMessage(summary.problem, o.file) << "\n";

@@ -59,6 +59,11 @@ std::string recommendationText(Recommendation r) {
 BatchEvaluation::BatchEvaluation() : store_(std::make_unique<AnalysisStore>()) {}
 BatchEvaluation::~BatchEvaluation() = default;
 
+BatchEvaluator makeBatchEvaluator() {
+    return [evaluation = std::make_shared<BatchEvaluation>()](
+               const std::vector<double>& values, BatchRow& row) { (*evaluation)(values, row); };
+}
+
 void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& row) {
     EvaluationInput input;
     input.measured = values;
@@ -100,13 +105,19 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
     // likelihood, carried back as the evaluation carries its limits (a base below zero is no
     // limit). Computed here rather than by the evaluation of the transformed values, which
     // would also bootstrap the robust limits on them, a figure the table does not show.
+    // λ̂ once: the evaluation's outlier screen takes it from here, and the table shows none of
+    // the distribution tests.
     const auto estimate = estimateLambda(values);
+    input.distributionTests = false;
+    input.measuredLambdaGiven = true;
+    input.measuredLambda = estimate;
     std::vector<double> y;
     if (estimate) y = transformedValues(values, estimate->lambda);
     if (!y.empty()) {
         input.lambda = estimate->lambda;
         input.lambdaText = numberText(estimate->lambda);
         input.transformed = std::move(y);
+        input.transformedWithMeasuredLambda = true;
     }
 
     const EvaluationResult r = evaluate(input);

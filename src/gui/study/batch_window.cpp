@@ -37,13 +37,6 @@ QString tableText(const std::vector<BatchRow>& rows, bool grouped) {
     return QString::fromStdString(out.str());
 }
 
-std::vector<QStringList> tableLines(const QString& text) {
-    std::vector<QStringList> lines;
-    for (const QString& line : text.split(QStringLiteral("\r\n")))
-        if (!line.isEmpty()) lines.push_back(line.split(QLatin1Char('\t')));
-    return lines;
-}
-
 }  // namespace
 
 BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
@@ -160,11 +153,9 @@ void BatchWindow::runCommand() {
             return !dialog.wasCanceled();
         };
 
-    BatchEvaluation evaluation;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const BatchSummary summary = runBatch(
-        *table_, options, [&](const std::vector<double>& v, BatchRow& r) { evaluation(v, r); },
-        [&](const BatchRow& r) { rows_.push_back(r); }, step);
+        *table_, options, makeBatchEvaluator, [&](const BatchRow& r) { rows_.push_back(r); }, step);
     QApplication::restoreOverrideCursor();
     dialog.reset();
     running_ = false;
@@ -206,17 +197,19 @@ DocumentPart::TextTable BatchWindow::partTable() const {
 }
 
 void BatchWindow::showRows() {
-    const auto lines = tableLines(text_.section(QStringLiteral("\r\n"), kTextHeadLines));
     Table->clear();
-    Table->setRowCount(lines.empty() ? 0 : static_cast<int>(lines.size()) - 1);
-    Table->setColumnCount(lines.empty() ? 0 : static_cast<int>(lines[0].size()));
-    if (lines.empty()) return;
-    Table->setHorizontalHeaderLabels(lines[0]);
-    for (std::size_t r = 1; r < lines.size(); ++r)
-        for (int c = 0; c < lines[r].size(); ++c) {
-            auto* item = new QTableWidgetItem(lines[r][c]);
-            Table->setItem(static_cast<int>(r) - 1, c, item);
-        }
+    Table->setRowCount(static_cast<int>(rows_.size()));
+    const auto headings = batchHeadings(grouped_);
+    Table->setColumnCount(static_cast<int>(headings.size()));
+    QStringList labels;
+    for (const auto& h : headings) labels << QString::fromStdString(h);
+    Table->setHorizontalHeaderLabels(labels);
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const auto cells = batchCells(rows_[r], grouped_);
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            Table->setItem(static_cast<int>(r), static_cast<int>(c),
+                           new QTableWidgetItem(QString::fromStdString(cells[c].text)));
+    }
     Table->resizeColumnsToContents();
 }
 
