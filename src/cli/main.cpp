@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/indirect_command.h"
 #include "cli/report_command.h"
 #include "cli/study_command.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
             if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
         }
     };
+    if (kijunchi::isIndirectCommand(args))
+        return kijunchi::runIndirectCommand(args, std::cout, std::cerr);
     if (kijunchi::isStudyCommand(args)) {
         return kijunchi::runStudyCommand(args, readStdin, std::cout, std::cerr);
     }
