@@ -186,11 +186,13 @@ int main(int argc, char** argv) {
                                                            QStringLiteral("/copied-figure.png"));
             }
         },
-        // The print preview is modal: the steps go on inside it.
-        [&] { frame.PrintReport->trigger(); },
-        [&] { shot("print-preview"); },
+        // The print preview is modal: its picture is taken and it is closed from inside it.
         [&] {
-            if (QWidget* preview = QApplication::activeModalWidget()) preview->close();
+            QTimer::singleShot(3000, [&] {
+                shot("print-preview");
+                if (QWidget* preview = QApplication::activeModalWidget()) preview->close();
+            });
+            frame.PrintReport->trigger();
         },
         [&] {
             // Another data set after the analysis: the result windows say whose results they hold.

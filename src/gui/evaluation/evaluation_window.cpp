@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QTextDocument>
 #include <QTextOption>
@@ -84,8 +83,9 @@ QString EvaluationWindow::pictureName(int index) const {
 
 DocumentPart::TextTable EvaluationWindow::partTable() const {
     const QStringList lines = text_.split(QStringLiteral("\r\n"));
-    const auto first = lines.indexOf(QRegularExpression(QStringLiteral("^推定法\t")));
-    if (first < 0) return {};
+    qsizetype first = 0;
+    while (first < lines.size() && !lines[first].startsWith(QStringLiteral("推定法\t"))) ++first;
+    if (first == lines.size()) return {};
     qsizetype last = first + 1;
     while (last < lines.size() && !lines[last].isEmpty()) ++last;
     return {static_cast<int>(first), 1, static_cast<int>(last)};

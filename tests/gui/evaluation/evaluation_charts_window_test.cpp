@@ -203,6 +203,15 @@ TEST_F(EvaluationChartsTest, PicturesAreDrawnForTheirTargetNotCopiedFromTheScree
     for (const char* label : {"ノンパラメトリック法の基準限界", "パラメトリック法の基準限界",
                               "ヒストグラムと基準範囲", "度数（人数）"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(label))) << label;
+
+    // In documents the estimates are set as a table (columns aligned): from their heading line
+    // to the blank line after the last method.
+    const DocumentPart::TextTable table = window.partTable();
+    const QStringList lines = window.text().split(QStringLiteral("\r\n"));
+    ASSERT_GE(table.firstLine, 0);
+    EXPECT_TRUE(lines[table.firstLine].startsWith(QStringLiteral("推定法\t")));
+    EXPECT_EQ(table.lastLine - table.firstLine, 4);  // the heading and three methods
+    EXPECT_TRUE(lines[table.lastLine].isEmpty());
 }
 
 }  // namespace
