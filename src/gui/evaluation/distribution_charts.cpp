@@ -212,8 +212,8 @@ QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
     return chart;
 }
 
-QChart* emptyChart(const QString& title) {
-    QChart* chart = makeChart(title + QStringLiteral("（値が3個以上必要）"));
+QChart* emptyChart(const QString& title, const QString& note) {
+    QChart* chart = makeChart(title + note);
     chart->legend()->hide();
     return chart;
 }
@@ -247,22 +247,26 @@ DistributionCharts::DistributionCharts(QWidget* parent) : QWidget(parent) {
 }
 
 void DistributionCharts::setData(const std::optional<HistogramChartModel>& histogram,
-                                 const std::optional<QqPlotModel>& qq, const QString& lambdaText) {
+                                 const std::optional<QqPlotModel>& qq, const QString& lambdaText,
+                                 const QString& emptyNote) {
+    emptyNote_ = emptyNote;
     histogram_ = histogram;
     qq_ = qq;
     lambdaText_ = lambdaText;
-    replaceChart(histogramView_, histogram ? histogramChart(*histogram, lambdaText)
-                                           : emptyChart(QStringLiteral("ヒストグラムと基準範囲")));
-    replaceChart(qqView_,
-                 qq ? qqChart(*qq, lambdaText) : emptyChart(QStringLiteral("正規Q-Qプロット")));
+    replaceChart(histogramView_,
+                 histogram ? histogramChart(*histogram, lambdaText)
+                           : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_));
+    replaceChart(qqView_, qq ? qqChart(*qq, lambdaText)
+                             : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
 }
 
 void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
     if (size.isEmpty()) return;
-    QChart* chart = index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
-                                             : emptyChart(QStringLiteral("ヒストグラムと基準範囲")))
-                               : (qq_ ? qqChart(*qq_, lambdaText_)
-                                      : emptyChart(QStringLiteral("正規Q-Qプロット")));
+    QChart* chart =
+        index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
+                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
+                   : (qq_ ? qqChart(*qq_, lambdaText_)
+                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
     // Fonts in pixels of the layout, so that the text keeps its place and size in the chart on
     // any device (a PDF's points per inch would otherwise enlarge it against the lines), and
     // in one family, so that each label is written as one run of text.

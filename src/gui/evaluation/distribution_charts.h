@@ -23,8 +23,10 @@ public:
 
     // Shows the two charts for these data (an empty chart with a note where a model is
     // missing). lambdaText names the transformation on the Q-Q plot's value axis.
+    // emptyNote follows the title of an empty chart and says why it is empty.
     void setData(const std::optional<HistogramChartModel>& histogram,
-                 const std::optional<QqPlotModel>& qq, const QString& lambdaText = {});
+                 const std::optional<QqPlotModel>& qq, const QString& lambdaText = {},
+                 const QString& emptyNote = QStringLiteral("（値が3個以上必要）"));
 
     // One chart (0 the histogram, 1 the Q-Q plot) drawn anew for a page, a file or the
     // clipboard: laid out for the proportions of size, its fonts growing with a size larger than
@@ -43,6 +45,7 @@ private:
     std::optional<HistogramChartModel> histogram_;
     std::optional<QqPlotModel> qq_;
     QString lambdaText_;
+    QString emptyNote_;
     QChartView* histogramView_ = nullptr;
     QChartView* qqView_ = nullptr;
 };

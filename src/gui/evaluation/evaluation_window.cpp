@@ -69,7 +69,15 @@ void EvaluationWindow::showEvaluation(const EvaluationView& view) {
     setEvaluationText(view.text);
     hasCharts_ = view.chart.has_value();
     if (!view.chart) {
-        Charts1->setData(std::nullopt, std::nullopt);
+        // The charts say why they are empty: the text's first line, the message.
+        QString note = QStringLiteral("（値が3個以上必要）");
+        if (view.text.rfind(kCalcErrorMessage, 0) == 0)
+            note = QStringLiteral("（計算エラーのため描けません）");
+        else if (view.text.rfind(kEvaluationNoData, 0) == 0)
+            note = QStringLiteral("（データがありません）");
+        else if (view.text.rfind(kEvaluationDataChanged, 0) == 0)
+            note = QStringLiteral("（データが変わりました）");
+        Charts1->setData(std::nullopt, std::nullopt, {}, note);
         return;
     }
     Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),

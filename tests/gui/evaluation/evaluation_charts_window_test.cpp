@@ -147,6 +147,9 @@ TEST_F(EvaluationChartsTest, RedrawsAtAnySizeAndCopiesOnePicture) {
     input().Command1->click();  // 新規作成
     frame->openEvaluationWindow();
     EXPECT_TRUE(window.Charts1->histogramView()->chart()->series().isEmpty());
+    // and say why they are empty.
+    EXPECT_EQ(window.Charts1->histogramView()->chart()->title(),
+              QStringLiteral("ヒストグラムと基準範囲（データがありません）"));
 }
 
 // The pictures of the charts are drawn anew for their target: whatever the window's size on
