@@ -56,8 +56,13 @@ std::string lambdaDescription(const Value& lambda) {
 }
 
 std::vector<std::string> descriptionLines(const DataSetDescription& d) {
-    return {"基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source,
-            "作成日時：" + d.dateTime, "λ：" + d.lambda};
+    std::vector<std::string> lines = {
+        "基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source};
+    if (d.classes > 0) lines.push_back("階級数：" + std::to_string(d.classes));
+    if (!d.analysedAt.empty()) lines.push_back("解析日時：" + d.analysedAt);
+    lines.push_back("作成日時：" + d.dateTime);
+    lines.push_back("λ：" + d.lambda);
+    return lines;
 }
 
 }  // namespace kijunchi

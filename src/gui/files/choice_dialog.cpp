@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace kijunchi {
@@ -48,8 +49,14 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
     connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         if (item->flags() & Qt::ItemIsEnabled) accept();
     });
-    // The group column cannot be the value column.
+    // The group column cannot be the value column: the list of groups does not offer it.
     auto updateOk = [this] {
+        if (GroupBox) {
+            if (auto* model = qobject_cast<QStandardItemModel*>(GroupBox->model())) {
+                for (int row = 1; row < model->rowCount(); ++row)
+                    model->item(row)->setEnabled(row - 1 != chosen());
+            }
+        }
         Buttons->button(QDialogButtonBox::Ok)
             ->setEnabled(chosen() >= 0 && chosenGroup() != chosen());
     };

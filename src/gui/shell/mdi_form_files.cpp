@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 
@@ -20,6 +22,7 @@
 #include "gui/results/report_document.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/mdi_form.h"
+#include "gui/study/batch_window.h"
 #include "gui/widgets/prompt.h"
 #include "input/paste_reader.h"
 #include "study/grouped_data.h"
@@ -138,7 +141,9 @@ bool MDIForm1::openDataFile(const QString& path) {
 
     showInputWindow();
     input_->replacePasteBuffer(fromUtf8(reading.valuesText));
-    dataSource = name;
+    // The analyte is the column's heading when the file has more than one column.
+    const DataColumn& values = file.columns[column];
+    setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
     if (!reading.message.empty())
         prompt_.message(input_, fromUtf8(reading.message), title, Prompt::Icon::Information);
     return true;
@@ -163,7 +168,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
     const GroupedPaste result =
         ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
     input_->setPasteBufferText(fromUtf8(result.valuesText));
-    dataSource = name;
+    setDataSource(name, fromUtf8(read.file.columns[columns.values].heading));
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
@@ -176,7 +181,27 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
 void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source) {
     if (dialog->property("kijunchiSourceNoted").toBool()) return;
     dialog->setProperty("kijunchiSourceNoted", true);
-    connect(ok, &QPushButton::clicked, this, [this, source] { dataSource = source; });
+    connect(ok, &QPushButton::clicked, this, [this, source] { setDataSource(source); });
+}
+
+void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
+    QPointer<BatchWindow> window(&batch);
+    batch.chooseDataFile = [this, window] {
+        const QString path = filePrompt_->openFileName(window, lastFolder());
+        if (!path.isEmpty()) rememberFolder(path);
+        return path;
+    };
+    const auto saveAs = [this, window](const char* title, const char* name, const char* filter) {
+        return [this, window, title, name, filter] {
+            const QString path = filePrompt_->saveFileName(
+                window, QString::fromUtf8(title),
+                QDir(lastFolder()).filePath(QString::fromUtf8(name)), {QString::fromUtf8(filter)});
+            if (!path.isEmpty()) rememberFolder(path);
+            return path;
+        };
+    };
+    batch.chooseCsvFile = saveAs("CSVに保存", "一括評価.csv", "CSV (*.csv)");
+    batch.choosePdfFile = saveAs("PDFに保存", "一括評価.pdf", "PDF (*.pdf)");
 }
 
 // --- The report ---------------------------------------------------------------------------
@@ -189,8 +214,11 @@ QList<const DocumentPart*> MDIForm1::documentParts() const {
     QList<const DocumentPart*> parts;
     if (statV_) parts << statV_.data();
     if (reg_) parts << reg_.data();
-    for (const auto& [window, part] : extraParts_)
-        if (window) parts << part;
+    // A window closed with its X (hidden) gives nothing until it is opened again.
+    for (const auto& [window, part] : extraParts_) {
+        const QMdiSubWindow* sub = window ? subWindowOf(window) : nullptr;
+        if (window && !(sub && sub->isHidden())) parts << part;
+    }
     return parts;
 }
 
@@ -201,19 +229,36 @@ bool MDIForm1::hasReport() const {
 }
 
 QStringList MDIForm1::reportDescription() const {
+    // The analysis the windows show, as it was when it ran; the data set only before any.
     DataSetDescription description;
-    description.count = store_.DataCount;
-    description.source = dataSource.isEmpty() ? std::string("なし") : dataSource.toStdString();
+    const QString source = analysed_.done ? analysed_.source : dataSource;
+    description.count = analysed_.done ? analysed_.count : store_.DataCount;
+    description.source = source.isEmpty() ? std::string("なし") : source.toStdString();
     description.dateTime =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString();
-    description.lambda = lambdaDescription(store_.Lambda);
+    description.lambda = lambdaDescription(analysed_.done ? analysed_.lambda : store_.Lambda);
+    if (analysed_.done) {
+        description.classes = analysed_.classes;
+        description.analysedAt = analysed_.at.toStdString();
+    }
     QStringList lines;
     for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
     return lines;
 }
 
+QString MDIForm1::runningHead() const {
+    const QString source = analysed_.done          ? analysed_.analyte
+                           : dataColumn_.isEmpty() ? dataSource
+                                                   : dataColumn_;
+    const QString date =
+        analysed_.done ? analysed_.at
+                       : QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    return QStringLiteral("基準値　解析レポート　　%1　　%2")
+        .arg(source.isEmpty() ? QStringLiteral("なし") : source, date);
+}
+
 int MDIForm1::printReport(QPagedPaintDevice& device) {
-    return paintReportDocument(device, reportDescription(), documentParts());
+    return paintReportDocument(device, reportDescription(), documentParts(), runningHead());
 }
 
 void MDIForm1::saveStatisticsCommand() {
@@ -308,7 +353,7 @@ void MDIForm1::exportPdfCommand() {
         this, title, QDir(lastFolder()).filePath(QStringLiteral("レポート.pdf")),
         {QStringLiteral("PDF (*.pdf)")});
     if (path.isEmpty()) return;
-    const QString error = writeReportPdf(path, reportDescription(), documentParts());
+    const QString error = writeReportPdf(path, reportDescription(), documentParts(), runningHead());
     if (!error.isEmpty()) {
         prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
         return;

@@ -13,7 +13,6 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <fstream>
 #include <sstream>
 
 #include "gui/results/report_document.h"
@@ -116,6 +115,13 @@ bool BatchWindow::openFile(const QString& path) {
     }
     table_.emplace(std::move(*table));
     fileName_ = QFileInfo(path).fileName();
+    // The table of the file before is no longer what the window's file gives.
+    rows_.clear();
+    text_.clear();
+    showRows();
+    StatusLabel->clear();
+    SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
     GroupBox->clear();
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
@@ -224,10 +230,11 @@ void BatchWindow::pdfCommand() {
 }
 
 bool BatchWindow::savePdf(const QString& path) {
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
     const QStringList head{QStringLiteral("基準値　解析レポート"),
-                           QStringLiteral("作成日時：") + QDateTime::currentDateTime().toString(
-                                                              QStringLiteral("yyyy/MM/dd HH:mm"))};
-    const QString error = writeReportPdf(path, head, {this});
+                           QStringLiteral("作成日時：") + now};
+    const QString error = writeReportPdf(
+        path, head, {this}, QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now));
     if (!error.isEmpty()) {
         prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
                         QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
@@ -237,16 +244,16 @@ bool BatchWindow::savePdf(const QString& path) {
 }
 
 bool BatchWindow::saveCsv(const QString& path) {
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    if (out) {
-        // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
-        out << "\xEF\xBB\xBF";
-        BatchWriter writer(out, BatchFormat::Csv, grouped_);
-        for (const auto& r : rows_) writer.row(r);
-        writer.finish();
-    }
-    if (!out) {
-        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1").arg(path),
+    std::ostringstream out;
+    // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
+    out << "\xEF\xBB\xBF";
+    BatchWriter writer(out, BatchFormat::Csv, grouped_);
+    for (const auto& r : rows_) writer.row(r);
+    writer.finish();
+    // Written whole or not at all: a failed write leaves an earlier file as it was.
+    const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
+    if (!error.isEmpty()) {
+        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
                         QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
         return false;
     }

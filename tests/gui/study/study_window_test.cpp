@@ -36,7 +36,7 @@ TEST_F(StudyWindowsTest, BothMenuBarsOfferTheStudies) {
     const QStringList expected{QStringLiteral("分割の検討"), QStringLiteral("基準範囲の検証"),
                                QStringLiteral("一括評価")};
     EXPECT_EQ(menuTexts(input().StudyMenu), expected);
-    const QAction* frameEntry = frame->frameMenuActions()[3];
+    const QAction* frameEntry = frame->frameMenuActions()[4];
     EXPECT_EQ(frameEntry->text(), QStringLiteral("検討(&K)"));
     EXPECT_EQ(menuTexts(frameEntry->menu()), expected);
     // The menu opens the window in the frame, once.
