@@ -39,20 +39,6 @@ std::string row(const std::string& name, bool available, const Limit& lower, con
     return name + kTab + (available ? limitCells(lower, upper) : missingCells()) + kCrLf;
 }
 
-std::string ruleName(OutlierRule rule) {
-    switch (rule) {
-        case OutlierRule::Tukey:
-            return "Tukey法";
-        case OutlierRule::Horn:
-            return "Horn法";
-        case OutlierRule::DixonReedLow:
-            return "Dixon-Reed法（下端）";
-        case OutlierRule::DixonReedHigh:
-            return "Dixon-Reed法（上端）";
-    }
-    return {};
-}
-
 void addLimit(ChartInput& chart, LimitKind kind, const Limit& limit) {
     if (!limit.value) return;
     LimitInput input{kind, *limit.value, std::nullopt, std::nullopt};
@@ -234,7 +220,8 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.outliers.empty()) text += std::string("なし") + kCrLf;
     for (const FlaggedValue& v : r.outliers) {
         std::string rules;
-        for (OutlierRule rule : v.rules) rules += (rules.empty() ? "" : "、") + ruleName(rule);
+        for (OutlierRule rule : v.rules)
+            rules += (rules.empty() ? "" : "、") + outlierRuleName(rule);
         text += numberText(v.position) + kTab + shown(v.value) + kTab + rules + kCrLf;
     }
     text += kCrLf + adviceText(r) + kCrLf;

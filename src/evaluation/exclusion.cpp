@@ -9,19 +9,6 @@
 
 namespace kijunchi {
 
-std::string exclusionRuleName(OutlierRule rule) {
-    switch (rule) {
-        case OutlierRule::Tukey:
-            return "Tukey法";
-        case OutlierRule::Horn:
-            return "Horn法";
-        case OutlierRule::DixonReedLow:
-        case OutlierRule::DixonReedHigh:
-            return "Dixon-Reed法";
-    }
-    return {};
-}
-
 std::vector<ExcludedValue> flaggedExclusions(const std::vector<double>& values,
                                              const std::vector<OutlierRule>& rules,
                                              const std::string& who, const std::string& when) {
@@ -34,7 +21,7 @@ std::vector<ExcludedValue> flaggedExclusions(const std::vector<double>& values,
         std::string names;
         for (OutlierRule rule : v.rules) {
             if (std::find(rules.begin(), rules.end(), rule) == rules.end()) continue;
-            const std::string name = exclusionRuleName(rule);
+            const std::string name = outlierRuleName(rule);
             if (names.find(name) == std::string::npos) names += (names.empty() ? "" : "、") + name;
         }
         if (!names.empty()) excluded.push_back({v.position, v.value, names, who, when});

@@ -12,9 +12,6 @@
 
 namespace kijunchi {
 
-// The rule's name as the record shows it ("Tukey法", "Horn法", "Dixon-Reed法").
-std::string exclusionRuleName(OutlierRule rule);
-
 // The values of `values` (the data as read, in order) that `rules` flag when the evaluation
 // screens them, or those at `positions` (from 1); each with who and when.
 std::vector<ExcludedValue> flaggedExclusions(const std::vector<double>& values,

@@ -24,6 +24,20 @@ std::vector<int> ascendingPositions(std::span<const double> values) {
 
 }  // namespace
 
+std::string outlierRuleName(OutlierRule rule) {
+    switch (rule) {
+        case OutlierRule::Tukey:
+            return "Tukey法";
+        case OutlierRule::Horn:
+            return "Horn法";
+        case OutlierRule::DixonReedLow:
+            return "Dixon-Reed法（下端）";
+        case OutlierRule::DixonReedHigh:
+            return "Dixon-Reed法（上端）";
+    }
+    return {};
+}
+
 std::optional<Fences> tukeyFences(std::span<const double> values) {
     std::vector<double> sorted(values.begin(), values.end());
     std::sort(sorted.begin(), sorted.end());

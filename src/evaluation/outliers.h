@@ -3,6 +3,7 @@
 // is removed.
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kijunchi {
@@ -13,6 +14,9 @@ enum class OutlierRule {
     DixonReedLow,   // lowest value: gap to the next >= one third of the range
     DixonReedHigh,  // highest value: the same at the top
 };
+
+// The rule's name as the texts show it: "Tukey法", "Horn法", "Dixon-Reed法（下端）", ….
+std::string outlierRuleName(OutlierRule rule);
 
 struct Fences {
     double low = 0;
