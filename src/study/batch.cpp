@@ -341,8 +341,17 @@ std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
             row.message = "数値がありません。";
         } else {
             evaluateRow(evaluate, values[g], row);
-            if (row.n < 20)
+            if (row.n < 20) {
+                // The evaluation recommends no limit below 20 values: none is shown.
+                for (std::optional<double> BatchRow::*limit :
+                     {&BatchRow::npLower, &BatchRow::npLowerLow, &BatchRow::npLowerHigh,
+                      &BatchRow::npUpper, &BatchRow::npUpperLow, &BatchRow::npUpperHigh,
+                      &BatchRow::paramLower, &BatchRow::paramUpper, &BatchRow::lambdaLower,
+                      &BatchRow::lambdaUpper, &BatchRow::robustLower, &BatchRow::robustUpper,
+                      &BatchRow::lambdaRobustLower, &BatchRow::lambdaRobustUpper})
+                    (row.*limit).reset();
                 appendMessage(row.message, "値が20個未満のため、基準範囲は推奨できません。");
+            }
         }
         if (study) {
             if (!study->refusal.empty()) {

@@ -155,6 +155,8 @@ TEST(Batch, RowsPerAnalyteAndGroupWithAMessageForEveryGap) {
     EXPECT_NE(rows[5].message.find("値が20個未満のため、基準範囲は推奨できません。"),
               std::string::npos);
     EXPECT_NE(rows[5].message.find("数値でない欄1個"), std::string::npos) << rows[5].message;
+    // Below 20 values no limit is recommended, and none is shown.
+    EXPECT_FALSE(rows[5].paramLower || rows[5].npLower || rows[5].robustUpper);
     // C's women have no values and men only three: the partition study refuses, and says so.
     EXPECT_NE(rows[5].message.find("比較できるグループ"), std::string::npos);
     // The evaluator never saw more than one set at a time, and never an empty one.
