@@ -51,6 +51,24 @@ struct ExcludedValue {
     std::string when;
 };
 
+// What heads the documents of a study: given by the user in 検討の情報 or on the command line,
+// or read back from a saved study. All empty until someone gives them.
+struct StudyHeader {
+    std::string analyte;   // 項目名
+    std::string unit;      // 単位
+    std::string method;    // 測定法・機器
+    std::string facility;  // 施設
+    std::string author;    // 作成者
+    std::string approver;  // 承認者
+    std::string note;      // a free note
+
+    [[nodiscard]] bool empty() const {
+        return analyte.empty() && unit.empty() && method.empty() && facility.empty() &&
+               author.empty() && approver.empty() && note.empty();
+    }
+    friend bool operator==(const StudyHeader&, const StudyHeader&) = default;
+};
+
 struct AnalysisStore {
     // Data set. Values live in slots 1..n (SortedValues: 0..n-1 when the input side or the
     // transformation uses it as scratch, 1..n after a run).
@@ -62,6 +80,10 @@ struct AnalysisStore {
     // Values of the data as read that the data set leaves out; the data set holds the others,
     // in their order.
     std::vector<ExcludedValue> Excluded;
+    // The data as read, before any value was left out (the positions of Excluded count in it);
+    // empty while nothing is excluded.
+    std::vector<double> ValuesBeforeExclusion;
+    StudyHeader Header;
     std::array<Value, kSlots> DataValues{};
     std::array<Value, kSlots> AnalysisValues{};
     std::array<double, kSlots> SortedValues{};

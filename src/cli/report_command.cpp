@@ -380,6 +380,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         storeMeasuredValues(store, keptValues(asRead, excluded), grid);
         store.ValuesRead = valuesFound;
         store.Excluded = std::move(excluded);
+        store.ValuesBeforeExclusion = asRead;
     }
     if (!notes.empty()) output.err += notes + "\n";
 
