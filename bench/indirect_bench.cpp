@@ -2,8 +2,9 @@
 //
 //   kijunchi_indirect_bench table        the validation table of the README
 //   kijunchi_indirect_bench time N       the estimate of one partition of N results, timed
-//   kijunchi_indirect_bench coverage [R] how often the 90% intervals hold the true limits, over R
-//                                        repeats (default 20) of a few scenarios
+//   kijunchi_indirect_bench coverage [R [B]]  how often the 90% intervals hold the true limits,
+//                                        over R repeats (default 20) of a few scenarios, with B
+//                                        resamples each (default: the program's)
 //   kijunchi_indirect_bench extract ROWS FILE   a generated extract (patient, sex, age, date,
 //                                               setting, value) for the scale measurement
 //
@@ -140,7 +141,7 @@ int timeOne(int n) {
 // Each scenario repeated with new samples: how often each limit's 90% bootstrap interval holds
 // the true limit (a 90% interval should, about 90% of the time), and the intervals' median
 // width against the median error, both relative to the true interval's width.
-int coverage(int repeats) {
+int coverage(int repeats, int resamples) {
     struct Scenario {
         double lambda;
         Side side;
@@ -165,6 +166,7 @@ int coverage(int repeats) {
             const auto counts = sample(p, sc.side, sc.fraction, sc.n, seed++);
             kijunchi::IndirectOptions options;
             options.seed = seed;
+            options.resamples = resamples;
             const auto e = kijunchi::estimateIndirect(counts, options);
             if (!e.estimated() || !std::isfinite(e.lowerCiLow)) continue;
             ++fits;
@@ -215,7 +217,7 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "table") == 0) return table();
     if (argc >= 3 && std::strcmp(argv[1], "time") == 0) return timeOne(std::atoi(argv[2]));
     if (argc >= 2 && std::strcmp(argv[1], "coverage") == 0)
-        return coverage(argc >= 3 ? std::atoi(argv[2]) : 20);
+        return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "extract") == 0)
         return extract(std::atol(argv[2]), argv[3]);
     std::fprintf(
