@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
         },
         [&] {
             if (extract.isEmpty()) return;
-            shot("indirect", frame.studies->indirectWindow());
+            shot("indirect", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
         [&] {

@@ -271,7 +271,7 @@ std::vector<std::string> ExtractResult::notes() const {
         if (n > 0) out.push_back(std::string(what) + std::to_string(n) + "行を除きました。");
     };
     note(notNumber, "値が数値でも「<」「>」付きでもない");
-    note(excludedWhere, "--where の条件に合わない");
+    note(excludedWhere, "条件（--where）に合わない");
     note(badDate, "日付を読めない");
     note(outsideDates, "日付が期間外の");
     note(noAge, "年齢がない（数値でない）");

@@ -25,7 +25,8 @@ constexpr double kLambdaMin = -1.0, kLambdaMax = 2.0, kLambdaEdge = 0.02;
 constexpr int kGridSteps = 9;
 constexpr double kGridStep = 0.05;
 constexpr double kUpperStart = 0.60;
-// A resample chooses its truncation points on every second position of the grid.
+// A resample chooses its truncation points on every second position of the grid, through the
+// points the partition's own search chose.
 constexpr int kResampleStride = 2;
 // Distinct values beyond this many are pooled into neighbouring bins of similar counts.
 constexpr std::size_t kMaxBins = 200;
@@ -311,19 +312,20 @@ bool stopped(const IndirectOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-// The search over every stride-th grid position of T1 and T2 (the innermost ones always among
-// them), from the start given: the widest window whose fit passes, else the closest fit. With
-// polish, each window's search is started once more where it stopped.
+// The search over every stride-th grid position of T1 and T2 through the positions given,
+// from the start given: the widest window whose fit passes, else the closest fit. With polish,
+// each window's search is started once more where it stopped.
 Candidate search(const Cells& cells, const std::vector<std::int64_t>& count, int stride,
-                 bool polish, Theta start, const IndirectOptions& options) {
+                 int through1, int through2, bool polish, Theta start,
+                 const IndirectOptions& options) {
     double total = static_cast<double>(cells.below + cells.above);
     for (auto c : count) total += static_cast<double>(c);
     Candidate best;
     std::set<std::pair<std::size_t, std::size_t>> seen;
     const int last = kGridSteps - 1;
-    for (int i1 = last % stride; i1 <= last; i1 += stride) {
+    for (int i1 = through1 % stride; i1 <= last; i1 += stride) {
         if (stopped(options)) return Candidate{};
-        for (int i2 = 0; i2 <= last; i2 += stride) {
+        for (int i2 = through2 % stride; i2 <= last; i2 += stride) {
             std::size_t a = 0, b = 0;
             if (!windowBins(cells, count, total, i1, i2, a, b)) continue;
             if (!seen.insert({a, b}).second) continue;
@@ -395,7 +397,7 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         r.refusal = "推定できません: 異なる値が5種類未満です。";
         return;
     }
-    const Candidate best = search(cells, cells.count, 1, true, Theta{0.5, 0, 0}, options);
+    const Candidate best = search(cells, cells.count, 1, 0, 0, true, Theta{0.5, 0, 0}, options);
     if (stopped(options)) {
         r.refusal = "推定を中止しました。";
         return;
@@ -441,9 +443,9 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
     }
 
     // The bootstrap: multinomial resamples of the cells, each estimated again as a whole, the
-    // truncation points chosen anew on the grid of every second quantile (25 windows of the 81,
-    // the innermost among them) from the chosen fit, so that the intervals hold the uncertainty
-    // of the choice as well as that of the fit.
+    // truncation points chosen anew on every second grid position through the chosen ones (up
+    // to 25 windows of the 81) from the chosen fit, so that the intervals hold the uncertainty
+    // of the choice as well as that of the fit, and a resample can choose what the results did.
     if (options.resamples < 0) return;
     const int resamples = options.resamples > 0 ? options.resamples : (r.total > 100000 ? 50 : 200);
     r.resamples = resamples;
@@ -473,8 +475,8 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
             std::vector<std::int64_t> count(drawn.begin() + 1, drawn.end() - 1);
             // A resample that cannot be calculated counts among those without limits.
             try {
-                const Candidate c =
-                    search(resampled, count, kResampleStride, false, best.theta, options);
+                const Candidate c = search(resampled, count, kResampleStride, best.i1, best.i2,
+                                           false, best.theta, options);
                 if (c.i1 >= 0) out[static_cast<std::size_t>(s)] = limitsOf(c);
             } catch (const CalcError&) {
             }

@@ -26,6 +26,7 @@
 #include <charconv>
 #include <memory>
 #include <sstream>
+#include <variant>
 
 #include "files/table_reader.h"
 #include "gui/results/chart_parts.h"
@@ -168,53 +169,38 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     ChartView->setRenderHint(QPainter::Antialiasing);
     ChartView->setBackgroundBrush(Qt::white);
     ChartView->setFrameShape(QFrame::NoFrame);
-    ChartView->setMinimumSize(320, 240);
+    ChartView->setMinimumSize(320, 200);
     StatusLabel = new QLabel(this);
     StatusLabel->setWordWrap(true);
     for (QWidget* w : std::initializer_list<QWidget*>{RunButton, CopyButton, SaveButton, ChartBox})
         w->setEnabled(false);
 
-    auto* choices = new QGridLayout;
-    int row = 0;
-    const auto label = [this](const char* text) {
-        return new QLabel(QString::fromUtf8(text), this);
+    // The choices in four short rows, each a label before its control; the texts keep their
+    // natural width, the room left over goes to the end of the row.
+    for (QLineEdit* edit : {BandsEdit, FromEdit, ToEdit, WhereEdit, SeedEdit})
+        edit->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    const auto line = [this](std::initializer_list<std::variant<const char*, QWidget*>> items) {
+        auto* row = new QHBoxLayout;
+        for (const auto& item : items) {
+            if (const auto* text = std::get_if<const char*>(&item))
+                row->addWidget(new QLabel(QString::fromUtf8(*text), this));
+            else
+                row->addWidget(std::get<QWidget*>(item));
+        }
+        row->addStretch();
+        return row;
     };
-    const auto pair = [&](QWidget* a, const char* middle, QWidget* b) {
-        auto* box = new QHBoxLayout;
-        box->addWidget(a);
-        box->addWidget(label(middle));
-        box->addWidget(b);
-        box->addStretch();
-        return box;
-    };
-    choices->addWidget(label("値の列"), row, 0);
-    choices->addLayout(pair(ValueBox, "件数の列", CountBox), row++, 1);
-    choices->addWidget(label("グループ列"), row, 0);
-    choices->addWidget(GroupBox, row++, 1, Qt::AlignLeft);
-    choices->addWidget(label("年齢の列"), row, 0);
-    choices->addLayout(pair(AgeBox, "年齢区分", BandsEdit), row++, 1);
-    choices->addWidget(label("患者IDの列"), row, 0);
-    auto* patient = new QHBoxLayout;
-    patient->addWidget(PatientBox);
-    patient->addWidget(FirstCheck);
-    patient->addStretch();
-    choices->addLayout(patient, row++, 1);
-    choices->addWidget(label("日付の列"), row, 0);
-    auto* dates = pair(DateBox, "期間", FromEdit);
-    dates->insertWidget(4, label("〜"));
-    dates->insertWidget(5, ToEdit);
-    choices->addLayout(dates, row++, 1);
-    choices->addWidget(label("条件の列"), row, 0);
-    choices->addLayout(pair(WhereBox, "が", WhereEdit), row, 1);
-    auto* whereTail = qobject_cast<QHBoxLayout*>(choices->itemAtPosition(row++, 1)->layout());
-    whereTail->insertWidget(3, label("の行だけ"));
-    choices->addWidget(label("乱数の種"), row, 0);
-    choices->addWidget(SeedEdit, row++, 1, Qt::AlignLeft);
-    choices->setColumnStretch(1, 1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(OpenButton);
-    top->addWidget(FilesLabel, 1);
+    auto* choices = new QVBoxLayout;
+    auto* files = new QHBoxLayout;
+    files->addWidget(OpenButton);
+    files->addWidget(FilesLabel, 1);  // wrapped: many files make it taller, not wider
+    choices->addLayout(files);
+    choices->addLayout(line(
+        {"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox, "乱数の種", SeedEdit}));
+    choices->addLayout(
+        line({"年齢の列", AgeBox, "年齢区分", BandsEdit, "患者IDの列", PatientBox, FirstCheck}));
+    choices->addLayout(line({"日付の列", DateBox, "期間", FromEdit, "〜", ToEdit, "条件の列",
+                             WhereBox, "が", WhereEdit, "の行だけ"}));
     auto* commands = new QHBoxLayout;
     commands->addWidget(RunButton);
     commands->addStretch();
@@ -225,18 +211,24 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     chartRow->addWidget(ChartBox);
     chartRow->addStretch();
 
-    auto* results = new QWidget;
-    auto* resultsLayout = new QVBoxLayout(results);
-    resultsLayout->setContentsMargins(0, 0, 0, 0);
-    resultsLayout->addWidget(Table, 2);
-    resultsLayout->addLayout(chartRow);
-    resultsLayout->addWidget(ChartView, 3);
+    // The table above the chart, the line between them movable.
+    auto* chartPane = new QWidget;
+    auto* chartLayout = new QVBoxLayout(chartPane);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addLayout(chartRow);
+    chartLayout->addWidget(ChartView, 1);
+    Table->setMinimumHeight(80);
+    auto* results = new QSplitter(Qt::Vertical);
+    results->setChildrenCollapsible(false);
+    results->addWidget(Table);
+    results->addWidget(chartPane);
+    results->setStretchFactor(0, 1);
+    results->setStretchFactor(1, 3);
 
     // The controls sit on a page that never gets smaller than they need: a smaller window
     // scrolls the page, a larger one gives the table and the chart the room.
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    layout->addLayout(top);
     layout->addLayout(choices);
     layout->addLayout(commands);
     layout->addWidget(results, 1);
@@ -398,7 +390,13 @@ void IndirectWindow::runCommand() {
         },
         [work, files, extract, options](WorkerState& state) mutable {
             extract.progress = &state.progress;
-            work->extract = readExtract(files, extract);
+            // Nothing may leave the worker's thread: a failure (memory) becomes the message.
+            try {
+                work->extract = readExtract(files, extract);
+            } catch (const std::exception& e) {
+                work->extract.problem =
+                    std::string("抽出したデータを読み込めませんでした（") + e.what() + "）。";
+            }
             if (!work->extract.problem.empty() || state.progress.cancel) return;
             const auto& parts = work->extract.partitions;
             state.progress.done = 0;
@@ -406,6 +404,7 @@ void IndirectWindow::runCommand() {
             state.stage = 1;
             options.cancel = &state.progress.cancel;
             for (std::size_t i = 0; i < parts.size() && !state.progress.cancel; ++i) {
+                // Never throws: what cannot be calculated is the partition's refusal.
                 work->results.push_back(estimateIndirect(parts[i].counts, options));
                 state.progress.done = i + 1;
             }
