@@ -72,7 +72,12 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
         chart->legend()->hide();
         return chart;
     }
-    QValueAxis* x = makeChartAxis(model->valueAxis, QStringLiteral("測定値"));
+    // The results beyond the chart and the censored ones are counted under it.
+    QString valueTitle = QStringLiteral("測定値");
+    if (model->outside > 0) valueTitle += QStringLiteral("（図の外に%1件）").arg(model->outside);
+    if (model->censored > 0)
+        valueTitle += QStringLiteral("（打ち切り値%1件は描かず）").arg(model->censored);
+    QValueAxis* x = makeChartAxis(model->valueAxis, valueTitle);
     QValueAxis* y = makeChartAxis(model->countAxis, QStringLiteral("度数（件数）"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
