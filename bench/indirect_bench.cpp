@@ -2,6 +2,9 @@
 //
 //   kijunchi_indirect_bench table        the validation table of the README
 //   kijunchi_indirect_bench time N       the estimate of one partition of N results, timed
+//   kijunchi_indirect_bench coverage [R [B]]  how often the 90% intervals hold the true limits,
+//                                        over R repeats (default 20) of a few scenarios, with B
+//                                        resamples each (default: the program's)
 //   kijunchi_indirect_bench extract ROWS FILE   a generated extract (patient, sex, age, date,
 //                                               setting, value) for the scale measurement
 //
@@ -135,6 +138,53 @@ int timeOne(int n) {
     return 0;
 }
 
+// Each scenario repeated with new samples: how often each limit's 90% bootstrap interval holds
+// the true limit (a 90% interval should, about 90% of the time), and the intervals' median
+// width against the median error, both relative to the true interval's width.
+int coverage(int repeats, int resamples) {
+    struct Scenario {
+        double lambda;
+        Side side;
+        double fraction;
+        int n;
+    };
+    const Scenario scenarios[] = {{0, Side::None, 0, 10000},    {1, Side::None, 0, 10000},
+                                  {0, Side::Right, 0.1, 10000}, {0.5, Side::Left, 0.2, 10000},
+                                  {1, Side::Both, 0.2, 10000},  {0, Side::Right, 0.2, 100000}};
+    const char* sides[] = {"none", "left", "right", "both"};
+    std::printf(
+        "lambda\tside\tpathological\tn\tfits\tlower held\tupper held\t"
+        "median CI width\tmedian error\n");
+    std::uint64_t seed = 1000;
+    for (const Scenario& sc : scenarios) {
+        const Population p = population(sc.lambda);
+        const Truth t = truth(p);
+        const double width = t.upper - t.lower;
+        int fits = 0, lowerHeld = 0, upperHeld = 0;
+        std::vector<double> ciWidths, errors;
+        for (int r = 0; r < repeats; ++r) {
+            const auto counts = sample(p, sc.side, sc.fraction, sc.n, seed++);
+            kijunchi::IndirectOptions options;
+            options.seed = seed;
+            options.resamples = resamples;
+            const auto e = kijunchi::estimateIndirect(counts, options);
+            if (!e.estimated() || !std::isfinite(e.lowerCiLow)) continue;
+            ++fits;
+            lowerHeld += e.lowerCiLow <= t.lower && t.lower <= e.lowerCiHigh;
+            upperHeld += e.upperCiLow <= t.upper && t.upper <= e.upperCiHigh;
+            ciWidths.push_back((e.lowerCiHigh - e.lowerCiLow) / width);
+            ciWidths.push_back((e.upperCiHigh - e.upperCiLow) / width);
+            errors.push_back(std::abs(e.lower - t.lower) / width);
+            errors.push_back(std::abs(e.upper - t.upper) / width);
+        }
+        std::printf("%.1f\t%s\t%.0f%%\t%d\t%d\t%d\t%d\t%.1f%%\t%.1f%%\n", sc.lambda,
+                    sides[static_cast<int>(sc.side)], 100 * sc.fraction, sc.n, fits, lowerHeld,
+                    upperHeld, 100 * median(ciWidths, 0.5), 100 * median(errors, 0.5));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 // An extract of rows: patient, sex, age, date, setting, value; 10⁶ patients with ten results
 // each on average. Women and men, ages 0–99; 15% of results pathological (right).
 int extract(long rows, const char* path) {
@@ -166,8 +216,12 @@ int extract(long rows, const char* path) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "table") == 0) return table();
     if (argc >= 3 && std::strcmp(argv[1], "time") == 0) return timeOne(std::atoi(argv[2]));
+    if (argc >= 2 && std::strcmp(argv[1], "coverage") == 0)
+        return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "extract") == 0)
         return extract(std::atol(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: kijunchi_indirect_bench table | time N | extract ROWS FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: kijunchi_indirect_bench table | time N | coverage [R] | extract ROWS FILE\n");
     return 2;
 }

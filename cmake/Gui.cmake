@@ -14,7 +14,8 @@ set(KIJUNCHI_WIDGETS_SOURCES
   src/gui/widgets/pictures.cpp
   src/gui/widgets/prompt.cpp
   src/gui/widgets/window_key.cpp
-  src/gui/widgets/window_layout.cpp)
+  src/gui/widgets/window_layout.cpp
+  src/gui/widgets/worker_progress.cpp)
 add_library(kijunchi_widgets STATIC ${KIJUNCHI_WIDGETS_SOURCES})
 target_include_directories(kijunchi_widgets PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
@@ -22,6 +23,7 @@ target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
 # The windows and dialogs, one list per folder, and the frame (shell/) that holds them.
 set(KIJUNCHI_WINDOW_SOURCES
   # gui/results/: the statistics and histogram windows, their base and the report document
+  src/gui/results/chart_parts.cpp
   src/gui/results/histogram_window.cpp
   src/gui/results/picture_box.cpp
   src/gui/results/report_document.cpp
@@ -44,6 +46,7 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/gui/files/progress_dialog.cpp
   # gui/study/
   src/gui/study/batch_window.cpp
+  src/gui/study/indirect_window.cpp
   src/gui/study/partition_window.cpp
   src/gui/study/study_text_window.cpp
   src/gui/study/study_windows.cpp

@@ -24,8 +24,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$root" -B "$root/build-tour" -DCMAKE_BUILD_TYPE=Release -DKIJUNCHI_TESTS=OFF \
-      -DKIJUNCHI_TOUR=ON >/dev/null
-cmake --build "$root/build-tour" -j"$(nproc)" --target kijunchi_window_tour
+      -DKIJUNCHI_TOUR=ON -DKIJUNCHI_BENCH=ON >/dev/null
+cmake --build "$root/build-tour" -j"$(nproc)" --target kijunchi_window_tour kijunchi_indirect_bench
+# An extract of routine results for the window of the indirect method.
+extract=$root/build-tour/extract.csv
+[ -f "$extract" ] || "$root/build-tour/bench/kijunchi_indirect_bench" extract 200000 "$extract"
 
 shots=$root/build-tour/shots
 for scale in 1 1.5; do
@@ -37,7 +40,7 @@ for scale in 1 1.5; do
   wm=$!
   sleep 1
   DISPLAY=$display QT_SCALE_FACTOR=$scale "$root/build-tour/kijunchi_window_tour" \
-    "$shots/scale-$scale" "$data" || true
+    "$shots/scale-$scale" "$data" "$extract" || true
   kill "$wm" "$xvfb" 2>/dev/null || true
   wait "$wm" "$xvfb" 2>/dev/null || true
 done
@@ -49,5 +52,7 @@ if [ "$docs" = 1 ]; then
   cp "$from/transform-window.png" "$root/docs/dialog-box.png"
   cp "$from/normal-generator-window.png" "$root/docs/dialog-nrm.png"
   cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
+  cp "$from/indirect-window.png" "$root/docs/indirect-window.png"
+  cp "$shots/scale-1.5/indirect-window.png" "$root/docs/indirect-window-1.5.png"
 fi
 echo "Screenshots in $shots"

@@ -41,9 +41,11 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   gui/files/choice_dialog_test.cpp
   gui/study/study_window_test.cpp)
 
-# The batch window: its rows, its PDF report, its messages and its sizes.
+# The batch window: its rows, its PDF report, its messages and its sizes; the indirect method's
+# window against the command line.
 kijunchi_add_gui_test(NAME kijunchi_batch_window_tests SOURCES
-  gui/study/batch_window_test.cpp)
+  gui/study/batch_window_test.cpp
+  gui/study/indirect_window_test.cpp)
 
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES

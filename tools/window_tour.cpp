@@ -4,11 +4,14 @@
 // both generators and the version window; then the evaluation, tiled with the others, the
 // print preview, the documents written (a PDF, each picture as SVG and PNG at two sizes, the
 // copied figure) and the result windows once the data set has changed after the analysis. Each step
-// waits for the window manager, then grabs the screen into <folder>/<step>.png.
+// waits for the window manager, then grabs the screen into <folder>/<step>.png. Given an extract
+// of routine results (kijunchi_indirect_bench extract), the window of the indirect method is
+// run on it by sex among the outpatients before the documents are written.
 //
-//   kijunchi_window_tour <folder> <data file>
+//   kijunchi_window_tour <folder> <data file> [<extract>]
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -36,6 +39,8 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/mdi_form.h"
+#include "gui/study/indirect_window.h"
+#include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "gui/widgets/app_setup.h"
 #include "gui/widgets/prompt.h"
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString values = QString::fromUtf8(data.readAll());
+    const QString extract = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
 
     kijunchi::AnalysisStore store;
     kijunchi::RandomSource random;
@@ -97,6 +103,7 @@ int main(int argc, char** argv) {
     };
     auto sub = [&](QWidget* w) { return frame.subWindowOf(w); };
 
+    QTimer timer;
     std::vector<std::function<void()>> steps = {
         [&] {
             frame.inputWindow()->Text3->setText(QStringLiteral("5"));
@@ -164,6 +171,29 @@ int main(int argc, char** argv) {
         [&] { frame.tileCommand(); },
         [&] { shot("tiled-with-evaluation"); },
         [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->showIndirect();
+            w->chooseDataFiles = [&] { return QStringList{extract}; };
+            w->OpenButton->click();
+            w->ValueBox->setCurrentText(QStringLiteral("値"));
+            w->GroupBox->setCurrentText(QStringLiteral("性別"));
+            w->WhereBox->setCurrentText(QStringLiteral("区分"));
+            w->WhereEdit->setText(QStringLiteral("外来"));
+            sub(w)->showMaximized();
+        },
+        [&] {
+            // The estimate waits in its own event loop: no step may run meanwhile.
+            if (extract.isEmpty()) return;
+            timer.stop();
+            frame.studies->indirectWindow()->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect", &frame);
+            sub(frame.studies->indirectWindow())->showNormal();
+        },
+        [&] {
             // The documents, as the file commands write them.
             const QString report = folder + QStringLiteral("/report.pdf");
             kijunchi::writeReportPdf(report, frame.reportDescription(), frame.documentParts(),
@@ -205,7 +235,6 @@ int main(int argc, char** argv) {
 
     // One step every 700 ms, time for the window manager to map and decorate the windows.
     std::size_t next = 0;
-    QTimer timer;
     timer.setInterval(700);
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (next < steps.size()) steps[next++]();

@@ -1,13 +1,12 @@
 #include "cli/indirect_command.h"
 
 #include <charconv>
-#include <cmath>
 #include <optional>
 
 #include "analysis/number_text.h"
 #include "indirect/extract.h"
+#include "indirect/indirect_table.h"
 #include "indirect/truncated_fit.h"
-#include "report/sig_round.h"
 
 namespace kijunchi {
 
@@ -124,92 +123,14 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
     for (auto [typed, to] :
          {std::pair{&a.from, &a.extract.from}, std::pair{&a.to, &a.extract.to}}) {
         if (!*typed) continue;
-        auto key = dateKey(**typed);
+        const auto key = dateBound(**typed, typed == &a.to);
         if (!key) return "日付として読めません: " + **typed;
-        // A day alone stands for the whole day.
-        if (typed == &a.to && (*typed)->find(':') == std::string::npos) *key += 235959;
         *to = *key;
     }
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
         *a.format != "summary")
         return "--format には tsv, csv, json, summary のどれかを指定して下さい。";
     return std::nullopt;
-}
-
-struct Column {
-    const char* heading;
-    const char* key;
-    std::optional<double> (*get)(const IndirectResult&);
-    bool count = false;  // a whole number, written in full
-};
-
-std::optional<double> finite(double v) {
-    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
-}
-
-const Column kColumns[] = {
-    {"結果数", "n", [](const IndirectResult& r) { return finite(double(r.total)); }, true},
-    {"打切り(<)", "censored_below",
-     [](const IndirectResult& r) { return finite(double(r.censoredBelow)); }, true},
-    {"打切り(>)", "censored_above",
-     [](const IndirectResult& r) { return finite(double(r.censoredAbove)); }, true},
-    {"切断内", "used",
-     [](const IndirectResult& r) { return r.used > 0 ? finite(double(r.used)) : std::nullopt; },
-     true},
-    {"切断下", "truncation_lower",
-     [](const IndirectResult& r) { return finite(r.lowerTruncation); }},
-    {"切断上", "truncation_upper",
-     [](const IndirectResult& r) { return finite(r.upperTruncation); }},
-    {"非病的割合", "fraction", [](const IndirectResult& r) { return finite(r.fraction); }},
-    {"λ", "lambda", [](const IndirectResult& r) { return finite(r.lambda); }},
-    {"μ", "mu", [](const IndirectResult& r) { return finite(r.mu); }},
-    {"σ", "sigma", [](const IndirectResult& r) { return finite(r.sigma); }},
-    {"下限", "lower", [](const IndirectResult& r) { return finite(r.lower); }},
-    {"下限90%CI下", "lower_ci_low", [](const IndirectResult& r) { return finite(r.lowerCiLow); }},
-    {"下限90%CI上", "lower_ci_high", [](const IndirectResult& r) { return finite(r.lowerCiHigh); }},
-    {"上限", "upper", [](const IndirectResult& r) { return finite(r.upper); }},
-    {"上限90%CI下", "upper_ci_low", [](const IndirectResult& r) { return finite(r.upperCiLow); }},
-    {"上限90%CI上", "upper_ci_high", [](const IndirectResult& r) { return finite(r.upperCiHigh); }},
-    {"再標本数", "resamples",
-     [](const IndirectResult& r) { return r.resamples > 0 ? finite(r.resamples) : std::nullopt; },
-     true},
-    {"乱数の種", "seed",
-     [](const IndirectResult& r) {
-         return r.resamples > 0 ? finite(double(r.seed)) : std::nullopt;
-     },
-     true},
-};
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            out += ' ';
-            continue;
-        }
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string csvField(const std::string& s, char sep) {
-    if (s.find(sep) == std::string::npos && s.find('"') == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
-std::string note(const IndirectResult& r) {
-    if (!r.estimated()) return r.refusal;
-    std::string s;
-    if (r.resamples > 0 && r.resamplesFitted < r.resamples)
-        s += "再標本" + std::to_string(r.resamples) + "回のうち" +
-             std::to_string(r.resamplesFitted) + "回で推定";
-    if (r.total > 100000)
-        s += std::string(s.empty() ? "" : "。") + "10万件超のため再標本は" +
-             std::to_string(r.resamples) + "回";
-    return s;
 }
 
 void writeSummary(const ExtractResult& extract, std::ostream& out) {
@@ -256,36 +177,14 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
     if (format == "summary") {
         writeSummary(extract, out);
     } else {
-        const char sep = format == "csv" ? ',' : '\t';
-        if (format == "json") {
-            out << "[";
-        } else {
-            out << "分割";
-            for (const auto& c : kColumns) out << sep << c.heading;
-            out << sep << "注意\r\n";
-        }
-        bool firstRow = true;
+        IndirectWriter writer(out, format == "csv"    ? IndirectFormat::Csv
+                                   : format == "json" ? IndirectFormat::Json
+                                                      : IndirectFormat::Tsv);
         for (const auto& p : extract.partitions) {
-            const IndirectResult r = estimateIndirect(p.counts, options);
-            if (format == "json") {
-                out << (firstRow ? "\n" : ",\n") << "{\"partition\": " << jsonString(p.label);
-                for (const auto& c : kColumns) {
-                    const auto v = c.get(r);
-                    out << ", \"" << c.key << "\": " << (v ? numberText(*v) : std::string("null"));
-                }
-                out << ", \"note\": " << jsonString(note(r)) << "}";
-            } else {
-                out << csvField(p.label, sep);
-                for (const auto& c : kColumns) {
-                    const auto v = c.get(r);
-                    out << sep << (v ? numberText(c.count ? *v : SigRound(*v, 4)) : std::string());
-                }
-                out << sep << csvField(note(r), sep) << "\r\n";
-            }
+            writer.row(p.label, estimateIndirect(p.counts, options));
             out.flush();
-            firstRow = false;
         }
-        if (format == "json") out << "\n]\n";
+        writer.finish();
     }
     if (!out.flush()) {
         err << "標準出力に書き込めません。\n";

@@ -32,8 +32,7 @@ class ExtractFile {
 public:
     std::string open(const std::string& path) {
         path_ = path;
-        std::uint64_t size = 0;
-        FileProblem p = checkPath(path, size);
+        FileProblem p = checkPath(path, size_);
         in_.open(path, std::ios::binary);
         if (p == FileProblem::None && !in_) p = FileProblem::Unreadable;
         std::string head(kBlock, '\0');
@@ -70,6 +69,9 @@ public:
     }
 
     bool decimalComma() const { return layout_.decimalComma; }
+    std::uint64_t size() const { return size_; }
+    // The bytes of the file read so far (after the look at its first block).
+    std::uint64_t bytesRead() const { return bytesRead_; }
     const std::string& path() const { return path_; }
     bool undecodable() const { return undecodable_; }
 
@@ -96,6 +98,7 @@ public:
 
 private:
     void restart() {
+        bytesRead_ = 0;
         in_.clear();
         in_.seekg(static_cast<std::streamoff>(textStart(encoding_)));
         decoder_.emplace(encoding_);
@@ -109,6 +112,7 @@ private:
         block_.resize(kBlock);
         in_.read(block_.data(), static_cast<std::streamsize>(kBlock));
         const auto got = static_cast<std::size_t>(in_.gcount());
+        bytesRead_ += got;
         end_ = got < kBlock || !in_;
         if (!decoder_->decode(std::string_view(block_.data(), got), text_)) {
             undecodable_ = true;
@@ -141,6 +145,7 @@ private:
     LineReader lines_;
     bool end_ = false, undecodable_ = false;
     FieldSplitter splitter_;
+    std::uint64_t size_ = 0, bytesRead_ = 0;
 };
 
 // A patient's first result so far.
@@ -230,6 +235,12 @@ std::optional<std::int64_t> dateKey(std::string_view text) {
            part[5];
 }
 
+std::optional<std::int64_t> dateBound(std::string_view text, bool last) {
+    auto key = dateKey(text);
+    if (key && last && text.find(':') == std::string_view::npos) *key += 235959;
+    return key;
+}
+
 ResultValue readResult(std::string_view field, bool decimalComma) {
     field = trimField(field);
     static constexpr std::pair<std::string_view, ResultValue::Kind> kComparators[] = {
@@ -260,7 +271,7 @@ std::vector<std::string> ExtractResult::notes() const {
         if (n > 0) out.push_back(std::string(what) + std::to_string(n) + "行を除きました。");
     };
     note(notNumber, "値が数値でも「<」「>」付きでもない");
-    note(excludedWhere, "--where の条件に合わない");
+    note(excludedWhere, "条件（--where）に合わない");
     note(badDate, "日付を読めない");
     note(outsideDates, "日付が期間外の");
     note(noAge, "年齢がない（数値でない）");
@@ -296,12 +307,22 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
     std::unordered_map<std::string, FirstResult> first;
     std::int64_t order = 0;
 
+    // The files are opened one after the other; the sizes of those not yet open are added to
+    // the total as they come, so the progress never runs backwards.
+    std::uint64_t before = 0;
+    const auto cancelled = [&] {
+        if (!o.progress || !o.progress->cancel) return false;
+        result.cancelled = true;
+        result.problem = "読み込みを中止しました。";
+        return true;
+    };
     for (const auto& path : files) {
         ExtractFile file;
         if (auto problem = file.open(path); !problem.empty()) {
             result.problem = problem;
             return result;
         }
+        if (o.progress) o.progress->total = before + file.size();
         const auto column = [&](const std::optional<std::string>& name, const char* what,
                                 std::optional<std::size_t>& to) {
             if (!name) return true;
@@ -329,7 +350,10 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
             return c < fields.size() ? trimField(fields[c]) : std::string_view();
         };
         while (file.nextRow(fields)) {
-            ++result.rows;
+            if ((++result.rows & 0xFFFF) == 0 && o.progress) {
+                if (cancelled()) return result;
+                o.progress->done = before + file.bytesRead();
+            }
             bool other = false;
             for (const auto& [c, text] : where) other = other || field(c) != text;
             if (other) {
@@ -413,6 +437,9 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                 path + ": 文字コードとして読めないバイトがあるため、読み込みを中止しました。";
             return result;
         }
+        before += file.size();
+        if (o.progress) o.progress->done = before;
+        if (cancelled()) return result;
     }
     for (const auto& [id, r] : first) {
         add(parts[r.partition], r.value, r.count);

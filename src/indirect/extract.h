@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/table_reader.h"
 #include "indirect/value_counts.h"
 
 namespace kijunchi {
@@ -32,6 +33,9 @@ struct ExtractOptions {
     std::optional<std::string> dateColumn;
     std::optional<std::int64_t> from, to;  // dates as dateKey gives them, both included
     std::vector<std::pair<std::string, std::string>> where;  // column, value
+    // Shared with a reader on another thread: the bytes read of all the files, and a request
+    // to stop, which ends the reading with problem set and cancelled true.
+    ReadProgress* progress = nullptr;
 };
 
 struct PartitionCounts {
@@ -44,6 +48,7 @@ struct PartitionCounts {
 struct ExtractResult {
     // A problem that stops the reading (no file, no value column); empty when read.
     std::string problem;
+    bool cancelled = false;
     std::vector<PartitionCounts> partitions;  // ordered by group, then band
     // Rows counted on the way, each told of when not zero.
     std::int64_t rows = 0, kept = 0;
@@ -62,6 +67,9 @@ std::optional<std::vector<double>> parseAgeBands(std::string_view text, std::str
 // A date as a number that orders dates and times: "2024-01-31", "2024/1/31", "20240131", with
 // a time "13:05" or "13:05:59" after a blank or "T". nullopt where it is not a date.
 std::optional<std::int64_t> dateKey(std::string_view text);
+// A bound of the date range, as dateKey reads it; a day alone as the range's end (last) stands
+// for the whole of that day.
+std::optional<std::int64_t> dateBound(std::string_view text, bool last);
 
 // A value field: a number, a result below or above a limit ("<0.02", "≦5", ">1000", "＞1000"),
 // or neither.

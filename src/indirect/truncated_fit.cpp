@@ -25,6 +25,9 @@ constexpr double kLambdaMin = -1.0, kLambdaMax = 2.0, kLambdaEdge = 0.02;
 constexpr int kGridSteps = 9;
 constexpr double kGridStep = 0.05;
 constexpr double kUpperStart = 0.60;
+// A resample chooses its truncation points on every second position of the grid, through the
+// points the partition's own search chose.
+constexpr int kResampleStride = 2;
 // Distinct values beyond this many are pooled into neighbouring bins of similar counts.
 constexpr std::size_t kMaxBins = 200;
 constexpr double kZ975 = 1.959963984540054;
@@ -305,16 +308,24 @@ bool windowBins(const Cells& cells, const std::vector<std::int64_t>& count, doub
     return b != m && b >= a + 4;
 }
 
-// The search over the grid positions given, from the start given; the candidate of least
-// Kolmogorov–Smirnov distance.
-Candidate search(const Cells& cells, const std::vector<std::int64_t>& count, int i1From, int i1To,
-                 int i2From, int i2To, Theta start) {
+bool stopped(const IndirectOptions& options) {
+    return options.cancel && options.cancel->load(std::memory_order_relaxed);
+}
+
+// The search over every stride-th grid position of T1 and T2 through the positions given,
+// from the start given: the widest window whose fit passes, else the closest fit. With polish,
+// each window's search is started once more where it stopped.
+Candidate search(const Cells& cells, const std::vector<std::int64_t>& count, int stride,
+                 int through1, int through2, bool polish, Theta start,
+                 const IndirectOptions& options) {
     double total = static_cast<double>(cells.below + cells.above);
     for (auto c : count) total += static_cast<double>(c);
     Candidate best;
     std::set<std::pair<std::size_t, std::size_t>> seen;
-    for (int i1 = i1From; i1 <= i1To; ++i1) {
-        for (int i2 = i2From; i2 <= i2To; ++i2) {
+    const int last = kGridSteps - 1;
+    for (int i1 = through1 % stride; i1 <= last; i1 += stride) {
+        if (stopped(options)) return Candidate{};
+        for (int i2 = through2 % stride; i2 <= last; i2 += stride) {
             std::size_t a = 0, b = 0;
             if (!windowBins(cells, count, total, i1, i2, a, b)) continue;
             if (!seen.insert({a, b}).second) continue;
@@ -323,8 +334,9 @@ Candidate search(const Cells& cells, const std::vector<std::int64_t>& count, int
             double nll = 0;
             const auto f = [&](const Theta& th) { return fit.negLogLikelihood(th); };
             Theta th = minimise(f, start, {0.4, 0.5, 0.3}, nll);
-            // Once more from where it stopped: a simplex may collapse before the minimum.
-            th = minimise(f, th, {0.1, 0.1, 0.1}, nll);
+            // Once more from where it stopped: a simplex may collapse before the minimum. (A
+            // resample starts near its minimum already, from the fit it resamples.)
+            if (polish) th = minimise(f, th, {0.1, 0.1, 0.1}, nll);
             if (!std::isfinite(nll)) continue;
             start = th;  // the next window's fit starts from this one's
             const double ks = fit.ksDistance(th);
@@ -385,8 +397,11 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         r.refusal = "推定できません: 異なる値が5種類未満です。";
         return;
     }
-    const Candidate best =
-        search(cells, cells.count, 0, kGridSteps - 1, 0, kGridSteps - 1, Theta{0.5, 0, 0});
+    const Candidate best = search(cells, cells.count, 1, 0, 0, true, Theta{0.5, 0, 0}, options);
+    if (stopped(options)) {
+        r.refusal = "推定を中止しました。";
+        return;
+    }
     if (best.i1 < 0) {
         r.refusal = "推定できません: どの切断点でも分布を当てはめられませんでした。";
         return;
@@ -427,9 +442,10 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         return;
     }
 
-    // The bootstrap: multinomial resamples of the cells, each fitted again between the chosen
-    // quantiles of the resample, from the chosen fit. (The choice of the truncation points is
-    // not repeated per resample, so the intervals leave out its share of the uncertainty.)
+    // The bootstrap: multinomial resamples of the cells, each estimated again as a whole, the
+    // truncation points chosen anew on every second grid position through the chosen ones (up
+    // to 25 windows of the 81) from the chosen fit, so that the intervals hold the uncertainty
+    // of the choice as well as that of the fit, and a resample can choose what the results did.
     if (options.resamples < 0) return;
     const int resamples = options.resamples > 0 ? options.resamples : (r.total > 100000 ? 50 : 200);
     r.resamples = resamples;
@@ -441,7 +457,7 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         p[0] = static_cast<double>(cells.below) / total;
         for (std::size_t k = 0; k < m; ++k) p[k + 1] = static_cast<double>(cells.count[k]) / total;
         p[m + 1] = static_cast<double>(cells.above) / total;
-        for (int s = from; s < to; ++s) {
+        for (int s = from; s < to && !stopped(options); ++s) {
             std::mt19937_64 engine(options.seed + static_cast<std::uint64_t>(s));
             auto left = static_cast<std::int64_t>(r.total);
             double rest = 1;
@@ -457,15 +473,23 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
             resampled.below = drawn[0];
             resampled.above = drawn[m + 1];
             std::vector<std::int64_t> count(drawn.begin() + 1, drawn.end() - 1);
-            const Candidate c =
-                search(resampled, count, best.i1, best.i1, best.i2, best.i2, best.theta);
-            if (c.i1 >= 0) out[static_cast<std::size_t>(s)] = limitsOf(c);
+            // A resample that cannot be calculated counts among those without limits.
+            try {
+                const Candidate c = search(resampled, count, kResampleStride, best.i1, best.i2,
+                                           false, best.theta, options);
+                if (c.i1 >= 0) out[static_cast<std::size_t>(s)] = limitsOf(c);
+            } catch (const CalcError&) {
+            }
         }
     };
     const int half = resamples / 2;
     std::thread second(work, half, resamples);
     work(0, half);
     second.join();
+    if (stopped(options)) {
+        r.refusal = "推定を中止しました。";
+        return;
+    }
     std::vector<double> lows, highs;
     for (const auto& o : out)
         if (o) {

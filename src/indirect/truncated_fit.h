@@ -17,6 +17,7 @@
 // that distribution, and the non- pathological fraction is the results between T1 and T2 over the
 // total times the fitted mass between them. Results reported only as below or above a limit count
 // in the total and in the quantiles but never lie between the truncation points.
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ struct IndirectOptions {
     // Bootstrap resamples for the 90% intervals; 0: 200 up to 10⁵ results, 50 above; below 0:
     // none (the point estimates alone).
     int resamples = 0;
+    // Set from another thread to stop the estimate, which then ends refused as stopped.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The smallest partition the method estimates from.

@@ -4,10 +4,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
-#include <QCoreApplication>
-#include <QFontInfo>
-#include <QGraphicsLayout>
-#include <QGraphicsScene>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLegendMarker>
@@ -16,6 +12,8 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "gui/results/chart_parts.h"
 
 namespace kijunchi {
 
@@ -42,84 +40,10 @@ QImage pointMarker(qreal diameter) {
     return marker;
 }
 
-// Decimals that show every tick of the axis apart.
-int decimalsFor(double step) {
-    return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
-}
-
-QValueAxis* makeAxis(const ChartAxis& model, const QString& title) {
-    auto* axis = new QValueAxis;
-    axis->setRange(model.min, model.max);
-    axis->setTickType(QValueAxis::TicksFixed);
-    axis->setTickCount(static_cast<int>(model.ticks.size()));
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimalsFor(model.tickStep)));
-    axis->setTitleText(title);
-    axis->setGridLineColor(QColor(225, 225, 225));
-    axis->setMinorGridLineVisible(false);
-    QFont font = axis->labelsFont();
-    font.setPointSizeF(8.5);
-    axis->setLabelsFont(font);
-    font.setPointSizeF(9);
-    axis->setTitleFont(font);
-    return axis;
-}
-
-QChart* makeChart(const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    QFont font = chart->titleFont();
-    font.setPointSizeF(10);
-    font.setBold(true);
-    chart->setTitleFont(font);
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    QFont legendFont = chart->legend()->font();
-    legendFont.setPointSizeF(8);
-    chart->legend()->setFont(legendFont);
-    return chart;
-}
-
-void attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y, bool inLegend) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    for (QLegendMarker* marker : chart->legend()->markers(series)) {
-        marker->setVisible(inLegend);
-        if (auto* area = qobject_cast<QAreaSeries*>(series)) {
-            // A filled square in the area's own colour, a little stronger than the area.
-            QColor fill = area->brush().color();
-            fill.setAlpha(std::max(fill.alpha(), 110));
-            marker->setShape(QLegend::MarkerShapeRectangle);
-            marker->setBrush(fill);
-            marker->setPen(area->pen().style() == Qt::NoPen ? QPen(fill) : area->pen());
-        }
-    }
-}
-
-QLineSeries* polyline(const std::vector<std::pair<double, double>>& points) {
-    auto* line = new QLineSeries;
-    for (const auto& [x, y] : points) line->append(x, y);
-    return line;
-}
-
-// A shaded band from x0 to x1 over the whole height.
-QAreaSeries* band(double x0, double x1, double top, const QColor& colour) {
-    auto* area = new QAreaSeries(polyline({{x0, top}, {x1, top}}), polyline({{x0, 0}, {x1, 0}}));
-    QColor fill = colour;
-    fill.setAlpha(40);
-    area->setBrush(fill);
-    area->setPen(Qt::NoPen);
-    return area;
-}
-
 QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaText) {
     QChart* chart = makeChart(QStringLiteral("ヒストグラムと基準範囲"));
-    QValueAxis* x = makeAxis(model.valueAxis, QStringLiteral("測定値"));
-    QValueAxis* y = makeAxis(model.countAxis, QStringLiteral("度数（人数）"));
+    QValueAxis* x = makeChartAxis(model.valueAxis, QStringLiteral("測定値"));
+    QValueAxis* y = makeChartAxis(model.countAxis, QStringLiteral("度数（人数）"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     const double top = model.countAxis.max;
@@ -137,7 +61,7 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
     bars->setName(QStringLiteral("度数"));
     bars->setBrush(kBarFill);
     bars->setPen(QPen(kBarEdge, 1));
-    attach(chart, bars, x, y, true);
+    attachSeries(chart, bars, x, y, true);
 
     auto* density = new QLineSeries;
     density->setName(model.transformed
@@ -145,7 +69,7 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
                          : QStringLiteral("正規分布の当てはめ"));
     for (const CurvePoint& p : model.density) density->append(p.x, p.y);
     density->setPen(QPen(kDensity, 1.6));
-    attach(chart, density, x, y, true);
+    attachSeries(chart, density, x, y, true);
 
     // Each method: its limits, then their 90% intervals shaded over the whole height; one
     // legend entry for each.
@@ -159,14 +83,14 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
             line->setName(np ? QStringLiteral("ノンパラメトリック法の基準限界")
                              : QStringLiteral("パラメトリック法の基準限界"));
             line->setPen(QPen(colour, 1.8, np ? Qt::SolidLine : Qt::DashLine));
-            attach(chart, line, x, y, !named);
+            attachSeries(chart, line, x, y, !named);
             named = true;
         }
         for (const LimitInput& limit : model.limits) {
             if (limit.kind != kind || !limit.ciLow || !limit.ciHigh) continue;
-            auto* area = band(*limit.ciLow, *limit.ciHigh, top, colour);
+            auto* area = shadedBand(*limit.ciLow, *limit.ciHigh, top, colour);
             area->setName(QStringLiteral("　その90%信頼区間"));
-            attach(chart, area, x, y, !bandNamed);
+            attachSeries(chart, area, x, y, !bandNamed);
             bandNamed = true;
         }
     }
@@ -175,8 +99,8 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
 
 QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
     QChart* chart = makeChart(QStringLiteral("正規Q-Qプロット"));
-    QValueAxis* x = makeAxis(model.scoreAxis, QStringLiteral("標準正規分布の分位点"));
-    QValueAxis* y = makeAxis(
+    QValueAxis* x = makeChartAxis(model.scoreAxis, QStringLiteral("標準正規分布の分位点"));
+    QValueAxis* y = makeChartAxis(
         model.valueAxis, model.transformed ? QStringLiteral("変換後の値（λ=%1）").arg(lambdaText)
                                            : QStringLiteral("測定値"));
     chart->addAxis(x, Qt::AlignBottom);
@@ -196,7 +120,7 @@ QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
     list.reserve(static_cast<qsizetype>(model.points.size()));
     for (const CurvePoint& p : model.points) list.append(QPointF(p.x, p.y));
     points->replace(list);
-    attach(chart, points, x, y, true);
+    attachSeries(chart, points, x, y, true);
     for (QLegendMarker* marker : chart->legend()->markers(points)) {
         marker->setShape(QLegend::MarkerShapeCircle);
         marker->setBrush(kPoint);
@@ -208,7 +132,7 @@ QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
         {{z0, model.intercept + model.slope * z0}, {z1, model.intercept + model.slope * z1}});
     line->setName(QStringLiteral("四分位を通る参照線"));
     line->setPen(QPen(kNonparametric, 1.4));
-    attach(chart, line, x, y, true);
+    attachSeries(chart, line, x, y, true);
     return chart;
 }
 
@@ -267,41 +191,8 @@ void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& s
                                  : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
                    : (qq_ ? qqChart(*qq_, lambdaText_)
                           : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
-    // Fonts in pixels of the layout, so that the text keeps its place and size in the chart on
-    // any device (a PDF's points per inch would otherwise enlarge it against the lines), and
-    // in one family, so that each label is written as one run of text.
-    const auto inPixels = [](QFont font) {
-        const double pixels = QFontInfo(font).pointSizeF() * 96.0 / 72.0;
-        font.setFamily(QStringLiteral("IPAGothic"));
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
-        return font;
-    };
-    chart->setTitleFont(inPixels(chart->titleFont()));
-    chart->legend()->setFont(inPixels(chart->legend()->font()));
-    for (QLegendMarker* marker : chart->legend()->markers())
-        marker->setFont(chart->legend()->font());
-    for (QAbstractAxis* axis : chart->axes()) {
-        axis->setLabelsFont(inPixels(axis->labelsFont()));
-        axis->setTitleFont(inPixels(axis->titleFont()));
-    }
-    // Laid out at the designed size in the proportions of the target (or at the target's own
-    // size when smaller), then scaled up to fill it: a larger picture has larger text.
     const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
-    const double grow =
-        std::max(1.0, std::min(size.width() / designed.width(), size.height() / designed.height()));
-    const QSizeF layout(size.width() / grow, size.height() / grow);
-    QGraphicsScene scene;
-    scene.addItem(chart);  // the scene owns the chart from here
-    chart->setGeometry(QRectF(QPointF(0, 0), layout));
-    QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
-    if (chart->layout()) chart->layout()->activate();
-    scene.setSceneRect(QRectF(QPointF(0, 0), layout));
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), scene.sceneRect(),
-                 Qt::IgnoreAspectRatio);
-    painter.restore();
+    paintChartScaled(chart, painter, size, designed);
 }
 
 QImage DistributionCharts::image() const {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "gui/study/batch_window.h"
+#include "gui/study/indirect_window.h"
 #include "gui/study/partition_window.h"
 #include "gui/study/verification_window.h"
 #include "gui/widgets/mdi_arrange.h"
@@ -23,6 +24,8 @@ QMenu* StudyWindows::buildMenu(QWidget* parent) {
             &StudyWindows::showVerification);
     connect(menu->addAction(QStringLiteral("一括評価")), &QAction::triggered, this,
             &StudyWindows::showBatch);
+    connect(menu->addAction(QStringLiteral("間接法による基準範囲")), &QAction::triggered, this,
+            &StudyWindows::showIndirect);
     return menu;
 }
 
@@ -34,6 +37,9 @@ VerificationWindow* StudyWindows::verificationWindow() const {
 }
 BatchWindow* StudyWindows::batchWindow() const {
     return batch_;
+}
+IndirectWindow* StudyWindows::indirectWindow() const {
+    return indirect_;
 }
 
 void StudyWindows::show(QWidget* window) {
@@ -82,6 +88,15 @@ BatchWindow* StudyWindows::showBatch() {
     }
     show(batch_);
     return batch_;
+}
+
+IndirectWindow* StudyWindows::showIndirect() {
+    if (!indirect_) {
+        indirect_ = new IndirectWindow(prompt_);
+        emit partCreated(indirect_, indirect_);
+    }
+    show(indirect_);
+    return indirect_;
 }
 
 }  // namespace kijunchi

@@ -1,6 +1,7 @@
 #pragma once
-// The study windows of the frame ("分割の検討", "基準範囲の検証", "一括評価"), each a single
-// instance created on first use, and the menu "検討(&K)" that opens them.
+// The study windows of the frame ("分割の検討", "基準範囲の検証", "一括評価" and
+// "間接法による基準範囲"), each a single instance created on first use, and the menu "検討(&K)"
+// that opens them.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -16,6 +17,7 @@ class QWidget;
 namespace kijunchi {
 
 class BatchWindow;
+class IndirectWindow;
 class PartitionWindow;
 class Prompt;
 class VerificationWindow;
@@ -25,7 +27,7 @@ class StudyWindows : public QObject {
 public:
     StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, QObject* parent);
 
-    // A new menu with the three commands, owned by parent (the frame's and the input
+    // A new menu with the four commands, owned by parent (the frame's and the input
     // window's menu bars each have their own).
     QMenu* buildMenu(QWidget* parent);
 
@@ -34,6 +36,7 @@ public:
     std::function<QString()> analyte;
     VerificationWindow* showVerification();
     BatchWindow* showBatch();
+    IndirectWindow* showIndirect();
 
     // The data set was written anew: the partition is studied again, and a verification
     // shown is taken again on the new values. (The batch reads its own file.)
@@ -43,6 +46,7 @@ public:
     PartitionWindow* partitionWindow() const;
     VerificationWindow* verificationWindow() const;
     BatchWindow* batchWindow() const;
+    IndirectWindow* indirectWindow() const;
 
 signals:
     // A new window that gives its text to the saved and printed report while it exists.
@@ -57,6 +61,7 @@ private:
     QPointer<PartitionWindow> partition_;
     QPointer<VerificationWindow> verification_;
     QPointer<BatchWindow> batch_;
+    QPointer<IndirectWindow> indirect_;
 };
 
 }  // namespace kijunchi

@@ -34,7 +34,7 @@ QStringList menuTexts(const QMenu* menu) {
 
 TEST_F(StudyWindowsTest, BothMenuBarsOfferTheStudies) {
     const QStringList expected{QStringLiteral("分割の検討"), QStringLiteral("基準範囲の検証"),
-                               QStringLiteral("一括評価")};
+                               QStringLiteral("一括評価"), QStringLiteral("間接法による基準範囲")};
     EXPECT_EQ(menuTexts(input().StudyMenu), expected);
     const QAction* frameEntry = frame->frameMenuActions()[4];
     EXPECT_EQ(frameEntry->text(), QStringLiteral("検討(&K)"));

@@ -1,0 +1,545 @@
+#include "gui/study/indirect_window.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <charconv>
+#include <memory>
+#include <sstream>
+#include <variant>
+
+#include "files/table_reader.h"
+#include "gui/results/chart_parts.h"
+#include "gui/results/report_document.h"
+#include "gui/widgets/prompt.h"
+#include "gui/widgets/worker_progress.h"
+#include "indirect/extract.h"
+#include "indirect/indirect_chart.h"
+#include "indirect/indirect_table.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr const char* kTitle = "間接法による基準範囲";
+
+const QColor kBarFill(198, 212, 228);
+const QColor kBarEdge(90, 110, 135);
+const QColor kDensity(20, 20, 20);
+const QColor kTruncation(110, 110, 110);
+const QColor kLimit(180, 30, 30);
+
+QString none() {
+    return QStringLiteral("（なし）");
+}
+
+// The column a chooser names, nullopt for （なし）.
+std::optional<std::string> chosen(const QComboBox* box) {
+    if (box->currentIndex() <= 0) return std::nullopt;
+    return box->currentText().toStdString();
+}
+
+// The chart of one partition: the histogram of its results, the fitted non-pathological
+// density, the truncation points and the limits with their 90% intervals; a partition that was
+// not estimated shows its reason in the title and neither curve nor limits.
+QChart* partitionChart(const IndirectWindow::Partition& p) {
+    const IndirectResult& r = p.result;
+    QString title = QString::fromStdString(p.label);
+    if (!r.estimated()) title += QStringLiteral("　") + QString::fromStdString(r.refusal);
+    const auto model = indirectChart(p.counts, r);
+    QChart* chart = makeChart(title);
+    if (!model) {
+        chart->legend()->hide();
+        return chart;
+    }
+    // The results beyond the chart and the censored ones are counted under it.
+    QString valueTitle = QStringLiteral("測定値");
+    if (model->outside > 0) valueTitle += QStringLiteral("（図の外に%1件）").arg(model->outside);
+    if (model->censored > 0)
+        valueTitle += QStringLiteral("（打ち切り値%1件は描かず）").arg(model->censored);
+    QValueAxis* x = makeChartAxis(model->valueAxis, valueTitle);
+    QValueAxis* y = makeChartAxis(model->countAxis, QStringLiteral("度数（件数）"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    const double top = model->countAxis.max;
+
+    auto* outline = new QLineSeries;
+    for (const HistogramBar& bar : model->bars) {
+        outline->append(bar.from, 0);
+        outline->append(bar.from, bar.count);
+        outline->append(bar.to, bar.count);
+        outline->append(bar.to, 0);
+    }
+    auto* bars = new QAreaSeries(outline);
+    bars->setName(QStringLiteral("すべての結果"));
+    bars->setBrush(kBarFill);
+    bars->setPen(QPen(kBarEdge, 1));
+    attachSeries(chart, bars, x, y, true);
+    if (!r.estimated()) return chart;
+
+    auto* density = new QLineSeries;
+    density->setName(QStringLiteral("非病的分布（割合%1%）").arg(r.fraction * 100, 0, 'f', 1));
+    for (const CurvePoint& point : model->density) density->append(point.x, point.y);
+    density->setPen(QPen(kDensity, 1.6));
+    attachSeries(chart, density, x, y, true);
+
+    bool named = false;
+    for (const auto& t : {model->lowerTruncation, model->upperTruncation}) {
+        if (!t) continue;
+        auto* line = polyline({{*t, 0}, {*t, top}});
+        line->setName(QStringLiteral("切断点"));
+        line->setPen(QPen(kTruncation, 1.2, Qt::DashLine));
+        attachSeries(chart, line, x, y, !named);
+        named = true;
+    }
+    named = false;
+    for (const LimitInput& limit : model->limits) {
+        auto* line = polyline({{limit.value, 0}, {limit.value, top}});
+        line->setName(QStringLiteral("基準限界"));
+        line->setPen(QPen(kLimit, 1.8));
+        attachSeries(chart, line, x, y, !named);
+        named = true;
+    }
+    named = false;
+    for (const LimitInput& limit : model->limits) {
+        if (!limit.ciLow || !limit.ciHigh) continue;
+        auto* area = shadedBand(*limit.ciLow, *limit.ciHigh, top, kLimit);
+        area->setName(QStringLiteral("その90%信頼区間"));
+        attachSeries(chart, area, x, y, !named);
+        named = true;
+    }
+    return chart;
+}
+
+}  // namespace
+
+IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
+    setWindowTitle(QString::fromUtf8(kTitle));
+    OpenButton = new QPushButton(QStringLiteral("ファイルを選ぶ…"), this);
+    FilesLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
+    FilesLabel->setWordWrap(true);
+    const auto combo = [this] {
+        auto* box = new QComboBox(this);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        return box;
+    };
+    ValueBox = combo();
+    CountBox = combo();
+    GroupBox = combo();
+    AgeBox = combo();
+    PatientBox = combo();
+    DateBox = combo();
+    WhereBox = combo();
+    BandsEdit = new QLineEdit(this);
+    BandsEdit->setPlaceholderText(QStringLiteral("0,18,40,60,120"));
+    FirstCheck = new QCheckBox(QStringLiteral("患者ごとに最初の結果だけ"), this);
+    FromEdit = new QLineEdit(this);
+    ToEdit = new QLineEdit(this);
+    FromEdit->setPlaceholderText(QStringLiteral("2024-01-01"));
+    ToEdit->setPlaceholderText(QStringLiteral("2024-12-31"));
+    WhereEdit = new QLineEdit(this);
+    WhereEdit->setPlaceholderText(QStringLiteral("外来"));
+    SeedEdit = new QLineEdit(QString::number(IndirectOptions{}.seed), this);
+    RunButton = new QPushButton(QStringLiteral("推定"), this);
+    CopyButton = new QPushButton(QStringLiteral("コピー"), this);
+    SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
+    Table = new QTableWidget(this);
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table->setSelectionMode(QAbstractItemView::SingleSelection);
+    Table->verticalHeader()->setVisible(false);
+    ChartBox = new QComboBox(this);
+    ChartBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ChartView = new QChartView(this);
+    ChartView->setRenderHint(QPainter::Antialiasing);
+    ChartView->setBackgroundBrush(Qt::white);
+    ChartView->setFrameShape(QFrame::NoFrame);
+    ChartView->setMinimumSize(320, 200);
+    StatusLabel = new QLabel(this);
+    StatusLabel->setWordWrap(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{RunButton, CopyButton, SaveButton, ChartBox})
+        w->setEnabled(false);
+
+    // The choices in four short rows, each a label before its control; the texts keep their
+    // natural width, the room left over goes to the end of the row.
+    for (QLineEdit* edit : {BandsEdit, FromEdit, ToEdit, WhereEdit, SeedEdit})
+        edit->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    const auto line = [this](std::initializer_list<std::variant<const char*, QWidget*>> items) {
+        auto* row = new QHBoxLayout;
+        for (const auto& item : items) {
+            if (const auto* text = std::get_if<const char*>(&item))
+                row->addWidget(new QLabel(QString::fromUtf8(*text), this));
+            else
+                row->addWidget(std::get<QWidget*>(item));
+        }
+        row->addStretch();
+        return row;
+    };
+    auto* choices = new QVBoxLayout;
+    auto* files = new QHBoxLayout;
+    files->addWidget(OpenButton);
+    files->addWidget(FilesLabel, 1);  // wrapped: many files make it taller, not wider
+    choices->addLayout(files);
+    choices->addLayout(line(
+        {"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox, "乱数の種", SeedEdit}));
+    choices->addLayout(
+        line({"年齢の列", AgeBox, "年齢区分", BandsEdit, "患者IDの列", PatientBox, FirstCheck}));
+    choices->addLayout(line({"日付の列", DateBox, "期間", FromEdit, "〜", ToEdit, "条件の列",
+                             WhereBox, "が", WhereEdit, "の行だけ"}));
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(RunButton);
+    commands->addStretch();
+    commands->addWidget(CopyButton);
+    commands->addWidget(SaveButton);
+    auto* chartRow = new QHBoxLayout;
+    chartRow->addWidget(new QLabel(QStringLiteral("図の分割"), this));
+    chartRow->addWidget(ChartBox);
+    chartRow->addStretch();
+
+    // The table above the chart, the line between them movable.
+    auto* chartPane = new QWidget;
+    auto* chartLayout = new QVBoxLayout(chartPane);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addLayout(chartRow);
+    chartLayout->addWidget(ChartView, 1);
+    Table->setMinimumHeight(80);
+    auto* results = new QSplitter(Qt::Vertical);
+    results->setChildrenCollapsible(false);
+    results->addWidget(Table);
+    results->addWidget(chartPane);
+    results->setStretchFactor(0, 1);
+    results->setStretchFactor(1, 3);
+
+    // The controls sit on a page that never gets smaller than they need: a smaller window
+    // scrolls the page, a larger one gives the table and the chart the room.
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(choices);
+    layout->addLayout(commands);
+    layout->addWidget(results, 1);
+    layout->addWidget(StatusLabel);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+
+    chooseDataFiles = [this] {
+        return QFileDialog::getOpenFileNames(
+            this, QStringLiteral("抽出したデータのファイルを選ぶ"), QString(),
+            QStringLiteral("データファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+    };
+    chooseCsvFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
+                                            QStringLiteral("CSV (*.csv)"));
+    };
+    connect(OpenButton, &QPushButton::clicked, this, &IndirectWindow::openCommand);
+    connect(RunButton, &QPushButton::clicked, this, &IndirectWindow::runCommand);
+    connect(CopyButton, &QPushButton::clicked, this, &IndirectWindow::copyCommand);
+    connect(SaveButton, &QPushButton::clicked, this, &IndirectWindow::saveCommand);
+    connect(ChartBox, &QComboBox::currentIndexChanged, this, &IndirectWindow::showChart);
+    connect(Table, &QTableWidget::currentCellChanged, this,
+            [this](int r) { ChartBox->setCurrentIndex(r); });
+    resize(960, 760);
+}
+
+void IndirectWindow::fail(const QString& text) {
+    prompt_.message(this, text, QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
+}
+
+void IndirectWindow::openCommand() {
+    if (running_) return;
+    const QStringList paths = chooseDataFiles();
+    if (!paths.isEmpty()) openFiles(paths);
+}
+
+bool IndirectWindow::openFiles(const QStringList& paths) {
+    if (paths.isEmpty()) return false;
+    // The columns are offered from the first file; the others are matched by heading when run.
+    std::string problem;
+    const auto table = TableReader::open(QFile::encodeName(paths.front()).toStdString(), problem);
+    if (!table) {
+        fail(QString::fromStdString(problem));
+        return false;
+    }
+    files_ = paths;
+    QStringList names;
+    for (const auto& p : paths) names << QFileInfo(p).fileName();
+    FilesLabel->setText(QStringLiteral("データファイル: %1").arg(names.join(QStringLiteral("、"))));
+    const auto fill = [&](QComboBox* box, bool optional) {
+        box->clear();
+        if (optional) box->addItem(none());
+        for (const auto& h : table->headings()) box->addItem(QString::fromStdString(h));
+    };
+    fill(ValueBox, false);
+    for (QComboBox* box : {CountBox, GroupBox, AgeBox, PatientBox, DateBox, WhereBox})
+        fill(box, true);
+    partitions_.clear();
+    text_.clear();
+    showResults();
+    StatusLabel->clear();
+    RunButton->setEnabled(ValueBox->count() > 0);
+    return true;
+}
+
+QString IndirectWindow::choicesText() const {
+    QStringList lines;
+    QStringList names;
+    for (const auto& p : files_) names << QFileInfo(p).fileName();
+    lines << QStringLiteral("データファイル: %1").arg(names.join(QStringLiteral("、")));
+    QString choice = QStringLiteral("値の列: %1").arg(ValueBox->currentText());
+    if (CountBox->currentIndex() > 0)
+        choice += QStringLiteral("　件数の列: %1").arg(CountBox->currentText());
+    if (GroupBox->currentIndex() > 0)
+        choice += QStringLiteral("　グループ列: %1").arg(GroupBox->currentText());
+    if (AgeBox->currentIndex() > 0)
+        choice +=
+            QStringLiteral("　年齢の列: %1（%2）").arg(AgeBox->currentText(), BandsEdit->text());
+    lines << choice;
+    QString filters;
+    if (PatientBox->currentIndex() > 0 && FirstCheck->isChecked())
+        filters += QStringLiteral("患者（%1）ごとに最初の結果　").arg(PatientBox->currentText());
+    if (DateBox->currentIndex() > 0 && (!FromEdit->text().isEmpty() || !ToEdit->text().isEmpty()))
+        filters += QStringLiteral("%1: %2〜%3　")
+                       .arg(DateBox->currentText(), FromEdit->text(), ToEdit->text());
+    if (WhereBox->currentIndex() > 0)
+        filters +=
+            QStringLiteral("%1 が %2 の行　").arg(WhereBox->currentText(), WhereEdit->text());
+    if (!filters.isEmpty()) lines << QStringLiteral("絞り込み: ") + filters.trimmed();
+    lines << QStringLiteral("乱数の種: %1").arg(SeedEdit->text().trimmed());
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void IndirectWindow::runCommand() {
+    if (files_.isEmpty() || running_) return;
+    ExtractOptions extract;
+    extract.valueColumn = ValueBox->currentText().toStdString();
+    extract.countColumn = chosen(CountBox);
+    extract.groupColumn = chosen(GroupBox);
+    extract.ageColumn = chosen(AgeBox);
+    extract.patientColumn = chosen(PatientBox);
+    extract.firstPerPatient = FirstCheck->isChecked();
+    extract.dateColumn = chosen(DateBox);
+    const QString bands = BandsEdit->text().trimmed();
+    if (extract.ageColumn) {
+        if (bands.isEmpty())
+            return fail(
+                QStringLiteral("年齢の列には年齢区分（0,18,40,60,120 など）を指定して下さい。"));
+        std::string problem;
+        const auto parsed = parseAgeBands(bands.toStdString(), problem);
+        if (!parsed) return fail(QString::fromStdString(problem));
+        extract.ageBands = *parsed;
+    } else if (!bands.isEmpty()) {
+        return fail(QStringLiteral("年齢区分を使うには年齢の列を選んで下さい。"));
+    }
+    if (extract.firstPerPatient && !extract.patientColumn)
+        return fail(QStringLiteral("患者ごとに最初の結果を使うには患者IDの列を選んで下さい。"));
+    if (extract.firstPerPatient && extract.countColumn)
+        return fail(QStringLiteral("件数の列（集計表）には、患者ごとに最初の結果は使えません。"));
+    for (auto [edit, to] : {std::pair{FromEdit, &extract.from}, std::pair{ToEdit, &extract.to}}) {
+        const QString text = edit->text().trimmed();
+        if (text.isEmpty()) continue;
+        if (!extract.dateColumn)
+            return fail(QStringLiteral("期間を限るには日付の列を選んで下さい。"));
+        *to = dateBound(text.toStdString(), edit == ToEdit);
+        if (!*to) return fail(QStringLiteral("日付として読めません: %1").arg(text));
+    }
+    if (const auto where = chosen(WhereBox))
+        extract.where.emplace_back(*where, WhereEdit->text().trimmed().toStdString());
+    IndirectOptions options;
+    const std::string seed = SeedEdit->text().trimmed().toStdString();
+    const auto parsed = std::from_chars(seed.data(), seed.data() + seed.size(), options.seed);
+    if (seed.empty() || parsed.ec != std::errc() || parsed.ptr != seed.data() + seed.size())
+        return fail(
+            QStringLiteral("乱数の種には0以上の整数を指定して下さい: %1").arg(SeedEdit->text()));
+    std::vector<std::string> files;
+    for (const auto& f : files_) files.push_back(QFile::encodeName(f).toStdString());
+
+    // What the worker fills; it may outlive a cancelled wait, so it is shared with it.
+    struct Work {
+        ExtractResult extract;
+        std::vector<IndirectResult> results;
+    };
+    const auto work = std::make_shared<Work>();
+    running_ = true;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{OpenButton, RunButton, CopyButton, SaveButton, ChartBox})
+        w->setEnabled(false);
+    const bool finished = runWithProgress(
+        this, QString::fromUtf8(kTitle),
+        [](int stage) {
+            return stage == 0 ? QStringLiteral("抽出したデータを読み込んでいます…")
+                              : QStringLiteral("分割ごとに基準範囲を推定しています…");
+        },
+        [work, files, extract, options](WorkerState& state) mutable {
+            extract.progress = &state.progress;
+            // Nothing may leave the worker's thread: a failure (memory) becomes the message.
+            try {
+                work->extract = readExtract(files, extract);
+            } catch (const std::exception& e) {
+                work->extract.problem =
+                    std::string("抽出したデータを読み込めませんでした（") + e.what() + "）。";
+            }
+            if (!work->extract.problem.empty() || state.progress.cancel) return;
+            const auto& parts = work->extract.partitions;
+            state.progress.done = 0;
+            state.progress.total = parts.size();
+            state.stage = 1;
+            options.cancel = &state.progress.cancel;
+            for (std::size_t i = 0; i < parts.size() && !state.progress.cancel; ++i) {
+                // Never throws: what cannot be calculated is the partition's refusal.
+                work->results.push_back(estimateIndirect(parts[i].counts, options));
+                state.progress.done = i + 1;
+            }
+        });
+    running_ = false;
+    OpenButton->setEnabled(true);
+    RunButton->setEnabled(true);
+
+    partitions_.clear();
+    text_.clear();
+    if (!finished) {
+        showResults();
+        StatusLabel->setText(QStringLiteral("中止しました。"));
+        return;
+    }
+    const ExtractResult& got = work->extract;
+    if (!got.problem.empty()) {
+        showResults();
+        StatusLabel->clear();
+        return fail(QString::fromStdString(got.problem));
+    }
+    QStringList status;
+    for (const auto& n : got.notes()) status << QString::fromStdString(n);
+    if (got.kept == 0) {
+        showResults();
+        StatusLabel->setText(status.join(QStringLiteral("\n")));
+        return fail(
+            QStringLiteral("条件に合う結果がありません（%1行を読みました）。").arg(got.rows));
+    }
+    for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i)
+        partitions_.push_back(
+            {got.partitions[i].label, got.partitions[i].counts, work->results[i]});
+    status.prepend(QStringLiteral("%1行を読み、%2件の結果を%3の分割で推定しました。")
+                       .arg(got.rows)
+                       .arg(got.kept)
+                       .arg(partitions_.size()));
+    StatusLabel->setText(status.join(QStringLiteral("\n")));
+    const QString head = choicesText() + QStringLiteral("\r\n") +
+                         status.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n");
+    textHeadLines_ = static_cast<int>(head.count(QStringLiteral("\r\n")));
+    text_ = head + tableText();
+    showResults();
+}
+
+QString IndirectWindow::tableText() const {
+    std::ostringstream out;
+    IndirectWriter writer(out, IndirectFormat::Tsv);
+    for (const auto& p : partitions_) writer.row(p.label, p.result);
+    writer.finish();
+    return QString::fromStdString(out.str());
+}
+
+DocumentPart::TextTable IndirectWindow::partTable() const {
+    if (text_.isEmpty()) return {};
+    return {textHeadLines_, 1};
+}
+
+QString IndirectWindow::pictureName(int index) const {
+    return QStringLiteral("%1 %2").arg(
+        windowTitle(), QString::fromStdString(partitions_[static_cast<std::size_t>(index)].label));
+}
+
+void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
+    if (index < 0 || index >= pictureCount()) return;
+    paintChartScaled(partitionChart(partitions_[static_cast<std::size_t>(index)]), painter, size,
+                     QSizeF(640, 400));
+}
+
+void IndirectWindow::showResults() {
+    Table->clear();
+    const auto headings = indirectHeadings();
+    Table->setColumnCount(static_cast<int>(headings.size()));
+    Table->setRowCount(static_cast<int>(partitions_.size()));
+    QStringList labels;
+    for (const auto& h : headings) labels << QString::fromStdString(h);
+    Table->setHorizontalHeaderLabels(labels);
+    for (std::size_t r = 0; r < partitions_.size(); ++r) {
+        const auto cells = indirectCells(partitions_[r].label, partitions_[r].result);
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
+            if (c > 0 && c + 1 < cells.size())
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            Table->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+    }
+    Table->resizeColumnsToContents();
+    ChartBox->blockSignals(true);
+    ChartBox->clear();
+    for (const auto& p : partitions_) ChartBox->addItem(QString::fromStdString(p.label));
+    ChartBox->blockSignals(false);
+    const bool any = !partitions_.empty();
+    ChartBox->setEnabled(any);
+    CopyButton->setEnabled(any);
+    SaveButton->setEnabled(any);
+    showChart(any ? 0 : -1);
+}
+
+void IndirectWindow::showChart(int index) {
+    QChart* old = ChartView->chart();
+    if (index < 0 || index >= pictureCount()) {
+        ChartView->setChart(new QChart);
+    } else {
+        ChartView->setChart(partitionChart(partitions_[static_cast<std::size_t>(index)]));
+    }
+    delete old;
+}
+
+void IndirectWindow::copyCommand() {
+    if (!partitions_.empty()) QGuiApplication::clipboard()->setText(tableText());
+}
+
+void IndirectWindow::saveCommand() {
+    const QString path = chooseCsvFile();
+    if (!path.isEmpty()) saveCsv(path);
+}
+
+bool IndirectWindow::saveCsv(const QString& path) {
+    std::ostringstream out;
+    // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
+    out << "\xEF\xBB\xBF";
+    IndirectWriter writer(out, IndirectFormat::Csv);
+    for (const auto& p : partitions_) writer.row(p.label, p.result);
+    writer.finish();
+    // Written whole or not at all: a failed write leaves an earlier file as it was.
+    const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
+    if (!error.isEmpty()) {
+        fail(QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kijunchi

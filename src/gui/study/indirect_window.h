@@ -1,0 +1,103 @@
+#pragma once
+// The window "間接法による基準範囲": reference limits from an extract of routine results (one
+// or more data files) by the indirect method, per partition (group × age band), with the same
+// choices as the command line's --indirect. The reading and the estimates run on a worker
+// thread with progress and キャンセル; the result table can be copied and saved as CSV, each
+// partition has its chart, and table and charts join the frame's report.
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gui/results/document_part.h"
+#include "indirect/truncated_fit.h"
+#include "indirect/value_counts.h"
+
+class QCheckBox;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace kijunchi {
+
+class Prompt;
+
+class IndirectWindow : public QWidget, public DocumentPart {
+    Q_OBJECT
+public:
+    explicit IndirectWindow(Prompt& prompt, QWidget* parent = nullptr);
+
+    // The file choosers, replaceable in tests; empty means cancelled.
+    std::function<QStringList()> chooseDataFiles;
+    std::function<QString()> chooseCsvFile;
+
+    void openCommand();  // ファイルを選ぶ…
+    void runCommand();   // 推定
+    void copyCommand();  // コピー
+    void saveCommand();  // CSVに保存…
+    // The files of the extract; their columns (those of the first) fill the choosers.
+    bool openFiles(const QStringList& paths);
+    bool saveCsv(const QString& path);
+    // The table as the command line's TSV: a heading line, then a line per partition.
+    QString tableText() const;
+
+    struct Partition {
+        std::string label;
+        ValueCounts counts;
+        IndirectResult result;
+    };
+    const std::vector<Partition>& partitions() const { return partitions_; }
+
+    QPushButton* OpenButton = nullptr;
+    QLabel* FilesLabel = nullptr;
+    QComboBox* ValueBox = nullptr;    // the value column
+    QComboBox* CountBox = nullptr;    // （なし） or a column of counts
+    QComboBox* GroupBox = nullptr;    // （なし） or a column
+    QComboBox* AgeBox = nullptr;      // （なし） or a column
+    QLineEdit* BandsEdit = nullptr;   // 0,18,40,60,120
+    QComboBox* PatientBox = nullptr;  // （なし） or a column
+    QCheckBox* FirstCheck = nullptr;  // 患者ごとに最初の結果だけ
+    QComboBox* DateBox = nullptr;     // （なし） or a column
+    QLineEdit* FromEdit = nullptr;
+    QLineEdit* ToEdit = nullptr;
+    QComboBox* WhereBox = nullptr;  // （なし） or a column
+    QLineEdit* WhereEdit = nullptr;
+    QLineEdit* SeedEdit = nullptr;
+    QPushButton* RunButton = nullptr;
+    QPushButton* CopyButton = nullptr;
+    QPushButton* SaveButton = nullptr;
+    QTableWidget* Table = nullptr;
+    QComboBox* ChartBox = nullptr;  // the partition whose chart is shown
+    QChartView* ChartView = nullptr;
+    QLabel* StatusLabel = nullptr;
+
+    // DocumentPart, after a run: the files and choices, then the table (TSV) keyed by the
+    // partition, and one chart per partition.
+    QString partTitle() const override { return windowTitle(); }
+    QString partText() const override { return text_; }
+    TextTable partTable() const override;
+    int pictureCount() const override { return static_cast<int>(partitions_.size()); }
+    QString pictureName(int index) const override;
+    QSize pictureSize(int) const override { return {960, 600}; }
+    void paintPicture(int index, QPainter& painter, const QSize& size) const override;
+
+private:
+    void showResults();
+    void showChart(int index);
+    QString choicesText() const;
+    void fail(const QString& text);
+
+    Prompt& prompt_;
+    QStringList files_;
+    std::vector<Partition> partitions_;
+    QString text_;
+    int textHeadLines_ = 0;
+    bool running_ = false;
+};
+
+}  // namespace kijunchi

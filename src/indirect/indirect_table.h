@@ -1,0 +1,42 @@
+#pragma once
+// The table of the indirect method's results, one row per partition, as the command line writes
+// it and the desktop window shows and saves it: the partition, the counts, the truncation points,
+// the fit, the limits with their 90% intervals, the resamples and seed, and a note (the reason
+// where the partition could not be estimated).
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "indirect/truncated_fit.h"
+
+namespace kijunchi {
+
+// The headings, the partition's first and the note's last.
+std::vector<std::string> indirectHeadings();
+
+// The row's cells as TSV and CSV give them: counts in full, the rest to 4 significant digits,
+// empty where there is no figure. Text cells (the partition, the note) as they are.
+std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r);
+
+// The note of a row: the refusal, or how many resamples the intervals rest on.
+std::string indirectNote(const IndirectResult& r);
+
+enum class IndirectFormat { Tsv, Csv, Json };
+
+// Writes the table as rows arrive: TSV or CSV with a heading line and CR LF line ends, the text
+// cells safe from a spreadsheet's formulas; or a JSON array of objects at full precision, null
+// for a missing figure.
+class IndirectWriter {
+public:
+    IndirectWriter(std::ostream& out, IndirectFormat format);
+    void row(const std::string& partition, const IndirectResult& r);
+    void finish();
+
+private:
+    std::ostream& out_;
+    IndirectFormat format_;
+    int rows_ = 0;
+};
+
+}  // namespace kijunchi

@@ -1,0 +1,140 @@
+// The window "間接法による基準範囲": on a small extract of two files it gives the table the
+// command line gives for the same choices, cell for cell, and saves it as CSV.
+#include "gui/study/indirect_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "analysis/distributions.h"
+#include "cli/indirect_command.h"
+#include "gui/results/report_document.h"
+#include "gui/shell/frame_fixture.h"
+#include "gui/study/study_windows.h"
+#include "support/poppler.h"
+#include "support/temp_files.h"
+
+namespace kijunchi::testing {
+namespace {
+
+// One decimal, as a laboratory reports.
+std::string tenths(double v) {
+    const long t = std::lround(v * 10);
+    return std::to_string(t / 10) + "." + std::to_string(t % 10);
+}
+
+// Women: 1300 non-pathological results on normal quantiles about 100 (σ 10) and 200 high ones
+// about 140, outpatients in 2024, one per patient; men: 10 results, too few to estimate. Rows
+// the filters leave out: inpatients, a date outside the range, an age outside the bands, a
+// patient's later result, and results below a limit ("<60") that count as censored.
+std::pair<std::string, std::string> extractFiles() {
+    std::string a = "患者ID,性別,年齢,検査日,区分,値\r\n", b = a;
+    int id = 0;
+    const auto row = [&](std::string& to, const std::string& sex, int age, const std::string& date,
+                         const std::string& setting, const std::string& value) {
+        to += "P" + std::to_string(++id) + "," + sex + "," + std::to_string(age) + "," + date +
+              "," + setting + "," + value + "\r\n";
+    };
+    for (int i = 0; i < 1300; ++i)
+        row(i % 2 ? a : b, "F", 20 + i % 60, "2024-03-01", "外来",
+            tenths(100 + 10 * normalQuantile((i + 0.5) / 1300)));
+    for (int i = 0; i < 200; ++i)
+        row(a, "F", 30, "2024-05-01", "外来", tenths(140 + 15 * normalQuantile((i + 0.5) / 200)));
+    for (int i = 0; i < 5; ++i) row(b, "F", 40, "2024-06-01", "外来", "<60");
+    for (int i = 0; i < 10; ++i) row(b, "M", 50, "2024-07-01", "外来", tenths(110 + i));
+    row(a, "F", 40, "2024-08-01", "入院", "500.0");
+    row(a, "F", 40, "2023-12-31", "外来", "500.0");
+    row(a, "F", 10, "2024-08-01", "外来", "500.0");
+    a += "P1,F,20,2024-09-01,外来,500.0\r\n";  // P1's second result
+    return {a, b};
+}
+
+std::vector<QStringList> linesOf(const std::string& text) {
+    std::vector<QStringList> lines;
+    for (const QString& line :
+         QString::fromStdString(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        lines.push_back(line.split(QLatin1Char('\t')));
+    return lines;
+}
+
+class IndirectWindowTest : public FrameTest {
+protected:
+    TempFolder folder;
+};
+
+TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
+    const auto [a, b] = extractFiles();
+    const std::string fileA = folder.write("a.csv", a), fileB = folder.write("b.csv", b);
+    const std::vector<std::string> args{
+        "--indirect", "--column",    "値",     "--group",    "性別",   "--age",
+        "年齢",       "--age-bands", "18,120", "--patient",  "患者ID", "--first-per-patient",
+        "--date",     "検査日",      "--from", "2024-01-01", "--to",   "2024-12-31",
+        "--where",    "区分=外来",   "--seed", "7",          fileA,    fileB};
+    std::ostringstream tsv, err;
+    ASSERT_EQ(runIndirectCommand(args, tsv, err), 0) << err.str();
+
+    IndirectWindow* window = frame->studies->showIndirect();
+    window->chooseDataFiles = [&] {
+        return QStringList{QString::fromStdString(fileA), QString::fromStdString(fileB)};
+    };
+    window->OpenButton->click();
+    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    window->GroupBox->setCurrentText(QStringLiteral("性別"));
+    window->AgeBox->setCurrentText(QStringLiteral("年齢"));
+    window->BandsEdit->setText(QStringLiteral("18,120"));
+    window->PatientBox->setCurrentText(QStringLiteral("患者ID"));
+    window->FirstCheck->setChecked(true);
+    window->DateBox->setCurrentText(QStringLiteral("検査日"));
+    window->FromEdit->setText(QStringLiteral("2024-01-01"));
+    window->ToEdit->setText(QStringLiteral("2024/12/31"));
+    window->WhereBox->setCurrentText(QStringLiteral("区分"));
+    window->WhereEdit->setText(QStringLiteral("外来"));
+    window->SeedEdit->setText(QStringLiteral("7"));
+    window->RunButton->click();
+    EXPECT_TRUE(prompt.shown.empty());
+
+    const auto expected = linesOf(tsv.str());
+    ASSERT_EQ(expected.size(), 3u);  // the headings, women, men
+    ASSERT_EQ(window->Table->rowCount(), 2);
+    ASSERT_EQ(window->Table->columnCount(), expected[0].size());
+    for (int c = 0; c < window->Table->columnCount(); ++c)
+        EXPECT_EQ(window->Table->horizontalHeaderItem(c)->text(), expected[0][c]);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < window->Table->columnCount(); ++c)
+            EXPECT_EQ(window->Table->item(r, c)->text(), expected[r + 1][c]) << r << "," << c;
+    // The women's limits were estimated, the men's ten results were not.
+    const auto& women = window->partitions()[0].result;
+    EXPECT_TRUE(women.estimated());
+    EXPECT_EQ(women.total, 1505);
+    EXPECT_EQ(women.censoredBelow, 5);
+    EXPECT_TRUE(window->partitions()[1].result.refusal.starts_with("推定できません"));
+    EXPECT_EQ(window->pictureCount(), 2);
+
+    const std::string saved = folder.file("table.csv");
+    window->chooseCsvFile = [&] { return QString::fromStdString(saved); };
+    window->SaveButton->click();
+    // No cell here holds a comma or a quote, so the CSV is the TSV with commas.
+    std::string csv = tsv.str();
+    std::replace(csv.begin(), csv.end(), '\t', ',');
+    EXPECT_EQ(TempFolder::read(saved), "\xEF\xBB\xBF" + csv);
+
+    // The frame's report holds the table, and the charts on their pages.
+    ASSERT_TRUE(frame->documentParts().contains(window));
+    const std::string pdf = folder.file("report.pdf");
+    ASSERT_TRUE(writeReportPdf(QString::fromStdString(pdf), {}, frame->documentParts()).isEmpty());
+    if (const auto text =
+            poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), "-"})) {
+        const QString words = QString::fromUtf8(*text);
+        EXPECT_GE(words.count(QStringLiteral("F 18歳以上120歳未満")), 2) << words.toStdString();
+        EXPECT_TRUE(words.contains(QStringLiteral("すべての結果")));  // a chart's legend
+        EXPECT_TRUE(words.contains(QStringLiteral("推定できません")));
+    }
+}
+
+}  // namespace
+}  // namespace kijunchi::testing
