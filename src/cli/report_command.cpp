@@ -15,6 +15,7 @@
 #include "evaluation/evaluation_text.h"
 #include "evaluation/lambda_estimate.h"
 #include "files/data_file.h"
+#include "files/workbook.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "report/analysis_run.h"
@@ -26,10 +27,12 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
-    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し] [FILE]\n"
+    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し] [--sheet N|名前] "
+    "[FILE]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
-    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
+    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
+    "                        [--sheet N|名前] FILE\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
@@ -42,14 +45,17 @@ constexpr const char* kUsage =
     "  --show lambda   元データでMLが最大となるλと95%信頼区間（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
     "  --show evaluation  基準範囲の評価の画面の文章\n"
-    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
-    "                読み、N 番目（1から）の列か、見出しがその名前の列を使う\n"
+    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）か\n"
+    "                ブック（.xlsx、.xlsm、.xls）として読み、N 番目（1から）の列か、\n"
+    "                見出しがその名前の列を使う\n"
+    "  --sheet N|名前  ブックのシート（番号か名前。既定は最初のシート）\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "  --group COLUMN  グループ列（番号か見出し）ごとに分割を検討する（値の列は --column、\n"
     "                既定はグループ列以外の最初の列）\n"
     "  --batch       FILE の各列を1項目として（--group があればグループごとに）一括評価し、\n"
     "                表を書き出す\n"
-    "  --format F    一括評価の表の形式: tsv（既定）、csv、json\n"
+    "  --format F    一括評価の表の形式: tsv（既定）、csv、json、xlsx（--output が必要）\n"
+    "  --output OUT  一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -63,6 +69,7 @@ struct Options {
     Show show = Show::Report;
     std::string file = "-";
     std::optional<std::string> column;
+    std::string sheet;  // a workbook's sheet: number from 1 or name; the first when empty
     bool help = false;
 };
 
@@ -93,18 +100,19 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             return args[++i];
         };
         if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
-            arg != "--column") {
+            arg != "--column" && arg != "--sheet") {
             return "不明なオプションです: " + args[i];
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
-                   arg == "--column") {
+                   arg == "--column" || arg == "--sheet") {
             auto v = value();
             if (!v) return arg + " に値がありません。";
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
             if (arg == "--column") options.column = *v;
+            if (arg == "--sheet") options.sheet = *v;
             if (arg == "--show") {
                 if (*v == "report")
                     options.show = Show::Report;
@@ -238,10 +246,12 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     FieldReader reader;
     std::int64_t fileSkipped = 0;  // fields of the chosen column that held no number
     bool decimalComma = false;
+    std::string fileNotes;
     if (options.column) {
         // A data file: the chosen column's values are read as a paste reads them.
         const bool fromStdin = options.file == "-";
         DataFileResult read;
+        std::vector<std::string> notes;  // a workbook's dates, error cells, formulas
         if (fromStdin) {
             std::string bytes;
             std::vector<char> buffer(1 << 16);
@@ -254,7 +264,10 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             }
             read = readDataText(bytes);
         } else {
-            read = readDataFile(options.file);
+            TableFileRead table = readTableFile(options.file, options.sheet);  // or a workbook
+            if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
+            read = std::move(table.read);
+            notes = std::move(table.notes);
         }
         if (read.problem != FileProblem::None) {
             return failure(2,
@@ -274,6 +287,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         reader.finish();
         fileSkipped = chosen.skipped;
         decimalComma = read.file.decimalComma;
+        for (const auto& note : notes) fileNotes += note + "\n";
     } else if (!readInput(options.file, readStdin, reader)) {
         return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
                                               : "ファイルを読めません: " + options.file);
@@ -290,6 +304,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     if (const std::string message = readingMessage(reading); !message.empty())
         output.err += message + "\n";
     if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
+    output.err += fileNotes;
 
     // An unusable λ text is refused whatever is shown.
     if (options.lambda && !wholeNumber(*options.lambda)) {

@@ -12,9 +12,14 @@ constexpr std::size_t kBlock = std::size_t{1} << 20;
 
 }  // namespace
 
-std::optional<TableStream> TableStream::open(const std::string& path, std::string& problem) {
+std::optional<TableStream> TableStream::open(const std::string& path, std::string& problem,
+                                             std::string_view sheet) {
     TableStream t;
     t.path_ = path;
+    if (workbookFileKind(path) != WorkbookKind::None) {
+        if (!t.openSheet(sheet, problem)) return std::nullopt;
+        return t;
+    }
     const FileProblem p = t.inspect();
     if (p != FileProblem::None) {
         problem = fileProblemMessage(p, path);
@@ -83,7 +88,34 @@ FileProblem TableStream::inspect() {
     return FileProblem::None;
 }
 
+bool TableStream::openSheet(std::string_view sheet, std::string& problem) {
+    WorkbookRead book = readWorkbook(path_, sheet);
+    if (!book.refusal.empty()) {
+        problem = "ファイル「" + path_ + "」" + book.refusal;
+        return false;
+    }
+    sheet_ = std::make_unique<SheetTable>(std::move(book.table));
+    const auto& rows = sheet_->rows;
+    if (!rows.empty() &&
+        isHeadingRow(std::vector<std::string_view>(rows.front().begin(), rows.front().end()),
+                     false)) {
+        hasHeadings_ = true;
+        headings_ = rows.front();
+    }
+    for (const auto& row : rows)
+        if (headings_.size() < row.size()) headings_.resize(row.size());
+    for (std::size_t c = 0; c < headings_.size(); ++c)
+        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    restart();
+    return true;
+}
+
 void TableStream::restart() {
+    if (sheet_) {
+        sheetRow_ = 0;
+        headingLeft_ = hasHeadings_;
+        return;
+    }
     in_.clear();
     in_.seekg(static_cast<std::streamoff>(textStart(encoding_)));
     decoder_.emplace(encoding_);
@@ -128,6 +160,19 @@ bool TableStream::nextLine(std::string_view& line) {
 }
 
 bool TableStream::nextRow(std::vector<std::string_view>& fields) {
+    if (sheet_) {
+        while (sheetRow_ < sheet_->rows.size()) {
+            const auto& row = sheet_->rows[sheetRow_++];
+            if (headingLeft_) {
+                headingLeft_ = false;
+                continue;
+            }
+            fields.assign(row.begin(), row.end());
+            return true;
+        }
+        fields.clear();
+        return false;
+    }
     std::string_view line;
     while (nextLine(line)) {
         if (!splitter_.split(line, layout_.separator)) continue;

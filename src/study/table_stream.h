@@ -4,12 +4,14 @@
 // The file is read as a data file is (encodings, separator, decimal mark, quoted fields,
 // headings, numbers), a block at a time.
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "files/table_text.h"
+#include "files/workbook.h"
 
 namespace kijunchi {
 
@@ -17,7 +19,10 @@ class TableStream {
 public:
     // Opens and inspects the file; nullopt with a message in Japanese when it cannot be read
     // (a file without numbers can: its columns are told of one by one).
-    static std::optional<TableStream> open(const std::string& path, std::string& problem);
+    // A workbook's sheet (its number from 1 or its name; the first when empty) is read whole
+    // into memory as cell texts and walked as the rows of a file.
+    static std::optional<TableStream> open(const std::string& path, std::string& problem,
+                                           std::string_view sheet = {});
 
     // The column headings in UTF-8 ("列1", "列2", … where the file has none).
     const std::vector<std::string>& headings() const { return headings_; }
@@ -63,6 +68,11 @@ private:
     bool controlBytes_ = false;
     bool headingLeft_ = false;  // the heading row is still to be passed over
     FieldSplitter splitter_;
+
+    // A workbook's sheet, and the row the pass is at.
+    std::unique_ptr<SheetTable> sheet_;
+    std::size_t sheetRow_ = 0;
+    bool openSheet(std::string_view sheet, std::string& problem);
 };
 
 }  // namespace kijunchi
