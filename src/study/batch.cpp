@@ -121,19 +121,49 @@ void evaluateRow(const BatchEvaluator& evaluate, const std::vector<double>& valu
 
 }  // namespace
 
+std::vector<std::string> batchHeadings(bool grouped) {
+    std::vector<std::string> head{"項目"};
+    if (grouped) head.push_back("グループ");
+    head.push_back("データ数");
+    for (const auto& c : kFigures) head.push_back(c.heading);
+    head.insert(head.end(), {"外れ値", "推奨"});
+    if (grouped) head.insert(head.end(), {"SDR", "分割"});
+    head.push_back("注意");
+    return head;
+}
+
+std::vector<BatchCell> batchCells(const BatchRow& r, bool grouped) {
+    using Kind = BatchCell::Kind;
+    auto text = [](const std::string& t) { return BatchCell{Kind::Text, t, std::nullopt}; };
+    auto figure = [](const std::optional<double>& v) { return BatchCell{Kind::Figure, {}, v}; };
+    auto count = [](std::optional<int> v) {
+        return BatchCell{Kind::Count, {}, v ? std::optional<double>(*v) : std::nullopt};
+    };
+    std::vector<BatchCell> cells{text(r.analyte)};
+    if (grouped) cells.push_back(text(r.group));
+    cells.push_back(count(r.n));
+    for (const auto& c : kFigures) cells.push_back(figure(r.*(c.number)));
+    cells.push_back(count(r.outliers));
+    cells.push_back(text(r.recommendation));
+    if (grouped) {
+        cells.push_back(figure(r.sdr));
+        cells.push_back(text(r.partition));
+    }
+    cells.push_back(text(r.message));
+    return cells;
+}
+
+double batchFigure(double value) {
+    return SigRound(value, 4);
+}
+
 BatchWriter::BatchWriter(std::ostream& out, BatchFormat format, bool grouped)
     : out_(out), format_(format), grouped_(grouped) {
     if (format_ == BatchFormat::Json) {
         out_ << "[";
         return;
     }
-    std::vector<std::string> head{"項目"};
-    if (grouped_) head.push_back("グループ");
-    head.push_back("データ数");
-    for (const auto& c : kFigures) head.push_back(c.heading);
-    head.insert(head.end(), {"外れ値", "推奨"});
-    if (grouped_) head.insert(head.end(), {"SDR", "分割"});
-    head.push_back("注意");
+    const std::vector<std::string> head = batchHeadings(grouped_);
     const char* sep = format_ == BatchFormat::Csv ? "," : "\t";
     for (std::size_t i = 0; i < head.size(); ++i) out_ << (i ? sep : "") << head[i];
     out_ << "\r\n";
@@ -158,16 +188,19 @@ void BatchWriter::row(const BatchRow& r) {
         return;
     }
     const bool csv = format_ == BatchFormat::Csv;
-    auto field = [&](const std::string& s) { return csv ? csvField(s) : tsvField(s); };
     const char* sep = csv ? "," : "\t";
-    out_ << field(r.analyte);
-    if (grouped_) out_ << sep << field(r.group);
-    out_ << sep << r.n;
-    for (const auto& c : kFigures) out_ << sep << rounded(r.*(c.number));
-    out_ << sep << (r.outliers ? std::to_string(*r.outliers) : std::string());
-    out_ << sep << field(r.recommendation);
-    if (grouped_) out_ << sep << rounded(r.sdr) << sep << field(r.partition);
-    out_ << sep << field(r.message) << "\r\n";
+    const std::vector<BatchCell> cells = batchCells(r, grouped_);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const BatchCell& cell = cells[i];
+        if (i) out_ << sep;
+        if (cell.kind == BatchCell::Kind::Text)
+            out_ << (csv ? csvField(cell.text) : tsvField(cell.text));
+        else if (cell.kind == BatchCell::Kind::Figure)
+            out_ << rounded(cell.number);
+        else if (cell.number)
+            out_ << static_cast<long long>(*cell.number);
+    }
+    out_ << "\r\n";
     ++rows_;
 }
 

@@ -45,6 +45,19 @@ using BatchEvaluator = std::function<void(const std::vector<double>& values, Bat
 
 enum class BatchFormat { Tsv, Csv, Json };
 
+// One cell of the table as TSV, CSV and the workbook give it: a text, a figure (shown to 4
+// significant digits) or a count; a missing figure or count is empty.
+struct BatchCell {
+    enum class Kind { Text, Figure, Count } kind = Kind::Text;
+    std::string text;
+    std::optional<double> number;
+};
+// The table's headings, and a row's cells under them.
+std::vector<std::string> batchHeadings(bool grouped);
+std::vector<BatchCell> batchCells(const BatchRow& row, bool grouped);
+// A figure as the table shows it: rounded to 4 significant digits.
+double batchFigure(double value);
+
 // Writes the table as rows arrive: TSV or CSV with a heading line and CR LF (numbers to 4
 // significant digits), or a JSON array of objects (numbers at full precision, null for a
 // missing one).
