@@ -8,14 +8,15 @@
 
 namespace kijunchi {
 
-DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
-                                        std::optional<GroupedColumn> grouped) {
+TableFileRead readDataFileWithProgress(QWidget* parent, const QString& path,
+                                       std::optional<GroupedColumn> grouped,
+                                       const std::string& sheet) {
     ReadProgress progress;
-    DataFileResult result;
+    TableFileRead result;
     QEventLoop loop;
     const std::string file = QFile::encodeName(path).toStdString();
     std::thread worker([&] {
-        result = readDataFile(file, &progress, grouped);
+        result = readTableFile(file, sheet, &progress, grouped);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
 

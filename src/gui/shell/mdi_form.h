@@ -176,7 +176,8 @@ private:
     void restorePlace();
     void rememberFolder(const QString& file);
     // A data file's value column with its group column (read again to keep the groups).
-    bool openGroupedColumn(const QString& path, GroupedColumn columns);
+    bool openGroupedColumn(const QString& path, GroupedColumn columns,
+                           const std::string& sheet = {});
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
@@ -11,6 +12,7 @@
 
 #include "files/data_file.h"
 #include "files/report_export.h"
+#include "files/workbook.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/files/progress_dialog.h"
 #include "gui/input/frm_mnu_window.h"
@@ -82,10 +84,32 @@ void MDIForm1::openDataFileCommand() {
 bool MDIForm1::openDataFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    DataFileResult read = readDataFileWithProgress(this, path);
+    std::string sheet;  // a workbook of several sheets: the one the user chooses
+    if (const std::string local = QFile::encodeName(path).toStdString();
+        workbookFileKind(local) != WorkbookKind::None) {
+        TableFileRead listed;
+        listed.sheets = workbookSheets(local, listed.refusal);
+        if (!listed.refusal.empty()) {
+            prompt_.message(this, fromUtf8(tableFileMessage(listed, name.toStdString())), title,
+                            Prompt::Icon::Exclamation);
+            return false;
+        }
+        if (listed.sheets.size() > 1) {
+            QStringList items;
+            for (const auto& s : listed.sheets) items << fromUtf8(s);
+            const std::optional<int> chosen = filePrompt_->chooseItem(
+                this, QStringLiteral("シートの選択"),
+                QStringLiteral("「%1」のどのシートを読み込みますか。").arg(name), items,
+                QList<bool>(items.size(), true), 0);
+            if (!chosen || *chosen < 0 || *chosen >= items.size()) return false;
+            sheet = std::to_string(*chosen + 1);
+        }
+    }
+    const TableFileRead opened = readDataFileWithProgress(this, path, std::nullopt, sheet);
+    const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem != FileProblem::None) {
-        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+        prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
                         Prompt::Icon::Exclamation);
         return false;
     }
@@ -118,7 +142,7 @@ bool MDIForm1::openDataFile(const QString& path) {
         if (chosen->groups && inFile(*chosen->groups) && *chosen->groups != chosen->values)
             groupColumn = static_cast<std::size_t>(*chosen->groups);
     }
-    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn});
+    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, sheet);
     const DataColumn& values = file.columns[column];
 
     showInputWindow();
@@ -131,6 +155,7 @@ bool MDIForm1::openDataFile(const QString& path) {
     if (const std::string message = readingMessage(result); !message.empty())
         notes << fromUtf8(message);
     if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    for (const auto& note : opened.notes) notes << fromUtf8(note);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
     }
@@ -139,15 +164,17 @@ bool MDIForm1::openDataFile(const QString& path) {
 
 // The file is read again with the group column's field beside each value of the value
 // column; only that column's groups are kept.
-bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns) {
+bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
+                                 const std::string& sheet) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    const DataFileResult read = readDataFileWithProgress(this, path, columns);
+    const TableFileRead opened = readDataFileWithProgress(this, path, columns, sheet);
+    const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
         return false;  // the file has changed since its columns were offered
     if (read.problem != FileProblem::None) {
-        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+        prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
                         Prompt::Icon::Exclamation);
         return false;
     }
@@ -159,6 +186,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns) {
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    for (const auto& note : opened.notes) notes << fromUtf8(note);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
     }
