@@ -5,6 +5,7 @@
 // of values and skipped fields is the same for every column (one field per row and column).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -49,12 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const auto& columns = read.file.columns;
     require(!columns.empty(), "a file with data has a column");
-    const std::int64_t rows =
-        static_cast<std::int64_t>(columns.front().numbers.size()) + columns.front().skipped;
+    const auto fields = [](const DataColumn& c) {
+        return c.count + c.skipped + c.malformed + c.outOfRange;
+    };
+    const std::int64_t rows = fields(columns.front());
     for (const DataColumn& column : columns) {
         require(!column.heading.empty(), "every column has a heading");
-        require(static_cast<std::int64_t>(column.numbers.size()) + column.skipped == rows,
-                "every column has one field per row");
+        require(fields(column) == rows, "every column has one field per row");
+        require(static_cast<std::int64_t>(column.numbers.size()) ==
+                    std::min<std::int64_t>(column.count, kKeptValues),
+                "the first values are kept, the rest counted");
         for (const std::string& number : column.numbers) {
             require(number.find_first_of("\t\r\n") == std::string::npos,
                     "a value text holds no TAB or line end", number);

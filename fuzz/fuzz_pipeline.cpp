@@ -128,6 +128,15 @@ bool someValueFails(const std::vector<Value>& data, double lambda) {
     return false;
 }
 
+// True when λ is an even power and some value is negative: the transformation would fold
+// negative values onto positive ones, and is refused although every value has a y.
+bool foldsNegativeValues(const std::vector<Value>& data, double lambda) {
+    if (lambda == 0.0 || std::fmod(lambda, 2.0) != 0.0) return false;
+    for (std::size_t i = 1; i + 1 < data.size(); ++i)
+        if (data[i].toNumber() < 0) return true;
+    return false;
+}
+
 // Stores are large: each role has one, allocated once and reset on each run.
 AnalysisStore& storeFor(int role) {
     static auto* stores = new std::array<AnalysisStore, 3>();
@@ -152,7 +161,8 @@ LambdaOutcome transform(AnalysisStore& store, const std::optional<std::string>& 
         require(sameDataSet(before, snapshot(store)), "a refused λ changed the data set",
                 escaped(*lambdaText));
         require(grid.untouched(), "a refused λ wrote to the grid or the labels");
-        require(!lambda || someValueFails(before.data, *lambda),
+        require(!lambda || someValueFails(before.data, *lambda) ||
+                    foldsNegativeValues(before.data, *lambda),
                 "a λ that transforms every value was refused", escaped(*lambdaText));
         return outcome;
     }
@@ -160,6 +170,8 @@ LambdaOutcome transform(AnalysisStore& store, const std::optional<std::string>& 
             escaped(*lambdaText));
     require(!someValueFails(before.data, *lambda), "a λ that fails for some value was accepted",
             escaped(*lambdaText));
+    require(!foldsNegativeValues(before.data, *lambda),
+            "an even power of negative values was accepted", escaped(*lambdaText));
     const int n = store.WorkCount;
     require(n == before.workCount && store.DataCount == before.dataCount,
             "the transformation changed the count");
@@ -206,12 +218,13 @@ void checkOrder(const Limit& lower, const Limit& upper, const char* what) {
 // command line's view is compared below it only.
 constexpr int kFullEvaluationCount = 300;
 
-// The evaluation after a completed run: its text is clean, every interval by ranks and every
-// parametric interval holds its limit, and no lower limit exceeds its upper limit. Returns the
-// text with the full bootstrap, or nothing when the data set is larger than
-// kFullEvaluationCount.
-std::optional<std::string> checkEvaluation(AnalysisStore& store) {
+// The evaluation after a run, whether or not the run completed: its text is clean, every
+// interval by ranks and every parametric interval holds its limit, no lower limit exceeds its
+// upper limit, and from 20 values on the nonparametric limits are printed. Returns the text
+// with the full bootstrap, or nothing when the data set is larger than kFullEvaluationCount.
+std::optional<std::string> checkEvaluation(AnalysisStore& store, RunStatus status) {
     EvaluationInput input = evaluationInput(store);
+    input.reportFailed = status == RunStatus::CalculationError;
     const bool full = store.DataCount <= kFullEvaluationCount;
     if (!full) input.resamples = 20;
     const EvaluationResult r = evaluate(input);
@@ -219,6 +232,10 @@ std::optional<std::string> checkEvaluation(AnalysisStore& store) {
     requireCleanText(text, "the evaluation shows nan/inf");
     require(r.n == store.DataCount, "the evaluation counts other values than the data set");
     const NonparametricEstimate& np = r.nonparametric;
+    if (r.n >= 20)
+        require(np.available && np.lower.value && np.upper.value &&
+                    text.find("\r\nノンパラメトリック法\t―") == std::string::npos,
+                "20 values or more without nonparametric limits", text);
     if (np.available) {
         // Exact order statistics around the report's own percentile.
         for (const Limit* l : {&np.lower, &np.upper})
@@ -475,7 +492,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::optional<std::string> evaluation;
     if (classCount && !lambdaRefused) {
         run = analyse(*store, *classCount);
-        if (run->status == RunStatus::Completed) evaluation = checkEvaluation(*store);
+        if (run->status != RunStatus::NoData) evaluation = checkEvaluation(*store, run->status);
         const RunOutcome again = analyse(*store, *classCount);
         require(again.status == run->status, "a second run on the same data ends differently");
         if (run->status == RunStatus::Completed)
@@ -502,7 +519,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             expectedExit = 2;
         else if (store->DataCount == 0)
             expectedExit = 3;
-        else if (std::strcmp(show, "data") != 0 && run->status != RunStatus::Completed)
+        else if (std::strcmp(show, "data") != 0 && std::strcmp(show, "evaluation") != 0 &&
+                 run->status != RunStatus::Completed)
             expectedExit = 1;
         require(out.exitCode == expectedExit, "kijunchi-report ends with an unexpected code",
                 std::string(show) + ": " + std::to_string(out.exitCode) + " expected " +

@@ -25,6 +25,7 @@ floors=(
   "evaluation"  # the evaluation of the reference limits, λ̂, the chart models
   "files"       # data files and the saved forms of the report
   "study"       # partitions, verification, the batch
+  "indirect"    # the indirect method: routine results' extract and the truncated fit
   "cli"         # kijunchi-report
   "gui/widgets" # the windows' toolkit
   "gui/results" # the result windows and the report document

@@ -1,8 +1,10 @@
 // A tour of every window in a real X session, for looking at them and for the screenshots in
 // docs/: start-up, an analysis (tiled), cascade from the frame and from the input window, each
 // child window maximised, the input window tiled small and scrolled, the transformation window,
-// both generators and the version window. Each step waits for the window manager, then grabs
-// the screen into <folder>/<step>.png.
+// both generators and the version window; then the evaluation, tiled with the others, the
+// print preview, the documents written (a PDF, each picture as SVG and PNG at two sizes, the
+// copied figure) and the result windows once the data set has changed after the analysis. Each step
+// waits for the window manager, then grabs the screen into <folder>/<step>.png.
 //
 //   kijunchi_window_tour <folder> <data file>
 #include <QApplication>
@@ -24,10 +26,13 @@
 
 #include "analysis/store.h"
 #include "generators/random_source.h"
+#include "gui/evaluation/distribution_charts.h"
+#include "gui/evaluation/evaluation_window.h"
 #include "gui/generators/itiyou_dialog.h"
 #include "gui/generators/nrm_dialog.h"
 #include "gui/input/frm_mnu_window.h"
 #include "gui/results/histogram_window.h"
+#include "gui/results/report_document.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/mdi_form.h"
@@ -154,6 +159,47 @@ int main(int argc, char** argv) {
                 about->OK->click();
         },
         [&] { shot("after-version-from-menu"); },
+        [&] { frame.WW3->trigger(); },
+        [&] { shot("evaluation", frame.evaluationWindow()); },
+        [&] { frame.tileCommand(); },
+        [&] { shot("tiled-with-evaluation"); },
+        [&] {
+            // The documents, as the file commands write them.
+            const QString report = folder + QStringLiteral("/report.pdf");
+            kijunchi::writeReportPdf(report, frame.reportDescription(), frame.documentParts(),
+                                     frame.runningHead());
+            int index = 0;
+            for (const kijunchi::DocumentPart* part : frame.documentParts())
+                for (int p = 0; p < part->pictureCount(); ++p, ++index)
+                    for (const QSize size : {QSize(1000, 700), QSize(700, 700)})
+                        for (const char* type : {"png", "svg"})
+                            kijunchi::writePicture(QStringLiteral("%1/picture-%2-%3x%4.%5")
+                                                       .arg(folder)
+                                                       .arg(index)
+                                                       .arg(size.width())
+                                                       .arg(size.height())
+                                                       .arg(QLatin1String(type)),
+                                                   *part, p, size);
+            if (frame.evaluationWindow()) {
+                frame.evaluationWindow()->Command2->click();
+                QGuiApplication::clipboard()->image().save(folder +
+                                                           QStringLiteral("/copied-figure.png"));
+            }
+        },
+        // The print preview is modal: its picture is taken and it is closed from inside it.
+        [&] {
+            QTimer::singleShot(3000, [&] {
+                shot("print-preview");
+                if (QWidget* preview = QApplication::activeModalWidget()) preview->close();
+            });
+            frame.PrintReport->trigger();
+        },
+        [&] {
+            // Another data set after the analysis: the result windows say whose results they hold.
+            QGuiApplication::clipboard()->setText(QStringLiteral("5\r\n6\r\n7\r\n"));
+            frame.inputWindow()->Command2->click();
+        },
+        [&] { shot("earlier-data"); },
         [&] { QCoreApplication::quit(); },
     };
 

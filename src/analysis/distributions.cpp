@@ -36,6 +36,11 @@ double normalUpperTail(double z) {
     return normalLowerTail(-z);
 }
 
+double normalIntervalProbability(double a, double b) {
+    if (a > 0) return normalUpperTail(a) - normalUpperTail(b);
+    return normalLowerTail(b) - normalLowerTail(a);
+}
+
 double logNormalLowerTail(double z) {
     if (z > -30) return std::log(normalLowerTail(z));
     // Φ(z) = φ(z)/|z| · (1 − 1/z² + 3/z⁴ − …) far below the mean.

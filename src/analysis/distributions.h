@@ -14,6 +14,10 @@ double normalUpperTail(double z);
 // ln Φ(z), finite far into the lower tail where Φ(z) itself underflows.
 double logNormalLowerTail(double z);
 
+// Φ(b) − Φ(a) for a ≤ b, from the tail on the far side of the mean, so that an interval far
+// into either tail keeps its digits.
+double normalIntervalProbability(double a, double b);
+
 // Φ⁻¹(p) for 0 < p < 1; NaN outside.
 double normalQuantile(double p);
 

@@ -89,8 +89,9 @@ private:
 };
 
 struct ReadResult {
-    bool found = false;    // a number starts at the position
-    bool complete = true;  // false when an exponent mark has no digits or the value overflows
+    bool found = false;     // a number starts at the position
+    bool complete = true;   // false when an exponent mark has no digits or the value overflows
+    bool overflow = false;  // too large for a double (read as 0)
     double value = 0.0;
 };
 
@@ -120,6 +121,7 @@ ReadResult readNumber(Reader& in) {
         }
         if (!std::isfinite(value)) {  // too large for a double
             result.complete = false;
+            result.overflow = true;
             value = 0.0;
         }
         result.value = value;
@@ -190,6 +192,7 @@ ReadResult readNumber(Reader& in) {
     const auto magnitude = power + static_cast<std::int64_t>(digits.size());  // decimal places
     if (magnitude > 310) {  // too large for a double
         result.complete = false;
+        result.overflow = true;
         return result;
     }
     if (magnitude < -330) return result;  // underflows to zero
@@ -203,10 +206,14 @@ ReadResult readNumber(Reader& in) {
     auto [end, error] = std::from_chars(number.data(), last, value);
     if (error == std::errc::result_out_of_range) {
         // Underflow reads as 0; overflow is too large for a double.
-        if (magnitude > 0) result.complete = false;
+        if (magnitude > 0) {
+            result.complete = false;
+            result.overflow = true;
+        }
         value = 0.0;
     } else if (error != std::errc() || end != last || !std::isfinite(value)) {
         result.complete = false;
+        result.overflow = true;
         value = 0.0;
     }
     result.value = value;
@@ -248,6 +255,14 @@ std::optional<double> leadingNumber(std::string_view text) {
     const ReadResult result = readNumber(in);
     if (!result.found) return std::nullopt;
     return result.value;
+}
+
+std::optional<LeadingNumber> readLeadingNumber(std::string_view text) {
+    std::string keep;
+    Reader in(withoutDropped(text, keep));
+    const ReadResult result = readNumber(in);
+    if (!result.found) return std::nullopt;
+    return LeadingNumber{result.value, result.overflow};
 }
 
 std::optional<double> wholeNumber(std::string_view text) {

@@ -24,6 +24,13 @@ double lenientNumber(std::string_view text);
 // blanks); a text that begins with a number gives what lenientNumber gives ("1E999" is 0).
 std::optional<double> leadingNumber(std::string_view text);
 
+// leadingNumber, telling also whether the number was too large for a double (and read as 0).
+struct LeadingNumber {
+    double value = 0.0;
+    bool overflow = false;
+};
+std::optional<LeadingNumber> readLeadingNumber(std::string_view text);
+
 // Whether leadingNumber finds a number, without reading it.
 bool hasLeadingNumber(std::string_view text);
 

@@ -40,6 +40,17 @@ struct NormalityRecord {
     }
 };
 
+// A value taken out of the data set by the user, with what is recorded of it: its position in
+// the data as read (from 1), its value, the rule that flagged it ("" for one chosen by its
+// position), who took it out and when.
+struct ExcludedValue {
+    int position = 0;
+    double value = 0;
+    std::string rule;
+    std::string who;
+    std::string when;
+};
+
 struct AnalysisStore {
     // Data set. Values live in slots 1..n (SortedValues: 0..n-1 when the input side or the
     // transformation uses it as scratch, 1..n after a run).
@@ -48,6 +59,9 @@ struct AnalysisStore {
     // Values the reading that made the data set found: more than DataCount when the source
     // held more values than the data set keeps.
     std::int64_t ValuesRead = 0;
+    // Values of the data as read that the data set leaves out; the data set holds the others,
+    // in their order.
+    std::vector<ExcludedValue> Excluded;
     std::array<Value, kSlots> DataValues{};
     std::array<Value, kSlots> AnalysisValues{};
     std::array<double, kSlots> SortedValues{};

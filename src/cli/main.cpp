@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/indirect_command.h"
 #include "cli/report_command.h"
 #include "cli/study_command.h"
 
@@ -19,17 +20,10 @@ int main(int argc, char** argv) {
             if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
         }
     };
+    if (kijunchi::isIndirectCommand(args))
+        return kijunchi::runIndirectCommand(args, std::cout, std::cerr);
     if (kijunchi::isStudyCommand(args)) {
-        return kijunchi::runStudyCommand(
-            args,
-            [&] {
-                std::string text;
-                char buffer[65536];
-                for (std::ptrdiff_t n; (n = readStdin(buffer, sizeof buffer)) > 0;)
-                    text.append(buffer, static_cast<std::size_t>(n));
-                return text;
-            },
-            std::cout, std::cerr);
+        return kijunchi::runStudyCommand(args, readStdin, std::cout, std::cerr);
     }
     auto output = kijunchi::runReportCommand(args, readStdin);
     return kijunchi::writeCommandOutput(output);

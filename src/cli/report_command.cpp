@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -13,7 +14,9 @@
 #include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "evaluation/evaluation_text.h"
+#include "evaluation/exclusion.h"
 #include "evaluation/lambda_estimate.h"
+#include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/workbook.h"
 #include "input/grid_sink.h"
@@ -27,8 +30,8 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
-    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し] [--sheet N|名前] "
-    "[FILE]\n"
+    "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し]\n"
+    "                        [--header yes|no] [--sheet N|名前] [FILE]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
@@ -48,6 +51,7 @@ constexpr const char* kUsage =
     "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）か\n"
     "                ブック（.xlsx、.xlsm、.xls）として読み、N 番目（1から）の列か、\n"
     "                見出しがその名前の列を使う\n"
+    "  --header yes|no  データファイルの1行目を見出しとするか（既定はデータから判断）\n"
     "  --sheet N|名前  ブックのシート（番号か名前。既定は最初のシート）\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "  --group COLUMN  グループ列（番号か見出し）ごとに分割を検討する（値の列は --column、\n"
@@ -56,6 +60,9 @@ constexpr const char* kUsage =
     "                表を書き出す\n"
     "  --format F    一括評価の表の形式: tsv（既定）、csv、json、xlsx（--output が必要）\n"
     "  --output OUT  一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
+    "  --exclude P[,P…]  読み込んだ順で P 番目（1から）の値を除外して解析する\n"
+    "  --exclude-flagged tukey|horn|dixon  その規則が外れ値の候補とした値を除外して解析する\n"
+    "  --author NAME  除外した人として記録する名前\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -70,8 +77,26 @@ struct Options {
     std::string file = "-";
     std::optional<std::string> column;
     std::string sheet;  // a workbook's sheet: number from 1 or name; the first when empty
+    std::vector<int> excludePositions;
+    std::vector<OutlierRule> excludeRules;
+    std::string author;
+    std::optional<bool> header;
     bool help = false;
 };
+
+// "3,17" as positions from 1; nullopt when a part is no whole number of at least 1.
+std::optional<std::vector<int>> positionList(const std::string& text) {
+    std::vector<int> positions;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const auto v = wholeNumber(text.substr(start, end - start));
+        if (!v || *v < 1 || *v > 1e9 || *v != static_cast<int>(*v)) return std::nullopt;
+        positions.push_back(static_cast<int>(*v));
+        start = end + 1;
+    }
+    return positions;
+}
 
 CommandOutput failure(int code, std::string message) {
     CommandOutput output;
@@ -99,16 +124,40 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (i + 1 >= args.size()) return std::nullopt;
             return args[++i];
         };
+        if (arg == "--exclude" || arg == "--exclude-flagged" || arg == "--author") {
+            auto v = value();
+            if (!v) return arg + " に値がありません。";
+            if (arg == "--author") {
+                options.author = *v;
+            } else if (arg == "--exclude") {
+                const auto positions = positionList(*v);
+                if (!positions)
+                    return "--exclude には1以上の整数の位置をコンマで区切って指定して下さい。";
+                options.excludePositions.insert(options.excludePositions.end(), positions->begin(),
+                                                positions->end());
+            } else {
+                const auto rules = outlierRulesNamed(*v);
+                if (!rules)
+                    return "--exclude-flagged には tukey, horn, dixon のどれかを指定して下さい。";
+                options.excludeRules.insert(options.excludeRules.end(), rules->begin(),
+                                            rules->end());
+            }
+            continue;
+        }
         if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
-            arg != "--column" && arg != "--sheet") {
+            arg != "--column" && arg != "--header" && arg != "--sheet") {
             return "不明なオプションです: " + args[i];
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
-                   arg == "--column" || arg == "--sheet") {
+                   arg == "--column" || arg == "--header" || arg == "--sheet") {
             auto v = value();
             if (!v) return arg + " に値がありません。";
+            if (arg == "--header") {
+                if (*v != "yes" && *v != "no") return "--header には yes か no を指定して下さい。";
+                options.header = *v == "yes";
+            }
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
             if (arg == "--column") options.column = *v;
@@ -138,7 +187,18 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             fileSeen = true;
         }
     }
+    if (options.header && !options.column) return "--header は --column と一緒に指定して下さい。";
     return std::nullopt;
+}
+
+// The local date and time, "2026-12-09 15:04", for the record of an exclusion.
+std::string nowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
+    return buffer;
 }
 
 // Collects what the run prints into the histogram window's picture.
@@ -158,16 +218,19 @@ public:
     void setStatisticsText(const std::string& t) override { text = t; }
 };
 
-// Feeds the whole input (standard input for "-") to the reader, without a UTF-8 byte order
-// mark at its start, and stops at the empty line that ends the data. False when the input
-// cannot be opened or read.
-bool readInput(const std::string& file, const InputReader& readStdin, FieldReader& reader) {
+}  // namespace
+
+std::optional<std::string> readPastedValues(const std::string& file, const InputReader& readStdin,
+                                            FieldReader& reader) {
+    const bool fromStdin = file == "-";
+    const std::string unreadable =
+        fromStdin ? std::string("標準入力を読めません。") : "ファイルを読めません: " + file;
     int fd = -1;
-    if (file != "-") {
+    if (!fromStdin) {
         do {
             fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
         } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return false;
+        if (fd < 0) return unreadable;
     }
     auto readChunk = [&](char* buffer, std::size_t size) -> std::ptrdiff_t {
         if (fd < 0) return readStdin(buffer, size);
@@ -179,15 +242,21 @@ bool readInput(const std::string& file, const InputReader& readStdin, FieldReade
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::string head;  // the first bytes, until the mark can be told
     bool headDone = false;
-    bool ok = true;
+    std::optional<std::string> problem;
+    std::uint64_t total = 0;
     std::vector<char> buffer(1 << 16);
     while (!reader.ended()) {
         const std::ptrdiff_t n = readChunk(buffer.data(), buffer.size());
         if (n < 0) {
-            ok = false;
+            problem = unreadable;
             break;
         }
         if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > kMaxDataFileBytes) {
+            problem = fileProblemMessage(FileProblem::TooLarge, fromStdin ? "標準入力" : file);
+            break;
+        }
         std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
         if (!headDone) {
             head.append(chunk);
@@ -201,14 +270,14 @@ bool readInput(const std::string& file, const InputReader& readStdin, FieldReade
         }
         reader.feed(chunk);
     }
-    if (ok && !headDone) reader.feed(head);  // fewer bytes than a whole mark
+    if (!problem && !headDone) reader.feed(head);  // fewer bytes than a whole mark
     if (fd >= 0) ::close(fd);
-    if (!ok) return false;
+    if (problem) return problem;
+    if (reader.result().fieldTooLong)
+        return fileProblemMessage(FileProblem::LineTooLong, fromStdin ? "標準入力" : file);
     reader.finish();
-    return true;
+    return std::nullopt;
 }
-
-}  // namespace
 
 InputReader textReader(std::string text) {
     auto position = std::make_shared<std::size_t>(0);
@@ -244,14 +313,15 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     if (!classCount) return failure(2, kClassCountMessage);
 
     FieldReader reader;
-    std::int64_t fileSkipped = 0;  // fields of the chosen column that held no number
-    bool decimalComma = false;
-    std::string fileNotes;
+    std::string notes;              // what the reading of a data file tells
+    std::int64_t valuesFound = -1;  // the data file's count of numbers in the column
     if (options.column) {
         // A data file: the chosen column's values are read as a paste reads them.
         const bool fromStdin = options.file == "-";
+        DataReadOptions readOptions;
+        readOptions.headings = options.header;
         DataFileResult read;
-        std::vector<std::string> notes;  // a workbook's dates, error cells, formulas
+        std::vector<std::string> workbookNotes;  // a workbook's dates, error cells, formulas
         if (fromStdin) {
             std::string bytes;
             std::vector<char> buffer(1 << 16);
@@ -262,12 +332,12 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
                 bytes.append(buffer.data(), static_cast<std::size_t>(n));
                 if (bytes.size() > kMaxDataFileBytes) break;
             }
-            read = readDataText(bytes);
+            read = readDataText(bytes, readOptions);
         } else {
-            TableFileRead table = readTableFile(options.file, options.sheet);  // or a workbook
+            TableFileRead table = readTableFile(options.file, options.sheet, readOptions);
             if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
-            read = std::move(table.read);
-            notes = std::move(table.notes);
+            read = std::move(table.read);  // a data file or a workbook's sheet
+            workbookNotes = std::move(table.notes);
         }
         if (read.problem != FileProblem::None) {
             return failure(2,
@@ -282,15 +352,16 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             }
             return failure(2, message);
         }
-        const DataColumn& chosen = read.file.columns[*column];
-        reader.feed(columnValuesText(chosen));
+        const ColumnReading reading = readColumn(read.file, *column);
+        reader.feed(reading.valuesText);
         reader.finish();
-        fileSkipped = chosen.skipped;
-        decimalComma = read.file.decimalComma;
-        for (const auto& note : notes) fileNotes += note + "\n";
-    } else if (!readInput(options.file, readStdin, reader)) {
-        return failure(2, options.file == "-" ? std::string("標準入力を読めません。")
-                                              : "ファイルを読めません: " + options.file);
+        notes = reading.message;
+        for (const auto& note : workbookNotes) notes += (notes.empty() ? "" : "\n") + note;
+        valuesFound = reading.counts.valuesFound;
+    } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
+        return failure(2, *problem);
+    } else {
+        notes = readingMessage(reader.result());
     }
 
     CommandOutput output;
@@ -298,13 +369,31 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     AnalysisStore store;
     NullGrid grid;
     storeMeasuredValues(store, reader.values(), grid);
-    store.ValuesRead = reader.result().valuesFound;
-    PasteResult reading = reader.result();
-    reading.fieldsSkipped += fileSkipped;
-    if (const std::string message = readingMessage(reading); !message.empty())
-        output.err += message + "\n";
-    if (decimalComma) output.err += std::string(kDecimalCommaNotice) + "\n";
-    output.err += fileNotes;
+    if (valuesFound < 0) valuesFound = reader.result().valuesFound;
+    store.ValuesRead = valuesFound;
+    if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
+        const std::vector<double>& asRead = reader.values();
+        for (int p : options.excludePositions)
+            if (p > static_cast<int>(asRead.size()))
+                return failure(2, "除外する位置 " + std::to_string(p) +
+                                      " にデータがありません（データ数 " +
+                                      std::to_string(asRead.size()) + "）。");
+        const std::string when = nowText();
+        std::vector<ExcludedValue> excluded =
+            flaggedExclusions(asRead, options.excludeRules, options.author, when);
+        for (const ExcludedValue& e :
+             positionExclusions(asRead, options.excludePositions, options.author, when))
+            if (std::none_of(excluded.begin(), excluded.end(),
+                             [&](const ExcludedValue& f) { return f.position == e.position; }))
+                excluded.push_back(e);
+        std::sort(
+            excluded.begin(), excluded.end(),
+            [](const ExcludedValue& a, const ExcludedValue& b) { return a.position < b.position; });
+        storeMeasuredValues(store, keptValues(asRead, excluded), grid);
+        store.ValuesRead = valuesFound;
+        store.Excluded = std::move(excluded);
+    }
+    if (!notes.empty()) output.err += notes + "\n";
 
     // An unusable λ text is refused whatever is shown.
     if (options.lambda && !wholeNumber(*options.lambda)) {

@@ -2,8 +2,11 @@
 // kijunchi-report: the headless front end over the core.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "input/paste_reader.h"
 
 namespace kijunchi {
 
@@ -19,6 +22,12 @@ using InputReader = std::function<std::ptrdiff_t(char* buffer, std::size_t size)
 
 // A reader over a text held in memory.
 InputReader textReader(std::string text);
+
+// Feeds FILE (standard input for "-") to the reader as a paste of it, without a UTF-8 byte order
+// mark at its start, up to the empty line that ends the data; at most 256 MB. The message
+// (exit status 2) when it cannot be read, is too large or holds a field too long for a number.
+std::optional<std::string> readPastedValues(const std::string& file, const InputReader& readStdin,
+                                            FieldReader& reader);
 
 // args without the program name; readStdin is called only when the data come from standard
 // input. The input is read as a stream: at most the first 5000 values are kept, the rest only

@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "analysis/store.h"
+#include "cli/report_command.h"
+#include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "study/batch.h"
@@ -92,27 +94,22 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
     return std::nullopt;
 }
 
-int verify(const StudyOptions& o, const std::function<std::string()>& readStdin, std::ostream& out,
+int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& out,
            std::ostream& err) {
     const auto comma = o.verify->find(',');
     if (comma == std::string::npos)
         return usage(err, "--verify には 下限,上限 の形で2つの数値を指定して下さい。");
-    std::string text;
-    if (o.file == "-") {
-        text = readStdin();
-    } else {
-        std::ifstream in(o.file, std::ios::binary);
-        if (!in) {
-            err << "ファイルを読めません: " << o.file << "\n";
-            return 2;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), {});
+    // Read as the report reads its input: the same limits, messages and exit statuses.
+    FieldReader reader;
+    if (auto problem = readPastedValues(o.file, readStdin, reader)) {
+        err << *problem << "\n";
+        return 2;
     }
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     AnalysisStore store;
     NullGrid grid;
-    const PasteResult paste = ReadPasteBuffer(store, text, grid);
-    if (paste.truncated()) err << tooManyValuesMessage(paste.valuesFound) << "\n";
+    storeMeasuredValues(store, reader.values(), grid);
+    if (const std::string message = readingMessage(reader.result()); !message.empty())
+        err << message << "\n";
     std::vector<double> values;
     for (int i = 1; i <= store.DataCount; ++i)
         values.push_back(store.AnalysisValues[static_cast<std::size_t>(i)].toNumber());
@@ -155,6 +152,10 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         values.push_back(*value);
         labels.push_back(label);
     }
+    if (table.problem() != FileProblem::None) {
+        err << fileProblemMessage(table.problem(), o.file) << "\n";
+        return 2;
+    }
     if (skipped > 0) err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
     const auto groups = groupValues(values, labels);
     const auto study = studyPartition(groups);
@@ -191,16 +192,17 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
     std::ostringstream gathered;
     std::vector<BatchRow> rows;
     BatchWriter writer(o.output ? gathered : out, format, options.groupColumn.has_value());
-    BatchEvaluation evaluation;
-    const auto summary = runBatch(
-        table, options, [&](const std::vector<double>& v, BatchRow& row) { evaluation(v, row); },
-        [&](const BatchRow& row) {
-            if (workbook)
-                rows.push_back(row);
-            else
-                writer.row(row);
-        });
+    const auto summary = runBatch(table, options, makeBatchEvaluator, [&](const BatchRow& row) {
+        if (workbook)
+            rows.push_back(row);
+        else
+            writer.row(row);
+    });
     writer.finish();
+    if (summary.problem != FileProblem::None) {
+        err << fileProblemMessage(summary.problem, o.file) << "\n";
+        return 2;
+    }
     if (o.output) {
         const std::string failed =
             workbook ? writeBatchWorkbook(*o.output, rows, options.groupColumn.has_value())
@@ -210,7 +212,11 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
             return 2;
         }
     }
-    return summary.analytesTotal == 0 ? 3 : 0;
+    if (summary.analytesTotal == 0) {
+        err << "グループ列のほかに評価する列がありません。\n";
+        return 3;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -221,9 +227,8 @@ bool isStudyCommand(const std::vector<std::string>& args) {
     return false;
 }
 
-int runStudyCommand(const std::vector<std::string>& args,
-                    const std::function<std::string()>& readStdin, std::ostream& out,
-                    std::ostream& err) {
+int runStudyCommand(const std::vector<std::string>& args, const InputReader& readStdin,
+                    std::ostream& out, std::ostream& err) {
     StudyOptions o;
     if (auto error = parse(args, o)) return usage(err, *error);
     int code = 0;

@@ -13,12 +13,9 @@ namespace kijunchi {
 
 namespace {
 
-// values[1..n] ascending; slot 0 unused, as the percentile routine counts.
-std::vector<double> sortedFromOne(const std::vector<double>& values) {
-    std::vector<double> sorted(values.size() + 1);
-    std::copy(values.begin(), values.end(), sorted.begin() + 1);
-    std::sort(sorted.begin() + 1, sorted.end());
-    return sorted;
+std::vector<double> ascending(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values;
 }
 
 // The percentile exactly as the statistics report takes it: through its general number text.
@@ -26,11 +23,13 @@ double reportPercentile(const std::vector<double>& sorted, int n, double level) 
     return Value(numberText(PercentileOf(sorted.data(), n, level))).toNumber();
 }
 
-NonparametricEstimate nonparametric(const std::vector<double>& measured) {
+// From the values in ascending order.
+NonparametricEstimate nonparametric(const std::vector<double>& sorted) {
     NonparametricEstimate estimate;
-    const int n = static_cast<int>(measured.size());
+    const int n = static_cast<int>(sorted.size());
     if (n < 2) return estimate;
-    const std::vector<double> x = sortedFromOne(measured);
+    std::vector<double> x(sorted.size() + 1);  // slot 0 unused, as the percentile routine counts
+    std::copy(sorted.begin(), sorted.end(), x.begin() + 1);
     try {
         estimate.lower.value = reportPercentile(x, n, 2.5);
         estimate.upper.value = reportPercentile(x, n, 97.5);
@@ -89,12 +88,11 @@ ParametricEstimate parametric(const std::vector<double>& values, std::optional<d
     return estimate;
 }
 
-RobustEstimate robust(const std::vector<double>& values, std::optional<double> lambda,
+// From the values in ascending order.
+RobustEstimate robust(const std::vector<double>& sorted, std::optional<double> lambda,
                       int resamples) {
     RobustEstimate estimate;
-    if (static_cast<int>(values.size()) < kRobustMinimumCount) return estimate;
-    std::vector<double> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
+    if (static_cast<int>(sorted.size()) < kRobustMinimumCount) return estimate;
     estimate.limits = robustLimits(sorted);
     if (!estimate.limits) return estimate;
     estimate.available = true;
@@ -120,6 +118,12 @@ void flag(std::map<int, std::vector<OutlierRule>>& flagged, const std::vector<in
 // set, on the transformed values.
 DistributionCheck checkDistribution(const EvaluationInput& input) {
     DistributionCheck check;
+    if (!input.distributionTests) {
+        check.measured.n = static_cast<int>(input.measured.size());
+        check.measured.lambda =
+            input.measuredLambdaGiven ? input.measuredLambda : estimateLambda(input.measured);
+        return check;
+    }
     check.measured = testDistribution(input.measured);
     if (input.lambda && input.transformed.size() == input.measured.size())
         check.transformed = testDistribution(input.transformed);
@@ -136,25 +140,34 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     result.lambdaText = input.lambdaText;
     result.normalityRejected = input.normalityRejected;
     result.reportFailed = input.reportFailed;
+    result.excluded = input.excluded;
     result.valuesRead = input.valuesRead;
 
-    result.nonparametric = nonparametric(measured);
+    // The values in order, once for every estimate that needs them so.
+    const std::vector<double> sorted = ascending(measured);
+    std::vector<double> sortedTransformed;
+    result.nonparametric = nonparametric(sorted);
     result.resamples = input.resamples;
-    result.robust = robust(measured, std::nullopt, input.resamples);
+    result.robust = robust(sorted, std::nullopt, input.resamples);
     result.parametric = parametric(measured, std::nullopt);
     if (input.lambda && input.transformed.size() == measured.size()) {
-        result.robustTransformed = robust(input.transformed, input.lambda, input.resamples);
+        sortedTransformed = ascending(input.transformed);
+        result.robustTransformed = robust(sortedTransformed, input.lambda, input.resamples);
         result.parametricTransformed = parametric(input.transformed, input.lambda);
     }
 
     result.distribution = checkDistribution(input);
 
     std::map<int, std::vector<OutlierRule>> flagged;
-    result.tukey = tukeyFences(measured);
-    flag(flagged, tukeyOutliers(measured), OutlierRule::Tukey);
+    result.tukey = fencesOfSorted(sorted);
+    flag(flagged, outsideFences(measured, result.tukey), OutlierRule::Tukey);
     if (const auto& horn = result.distribution.measured.lambda) {
         result.hornLambda = horn->lambda;
-        flag(flagged, hornOutliers(measured, horn->lambda), OutlierRule::Horn);
+        if (input.transformedWithMeasuredLambda && !sortedTransformed.empty())
+            flag(flagged, outsideFences(input.transformed, fencesOfSorted(sortedTransformed)),
+                 OutlierRule::Horn);
+        else
+            flag(flagged, hornOutliers(measured, horn->lambda), OutlierRule::Horn);
     } else {
         result.hornReason = lambdaMissingReason(measured);
     }
@@ -200,7 +213,9 @@ EvaluationInput evaluationInput(AnalysisStore& store) {
         input.measured = std::move(current);
     }
     input.normalityRejected = store.Normality.rejected();
-    if (store.ValuesRead > n) input.valuesRead = store.ValuesRead;
+    if (store.ValuesRead > n + static_cast<std::int64_t>(store.Excluded.size()))
+        input.valuesRead = store.ValuesRead;
+    input.excluded = store.Excluded;
     return input;
 }
 

@@ -77,8 +77,16 @@ struct EvaluationInput {
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
     bool reportFailed = false;              // the statistics report's run ended in an error
+    std::vector<ExcludedValue> excluded;    // values of the data as read left out
     std::int64_t valuesRead = 0;            // values the source held, when more than measured
     int resamples = kBootstrapResamples;    // of the robust limits' bootstrap
+    // Shapiro–Wilk and Anderson–Darling, for the text. Without them only the λ̂ of the values
+    // as measured is taken (Horn's rule needs it), and not again when it is given.
+    bool distributionTests = true;
+    bool measuredLambdaGiven = false;
+    std::optional<LambdaEstimate> measuredLambda;  // when given: λ̂ of measured, or none
+    // transformed holds powerTransformed(λ̂, x) of every measured x: Horn's rule takes them.
+    bool transformedWithMeasuredLambda = false;
 };
 
 struct EvaluationResult {
@@ -102,6 +110,7 @@ struct EvaluationResult {
     std::optional<bool> normalityRejected;
     bool reportFailed = false;
     std::int64_t valuesRead = 0;
+    std::vector<ExcludedValue> excluded;
 
     DistributionCheck distribution;  // Shapiro–Wilk, Anderson–Darling, λ̂
 };

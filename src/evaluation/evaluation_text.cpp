@@ -2,6 +2,7 @@
 
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
+#include "evaluation/exclusion.h"
 #include "report/sig_round.h"
 
 namespace kijunchi {
@@ -155,6 +156,8 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.valuesRead > r.n)
         text += "読み込んだ" + numberText(static_cast<double>(r.valuesRead)) + "個のうち先頭の" +
                 numberText(r.n) + "個を評価しています。" + kCrLf;
+    if (!r.excluded.empty())
+        text += numberText(static_cast<double>(r.excluded.size())) + "個を除外" + kCrLf;
     if (r.reportFailed)
         text += std::string(
                     "統計量の画面は計算エラーになりました。その正規性の検定は、計算できたものだけ"
@@ -215,6 +218,7 @@ std::string evaluationText(const EvaluationResult& r) {
 
     text += distributionText(r.distribution, r.lambdaText) + kCrLf;
 
+    if (!r.excluded.empty()) text += exclusionText(r.excluded) + kCrLf;
     text += std::string("外れ値の候補（除外はしていません）") + kCrLf;
     if (r.tukey)
         text += "Tukey法の範囲 =" + std::string(kTab) + shown(r.tukey->low) + kTab + "～" + kTab +

@@ -25,14 +25,20 @@ std::vector<int> ascendingPositions(std::span<const double> values) {
 }  // namespace
 
 std::optional<Fences> tukeyFences(std::span<const double> values) {
-    if (values.size() < 2) return std::nullopt;
-    std::vector<double> sorted(values.size() + 1);
-    std::copy(values.begin(), values.end(), sorted.begin() + 1);
-    std::sort(sorted.begin() + 1, sorted.end());
-    const int n = static_cast<int>(values.size());
+    std::vector<double> sorted(values.begin(), values.end());
+    std::sort(sorted.begin(), sorted.end());
+    return fencesOfSorted(sorted);
+}
+
+std::optional<Fences> fencesOfSorted(std::span<const double> sorted) {
+    if (sorted.size() < 2) return std::nullopt;
+    // Slot 0 unused: the percentile routine counts from 1.
+    std::vector<double> x(sorted.size() + 1);
+    std::copy(sorted.begin(), sorted.end(), x.begin() + 1);
+    const int n = static_cast<int>(sorted.size());
     try {
-        const double q1 = PercentileOf(sorted.data(), n, 25);
-        const double q3 = PercentileOf(sorted.data(), n, 75);
+        const double q1 = PercentileOf(x.data(), n, 25);
+        const double q3 = PercentileOf(x.data(), n, 75);
         const double step = checked::mul(1.5, checked::sub(q3, q1));
         return Fences{checked::sub(q1, step), checked::add(q3, step)};
     } catch (const CalcError&) {
@@ -40,14 +46,18 @@ std::optional<Fences> tukeyFences(std::span<const double> values) {
     }
 }
 
-std::vector<int> tukeyOutliers(std::span<const double> values) {
+std::vector<int> outsideFences(std::span<const double> values,
+                               const std::optional<Fences>& fences) {
     std::vector<int> flagged;
-    const auto fences = tukeyFences(values);
     if (!fences) return flagged;
     for (std::size_t i = 0; i < values.size(); ++i)
         if (values[i] < fences->low || values[i] > fences->high)
             flagged.push_back(static_cast<int>(i));
     return flagged;
+}
+
+std::vector<int> tukeyOutliers(std::span<const double> values) {
+    return outsideFences(values, tukeyFences(values));
 }
 
 std::vector<int> hornOutliers(std::span<const double> values, double lambda) {

@@ -23,8 +23,13 @@ struct Fences {
 // (n + 1)p rank; nullopt for fewer than 2 values.
 std::optional<Fences> tukeyFences(std::span<const double> values);
 
+// The same fences of values already in ascending order.
+std::optional<Fences> fencesOfSorted(std::span<const double> sorted);
+
 // Positions (0-based, into values) flagged by Tukey's fences.
 std::vector<int> tukeyOutliers(std::span<const double> values);
+// Positions (0-based, into values) outside the fences; none without fences.
+std::vector<int> outsideFences(std::span<const double> values, const std::optional<Fences>& fences);
 
 // Positions flagged by Tukey's fences on y = (x^λ - 1)/λ + λ (λ = 0: ln x). Empty when a value
 // is not positive (the transformation needs positive values).

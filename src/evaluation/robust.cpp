@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/distributions.h"
+#include "analysis/random_stream.h"
 #include "analysis/statistics.h"
 
 namespace kijunchi {
@@ -231,66 +232,6 @@ std::optional<RobustLimits> limitsOf(const Weighted& w, double t, double toleran
     return limits;
 }
 
-// xoshiro256** seeded through splitmix64, handing out 32-bit halves.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) {
-        for (auto& s : state_) {
-            seed += 0x9E3779B97F4A7C15ULL;
-            std::uint64_t z = seed;
-            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-            z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-            s = z ^ (z >> 31);
-        }
-    }
-    // The generator of stream number `stream` of a seed: its own seed mixed from both.
-    static Random stream(std::uint64_t seed, std::uint64_t stream) {
-        std::uint64_t z = seed + (stream + 1) * 0x9E3779B97F4A7C15ULL;
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return Random(z ^ (z >> 31));
-    }
-    std::uint32_t next32() {
-        if (spare_) {
-            spare_ = false;
-            return static_cast<std::uint32_t>(saved_ >> 32);
-        }
-        saved_ = next64();
-        spare_ = true;
-        return static_cast<std::uint32_t>(saved_);
-    }
-    // Uniform in 0 .. range - 1 without bias (multiply and reject).
-    std::uint32_t below(std::uint32_t range) {
-        std::uint64_t product = static_cast<std::uint64_t>(next32()) * range;
-        auto low = static_cast<std::uint32_t>(product);
-        if (low < range) {
-            const std::uint32_t threshold = (0u - range) % range;
-            while (low < threshold) {
-                product = static_cast<std::uint64_t>(next32()) * range;
-                low = static_cast<std::uint32_t>(product);
-            }
-        }
-        return static_cast<std::uint32_t>(product >> 32);
-    }
-
-private:
-    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    std::uint64_t next64() {
-        const std::uint64_t result = rotl(state_[1] * 5, 7) * 9;
-        const std::uint64_t t = state_[1] << 17;
-        state_[2] ^= state_[0];
-        state_[3] ^= state_[1];
-        state_[1] ^= state_[2];
-        state_[0] ^= state_[3];
-        state_[2] ^= t;
-        state_[3] = rotl(state_[3], 45);
-        return result;
-    }
-    std::uint64_t state_[4]{};
-    std::uint64_t saved_ = 0;
-    bool spare_ = false;
-};
-
 // The distinct values of sorted values with their counts, and for each position the index of
 // its value.
 struct Distinct {
@@ -333,7 +274,7 @@ void resampleRange(const Distinct& d, int n, double t, std::uint64_t seed, int f
     const std::size_t distinctCount = d.values.size();
     auto& [counts, cumulative, values, weights] = scratch;
     for (int b = first; b < last; ++b) {
-        Random random = Random::stream(seed, static_cast<std::uint64_t>(b));
+        RandomStream random = RandomStream::stream(seed, static_cast<std::uint64_t>(b));
         for (int i = 0; i < n; ++i)
             ++counts[d.groupOf[random.below(static_cast<std::uint32_t>(n))]];
         // The drawn values in order, without a branch on each count; the counts start again

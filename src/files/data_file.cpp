@@ -1,102 +1,26 @@
 #include "files/data_file.h"
 
 #include <algorithm>
-#include <fstream>
+#include <charconv>
 
 namespace kijunchi {
 
-DataFileResult readDataText(std::string_view bytes, ReadProgress* progress,
-                            std::optional<GroupedColumn> grouped) {
+DataFileResult readDataTable(TableReader& table, const DataReadOptions& options) {
     DataFileResult result;
-    if (FileProblem p = checkBytes(bytes, bytes.size()); p != FileProblem::None) {
-        result.problem = p;
-        return result;
-    }
-    const std::uint64_t size = bytes.size();
-    if (progress) {
-        progress->total = size * 2;
-        progress->done = size;
-    }
-
     DataFile& file = result.file;
-    EncodingScan scan;
-    scan.feed(bytes);
-    if (FileProblem p = chooseEncoding(bytes, scan, file.encoding); p != FileProblem::None) {
-        result.problem = p;
-        return result;
-    }
-    std::string converted;
-    std::string_view text = bytes.substr(textStart(file.encoding));
-    if (file.encoding == TextEncoding::Utf16 || file.encoding == TextEncoding::ShiftJis) {
-        TextDecoder decoder(file.encoding);
-        if (!decoder.decode(bytes, converted) || !decoder.complete()) {
-            result.problem = FileProblem::Encoding;
-            return result;
-        }
-        text = converted;
-    }
-    if (hasControlBytes(text)) {
-        result.problem = FileProblem::Binary;
-        return result;
-    }
-
-    // The separator and the decimal mark from the first filled lines.
-    std::vector<std::string_view> sample;
-    {
-        LineReader lines(text);
-        std::string_view line;
-        while (sample.size() < kSampleLines && lines.next(line))
-            if (!isBlank(line)) sample.push_back(line);
-    }
-    if (sample.empty()) {
-        result.problem = FileProblem::Empty;
-        return result;
-    }
-    const TableLayout layout = detectLayout(sample);
-    file.separator = layout.separator;
-    file.decimalComma = layout.decimalComma;
-
-    // The rows.
-    LineReader lines(text);
-    std::string_view line;
-    FieldSplitter splitter;
-    const auto& fields = splitter.fields();
-    bool first = true;
-    std::size_t row = 0;
+    file.encoding = table.encoding();
+    file.separator = table.separator();
+    file.decimalComma = table.decimalComma();
+    file.hasHeadings = table.hasHeadings();
+    file.headingsToTell = table.headingsToTell();
     auto& columns = file.columns;
-    while (lines.next(line)) {
-        if (progress && (++row & 0xFFF) == 0) {
-            if (progress->cancel) {
-                result.problem = FileProblem::Cancelled;
-                return result;
-            }
-            progress->done =
-                size + static_cast<std::uint64_t>(static_cast<double>(lines.position()) /
-                                                  static_cast<double>(text.size()) *
-                                                  static_cast<double>(size));
-        }
-        if (!splitter.split(line, file.separator)) continue;
-        if (fields.size() > columns.size()) {
-            // A column that starts late was empty in the rows before.
-            const std::int64_t rowsBefore =
-                columns.empty() ? 0
-                                : static_cast<std::int64_t>(columns.front().numbers.size()) +
-                                      columns.front().skipped;
-            for (std::size_t c = columns.size(); c < fields.size(); ++c) {
-                DataColumn column;
-                column.skipped = rowsBefore;
-                columns.push_back(std::move(column));
-            }
-        }
-        if (first) {
-            first = false;
-            if (isHeadingRow(fields, file.decimalComma)) {
-                file.hasHeadings = true;
-                for (std::size_t c = 0; c < fields.size(); ++c)
-                    columns[c].heading = std::string(fields[c]);
-                continue;
-            }
-        }
+    columns.resize(table.headings().size());
+    for (std::size_t c = 0; c < columns.size(); ++c) columns[c].heading = table.headings()[c];
+    const auto& grouped = options.grouped;
+
+    table.restart();
+    std::vector<std::string_view> fields;
+    while (table.nextRow(fields)) {
         for (std::size_t c = 0; c < columns.size(); ++c) {
             DataColumn& column = columns[c];
             if (c >= fields.size() || fields[c].empty()) {
@@ -104,71 +28,104 @@ DataFileResult readDataText(std::string_view bytes, ReadProgress* progress,
                 continue;
             }
             const std::string_view field = fields[c];
-            if (isNumberField(field, file.decimalComma)) {
-                column.numbers.push_back(normalised(field, file.decimalComma));
-                if (grouped && grouped->values == c) {
-                    column.groups.emplace_back(grouped->groups < fields.size()
-                                                   ? fields[grouped->groups]
-                                                   : std::string_view());
-                }
-            } else {
-                ++column.skipped;
+            const FieldNumber number = table.readNumber(field);
+            switch (number.kind) {
+                case FieldNumber::Text:
+                    ++column.skipped;
+                    continue;
+                case FieldNumber::Malformed:
+                    ++column.malformed;
+                    continue;
+                case FieldNumber::OutOfRange:
+                    ++column.outOfRange;
+                    continue;
+                case FieldNumber::Number:
+                    break;
             }
+            ++column.count;
+            if (number.grouped) ++column.grouped;
+            std::string_view label;
+            if (grouped && grouped->values == c) {
+                label =
+                    grouped->groups < fields.size() ? fields[grouped->groups] : std::string_view();
+                if (label.empty()) {
+                    ++column.withoutGroup;
+                    continue;
+                }
+            }
+            if (column.numbers.size() >= kKeptValues) continue;
+            // The text the paste reads to the same number.
+            std::string text;
+            if (number.grouped) {
+                char buffer[32];
+                const auto [end, error] =
+                    std::to_chars(buffer, buffer + sizeof buffer, number.value);
+                text.assign(buffer, error == std::errc() ? end : buffer);
+            } else {
+                text = normalised(field, file.decimalComma);
+            }
+            column.numbers.push_back(std::move(text));
+            if (grouped && grouped->values == c) column.groups.emplace_back(label);
         }
     }
-    for (std::size_t c = 0; c < columns.size(); ++c)
-        if (columns[c].heading.empty()) columns[c].heading = numberedHeading(c);
+    if (table.problem() != FileProblem::None) {
+        result.problem = table.problem();
+        return result;
+    }
     if (std::all_of(columns.begin(), columns.end(),
-                    [](const DataColumn& c) { return c.numbers.empty(); })) {
+                    [](const DataColumn& c) { return c.count == 0; })) {
         result.problem = FileProblem::NoNumbers;
     }
-    if (progress) progress->done = progress->total.load();
+    if (options.progress) options.progress->done = options.progress->total.load();
     return result;
+}
+
+namespace {
+
+TableOptions tableOptions(const DataReadOptions& options) {
+    TableOptions t;
+    t.regularOnly = options.regularOnly;
+    t.headings = options.headings;
+    t.progress = options.progress;
+    return t;
+}
+
+}  // namespace
+
+DataFileResult readDataText(std::string_view bytes, const DataReadOptions& options) {
+    FileProblem problem = FileProblem::None;
+    auto table = TableReader::fromBytes(std::string(bytes), tableOptions(options), problem);
+    if (!table) {
+        DataFileResult result;
+        result.problem = problem;
+        return result;
+    }
+    return readDataTable(*table, options);
+}
+
+DataFileResult readDataFile(const std::string& path, const DataReadOptions& options) {
+    FileProblem problem = FileProblem::None;
+    auto table = TableReader::open(path, tableOptions(options), problem);
+    if (!table) {
+        DataFileResult result;
+        result.problem = problem;
+        return result;
+    }
+    return readDataTable(*table, options);
 }
 
 DataFileResult readDataFile(const std::string& path, ReadProgress* progress,
                             std::optional<GroupedColumn> grouped) {
-    DataFileResult result;
-    std::uint64_t size = 0;
-    if (FileProblem p = checkPath(path, size); p != FileProblem::None) {
-        result.problem = p;
-        return result;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.problem = FileProblem::Unreadable;
-        return result;
-    }
-    // Read in blocks so that a special file without a size still ends at the limit.
-    std::string bytes;
-    if (size > kMaxDataFileBytes) {
-        result.problem = FileProblem::TooLarge;
-        return result;
-    }
-    if (progress) progress->total = std::max<std::uint64_t>(size, 1) * 2;
-    if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
-    constexpr std::size_t kBlock = std::size_t{1} << 20;
-    std::string block(kBlock, '\0');
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(kBlock));
-        bytes.append(block.data(), static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > kMaxDataFileBytes) {
-            result.problem = FileProblem::TooLarge;
-            return result;
-        }
-        if (progress) {
-            if (progress->cancel) {
-                result.problem = FileProblem::Cancelled;
-                return result;
-            }
-            progress->done = bytes.size();
-        }
-    }
-    if (in.bad()) {
-        result.problem = FileProblem::Unreadable;
-        return result;
-    }
-    return readDataText(bytes, progress, grouped);
+    DataReadOptions options;
+    options.progress = progress;
+    options.grouped = grouped;
+    return readDataFile(path, options);
+}
+
+DataFileResult readDataText(std::string_view bytes, ReadProgress* progress) {
+    DataReadOptions options;
+    options.progress = progress;
+    return readDataText(bytes, options);
 }
 
 std::string fileProblemMessage(FileProblem problem, std::string_view fileName) {
@@ -197,6 +154,14 @@ std::string fileProblemMessage(FileProblem problem, std::string_view fileName) {
                    "の文字コードを判別できません（UTF-8かShift_JISのテキストを読めます）。";
         case FileProblem::NoNumbers:
             return "ファイル" + name + "に数値がありません。";
+        case FileProblem::LineTooLong:
+            return "ファイル" + name + "には長すぎる行があります（1行64 KiBまで読めます）。";
+        case FileProblem::Changed:
+            return "読み込み中にファイルが変わりました。";
+        case FileProblem::Special:
+            return name + "はファイルではありません（パイプや装置は開けません）。";
+        case FileProblem::Pipe:
+            return name + "を読めません。";
     }
     return {};
 }
@@ -208,7 +173,35 @@ std::optional<std::size_t> findColumn(const DataFile& file, std::string_view nam
 }
 
 std::string columnLabel(const DataColumn& column) {
-    return column.heading + "（" + std::to_string(column.numbers.size()) + "個）";
+    return column.heading + "（" + std::to_string(column.count) + "個）";
+}
+
+std::string columnNotes(const DataColumn& column) {
+    std::string notes;
+    auto add = [&](std::string line) {
+        if (!notes.empty()) notes += "\n";
+        notes += line;
+    };
+    if (column.malformed > 0)
+        add("小数点か桁区切りの位置が数値として読めない欄" + std::to_string(column.malformed) +
+            "個を読み飛ばしました。");
+    if (column.outOfRange > 0)
+        add("扱える範囲を超える数値" + std::to_string(column.outOfRange) +
+            "個を読み飛ばしました。");
+    if (column.grouped > 0)
+        add("桁区切りの付いた数値" + std::to_string(column.grouped) +
+            "個を、桁区切りを除いて読み込みました。");
+    return notes;
+}
+
+std::string headingsNotice(const DataFile& file) {
+    if (!file.headingsToTell) return {};
+    std::string names;
+    for (const DataColumn& column : file.columns) {
+        if (!names.empty()) names += "、";
+        names += column.heading;
+    }
+    return "1行目（" + names + "）を見出しとして読みました。";
 }
 
 std::string columnValuesText(const DataColumn& column) {

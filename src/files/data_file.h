@@ -2,7 +2,6 @@
 // Data files: CSV, TSV and plain text in UTF-8 (with or without a byte order mark), UTF-16 with
 // a byte order mark, or Shift_JIS (CP932), read into columns of measured values. Shared by the
 // desktop program and kijunchi-report.
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,17 +9,28 @@
 #include <string_view>
 #include <vector>
 
+#include "files/table_reader.h"
 #include "files/table_text.h"
 
 namespace kijunchi {
 
+// As many values of a column as a data set holds; the rest are counted.
+inline constexpr std::size_t kKeptValues = 5000;
+
 struct DataColumn {
-    std::string heading;               // the file's heading, or "列N" where it has none
-    std::vector<std::string> numbers;  // the fields that hold a number, "." as decimal mark
-    std::int64_t skipped = 0;          // empty fields and fields without a number
-    // Read with a group column: beside each number, that row's field of the group column
-    // (empty where the row leaves it empty).
+    std::string heading;  // the file's heading, or "列N" where it has none
+    // The first kKeptValues fields that hold a number, as number texts with "." as decimal
+    // mark (thousands separators dropped).
+    std::vector<std::string> numbers;
+    std::int64_t count = 0;       // every field that holds a number, kept or not
+    std::int64_t skipped = 0;     // empty fields and fields without a number
+    std::int64_t malformed = 0;   // a second decimal mark, separators out of place
+    std::int64_t outOfRange = 0;  // numbers beyond the range of a double
+    std::int64_t grouped = 0;     // numbers read without their thousands separators
+    // Read with a group column: beside each number, that row's field of the group column;
+    // numbers whose group field is empty are not kept but counted here.
     std::vector<std::string> groups;
+    std::int64_t withoutGroup = 0;
 };
 
 // A column of values to be read with the field of a group column beside each value; the
@@ -35,6 +45,7 @@ struct DataFile {
     char separator = 0;         // ',', '\t', ';', or 0 for one field per line
     bool decimalComma = false;  // "," was the decimal mark (with ";" between the fields)
     bool hasHeadings = false;
+    bool headingsToTell = false;  // the heading row holds numbers: the user is told
     std::vector<DataColumn> columns;
 };
 
@@ -43,19 +54,22 @@ struct DataFileResult {
     DataFile file;
 };
 
-// Shared with a reader on another thread: how far the reading has come, and a request to stop.
-struct ReadProgress {
-    std::atomic<std::uint64_t> done{0};
-    std::atomic<std::uint64_t> total{0};
-    std::atomic<bool> cancel{false};
+struct DataReadOptions {
+    ReadProgress* progress = nullptr;
+    std::optional<GroupedColumn> grouped;
+    std::optional<bool> headings;  // the first row as headings: yes, no, or as the data say
+    bool regularOnly = false;      // refuse pipes, sockets and devices
 };
 
 // Reads the bytes of a data file (the whole file as it lies on disk).
-DataFileResult readDataText(std::string_view bytes, ReadProgress* progress = nullptr,
+DataFileResult readDataText(std::string_view bytes, const DataReadOptions& options = {});
+// Reads a data file from disk (or a pipe, unless regularOnly).
+DataFileResult readDataFile(const std::string& path, const DataReadOptions& options = {});
+DataFileResult readDataFile(const std::string& path, ReadProgress* progress,
                             std::optional<GroupedColumn> grouped = std::nullopt);
-// Reads a data file from disk.
-DataFileResult readDataFile(const std::string& path, ReadProgress* progress = nullptr,
-                            std::optional<GroupedColumn> grouped = std::nullopt);
+DataFileResult readDataText(std::string_view bytes, ReadProgress* progress);
+// The rows of an opened table into columns.
+DataFileResult readDataTable(TableReader& table, const DataReadOptions& options = {});
 
 // The one message for a file that gives no data (fileName as the user knows it).
 std::string fileProblemMessage(FileProblem problem, std::string_view fileName);
@@ -68,6 +82,13 @@ std::string columnLabel(const DataColumn& column);
 
 // The values of a column as a paste buffer holds them: one per line, CR LF.
 std::string columnValuesText(const DataColumn& column);
+
+// The notes on how the column's numbers were read: thousands separators, fields that were
+// no number because of their marks, numbers out of range; one line each, empty when none.
+std::string columnNotes(const DataColumn& column);
+
+// Told when the first row was taken as the headings although it holds numbers.
+std::string headingsNotice(const DataFile& file);
 
 // Told after reading a file whose decimal mark was ",".
 inline constexpr const char* kDecimalCommaNotice =

@@ -1,13 +1,16 @@
 #include "files/report_export.h"
 
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 
 namespace kijunchi {
 
 namespace {
 
-std::string csvField(std::string_view field) {
-    const bool quote = field.find_first_of(",\"\r\n") != std::string_view::npos ||
+std::string csvField(std::string_view cell) {
+    // A number stays as it is; a text that a spreadsheet would take for a formula does not.
+    const std::string field = wholeNumber(cell) ? std::string(cell) : spreadsheetCell(cell);
+    const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
                        (!field.empty() && (field.front() == ' ' || field.back() == ' '));
     if (!quote) return std::string(field);
     std::string out = "\"";
@@ -53,8 +56,13 @@ std::string lambdaDescription(const Value& lambda) {
 }
 
 std::vector<std::string> descriptionLines(const DataSetDescription& d) {
-    return {"基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source,
-            "作成日時：" + d.dateTime, "λ：" + d.lambda};
+    std::vector<std::string> lines = {
+        "基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source};
+    if (d.classes > 0) lines.push_back("階級数：" + std::to_string(d.classes));
+    if (!d.analysedAt.empty()) lines.push_back("解析日時：" + d.analysedAt);
+    lines.push_back("作成日時：" + d.dateTime);
+    lines.push_back("λ：" + d.lambda);
+    return lines;
 }
 
 }  // namespace kijunchi

@@ -20,9 +20,11 @@ std::string lambdaDescription(const Value& lambda);
 
 struct DataSetDescription {
     int count = 0;
-    std::string source;    // a file name, "クリップボード", or the generator's name
-    std::string dateTime;  // when the document was made
-    std::string lambda;    // lambdaDescription
+    std::string source;      // a file name, "クリップボード", or the generator's name
+    std::string dateTime;    // when the document was made
+    std::string lambda;      // lambdaDescription
+    int classes = 0;         // the histogram's class count of the analysis; 0: not told
+    std::string analysedAt;  // when the analysis ran; empty: not told
 };
 
 // The head of a printed report: a title, then one line per item.

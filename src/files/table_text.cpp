@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -276,30 +277,21 @@ bool hasControlBytes(std::string_view text) {
 
 bool LineReader::next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
-    // memchr for LF, then for a lone CR inside the line: both run at memory speed.
-    // The next LF is kept, so that a file of lone CRs is not searched again for every line.
-    const char* begin = text_.data() + pos_;
-    const std::size_t left = text_.size() - pos_;
-    if (!lfKnown_ || (nextLf_ != std::string_view::npos && nextLf_ < pos_)) {
-        lfKnown_ = true;
-        const auto* found = static_cast<const char*>(std::memchr(begin, '\n', left));
-        nextLf_ = found ? static_cast<std::size_t>(found - text_.data()) : std::string_view::npos;
-    }
-    const bool lf = nextLf_ != std::string_view::npos;
-    std::size_t length = lf ? nextLf_ - pos_ : left;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', length));
-    if (cr && static_cast<std::size_t>(cr - begin) + 1 < length) {
-        length = static_cast<std::size_t>(cr - begin);  // a lone CR ends the line
-        line = text_.substr(pos_, length);
-        pos_ += length + 1;
-        return true;
-    }
-    line = text_.substr(pos_, cr ? length - 1 : length);
-    pos_ += lf ? length + 1 : length;
+    // One look at each byte: lines of data are short, and a call to search them costs more.
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t end = pos_;
+    while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+    line = text_.substr(pos_, end - pos_);
+    if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n') ++end;  // CR LF
+    pos_ = std::min(end + 1, size);
     return true;
 }
 
 std::string_view trimField(std::string_view text) {
+    // Nothing to drop: neither end is a blank or the first byte of an ideographic space.
+    const auto edge = [](char c) { return c == ' ' || c == '\t' || c == '\xE3' || c == '\x80'; };
+    if (text.empty() || (!edge(text.front()) && !edge(text.back()))) return text;
     for (;;) {
         if (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
             text.remove_prefix(1);
@@ -342,9 +334,52 @@ TableLayout detectLayout(const std::vector<std::string_view>& sample) {
     return layout;
 }
 
+bool quoteOpenAtEnd(std::string_view line, char separator, bool open) {
+    if (std::none_of(line.begin(), line.end(), [](char c) { return c == '"'; })) return open;
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    for (;;) {
+        if (open) {
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    open = false;
+                    break;
+                }
+                ++i;
+            }
+            if (open) return true;
+        } else {
+            while (i < n && line[i] == ' ') ++i;
+            if (i < n && line[i] == '"') {
+                open = true;
+                ++i;
+                continue;
+            }
+        }
+        // The rest of the field, up to the next separator.
+        const std::size_t sep = separator ? line.find(separator, i) : std::string_view::npos;
+        if (sep == std::string_view::npos) return false;
+        i = sep + 1;
+    }
+}
+
 bool FieldSplitter::split(std::string_view line, char separator) {
     fields_.clear();
-    unquoted_.clear();
+    if (!unquoted_.empty()) unquoted_.clear();
+    if (separator == 0) {
+        // One field a line, unquoted: the whole line.
+        std::size_t start = 0;
+        while (start < line.size() && line[start] == ' ') ++start;
+        if (start == line.size() || line[start] != '"') {
+            fields_.push_back(trimField(line));
+            return !fields_.back().empty();
+        }
+    }
     std::size_t pos = 0;
     bool filled = false;
     for (;;) {
@@ -398,6 +433,126 @@ std::optional<double> fieldNumber(std::string_view field, bool decimalComma) {
     return decimalComma ? leadingNumber(normalised(field, true)) : leadingNumber(field);
 }
 
+FieldNumber readFieldNumber(std::string_view field, bool decimalComma) {
+    FieldNumber out;
+    // The common case: up to 15 digits with at most one decimal mark. The digits as an
+    // integer are exact in a double, and so is the power of ten they are divided by; one
+    // division rounds correctly.
+    const char mark = decimalComma ? ',' : '.';
+    const char group = decimalComma ? '.' : ',';
+    if (!field.empty() && field.size() <= 16 && isDigit(field.back())) {
+        std::uint64_t digits = 0;
+        std::size_t count = 0, fraction = 0;
+        bool afterMark = false, plain = true;
+        for (char c : field) {
+            if (isDigit(c)) {
+                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                ++count;
+                if (afterMark) ++fraction;
+            } else if (c == mark && !afterMark && count > 0) {
+                afterMark = true;
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && count <= 15) {
+            static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+            out.kind = FieldNumber::Number;
+            out.value = static_cast<double>(digits) / kPowers[fraction];
+            return out;
+        }
+    }
+    // A line end inside a quoted field: no number is written over two lines.
+    if (field.find_first_of("\r\n") != std::string_view::npos) {
+        out.kind = hasLeadingNumber(field) ? FieldNumber::Malformed : FieldNumber::Text;
+        return out;
+    }
+    // The run of digits and marks the number begins with, after a sign.
+    std::size_t start = 0;
+    while (start < field.size() && (field[start] == ' ' || field[start] == '\t')) ++start;
+    if (start < field.size() && (field[start] == '+' || field[start] == '-')) ++start;
+    std::size_t end = start;
+    while (end < field.size() && (isDigit(field[end]) || field[end] == mark || field[end] == group))
+        ++end;
+    const std::string_view run = field.substr(start, end - start);
+    std::string text;
+    if (run.find(group) != std::string_view::npos) {
+        // Thousands separators: one to three digits, then groups of three, then the fraction.
+        const std::size_t markAt = run.find(mark);
+        const std::string_view whole = run.substr(0, markAt);
+        bool valid = !whole.empty() && isDigit(whole.front()) &&
+                     run.find(group, markAt == std::string_view::npos ? run.size() : markAt) ==
+                         std::string_view::npos;
+        std::size_t digits = 0;
+        bool seenGroup = false;
+        for (std::size_t i = 0; valid && i < whole.size(); ++i) {
+            if (whole[i] == group) {
+                valid = seenGroup ? digits == 3 : digits >= 1 && digits <= 3;
+                seenGroup = true;
+                digits = 0;
+            } else {
+                ++digits;
+            }
+        }
+        valid = valid && digits == 3;
+        if (!valid) {
+            out.kind = FieldNumber::Malformed;
+            return out;
+        }
+        text.assign(field.substr(0, start));
+        for (char c : run)
+            if (c != group) text += c;
+        text.append(field.substr(end));
+        out.grouped = true;
+    } else {
+        text.assign(field);
+    }
+    // A second decimal mark: the number would be cut there.
+    if (std::count(run.begin(), run.end(), mark) > 1) {
+        out.kind = FieldNumber::Malformed;
+        return out;
+    }
+    if (decimalComma) std::replace(text.begin(), text.end(), ',', '.');
+    text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+    const auto number = readLeadingNumber(text);
+    if (!number) {
+        out.grouped = false;
+        return out;
+    }
+    out.kind = number->overflow ? FieldNumber::OutOfRange : FieldNumber::Number;
+    out.value = number->overflow ? 0.0 : number->value;
+    return out;
+}
+
+bool isNumericHeadingRow(const std::vector<std::string_view>& first,
+                         const std::vector<std::vector<std::string>>& rows, bool decimalComma) {
+    std::size_t filled = 0;
+    for (std::size_t c = 0; c < first.size(); ++c) {
+        if (first[c].empty()) continue;
+        ++filled;
+        const std::string_view heading = trimField(first[c]);
+        const bool integer = std::all_of(heading.begin(), heading.end(), isDigit);
+        const FieldNumber h = readFieldNumber(heading, decimalComma);
+        if (!integer || h.kind != FieldNumber::Number) return false;
+        double low = 0, high = 0;
+        std::size_t count = 0;
+        for (const auto& row : rows) {
+            if (c >= row.size()) continue;
+            const FieldNumber v = readFieldNumber(row[c], decimalComma);
+            if (v.kind != FieldNumber::Number) continue;
+            low = count ? std::min(low, v.value) : v.value;
+            high = count ? std::max(high, v.value) : v.value;
+            ++count;
+        }
+        // Far outside: beyond the column's own spread from its nearer end.
+        const double spread = high - low;
+        if (count < 2 || (h.value <= high + spread && h.value >= low - spread)) return false;
+    }
+    return filled > 0;
+}
+
 bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma) {
     std::size_t filled = 0, text = 0;
     for (std::string_view field : fields) {
@@ -406,6 +561,14 @@ bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma
         if (!wholeNumber(normalised(field, decimalComma))) ++text;
     }
     return filled > 0 && text * 2 > filled;
+}
+
+std::string spreadsheetCell(std::string_view text) {
+    // A sign alone (the report's mark of a missing figure) can begin no formula.
+    if (text == "-" || text == "+") return std::string(text);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return "'" + std::string(text);
+    return std::string(text);
 }
 
 std::string numberedHeading(std::size_t column) {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "input/paste_reader.h"
+
 namespace kijunchi {
 
 enum class TextEncoding { Utf8, Utf8WithBom, Utf16, ShiftJis };
@@ -28,11 +30,17 @@ enum class FileProblem {
     Binary,
     Encoding,
     NoNumbers,
-    Cancelled
+    Cancelled,
+    LineTooLong,  // a line or field longer than any number can be
+    Changed,      // the file changed while it was read
+    Special,      // a pipe, socket or device where only a file will do
+    Pipe          // standard input or a pipe that could not be read
 };
 
 // Files above this size are refused; everything below is read in time linear in its size.
 inline constexpr std::uint64_t kMaxDataFileBytes = std::uint64_t{256} << 20;
+
+// kMaxLineBytes (input/paste_reader.h) bounds a line, or a quoted field over several lines.
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
@@ -99,8 +107,6 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
-    std::size_t nextLf_ = 0;  // where the next LF stands; npos when there is none
-    bool lfKnown_ = false;
 };
 
 // Blanks (space, TAB, ideographic space) dropped at both ends.
@@ -116,9 +122,13 @@ inline constexpr std::size_t kSampleLines = 50;
 // sample: the first kSampleLines lines that are not blank (at least one).
 TableLayout detectLayout(const std::vector<std::string_view>& sample);
 
-// Splits lines into fields. A field may be quoted ("a,b", "" for a quote); its blanks around
-// are dropped. Separator 0: the whole line is one field. The fields stay valid until the next
-// split and while the line does.
+// Whether a line leaves a quoted field open at its end (the record goes on in the next line),
+// given whether one was open at its start.
+bool quoteOpenAtEnd(std::string_view line, char separator, bool openAtStart);
+
+// Splits records into fields. A field may be quoted ("a,b", "" for a quote, a line end
+// inside); its blanks around are dropped. Separator 0: the whole record is one field. The
+// fields stay valid until the next split and while the record does.
 class FieldSplitter {
 public:
     // false for a line that holds no filled field (a blank line, or only separators).
@@ -137,8 +147,28 @@ bool isNumberField(std::string_view field, bool decimalComma);
 // The number a field begins with.
 std::optional<double> fieldNumber(std::string_view field, bool decimalComma);
 
+// A field of a data file read as a number: read whole, or said why not. The number may carry
+// thousands separators ("1,234", "1.100,5" with the decimal comma) and a unit or note after it
+// ("12 mg/dL"); a field with a second decimal mark or separators out of place is Malformed,
+// one beyond the range of a double OutOfRange.
+struct FieldNumber {
+    enum Kind { Text, Number, Malformed, OutOfRange } kind = Text;
+    double value = 0.0;
+    bool grouped = false;  // thousands separators were dropped
+};
+FieldNumber readFieldNumber(std::string_view field, bool decimalComma);
+
 // A first row is the headings when most of its filled fields are not numbers.
 bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma);
+// ... or when all its filled fields are whole numbers that stand far outside their columns
+// (years over measured values): rows are the rows after it (a sample).
+bool isNumericHeadingRow(const std::vector<std::string_view>& first,
+                         const std::vector<std::vector<std::string>>& rows, bool decimalComma);
+
+// A text cell of a CSV or TSV output as a spreadsheet takes it safely: one that begins with
+// "=", "+", "-", "@", TAB or CR would be read as a formula, so it gets a leading apostrophe.
+// Only for texts; numbers, and a sign alone, are written as they are.
+std::string spreadsheetCell(std::string_view text);
 
 // The heading of a column that has none in the file: "列N", N from 1.
 std::string numberedHeading(std::size_t column);

@@ -2,6 +2,7 @@
 
 #include <freexl.h>
 #include <minizip/unzip.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -523,6 +524,9 @@ WorkbookKind workbookKind(std::string_view head) {
 WorkbookKind workbookFileKind(const std::string& path) {
     std::uint64_t size = 0;
     if (checkPath(path, size) != FileProblem::None) return WorkbookKind::None;
+    // Only a regular file is looked into: the first bytes of a pipe would be gone for its reading.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return WorkbookKind::None;
     std::ifstream in(path, std::ios::binary);
     char head[8] = {};
     in.read(head, sizeof head);
@@ -566,7 +570,8 @@ std::vector<std::string> workbookSheets(const std::string& path, std::string& re
     return read.sheets;
 }
 
-DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColumn> grouped) {
+DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColumn> grouped,
+                             std::optional<bool> headings) {
     DataFileResult result;
     DataFile& file = result.file;
     file.separator = '\t';
@@ -578,16 +583,14 @@ DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColum
         if (fields.size() > columns.size()) {
             // A column that starts late was empty in the rows before.
             const std::int64_t rowsBefore =
-                columns.empty() ? 0
-                                : static_cast<std::int64_t>(columns.front().numbers.size()) +
-                                      columns.front().skipped;
+                columns.empty() ? 0 : columns.front().count + columns.front().skipped;
             const std::size_t before = columns.size();
             columns.resize(fields.size());
             for (std::size_t c = before; c < columns.size(); ++c) columns[c].skipped = rowsBefore;
         }
         if (first) {
             first = false;
-            if (isHeadingRow(fields, false)) {
+            if (headings ? *headings : isHeadingRow(fields, false)) {
                 file.hasHeadings = true;
                 for (std::size_t c = 0; c < fields.size(); ++c)
                     columns[c].heading = std::string(fields[c]);
@@ -601,11 +604,19 @@ DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColum
                 ++column.skipped;
                 continue;
             }
-            column.numbers.push_back(normalised(field, false));
+            // Every number counts; the first kKeptValues are kept, as a data file keeps them.
+            ++column.count;
+            if (column.numbers.size() >= kKeptValues) continue;
             if (grouped && grouped->values == c) {
-                column.groups.emplace_back(grouped->groups < fields.size() ? fields[grouped->groups]
-                                                                           : std::string_view());
+                const std::string_view group =
+                    grouped->groups < fields.size() ? fields[grouped->groups] : std::string_view();
+                if (group.empty()) {
+                    ++column.withoutGroup;
+                    continue;
+                }
+                column.groups.emplace_back(group);
             }
+            column.numbers.push_back(normalised(field, false));
         }
     }
     for (std::size_t c = 0; c < columns.size(); ++c)
@@ -636,9 +647,18 @@ std::vector<std::string> sheetNotes(const SheetTable& table) {
 
 TableFileRead readTableFile(const std::string& path, std::string_view sheet, ReadProgress* progress,
                             std::optional<GroupedColumn> grouped) {
+    DataReadOptions options;
+    options.progress = progress;
+    options.grouped = grouped;
+    return readTableFile(path, sheet, options);
+}
+
+TableFileRead readTableFile(const std::string& path, std::string_view sheet,
+                            const DataReadOptions& options) {
+    ReadProgress* progress = options.progress;
     TableFileRead result;
     if (workbookFileKind(path) == WorkbookKind::None) {
-        result.read = readDataFile(path, progress, grouped);
+        result.read = readDataFile(path, options);
         return result;
     }
     WorkbookRead book = readWorkbook(path, sheet, progress);
@@ -652,7 +672,7 @@ TableFileRead readTableFile(const std::string& path, std::string_view sheet, Rea
         result.refusal = book.refusal;
         return result;
     }
-    result.read = sheetDataFile(book.table, grouped);
+    result.read = sheetDataFile(book.table, options.grouped, options.headings);
     if (result.read.problem == FileProblem::NoNumbers) {
         result.read.problem = FileProblem::Spreadsheet;
         result.refusal = "のシート「" + book.sheets[book.sheet] + "」に数値がありません。";

@@ -49,8 +49,10 @@ std::vector<std::string> workbookSheets(const std::string& path, std::string& re
 
 // The columns of a sheet as a data file of it gives them (headings, numbers, skipped cells;
 // with grouped, the group column's text beside each value). NoNumbers when no cell holds one.
+// headings: the first row as headings, yes or no, or as the data say.
 DataFileResult sheetDataFile(const SheetTable& table,
-                             std::optional<GroupedColumn> grouped = std::nullopt);
+                             std::optional<GroupedColumn> grouped = std::nullopt,
+                             std::optional<bool> headings = std::nullopt);
 
 // What the user is told after reading a sheet: dates, error cells, formulas without a value.
 std::vector<std::string> sheetNotes(const SheetTable& table);
@@ -64,6 +66,8 @@ struct TableFileRead {
     std::vector<std::string> notes;
     std::vector<std::string> sheets;
 };
+TableFileRead readTableFile(const std::string& path, std::string_view sheet,
+                            const DataReadOptions& options);
 TableFileRead readTableFile(const std::string& path, std::string_view sheet = {},
                             ReadProgress* progress = nullptr,
                             std::optional<GroupedColumn> grouped = std::nullopt);

@@ -22,6 +22,10 @@ std::string readingMessage(const PasteResult& result) {
         if (!message.empty()) message += "\n";
         message += skippedFieldsMessage(result.fieldsSkipped);
     }
+    if (result.fieldTooLong) {
+        if (!message.empty()) message += "\n";
+        message += "64 KiBを超える欄があったため、そこで読み込みを止めました。";
+    }
     return message;
 }
 
@@ -42,6 +46,12 @@ void FieldReader::feed(std::string_view chunk) {
             ++end;
         const std::string_view span = chunk.substr(pos, end - pos);
         if (!span.empty()) lineHasCharacters_ = true;
+        if (!restOfLineIgnored_ && field_.size() + span.size() > kMaxLineBytes) {
+            result_.fieldTooLong = true;
+            ended_ = true;
+            field_.clear();
+            return;
+        }
         if (end == chunk.size()) {  // the field goes on in the next chunk
             if (!restOfLineIgnored_) field_.append(span);
             return;

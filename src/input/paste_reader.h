@@ -2,6 +2,7 @@
 // Reading pasted text into the data set, and the other writers of the data set on the input
 // side: New, the grid refresh, the restoring of the measured values and the showing of the
 // data set in the grid.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,10 +13,15 @@
 
 namespace kijunchi {
 
+// A line (or a quoted field over several lines) longer than this is refused as soon as it is
+// seen: no number is this long, and a text without line ends would otherwise be held whole.
+inline constexpr std::size_t kMaxLineBytes = std::size_t{64} << 10;
+
 struct PasteResult {
     std::int64_t valuesFound = 0;    // every field with a number, also beyond the capacity
     int valuesKept = 0;              // the new DataCount (at most 5000)
     std::int64_t fieldsSkipped = 0;  // fields in which no number was found
+    bool fieldTooLong = false;       // the reading stopped at a field longer than 64 KiB
     bool truncated() const { return valuesFound > valuesKept; }
 };
 
@@ -26,14 +32,17 @@ std::string tooManyValuesMessage(std::int64_t valuesFound);
 std::string skippedFieldsMessage(std::int64_t fieldsSkipped);
 
 // What the user is told after a reading: the over-5000 line first, then the skipped-fields
-// line, joined by a line feed; empty when there is nothing to tell.
+// line, then the field too long to read, joined by a line feed; empty when there is nothing
+// to tell.
 std::string readingMessage(const PasteResult& result);
 
 // The reading of pasted or file text as a stream, in chunks of any size. Lines end with CR LF,
 // a lone LF or a lone CR; fields are separated by TAB. An empty line ends the whole reading
 // and an empty field ends its line. A field in which no number begins (a heading, a note,
 // blanks) is skipped and counted; a field that begins with a number is read by the lenient
-// parse ("12abc" is 12). The first 5000 values are kept, the rest only counted.
+// parse ("12abc" is 12). The first 5000 values are kept, the rest only counted. A field
+// longer than any number can be (64 KiB) ends the reading there, so that a text without
+// separators is never held whole.
 class FieldReader {
 public:
     // More text. Text after the reading has ended is ignored.

@@ -1,9 +1,20 @@
 #include "study/batch.h"
 
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 #include "report/sig_round.h"
 #include "study/partition.h"
 
@@ -39,14 +50,17 @@ const Column kFigures[] = {
     {"カイ二乗p", "pChiSquare", &BatchRow::pChiSquare},
 };
 
-std::string csvField(const std::string& s) {
+// Text cells only: the figures are written as numbers.
+std::string csvField(const std::string& text) {
+    const std::string s = spreadsheetCell(text);
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
     return q + "\"";
 }
 
-std::string tsvField(std::string s) {
+std::string tsvField(const std::string& text) {
+    std::string s = spreadsheetCell(text);
     for (char& c : s)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
     return s;
@@ -133,28 +147,20 @@ std::vector<std::string> batchHeadings(bool grouped) {
 }
 
 std::vector<BatchCell> batchCells(const BatchRow& r, bool grouped) {
-    using Kind = BatchCell::Kind;
-    auto text = [](const std::string& t) { return BatchCell{Kind::Text, t, std::nullopt}; };
-    auto figure = [](const std::optional<double>& v) { return BatchCell{Kind::Figure, {}, v}; };
-    auto count = [](std::optional<int> v) {
-        return BatchCell{Kind::Count, {}, v ? std::optional<double>(*v) : std::nullopt};
-    };
-    std::vector<BatchCell> cells{text(r.analyte)};
-    if (grouped) cells.push_back(text(r.group));
-    cells.push_back(count(r.n));
-    for (const auto& c : kFigures) cells.push_back(figure(r.*(c.number)));
-    cells.push_back(count(r.outliers));
-    cells.push_back(text(r.recommendation));
+    std::vector<BatchCell> cells;
+    cells.reserve(std::size(kFigures) + 8);
+    cells.push_back({r.analyte});
+    if (grouped) cells.push_back({r.group});
+    cells.push_back({std::to_string(r.n), true});
+    for (const auto& c : kFigures) cells.push_back({rounded(r.*(c.number)), true});
+    cells.push_back({r.outliers ? std::to_string(*r.outliers) : std::string(), true});
+    cells.push_back({r.recommendation});
     if (grouped) {
-        cells.push_back(figure(r.sdr));
-        cells.push_back(text(r.partition));
+        cells.push_back({rounded(r.sdr), true});
+        cells.push_back({r.partition});
     }
-    cells.push_back(text(r.message));
+    cells.push_back({r.message});
     return cells;
-}
-
-double batchFigure(double value) {
-    return SigRound(value, 4);
 }
 
 BatchWriter::BatchWriter(std::ostream& out, BatchFormat format, bool grouped)
@@ -163,7 +169,7 @@ BatchWriter::BatchWriter(std::ostream& out, BatchFormat format, bool grouped)
         out_ << "[";
         return;
     }
-    const std::vector<std::string> head = batchHeadings(grouped_);
+    const auto head = batchHeadings(grouped_);
     const char* sep = format_ == BatchFormat::Csv ? "," : "\t";
     for (std::size_t i = 0; i < head.size(); ++i) out_ << (i ? sep : "") << head[i];
     out_ << "\r\n";
@@ -189,16 +195,13 @@ void BatchWriter::row(const BatchRow& r) {
     }
     const bool csv = format_ == BatchFormat::Csv;
     const char* sep = csv ? "," : "\t";
-    const std::vector<BatchCell> cells = batchCells(r, grouped_);
+    const auto cells = batchCells(r, grouped_);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const BatchCell& cell = cells[i];
-        if (i) out_ << sep;
-        if (cell.kind == BatchCell::Kind::Text)
-            out_ << (csv ? csvField(cell.text) : tsvField(cell.text));
-        else if (cell.kind == BatchCell::Kind::Figure)
-            out_ << rounded(cell.number);
-        else if (cell.number)
-            out_ << static_cast<long long>(*cell.number);
+        out_ << (i ? sep : "")
+             << (cell.number ? cell.text
+                 : csv       ? csvField(cell.text)
+                             : tsvField(cell.text));
     }
     out_ << "\r\n";
     ++rows_;
@@ -209,105 +212,277 @@ void BatchWriter::finish() {
     out_.flush();
 }
 
-BatchSummary runBatch(TableStream& table, const BatchOptions& options,
-                      const BatchEvaluator& evaluate,
-                      const std::function<void(const BatchRow&)>& sink,
-                      const std::function<bool(int done, int total)>& progress) {
-    const std::size_t columns = table.headings().size();
-    const auto groupColumn = options.groupColumn;
-    std::vector<std::string_view> fields;
+namespace {
 
+// A field without a number, in the table of values: a NaN that no reading gives.
+constexpr std::uint64_t kNoNumberBits = 0x7FF4'0000'DEAD'BEEFULL;
+
+bool isNumber(double v) {
+    return std::bit_cast<std::uint64_t>(v) != kNoNumberBits;
+}
+
+// What the one pass over the file keeps: for each row that belongs to a group (every row,
+// without a group column) its group and, per analyte, its number or kNoNumberBits; and the
+// counts the rows tell.
+class BatchData {
+public:
+    BatchData(TableStream& table, const std::optional<std::size_t>& groupColumn);
+
+    std::size_t analytes() const { return columns_.size(); }
+    std::size_t groups() const { return groupColumn_ ? groupNames_.size() : 1; }
+
+    // The rows of analyte a (the a-th analyte column).
+    std::vector<BatchRow> rows(const TableStream& table, std::size_t a,
+                               const BatchEvaluator& evaluate) const;
+
+private:
+    std::optional<std::size_t> groupColumn_;
+    std::vector<std::size_t> columns_;  // the file's columns that are analytes, in order
     // The groups in the order of their first row, found by the raw text of the field.
-    std::map<std::string, std::size_t, std::less<>> groupIndex;
-    std::vector<std::string> groupNames;
-    if (groupColumn) {
-        table.restart();
-        while (table.nextRow(fields)) {
-            const std::string_view raw =
-                trimmed(*groupColumn < fields.size() ? fields[*groupColumn] : "");
-            if (raw.empty()) continue;
-            const std::string name = table.text(raw);
-            if (groupIndex.emplace(std::string(raw), groupNames.size()).second)
-                groupNames.push_back(name);
-        }
+    std::vector<std::string> groupNames_;
+    // Per analyte, the numbers of the rows kept; in blocks, so that the memory follows the
+    // data without a copy as it grows.
+    std::vector<std::deque<double>> cells_;
+    std::deque<std::uint32_t> groupOf_;  // of each row kept
+    // Per group, per analyte: values, and fields that held something but no number.
+    std::vector<std::vector<int>> counts_, skipped_;
+    std::vector<int> withoutGroup_;  // per analyte: values in rows with an empty group
+};
+
+BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& groupColumn)
+    : groupColumn_(groupColumn) {
+    const std::size_t columns = table.headings().size();
+    for (std::size_t c = 0; c < columns; ++c)
+        if (!groupColumn || c != *groupColumn) columns_.push_back(c);
+    const std::size_t analytes = columns_.size();
+    withoutGroup_.assign(analytes, 0);
+    cells_.resize(analytes);
+    if (!groupColumn) {
+        counts_.assign(1, std::vector<int>(analytes, 0));
+        skipped_ = counts_;
     }
 
-    BatchSummary summary;
-    for (std::size_t c = 0; c < columns; ++c)
-        if (!groupColumn || c != *groupColumn) ++summary.analytesTotal;
+    std::map<std::string, std::uint32_t, std::less<>> groupIndex;
+    std::vector<std::string_view> fields;
+    table.restart();
+    while (table.nextRow(fields)) {
+        auto field = [&](std::size_t c) {
+            return c < fields.size() ? fields[c] : std::string_view();
+        };
+        std::uint32_t group = 0;
+        if (groupColumn) {
+            const std::string_view raw = trimmed(field(*groupColumn));
+            if (raw.empty()) {
+                for (std::size_t a = 0; a < analytes; ++a)
+                    if (table.number(field(columns_[a]))) ++withoutGroup_[a];
+                continue;
+            }
+            auto it = groupIndex.find(raw);
+            if (it == groupIndex.end()) {
+                it = groupIndex
+                         .emplace(std::string(raw), static_cast<std::uint32_t>(groupNames_.size()))
+                         .first;
+                groupNames_.push_back(table.text(raw));
+                counts_.emplace_back(analytes, 0);
+                skipped_.emplace_back(analytes, 0);
+            }
+            group = it->second;
+        }
+        groupOf_.push_back(group);
+        auto& counts = counts_[group];
+        auto& skipped = skipped_[group];
+        for (std::size_t a = 0; a < analytes; ++a) {
+            const std::string_view f = field(columns_[a]);
+            const auto v = table.number(f);
+            if (v) {
+                ++counts[a];
+            } else if (f.find_first_not_of(" \t") != std::string_view::npos) {
+                ++skipped[a];
+            }
+            cells_[a].push_back(v ? *v : std::bit_cast<double>(kNoNumberBits));
+        }
+    }
+}
 
-    for (std::size_t c = 0; c < columns; ++c) {
-        if (groupColumn && c == *groupColumn) continue;
+std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
+                                      const BatchEvaluator& evaluate) const {
+    const std::string& heading = table.headings()[columns_[a]];
+    const std::size_t sets = groups();
+    // This analyte's values, per group (one set without a group column), in the file's order.
+    std::vector<std::vector<double>> values(sets);
+    for (std::size_t g = 0; g < sets; ++g)
+        values[g].reserve(static_cast<std::size_t>(counts_[g][a]));
+    auto group = groupOf_.begin();
+    for (const double v : cells_[a]) {
+        if (isNumber(v)) values[*group].push_back(v);
+        ++group;
+    }
+
+    std::vector<BatchRow> rows;
+    std::optional<PartitionStudy> study;
+    if (groupColumn_) {
+        std::vector<ValueGroup> groups;
+        for (std::size_t g = 0; g < sets; ++g) groups.push_back({groupNames_[g], values[g]});
+        study = studyPartition(groups);
+    }
+    if (groupColumn_ && sets == 0) {
+        BatchRow row;
+        row.analyte = heading;
+        row.message = "グループ列に値がありません。";
+        rows.push_back(std::move(row));
+    }
+    for (std::size_t g = 0; g < sets; ++g) {
+        BatchRow row;
+        row.analyte = heading;
+        if (groupColumn_) row.group = groupNames_[g];
+        row.n = static_cast<int>(values[g].size());
+        row.skipped = skipped_[g][a];
+        if (row.n == 0) {
+            row.message = "数値がありません。";
+        } else {
+            evaluateRow(evaluate, values[g], row);
+            if (row.n < 20)
+                appendMessage(row.message, "値が20個未満のため、基準範囲は推奨できません。");
+        }
+        if (study) {
+            if (!study->refusal.empty()) {
+                appendMessage(row.message, study->refusal);
+            } else {
+                if (study->anova) row.sdr = study->anova->sdr;
+                row.partition = study->partitionNeeded ? "グループごと" : "全体で1つ";
+            }
+        }
+        if (row.skipped > 0) appendMessage(row.message, skippedMessage(row.skipped));
+        if (g == 0 && withoutGroup_[a] > 0)
+            appendMessage(row.message, "グループが空欄の値" + std::to_string(withoutGroup_[a]) +
+                                           "個は評価していません。");
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// The analytes on one thread, with one evaluator.
+BatchSummary runInTurn(const TableStream& table, const BatchData& data,
+                       const BatchEvaluator& evaluate,
+                       const std::function<void(const BatchRow&)>& sink,
+                       const std::function<bool(int done, int total)>& progress) {
+    BatchSummary summary;
+    summary.analytesTotal = static_cast<int>(data.analytes());
+    for (std::size_t a = 0; a < data.analytes(); ++a) {
         if (progress && !progress(summary.analytes, summary.analytesTotal)) {
             summary.cancelled = true;
             return summary;
         }
-        // This analyte's values, per group (one set without a group column).
-        const std::size_t sets = groupColumn ? groupNames.size() : 1;
-        std::vector<std::vector<double>> values(sets);
-        std::vector<int> skipped(sets, 0);
-        int withoutGroup = 0;
-        table.restart();
-        while (table.nextRow(fields)) {
-            const std::string_view field = c < fields.size() ? fields[c] : std::string_view();
-            std::size_t set = 0;
-            if (groupColumn) {
-                const auto it = groupIndex.find(
-                    trimmed(*groupColumn < fields.size() ? fields[*groupColumn] : ""));
-                if (it == groupIndex.end()) {
-                    if (table.number(field)) ++withoutGroup;
-                    continue;
-                }
-                set = it->second;
-            }
-            if (auto v = table.number(field))
-                values[set].push_back(*v);
-            else if (field.find_first_not_of(" \t") != std::string_view::npos)
-                ++skipped[set];
-        }
-
-        std::optional<PartitionStudy> study;
-        if (groupColumn) {
-            std::vector<ValueGroup> groups;
-            for (std::size_t g = 0; g < sets; ++g) groups.push_back({groupNames[g], values[g]});
-            study = studyPartition(groups);
-        }
-        if (groupColumn && sets == 0) {
-            BatchRow row;
-            row.analyte = table.headings()[c];
-            row.message = "グループ列に値がありません。";
-            sink(row);
-        }
-        for (std::size_t g = 0; g < sets; ++g) {
-            BatchRow row;
-            row.analyte = table.headings()[c];
-            if (groupColumn) row.group = groupNames[g];
-            row.n = static_cast<int>(values[g].size());
-            row.skipped = skipped[g];
-            if (row.n == 0) {
-                row.message = "数値がありません。";
-            } else {
-                evaluateRow(evaluate, values[g], row);
-                if (row.n < 20)
-                    appendMessage(row.message, "値が20個未満のため、基準範囲は推奨できません。");
-            }
-            if (study) {
-                if (!study->refusal.empty()) {
-                    appendMessage(row.message, study->refusal);
-                } else {
-                    if (study->anova) row.sdr = study->anova->sdr;
-                    row.partition = study->partitionNeeded ? "グループごと" : "全体で1つ";
-                }
-            }
-            if (row.skipped > 0) appendMessage(row.message, skippedMessage(row.skipped));
-            if (g == 0 && withoutGroup > 0)
-                appendMessage(row.message, "グループが空欄の値" + std::to_string(withoutGroup) +
-                                               "個は評価していません。");
-            sink(row);
-        }
+        for (const BatchRow& row : data.rows(table, a, evaluate)) sink(row);
         ++summary.analytes;
     }
     if (progress) progress(summary.analytes, summary.analytesTotal);
+    return summary;
+}
+
+int threadsFor(const BatchOptions& options, std::size_t analytes) {
+    int threads = options.threads;
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), analytes));
+}
+
+// The batch of a file whose reading stopped (it changed, a line too long, unreadable): no row
+// is written, the problem is told.
+BatchSummary unread(const TableStream& table) {
+    BatchSummary summary;
+    summary.problem = table.problem();
+    return summary;
+}
+
+}  // namespace
+
+BatchSummary runBatch(TableStream& table, const BatchOptions& options,
+                      const BatchEvaluator& evaluate,
+                      const std::function<void(const BatchRow&)>& sink,
+                      const std::function<bool(int done, int total)>& progress) {
+    const BatchData data(table, options.groupColumn);
+    if (table.problem() != FileProblem::None) return unread(table);
+    return runInTurn(table, data, evaluate, sink, progress);
+}
+
+BatchSummary runBatch(TableStream& table, const BatchOptions& options,
+                      const BatchEvaluatorFactory& makeEvaluator,
+                      const std::function<void(const BatchRow&)>& sink,
+                      const std::function<bool(int done, int total)>& progress) {
+    const BatchData data(table, options.groupColumn);
+    if (table.problem() != FileProblem::None) return unread(table);
+    const std::size_t total = data.analytes();
+    const int threads = threadsFor(options, total);
+    if (threads <= 1) return runInTurn(table, data, makeEvaluator(), sink, progress);
+
+    BatchSummary summary;
+    summary.analytesTotal = static_cast<int>(total);
+    if (progress && !progress(0, summary.analytesTotal)) {
+        summary.cancelled = true;
+        return summary;
+    }
+    // Each analyte's rows wait in their slot until the analytes before them are handed on.
+    std::vector<std::optional<std::vector<BatchRow>>> done(total);
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failure;
+    auto work = [&](const BatchEvaluator& evaluate) {
+        try {
+            while (!stop) {
+                const std::size_t a = next++;
+                if (a >= total) break;
+                auto rows = data.rows(table, a, evaluate);
+                const std::lock_guard lock(mutex);
+                done[a] = std::move(rows);
+                ready.notify_one();
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+            ready.notify_one();
+        }
+    };
+    std::vector<BatchEvaluator> evaluators;
+    for (int t = 0; t < threads; ++t) evaluators.push_back(makeEvaluator());
+    // Joined also when a sink throws: the threads then finish the analytes left, unseen.
+    std::vector<std::jthread> workers;
+    for (const auto& evaluate : evaluators) {
+        try {
+            workers.emplace_back(work, std::cref(evaluate));
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: those started do the work
+        }
+    }
+    // Not one thread to be had: the analytes on this one, as without a factory.
+    if (workers.empty()) return runInTurn(table, data, evaluators.front(), sink, progress);
+
+    std::size_t handed = 0;
+    while (handed < total) {
+        std::optional<std::vector<BatchRow>> rows;
+        {
+            std::unique_lock lock(mutex);
+            ready.wait_for(lock, std::chrono::milliseconds(50),
+                           [&] { return done[handed].has_value() || failure; });
+            if (failure) break;
+            if (done[handed]) rows.swap(done[handed]);
+        }
+        if (rows) {
+            for (const BatchRow& row : *rows) sink(row);
+            if (++handed == total) break;
+        }
+        if (progress && !progress(static_cast<int>(handed), summary.analytesTotal)) {
+            summary.cancelled = true;
+            break;
+        }
+    }
+    stop = true;
+    for (auto& worker : workers) worker.join();
+    if (failure) std::rethrow_exception(failure);
+    summary.analytes = static_cast<int>(handed);
+    if (progress && !summary.cancelled) progress(summary.analytes, summary.analytesTotal);
     return summary;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Many analytes at once: every column of a data file other than the group column is one
 // analyte, evaluated as a whole or per group, one row of figures per analyte and group. The
-// file is read once per analyte, so that only that analyte's values are ever in memory.
+// file is read once: that pass keeps every analyte's numbers (as doubles, with the group of
+// each row), then the analytes are evaluated, on as many threads as the machine runs, and
+// their rows handed on in the order of the file's columns.
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -42,21 +44,22 @@ struct BatchRow {
 
 // Figures of one set of values (an analyte, or one group of it). Filled by the evaluation.
 using BatchEvaluator = std::function<void(const std::vector<double>& values, BatchRow& row)>;
+// An evaluator of its own for each thread of a batch.
+using BatchEvaluatorFactory = std::function<BatchEvaluator()>;
 
-enum class BatchFormat { Tsv, Csv, Json };
-
-// One cell of the table as TSV, CSV and the workbook give it: a text, a figure (shown to 4
-// significant digits) or a count; a missing figure or count is empty.
+// One cell of the table as the TSV, the CSV and the window show it: numbers to 4 significant
+// digits (an empty text for a missing one); text cells (analyte, group, advice, message) as
+// they are, for the writer to quote.
 struct BatchCell {
-    enum class Kind { Text, Figure, Count } kind = Kind::Text;
     std::string text;
-    std::optional<double> number;
+    bool number = false;
 };
-// The table's headings, and a row's cells under them.
+
+// The table's headings and the cells of one row, in the order of the columns.
 std::vector<std::string> batchHeadings(bool grouped);
 std::vector<BatchCell> batchCells(const BatchRow& row, bool grouped);
-// A figure as the table shows it: rounded to 4 significant digits.
-double batchFigure(double value);
+
+enum class BatchFormat { Tsv, Csv, Json };
 
 // Writes the table as rows arrive: TSV or CSV with a heading line and CR LF (numbers to 4
 // significant digits), or a JSON array of objects (numbers at full precision, null for a
@@ -76,19 +79,35 @@ private:
 
 struct BatchOptions {
     std::optional<std::size_t> groupColumn;
+    int threads = 0;  // evaluating at once, with an evaluator factory; 0: the machine's cores
 };
 
 struct BatchSummary {
     int analytes = 0;  // analytes finished
     int analytesTotal = 0;
     bool cancelled = false;
+    // Why the reading of the file stopped (it changed, a line too long, unreadable); the
+    // rows written before it stand, the batch ends there.
+    FileProblem problem = FileProblem::None;
 };
 
-// Goes through the analytes in the order of the file's columns. progress(done, total) is
-// called before each analyte and after the last; returning false stops the batch there, and
-// the rows written so far stay.
+// Reads the table in one pass, then evaluates the analytes in the order of the file's columns
+// with one evaluator, on the calling thread. progress(done, total) is called before each
+// analyte and after the last; returning false stops the batch there, and the rows handed on
+// so far stay.
 BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                       const BatchEvaluator& evaluate,
+                      const std::function<void(const BatchRow&)>& sink,
+                      const std::function<bool(int done, int total)>& progress = {});
+
+// The same with an evaluator from makeEvaluator for each of options.threads threads, which
+// take the analytes in turn. The rows are the same as on one thread and reach sink in the same
+// order, on the calling thread, as soon as the analytes before them are done; progress is
+// called there too, after each analyte and every 50 ms between. Returning false stops the
+// batch there, as on one thread: the analytes under way are finished and left out, so that
+// the rows handed on are those of the first `done` analytes.
+BatchSummary runBatch(TableStream& table, const BatchOptions& options,
+                      const BatchEvaluatorFactory& makeEvaluator,
                       const std::function<void(const BatchRow&)>& sink,
                       const std::function<bool(int done, int total)>& progress = {});
 

@@ -8,6 +8,7 @@
 #include "analysis/store.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/lambda_estimate.h"
+#include "files/table_text.h"
 #include "report/analysis_run.h"
 #include "report/canvas.h"
 #include "report/sig_round.h"
@@ -58,6 +59,11 @@ std::string recommendationText(Recommendation r) {
 BatchEvaluation::BatchEvaluation() : store_(std::make_unique<AnalysisStore>()) {}
 BatchEvaluation::~BatchEvaluation() = default;
 
+BatchEvaluator makeBatchEvaluator() {
+    return [evaluation = std::make_shared<BatchEvaluation>()](
+               const std::vector<double>& values, BatchRow& row) { (*evaluation)(values, row); };
+}
+
 void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& row) {
     EvaluationInput input;
     input.measured = values;
@@ -99,13 +105,19 @@ void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& ro
     // likelihood, carried back as the evaluation carries its limits (a base below zero is no
     // limit). Computed here rather than by the evaluation of the transformed values, which
     // would also bootstrap the robust limits on them, a figure the table does not show.
+    // λ̂ once: the evaluation's outlier screen takes it from here, and the table shows none of
+    // the distribution tests.
     const auto estimate = estimateLambda(values);
+    input.distributionTests = false;
+    input.measuredLambdaGiven = true;
+    input.measuredLambda = estimate;
     std::vector<double> y;
     if (estimate) y = transformedValues(values, estimate->lambda);
     if (!y.empty()) {
         input.lambda = estimate->lambda;
         input.lambdaText = numberText(estimate->lambda);
         input.transformed = std::move(y);
+        input.transformedWithMeasuredLambda = true;
     }
 
     const EvaluationResult r = evaluate(input);
@@ -161,7 +173,12 @@ std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
         row.n = static_cast<int>(g.values.size());
         std::optional<double> lower, upper;
         if (row.n >= 2) {
-            evaluation(g.values, row);
+            try {
+                evaluation(g.values, row);
+            } catch (const std::exception&) {
+                // This group's limits stay missing; the other groups are shown.
+                row.recommendation.clear();
+            }
             if (row.recommendation == "ノンパラメトリック法") {
                 lower = row.npLower;
                 upper = row.npUpper;
@@ -173,7 +190,7 @@ std::string groupLimitsText(const std::vector<ValueGroup>& groups) {
                 upper = row.lambdaRobustUpper;
             }
         }
-        t += g.name + "\t" + std::to_string(row.n) + "\t" +
+        t += spreadsheetCell(g.name) + "\t" + std::to_string(row.n) + "\t" +
              (lower && upper ? row.recommendation : std::string("－")) + "\t" +
              (lower ? studyNumber(*lower) : "－") + "\t" + (upper ? studyNumber(*upper) : "－") +
              "\r\n";

@@ -29,6 +29,9 @@ private:
     std::unique_ptr<AnalysisStore> store_;
 };
 
+// A BatchEvaluation of its own, for each thread of a batch.
+BatchEvaluator makeBatchEvaluator();
+
 // Per group: n, the recommended estimate and its limits, as lines of the partition text.
 std::string groupLimitsText(const std::vector<ValueGroup>& groups);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,19 +75,16 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
             for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
                 const BatchCell& cell = cells[c];
                 const auto col = static_cast<lxw_col_t>(c);
-                if (cell.kind == BatchCell::Kind::Text) {
+                if (!cell.number) {
                     if (!cell.text.empty())
                         worksheet_write_string(sheet, r, col, cell.text.c_str(), nullptr);
-                    widths[c] = std::max(widths[c], textWidth(cell.text));
-                } else if (cell.number) {
-                    const double v = cell.kind == BatchCell::Kind::Figure
-                                         ? batchFigure(*cell.number)
-                                         : *cell.number;
+                } else if (!cell.text.empty()) {
+                    // The figure as the TSV shows it (4 significant digits), as a number.
+                    double v = 0;
+                    std::from_chars(cell.text.data(), cell.text.data() + cell.text.size(), v);
                     worksheet_write_number(sheet, r, col, v, nullptr);
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%.4g", v);
-                    widths[c] = std::max(widths[c], textWidth(text));
                 }
+                widths[c] = std::max(widths[c], textWidth(cell.text));
             }
             ++r;
         }

@@ -24,10 +24,13 @@ namespace {
 // The values become the data set through the paste buffer, the groups are kept beside them;
 // the message says what was skipped (skippedMessage) and whether there were too many values.
 GroupedPaste storeGroupedValues(AnalysisStore& store, GroupedValues read,
-                                const std::string& skippedMessage, GridSink& grid) {
+                                const std::string& skippedMessage, GridSink& grid,
+                                std::int64_t valuesFound = 0) {
     GroupedPaste out;
     for (double v : read.values) out.valuesText += numberText(v) + "\r\n";
     out.paste = ReadPasteBuffer(store, out.valuesText, grid);
+    // Values beyond those kept were only counted by the reading of the file.
+    out.paste.valuesFound = std::max(out.paste.valuesFound, valuesFound);
     // The data set holds what numberText wrote; keep exactly that beside the groups.
     const auto kept = static_cast<std::size_t>(out.paste.valuesKept);
     read.labels.resize(std::min(kept, read.labels.size()));
@@ -51,7 +54,7 @@ GroupedPaste ReadGroupedPaste(AnalysisStore& store, std::string_view text, GridS
 
 GroupedPaste ReadGroupedColumn(AnalysisStore& store, const DataColumn& column, GridSink& grid) {
     GroupedValues read;
-    std::int64_t withoutGroup = 0;
+    std::int64_t withoutGroup = column.withoutGroup;
     for (std::size_t i = 0; i < column.numbers.size(); ++i) {
         const std::string_view label =
             i < column.groups.size() ? std::string_view(column.groups[i]) : std::string_view();
@@ -64,11 +67,14 @@ GroupedPaste ReadGroupedColumn(AnalysisStore& store, const DataColumn& column, G
     }
     std::string message;
     if (column.skipped > 0) message = skippedFieldsMessage(column.skipped);
+    if (const std::string notes = columnNotes(column); !notes.empty())
+        message += (message.empty() ? "" : "\n") + notes;
     if (withoutGroup > 0) {
         if (!message.empty()) message += "\n";
         message += "グループが空欄の値" + std::to_string(withoutGroup) + "個は読み込んでいません。";
     }
-    return storeGroupedValues(store, std::move(read), message, grid);
+    return storeGroupedValues(store, std::move(read), message, grid,
+                              column.count - column.withoutGroup);
 }
 
 std::optional<std::vector<ValueGroup>> currentGroups(const AnalysisStore& store) {

@@ -1,6 +1,9 @@
 #include "study/grouped_text.h"
 
+#include <algorithm>
+
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 
 namespace kijunchi {
 
@@ -19,18 +22,21 @@ GroupedValues readGroupedText(std::string_view text) {
     GroupedValues out;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     bool first = true;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // Lines end as the plain paste's do: CR LF, LF or a lone CR.
+    LineReader lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
         if (trimmed(line).empty()) continue;
         const auto tab = line.find('\t');
         const std::string_view valueField = trimmed(line.substr(0, tab));
         const std::string_view groupField =
             tab == std::string_view::npos ? std::string_view() : trimmed(line.substr(tab + 1));
         const auto value = wholeNumber(valueField);
-        if (first && !value) {
+        // A heading holds no digit; a first value such as "<0.5" or "10 mg/dL" is a value that
+        // is no number, skipped and counted like any other.
+        const bool digits = std::any_of(valueField.begin(), valueField.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
+        if (first && !value && !digits) {
             out.valueHeading = std::string(valueField);
             out.groupHeading = std::string(groupField.substr(0, groupField.find('\t')));
             first = false;

@@ -1,6 +1,7 @@
 #pragma once
 // Pasted text of two columns, value and group, one value a line (TAB between the columns,
-// CR LF or LF at the end of a line). A first line whose value is not a number is a heading.
+// CR LF, LF or a lone CR at the end of a line). A first line whose value holds no digit is a
+// heading.
 #include <string>
 #include <string_view>
 #include <vector>

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/number_text.h"
+#include "files/table_text.h"
 #include "report/sig_round.h"
 
 namespace kijunchi {
@@ -39,7 +40,7 @@ std::string partitionText(const PartitionStudy& study) {
     t += "グループ\tデータ数\t平均値\t標準偏差";
     t += kCrLf;
     for (const auto& g : study.groups) {
-        t += g.name + "\t" + std::to_string(g.n) + "\t" +
+        t += spreadsheetCell(g.name) + "\t" + std::to_string(g.n) + "\t" +
              (g.n > 0 ? studyNumber(g.mean) : std::string(kMissing)) + "\t" + optionalNumber(g.sd) +
              kCrLf;
     }
@@ -49,10 +50,10 @@ std::string partitionText(const PartitionStudy& study) {
     t += "グループ\tz\tz*\tSD比\t判定";
     t += kCrLf;
     for (const auto& p : study.pairs) {
-        t += study.groups[static_cast<std::size_t>(p.a)].name + " : " +
-             study.groups[static_cast<std::size_t>(p.b)].name + "\t" + optionalNumber(p.z) + "\t" +
-             studyNumber(p.zCritical) + "\t" + optionalNumber(p.sdRatio) + "\t" + pairVerdict(p) +
-             kCrLf;
+        t += spreadsheetCell(study.groups[static_cast<std::size_t>(p.a)].name + " : " +
+                             study.groups[static_cast<std::size_t>(p.b)].name) +
+             "\t" + optionalNumber(p.z) + "\t" + studyNumber(p.zCritical) + "\t" +
+             optionalNumber(p.sdRatio) + "\t" + pairVerdict(p) + kCrLf;
     }
     if (study.anova) {
         t += kCrLf;

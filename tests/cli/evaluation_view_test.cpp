@@ -1,6 +1,8 @@
 // kijunchi-report --show evaluation: the evaluation window's text for the data as read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,16 @@ TEST(EvaluationView, LambdaAddsTheTransformedRowsAndKeepsTheMeasuredOnes) {
     EXPECT_EQ(row(log.out, "ロバスト法"), row(plain.out, "ロバスト法"));
 }
 
+TEST(EvaluationView, SaysWhenItEvaluatesOnlyTheFirstValuesRead) {
+    std::string many;
+    for (int i = 0; i < 12000; ++i) many += std::to_string(100 + i % 37) + "\n";
+    const CommandOutput out = run({"--show", "evaluation"}, many);
+    ASSERT_EQ(out.exitCode, 0);
+    EXPECT_NE(out.out.find(
+                  "データ数=\t5000\r\n読み込んだ12000個のうち先頭の5000個を評価しています。\r\n"),
+              std::string::npos);
+}
+
 TEST(EvaluationView, ExitCodesAreThoseOfTheReading) {
     EXPECT_EQ(run({"--show", "evaluation"}, "").exitCode, 3);
     // The report fails on one value; the evaluation still says what it can, and that the
@@ -64,6 +76,65 @@ TEST(EvaluationView, ExitCodesAreThoseOfTheReading) {
     EXPECT_EQ(run({"--show", "evaluation", "--lambda", "abc"}, "1\n2\n3\n4\n").exitCode, 2);
     EXPECT_EQ(run({"--show", "evaluation", "--classes", "2"}, "1\n2\n3\n4\n").exitCode, 2);
     EXPECT_EQ(run({"--show", "evaluation"}, "1\n2\n3\n4\n").exitCode, 0);
+}
+
+}  // namespace
+}  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+// The rows of the three estimates: the limits as the evaluation prints them.
+std::string limitRows(const std::string& text) {
+    std::string rows;
+    for (const char* name :
+         {"\r\nノンパラメトリック法\t", "\r\nロバスト法\t", "\r\nパラメトリック法\t"}) {
+        const auto at = text.find(name);
+        if (at == std::string::npos) return {};
+        rows += text.substr(at, text.find("\r\n", at + 2) - at);
+    }
+    return rows;
+}
+
+TEST(EvaluationView, ExcludedValuesAreRecordedAndTheLimitsAreThoseOfTheOthers) {
+    // The calcium values and one mistyped 96: every value Tukey's rule flags is taken out.
+    std::string data;
+    for (double v : testing::calcium240()) data += std::to_string(v) + "\n";
+    data += "96\n";
+    const CommandOutput plain = run({"--show", "evaluation"}, data);
+    ASSERT_EQ(plain.exitCode, 0);
+    // The positions Tukey's rule flags, read from the plain evaluation's list.
+    std::vector<int> flagged;
+    for (std::size_t at = plain.out.find("位置\t値\t判定\r\n"); at != std::string::npos;) {
+        at = plain.out.find("\r\n", at) + 2;
+        const std::string line = plain.out.substr(at, plain.out.find("\r\n", at) - at);
+        if (line.empty() || line == "なし" || !std::isdigit(static_cast<unsigned char>(line[0])))
+            break;
+        if (line.find("Tukey法") != std::string::npos) flagged.push_back(std::stoi(line));
+    }
+    ASSERT_FALSE(flagged.empty());
+    EXPECT_EQ(flagged.back(), 241);
+    std::string kept;
+    std::vector<std::string> lines;
+    for (std::size_t s = 0, e; (e = data.find('\n', s)) != std::string::npos; s = e + 1)
+        lines.push_back(data.substr(s, e - s));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (std::find(flagged.begin(), flagged.end(), static_cast<int>(i + 1)) == flagged.end())
+            kept += lines[i] + "\n";
+
+    const CommandOutput excluded =
+        run({"--show", "evaluation", "--exclude-flagged", "tukey", "--author", "検査 花子"}, data);
+    ASSERT_EQ(excluded.exitCode, 0) << excluded.err;
+    EXPECT_EQ(limitRows(excluded.out), limitRows(run({"--show", "evaluation"}, kept).out));
+    EXPECT_NE(excluded.out.find("\r\n" + std::to_string(flagged.size()) + "個を除外\r\n"),
+              std::string::npos);
+    EXPECT_NE(excluded.out.find("\r\n241\t96\tTukey法\t検査 花子\t"), std::string::npos)
+        << excluded.out;
+    // By position; a position beyond the data is refused.
+    const CommandOutput one = run({"--show", "data", "--exclude", "241"}, data);
+    EXPECT_EQ(one.out, run({"--show", "data"}, data.substr(0, data.size() - 3)).out);
+    EXPECT_EQ(run({"--show", "evaluation", "--exclude", "242"}, data).exitCode, 2);
+    EXPECT_EQ(run({"--exclude-flagged", "grubbs"}, data).exitCode, 2);
 }
 
 }  // namespace

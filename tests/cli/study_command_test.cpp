@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "support/data_set.h"
 
@@ -22,8 +23,7 @@ struct Result {
 
 Result run(const std::vector<std::string>& args, const std::string& stdinText = "") {
     std::ostringstream out, err;
-    const int code = runStudyCommand(
-        args, [&] { return stdinText; }, out, err);
+    const int code = runStudyCommand(args, textReader(stdinText), out, err);
     return {code, out.str(), err.str()};
 }
 
@@ -115,6 +115,115 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
     auto absent = run({"--batch", path.string()});
     EXPECT_EQ(absent.code, 2);
     EXPECT_EQ(absent.err, "ファイル「" + path.string() + "」が見つかりません。\n");
+}
+
+// --verify reads its input as the report does: the same refusals, never an abort.
+TEST(StudyCommand, VerifyReadsItsInputAsTheReportDoes) {
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    struct Case {
+        std::string file;
+        std::string err;
+    };
+    const Case cases[] = {
+        {folder, "ファイルを読めません: " + folder + "\n"},
+        {"/proc/self/mem", "ファイルを読めません: /proc/self/mem\n"},
+        {"/dev/zero", "ファイル「/dev/zero」には長すぎる行があります（1行64 KiBまで読めます）。\n"},
+    };
+    for (const Case& c : cases) {
+        auto r = run({"--verify", "1,2", c.file});
+        EXPECT_EQ(r.code, 2) << c.file;
+        EXPECT_EQ(r.err, c.err);
+    }
+    std::ostringstream out, err;
+    const int closed = runStudyCommand(
+        {"--verify", "8,12"}, [](char*, std::size_t) { return -1; }, out, err);
+    EXPECT_EQ(closed, 2);
+    EXPECT_EQ(err.str(), "標準入力を読めません。\n");
+}
+
+// A pipe as the batch's or the partition's file is read once, not called empty; the batch's
+// CSV and TSV give text cells that would be formulas a leading apostrophe, numbers as they are.
+TEST(StudyCommand, BatchAndGroupReadAPipeAndWriteNoFormulas) {
+    std::string text = "=HYPERLINK(\"x\")\tsex\r\n";
+    for (int i = 0; i < 40; ++i)
+        text += std::to_string(-135 - i % 10) + "\t" + (i % 2 ? "@SUM(1+1)" : "+cmd") + "\r\n";
+    auto throughPipe = [&](std::vector<std::string> args) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        std::thread writer([&] {
+            EXPECT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            ::close(fds[1]);
+        });
+        args.push_back("/dev/fd/" + std::to_string(fds[0]));
+        auto r = run(args);
+        writer.join();
+        ::close(fds[0]);
+        return r;
+    };
+    auto csv = throughPipe({"--batch", "--group", "sex", "--format", "csv"});
+    EXPECT_EQ(csv.code, 0) << csv.err;
+    EXPECT_NE(csv.out.find("\r\n\"'=HYPERLINK(\"\"x\"\")\",'+cmd,20,-"), std::string::npos)
+        << csv.out;
+    EXPECT_NE(csv.out.find("\r\n\"'=HYPERLINK(\"\"x\"\")\",'@SUM(1+1),20,-"), std::string::npos);
+    auto tsv = throughPipe({"--batch", "--group", "sex"});
+    EXPECT_NE(tsv.out.find("\r\n'=HYPERLINK(\"x\")\t'+cmd\t20\t-"), std::string::npos) << tsv.out;
+    EXPECT_EQ(tsv.out.find("'-"), std::string::npos);
+    auto group = throughPipe({"--group", "sex"});
+    EXPECT_EQ(group.code, 0) << group.err;
+    EXPECT_NE(group.out.find("'+cmd : @SUM(1+1)\t"), std::string::npos) << group.out;
+}
+
+// A batch with nothing but its group column to evaluate says so (found by fuzzing).
+TEST(StudyCommand, ABatchWithoutAnalytesSaysSo) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-study-none-" + std::to_string(getpid()) + ".csv");
+    std::ofstream(path, std::ios::binary) << "sex\r\nF\r\nM\r\n";
+    auto r = run({"--batch", "--group", "1", path.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "グループ列のほかに評価する列がありません。\n");
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+TEST(StudyCommand, SkewedColumnsAndLargeOnesKeepEveryRowAndEveryValue) {
+    // "crp": 59 values near 1 and one mistyped 1234.4: the maximum rounds to 1234, the value
+    // lies in a sixth class (ν = 3) and χo² is 2.2E9, whose tail once overflowed and ended the
+    // whole batch. "big": 8000 values, 7990 evenly spaced
+    // from 100 to 200 and ten of 1000 — beyond the 5000 values of a data set.
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-skewed-" + std::to_string(getpid()) + ".tsv");
+    const double d = 100.0 / 7989;
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.precision(17);
+        out << "crp\tbig\n";
+        for (int i = 0; i < 8000; ++i) {
+            out << (i < 59 ? std::to_string(0.5 + 0.01 * i) : i == 59 ? "1234.4" : "") << "\t";
+            out << (i < 7990 ? 100 + i * d : 1000.0) << "\n";
+        }
+    }
+    auto json = run({"--batch", "--format", "json", path.string()});
+    std::filesystem::remove(path);
+    ASSERT_EQ(json.code, 0) << json.err;
+    const auto field = [&](const std::string& analyte, const std::string& key) {
+        const auto row = json.out.find("{\"analyte\": \"" + analyte + "\"");
+        const auto at = json.out.find("\"" + key + "\": ", row);
+        return json.out.substr(at + key.size() + 4,
+                               json.out.find_first_of(",}", at) - at - key.size() - 4);
+    };
+    EXPECT_EQ(field("crp", "n"), "60");
+    EXPECT_EQ(std::stod(field("crp", "pChiSquare")), 0.0);
+    EXPECT_LT(std::stod(field("crp", "pSkewness")), 1e-10);
+    // (n + 1)·p = 200.025 and 7800.975: x(200) + 0.025·d and x(7800) + 0.975·d.
+    EXPECT_NEAR(std::stod(field("big", "npLower")), 100 + 199.025 * d, 1e-9);
+    EXPECT_NEAR(std::stod(field("big", "npUpper")), 100 + 7799.975 * d, 1e-9);
+    EXPECT_NE(field("big", "npLowerLow"), "null");       // ranks for any n
+    EXPECT_GE(std::stoi(field("big", "outliers")), 10);  // at least the ten 1000s
 }
 
 }  // namespace

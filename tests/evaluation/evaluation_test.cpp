@@ -303,6 +303,13 @@ TEST(Evaluation, AdviceFollowsTheSampleSizeAndTheNormalityVerdict) {
               "て下さい。");
     EXPECT_NE(advice(60, true, true).find("変換後のデータでも正規性が棄却されている"),
               std::string::npos);
+    // A transformed small sample: the robust limits of the transformed values, carried back.
+    EXPECT_EQ(
+        advice(60, false, true)
+            .rfind(
+                "推奨: データ数が20以上120未満なので、ロバスト法（変換後）の限界値を用いて下さい。",
+                0),
+        0u);
 }
 
 TEST(EvaluationText, NamesWhatIsMissingAndPrintsFourDigits) {

@@ -105,6 +105,29 @@ TEST(LambdaEstimate, RefusesDataWithoutALikelihood) {
     EXPECT_NEAR(huge->lambda, plain->lambda, 1e-6);
 }
 
+TEST(LambdaEstimate, EqualValuesHaveNoneWhateverTheRoundingOfTheirLogarithms) {
+    // The mean of 120 logarithms of 140 is not ln 140 to the last bit: the centred logarithms
+    // are noise of 1E-16, which once gave a λ̂ of 0.382.
+    struct Case {
+        std::vector<double> values;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {std::vector<double>(120, 140), "すべての値が等しいため"},
+        {std::vector<double>(30, 5), "すべての値が等しいため"},
+        {std::vector<double>(7, 0.1), "すべての値が等しいため"},
+        {{1, 2}, "正の値3個以上が必要"},
+        {{3, -1, 4}, "0以下の値があるため"},
+        {{1, 2, 4}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(estimateLambda(c.values).has_value(), *c.reason == 0) << c.values[0];
+        EXPECT_EQ(lambdaMissingReason(c.values), c.reason) << c.values[0];
+    }
+    EXPECT_EQ(lambdaEstimateText(std::nullopt, std::vector<double>(120, 140)),
+              "最尤λ：求められません（すべての値が等しいため）");
+}
+
 TEST(LambdaEstimate, TextUnderTheTableAndTheNearestRow) {
     // The figures of the R maximisation above, rounded by hand.
     EXPECT_EQ(lambdaEstimateText(estimateLambda(kLogNormal40)),

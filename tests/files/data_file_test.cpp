@@ -75,8 +75,9 @@ TEST(DataFile, SingleColumnsQuotesRaggedRowsAndCp932Characters) {
     EXPECT_EQ(quoted.file.columns[0].heading, "Ca, mg/dL");
     EXPECT_EQ(quoted.file.columns[1].heading, "say \"P\"");
     EXPECT_EQ(quoted.file.columns[0].numbers, (std::vector<std::string>{"9.2", "8.8"}));
-    // "3,1" in a comma file is the number 3 followed by text, as the paste reads "1,234".
-    EXPECT_EQ(quoted.file.columns[1].numbers, (std::vector<std::string>{"3.4", "3,1"}));
+    // "3,1" in a comma file is no number written whole: counted, never read as 3.
+    EXPECT_EQ(quoted.file.columns[1].numbers, (std::vector<std::string>{"3.4"}));
+    EXPECT_EQ(quoted.file.columns[1].malformed, 1);
 
     // A row longer than the ones before opens a column that was empty in them; rows of
     // separators alone are blank lines.

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <sstream>
 
+#include "files/data_file.h"
 #include "study/table_stream.h"
 
 namespace kijunchi {
@@ -55,9 +57,9 @@ TEST(TableStream, CsvWithBomQuotesAndCrLf) {
     ASSERT_EQ(rows.size(), 2u);  // the blank line is passed over
     EXPECT_EQ(rows[1], (std::vector<std::string>{"141", "3,9", "M \"x\""}));
     EXPECT_EQ(t.number(rows[1][0]), 141.0);
-    // "," is no decimal mark in a comma file: the field reads as the number it begins with, as
-    // a data file's field does.
-    EXPECT_EQ(t.number(rows[1][1]), 3.0);
+    // "," is no decimal mark in a comma file, and "3,9" is no thousands separator: the field
+    // is no number (it is counted), never the 3 it begins with.
+    EXPECT_EQ(t.number(rows[1][1]), std::nullopt);
     // A second pass reads the same rows again.
     EXPECT_EQ(allRows(t), rows);
 }
@@ -192,6 +194,114 @@ TEST(Batch, CancelKeepsTheRowsDone) {
     EXPECT_EQ(rows[1].analyte, "b");
 }
 
+// Nine analytes in two groups (M on every third row, the first), each with a gap where the row
+// number modulo 7 is its own number.
+std::string nineAnalytes() {
+    std::string text = "g";
+    for (int a = 0; a < 9; ++a) text += ",a" + std::to_string(a);
+    text += "\n";
+    for (int i = 0; i < 60; ++i) {
+        text += i % 3 ? "F" : "M";
+        for (int a = 0; a < 9; ++a)
+            text += "," + (i % 7 == a ? std::string() : std::to_string((i * 13 + a * 5) % 17));
+        text += "\n";
+    }
+    return text;
+}
+
+BatchEvaluator meanOfSet() {
+    return [](const std::vector<double>& values, BatchRow& row) {
+        row.paramLower = std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+    };
+}
+
+TEST(Batch, ThreadsGiveTheRowsOfOneThreadInTheFileOrder) {
+    TempFile f("threads.csv", nineAnalytes());
+    auto t = openTable(f);
+    auto rowsOn = [&](int threads) {
+        BatchOptions options;
+        options.groupColumn = 0;
+        options.threads = threads;
+        std::vector<BatchRow> rows;
+        const auto summary =
+            runBatch(t, options, meanOfSet, [&](const BatchRow& r) { rows.push_back(r); });
+        EXPECT_EQ(summary.analytes, 9);
+        EXPECT_FALSE(summary.cancelled);
+        return rows;
+    };
+    const auto one = rowsOn(1);
+    ASSERT_EQ(one.size(), 18u);
+    for (int a = 0; a < 9; ++a) {
+        int men = 0, women = 0;
+        for (int i = 0; i < 60; ++i)
+            if (i % 7 != a) ++(i % 3 ? women : men);
+        const auto& m = one[static_cast<std::size_t>(2 * a)];
+        const auto& w = one[static_cast<std::size_t>(2 * a + 1)];
+        EXPECT_EQ(m.analyte, "a" + std::to_string(a));
+        EXPECT_EQ(m.group, "M");
+        EXPECT_EQ(m.n, men);
+        EXPECT_EQ(w.group, "F");
+        EXPECT_EQ(w.n, women);
+    }
+    for (const int threads : {2, 3, 16}) {
+        const auto many = rowsOn(threads);
+        ASSERT_EQ(many.size(), one.size()) << threads;
+        for (std::size_t r = 0; r < one.size(); ++r) {
+            EXPECT_EQ(many[r].analyte, one[r].analyte) << threads;
+            EXPECT_EQ(many[r].group, one[r].group);
+            EXPECT_EQ(many[r].n, one[r].n);
+            EXPECT_EQ(many[r].paramLower, one[r].paramLower);
+            EXPECT_EQ(many[r].message, one[r].message);
+        }
+    }
+}
+
+// A cancel on several threads stops where progress said, as on one thread: the rows are those
+// of the first analytes, whole, however far the other threads had gone.
+TEST(Batch, ACancelOnThreadsKeepsTheFirstAnalytesWhole) {
+    TempFile f("cancel-threads.csv", nineAnalytes());
+    auto t = openTable(f);
+    BatchOptions options;
+    options.groupColumn = 0;
+    options.threads = 2;
+    std::vector<BatchRow> rows;
+    const auto summary = runBatch(
+        t, options, meanOfSet, [&](const BatchRow& r) { rows.push_back(r); },
+        [](int done, int) { return done < 1; });
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_EQ(summary.analytes, 1);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].analyte, "a0");
+    EXPECT_EQ(rows[1].analyte, "a0");
+}
+
+TEST(BatchWriter, CellsStandUnderTheirHeadings) {
+    BatchRow row;
+    row.analyte = "Na", row.group = "F", row.n = 3;
+    row.paramUpper = 145.678, row.sdr = 0.1234567;
+    struct Case {
+        bool grouped;
+        std::string heading, text;
+        bool number;
+    };
+    const Case cases[] = {
+        {false, "項目", "Na", false},       {false, "データ数", "3", true},
+        {false, "パラ上限", "145.7", true}, {false, "ノンパラ下限", "", true},
+        {false, "注意", "", false},         {true, "グループ", "F", false},
+        {true, "SDR", "0.1235", true},      {true, "分割", "", false},
+    };
+    for (const Case& c : cases) {
+        const auto headings = batchHeadings(c.grouped);
+        const auto cells = batchCells(row, c.grouped);
+        ASSERT_EQ(cells.size(), headings.size());
+        const auto at = std::find(headings.begin(), headings.end(), c.heading);
+        ASSERT_NE(at, headings.end()) << c.heading;
+        const BatchCell& cell = cells[static_cast<std::size_t>(at - headings.begin())];
+        EXPECT_EQ(cell.text, c.text) << c.heading;
+        EXPECT_EQ(cell.number, c.number) << c.heading;
+    }
+}
+
 TEST(BatchWriter, TsvCsvAndJson) {
     BatchRow row;
     row.analyte = "K, \"serum\"";
@@ -239,6 +349,23 @@ TEST(BatchWriter, TsvCsvAndJson) {
                             ",\n{"),
               std::string::npos);
     EXPECT_EQ(jsonText.substr(jsonText.size() - 4), "}\n]\n");
+}
+
+// A file that changes between the passes of a batch is refused, not read as half a file.
+TEST(Batch, AFileThatChangesWhileReadIsRefused) {
+    std::string text = "Na\tK\r\n";
+    for (int i = 0; i < 40; ++i) text += std::to_string(135 + i % 10) + "\t4.1\r\n";
+    TempFile f("changing.tsv", text);
+    auto table = openTable(f);
+    std::ofstream(f.path(), std::ios::binary) << "Na\tK\r\n1\t2\r\n";  // cut short
+    std::vector<BatchRow> rows;
+    const auto summary = runBatch(
+        table, {}, [](const std::vector<double>&, BatchRow&) {},
+        [&](const BatchRow& row) { rows.push_back(row); });
+    EXPECT_EQ(summary.problem, FileProblem::Changed);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(fileProblemMessage(summary.problem, f.path()),
+              "読み込み中にファイルが変わりました。");
 }
 
 }  // namespace

@@ -36,6 +36,28 @@ TEST(GroupedPaste, ValuesBecomeTheDataSetAndGroupsStayBeside) {
     EXPECT_FALSE(currentGroups(store));
 }
 
+TEST(GroupedPaste, LinesEndAsInThePlainPasteAndAFirstValueIsNoHeading) {
+    struct Case {
+        const char* text;
+        std::vector<double> values;
+        int skipped;
+    };
+    const Case cases[] = {
+        {"9.1\tA\r9.2\tB\r9.3\tA\r9.4\tB\r9.5\tA\r", {9.1, 9.2, 9.3, 9.4, 9.5}, 0},
+        {"9.1\tA\r\n9.2\tB\n9.3\tA\r", {9.1, 9.2, 9.3}, 0},
+        {"<0.5\tA\r\n9.2\tB\r\n", {9.2}, 1},
+        {"10 mg/dL\tA\r\n9.2\tB\r\n", {9.2}, 1},
+        {"Ca\tsex\r\n9.2\tB\r\n", {9.2}, 0},
+    };
+    for (const Case& c : cases) {
+        AnalysisStore store;
+        NullGrid grid;
+        const auto pasted = ReadGroupedPaste(store, c.text, grid);
+        EXPECT_EQ(testing::dataValues(store), c.values) << c.text;
+        EXPECT_EQ(pasted.message.empty(), c.skipped == 0) << c.text;
+    }
+}
+
 TEST(GroupedPaste, MoreThanTheDataSetHoldsKeepsTheGroupsOfTheValuesKept) {
     std::string text;
     for (int i = 0; i < kMaxValues + 3; ++i)

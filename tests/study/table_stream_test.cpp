@@ -17,6 +17,7 @@ struct Columns {
     std::vector<std::string> headings;
     std::vector<std::vector<double>> numbers;
     std::vector<std::int64_t> skipped;
+    std::vector<std::int64_t> counts;  // every number, also beyond those kept
 };
 
 Columns fromDataFile(const DataFile& file) {
@@ -25,7 +26,8 @@ Columns fromDataFile(const DataFile& file) {
         out.headings.push_back(column.heading);
         out.numbers.emplace_back();
         for (const std::string& n : column.numbers) out.numbers.back().push_back(*leadingNumber(n));
-        out.skipped.push_back(column.skipped);
+        out.skipped.push_back(column.skipped + column.malformed + column.outOfRange);
+        out.counts.push_back(column.count);
     }
     return out;
 }
@@ -36,14 +38,15 @@ Columns fromStream(TableStream& table) {
     const std::size_t columns = out.headings.size();
     out.numbers.resize(columns);
     out.skipped.resize(columns);
+    out.counts.resize(columns);
     std::vector<std::string_view> fields;
     table.restart();
     while (table.nextRow(fields)) {
         for (std::size_t c = 0; c < columns; ++c) {
             const auto n = c < fields.size() ? table.number(fields[c]) : std::nullopt;
-            if (n)
+            if (n && ++out.counts[c] <= static_cast<std::int64_t>(kKeptValues))
                 out.numbers[c].push_back(*n);
-            else
+            else if (!n)
                 ++out.skipped[c];
         }
     }
@@ -65,6 +68,7 @@ void expectAlike(const std::string& name, const std::string& bytes) {
     EXPECT_EQ(b.headings, a.headings);
     EXPECT_EQ(b.numbers, a.numbers);
     EXPECT_EQ(b.skipped, a.skipped);
+    EXPECT_EQ(b.counts, a.counts);
     // A second pass gives the same.
     EXPECT_EQ(fromStream(*table).numbers, a.numbers);
 }

@@ -17,6 +17,8 @@ public:
     std::deque<QString> fileNames;           // for openFileName and saveFileName
     std::deque<std::optional<int>> choices;  // for chooseItem and chooseColumns' value column
     std::deque<int> groupChoices;            // chooseColumns' group column; none when empty
+    std::deque<bool> headingChoices;         // chooseColumns' tick; left as offered when empty
+    std::optional<bool> headingsOffered;     // the tick as the last column question showed it
     std::deque<std::optional<QSize>> sizes;  // for pictureSize
 
     QStringList folders;  // the folder or suggested name each file question started in
@@ -48,12 +50,19 @@ public:
     std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
                                               const QString& label, const QStringList& offered,
                                               const QList<bool>& usable, int first,
-                                              const QStringList& groupColumns) override {
+                                              const QStringList& groupColumns,
+                                              bool headings) override {
         groups = groupColumns;
+        headingsOffered = headings;
         const std::optional<int> values = chooseItem(parent, title, label, offered, usable, first);
         if (!values) return std::nullopt;
         ColumnChoice choice;
         choice.values = *values;
+        choice.headings = headings;
+        if (!headingChoices.empty()) {
+            choice.headings = headingChoices.front();
+            headingChoices.pop_front();
+        }
         if (!groupChoices.empty()) {
             choice.groups = groupChoices.front();
             groupChoices.pop_front();

@@ -158,6 +158,8 @@ TEST(ApplyLambda, ARefusedLambdaChangesNothing) {
         {"0.5", {4, 9, -1}},   // the last value fails after two could be transformed
         {"-1", {1, 0, 2}},     // zero under a negative exponent
         {"3", {1, 1e300, 2}},  // overflow
+        {"2", {-21, 21, 5}},   // an even power folds -21 and 21 into one value, 222
+        {"-2", {-3, 4, 5}},    // and turns the order of negative values round
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("lambda '") + c.lambda + "'");

@@ -4,12 +4,17 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QFontInfo>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 
 namespace kijunchi {
@@ -207,8 +212,8 @@ QChart* qqChart(const QqPlotModel& model, const QString& lambdaText) {
     return chart;
 }
 
-QChart* emptyChart(const QString& title) {
-    QChart* chart = makeChart(title + QStringLiteral("（値が3個以上必要）"));
+QChart* emptyChart(const QString& title, const QString& note) {
+    QChart* chart = makeChart(title + note);
     chart->legend()->hide();
     return chart;
 }
@@ -242,21 +247,72 @@ DistributionCharts::DistributionCharts(QWidget* parent) : QWidget(parent) {
 }
 
 void DistributionCharts::setData(const std::optional<HistogramChartModel>& histogram,
-                                 const std::optional<QqPlotModel>& qq, const QString& lambdaText) {
-    replaceChart(histogramView_, histogram ? histogramChart(*histogram, lambdaText)
-                                           : emptyChart(QStringLiteral("ヒストグラムと基準範囲")));
-    replaceChart(qqView_,
-                 qq ? qqChart(*qq, lambdaText) : emptyChart(QStringLiteral("正規Q-Qプロット")));
+                                 const std::optional<QqPlotModel>& qq, const QString& lambdaText,
+                                 const QString& emptyNote) {
+    emptyNote_ = emptyNote;
+    histogram_ = histogram;
+    qq_ = qq;
+    lambdaText_ = lambdaText;
+    replaceChart(histogramView_,
+                 histogram ? histogramChart(*histogram, lambdaText)
+                           : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_));
+    replaceChart(qqView_, qq ? qqChart(*qq, lambdaText)
+                             : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
+}
+
+void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
+    if (size.isEmpty()) return;
+    QChart* chart =
+        index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
+                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
+                   : (qq_ ? qqChart(*qq_, lambdaText_)
+                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
+    // Fonts in pixels of the layout, so that the text keeps its place and size in the chart on
+    // any device (a PDF's points per inch would otherwise enlarge it against the lines), and
+    // in one family, so that each label is written as one run of text.
+    const auto inPixels = [](QFont font) {
+        const double pixels = QFontInfo(font).pointSizeF() * 96.0 / 72.0;
+        font.setFamily(QStringLiteral("IPAGothic"));
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixels))));
+        return font;
+    };
+    chart->setTitleFont(inPixels(chart->titleFont()));
+    chart->legend()->setFont(inPixels(chart->legend()->font()));
+    for (QLegendMarker* marker : chart->legend()->markers())
+        marker->setFont(chart->legend()->font());
+    for (QAbstractAxis* axis : chart->axes()) {
+        axis->setLabelsFont(inPixels(axis->labelsFont()));
+        axis->setTitleFont(inPixels(axis->titleFont()));
+    }
+    // Laid out at the designed size in the proportions of the target (or at the target's own
+    // size when smaller), then scaled up to fill it: a larger picture has larger text.
+    const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
+    const double grow =
+        std::max(1.0, std::min(size.width() / designed.width(), size.height() / designed.height()));
+    const QSizeF layout(size.width() / grow, size.height() / grow);
+    QGraphicsScene scene;
+    scene.addItem(chart);  // the scene owns the chart from here
+    chart->setGeometry(QRectF(QPointF(0, 0), layout));
+    QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
+    if (chart->layout()) chart->layout()->activate();
+    scene.setSceneRect(QRectF(QPointF(0, 0), layout));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    scene.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), scene.sceneRect(),
+                 Qt::IgnoreAspectRatio);
+    painter.restore();
 }
 
 QImage DistributionCharts::image() const {
-    QImage picture(size() * devicePixelRatioF(), QImage::Format_RGB32);
-    picture.setDevicePixelRatio(devicePixelRatioF());
+    QImage picture(kFigurePixels, QImage::Format_RGB32);
     picture.fill(Qt::white);
     QPainter painter(&picture);
-    for (QChartView* view : {histogramView_, qqView_}) {
-        painter.drawPixmap(view->geometry().topLeft(), view->grab());
-    }
+    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one.
+    const int histogramWidth = kFigurePixels.width() * 2 / 3;
+    paintChart(0, painter, QSize(histogramWidth, kFigurePixels.height()));
+    painter.translate(histogramWidth, 0);
+    paintChart(1, painter, QSize(kFigurePixels.width() - histogramWidth, kFigurePixels.height()));
     return picture;
 }
 

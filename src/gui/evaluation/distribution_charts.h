@@ -9,6 +9,7 @@
 #include "evaluation/distribution_chart.h"
 
 QT_BEGIN_NAMESPACE
+class QPainter;
 class QChart;
 class QChartView;
 QT_END_NAMESPACE
@@ -22,10 +23,18 @@ public:
 
     // Shows the two charts for these data (an empty chart with a note where a model is
     // missing). lambdaText names the transformation on the Q-Q plot's value axis.
+    // emptyNote follows the title of an empty chart and says why it is empty.
     void setData(const std::optional<HistogramChartModel>& histogram,
-                 const std::optional<QqPlotModel>& qq, const QString& lambdaText = {});
+                 const std::optional<QqPlotModel>& qq, const QString& lambdaText = {},
+                 const QString& emptyNote = QStringLiteral("（値が3個以上必要）"));
 
-    // Both charts as one picture at their current size (white background).
+    // One chart (0 the histogram, 1 the Q-Q plot) drawn anew for a page, a file or the
+    // clipboard: laid out for the proportions of size, its fonts growing with a size larger than
+    // the charts' designed one, whatever the size of the window on screen.
+    void paintChart(int index, QPainter& painter, const QSize& size) const;
+    // Both charts side by side as one picture of a fixed size in device pixels (white ground),
+    // whatever the window's size; "図をｺﾋﾟｰ" puts it on the clipboard.
+    static constexpr QSize kFigurePixels{1600, 1000};
     QImage image() const;
     void copyToClipboard() const;
 
@@ -33,6 +42,10 @@ public:
     QChartView* qqView() const { return qqView_; }
 
 private:
+    std::optional<HistogramChartModel> histogram_;
+    std::optional<QqPlotModel> qq_;
+    QString lambdaText_;
+    QString emptyNote_;
     QChartView* histogramView_ = nullptr;
     QChartView* qqView_ = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "gui/evaluation/evaluation_window.h"
 
-#include <QChartView>
+#include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -34,7 +34,8 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Text1 = new QPlainTextEdit(Splitter1);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setReadOnly(true);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (the advice, the verdicts) wrap at the window's edge.
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont font(QStringLiteral("IPAGothic"), 10);
     font.setStyleHint(QFont::TypeWriter);
     Text1->setFont(font);
@@ -68,46 +69,52 @@ void EvaluationWindow::showEvaluation(const EvaluationView& view) {
     setEvaluationText(view.text);
     hasCharts_ = view.chart.has_value();
     if (!view.chart) {
-        Charts1->setData(std::nullopt, std::nullopt);
+        // The charts say why they are empty: the text's first line, the message.
+        QString note = QStringLiteral("（値が3個以上必要）");
+        if (view.text.rfind(kCalcErrorMessage, 0) == 0)
+            note = QStringLiteral("（計算エラーのため描けません）");
+        else if (view.text.rfind(kEvaluationNoData, 0) == 0)
+            note = QStringLiteral("（データがありません）");
+        else if (view.text.rfind(kEvaluationDataChanged, 0) == 0)
+            note = QStringLiteral("（データが変わりました）");
+        Charts1->setData(std::nullopt, std::nullopt, {}, note);
         return;
     }
     Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),
                      QString::fromStdString(view.lambdaText));
 }
 
-namespace {
-
-QChartView* chartView(const DistributionCharts& charts, int index) {
-    return index == 0 ? charts.histogramView() : charts.qqView();
-}
-
-}  // namespace
-
 QString EvaluationWindow::pictureName(int index) const {
     return index == 0 ? QStringLiteral("ヒストグラムと基準範囲")
                       : QStringLiteral("正規Q-Qプロット");
 }
 
+DocumentPart::TextTable EvaluationWindow::partTable() const {
+    const QStringList lines = text_.split(QStringLiteral("\r\n"));
+    qsizetype first = 0;
+    while (first < lines.size() && !lines[first].startsWith(QStringLiteral("推定法\t"))) ++first;
+    if (first == lines.size()) return {};
+    qsizetype last = first + 1;
+    while (last < lines.size() && !lines[last].isEmpty()) ++last;
+    return {static_cast<int>(first), 1, static_cast<int>(last)};
+}
+
 QSize EvaluationWindow::pictureSize(int index) const {
-    const QSize size = chartView(*Charts1, index)->size();
-    // A window never shown yet has no size of its own: the charts' designed proportions.
-    return size.width() > 50 && size.height() > 50 ? size : QSize(640, 400);
+    // The charts' designed proportions, not the window's: a picture is drawn anew at its size.
+    return index == 0 ? QSize(640, 400) : QSize(400, 400);
 }
 
 void EvaluationWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
-    QChartView* view = chartView(*Charts1, index);
-    QGraphicsScene* scene = view->scene();
-    if (!scene) return;
-    // The chart as laid out on screen, scaled into the given size with its proportions kept;
-    // the scene draws vectors, so a PDF or SVG stays sharp.
-    painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    scene->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), view->sceneRect());
-    painter.restore();
+    // Vectors, so a PDF or SVG stays sharp.
+    Charts1->paintChart(index, painter, size);
 }
 
 QSize EvaluationWindow::sizeHint() const {
     return twipsSize(13500, 9750);
+}
+
+void EvaluationWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
 }
 
 void EvaluationWindow::layoutContent() {

@@ -15,6 +15,10 @@ namespace kijunchi {
 
 class DistributionCharts;
 
+// The window's text once the data set of its evaluation has been replaced.
+inline constexpr const char* kEvaluationDataChanged =
+    "データが変わりました。「基準範囲の評価」を押すと新しいデータを評価します。\r\n";
+
 class EvaluationWindow : public ResultWindow, public DocumentPart {
     Q_OBJECT
 public:
@@ -39,6 +43,9 @@ public:
     int pictureCount() const override { return hasCharts_ ? 2 : 0; }
     QString pictureName(int index) const override;
     QSize pictureSize(int index) const override;
+    QSize pagePictureSize(int index) const override { return pictureSize(index); }
+    // The table of the estimates, from its heading line "推定法" to the blank line after it.
+    TextTable partTable() const override;
     void paintPicture(int index, QPainter& painter, const QSize& size) const override;
 
     // The designed client area.
@@ -47,6 +54,8 @@ public:
 protected:
     // The splitter fills the client area below the button.
     void layoutContent() override;
+    // Not one of the design's windows: its X hides it, and the menus open it again.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QString text_;

@@ -1,5 +1,6 @@
 #include "gui/files/choice_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -8,13 +9,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace kijunchi {
 
 ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QStringList& items,
                            const QList<bool>& enabled, int current, QWidget* parent,
-                           const QStringList& groups)
+                           const QStringList& groups, std::optional<bool> headings)
     : QDialog(parent) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
@@ -35,6 +37,11 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
         row->addWidget(GroupBox, 1);
         layout->addLayout(row);
     }
+    if (headings) {
+        HeadingBox = new QCheckBox(QStringLiteral("1行目は見出し"), this);
+        HeadingBox->setChecked(*headings);
+        layout->addWidget(HeadingBox);
+    }
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(Buttons);
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -42,8 +49,14 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QString& label, const QSt
     connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         if (item->flags() & Qt::ItemIsEnabled) accept();
     });
-    // The group column cannot be the value column.
+    // The group column cannot be the value column: the list of groups does not offer it.
     auto updateOk = [this] {
+        if (GroupBox) {
+            if (auto* model = qobject_cast<QStandardItemModel*>(GroupBox->model())) {
+                for (int row = 1; row < model->rowCount(); ++row)
+                    model->item(row)->setEnabled(row - 1 != chosen());
+            }
+        }
         Buttons->button(QDialogButtonBox::Ok)
             ->setEnabled(chosen() >= 0 && chosenGroup() != chosen());
     };

@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QList>
 #include <QStringList>
+#include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
@@ -18,7 +20,7 @@ class ChoiceDialog : public QDialog {
 public:
     ChoiceDialog(const QString& title, const QString& label, const QStringList& items,
                  const QList<bool>& enabled, int current, QWidget* parent = nullptr,
-                 const QStringList& groups = {});
+                 const QStringList& groups = {}, std::optional<bool> headings = std::nullopt);
 
     // The chosen row, -1 while none is.
     int chosen() const;
@@ -29,6 +31,7 @@ public:
     QListWidget* List1 = nullptr;
     QComboBox* GroupBox =
         nullptr;  // グループ列: "（グループなし）" and the columns; only with groups
+    QCheckBox* HeadingBox = nullptr;  // 1行目は見出し: only for a data file's columns
     QDialogButtonBox* Buttons = nullptr;
 };
 

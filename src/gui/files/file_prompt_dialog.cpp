@@ -1,5 +1,6 @@
 #include "gui/files/file_prompt_dialog.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -42,16 +43,15 @@ std::optional<int> DialogFilePrompt::chooseItem(QWidget* parent, const QString& 
     return dialog.chosen();
 }
 
-std::optional<ColumnChoice> DialogFilePrompt::chooseColumns(QWidget* parent, const QString& title,
-                                                            const QString& label,
-                                                            const QStringList& items,
-                                                            const QList<bool>& enabled, int current,
-                                                            const QStringList& groups) {
-    ChoiceDialog dialog(title, label, items, enabled, current, parent, groups);
+std::optional<ColumnChoice> DialogFilePrompt::chooseColumns(
+    QWidget* parent, const QString& title, const QString& label, const QStringList& items,
+    const QList<bool>& enabled, int current, const QStringList& groups, bool headings) {
+    ChoiceDialog dialog(title, label, items, enabled, current, parent, groups, headings);
     if (dialog.exec() != QDialog::Accepted || dialog.chosen() < 0) return std::nullopt;
     ColumnChoice choice;
     choice.values = dialog.chosen();
     if (dialog.chosenGroup() >= 0) choice.groups = dialog.chosenGroup();
+    choice.headings = dialog.HeadingBox->isChecked();
     return choice;
 }
 

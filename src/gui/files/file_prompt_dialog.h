@@ -15,6 +15,7 @@ namespace kijunchi {
 struct ColumnChoice {
     int values = -1;
     std::optional<int> groups;
+    bool headings = false;  // the first row is the headings (the tick as the user left it)
 };
 
 class FilePrompt {
@@ -32,12 +33,13 @@ public:
                                           const QString& label, const QStringList& items,
                                           const QList<bool>& enabled, int current) = 0;
     // The value column, one of items as chooseItem offers them, and a group column: one of
-    // groups (the columns' headings, any but the value column) or none, which comes first.
+    // groups (the columns' headings, any but the value column) or none, which comes first;
+    // the tick "1行目は見出し" starts as headings says.
     virtual std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
                                                       const QString& label,
                                                       const QStringList& items,
                                                       const QList<bool>& enabled, int current,
-                                                      const QStringList& groups) = 0;
+                                                      const QStringList& groups, bool headings) = 0;
     // The size of a picture to write, in pixels.
     virtual std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) = 0;
 };
@@ -54,7 +56,7 @@ public:
     std::optional<ColumnChoice> chooseColumns(QWidget* parent, const QString& title,
                                               const QString& label, const QStringList& items,
                                               const QList<bool>& enabled, int current,
-                                              const QStringList& groups) override;
+                                              const QStringList& groups, bool headings) override;
     std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) override;
 };
 

@@ -221,6 +221,7 @@ void frmMnu::buildMenus() {
     WW1 = new QMenu(QStringLiteral("ウィンドウ(&W)"), this);
     WW2 = WW1->addAction(QStringLiteral("並べて表示"));
     WW3 = WW1->addAction(QStringLiteral("重ねて表示"));
+    WW5 = WW1->addAction(QStringLiteral("基準範囲の評価"));
 
     ww4 = new QAction(QStringLiteral("バージョン情報"), this);
     EN = new QAction(QStringLiteral("終了"), this);
@@ -230,6 +231,7 @@ void frmMnu::buildMenus() {
     connect(ME, &QAction::triggered, this, &frmMnu::exitRequested);
     connect(WW2, &QAction::triggered, this, &frmMnu::tileRequested);
     connect(WW3, &QAction::triggered, this, &frmMnu::cascadeRequested);
+    connect(WW5, &QAction::triggered, this, &frmMnu::evaluationRequested);
     connect(ww4, &QAction::triggered, this, &frmMnu::versionRequested);
     connect(EN, &QAction::triggered, this, &frmMnu::exitRequested);
 }
@@ -347,6 +349,7 @@ void frmMnu::resetCurrentCell() {
 
 void frmMnu::setCountLabel(std::string_view text) {
     Label4->setText(toQString(text));
+    emit dataSetShown();
 }
 
 void frmMnu::setCommentLabel(std::string_view text) {
@@ -438,6 +441,7 @@ void frmMnu::newCommand() {
     Label4->setText(QString());
     Label3->setText(QString());
     newDataSet(store_);
+    emit dataSetShown();
 }
 
 // The tick "グループ列あり" beside the count.
@@ -455,6 +459,7 @@ void frmMnu::pasteWithGroups() {
     const GroupedPaste result =
         ReadGroupedPaste(store_, QGuiApplication::clipboard()->text().toStdString(), *this);
     setPasteBufferText(QString::fromStdString(result.valuesText));
+    emit pasted();
     if (!result.message.empty())
         prompt_.message(this, QString::fromStdString(result.message), QStringLiteral("張り付け"),
                         Prompt::Icon::Information);

@@ -126,6 +126,7 @@ public:
     QMenu* WW1 = nullptr;    // ウィンドウ(&W): window
     QAction* WW2 = nullptr;  // 並べて表示: tile
     QAction* WW3 = nullptr;  // 重ねて表示: cascade
+    QAction* WW5 = nullptr;  // 基準範囲の評価: the evaluation, as in the frame's window menu
     QAction* ww4 = nullptr;  // バージョン情報: version
     QAction* EN = nullptr;   // 終了: exit
 
@@ -142,7 +143,8 @@ signals:
     void versionRequested();           // バージョン情報
     void openFileRequested();          // ファイルを開く
     void fileDropped(const QString& path);  // a file dropped onto the window
-    void pasted();                          // 張り付け has read the clipboard
+    void pasted();        // 張り付け has read the clipboard (also with groups)
+    void dataSetShown();  // the grid shows a data set written anew
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -21,9 +21,12 @@ public:
     // wider than the page into bands of columns, each band repeating the first keyColumns
     // (the names of the rows). Without a table (firstLine < 0) every line is set with TAB
     // stops every eight digits.
+    // A table inside the text ends before lastLine (the lines after it are set as text again);
+    // lastLine < 0: the table goes to the end.
     struct TextTable {
         int firstLine = -1;
         int keyColumns = 0;
+        int lastLine = -1;
     };
     virtual TextTable partTable() const { return {}; }
     // Its pictures: how many there are now (none before a run), their names, their natural
@@ -32,6 +35,9 @@ public:
     virtual int pictureCount() const { return 0; }
     virtual QString pictureName(int) const { return partTitle(); }
     virtual QSize pictureSize(int) const { return {}; }
+    // The proportions a picture takes on a page: it is drawn at this size and scaled to the
+    // page's width (or to less than half its height).
+    virtual QSize pagePictureSize(int) const { return {640, 400}; }
     virtual void paintPicture(int, QPainter&, const QSize&) const {}
 };
 

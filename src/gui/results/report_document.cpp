@@ -10,6 +10,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
@@ -56,10 +57,6 @@ struct Block {
     int page = 0;
     double top = 0;
 };
-
-// Pictures in the document are drawn at this size (in the pixels of the screen) and then
-// scaled to the width of the page.
-constexpr QSize kDocumentPicture(640, 400);
 
 // The text cut into lines no wider than width: at the last blank that fits, else after the
 // last character that fits (Japanese text breaks between any two characters).
@@ -174,7 +171,7 @@ void addTable(std::vector<Block>& blocks, const QStringList& lines, int keyColum
 }  // namespace
 
 int paintReportDocument(QPagedPaintDevice& device, const QStringList& description,
-                        const QList<const DocumentPart*>& parts) {
+                        const QList<const DocumentPart*>& parts, const QString& runningHead) {
     device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(20, 15, 20, 15), QPageLayout::Millimeter));
     QPainter painter;
@@ -216,10 +213,23 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             const qsizetype plain = table.firstLine < 0
                                         ? lines.size()
                                         : std::min<qsizetype>(table.firstLine, lines.size());
-            for (qsizetype i = 0; i < plain; ++i) addLine(lines[i], mono, i == 0 ? 2 * mm : 0);
-            if (plain < lines.size())
-                addTable(blocks, lines.mid(plain), table.keyColumns, mono,
+            const qsizetype end = table.lastLine < 0
+                                      ? lines.size()
+                                      : std::clamp<qsizetype>(table.lastLine, plain, lines.size());
+            // A line of text without TABs (advice, a verdict) wraps within the page.
+            const QFontMetricsF monoMetrics(mono, &device);
+            auto addText = [&](const QString& line, double spaceBefore) {
+                if (line.contains(QLatin1Char('\t'))) return addLine(line, mono, spaceBefore);
+                for (const QString& piece : wrapped(line, width, monoMetrics)) {
+                    addLine(piece, mono, spaceBefore);
+                    spaceBefore = 0;
+                }
+            };
+            for (qsizetype i = 0; i < plain; ++i) addText(lines[i], i == 0 ? 2 * mm : 0);
+            if (plain < end)
+                addTable(blocks, lines.mid(plain, end - plain), table.keyColumns, mono,
                          QFontMetricsF(mono, &device), width, plain == 0 ? 2 * mm : 0, 5 * mm);
+            for (qsizetype i = end; i < lines.size(); ++i) addText(lines[i], i == end ? 2 * mm : 0);
         }
         for (int p = 0; p < pictures; ++p) {
             if (part->pictureSize(p).isEmpty()) continue;
@@ -227,10 +237,10 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             Block block;
             block.part = part;
             block.picture = p;
-            block.pictureSize = kDocumentPicture;
-            block.scale = std::min(width / kDocumentPicture.width(),
-                                   height * 0.45 / kDocumentPicture.height());
-            block.height = kDocumentPicture.height() * block.scale;
+            block.pictureSize = part->pagePictureSize(p).expandedTo(QSize(1, 1));
+            block.scale = std::min(width / block.pictureSize.width(),
+                                   height * 0.45 / block.pictureSize.height());
+            block.height = block.pictureSize.height() * block.scale;
             block.spaceBefore = 3 * mm;
             blocks.push_back(block);
         }
@@ -238,7 +248,8 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
 
     // Pages: a block that does not fit goes to the next page.
     const double footerHeight = lineHeight(footer) + 4 * mm;
-    const double bottom = height - footerHeight;
+    const double headHeight = runningHead.isEmpty() ? 0 : lineHeight(footer) + 4 * mm;
+    const double bottom = height - footerHeight - headHeight;
     // A table row that starts a page has the heading row of its band set again above it.
     std::vector<Block> placed;
     placed.reserve(blocks.size());
@@ -302,6 +313,17 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
     std::size_t next = 0;
     for (int p = 0; p < pages; ++p) {
         if (p > 0) device.newPage();
+        if (headHeight > 0) {
+            painter.setFont(footer);
+            painter.setPen(Qt::black);
+            const double line = lineHeight(footer);
+            painter.drawText(QRectF(0, 0, width, line), Qt::AlignLeft | Qt::AlignVCenter,
+                             runningHead);
+            painter.setPen(QPen(Qt::gray, 0));
+            painter.drawLine(QPointF(0, line + mm), QPointF(width, line + mm));
+        }
+        painter.save();
+        painter.translate(0, headHeight);
         for (; next < blocks.size() && blocks[next].page == p; ++next) {
             const Block& block = blocks[next];
             if (block.part) {
@@ -324,6 +346,7 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
                 drawLine(block);
             }
         }
+        painter.restore();
         painter.setFont(footer);
         painter.setPen(Qt::black);
         painter.drawText(QRectF(0, height - lineHeight(footer), width, lineHeight(footer)),
@@ -346,7 +369,7 @@ QString writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 QString writeReportPdf(const QString& path, const QStringList& description,
-                       const QList<const DocumentPart*>& parts) {
+                       const QList<const DocumentPart*>& parts, const QString& runningHead) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -354,11 +377,60 @@ QString writeReportPdf(const QString& path, const QStringList& description,
         pdf.setResolution(600);
         pdf.setCreator(QStringLiteral("基準値"));
         pdf.setTitle(QStringLiteral("基準値　解析レポート"));
-        if (paintReportDocument(pdf, description, parts) == 0)
+        if (paintReportDocument(pdf, description, parts, runningHead) == 0)
             return QStringLiteral("PDFを作れませんでした。");
     }
     return writeBytes(path, buffer.data());
 }
+
+namespace {
+
+// A picture larger than the designed 640 × 400 is drawn at a smaller size in its proportions and
+// scaled up, so that its text grows with it instead of staying at the size of the screen's.
+void paintGrown(const DocumentPart& part, int picture, QPainter& painter, QSize size) {
+    const double grow = std::max(1.0, std::min(size.width() / 640.0, size.height() / 400.0));
+    const QSize drawn(static_cast<int>(std::lround(size.width() / grow)),
+                      static_cast<int>(std::lround(size.height() / grow)));
+    painter.save();
+    painter.scale(static_cast<double>(size.width()) / drawn.width(),
+                  static_cast<double>(size.height()) / drawn.height());
+    part.paintPicture(picture, painter, drawn);
+    painter.restore();
+}
+
+// The SVG writer puts each run of one script (katakana, hiragana, kanji) into a text element
+// of its own: "ヒストグラム", "と", "基準範囲". Consecutive elements that differ only in x are
+// joined into one, so that every label is one string that a reader can find and copy whole.
+QByteArray joinTextRuns(const QByteArray& svg) {
+    static const QRegularExpression element(
+        QStringLiteral("<text([^>]*?) x=\"[^\"]*\" y=\"([^\"]*)\"([^>]*)>([^<]*)</text>"));
+    const QString text = QString::fromUtf8(svg);
+    QString joined;
+    joined.reserve(text.size());
+    qsizetype copied = 0;
+    QString key;  // the attributes but x of the element that is open, empty when none is
+    QRegularExpressionMatchIterator it = element.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString between = text.mid(copied, match.capturedStart() - copied);
+        const QString attributes = match.captured(1) + QLatin1Char('|') + match.captured(2) +
+                                   QLatin1Char('|') + match.captured(3);
+        if (!key.isEmpty() && key == attributes && between.trimmed().isEmpty()) {
+            // Into the element before: its content grows by this one's.
+            joined.insert(joined.size() - static_cast<qsizetype>(sizeof("</text>") - 1),
+                          match.captured(4));
+        } else {
+            joined += between;
+            joined += match.captured(0);
+            key = attributes;
+        }
+        copied = match.capturedEnd();
+    }
+    joined += text.mid(copied);
+    return joined.toUtf8();
+}
+
+}  // namespace
 
 QString writePicture(const QString& path, const DocumentPart& part, int picture, QSize size) {
     QBuffer buffer;
@@ -371,15 +443,16 @@ QString writePicture(const QString& path, const DocumentPart& part, int picture,
         svg.setTitle(part.pictureName(picture));
         QPainter painter;
         if (!painter.begin(&svg)) return QStringLiteral("SVGを作れませんでした。");
-        part.paintPicture(picture, painter, size);
+        paintGrown(part, picture, painter, size);
         painter.end();
+        return writeBytes(path, joinTextRuns(buffer.data()));
     } else {
         QImage image(size, QImage::Format_RGB32);
         if (image.isNull()) return QStringLiteral("この大きさの画像を作れません。");
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            part.paintPicture(picture, painter, size);
+            paintGrown(part, picture, painter, size);
         }
         QImageWriter writer(&buffer, "png");
         if (!writer.write(image)) return writer.errorString();

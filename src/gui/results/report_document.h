@@ -14,13 +14,13 @@ namespace kijunchi {
 class DocumentPart;
 
 // Paints the document onto the pages of device (a printer or a PDF writer), which it sets to
-// A4; returns the number of pages.
+// A4; returns the number of pages. A running head, when given, stands above every page's text.
 int paintReportDocument(QPagedPaintDevice& device, const QStringList& description,
-                        const QList<const DocumentPart*>& parts);
+                        const QList<const DocumentPart*>& parts, const QString& runningHead = {});
 
 // Each returns an empty text on success, else why the file could not be written.
 QString writeReportPdf(const QString& path, const QStringList& description,
-                       const QList<const DocumentPart*>& parts);
+                       const QList<const DocumentPart*>& parts, const QString& runningHead = {});
 QString writeBytes(const QString& path, const QByteArray& bytes);
 // PNG or SVG by the name's extension; the picture drawn at size pixels.
 QString writePicture(const QString& path, const DocumentPart& part, int picture, QSize size);

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <algorithm>
 
 #include "gui/widgets/prompt.h"
@@ -15,7 +16,29 @@ void copyTextToClipboard(const QString& text) {
     clipboard->setText(text);
 }
 
-ResultWindow::ResultWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {}
+ResultWindow::ResultWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
+    EarlierLabel = new QLabel(QString::fromUtf8(kEarlierDataLine), this);
+    EarlierLabel->setObjectName(QStringLiteral("EarlierLabel"));
+    EarlierLabel->setWordWrap(true);
+    EarlierLabel->setAutoFillBackground(true);
+    QPalette palette = EarlierLabel->palette();
+    palette.setColor(QPalette::Window, QColor(255, 240, 200));
+    palette.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    EarlierLabel->setPalette(palette);
+    EarlierLabel->setMargin(2);
+    EarlierLabel->hide();
+}
+
+void ResultWindow::setEarlierData(bool earlier) {
+    const QString mark = QString::fromUtf8(kEarlierDataCaption);
+    QString title = windowTitle();
+    if (title.endsWith(mark)) title.chop(mark.size());
+    if (earlier) title += mark;
+    earlier_ = earlier;
+    setWindowTitle(title);
+    EarlierLabel->setVisible(earlier);
+    layoutContent();
+}
 
 void ResultWindow::closeEvent(QCloseEvent* event) {
     prompt_.message(this, QString::fromUtf8(kKeepFormMessage), QString::fromUtf8(kKeepFormTitle),
@@ -31,7 +54,13 @@ void ResultWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void ResultWindow::fillBelow(QWidget& content, const QWidget& button) {
-    const int top = button.geometry().bottom() + 1;
+    int top = button.geometry().bottom() + 1;
+    if (earlier_) {
+        const int line = EarlierLabel->heightForWidth(width());
+        EarlierLabel->setGeometry(0, top, width(), line);
+        EarlierLabel->raise();
+        top += line;
+    }
     content.setGeometry(0, top, width(), std::max(0, height() - top));
 }
 

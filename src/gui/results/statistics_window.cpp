@@ -43,6 +43,11 @@ void StatV::setStatisticsText(const std::string& text) {
     Text2->setPlainText(text_);
 }
 
+QString StatV::partText() const {
+    if (!earlierData() || text_.isEmpty()) return text_;
+    return QString::fromUtf8(kEarlierDataLine) + QStringLiteral("\r\n") + text_;
+}
+
 QSize StatV::sizeHint() const {
     return twipsSize(8295, 7215);
 }

@@ -24,9 +24,9 @@ public:
     QPlainTextEdit* Text2 = nullptr;  // the report text
     QPushButton* Command1 = nullptr;  // ｺﾋﾟｰ: copy the whole text (also Ctrl+C)
 
-    // DocumentPart: the text as it stands.
+    // DocumentPart: the text as it stands, under the line of earlier data while that shows.
     QString partTitle() const override { return windowTitle(); }
-    QString partText() const override { return text_; }
+    QString partText() const override;
 
     // The designed client area.
     QSize sizeHint() const override;

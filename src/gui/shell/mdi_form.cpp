@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -15,6 +16,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
+#include <functional>
+#include <string>
 
 #include "evaluation/evaluation_text.h"
 #include "gui/evaluation/evaluation_window.h"
@@ -26,6 +29,7 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/startf.h"
+#include "gui/study/batch_window.h"
 #include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "gui/widgets/mdi_arrange.h"
@@ -73,7 +77,10 @@ void MDIForm1::ForwardingGrid::resetCurrentCell() {
     if (frame_.input_) frame_.input_->resetCurrentCell();
 }
 void MDIForm1::ForwardingGrid::setCountLabel(std::string_view text) {
-    if (frame_.input_) frame_.input_->setCountLabel(text);
+    if (frame_.input_)
+        frame_.input_->setCountLabel(text);  // which tells the frame
+    else
+        frame_.checkDataSet();
 }
 void MDIForm1::ForwardingGrid::setCommentLabel(std::string_view text) {
     if (frame_.input_) frame_.input_->setCommentLabel(text);
@@ -90,6 +97,16 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     buildMenus();
     buildFileActions();
     buildToolbar();
+    // The file commands in the frame's menu bar too, so that they can be reached from the menus
+    // whichever child window is active.
+    FileMenu = new QMenu(QStringLiteral("ファイル(&F)"), this);
+    FileMenu->addAction(OpenFile);
+    FileMenu->addSeparator();
+    FileMenu->addActions({SaveStatistics, ExportPicture});
+    FileMenu->addSeparator();
+    FileMenu->addActions({PrintReport, ExportPdf});
+    frameMenu_.insert(0, FileMenu->menuAction());
+    menuBar()->insertAction(menuBar()->actions().value(0), FileMenu->menuAction());
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
     dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
     filePrompt_ = dialogFilePrompt_.get();
@@ -152,7 +169,12 @@ void MDIForm1::buildMenus() {
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
     studies = new StudyWindows(*mdiArea, store_, prompt_, this);
-    connect(studies, &StudyWindows::partCreated, this, &MDIForm1::addDocumentPart);
+    studies->analyte = [this] { return dataColumn_; };
+    connect(studies, &StudyWindows::partCreated, this,
+            [this](QWidget* window, const DocumentPart* part) {
+                addDocumentPart(window, part);
+                if (auto* batch = qobject_cast<BatchWindow*>(window)) askFilesThroughFrame(*batch);
+            });
     frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
                   M8};
     menuBar()->addActions(frameMenu_);
@@ -290,7 +312,8 @@ void MDIForm1::showInputWindow() {
         // The file is read once the drop has ended.
         connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
         connect(input_, &frmMnu::pasted, this,
-                [this] { dataSource = QStringLiteral("クリップボード"); });
+                [this] { setDataSource(QStringLiteral("クリップボード")); });
+        connect(input_, &frmMnu::dataSetShown, this, &MDIForm1::checkDataSet);
         QMdiSubWindow* sub = addChild(input_);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         connect(
@@ -344,12 +367,24 @@ void MDIForm1::openEvaluationWindow() {
         window->showEvaluation({kEvaluationNoData, std::nullopt, {}});
         return;
     }
-    // The evaluation is always that of the last analysis, which runs now as from the input
-    // window (or with the last class count while the input window is closed).
-    if (input_)
-        analysisCommand();
-    else
-        analysisRun();
+    // The evaluation is always that of the last analysis, which runs now with the input
+    // window's class count (or the last one while the input window is closed). The other
+    // windows stay where they are.
+    if (input_) {
+        const std::optional<double> classCount =
+            readClassCount(input_->classCountText().toStdString());
+        if (!classCount) {
+            prompt_.message(input_, QString::fromUtf8(kClassCountMessage),
+                            QString::fromUtf8(kClassCountTitle), Prompt::Icon::Exclamation);
+            return;
+        }
+        store_.ClassCount = *classCount;
+    }
+    analysisRun();
+    // The results beside the evaluation, where they are (or where the work area puts them).
+    for (QWidget* results : {static_cast<QWidget*>(statV_), static_cast<QWidget*>(reg_)})
+        if (const QMdiSubWindow* sub = subWindowOf(results); sub && sub->isHidden())
+            showAndActivate(results);
     showAndActivate(window);
 }
 
@@ -444,11 +479,56 @@ void MDIForm1::runAndReport() {
     WaitCursor hourglass;
     RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
     if (evaluation_) evaluation_->showEvaluation(evaluationViewAfterRun(store_, status));
+    if (status != RunStatus::NoData) {
+        analysed_.done = true;
+        analysed_.count = store_.DataCount;
+        analysed_.source = dataSource;
+        analysed_.analyte = dataColumn_.isEmpty() ? dataSource : dataColumn_;
+        analysed_.lambda = store_.Lambda;
+        analysed_.classes = static_cast<int>(store_.ClassCount);
+        analysed_.at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        analysed_.fingerprint = dataFingerprint();
+        statV_->setEarlierData(false);
+        reg_->setEarlierData(false);
+    }
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
         prompt_.message(reg_, QString::fromUtf8(kCalcErrorMessage),
                         QString::fromUtf8(kCalcErrorTitle), Prompt::Icon::Exclamation);
     }
+}
+
+std::size_t MDIForm1::dataFingerprint() const {
+    // Every value as its text: the grid's, the analysis's (transformed or not) and λ.
+    std::size_t hash =
+        std::hash<std::string>()((dataSource + QLatin1Char('\t') + dataColumn_).toStdString());
+    const auto mix = [&hash](const std::string& text) {
+        hash ^= std::hash<std::string>()(text) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+    };
+    mix(std::to_string(store_.DataCount) + ' ' + std::to_string(store_.WorkCount) + ' ' +
+        std::to_string(store_.ValuesRead));
+    mix(store_.Lambda.toText());
+    const int n = std::clamp(std::max(store_.DataCount, store_.WorkCount), 0, kMaxValues);
+    for (int i = 1; i <= n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        mix(store_.DataValues[at].toText());
+        mix(store_.AnalysisValues[at].toText());
+    }
+    return hash;
+}
+
+void MDIForm1::setDataSource(const QString& source, const QString& column) {
+    dataSource = source;
+    dataColumn_ = column;
+    checkDataSet();
+}
+
+void MDIForm1::checkDataSet() {
+    if (studies) studies->dataSetChanged();
+    if (!analysed_.done || dataFingerprint() == analysed_.fingerprint) return;
+    if (statV_) statV_->setEarlierData(true);
+    if (reg_) reg_->setEarlierData(true);
+    if (evaluation_) evaluation_->showEvaluation({kEvaluationDataChanged, std::nullopt, {}});
 }
 
 void MDIForm1::openTransformWindow() {

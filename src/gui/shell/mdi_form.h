@@ -26,6 +26,7 @@ class QToolBar;
 namespace kijunchi {
 
 class About;
+class BatchWindow;
 struct GroupedColumn;
 class DocumentPart;
 class EvaluationWindow;
@@ -113,12 +114,21 @@ public:
     int printReport(QPagedPaintDevice& device);
     // The head of the document: count, source, date and time, λ.
     QStringList reportDescription() const;
+    // Above every page: the title, the analyte (the file with its column's heading, or where
+    // the values came from) and when the analysis ran.
+    QString runningHead() const;
     // The windows that give text and pictures to the saved and printed report, in order.
     QList<const DocumentPart*> documentParts() const;
     // Another result window joins the report while it exists.
     void addDocumentPart(QWidget* window, const DocumentPart* part);
     // Where the data set came from: a file name, "クリップボード" or a generator.
     QString dataSource;
+    // The source, with the heading of the file's column the values came from (if any).
+    void setDataSource(const QString& source, const QString& column = {});
+    // After anything that may have written the data set: when it is no longer the one of the
+    // last analysis, the result windows say that they hold the earlier data's results, the
+    // evaluation is cleared and the study windows take the new data set.
+    void checkDataSet();
     // The file-name, column and size questions; the real dialogs unless a test sets its own.
     void setFilePrompt(FilePrompt& prompt) { filePrompt_ = &prompt; }
     // The remembered place: the last folder used and the frame's geometry (QSettings).
@@ -132,7 +142,8 @@ public:
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QAction* M1 = nullptr;   // 入力画面の表示: show the input window
+    QMenu* FileMenu = nullptr;  // ファイル(&F): the file commands, whichever child is active
+    QAction* M1 = nullptr;      // 入力画面の表示: show the input window
     QMenu* M7 = nullptr;     // バージョン情報: version (the title itself opens the window)
     QAction* HP = nullptr;   // 製作にあたって: about the making (no action)
     QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
@@ -172,11 +183,15 @@ private:
 
     void buildMenus();
     void buildFileActions();
+    // The batch window's files are named through the frame's file prompt, from the last folder.
+    void askFilesThroughFrame(BatchWindow& batch);
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);
-    // A data file's value column with its group column (read again to keep the groups).
+    // A data file's value column with its group column (read again to keep the groups), the
+    // first row as headings as the tick says where it overrules the reading; a workbook's sheet.
     bool openGroupedColumn(const QString& path, GroupedColumn columns,
+                           std::optional<bool> headings = std::nullopt,
                            const std::string& sheet = {});
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
@@ -210,6 +225,21 @@ private:
     std::unique_ptr<FilePrompt> dialogFilePrompt_;
     FilePrompt* filePrompt_ = nullptr;
     QList<QPair<QPointer<QWidget>, const DocumentPart*>> extraParts_;
+    // What the last analysis ran on, as the documents describe it, and a fingerprint of the
+    // data set then, to see whether it has been replaced since.
+    struct Analysed {
+        bool done = false;
+        int count = 0;
+        QString source;
+        QString analyte;  // the column's heading, else the source
+        Value lambda;
+        int classes = 0;
+        QString at;
+        std::size_t fingerprint = 0;
+    };
+    std::size_t dataFingerprint() const;
+    QString dataColumn_;
+    Analysed analysed_;
 };
 
 }  // namespace kijunchi

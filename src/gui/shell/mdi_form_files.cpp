@@ -6,10 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 
+#include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
 #include "files/workbook.h"
@@ -21,6 +24,7 @@
 #include "gui/results/report_document.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/mdi_form.h"
+#include "gui/study/batch_window.h"
 #include "gui/widgets/prompt.h"
 #include "input/paste_reader.h"
 #include "study/grouped_data.h"
@@ -105,7 +109,7 @@ bool MDIForm1::openDataFile(const QString& path) {
             sheet = std::to_string(*chosen + 1);
         }
     }
-    const TableFileRead opened = readDataFileWithProgress(this, path, std::nullopt, sheet);
+    TableFileRead opened = readDataFileWithProgress(this, path, std::nullopt, std::nullopt, sheet);
     const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem != FileProblem::None) {
@@ -117,6 +121,7 @@ bool MDIForm1::openDataFile(const QString& path) {
     const DataFile& file = read.file;
     std::size_t column = 0;
     std::optional<std::size_t> groupColumn;
+    std::optional<bool> headingRow;  // the tick "1行目は見出し" where it overrules the reading
     if (file.columns.size() > 1) {
         QStringList items, headings;
         QList<bool> enabled;
@@ -130,7 +135,7 @@ bool MDIForm1::openDataFile(const QString& path) {
         const std::optional<ColumnChoice> chosen =
             filePrompt_->chooseColumns(this, QStringLiteral("列の選択"),
                                        QStringLiteral("「%1」のどの列を読み込みますか。").arg(name),
-                                       items, enabled, current, headings);
+                                       items, enabled, current, headings, file.hasHeadings);
         const auto inFile = [&](int c) {
             return c >= 0 && static_cast<std::size_t>(c) < file.columns.size();
         };
@@ -141,20 +146,31 @@ bool MDIForm1::openDataFile(const QString& path) {
         column = static_cast<std::size_t>(chosen->values);
         if (chosen->groups && inFile(*chosen->groups) && *chosen->groups != chosen->values)
             groupColumn = static_cast<std::size_t>(*chosen->groups);
+        if (chosen->headings != file.hasHeadings) headingRow = chosen->headings;
     }
-    if (groupColumn) return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, sheet);
-    const DataColumn& values = file.columns[column];
+    if (groupColumn)
+        return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, headingRow, sheet);
+    if (headingRow) {
+        // The first row as the user says: the file is read again.
+        opened = readDataFileWithProgress(this, path, std::nullopt, headingRow, sheet);
+        if (read.problem == FileProblem::Cancelled) return false;
+        if (read.problem != FileProblem::None) {
+            prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
+                            Prompt::Icon::Exclamation);
+            return false;
+        }
+        if (column >= file.columns.size() || file.columns[column].numbers.empty()) return false;
+    }
+    const ColumnReading reading = readColumn(file, column);
 
     showInputWindow();
-    PasteResult result = input_->replacePasteBuffer(fromUtf8(columnValuesText(values)));
-    dataSource = name;
-    // The paste's message (over 5000 first, then the skipped fields, the file's counted in),
-    // then the decimal mark.
-    result.fieldsSkipped += values.skipped;
+    input_->replacePasteBuffer(fromUtf8(reading.valuesText));
+    // The analyte is the column's heading when the file has more than one column.
+    const DataColumn& values = file.columns[column];
+    setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
+    // The reading's message, then what a workbook's sheet tells.
     QStringList notes;
-    if (const std::string message = readingMessage(result); !message.empty())
-        notes << fromUtf8(message);
-    if (file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    if (!reading.message.empty()) notes << fromUtf8(reading.message);
     for (const auto& note : opened.notes) notes << fromUtf8(note);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
@@ -165,10 +181,10 @@ bool MDIForm1::openDataFile(const QString& path) {
 // The file is read again with the group column's field beside each value of the value
 // column; only that column's groups are kept.
 bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
-                                 const std::string& sheet) {
+                                 std::optional<bool> headings, const std::string& sheet) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    const TableFileRead opened = readDataFileWithProgress(this, path, columns, sheet);
+    const TableFileRead opened = readDataFileWithProgress(this, path, columns, headings, sheet);
     const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
@@ -182,7 +198,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
     const GroupedPaste result =
         ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
     input_->setPasteBufferText(fromUtf8(result.valuesText));
-    dataSource = name;
+    setDataSource(name, fromUtf8(read.file.columns[columns.values].heading));
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
@@ -196,7 +212,28 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
 void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source) {
     if (dialog->property("kijunchiSourceNoted").toBool()) return;
     dialog->setProperty("kijunchiSourceNoted", true);
-    connect(ok, &QPushButton::clicked, this, [this, source] { dataSource = source; });
+    connect(ok, &QPushButton::clicked, this, [this, source] { setDataSource(source); });
+}
+
+void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
+    QPointer<BatchWindow> window(&batch);
+    batch.chooseDataFile = [this, window] {
+        const QString path = filePrompt_->openFileName(window, lastFolder());
+        if (!path.isEmpty()) rememberFolder(path);
+        return path;
+    };
+    const auto saveAs = [this, window](const char* title, const char* name, const char* filter) {
+        return [this, window, title, name, filter] {
+            const QString path = filePrompt_->saveFileName(
+                window, QString::fromUtf8(title),
+                QDir(lastFolder()).filePath(QString::fromUtf8(name)), {QString::fromUtf8(filter)});
+            if (!path.isEmpty()) rememberFolder(path);
+            return path;
+        };
+    };
+    batch.chooseCsvFile = saveAs("CSVに保存", "一括評価.csv", "CSV (*.csv)");
+    batch.choosePdfFile = saveAs("PDFに保存", "一括評価.pdf", "PDF (*.pdf)");
+    batch.chooseExcelFile = saveAs("Excelに保存", "一括評価.xlsx", "Excel ブック (*.xlsx)");
 }
 
 // --- The report ---------------------------------------------------------------------------
@@ -209,8 +246,11 @@ QList<const DocumentPart*> MDIForm1::documentParts() const {
     QList<const DocumentPart*> parts;
     if (statV_) parts << statV_.data();
     if (reg_) parts << reg_.data();
-    for (const auto& [window, part] : extraParts_)
-        if (window) parts << part;
+    // A window closed with its X (hidden) gives nothing until it is opened again.
+    for (const auto& [window, part] : extraParts_) {
+        const QMdiSubWindow* sub = window ? subWindowOf(window) : nullptr;
+        if (window && !(sub && sub->isHidden())) parts << part;
+    }
     return parts;
 }
 
@@ -221,19 +261,36 @@ bool MDIForm1::hasReport() const {
 }
 
 QStringList MDIForm1::reportDescription() const {
+    // The analysis the windows show, as it was when it ran; the data set only before any.
     DataSetDescription description;
-    description.count = store_.DataCount;
-    description.source = dataSource.isEmpty() ? std::string("なし") : dataSource.toStdString();
+    const QString source = analysed_.done ? analysed_.source : dataSource;
+    description.count = analysed_.done ? analysed_.count : store_.DataCount;
+    description.source = source.isEmpty() ? std::string("なし") : source.toStdString();
     description.dateTime =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString();
-    description.lambda = lambdaDescription(store_.Lambda);
+    description.lambda = lambdaDescription(analysed_.done ? analysed_.lambda : store_.Lambda);
+    if (analysed_.done) {
+        description.classes = analysed_.classes;
+        description.analysedAt = analysed_.at.toStdString();
+    }
     QStringList lines;
     for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
     return lines;
 }
 
+QString MDIForm1::runningHead() const {
+    const QString source = analysed_.done          ? analysed_.analyte
+                           : dataColumn_.isEmpty() ? dataSource
+                                                   : dataColumn_;
+    const QString date =
+        analysed_.done ? analysed_.at
+                       : QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    return QStringLiteral("基準値　解析レポート　　%1　　%2")
+        .arg(source.isEmpty() ? QStringLiteral("なし") : source, date);
+}
+
 int MDIForm1::printReport(QPagedPaintDevice& device) {
-    return paintReportDocument(device, reportDescription(), documentParts());
+    return paintReportDocument(device, reportDescription(), documentParts(), runningHead());
 }
 
 void MDIForm1::saveStatisticsCommand() {
@@ -328,7 +385,7 @@ void MDIForm1::exportPdfCommand() {
         this, title, QDir(lastFolder()).filePath(QStringLiteral("レポート.pdf")),
         {QStringLiteral("PDF (*.pdf)")});
     if (path.isEmpty()) return;
-    const QString error = writeReportPdf(path, reportDescription(), documentParts());
+    const QString error = writeReportPdf(path, reportDescription(), documentParts(), runningHead());
     if (!error.isEmpty()) {
         prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
         return;

@@ -14,7 +14,6 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <fstream>
 #include <sstream>
 
 #include "gui/results/report_document.h"
@@ -37,13 +36,6 @@ QString tableText(const std::vector<BatchRow>& rows, bool grouped) {
     for (const auto& r : rows) writer.row(r);
     writer.finish();
     return QString::fromStdString(out.str());
-}
-
-std::vector<QStringList> tableLines(const QString& text) {
-    std::vector<QStringList> lines;
-    for (const QString& line : text.split(QStringLiteral("\r\n")))
-        if (!line.isEmpty()) lines.push_back(line.split(QLatin1Char('\t')));
-    return lines;
 }
 
 }  // namespace
@@ -107,6 +99,10 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), QString(),
                                             QStringLiteral("PDF (*.pdf)"));
     };
+    chooseExcelFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Excelに保存"), QString(),
+                                            QStringLiteral("Excel ブック (*.xlsx)"));
+    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
@@ -131,6 +127,14 @@ bool BatchWindow::openFile(const QString& path) {
     }
     table_.emplace(std::move(*table));
     fileName_ = QFileInfo(path).fileName();
+    // The table of the file before is no longer what the window's file gives.
+    rows_.clear();
+    text_.clear();
+    showRows();
+    StatusLabel->clear();
+    SaveButton->setEnabled(false);
+    PdfButton->setEnabled(false);
+    ExcelButton->setEnabled(false);
     GroupBox->clear();
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
@@ -169,11 +173,9 @@ void BatchWindow::runCommand() {
             return !dialog.wasCanceled();
         };
 
-    BatchEvaluation evaluation;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const BatchSummary summary = runBatch(
-        *table_, options, [&](const std::vector<double>& v, BatchRow& r) { evaluation(v, r); },
-        [&](const BatchRow& r) { rows_.push_back(r); }, step);
+        *table_, options, makeBatchEvaluator, [&](const BatchRow& r) { rows_.push_back(r); }, step);
     QApplication::restoreOverrideCursor();
     dialog.reset();
     running_ = false;
@@ -216,17 +218,19 @@ DocumentPart::TextTable BatchWindow::partTable() const {
 }
 
 void BatchWindow::showRows() {
-    const auto lines = tableLines(text_.section(QStringLiteral("\r\n"), kTextHeadLines));
     Table->clear();
-    Table->setRowCount(lines.empty() ? 0 : static_cast<int>(lines.size()) - 1);
-    Table->setColumnCount(lines.empty() ? 0 : static_cast<int>(lines[0].size()));
-    if (lines.empty()) return;
-    Table->setHorizontalHeaderLabels(lines[0]);
-    for (std::size_t r = 1; r < lines.size(); ++r)
-        for (int c = 0; c < lines[r].size(); ++c) {
-            auto* item = new QTableWidgetItem(lines[r][c]);
-            Table->setItem(static_cast<int>(r) - 1, c, item);
-        }
+    Table->setRowCount(static_cast<int>(rows_.size()));
+    const auto headings = batchHeadings(grouped_);
+    Table->setColumnCount(static_cast<int>(headings.size()));
+    QStringList labels;
+    for (const auto& h : headings) labels << QString::fromStdString(h);
+    Table->setHorizontalHeaderLabels(labels);
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const auto cells = batchCells(rows_[r], grouped_);
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            Table->setItem(static_cast<int>(r), static_cast<int>(c),
+                           new QTableWidgetItem(QString::fromStdString(cells[c].text)));
+    }
     Table->resizeColumnsToContents();
 }
 
@@ -241,10 +245,11 @@ void BatchWindow::pdfCommand() {
 }
 
 bool BatchWindow::savePdf(const QString& path) {
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
     const QStringList head{QStringLiteral("基準値　解析レポート"),
-                           QStringLiteral("作成日時：") + QDateTime::currentDateTime().toString(
-                                                              QStringLiteral("yyyy/MM/dd HH:mm"))};
-    const QString error = writeReportPdf(path, head, {this});
+                           QStringLiteral("作成日時：") + now};
+    const QString error = writeReportPdf(
+        path, head, {this}, QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now));
     if (!error.isEmpty()) {
         prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
                         QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
@@ -254,8 +259,7 @@ bool BatchWindow::savePdf(const QString& path) {
 }
 
 void BatchWindow::excelCommand() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Excelに保存"), QString(), QStringLiteral("Excel ブック (*.xlsx)"));
+    const QString path = chooseExcelFile();
     if (path.isEmpty()) return;
     const std::string failed =
         writeBatchWorkbook(QFile::encodeName(path).toStdString(), rows_, grouped_);
@@ -266,16 +270,16 @@ void BatchWindow::excelCommand() {
 }
 
 bool BatchWindow::saveCsv(const QString& path) {
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    if (out) {
-        // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
-        out << "\xEF\xBB\xBF";
-        BatchWriter writer(out, BatchFormat::Csv, grouped_);
-        for (const auto& r : rows_) writer.row(r);
-        writer.finish();
-    }
-    if (!out) {
-        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1").arg(path),
+    std::ostringstream out;
+    // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
+    out << "\xEF\xBB\xBF";
+    BatchWriter writer(out, BatchFormat::Csv, grouped_);
+    for (const auto& r : rows_) writer.row(r);
+    writer.finish();
+    // Written whole or not at all: a failed write leaves an earlier file as it was.
+    const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
+    if (!error.isEmpty()) {
+        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
                         QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
         return false;
     }

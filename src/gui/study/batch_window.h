@@ -30,6 +30,7 @@ public:
     std::function<QString()> chooseDataFile;
     std::function<QString()> chooseCsvFile;
     std::function<QString()> choosePdfFile;
+    std::function<QString()> chooseExcelFile;
     // Called between analytes with (done, total); false cancels. The window's own shows a
     // progress bar after a second of work.
     std::function<bool(int, int)> progress;

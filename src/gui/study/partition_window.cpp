@@ -35,7 +35,10 @@ void PartitionWindow::study() {
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const PartitionStudy result = studyPartition(*groups);
-    std::string text = partitionText(result);
+    std::string text;
+    if (const QString name = analyte ? analyte() : QString(); !name.isEmpty())
+        text = "項目 =\t" + name.toStdString() + "\r\n";
+    text += partitionText(result);
     if (result.refusal.empty()) text += groupLimitsText(*groups);
     QApplication::restoreOverrideCursor();
     setResultText(text);

@@ -1,6 +1,9 @@
 #pragma once
 // The window "分割の検討": whether the groups of the current data set (pasted with
 // "グループ列あり") need reference intervals of their own.
+#include <QString>
+#include <functional>
+
 #include "analysis/store.h"
 #include "gui/study/study_text_window.h"
 
@@ -14,6 +17,9 @@ public:
     void study();  // 検討
 
     QPushButton* StudyButton = nullptr;
+    // The analyte's name (a data file's column heading) that heads the text as on the command
+    // line; empty: none.
+    std::function<QString()> analyte;
 
 private:
     AnalysisStore& store_;

@@ -11,7 +11,8 @@ namespace kijunchi {
 StudyTextWindow::StudyTextWindow(QWidget* parent) : QWidget(parent) {
     Text = new QPlainTextEdit(this);
     Text->setReadOnly(true);
-    Text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (the advice, the verdicts) wrap at the window's edge.
+    Text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont font(QStringLiteral("IPAGothic"), 10);
     font.setStyleHint(QFont::TypeWriter);
     Text->setFont(font);

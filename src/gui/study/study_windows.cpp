@@ -55,7 +55,10 @@ void StudyWindows::show(QWidget* window) {
 }
 
 PartitionWindow* StudyWindows::showPartition() {
-    if (!partition_) partition_ = new PartitionWindow(store_);
+    if (!partition_) {
+        partition_ = new PartitionWindow(store_);
+        partition_->analyte = [this] { return analyte ? analyte() : QString(); };
+    }
     show(partition_);
     partition_->study();
     return partition_;
@@ -65,6 +68,11 @@ VerificationWindow* StudyWindows::showVerification() {
     if (!verification_) verification_ = new VerificationWindow(store_);
     show(verification_);
     return verification_;
+}
+
+void StudyWindows::dataSetChanged() {
+    if (partition_) partition_->study();
+    if (verification_ && !verification_->text().isEmpty()) verification_->verify();
 }
 
 BatchWindow* StudyWindows::showBatch() {

@@ -3,6 +3,8 @@
 // instance created on first use, and the menu "検討(&K)" that opens them.
 #include <QObject>
 #include <QPointer>
+#include <QString>
+#include <functional>
 
 #include "analysis/store.h"
 #include "gui/results/document_part.h"
@@ -28,8 +30,14 @@ public:
     QMenu* buildMenu(QWidget* parent);
 
     PartitionWindow* showPartition();  // the study runs at once on the current data set
+    // The analyte of the data set (a data file's column heading), given to 分割の検討.
+    std::function<QString()> analyte;
     VerificationWindow* showVerification();
     BatchWindow* showBatch();
+
+    // The data set was written anew: the partition is studied again, and a verification
+    // shown is taken again on the new values. (The batch reads its own file.)
+    void dataSetChanged();
 
     // The windows, null while they do not exist.
     PartitionWindow* partitionWindow() const;

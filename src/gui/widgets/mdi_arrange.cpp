@@ -24,13 +24,17 @@ void tileHorizontally(QMdiArea& area) {
     if (windows.isEmpty()) return;
     const QRect room = area.viewport()->rect();
     const int height = room.height() / static_cast<int>(windows.size());
+    // No window gets less than its controls need: where the strips do not fit, the work area
+    // scrolls to the windows below.
     int top = 0;
     for (int i = 0; i < windows.size(); ++i) {
         QMdiSubWindow* sub = windows[i];
         if (sub->isMaximized()) sub->showNormal();
         const bool last = i == windows.size() - 1;
-        sub->setGeometry(0, top, room.width(), last ? room.height() - top : height);
-        top += height;
+        const QSize least = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+        const int strip = std::max(last ? room.height() - top : height, least.height());
+        sub->setGeometry(0, top, std::max(room.width(), least.width()), strip);
+        top += strip;
     }
 }
 
@@ -84,6 +88,7 @@ QMdiSubWindow* subWindowOf(const QMdiArea& area, const QWidget* child) {
 void showAndActivate(QMdiArea& area, QWidget* child) {
     QMdiSubWindow* sub = subWindowOf(area, child);
     if (!sub) return;
+    if (child->isHidden()) child->show();  // closed with its window's X
     if (sub->isMinimized()) {
         sub->showNormal();
     } else {

@@ -1,6 +1,7 @@
 #pragma once
-// A key that runs one command anywhere inside a window, also while a text box in it has the
-// focus (a text box would otherwise take Ctrl+C or Ctrl+V for its own copy and paste).
+// A key that runs one command inside a window wherever the focus is, except in a text box that
+// can be typed into: there the key does what it does in the box (Ctrl+V pastes into the box,
+// Ctrl+C copies its selection). A read-only text gives the key up to the window.
 #include <QKeySequence>
 #include <functional>
 
@@ -8,7 +9,7 @@ class QWidget;
 
 namespace kijunchi {
 
-// Bind after the window's controls exist: the text boxes among them give the key up.
+// Bind after the window's controls exist: the read-only texts among them give the key up.
 void bindWindowKey(QWidget& window, const QKeySequence& keys, std::function<void()> command);
 
 }  // namespace kijunchi

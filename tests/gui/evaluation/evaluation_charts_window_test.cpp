@@ -5,18 +5,24 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QMdiSubWindow>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 
 #include "gui/evaluation/distribution_charts.h"
 #include "gui/evaluation/evaluation_window.h"
+#include "gui/results/report_document.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"
 
@@ -128,7 +134,8 @@ TEST_F(EvaluationChartsTest, RedrawsAtAnySizeAndCopiesOnePicture) {
     QApplication::clipboard()->clear();
     window.Command2->click();
     const QImage picture = QApplication::clipboard()->image();
-    EXPECT_EQ(picture.size(), window.Charts1->size() * window.Charts1->devicePixelRatioF());
+    // A fixed size, whatever the window's.
+    EXPECT_EQ(picture.size(), QSize(1600, 1000));
     // Not blank: the bars' fill is in it.
     bool barColour = false;
     for (int y = 0; y < picture.height() && !barColour; y += 2)
@@ -140,6 +147,74 @@ TEST_F(EvaluationChartsTest, RedrawsAtAnySizeAndCopiesOnePicture) {
     input().Command1->click();  // 新規作成
     frame->openEvaluationWindow();
     EXPECT_TRUE(window.Charts1->histogramView()->chart()->series().isEmpty());
+    // and say why they are empty.
+    EXPECT_EQ(window.Charts1->histogramView()->chart()->title(),
+              QStringLiteral("ヒストグラムと基準範囲（データがありません）"));
+}
+
+// The pictures of the charts are drawn anew for their target: whatever the window's size on
+// screen, a chart fills the picture it is drawn into, the copy has one size, and an SVG holds
+// each label as one text.
+TEST_F(EvaluationChartsTest, PicturesAreDrawnForTheirTargetNotCopiedFromTheScreen) {
+    EvaluationWindow& window = open("calcium_240.txt");
+    frame->subWindowOf(&window)->resize(1200, 300);  // the charts a wide strip
+    QApplication::processEvents();
+    // The part of the picture that is not white, as shares of its width and height.
+    auto filled = [](const QImage& image) {
+        int left = image.width(), right = -1, top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 240) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return QSizeF(double(right - left + 1) / image.width(),
+                      double(bottom - top + 1) / image.height());
+    };
+    for (const QSize size : {QSize(1000, 700), QSize(700, 700), QSize(500, 900)}) {
+        for (int chart = 0; chart < 2; ++chart) {
+            SCOPED_TRACE(QStringLiteral("%1×%2, chart %3")
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(chart)
+                             .toStdString());
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                window.paintPicture(chart, painter, size);
+            }
+            const QSizeF share = filled(image);
+            EXPECT_GE(share.width(), 0.8);
+            EXPECT_GE(share.height(), 0.8);
+        }
+    }
+
+    QApplication::clipboard()->clear();
+    window.Command2->click();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(1600, 1000));
+
+    // "図の書き出し" as SVG.
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("chart.svg"));
+    ASSERT_TRUE(writePicture(path, window, 0, QSize(1000, 700)).isEmpty());
+    QFile svg(path);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(svg.readAll());
+    for (const char* label : {"ノンパラメトリック法の基準限界", "パラメトリック法の基準限界",
+                              "ヒストグラムと基準範囲", "度数（人数）"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(label))) << label;
+
+    // In documents the estimates are set as a table (columns aligned): from their heading line
+    // to the blank line after the last method.
+    const DocumentPart::TextTable table = window.partTable();
+    const QStringList lines = window.text().split(QStringLiteral("\r\n"));
+    ASSERT_GE(table.firstLine, 0);
+    EXPECT_TRUE(lines[table.firstLine].startsWith(QStringLiteral("推定法\t")));
+    EXPECT_EQ(table.lastLine - table.firstLine, 4);  // the heading and three methods
+    EXPECT_TRUE(lines[table.lastLine].isEmpty());
 }
 
 }  // namespace

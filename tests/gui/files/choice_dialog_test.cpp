@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTimer>
 
 namespace kijunchi {
@@ -63,6 +64,19 @@ TEST(ChoiceDialog, OffersAGroupColumnThatIsNotTheValueColumn) {
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.chosen(), 1);
     EXPECT_EQ(dialog.chosenGroup(), 0);
+}
+
+TEST(ChoiceDialog, TheListOfGroupColumnsDoesNotOfferTheValueColumn) {
+    ChoiceDialog dialog(QStringLiteral("列の選択"), QString(),
+                        {QStringLiteral("性別（240個）"), QStringLiteral("Ca（240個）")},
+                        {true, true}, 1, nullptr, {QStringLiteral("性別"), QStringLiteral("Ca")});
+    auto* model = qobject_cast<QStandardItemModel*>(dialog.GroupBox->model());
+    ASSERT_NE(model, nullptr);
+    EXPECT_TRUE(model->item(1)->isEnabled());
+    EXPECT_FALSE(model->item(2)->isEnabled());
+    dialog.List1->setCurrentRow(0);
+    EXPECT_FALSE(model->item(1)->isEnabled());
+    EXPECT_TRUE(model->item(2)->isEnabled());
 }
 
 TEST(PictureSizeDialog, StartsAtTheSuggestedSizeAndReturnsTheTypedOne) {

@@ -1,10 +1,14 @@
 // Files and documents in the real windows: opening and dropping data files, the column
 // question, saving the statistics, writing pictures, the PDF report and the remembered place.
+#include <sys/stat.h>
+
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -14,18 +18,23 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 
 #include "cli/report_command.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
 #include "gui/evaluation/evaluation_window.h"
+#include "gui/generators/nrm_dialog.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
+#include "gui/study/batch_window.h"
 #include "gui/study/partition_window.h"
 #include "gui/study/study_windows.h"
+#include "gui/transform/box_window.h"
 #include "input/paste_reader.h"
 #include "study/grouped_data.h"
 #include "support/data_set.h"
@@ -90,6 +99,8 @@ TEST_F(FilesTest, AGroupColumnChosenWithTheValuesGivesThePartitionItsGroups) {
     PartitionWindow* window = frame->studies->showPartition();
     window->StudyButton->click();
     const QString text = window->text();
+    // Headed by the analyte, as the command line heads it.
+    EXPECT_TRUE(text.startsWith(QStringLiteral("項目 =\tCa\r\n"))) << text.toStdString();
     EXPECT_NE(text.indexOf(QStringLiteral("女\t120\t9.571\t0.2914")), -1) << text.toStdString();
     EXPECT_NE(text.indexOf(QStringLiteral("女 : 男\t5.796\t3\t1.077\t平均値に差あり")), -1);
     EXPECT_NE(text.indexOf(QStringLiteral("SDR =\t0.5212")), -1);
@@ -193,8 +204,34 @@ TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
                            "小数点に「,」、区切りに「;」を使ったファイルとして読み込みました。"));
 }
 
+TEST_F(FilesTest, TheHeadingTickShowsTheReadingOfTheFirstRowAndOverrulesIt) {
+    const std::string years = folder.write("years.csv", "2024,2025\r\n9.1,3.2\r\n9.5,3.4\r\n");
+    struct Case {
+        std::optional<bool> tick;  // the user's answer; nullopt leaves the tick as offered
+        std::vector<double> values;
+        const char* message;
+    };
+    const Case cases[] = {
+        {std::nullopt, {9.1, 9.5}, "1行目（2024、2025）を見出しとして読みました。"},
+        {false, {2024, 9.1, 9.5}, nullptr},
+    };
+    for (const Case& c : cases) {
+        prompt.shown.clear();
+        if (c.tick) files.headingChoices.push_back(*c.tick);
+        open(years, 0);
+        EXPECT_EQ(files.headingsOffered, true);
+        EXPECT_EQ(dataValues(*store), c.values);
+        ASSERT_EQ(prompt.shown.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            EXPECT_EQ(prompt.shown[0].text, QString::fromUtf8(c.message));
+        }
+    }
+}
+
 TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
     paste(QStringLiteral("12\r\n15\r\n"));
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Bad {
         std::string file;
         const char* message;
@@ -205,6 +242,9 @@ TEST_F(FilesTest, AFileWithoutDataOrACancelLeavesTheDataSetAsItWas) {
         {folder.write("photo.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)),
          "はテキストのファイルではありません。"},
         {folder.path().string(), "はフォルダです。"},
+        // A pipe without a writer and a device would hold the reading for ever.
+        {fifo, "はファイルではありません（パイプや装置は開けません）。"},
+        {"/dev/zero", "はファイルではありません（パイプや装置は開けません）。"},
     };
     for (const Bad& b : bad) {
         prompt.shown.clear();
@@ -458,6 +498,160 @@ TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("書き込めませんでした")));
     EXPECT_EQ(TempFolder::read(pdf), before);
+}
+
+// Every way of writing another data set after an analysis: the result windows say that they
+// hold the earlier data's results, the evaluation is cleared, and the documents (PDF and the
+// saved report) describe the analysis shown, not the data set that came after it. The next
+// analysis describes its own data set.
+TEST_F(FilesTest, ADocumentDescribesTheAnalysisItShowsWhateverReplacedTheDataSet) {
+    // Twelve values in column A, eight in column B.
+    const std::string first = folder.write("first.csv", [] {
+        std::string rows = "A,B\r\n";
+        for (int i = 0; i < 12; ++i)
+            rows += std::to_string(11 + (i * 7) % 12) + "," +
+                    (i < 8 ? std::to_string(3 + (i * 5) % 8) : std::string()) + "\r\n";
+        return rows;
+    }());
+    const QString ten = QStringLiteral("7\n8\n9\n11\n8\n10\n9\n12\n7\n10\n");
+    const std::string other = folder.write("other.txt", ten.toStdString());
+    auto pdfText = [&] {
+        const std::string pdf = folder.file("report.pdf");
+        std::filesystem::remove(pdf);
+        files.fileNames = {QString::fromStdString(pdf)};
+        frame->ExportPdf->trigger();
+        const auto text = poppler(QStringLiteral("pdftotext"),
+                                  {QString::fromStdString(pdf), QStringLiteral("-")});
+        return text ? QString::fromUtf8(*text).remove(QRegularExpression(QStringLiteral("\\s")))
+                    : QString();
+    };
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "poppler-utils is not installed";
+
+    struct Case {
+        const char* way;
+        std::function<void()> change;
+        QString source;  // of the next analysis; empty: no data to analyse
+        QString count;
+    };
+    const std::vector<Case> cases = {
+        {"paste", [&] { paste(ten); }, "クリップボード", "22"},  // a paste adds to the values
+        {"grouped paste",
+         [&] {
+             input().GroupTick->setChecked(true);
+             paste(QString(ten).replace(QStringLiteral("\n"), QStringLiteral("\tA\n")));
+             input().GroupTick->setChecked(false);
+         },
+         "クリップボード", "10"},
+        {"file", [&] { open(other); }, "other.txt", "10"},
+        {"column", [&] { open(first, 1); }, "first.csv", "8"},
+        {"generator",
+         [&] {
+             frame->openNormalGenerator();
+             NRM& nrm = *frame->normalGenerator();
+             nrm.Text1->setText(QStringLiteral("30"));
+             nrm.Text2->setText(QStringLiteral("50"));
+             nrm.Text3->setText(QStringLiteral("5"));
+             nrm.Command2->click();
+         },
+         "正規乱数の発生", "30"},
+        {"new", [&] { input().Command1->click(); }, "", ""},
+        {"transformation",
+         [&] {
+             input().Command3->click();
+             box& transform = *frame->transformWindow();
+             transform.Text1->setText(QStringLiteral("0"));
+             transform.Command2->click();
+         },
+         "first.csv", "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.way);
+        open(first, 0);
+        frame->WW3->trigger();  // the evaluation, after an analysis of the twelve values
+        ASSERT_EQ(statV().windowTitle(), QStringLiteral("統計量"));
+        ASSERT_EQ(store->DataCount, 12);
+        const QString evaluated = frame->evaluationWindow()->text();
+
+        c.change();
+        EXPECT_EQ(statV().windowTitle(), QStringLiteral("統計量（前のデータ）"));
+        EXPECT_EQ(frame->histogramWindow()->windowTitle(),
+                  QStringLiteral("ヒストグラム（前のデータ）"));
+        EXPECT_FALSE(statV().EarlierLabel->isHidden());
+        EXPECT_EQ(frame->evaluationWindow()->text(), QString::fromUtf8(kEvaluationDataChanged));
+        EXPECT_NE(frame->evaluationWindow()->text(), evaluated);
+
+        QString pages = pdfText();
+        EXPECT_TRUE(pages.contains(QStringLiteral("データ数：12")))
+            << pages.left(200).toStdString();
+        EXPECT_TRUE(pages.contains(QStringLiteral("データ：first.csv")));
+        EXPECT_TRUE(pages.contains(QStringLiteral("λ：1（変換なし）")));
+        EXPECT_TRUE(pages.contains(QStringLiteral("統計量（前のデータ）")));
+        EXPECT_TRUE(pages.contains(
+            QString::fromUtf8(kEarlierDataLine).remove(QRegularExpression(QStringLiteral("\\s")))));
+
+        const std::string saved = folder.file("saved.txt");
+        files.fileNames = {QString::fromStdString(saved)};
+        frame->SaveStatistics->trigger();
+        EXPECT_EQ(TempFolder::read(saved).rfind(std::string(kEarlierDataLine) + "\r\n", 0), 0u);
+
+        if (c.source.isEmpty()) continue;
+        analyse();
+        EXPECT_EQ(statV().windowTitle(), QStringLiteral("統計量"));
+        EXPECT_TRUE(statV().EarlierLabel->isHidden());
+        pages = pdfText();
+        EXPECT_TRUE(pages.contains(QStringLiteral("データ数：") + c.count));
+        EXPECT_TRUE(pages.contains(QStringLiteral("データ：") + c.source));
+        EXPECT_FALSE(pages.contains(QStringLiteral("（前のデータ）")));
+    }
+
+    // Every page is headed by the title, the analyte (here the column's heading) and the date.
+    const std::string pdf = folder.file("headed.pdf");
+    files.fileNames = {QString::fromStdString(pdf)};
+    frame->ExportPdf->trigger();
+    const auto text =
+        poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    ASSERT_TRUE(text);
+    QStringList pages = QString::fromUtf8(*text).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    while (!pages.isEmpty() && pages.back().trimmed().isEmpty()) pages.removeLast();
+    ASSERT_GE(pages.size(), 2);
+    const QRegularExpression head(
+        QStringLiteral("基準値\\s*解析レポート\\s+A\\s+\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}"));
+    for (const QString& page : pages)
+        EXPECT_TRUE(head.match(page).hasMatch()) << page.left(120).toStdString();
+}
+
+// 一括評価 names its files through the frame's prompt, from the last folder, and a file opened
+// after a run clears the table of the file before.
+TEST_F(FilesTest, TheBatchAsksForItsFilesLikeTheFrameAndForgetsTheTableOfAnotherFile) {
+    BatchWindow& batch = *frame->studies->showBatch();
+    const std::string one = folder.write("one.csv", [] {
+        std::string rows = "Na,K\r\n";
+        for (int i = 0; i < 30; ++i)
+            rows +=
+                std::to_string(135 + i % 9) + "," + std::to_string(3.5 + (i % 7) * 0.2) + "\r\n";
+        return rows;
+    }());
+    files.fileNames = {QString::fromStdString(one)};
+    batch.OpenButton->click();
+    batch.RunButton->click();
+    ASSERT_EQ(batch.Table->rowCount(), 2);
+
+    const std::string csv = folder.file("batch.csv");
+    files.fileNames = {QString::fromStdString(csv)};
+    batch.SaveButton->click();
+    EXPECT_EQ(files.filters, QStringList{QStringLiteral("CSV (*.csv)")});
+    EXPECT_EQ(files.folders.back(), QDir(QString::fromStdString(folder.path().string()))
+                                        .filePath(QStringLiteral("一括評価.csv")));
+    EXPECT_EQ(TempFolder::read(csv).rfind("\xEF\xBB\xBF", 0), 0u);
+
+    const std::string two = folder.write("two.csv", "Ca\r\n9.1\r\n9.3\r\n");
+    files.fileNames = {QString::fromStdString(two)};
+    batch.OpenButton->click();
+    EXPECT_EQ(batch.Table->rowCount(), 0);
+    EXPECT_TRUE(batch.StatusLabel->text().isEmpty());
+    EXPECT_TRUE(batch.partText().isEmpty());
+    EXPECT_FALSE(batch.SaveButton->isEnabled());
 }
 
 TEST_F(FilesTest, TheFramesPlaceAndTheLastFolderAreRememberedForTheNextStart) {

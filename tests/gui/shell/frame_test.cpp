@@ -2,6 +2,8 @@
 // result windows' refusal to close and the Japanese message boxes.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "gui/evaluation/evaluation_window.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
@@ -50,6 +53,28 @@ TEST_F(FrameTest, TheInputWindowsMenuBarReplacesTheFramesWhileItIsTheActiveChild
 
     closeInputWindow();
     EXPECT_EQ(bar->actions(), frame->frameMenuActions());
+}
+
+// Saving, printing and the PDF are in the menus whichever child window is active, and the input
+// window's window menu opens the evaluation like the frame's.
+TEST_F(FrameTest, TheFileCommandsAndTheEvaluationAreInBothMenuBars) {
+    frame->tileCommand();  // the histogram window active: the frame's menu bar
+    QMenu* file = nullptr;
+    for (QAction* entry : frame->menuBar()->actions())
+        if (entry->menu() && entry->menu()->actions().contains(frame->ExportPdf))
+            file = entry->menu();
+    ASSERT_NE(file, nullptr);
+    for (QAction* command : {frame->SaveStatistics, frame->ExportPicture, frame->PrintReport})
+        EXPECT_TRUE(file->actions().contains(command));
+
+    QStringList windowMenu;
+    for (QAction* item : input().WW1->actions()) windowMenu << item->text();
+    EXPECT_TRUE(windowMenu.contains(QStringLiteral("基準範囲の評価")));
+    QGuiApplication::clipboard()->setText(QStringLiteral("5\r\n7\r\n9\r\n"));
+    input().Command2->click();
+    input().WW5->trigger();
+    ASSERT_NE(frame->evaluationWindow(), nullptr);
+    EXPECT_TRUE(frame->evaluationWindow()->isVisible());
 }
 
 TEST_F(FrameTest, TileShowsTheThreeWindowsOneAboveTheOtherAcrossTheWorkArea) {

@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QWindow>
 
+#include "gui/evaluation/evaluation_window.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/picture_box.h"
 #include "gui/results/statistics_window.h"
@@ -283,18 +284,25 @@ TEST_F(WindowsTest, NoMenuDropsDownAfterTheVersionWindowCloses) {
     EXPECT_FALSE(frame->M7->isVisible());
 }
 
-TEST_F(WindowsTest, CtrlVPastesInTheInputWindowWhereverTheFocusIs) {
+TEST_F(WindowsTest, CtrlVPastesDataInTheGridAndTextInTheClassCountBox) {
     makeActive();
     QGuiApplication::clipboard()->setText(QStringLiteral("12\r\n15\r\n"));
     QTest::keyClick(input().MSFlexGrid1, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(store->DataCount, 2);
     EXPECT_EQ(input().TextMatrix(2, 1), QStringLiteral("15"));
 
-    QGuiApplication::clipboard()->setText(QStringLiteral("18\r\n"));
+    // In the class-count box the key pastes into the box, never into the data set.
+    QGuiApplication::clipboard()->setText(QStringLiteral("18"));
     input().Text3->setFocus();
     QTest::keyClick(input().Text3, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(store->DataCount, 2);
+    EXPECT_EQ(input().Text3->text(), QStringLiteral("518"));
+
+    // With the focus on a button of the window it pastes data again.
+    QGuiApplication::clipboard()->setText(QStringLiteral("21\r\n"));
+    input().Command5->setFocus();
+    QTest::keyClick(input().Command5, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(store->DataCount, 3);
-    EXPECT_EQ(input().Text3->text(), QStringLiteral("5"));
 }
 
 TEST_F(WindowsTest, CtrlCInAResultWindowCopiesLikeItsCopyButton) {
@@ -315,6 +323,33 @@ TEST_F(WindowsTest, CtrlCInAResultWindowCopiesLikeItsCopyButton) {
     clipboard->setText(QStringLiteral("something else"));
     QTest::keyClick(reg.Picture1, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->image().size(), reg.Picture1->image().size());
+}
+
+// Opening the evaluation leaves the other windows where they are, tiling gives no window less
+// than its controls need, and the evaluation closed with its X leaves the documents.
+TEST_F(WindowsTest, OpeningTheEvaluationMovesNothingAndTilingGivesEachWindowItsRoom) {
+    analyse();
+    const QRect statistics = sub(frame->statisticsWindow())->geometry();
+    const QRect histogram = sub(frame->histogramWindow())->geometry();
+    frame->WW3->trigger();
+    EvaluationWindow* evaluation = frame->evaluationWindow();
+    ASSERT_TRUE(evaluation);
+    EXPECT_EQ(sub(frame->statisticsWindow())->geometry(), statistics);
+    EXPECT_EQ(sub(frame->histogramWindow())->geometry(), histogram);
+
+    frame->tileCommand();
+    for (QMdiSubWindow* window : frame->mdiArea->subWindowList()) {
+        if (!window->isVisible()) continue;
+        SCOPED_TRACE(window->windowTitle().toStdString());
+        EXPECT_GE(window->height(), window->minimumSizeHint().height());
+    }
+
+    // Closed, it leaves the documents until it is opened again.
+    sub(evaluation)->close();
+    EXPECT_FALSE(frame->documentParts().contains(evaluation));
+    frame->WW3->trigger();
+    EXPECT_EQ(frame->evaluationWindow(), evaluation);
+    EXPECT_TRUE(frame->documentParts().contains(evaluation));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(StudyWindowsTest, BothMenuBarsOfferTheStudies) {
     const QStringList expected{QStringLiteral("分割の検討"), QStringLiteral("基準範囲の検証"),
                                QStringLiteral("一括評価")};
     EXPECT_EQ(menuTexts(input().StudyMenu), expected);
-    const QAction* frameEntry = frame->frameMenuActions()[3];
+    const QAction* frameEntry = frame->frameMenuActions()[4];
     EXPECT_EQ(frameEntry->text(), QStringLiteral("検討(&K)"));
     EXPECT_EQ(menuTexts(frameEntry->menu()), expected);
     // The menu opens the window in the frame, once.
@@ -73,6 +73,23 @@ TEST_F(StudyWindowsTest, CalciumPastedWithGroupsIsStudiedByGroup) {
 
     window->CopyButton->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+}
+
+TEST_F(StudyWindowsTest, AMistypedValueInAGroupLeavesEveryGroupItsLimits) {
+    // Group A holds one 1234.4 among values near 1: its report's χo² is 2.2E9 with ν = 3,
+    // whose tail once overflowed and ended the program.
+    std::string text = "value\tgroup\r\n";
+    for (int i = 0; i < 120; ++i)
+        text += (i == 59 ? std::string("1234.4") : std::to_string(0.5 + 0.01 * (i % 60))) +
+                (i < 60 ? "\tA\r\n" : "\tB\r\n");
+    input().GroupTick->setChecked(true);
+    paste(QString::fromStdString(text));
+    PartitionWindow* window = frame->studies->showPartition();
+    window->StudyButton->click();
+    // Skewed groups of 60 are recommended the robust limits after the transformation.
+    EXPECT_NE(window->text().indexOf(QStringLiteral("A\t60\tロバスト法（変換後）\t")), -1)
+        << window->text().toStdString();
+    EXPECT_NE(window->text().indexOf(QStringLiteral("B\t60\t")), -1);
 }
 
 TEST_F(StudyWindowsTest, VerificationCountsTheDataSetAgainstTypedLimits) {

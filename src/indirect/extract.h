@@ -1,0 +1,76 @@
+#pragma once
+// The extract of routine results for the indirect method: one or more data files (CSV, TSV,
+// UTF-8 or Shift_JIS, read as data files are) with a value column and optional patient, sex,
+// age, date and setting columns, streamed a block at a time. What is kept is one value →
+// count summary per partition (and, for the first result per patient, one result per patient),
+// never the file.
+//
+// The rows go through the pre-filters in this order: the setting (--where COLUMN=VALUE), the
+// date range, the age range (the span of the age bands), then the first result per patient
+// (earliest date, file order among equal dates or without a date column) among the rows left.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "indirect/value_counts.h"
+
+namespace kijunchi {
+
+struct ExtractOptions {
+    std::string valueColumn;  // heading or number from 1, in every file
+    // A summary instead of results: this column gives how many results had the row's value.
+    std::optional<std::string> countColumn;
+    std::optional<std::string> groupColumn;  // sex, or any partition label
+    std::optional<std::string> ageColumn;
+    std::vector<double> ageBands;  // ascending limits; bands [b₀, b₁), [b₁, b₂), …
+    std::optional<std::string> patientColumn;
+    bool firstPerPatient = false;
+    std::optional<std::string> dateColumn;
+    std::optional<std::int64_t> from, to;  // dates as dateKey gives them, both included
+    std::vector<std::pair<std::string, std::string>> where;  // column, value
+};
+
+struct PartitionCounts {
+    std::string group;  // the group column's text, empty without one
+    int band = -1;      // the age band, -1 without bands
+    std::string label;  // for the tables: "男 18歳以上40歳未満"
+    ValueCounts counts;
+};
+
+struct ExtractResult {
+    // A problem that stops the reading (no file, no value column); empty when read.
+    std::string problem;
+    std::vector<PartitionCounts> partitions;  // ordered by group, then band
+    // Rows counted on the way, each told of when not zero.
+    std::int64_t rows = 0, kept = 0;
+    std::int64_t notNumber = 0;      // value field empty or without a number
+    std::int64_t excludedWhere = 0;  // another setting
+    std::int64_t badDate = 0, outsideDates = 0;
+    std::int64_t noAge = 0, outsideAges = 0;
+    std::int64_t noGroup = 0, noPatient = 0, laterResults = 0, badCount = 0;
+    std::vector<std::string> notes() const;  // the counts above, in Japanese
+};
+
+// The age bands of "0,1,6,12,18,40,60,120"; nullopt with a message when they are not numbers
+// in ascending order (at least two).
+std::optional<std::vector<double>> parseAgeBands(std::string_view text, std::string& problem);
+
+// A date as a number that orders dates and times: "2024-01-31", "2024/1/31", "20240131", with
+// a time "13:05" or "13:05:59" after a blank or "T". nullopt where it is not a date.
+std::optional<std::int64_t> dateKey(std::string_view text);
+
+// A value field: a number, a result below or above a limit ("<0.02", "≦5", ">1000", "＞1000"),
+// or neither.
+struct ResultValue {
+    enum Kind { None, Number, Below, Above } kind = None;
+    double value = 0;
+};
+ResultValue readResult(std::string_view field, bool decimalComma);
+
+ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOptions& options);
+
+}  // namespace kijunchi
