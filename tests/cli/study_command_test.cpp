@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -96,9 +97,19 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
     EXPECT_EQ(json.out.rfind("[\n{\"analyte\": \"Na\", \"n\": 40, ", 0), 0u) << json.out;
     EXPECT_EQ(json.out.substr(json.out.size() - 3), "\n]\n");
 
-    auto bad = run({"--batch", "--format", "xlsx", path.string()});
+    auto bad = run({"--batch", "--format", "xls", path.string()});
     EXPECT_EQ(bad.code, 2);
-    EXPECT_EQ(bad.err.rfind("--format には tsv, csv, json のどれかを指定して下さい。\n", 0), 0u);
+    EXPECT_EQ(bad.err.rfind("--format には tsv, csv, json, xlsx のどれかを指定して下さい。\n", 0),
+              0u);
+    // A workbook only into a file; --output writes any format there, whole.
+    EXPECT_EQ(run({"--batch", "--format", "xlsx", path.string()}).code, 2);
+    const auto written = path.parent_path() / "batch-out.csv";
+    auto toFile = run({"--batch", "--format", "csv", "--output", written.string(), path.string()});
+    EXPECT_EQ(toFile.code, 0);
+    EXPECT_EQ(toFile.out, "");
+    std::ifstream in(written, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), csv.out);
+    std::filesystem::remove(written);
     EXPECT_EQ(run({"--format", "csv", path.string()}).code, 2);
     std::filesystem::remove(path);
     auto absent = run({"--batch", path.string()});

@@ -189,9 +189,10 @@ private:
     void restorePlace();
     void rememberFolder(const QString& file);
     // A data file's value column with its group column (read again to keep the groups), the
-    // first row as headings as the tick says where it overrules the reading.
+    // first row as headings as the tick says where it overrules the reading; a workbook's sheet.
     bool openGroupedColumn(const QString& path, GroupedColumn columns,
-                           std::optional<bool> headings = std::nullopt);
+                           std::optional<bool> headings = std::nullopt,
+                           const std::string& sheet = {});
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;

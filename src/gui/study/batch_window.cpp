@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -18,6 +19,7 @@
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
 #include "study/batch_evaluation.h"
+#include "study/batch_workbook.h"
 
 namespace kijunchi {
 
@@ -46,6 +48,9 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     RunButton = new QPushButton(QStringLiteral("評価"), this);
     SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
     PdfButton = new QPushButton(QStringLiteral("PDFに保存…"), this);
+    ExcelButton = new QPushButton(QStringLiteral("Excelに保存…"), this);
+    ExcelButton->setObjectName(QStringLiteral("ExcelButton"));
+    ExcelButton->setEnabled(false);
     FileLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
     StatusLabel = new QLabel(this);
     Table = new QTableWidget(this);
@@ -63,6 +68,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     row->addStretch();
     row->addWidget(SaveButton);
     row->addWidget(PdfButton);
+    row->addWidget(ExcelButton);
     // The controls sit on a page that never gets smaller than they need: a smaller window
     // scrolls the page, a larger one gives the table the room.
     auto* page = new QWidget;
@@ -82,7 +88,8 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     chooseDataFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QStringLiteral("データファイルを開く"), QString(),
-            QStringLiteral("データファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+            QStringLiteral(
+                "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;すべてのファイル (*)"));
     };
     chooseCsvFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
@@ -92,10 +99,15 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), QString(),
                                             QStringLiteral("PDF (*.pdf)"));
     };
+    chooseExcelFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Excelに保存"), QString(),
+                                            QStringLiteral("Excel ブック (*.xlsx)"));
+    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
     connect(PdfButton, &QPushButton::clicked, this, &BatchWindow::pdfCommand);
+    connect(ExcelButton, &QPushButton::clicked, this, &BatchWindow::excelCommand);
     resize(900, 480);
 }
 
@@ -122,6 +134,7 @@ bool BatchWindow::openFile(const QString& path) {
     StatusLabel->clear();
     SaveButton->setEnabled(false);
     PdfButton->setEnabled(false);
+    ExcelButton->setEnabled(false);
     GroupBox->clear();
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
@@ -139,6 +152,7 @@ void BatchWindow::runCommand() {
     RunButton->setEnabled(false);
     SaveButton->setEnabled(false);
     PdfButton->setEnabled(false);
+    ExcelButton->setEnabled(false);
     rows_.clear();
     BatchOptions options;
     if (GroupBox->currentIndex() > 0)
@@ -195,6 +209,7 @@ void BatchWindow::runCommand() {
     showRows();
     SaveButton->setEnabled(!rows_.empty());
     PdfButton->setEnabled(!rows_.empty());
+    ExcelButton->setEnabled(!rows_.empty());
 }
 
 DocumentPart::TextTable BatchWindow::partTable() const {
@@ -241,6 +256,17 @@ bool BatchWindow::savePdf(const QString& path) {
         return false;
     }
     return true;
+}
+
+void BatchWindow::excelCommand() {
+    const QString path = chooseExcelFile();
+    if (path.isEmpty()) return;
+    const std::string failed =
+        writeBatchWorkbook(QFile::encodeName(path).toStdString(), rows_, grouped_);
+    if (!failed.empty()) {
+        prompt_.message(this, QString::fromStdString(failed), QString::fromUtf8(kTitle),
+                        Prompt::Icon::Exclamation);
+    }
 }
 
 bool BatchWindow::saveCsv(const QString& path) {

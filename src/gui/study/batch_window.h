@@ -30,14 +30,16 @@ public:
     std::function<QString()> chooseDataFile;
     std::function<QString()> chooseCsvFile;
     std::function<QString()> choosePdfFile;
+    std::function<QString()> chooseExcelFile;
     // Called between analytes with (done, total); false cancels. The window's own shows a
     // progress bar after a second of work.
     std::function<bool(int, int)> progress;
 
-    void openCommand();  // ファイルを開く…
-    void runCommand();   // 評価
-    void saveCommand();  // CSVに保存…
-    void pdfCommand();   // PDFに保存…
+    void openCommand();   // ファイルを開く…
+    void runCommand();    // 評価
+    void saveCommand();   // CSVに保存…
+    void pdfCommand();    // PDFに保存…
+    void excelCommand();  // Excelに保存…: the table as one sheet of an .xlsx workbook
     bool openFile(const QString& path);
     bool saveCsv(const QString& path);
     // The report of this window alone: a head, then the part below.
@@ -50,6 +52,7 @@ public:
     QPushButton* RunButton = nullptr;
     QPushButton* SaveButton = nullptr;
     QPushButton* PdfButton = nullptr;
+    QPushButton* ExcelButton = nullptr;  // Excelに保存…
     QLabel* FileLabel = nullptr;
     QLabel* StatusLabel = nullptr;
     QTableWidget* Table = nullptr;
