@@ -432,9 +432,47 @@ bool hasEncryptionInfo(const std::string& path) {
     return false;
 }
 
+std::uint32_t littleEndian(const unsigned char* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[i];
+    return value;
+}
+
+// FreeXL reads the first sector of a compound file's directory into a buffer of its own and
+// converts each entry's name by the length the entry states, without holding that length to the
+// 64 bytes a name field has: a hostile length has it read tens of kilobytes past its buffer.
+// So the sector is checked first: it must lie inside the file (FreeXL computes its offset in 32
+// bits, which a hostile start sector wraps), and every name must fit its field. The sector
+// size is left to FreeXL, which takes only 512 and 4096.
+bool directoryFitsFreeXL(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const auto fileSize = static_cast<std::uint64_t>(in.tellg());
+    unsigned char header[0x34] = {};
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+    const std::uint32_t shift = littleEndian(header + 0x1E, 2);
+    if (shift != 9 && shift != 12) return false;
+    const std::uint64_t sectorSize = std::uint64_t{1} << shift;
+    const std::uint64_t offset = (std::uint64_t{littleEndian(header + 0x30, 4)} + 1) * sectorSize;
+    if (offset + sectorSize > fileSize) return false;
+    std::string sector(sectorSize, '\0');
+    in.seekg(static_cast<std::streamoff>(offset));
+    if (!in.read(sector.data(), static_cast<std::streamsize>(sectorSize))) return false;
+    constexpr std::size_t kEntry = 128, kNameLength = 64, kNameField = 64;
+    for (std::size_t entry = 0; entry < sectorSize; entry += kEntry) {
+        const auto* at = reinterpret_cast<const unsigned char*>(sector.data() + entry);
+        if (littleEndian(at + kNameLength, 2) > kNameField) return false;
+    }
+    return true;
+}
+
 void readXls(const std::string& path, std::string_view sheet, bool listOnly, WorkbookRead& read) {
     if (hasEncryptionInfo(path)) {
         read.refusal = kEncrypted;
+        return;
+    }
+    if (!directoryFitsFreeXL(path)) {
+        read.refusal = kDamaged;
         return;
     }
     const void* raw = nullptr;

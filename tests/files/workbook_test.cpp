@@ -255,6 +255,14 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
     encrypted += std::string("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
     encrypted.resize(2048, '\0');
 
+    // workbook_calcium.xls with the name length of its fourth directory entry ("Ole", at
+    // 5632 + 3 * 128 + 64: directory sector 10 of 512 bytes) raised from 10 bytes to 66, two
+    // more than a name's field holds.
+    std::string longName =
+        TempFolder::read(std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls");
+    ASSERT_EQ(longName.substr(6080, 2), std::string("\x0A\x00", 2));
+    longName.replace(6080, 2, std::string("\x42\x00", 2));
+
     struct Case {
         const char* name;
         std::string bytes;
@@ -268,6 +276,8 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
          "はパスワードで保護（暗号化）されたブックです。保護を解除して保存し直してから開いて下さい"
          "。"},
         {"bad.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x'),
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"long_name.xls", longName,
          "はブックとして読めません（壊れているか、途中で切れています）。"},
     };
     for (const Case& c : cases) {
