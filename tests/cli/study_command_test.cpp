@@ -118,6 +118,27 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
 }
 
 // --verify reads its input as the report does: the same refusals, never an abort.
+TEST(StudyCommand, BatchReadsTheSheetThatSheetNames) {
+    // tests/data/workbook_calcium.xls: "カルシウム" (Ca, メモ) and "日付" (採取日, 値).
+    const std::string book = kData + "/workbook_calcium.xls";
+    struct Case {
+        std::vector<std::string> sheet;
+        const char* firstAnalyte;
+    };
+    for (const Case& c : {Case{{}, "\nCa\t5\t"}, Case{{"--sheet", "2"}, "\n採取日\t2\t"},
+                          Case{{"--sheet", "日付"}, "\n採取日\t2\t"}}) {
+        std::vector<std::string> args{"--batch"};
+        args.insert(args.end(), c.sheet.begin(), c.sheet.end());
+        args.push_back(book);
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find(c.firstAnalyte), std::string::npos) << r.out;
+    }
+    const Result missing = run({"--batch", "--sheet", "3", book});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err, "ファイル「" + book + "」にシート「3」がありません。\n");
+}
+
 TEST(StudyCommand, VerifyReadsItsInputAsTheReportDoes) {
     const std::string folder = std::filesystem::temp_directory_path().string();
     struct Case {

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/store.h"
@@ -185,6 +186,8 @@ private:
     void buildFileActions();
     // The batch window's files are named through the frame's file prompt, from the last folder.
     void askFilesThroughFrame(BatchWindow& batch);
+    // Which sheet of the workbook name to read (from 0), for the file menu and the batch.
+    std::optional<int> chooseSheet(QWidget* parent, const QString& name, const QStringList& sheets);
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);

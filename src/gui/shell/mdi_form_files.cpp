@@ -101,10 +101,7 @@ bool MDIForm1::openDataFile(const QString& path) {
         if (listed.sheets.size() > 1) {
             QStringList items;
             for (const auto& s : listed.sheets) items << fromUtf8(s);
-            const std::optional<int> chosen = filePrompt_->chooseItem(
-                this, QStringLiteral("シートの選択"),
-                QStringLiteral("「%1」のどのシートを読み込みますか。").arg(name), items,
-                QList<bool>(items.size(), true), 0);
+            const std::optional<int> chosen = chooseSheet(this, name, items);
             if (!chosen || *chosen < 0 || *chosen >= items.size()) return false;
             sheet = std::to_string(*chosen + 1);
         }
@@ -215,8 +212,18 @@ void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QStri
     connect(ok, &QPushButton::clicked, this, [this, source] { setDataSource(source); });
 }
 
+std::optional<int> MDIForm1::chooseSheet(QWidget* parent, const QString& name,
+                                         const QStringList& sheets) {
+    return filePrompt_->chooseItem(parent, QStringLiteral("シートの選択"),
+                                   QStringLiteral("「%1」のどのシートを読み込みますか。").arg(name),
+                                   sheets, QList<bool>(sheets.size(), true), 0);
+}
+
 void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
     QPointer<BatchWindow> window(&batch);
+    batch.chooseSheet = [this, window](const QString& name, const QStringList& sheets) {
+        return chooseSheet(window, name, sheets);
+    };
     batch.chooseDataFile = [this, window] {
         const QString path = filePrompt_->openFileName(window, lastFolder());
         if (!path.isEmpty()) rememberFolder(path);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "files/workbook.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
 #include "study/batch_evaluation.h"
@@ -103,6 +105,14 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("Excelに保存"), QString(),
                                             QStringLiteral("Excel ブック (*.xlsx)"));
     };
+    chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
+        bool ok = false;
+        const QString sheet = QInputDialog::getItem(
+            this, QStringLiteral("シートの選択"),
+            QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName), sheets, 0, false,
+            &ok);
+        return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
+    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
@@ -118,15 +128,34 @@ void BatchWindow::openCommand() {
 }
 
 bool BatchWindow::openFile(const QString& path) {
-    std::string problem;
-    auto table = TableStream::open(path.toStdString(), problem);
-    if (!table) {
-        prompt_.message(this, QString::fromStdString(problem), QString::fromUtf8(kTitle),
+    const std::string local = QFile::encodeName(path).toStdString();
+    const QString name = QFileInfo(path).fileName();
+    const auto refuse = [this](const std::string& message) {
+        prompt_.message(this, QString::fromStdString(message), QString::fromUtf8(kTitle),
                         Prompt::Icon::Exclamation);
         return false;
+    };
+    // A workbook of several sheets: the user says which, as when the frame opens one.
+    std::string sheet;
+    QString sheetName;
+    if (workbookFileKind(local) != WorkbookKind::None) {
+        TableFileRead listed;
+        listed.sheets = workbookSheets(local, listed.refusal);
+        if (!listed.refusal.empty()) return refuse(tableFileMessage(listed, name.toStdString()));
+        if (listed.sheets.size() > 1) {
+            QStringList sheets;
+            for (const auto& s : listed.sheets) sheets << QString::fromStdString(s);
+            const std::optional<int> chosen = chooseSheet(name, sheets);
+            if (!chosen || *chosen < 0 || *chosen >= sheets.size()) return false;
+            sheet = std::to_string(*chosen + 1);
+            sheetName = sheets[*chosen];
+        }
     }
+    std::string problem;
+    auto table = TableStream::open(local, problem, sheet);
+    if (!table) return refuse(problem);
     table_.emplace(std::move(*table));
-    fileName_ = QFileInfo(path).fileName();
+    fileName_ = sheetName.isEmpty() ? name : QStringLiteral("%1 シート「%2」").arg(name, sheetName);
     // The table of the file before is no longer what the window's file gives.
     rows_.clear();
     text_.clear();

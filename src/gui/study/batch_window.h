@@ -3,6 +3,7 @@
 // per group, shown as a table that can be saved as CSV or as a PDF report, and that joins the
 // frame's report.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -31,6 +32,10 @@ public:
     std::function<QString()> chooseCsvFile;
     std::function<QString()> choosePdfFile;
     std::function<QString()> chooseExcelFile;
+    // A workbook of several sheets: the sheet to read (from 0), asked with the file's name and
+    // the sheets' names; nullopt when cancelled.
+    std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
+        chooseSheet;
     // Called between analytes with (done, total); false cancels. The window's own shows a
     // progress bar after a second of work.
     std::function<bool(int, int)> progress;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
@@ -652,6 +653,22 @@ TEST_F(FilesTest, TheBatchAsksForItsFilesLikeTheFrameAndForgetsTheTableOfAnother
     EXPECT_TRUE(batch.StatusLabel->text().isEmpty());
     EXPECT_TRUE(batch.partText().isEmpty());
     EXPECT_FALSE(batch.SaveButton->isEnabled());
+
+    // A workbook of two sheets asks for the sheet with the file menu's question; a cancel
+    // keeps the file before.
+    const QString book = QStringLiteral(KIJUNCHI_TEST_DATA "/workbook_calcium.xls");
+    files.fileNames = {book};
+    files.choices = {std::nullopt};
+    batch.OpenButton->click();
+    EXPECT_EQ(files.items, (QStringList{QStringLiteral("カルシウム"), QStringLiteral("日付")}));
+    EXPECT_EQ(batch.FileLabel->text(), QStringLiteral("データファイル: two.csv（1列）"));
+    files.fileNames = {book};
+    files.choices = {1};
+    batch.OpenButton->click();
+    EXPECT_EQ(batch.FileLabel->text(),
+              QStringLiteral("データファイル: workbook_calcium.xls シート「日付」（2列）"));
+    ASSERT_EQ(batch.GroupBox->count(), 3);
+    EXPECT_EQ(batch.GroupBox->itemText(1), QStringLiteral("採取日"));
 }
 
 TEST_F(FilesTest, TheFramesPlaceAndTheLastFolderAreRememberedForTheNextStart) {
