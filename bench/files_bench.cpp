@@ -19,6 +19,7 @@
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/shell/mdi_form.h"
 #include "gui/widgets/prompt.h"
+#include "lab_workbook.h"
 
 namespace {
 
@@ -130,6 +131,27 @@ void OpenDataFileToColumnDialog(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(OpenDataFileToColumnDialog)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same for a 10 MB workbook of one sheet (no sheet question), up to the column dialog.
+void OpenWorkbookToColumnDialog(benchmark::State& state) {
+    const std::string path = bench::writeLabWorkbook();
+    AnalysisStore store;
+    RandomSource random;
+    SilentPrompt prompt;
+    ColumnDialogReached files;
+    auto frame = std::make_unique<MDIForm1>(store, random, prompt);
+    frame->endProgram = [] {};
+    frame->setFilePrompt(files);
+    frame->startUp(1);
+    for (auto _ : state) frame->openDataFile(QString::fromStdString(path));
+    if (files.reached != static_cast<int>(state.iterations()) || prompt.messages != 0)
+        state.SkipWithError("the column dialog was not reached");
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    frame.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::filesystem::remove(path);
+}
+BENCHMARK(OpenWorkbookToColumnDialog)->Unit(benchmark::kMillisecond);
 
 // The file KIJUNCHI_BIG_FILE names (bench/big_file.sh writes 256 MB of "1\n") opened in the real
 // frame, offscreen: the reading thread, the first 5000 values into the input window, the message.

@@ -1,24 +1,48 @@
-// readDataText on arbitrary bytes: it never fails other than by its problems, and what it gives
+// readDataText on arbitrary bytes (and readTableFile on bytes that begin as a workbook, through
+// a file): it never fails other than by its problems, and what it gives
 // is consistent: every column has a heading, the values of a column are number texts that the
 // paste reading takes back one for one (no TAB or line end inside, none skipped), and the count
 // of values and skipped fields is the same for every column (one field per row and column).
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
+#include "files/workbook.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
 
 using namespace kijunchi;
 using namespace kijunchi::fuzz;
 
+namespace {
+
+// A workbook is read from a file: the bytes are written to one of this process's own.
+DataFileResult readWorkbookBytes(std::string_view bytes) {
+    const std::string path = "/tmp/kijunchi-fuzz-book-" + std::to_string(::getpid());
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    require(f != nullptr, "the fuzz target can write its file");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    TableFileRead read = readTableFile(path);
+    std::remove(path.c_str());
+    if (read.read.problem == FileProblem::Spreadsheet)
+        require(!read.refusal.empty(), "a refused workbook says why");
+    return std::move(read.read);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const DataFileResult read = readDataText(bytes);
+    const DataFileResult read =
+        workbookKind(bytes) != WorkbookKind::None ? readWorkbookBytes(bytes) : readDataText(bytes);
     if (read.problem != FileProblem::None) {
         require(read.problem != FileProblem::Cancelled, "no reading is cancelled unasked");
         require(!fileProblemMessage(read.problem, "f").empty(), "every problem has a message");

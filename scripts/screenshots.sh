@@ -3,6 +3,7 @@
 # 1280×960 and again with QT_SCALE_FACTOR=1.5. Writes the screenshots of the window tour to
 # build-tour/shots/scale-1 and build-tour/shots/scale-1.5; with --docs, also refreshes the
 # pictures in docs/ from the first run.
+# The sheet question is shown with tests/data/workbook_calcium.xls.
 #   bash scripts/screenshots.sh [--docs] [DATA FILE]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,7 +41,7 @@ for scale in 1 1.5; do
   wm=$!
   sleep 1
   DISPLAY=$display QT_SCALE_FACTOR=$scale "$root/build-tour/kijunchi_window_tour" \
-    "$shots/scale-$scale" "$data" "$extract" || true
+    "$shots/scale-$scale" "$data" "$extract" "$root/tests/data/workbook_calcium.xls" || true
   kill "$wm" "$xvfb" 2>/dev/null || true
   wait "$wm" "$xvfb" 2>/dev/null || true
 done
@@ -54,5 +55,7 @@ if [ "$docs" = 1 ]; then
   cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
   cp "$from/indirect-window.png" "$root/docs/indirect-window.png"
   cp "$shots/scale-1.5/indirect-window.png" "$root/docs/indirect-window-1.5.png"
+  cp "$from/sheet-dialog-window.png" "$root/docs/files-sheet-dialog.png"
+  cp "$shots/scale-1.5/sheet-dialog-window.png" "$root/docs/files-sheet-dialog-1.5.png"
 fi
 echo "Screenshots in $shots"

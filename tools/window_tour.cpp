@@ -3,15 +3,17 @@
 // child window maximised, the input window tiled small and scrolled, the transformation window,
 // both generators and the version window; then the evaluation, tiled with the others, the
 // print preview, the documents written (a PDF, each picture as SVG and PNG at two sizes, the
-// copied figure) and the result windows once the data set has changed after the analysis. Each step
-// waits for the window manager, then grabs the screen into <folder>/<step>.png. Given an extract
-// of routine results (kijunchi_indirect_bench extract), the window of the indirect method is
-// run on it by sex among the outpatients before the documents are written.
+// copied figure) and the result windows once the data set has changed after the analysis; with a
+// workbook of several sheets, its sheet question. Each step waits for the window manager, then
+// grabs the screen into <folder>/<step>.png. Given an extract of routine results
+// (kijunchi_indirect_bench extract), the window of the indirect method is run on it by sex among
+// the outpatients before the documents are written ("" for none).
 //
-//   kijunchi_window_tour <folder> <data file> [<extract>]
+//   kijunchi_window_tour <folder> <data file> [<extract> [<workbook>]]
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kijunchi::setUpApplication(app);
     if (argc < 3) {
-        qCritical("usage: kijunchi_window_tour <folder> <data file>");
+        qCritical("usage: kijunchi_window_tour <folder> <data file> [<extract> [<workbook>]]");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     }
     const QString values = QString::fromUtf8(data.readAll());
     const QString extract = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    const QString workbook = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString();
 
     kijunchi::AnalysisStore store;
     kijunchi::RandomSource random;
@@ -230,6 +233,17 @@ int main(int argc, char** argv) {
             frame.inputWindow()->Command2->click();
         },
         [&] { shot("earlier-data"); },
+        // The sheet question of the workbook is modal: its picture is taken, then it is
+        // cancelled from inside it.
+        [&] {
+            if (workbook.isEmpty()) return;
+            QTimer::singleShot(1500, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                shot("sheet-dialog", dialog);
+                if (dialog) dialog->reject();
+            });
+            frame.openDataFile(workbook);
+        },
         [&] { QCoreApplication::quit(); },
     };
 

@@ -18,6 +18,7 @@
 #include "evaluation/lambda_estimate.h"
 #include "files/column_reading.h"
 #include "files/data_file.h"
+#include "files/workbook.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "report/analysis_run.h"
@@ -30,10 +31,11 @@ namespace {
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
     "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し]\n"
-    "                        [--header yes|no] [FILE]\n"
+    "                        [--header yes|no] [--sheet N|名前] [FILE]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
-    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
+    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
+    "                        [--sheet N|名前] FILE\n"
     "\n"
     "測定値の列（張り付けと同じ規則: 行は改行、列はTAB区切り）を FILE から、\n"
     "FILE が無いか - のときは標準入力から UTF-8 で読み、解析結果を表示します。\n"
@@ -46,15 +48,18 @@ constexpr const char* kUsage =
     "  --show lambda   元データでMLが最大となるλと95%信頼区間（変換前のデータ）\n"
     "  --show data     読み込んだ（変換した）データ、1行に1つ\n"
     "  --show evaluation  基準範囲の評価の画面の文章\n"
-    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）として\n"
-    "                読み、N 番目（1から）の列か、見出しがその名前の列を使う\n"
+    "  --column N|見出し  FILE をデータファイル（CSV、TSV、テキスト。UTF-8 か Shift_JIS）か\n"
+    "                ブック（.xlsx、.xlsm、.xls）として読み、N 番目（1から）の列か、\n"
+    "                見出しがその名前の列を使う\n"
     "  --header yes|no  データファイルの1行目を見出しとするか（既定はデータから判断）\n"
+    "  --sheet N|名前  ブックのシート（番号か名前。既定は最初のシート）\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "  --group COLUMN  グループ列（番号か見出し）ごとに分割を検討する（値の列は --column、\n"
     "                既定はグループ列以外の最初の列）\n"
     "  --batch       FILE の各列を1項目として（--group があればグループごとに）一括評価し、\n"
     "                表を書き出す\n"
-    "  --format F    一括評価の表の形式: tsv（既定）、csv、json\n"
+    "  --format F    一括評価の表の形式: tsv（既定）、csv、json、xlsx（--output が必要）\n"
+    "  --output OUT  一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
     "  --exclude P[,P…]  読み込んだ順で P 番目（1から）の値を除外して解析する\n"
     "  --exclude-flagged tukey|horn|dixon  その規則が外れ値の候補とした値を除外して解析する\n"
     "  --author NAME  除外した人として記録する名前\n"
@@ -71,6 +76,7 @@ struct Options {
     Show show = Show::Report;
     std::string file = "-";
     std::optional<std::string> column;
+    std::string sheet;  // a workbook's sheet: number from 1 or name; the first when empty
     std::vector<int> excludePositions;
     std::vector<OutlierRule> excludeRules;
     std::string author;
@@ -139,13 +145,13 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             continue;
         }
         if (attached && arg != "--classes" && arg != "--lambda" && arg != "--show" &&
-            arg != "--column" && arg != "--header") {
+            arg != "--column" && arg != "--header" && arg != "--sheet") {
             return "不明なオプションです: " + args[i];
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--classes" || arg == "--lambda" || arg == "--show" ||
-                   arg == "--column" || arg == "--header") {
+                   arg == "--column" || arg == "--header" || arg == "--sheet") {
             auto v = value();
             if (!v) return arg + " に値がありません。";
             if (arg == "--header") {
@@ -155,6 +161,7 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (arg == "--classes") options.classes = *v;
             if (arg == "--lambda") options.lambda = *v;
             if (arg == "--column") options.column = *v;
+            if (arg == "--sheet") options.sheet = *v;
             if (arg == "--show") {
                 if (*v == "report")
                     options.show = Show::Report;
@@ -314,6 +321,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         DataReadOptions readOptions;
         readOptions.headings = options.header;
         DataFileResult read;
+        std::vector<std::string> workbookNotes;  // a workbook's dates, error cells, formulas
         if (fromStdin) {
             std::string bytes;
             std::vector<char> buffer(1 << 16);
@@ -326,7 +334,10 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             }
             read = readDataText(bytes, readOptions);
         } else {
-            read = readDataFile(options.file, readOptions);
+            TableFileRead table = readTableFile(options.file, options.sheet, readOptions);
+            if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
+            read = std::move(table.read);  // a data file or a workbook's sheet
+            workbookNotes = std::move(table.notes);
         }
         if (read.problem != FileProblem::None) {
             return failure(2,
@@ -345,6 +356,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         reader.feed(reading.valuesText);
         reader.finish();
         notes = reading.message;
+        for (const auto& note : workbookNotes) notes += (notes.empty() ? "" : "\n") + note;
         valuesFound = reading.counts.valuesFound;
     } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
         return failure(2, *problem);

@@ -1,5 +1,9 @@
 #include "cli/study_command.h"
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
 #include "analysis/store.h"
 #include "cli/report_command.h"
 #include "files/data_file.h"
@@ -7,6 +11,7 @@
 #include "input/paste_reader.h"
 #include "study/batch.h"
 #include "study/batch_evaluation.h"
+#include "study/batch_workbook.h"
 #include "study/partition.h"
 #include "study/study_text.h"
 #include "study/table_stream.h"
@@ -19,17 +24,20 @@ namespace {
 constexpr const char* kStudyUsage =
     "使い方: kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
-    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json] FILE\n"
+    "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
+    "                        [--sheet N|NAME] FILE\n"
     "\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "                     （値は張り付けと同じ規則で FILE か標準入力から読む）\n"
     "  --group COLUMN     グループ列（番号か見出し）ごとに分割を検討する\n"
     "  --column COLUMN    --group で検討する値の列（既定はグループ列以外の最初の列）\n"
     "  --batch            ファイルの各列を1項目として一括評価し、表を書き出す\n"
-    "  --format F         一括評価の表の形式: tsv（既定）、csv、json\n";
+    "  --format F         一括評価の表の形式: tsv（既定）、csv、json、xlsx（--output が必要）\n"
+    "  --output OUT       一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
+    "  --sheet N|NAME     ブック（.xlsx、.xlsm、.xls）のシート（既定は最初のシート）\n";
 
 struct StudyOptions {
-    std::optional<std::string> verify, group, column, format;
+    std::optional<std::string> verify, group, column, format, output, sheet;
     bool batch = false;
     std::string file = "-";
 };
@@ -57,6 +65,10 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
             error = value(o.column);
         else if (a == "--format")
             error = value(o.format);
+        else if (a == "--output")
+            error = value(o.output);
+        else if (a == "--sheet")
+            error = value(o.sheet);
         else if (a == "--batch")
             o.batch = true;
         else if (a.size() > 1 && a[0] == '-' && a != "-")
@@ -72,6 +84,10 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
     if (o.verify && (o.batch || o.group))
         return "--verify は --group や --batch と一緒に使えません。";
     if (o.format && !o.batch) return "--format は --batch と一緒に指定して下さい。";
+    if (o.output && !o.batch) return "--output は --batch と一緒に指定して下さい。";
+    if (o.sheet && o.verify) return "--sheet は --group か --batch と一緒に指定して下さい。";
+    if (o.format && *o.format == "xlsx" && !o.output)
+        return "--format xlsx では --output で書き出すファイルを指定して下さい。";
     if (o.column && !o.group) return "--column は --group と一緒に指定して下さい。";
     if ((o.batch || o.group) && o.file == "-")
         return "--group と --batch ではデータのファイルを指定して下さい。";
@@ -155,7 +171,8 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
 
 int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ostream& err) {
     BatchFormat format = BatchFormat::Tsv;
-    if (o.format) {
+    const bool workbook = o.format && *o.format == "xlsx";
+    if (o.format && !workbook) {
         if (*o.format == "tsv")
             format = BatchFormat::Tsv;
         else if (*o.format == "csv")
@@ -163,20 +180,37 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         else if (*o.format == "json")
             format = BatchFormat::Json;
         else
-            return usage(err, "--format には tsv, csv, json のどれかを指定して下さい。");
+            return usage(err, "--format には tsv, csv, json, xlsx のどれかを指定して下さい。");
     }
     BatchOptions options;
     if (o.group) {
         options.groupColumn = table.findColumn(*o.group);
         if (!options.groupColumn) return usage(err, "グループ列が見つかりません: " + *o.group);
     }
-    BatchWriter writer(out, format, options.groupColumn.has_value());
-    const auto summary =
-        runBatch(table, options, makeBatchEvaluator, [&](const BatchRow& row) { writer.row(row); });
+    // Into a file the table is gathered first and written whole; to standard output row by
+    // row as the rows are done.
+    std::ostringstream gathered;
+    std::vector<BatchRow> rows;
+    BatchWriter writer(o.output ? gathered : out, format, options.groupColumn.has_value());
+    const auto summary = runBatch(table, options, makeBatchEvaluator, [&](const BatchRow& row) {
+        if (workbook)
+            rows.push_back(row);
+        else
+            writer.row(row);
+    });
     writer.finish();
     if (summary.problem != FileProblem::None) {
         err << fileProblemMessage(summary.problem, o.file) << "\n";
         return 2;
+    }
+    if (o.output) {
+        const std::string failed =
+            workbook ? writeBatchWorkbook(*o.output, rows, options.groupColumn.has_value())
+                     : writeFileWhole(*o.output, gathered.str());
+        if (!failed.empty()) {
+            err << failed << "\n";
+            return 2;
+        }
     }
     if (summary.analytesTotal == 0) {
         err << "グループ列のほかに評価する列がありません。\n";
@@ -202,7 +236,7 @@ int runStudyCommand(const std::vector<std::string>& args, const InputReader& rea
         code = verify(o, readStdin, out, err);
     } else {
         std::string problem;
-        auto table = TableStream::open(o.file, problem);
+        auto table = TableStream::open(o.file, problem, o.sheet.value_or(""));
         if (!table) {
             err << problem << "\n";
             return 2;

@@ -10,6 +10,7 @@
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
+#include "files/workbook.h"
 
 namespace kijunchi {
 
@@ -46,6 +47,8 @@ bool looksLikeCommaDecimal(std::string_view field) {
 
 }  // namespace
 
+TableReader::TableReader() = default;
+
 TableReader::TableReader(TableReader&& other) noexcept {
     *this = std::move(other);
 }
@@ -67,6 +70,7 @@ TableReader& TableReader::operator=(TableReader&& other) noexcept {
     headingsToTell_ = other.headingsToTell_;
     headings_ = std::move(other.headings_);
     problem_ = other.problem_;
+    sheet_ = std::move(other.sheet_);
     restart();
     return *this;
 }
@@ -80,6 +84,12 @@ std::optional<TableReader> TableReader::open(const std::string& path, const Tabl
     TableReader t;
     t.progress_ = options.progress;
     t.forcedHeadings_ = options.headings;
+    if (options.sheet && workbookFileKind(path) != WorkbookKind::None) {
+        std::string refusal;
+        problem = t.openSheet(path, options, refusal);
+        if (problem != FileProblem::None) return std::nullopt;
+        return t;
+    }
     problem = t.openPath(path);
     if (problem == FileProblem::Special && !options.regularOnly) problem = FileProblem::None;
     if (problem == FileProblem::None && t.fd_ >= 0 && t.size_ == 0) {
@@ -123,11 +133,51 @@ std::optional<TableReader> TableReader::open(const std::string& path, const Tabl
     return t;
 }
 
-std::optional<TableReader> TableReader::open(const std::string& path, std::string& problem) {
+std::optional<TableReader> TableReader::open(const std::string& path, std::string& problem,
+                                             std::string_view sheet) {
+    TableOptions options;
+    options.sheet = std::string(sheet);
+    if (workbookFileKind(path) != WorkbookKind::None) {
+        TableReader t;
+        std::string refusal;
+        if (const FileProblem p = t.openSheet(path, options, refusal); p != FileProblem::None) {
+            problem = refusal.empty() ? fileProblemMessage(p, path)
+                                      : "ファイル「" + path + "」" + refusal;
+            return std::nullopt;
+        }
+        return t;
+    }
     FileProblem p = FileProblem::None;
-    auto t = open(path, TableOptions{}, p);
+    auto t = open(path, options, p);
     if (!t) problem = fileProblemMessage(p, path);
     return t;
+}
+
+// A workbook's sheet, read whole: its first row as headings as the data say (or as told).
+FileProblem TableReader::openSheet(const std::string& path, const TableOptions& options,
+                                   std::string& refusal) {
+    WorkbookRead book = readWorkbook(path, options.sheet.value_or(""), options.progress);
+    if (options.progress && options.progress->cancel) return FileProblem::Cancelled;
+    if (!book.refusal.empty()) {
+        refusal = book.refusal;
+        return FileProblem::Spreadsheet;
+    }
+    sheet_ = std::make_unique<SheetTable>(std::move(book.table));
+    const auto& rows = sheet_->rows;
+    if (options.headings) {
+        hasHeadings_ = *options.headings && !rows.empty();
+    } else if (!rows.empty()) {
+        hasHeadings_ = isHeadingRow(
+            std::vector<std::string_view>(rows.front().begin(), rows.front().end()), false);
+    }
+    if (hasHeadings_) headings_ = rows.front();
+    for (const auto& row : rows)
+        if (headings_.size() < row.size()) headings_.resize(row.size());
+    for (std::size_t c = 0; c < headings_.size(); ++c)
+        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    layout_.separator = '\t';
+    restart();
+    return FileProblem::None;
 }
 
 std::optional<TableReader> TableReader::fromBytes(std::string bytes, const TableOptions& options,
@@ -286,6 +336,12 @@ FileProblem TableReader::inspect() {
 }
 
 void TableReader::restart() {
+    if (sheet_) {
+        sheetRow_ = 0;
+        problem_ = FileProblem::None;
+        headingLeft_ = hasHeadings_;
+        return;
+    }
     if (fd_ >= 0) ::lseek(fd_, 0, SEEK_SET);
     memoryPos_ = 0;
     passBytes_ = 0;
@@ -384,6 +440,19 @@ bool TableReader::nextRecord(std::string_view& record) {
 }
 
 bool TableReader::nextRow(std::vector<std::string_view>& fields) {
+    if (sheet_) {
+        while (sheetRow_ < sheet_->rows.size()) {
+            const auto& row = sheet_->rows[sheetRow_++];
+            if (headingLeft_) {
+                headingLeft_ = false;
+                continue;
+            }
+            fields.assign(row.begin(), row.end());
+            return true;
+        }
+        fields.clear();
+        return false;
+    }
     std::string_view record;
     while (nextRecord(record)) {
         if (!splitter_.split(record, layout_.separator)) continue;

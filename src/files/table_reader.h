@@ -7,6 +7,7 @@
 // between two passes, end the reading with a problem.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +24,16 @@ struct ReadProgress {
     std::atomic<bool> cancel{false};
 };
 
+struct SheetTable;
+
 struct TableOptions {
     bool regularOnly = false;      // refuse pipes, sockets and devices (the desktop's open)
     std::optional<bool> headings;  // the first row as headings: yes, no, or as the data say
     ReadProgress* progress = nullptr;
+    // With a sheet (its number from 1 or its name; the first when empty) a workbook is read:
+    // the sheet whole into memory as cell texts, walked as the rows of a file. Without one a
+    // workbook is refused as FileProblem::Spreadsheet, as any data file reading does.
+    std::optional<std::string> sheet;
 };
 
 class TableReader {
@@ -41,8 +48,10 @@ public:
     // without numbers can: its columns are told of one by one).
     static std::optional<TableReader> open(const std::string& path, const TableOptions& options,
                                            FileProblem& problem);
-    // The same, the reason as a message in Japanese that names the path.
-    static std::optional<TableReader> open(const std::string& path, std::string& problem);
+    // The same, the reason as a message in Japanese that names the path (a workbook's sheet
+    // as sheet names it).
+    static std::optional<TableReader> open(const std::string& path, std::string& problem,
+                                           std::string_view sheet = {});
     // Bytes already read (standard input).
     static std::optional<TableReader> fromBytes(std::string bytes, const TableOptions& options,
                                                 FileProblem& problem);
@@ -75,7 +84,9 @@ public:
     std::optional<std::size_t> findColumn(std::string_view nameOrNumber) const;
 
 private:
-    TableReader() = default;
+    TableReader();
+    FileProblem openSheet(const std::string& path, const TableOptions& options,
+                          std::string& refusal);
     FileProblem openPath(const std::string& path);
     FileProblem takeBytes(std::string bytes);
     FileProblem inspect();
@@ -116,6 +127,10 @@ private:
     FileProblem problem_ = FileProblem::None;
     std::string record_;  // a record whose quoted field holds line ends
     FieldSplitter splitter_;
+
+    // A workbook's sheet, and the row the pass is at.
+    std::unique_ptr<SheetTable> sheet_;
+    std::size_t sheetRow_ = 0;
 };
 
 }  // namespace kijunchi

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -96,9 +97,19 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
     EXPECT_EQ(json.out.rfind("[\n{\"analyte\": \"Na\", \"n\": 40, ", 0), 0u) << json.out;
     EXPECT_EQ(json.out.substr(json.out.size() - 3), "\n]\n");
 
-    auto bad = run({"--batch", "--format", "xlsx", path.string()});
+    auto bad = run({"--batch", "--format", "xls", path.string()});
     EXPECT_EQ(bad.code, 2);
-    EXPECT_EQ(bad.err.rfind("--format には tsv, csv, json のどれかを指定して下さい。\n", 0), 0u);
+    EXPECT_EQ(bad.err.rfind("--format には tsv, csv, json, xlsx のどれかを指定して下さい。\n", 0),
+              0u);
+    // A workbook only into a file; --output writes any format there, whole.
+    EXPECT_EQ(run({"--batch", "--format", "xlsx", path.string()}).code, 2);
+    const auto written = path.parent_path() / "batch-out.csv";
+    auto toFile = run({"--batch", "--format", "csv", "--output", written.string(), path.string()});
+    EXPECT_EQ(toFile.code, 0);
+    EXPECT_EQ(toFile.out, "");
+    std::ifstream in(written, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), csv.out);
+    std::filesystem::remove(written);
     EXPECT_EQ(run({"--format", "csv", path.string()}).code, 2);
     std::filesystem::remove(path);
     auto absent = run({"--batch", path.string()});
@@ -107,6 +118,27 @@ TEST(StudyCommand, BatchWritesEachFormatAndRefusesAnUnknownOne) {
 }
 
 // --verify reads its input as the report does: the same refusals, never an abort.
+TEST(StudyCommand, BatchReadsTheSheetThatSheetNames) {
+    // tests/data/workbook_calcium.xls: "カルシウム" (Ca, メモ) and "日付" (採取日, 値).
+    const std::string book = kData + "/workbook_calcium.xls";
+    struct Case {
+        std::vector<std::string> sheet;
+        const char* firstAnalyte;
+    };
+    for (const Case& c : {Case{{}, "\nCa\t5\t"}, Case{{"--sheet", "2"}, "\n採取日\t2\t"},
+                          Case{{"--sheet", "日付"}, "\n採取日\t2\t"}}) {
+        std::vector<std::string> args{"--batch"};
+        args.insert(args.end(), c.sheet.begin(), c.sheet.end());
+        args.push_back(book);
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find(c.firstAnalyte), std::string::npos) << r.out;
+    }
+    const Result missing = run({"--batch", "--sheet", "3", book});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err, "ファイル「" + book + "」にシート「3」がありません。\n");
+}
+
 TEST(StudyCommand, VerifyReadsItsInputAsTheReportDoes) {
     const std::string folder = std::filesystem::temp_directory_path().string();
     struct Case {

@@ -19,7 +19,8 @@ QString DialogFilePrompt::openFileName(QWidget* parent, const QString& folder) {
     return QFileDialog::getOpenFileName(
         parent, QStringLiteral("データファイルを開く"), folder,
         QStringLiteral(
-            "データファイル (*.csv *.tsv *.txt *.CSV *.TSV *.TXT);;すべてのファイル (*)"));
+            "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls *.CSV *.TSV *.TXT *.XLSX *.XLSM "
+            "*.XLS);;すべてのファイル (*)"));
 }
 
 QString DialogFilePrompt::saveFileName(QWidget* parent, const QString& title,

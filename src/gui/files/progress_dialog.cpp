@@ -9,13 +9,13 @@
 
 namespace kijunchi {
 
-DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
-                                        std::optional<GroupedColumn> grouped,
-                                        std::optional<bool> headings) {
+TableFileRead readDataFileWithProgress(QWidget* parent, const QString& path,
+                                       std::optional<GroupedColumn> grouped,
+                                       std::optional<bool> headings, const std::string& sheet) {
     // Shared with the worker, which may outlive a cancelled dialog: closing never waits for it.
     struct Reading {
         ReadProgress progress;
-        DataFileResult result;
+        TableFileRead result;
         std::atomic<bool> done{false};
     };
     const auto reading = std::make_shared<Reading>();
@@ -25,8 +25,8 @@ DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
     options.regularOnly = true;  // a pipe or a device could hold the reading for ever
     options.progress = &reading->progress;
     const std::string file = QFile::encodeName(path).toStdString();
-    std::thread([reading, file, options] {
-        reading->result = readDataFile(file, options);
+    std::thread([reading, file, options, sheet] {
+        reading->result = readTableFile(file, sheet, options);  // or a workbook's sheet
         reading->done = true;
     }).detach();
 
@@ -53,8 +53,8 @@ DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
     tick.start(10);
     loop.exec();
     if (!reading->done) {
-        DataFileResult cancelled;
-        cancelled.problem = FileProblem::Cancelled;
+        TableFileRead cancelled;
+        cancelled.read.problem = FileProblem::Cancelled;
         return cancelled;
     }
     return std::move(reading->result);

@@ -5,13 +5,16 @@
 #include <QString>
 
 #include "files/data_file.h"
+#include "files/workbook.h"
 
 class QWidget;
 
 namespace kijunchi {
 
-DataFileResult readDataFileWithProgress(QWidget* parent, const QString& path,
-                                        std::optional<GroupedColumn> grouped = std::nullopt,
-                                        std::optional<bool> headings = std::nullopt);
+// A workbook's sheet is the one sheet names (number from 1 or name; the first when empty).
+TableFileRead readDataFileWithProgress(QWidget* parent, const QString& path,
+                                       std::optional<GroupedColumn> grouped = std::nullopt,
+                                       std::optional<bool> headings = std::nullopt,
+                                       const std::string& sheet = {});
 
 }  // namespace kijunchi

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/store.h"
@@ -185,13 +186,16 @@ private:
     void buildFileActions();
     // The batch window's files are named through the frame's file prompt, from the last folder.
     void askFilesThroughFrame(BatchWindow& batch);
+    // Which sheet of the workbook name to read (from 0), for the file menu and the batch.
+    std::optional<int> chooseSheet(QWidget* parent, const QString& name, const QStringList& sheets);
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);
     // A data file's value column with its group column (read again to keep the groups), the
-    // first row as headings as the tick says where it overrules the reading.
+    // first row as headings as the tick says where it overrules the reading; a workbook's sheet.
     bool openGroupedColumn(const QString& path, GroupedColumn columns,
-                           std::optional<bool> headings = std::nullopt);
+                           std::optional<bool> headings = std::nullopt,
+                           const std::string& sheet = {});
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMdiSubWindow>
@@ -14,6 +15,7 @@
 #include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
+#include "files/workbook.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/files/progress_dialog.h"
 #include "gui/input/frm_mnu_window.h"
@@ -86,10 +88,29 @@ void MDIForm1::openDataFileCommand() {
 bool MDIForm1::openDataFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    DataFileResult read = readDataFileWithProgress(this, path);
+    std::string sheet;  // a workbook of several sheets: the one the user chooses
+    if (const std::string local = QFile::encodeName(path).toStdString();
+        workbookFileKind(local) != WorkbookKind::None) {
+        TableFileRead listed;
+        listed.sheets = workbookSheets(local, listed.refusal);
+        if (!listed.refusal.empty()) {
+            prompt_.message(this, fromUtf8(tableFileMessage(listed, name.toStdString())), title,
+                            Prompt::Icon::Exclamation);
+            return false;
+        }
+        if (listed.sheets.size() > 1) {
+            QStringList items;
+            for (const auto& s : listed.sheets) items << fromUtf8(s);
+            const std::optional<int> chosen = chooseSheet(this, name, items);
+            if (!chosen || *chosen < 0 || *chosen >= items.size()) return false;
+            sheet = std::to_string(*chosen + 1);
+        }
+    }
+    TableFileRead opened = readDataFileWithProgress(this, path, std::nullopt, std::nullopt, sheet);
+    const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem != FileProblem::None) {
-        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+        prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
                         Prompt::Icon::Exclamation);
         return false;
     }
@@ -125,14 +146,14 @@ bool MDIForm1::openDataFile(const QString& path) {
         if (chosen->headings != file.hasHeadings) headingRow = chosen->headings;
     }
     if (groupColumn)
-        return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, headingRow);
+        return openGroupedColumn(path, GroupedColumn{column, *groupColumn}, headingRow, sheet);
     if (headingRow) {
         // The first row as the user says: the file is read again.
-        read = readDataFileWithProgress(this, path, std::nullopt, headingRow);
+        opened = readDataFileWithProgress(this, path, std::nullopt, headingRow, sheet);
         if (read.problem == FileProblem::Cancelled) return false;
         if (read.problem != FileProblem::None) {
-            prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())),
-                            title, Prompt::Icon::Exclamation);
+            prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
+                            Prompt::Icon::Exclamation);
             return false;
         }
         if (column >= file.columns.size() || file.columns[column].numbers.empty()) return false;
@@ -144,23 +165,29 @@ bool MDIForm1::openDataFile(const QString& path) {
     // The analyte is the column's heading when the file has more than one column.
     const DataColumn& values = file.columns[column];
     setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
-    if (!reading.message.empty())
-        prompt_.message(input_, fromUtf8(reading.message), title, Prompt::Icon::Information);
+    // The reading's message, then what a workbook's sheet tells.
+    QStringList notes;
+    if (!reading.message.empty()) notes << fromUtf8(reading.message);
+    for (const auto& note : opened.notes) notes << fromUtf8(note);
+    if (!notes.isEmpty()) {
+        prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
+    }
     return true;
 }
 
 // The file is read again with the group column's field beside each value of the value
 // column; only that column's groups are kept.
 bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
-                                 std::optional<bool> headings) {
+                                 std::optional<bool> headings, const std::string& sheet) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    const DataFileResult read = readDataFileWithProgress(this, path, columns, headings);
+    const TableFileRead opened = readDataFileWithProgress(this, path, columns, headings, sheet);
+    const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
     if (read.problem == FileProblem::None && columns.values >= read.file.columns.size())
         return false;  // the file has changed since its columns were offered
     if (read.problem != FileProblem::None) {
-        prompt_.message(this, fromUtf8(fileProblemMessage(read.problem, name.toStdString())), title,
+        prompt_.message(this, fromUtf8(tableFileMessage(opened, name.toStdString())), title,
                         Prompt::Icon::Exclamation);
         return false;
     }
@@ -172,6 +199,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
+    for (const auto& note : opened.notes) notes << fromUtf8(note);
     if (!notes.isEmpty()) {
         prompt_.message(input_, notes.join(QLatin1Char('\n')), title, Prompt::Icon::Information);
     }
@@ -184,8 +212,18 @@ void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QStri
     connect(ok, &QPushButton::clicked, this, [this, source] { setDataSource(source); });
 }
 
+std::optional<int> MDIForm1::chooseSheet(QWidget* parent, const QString& name,
+                                         const QStringList& sheets) {
+    return filePrompt_->chooseItem(parent, QStringLiteral("シートの選択"),
+                                   QStringLiteral("「%1」のどのシートを読み込みますか。").arg(name),
+                                   sheets, QList<bool>(sheets.size(), true), 0);
+}
+
 void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
     QPointer<BatchWindow> window(&batch);
+    batch.chooseSheet = [this, window](const QString& name, const QStringList& sheets) {
+        return chooseSheet(window, name, sheets);
+    };
     batch.chooseDataFile = [this, window] {
         const QString path = filePrompt_->openFileName(window, lastFolder());
         if (!path.isEmpty()) rememberFolder(path);
@@ -202,6 +240,7 @@ void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
     };
     batch.chooseCsvFile = saveAs("CSVに保存", "一括評価.csv", "CSV (*.csv)");
     batch.choosePdfFile = saveAs("PDFに保存", "一括評価.pdf", "PDF (*.pdf)");
+    batch.chooseExcelFile = saveAs("Excelに保存", "一括評価.xlsx", "Excel ブック (*.xlsx)");
 }
 
 // --- The report ---------------------------------------------------------------------------

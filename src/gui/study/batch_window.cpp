@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -15,9 +17,11 @@
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "files/workbook.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
 #include "study/batch_evaluation.h"
+#include "study/batch_workbook.h"
 
 namespace kijunchi {
 
@@ -46,6 +50,9 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     RunButton = new QPushButton(QStringLiteral("評価"), this);
     SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
     PdfButton = new QPushButton(QStringLiteral("PDFに保存…"), this);
+    ExcelButton = new QPushButton(QStringLiteral("Excelに保存…"), this);
+    ExcelButton->setObjectName(QStringLiteral("ExcelButton"));
+    ExcelButton->setEnabled(false);
     FileLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
     StatusLabel = new QLabel(this);
     Table = new QTableWidget(this);
@@ -63,6 +70,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     row->addStretch();
     row->addWidget(SaveButton);
     row->addWidget(PdfButton);
+    row->addWidget(ExcelButton);
     // The controls sit on a page that never gets smaller than they need: a smaller window
     // scrolls the page, a larger one gives the table the room.
     auto* page = new QWidget;
@@ -82,7 +90,8 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     chooseDataFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QStringLiteral("データファイルを開く"), QString(),
-            QStringLiteral("データファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+            QStringLiteral(
+                "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;すべてのファイル (*)"));
     };
     chooseCsvFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
@@ -92,10 +101,23 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), QString(),
                                             QStringLiteral("PDF (*.pdf)"));
     };
+    chooseExcelFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Excelに保存"), QString(),
+                                            QStringLiteral("Excel ブック (*.xlsx)"));
+    };
+    chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
+        bool ok = false;
+        const QString sheet = QInputDialog::getItem(
+            this, QStringLiteral("シートの選択"),
+            QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName), sheets, 0, false,
+            &ok);
+        return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
+    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
     connect(PdfButton, &QPushButton::clicked, this, &BatchWindow::pdfCommand);
+    connect(ExcelButton, &QPushButton::clicked, this, &BatchWindow::excelCommand);
     resize(900, 480);
 }
 
@@ -106,15 +128,34 @@ void BatchWindow::openCommand() {
 }
 
 bool BatchWindow::openFile(const QString& path) {
-    std::string problem;
-    auto table = TableStream::open(path.toStdString(), problem);
-    if (!table) {
-        prompt_.message(this, QString::fromStdString(problem), QString::fromUtf8(kTitle),
+    const std::string local = QFile::encodeName(path).toStdString();
+    const QString name = QFileInfo(path).fileName();
+    const auto refuse = [this](const std::string& message) {
+        prompt_.message(this, QString::fromStdString(message), QString::fromUtf8(kTitle),
                         Prompt::Icon::Exclamation);
         return false;
+    };
+    // A workbook of several sheets: the user says which, as when the frame opens one.
+    std::string sheet;
+    QString sheetName;
+    if (workbookFileKind(local) != WorkbookKind::None) {
+        TableFileRead listed;
+        listed.sheets = workbookSheets(local, listed.refusal);
+        if (!listed.refusal.empty()) return refuse(tableFileMessage(listed, name.toStdString()));
+        if (listed.sheets.size() > 1) {
+            QStringList sheets;
+            for (const auto& s : listed.sheets) sheets << QString::fromStdString(s);
+            const std::optional<int> chosen = chooseSheet(name, sheets);
+            if (!chosen || *chosen < 0 || *chosen >= sheets.size()) return false;
+            sheet = std::to_string(*chosen + 1);
+            sheetName = sheets[*chosen];
+        }
     }
+    std::string problem;
+    auto table = TableStream::open(local, problem, sheet);
+    if (!table) return refuse(problem);
     table_.emplace(std::move(*table));
-    fileName_ = QFileInfo(path).fileName();
+    fileName_ = sheetName.isEmpty() ? name : QStringLiteral("%1 シート「%2」").arg(name, sheetName);
     // The table of the file before is no longer what the window's file gives.
     rows_.clear();
     text_.clear();
@@ -122,6 +163,7 @@ bool BatchWindow::openFile(const QString& path) {
     StatusLabel->clear();
     SaveButton->setEnabled(false);
     PdfButton->setEnabled(false);
+    ExcelButton->setEnabled(false);
     GroupBox->clear();
     GroupBox->addItem(QStringLiteral("（グループなし）"));
     for (const auto& h : table_->headings()) GroupBox->addItem(QString::fromStdString(h));
@@ -139,6 +181,7 @@ void BatchWindow::runCommand() {
     RunButton->setEnabled(false);
     SaveButton->setEnabled(false);
     PdfButton->setEnabled(false);
+    ExcelButton->setEnabled(false);
     rows_.clear();
     BatchOptions options;
     if (GroupBox->currentIndex() > 0)
@@ -195,6 +238,7 @@ void BatchWindow::runCommand() {
     showRows();
     SaveButton->setEnabled(!rows_.empty());
     PdfButton->setEnabled(!rows_.empty());
+    ExcelButton->setEnabled(!rows_.empty());
 }
 
 DocumentPart::TextTable BatchWindow::partTable() const {
@@ -241,6 +285,17 @@ bool BatchWindow::savePdf(const QString& path) {
         return false;
     }
     return true;
+}
+
+void BatchWindow::excelCommand() {
+    const QString path = chooseExcelFile();
+    if (path.isEmpty()) return;
+    const std::string failed =
+        writeBatchWorkbook(QFile::encodeName(path).toStdString(), rows_, grouped_);
+    if (!failed.empty()) {
+        prompt_.message(this, QString::fromStdString(failed), QString::fromUtf8(kTitle),
+                        Prompt::Icon::Exclamation);
+    }
 }
 
 bool BatchWindow::saveCsv(const QString& path) {

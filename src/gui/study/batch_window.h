@@ -3,6 +3,7 @@
 // per group, shown as a table that can be saved as CSV or as a PDF report, and that joins the
 // frame's report.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -30,14 +31,20 @@ public:
     std::function<QString()> chooseDataFile;
     std::function<QString()> chooseCsvFile;
     std::function<QString()> choosePdfFile;
+    std::function<QString()> chooseExcelFile;
+    // A workbook of several sheets: the sheet to read (from 0), asked with the file's name and
+    // the sheets' names; nullopt when cancelled.
+    std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
+        chooseSheet;
     // Called between analytes with (done, total); false cancels. The window's own shows a
     // progress bar after a second of work.
     std::function<bool(int, int)> progress;
 
-    void openCommand();  // ファイルを開く…
-    void runCommand();   // 評価
-    void saveCommand();  // CSVに保存…
-    void pdfCommand();   // PDFに保存…
+    void openCommand();   // ファイルを開く…
+    void runCommand();    // 評価
+    void saveCommand();   // CSVに保存…
+    void pdfCommand();    // PDFに保存…
+    void excelCommand();  // Excelに保存…: the table as one sheet of an .xlsx workbook
     bool openFile(const QString& path);
     bool saveCsv(const QString& path);
     // The report of this window alone: a head, then the part below.
@@ -50,6 +57,7 @@ public:
     QPushButton* RunButton = nullptr;
     QPushButton* SaveButton = nullptr;
     QPushButton* PdfButton = nullptr;
+    QPushButton* ExcelButton = nullptr;  // Excelに保存…
     QLabel* FileLabel = nullptr;
     QLabel* StatusLabel = nullptr;
     QTableWidget* Table = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
@@ -161,6 +162,32 @@ TEST_F(FilesTest, OpeningAShiftJisExportAsksForTheColumnAndLoadsItAsAPasteWould)
     // The analysis runs on them and reports their count.
     analyse();
     EXPECT_NE(statV().text().indexOf(QStringLiteral("データ数=\t4")), -1);
+}
+
+TEST_F(FilesTest, AWorkbookOfTwoSheetsAsksForTheSheetThenTheColumn) {
+    // tests/data/workbook_calcium.xls: "カルシウム" and "日付" (採取日, 値).
+    const std::string book = std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls";
+    files.choices = {1, 1};  // the second sheet, its second column
+    open(book);
+    EXPECT_EQ(files.items,
+              (QStringList{QStringLiteral("採取日（2個）"), QStringLiteral("値（2個）")}));
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{3.25, -0.5}));
+    EXPECT_EQ(frame->dataSource, QStringLiteral("workbook_calcium.xls"));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("日付・時刻のセル2個")));
+
+    // A cancelled sheet question reads nothing; a damaged workbook is refused in one message.
+    prompt.shown.clear();
+    files.choices = {std::nullopt};
+    open(book);
+    EXPECT_EQ(files.items, (QStringList{QStringLiteral("カルシウム"), QStringLiteral("日付")}));
+    open(folder.write("cut.xlsx", std::string("PK\x03\x04\x14\0\0\0", 8)));
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(
+        prompt.shown[0].text,
+        QStringLiteral(
+            "ファイル「cut.xlsx」はブックとして読めません（壊れているか、途中で切れています）。"));
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{3.25, -0.5}));
 }
 
 TEST_F(FilesTest, MessagesOfAFileComeTogetherWithTheOver5000LineFirst) {
@@ -626,6 +653,22 @@ TEST_F(FilesTest, TheBatchAsksForItsFilesLikeTheFrameAndForgetsTheTableOfAnother
     EXPECT_TRUE(batch.StatusLabel->text().isEmpty());
     EXPECT_TRUE(batch.partText().isEmpty());
     EXPECT_FALSE(batch.SaveButton->isEnabled());
+
+    // A workbook of two sheets asks for the sheet with the file menu's question; a cancel
+    // keeps the file before.
+    const QString book = QStringLiteral(KIJUNCHI_TEST_DATA "/workbook_calcium.xls");
+    files.fileNames = {book};
+    files.choices = {std::nullopt};
+    batch.OpenButton->click();
+    EXPECT_EQ(files.items, (QStringList{QStringLiteral("カルシウム"), QStringLiteral("日付")}));
+    EXPECT_EQ(batch.FileLabel->text(), QStringLiteral("データファイル: two.csv（1列）"));
+    files.fileNames = {book};
+    files.choices = {1};
+    batch.OpenButton->click();
+    EXPECT_EQ(batch.FileLabel->text(),
+              QStringLiteral("データファイル: workbook_calcium.xls シート「日付」（2列）"));
+    ASSERT_EQ(batch.GroupBox->count(), 3);
+    EXPECT_EQ(batch.GroupBox->itemText(1), QStringLiteral("採取日"));
 }
 
 TEST_F(FilesTest, TheFramesPlaceAndTheLastFolderAreRememberedForTheNextStart) {

@@ -1,0 +1,112 @@
+#include "study/batch_workbook.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+namespace kijunchi {
+
+namespace {
+
+std::string failure(const std::string& path, const std::string& why) {
+    return "ファイル「" + path + "」に書き込めませんでした。" + why;
+}
+
+// Creates an empty temporary file beside path, lets write fill it, and renames it over path.
+std::string replaceWhole(const std::string& path,
+                         const std::function<std::string(const std::string&)>& write) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return failure(path, std::strerror(errno));
+    ::fchmod(fd, 0644);  // as a file the program creates anew, not the temporary file's 0600
+    ::close(fd);
+    std::string why = write(temp);
+    if (why.empty() && std::rename(temp.c_str(), path.c_str()) != 0) why = std::strerror(errno);
+    if (!why.empty()) {
+        std::remove(temp.c_str());
+        return failure(path, why);
+    }
+    return {};
+}
+
+// The width of a text in character cells: two for a character outside ASCII (kana, kanji).
+double textWidth(std::string_view text) {
+    double width = 0;
+    for (unsigned char c : text) {
+        if (c < 0x80)
+            width += 1;
+        else if ((c & 0xC0) != 0x80)
+            width += 2;
+    }
+    return width;
+}
+
+}  // namespace
+
+std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchRow>& rows,
+                               bool grouped) {
+    return replaceWhole(path, [&](const std::string& temp) -> std::string {
+        lxw_workbook* book = workbook_new(temp.c_str());
+        if (!book) return "ブックを作れません。";
+        lxw_worksheet* sheet = workbook_add_worksheet(book, "一括評価");
+        lxw_format* bold = workbook_add_format(book);
+        format_set_bold(bold);
+        const std::vector<std::string> headings = batchHeadings(grouped);
+        std::vector<double> widths(headings.size(), 6);
+        for (std::size_t c = 0; c < headings.size(); ++c) {
+            worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), headings[c].c_str(), bold);
+            widths[c] = std::max(widths[c], textWidth(headings[c]));
+        }
+        lxw_row_t r = 1;
+        for (const BatchRow& row : rows) {
+            const std::vector<BatchCell> cells = batchCells(row, grouped);
+            for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
+                const BatchCell& cell = cells[c];
+                const auto col = static_cast<lxw_col_t>(c);
+                if (!cell.number) {
+                    if (!cell.text.empty())
+                        worksheet_write_string(sheet, r, col, cell.text.c_str(), nullptr);
+                } else if (!cell.text.empty()) {
+                    // The figure as the TSV shows it (4 significant digits), as a number.
+                    double v = 0;
+                    std::from_chars(cell.text.data(), cell.text.data() + cell.text.size(), v);
+                    worksheet_write_number(sheet, r, col, v, nullptr);
+                }
+                widths[c] = std::max(widths[c], textWidth(cell.text));
+            }
+            ++r;
+        }
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                                 std::min(widths[c], 80.0) + 2, nullptr);
+        }
+        worksheet_freeze_panes(sheet, 1, 0);
+        const lxw_error closed = workbook_close(book);
+        if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
+        return {};
+    });
+}
+
+std::string writeFileWhole(const std::string& path, std::string_view bytes) {
+    return replaceWhole(path, [&](const std::string& temp) -> std::string {
+        std::FILE* f = std::fopen(temp.c_str(), "wb");
+        if (!f) return std::strerror(errno);
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        const bool closed = std::fclose(f) == 0;
+        return written && closed ? std::string() : std::string(std::strerror(errno));
+    });
+}
+
+}  // namespace kijunchi

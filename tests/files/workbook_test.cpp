@@ -1,0 +1,316 @@
+// Workbooks read as data files: every column of a sheet as the same data written as CSV gives
+// it, and the workbooks that are refused.
+#include "files/workbook.h"
+
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/data_set.h"
+#include "support/temp_files.h"
+
+namespace kijunchi {
+namespace {
+
+using testing::TempFolder;
+
+// One cell: how it is written into the workbook, and the field the same datum is in a CSV file.
+struct Cell {
+    enum Kind { Number, Text, Empty, Error, FormulaValue, FormulaNoValue, Date, Bool } kind;
+    double number = 0;
+    std::string text;  // the string written (Text, Error, the formula of Formula*)
+    std::string csv;   // the field of the CSV file
+};
+
+Cell num(double v, const char* csv) {
+    return {Cell::Number, v, "", csv};
+}
+Cell text(const char* t) {
+    return {Cell::Text, 0, t, t};
+}
+Cell empty() {
+    return {Cell::Empty, 0, "", ""};
+}
+
+// Headings, then the rows. Text numbers (half- and full-width), notes, error cells, formulas with
+// and without a kept result, dates, booleans, empty cells inside and at the end of the data.
+std::vector<std::vector<Cell>> sheetCells() {
+    return {
+        {text("Ca"), text("ALP"), text("メモ"), text("日付"), text("性別")},
+        {num(9.2, "9.2"), text("12.5"), text("溶血"), {Cell::Date, 45293, "", "45293"}, text("F")},
+        {text("１０．１"), num(250, "250"), empty(), empty(), text("M")},
+        {empty(), {Cell::Error, 0, "#N/A", "#N/A"}, text("12.5 mg/dL"), empty(), text("F")},
+        {num(1.234567890123456, "1.234567890123456"),
+         {Cell::FormulaValue, 7.5, "=3*2.5", "7.5"},
+         {Cell::Bool, 1, "", "TRUE"},
+         empty(),
+         empty()},
+        {num(-1.5e-7, "-1.5E-7"), num(300, "300"), empty(), empty(), text("M")},
+        {text("9.8"), empty(), empty(), empty(), empty()},
+    };
+}
+
+std::string csvOf(const std::vector<std::vector<Cell>>& rows) {
+    std::string csv;
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) csv += (c ? "," : "") + row[c].csv;
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+// With libxlsxwriter: strings shared, or inline with constant memory; formulas keep results.
+void writeWithXlsxwriter(const std::string& path, const std::vector<std::vector<Cell>>& rows,
+                         bool inlineStrings) {
+    lxw_workbook_options options{};
+    options.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;
+    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+    lxw_worksheet* first = workbook_add_worksheet(book, "データ");
+    lxw_worksheet* second = workbook_add_worksheet(book, "空");
+    worksheet_write_string(second, 0, 0, "なし", nullptr);
+    lxw_format* date = workbook_add_format(book);
+    format_set_num_format(date, "yyyy/mm/dd");
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            const Cell& cell = rows[r][c];
+            const auto row = static_cast<lxw_row_t>(r);
+            const auto col = static_cast<lxw_col_t>(c);
+            switch (cell.kind) {
+                case Cell::Number:
+                    worksheet_write_number(first, row, col, cell.number, nullptr);
+                    break;
+                case Cell::Text:
+                    worksheet_write_string(first, row, col, cell.text.c_str(), nullptr);
+                    break;
+                case Cell::Error:
+                    worksheet_write_formula_str(first, row, col, "=NA()", nullptr, "#N/A");
+                    break;
+                case Cell::FormulaValue:
+                    worksheet_write_formula_num(first, row, col, cell.text.c_str(), nullptr,
+                                                cell.number);
+                    break;
+                case Cell::Date:
+                    worksheet_write_number(first, row, col, cell.number, date);
+                    break;
+                case Cell::Bool:
+                    worksheet_write_boolean(first, row, col, cell.number != 0, nullptr);
+                    break;
+                case Cell::Empty:
+                case Cell::FormulaNoValue:
+                    break;
+            }
+        }
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+}
+
+bool haveOpenpyxl() {
+    return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0;
+}
+
+// With openpyxl: shared strings, true error cells, formulas without a kept result.
+void writeWithOpenpyxl(const TempFolder& folder, const std::string& path,
+                       const std::vector<std::vector<Cell>>& rows) {
+    std::string script =
+        "import datetime, sys, openpyxl\n"
+        "wb = openpyxl.Workbook()\nws = wb.active\nws.title = 'データ'\n"
+        "wb.create_sheet('空')['A1'] = 'なし'\n"
+        "rows = [\n";
+    for (const auto& row : rows) {
+        script += " [";
+        for (const Cell& cell : row) {
+            switch (cell.kind) {
+                case Cell::Number:
+                    script += "float('" + cell.csv + "'),";
+                    break;
+                case Cell::Text:
+                case Cell::Error:
+                case Cell::FormulaValue:
+                case Cell::FormulaNoValue:
+                    script += "'" + cell.text + "',";
+                    break;
+                case Cell::Date:
+                    script +=
+                        "datetime.date(1899, 12, 30) + datetime.timedelta(days=" + cell.csv + "),";
+                    break;
+                case Cell::Bool:
+                    script += "True,";
+                    break;
+                case Cell::Empty:
+                    script += "None,";
+                    break;
+            }
+        }
+        script += "],\n";
+    }
+    script += "]\nfor r in rows: ws.append(r)\nwb.save(sys.argv[1])\n";
+    const std::string file = folder.write("make.py", script);
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + file + " " + path).c_str()), 0);
+}
+
+void expectSameColumns(const DataFile& book, const DataFile& csv) {
+    ASSERT_EQ(book.columns.size(), csv.columns.size());
+    EXPECT_EQ(book.hasHeadings, csv.hasHeadings);
+    for (std::size_t c = 0; c < csv.columns.size(); ++c) {
+        SCOPED_TRACE(csv.columns[c].heading);
+        EXPECT_EQ(book.columns[c].heading, csv.columns[c].heading);
+        // The same numbers; their texts may differ in form ("-1.5E-7" and "-1.5E-07").
+        std::vector<std::optional<double>> fromBook, fromCsv;
+        for (const auto& n : book.columns[c].numbers) fromBook.push_back(fieldNumber(n, false));
+        for (const auto& n : csv.columns[c].numbers) fromCsv.push_back(fieldNumber(n, false));
+        EXPECT_EQ(fromBook, fromCsv);
+        EXPECT_EQ(book.columns[c].skipped, csv.columns[c].skipped);
+    }
+}
+
+TEST(Workbook, EveryColumnReadsAsTheSameDataWrittenAsCsv) {
+    TempFolder folder;
+    auto rows = sheetCells();
+    const DataFileResult csv = readDataText(csvOf(rows));
+    ASSERT_EQ(csv.problem, FileProblem::None);
+
+    for (const bool inlineStrings : {false, true}) {
+        SCOPED_TRACE(inlineStrings ? "libxlsxwriter, inline strings" : "libxlsxwriter");
+        const std::string path = folder.file(inlineStrings ? "inline.xlsx" : "shared.xlsx");
+        writeWithXlsxwriter(path, rows, inlineStrings);
+        const TableFileRead read = readTableFile(path);
+        ASSERT_EQ(read.read.problem, FileProblem::None) << read.refusal;
+        EXPECT_EQ(read.sheets, (std::vector<std::string>{"データ", "空"}));
+        expectSameColumns(read.read.file, csv.file);
+    }
+
+    if (!haveOpenpyxl()) {
+        GTEST_SKIP() << "openpyxl missing (python3-openpyxl): workbooks of openpyxl not checked";
+    }
+    // openpyxl keeps no result of a formula: that cell is empty in the CSV, and counted.
+    rows[4][1] = {Cell::FormulaNoValue, 0, "=3*2.5", ""};
+    const DataFileResult csvNoValue = readDataText(csvOf(rows));
+    const std::string path = folder.file("openpyxl.xlsm");
+    writeWithOpenpyxl(folder, path, rows);
+    const TableFileRead read = readTableFile(path);
+    ASSERT_EQ(read.read.problem, FileProblem::None) << read.refusal;
+    expectSameColumns(read.read.file, csvNoValue.file);
+    const WorkbookRead book = readWorkbook(path);
+    EXPECT_EQ(book.table.errors, 1);
+    EXPECT_EQ(book.table.dates, 1);
+    EXPECT_EQ(book.table.formulasWithoutValue, 1);
+    EXPECT_EQ(read.notes.size(), 3u);
+}
+
+TEST(Workbook, ChoosesTheSheetByNumberOrName) {
+    TempFolder folder;
+    const std::string path = folder.file("two.xlsx");
+    writeWithXlsxwriter(path, sheetCells(), false);
+    EXPECT_EQ(readTableFile(path, "1").read.file.columns.size(), 5u);
+    // The second sheet holds one word and no number: refused with the sheet's name.
+    for (const char* sheet : {"2", "空"}) {
+        const TableFileRead read = readTableFile(path, sheet);
+        EXPECT_EQ(read.read.problem, FileProblem::Spreadsheet);
+        EXPECT_EQ(tableFileMessage(read, "two.xlsx"),
+                  "ファイル「two.xlsx」のシート「空」に数値がありません。");
+    }
+    EXPECT_EQ(tableFileMessage(readTableFile(path, "3"), "two.xlsx"),
+              "ファイル「two.xlsx」にシート「3」がありません。");
+}
+
+TEST(Workbook, ReadsTheOlderBinaryWorkbook) {
+    // tests/data/workbook_calcium.xls (LibreOffice, see its README): two sheets.
+    const std::string path = std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls";
+    TableFileRead read = readTableFile(path);
+    ASSERT_EQ(read.read.problem, FileProblem::None) << read.refusal;
+    EXPECT_EQ(read.sheets, (std::vector<std::string>{"カルシウム", "日付"}));
+    const auto& columns = read.read.file.columns;
+    ASSERT_EQ(columns.size(), 3u);
+    EXPECT_EQ(columns[0].heading, "Ca");
+    EXPECT_EQ(columns[0].numbers,
+              (std::vector<std::string>{"9.2", "9.4", "１０．１", "8.8", "9.05"}));
+    EXPECT_EQ(columns[0].skipped, 1);
+    EXPECT_EQ(columns[1].numbers, (std::vector<std::string>{"12.5"}));
+    EXPECT_EQ(columns[1].skipped, 5);
+    read = readTableFile(path, "日付");
+    ASSERT_EQ(read.read.problem, FileProblem::None) << read.refusal;
+    EXPECT_EQ(read.read.file.columns[0].numbers, (std::vector<std::string>{"45293", "36525"}));
+    EXPECT_EQ(read.read.file.columns[1].numbers, (std::vector<std::string>{"3.25", "-0.5"}));
+    EXPECT_EQ(read.notes.size(), 1u);  // the dates
+}
+
+TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
+    TempFolder folder;
+    const std::string good = folder.file("good.xlsx");
+    writeWithXlsxwriter(good, sheetCells(), false);
+    const std::string bytes = TempFolder::read(good);
+
+    std::string flipped = bytes;  // a byte of the compressed sheet changed: the check sum fails
+    const std::size_t sheet = flipped.find("xl/worksheets/sheet1.xml");
+    ASSERT_NE(sheet, std::string::npos);
+    flipped[sheet + 40] = static_cast<char>(flipped[sheet + 40] ^ 0x55);
+
+    // A compound file that holds an encrypted package names its stream "EncryptionInfo".
+    std::string encrypted("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    encrypted.resize(1024, '\0');
+    encrypted += std::string("E\0n\0c\0r\0y\0p\0t\0i\0o\0n\0I\0n\0f\0o\0", 28);
+    encrypted.resize(2048, '\0');
+
+    // workbook_calcium.xls with the name length of its fourth directory entry ("Ole", at
+    // 5632 + 3 * 128 + 64: directory sector 10 of 512 bytes) raised from 10 bytes to 66, two
+    // more than a name's field holds.
+    std::string longName =
+        TempFolder::read(std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls");
+    ASSERT_EQ(longName.substr(6080, 2), std::string("\x0A\x00", 2));
+    longName.replace(6080, 2, std::string("\x42\x00", 2));
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"cut.xlsx", bytes.substr(0, bytes.size() / 2),
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"flipped.xlsx", flipped, "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"locked.xlsx", encrypted,
+         "はパスワードで保護（暗号化）されたブックです。保護を解除して保存し直してから開いて下さい"
+         "。"},
+        {"bad.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x'),
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"long_name.xls", longName,
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TableFileRead read = readTableFile(folder.write(c.name, c.bytes));
+        EXPECT_EQ(read.read.problem, FileProblem::Spreadsheet);
+        EXPECT_EQ(read.refusal, c.message);
+        EXPECT_TRUE(read.read.file.columns.empty());
+    }
+}
+
+TEST(Workbook, RefusesAnArchiveThatExpandsBeyondTheLimit) {
+    if (!haveOpenpyxl()) GTEST_SKIP() << "python3 of Debian missing: the zip bomb not built";
+    TempFolder folder;
+    // A sheet of 257 MB of blanks compresses to about 250 KB.
+    const std::string script = folder.write(
+        "bomb.py",
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('[Content_Types].xml', '<Types/>')\n"
+        "z.writestr('xl/workbook.xml', '<workbook xmlns:r=\"r\"><sheets><sheet name=\"a\" "
+        "r:id=\"rId1\"/></sheets></workbook>')\n"
+        "z.writestr('xl/_rels/workbook.xml.rels', '<Relationships><Relationship Id=\"rId1\" "
+        "Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>')\n"
+        "with z.open('xl/worksheets/sheet1.xml', 'w', force_zip64=True) as f:\n"
+        "    block = b' ' * (1 << 20)\n"
+        "    for i in range(257): f.write(block)\n"
+        "z.close()\n");
+    const std::string path = folder.file("bomb.xlsx");
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path).c_str()), 0);
+    const TableFileRead read = readTableFile(path);
+    EXPECT_EQ(read.refusal, "は展開すると大きすぎます（256 MBまで読めます）。");
+}
+
+}  // namespace
+}  // namespace kijunchi
