@@ -29,6 +29,7 @@ public:
     int messages = 0;
     void message(QWidget*, const QString&, const QString&, Icon) override { ++messages; }
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    Answer askYesNoCancel(QWidget*, const QString&, const QString&) override { return Answer::No; }
 };
 
 // Answers the column dialog with a cancel, and counts that it was reached.

@@ -45,6 +45,7 @@ set(KIJUNCHI_WINDOW_SOURCES
   # gui/study/
   src/gui/study/batch_window.cpp
   src/gui/study/partition_window.cpp
+  src/gui/study/study_header_dialog.cpp
   src/gui/study/study_text_window.cpp
   src/gui/study/study_windows.cpp
   src/gui/study/verification_window.cpp)
@@ -52,6 +53,7 @@ set(KIJUNCHI_SHELL_SOURCES
   src/gui/shell/about.cpp
   src/gui/shell/mdi_form.cpp
   src/gui/shell/mdi_form_files.cpp
+  src/gui/shell/mdi_form_study.cpp
   src/gui/shell/startf.cpp)
 add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
 target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets

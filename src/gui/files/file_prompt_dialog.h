@@ -1,6 +1,6 @@
 #pragma once
 // The questions of the file commands (file names, a column or picture to pick, a picture
-// size) go through this interface so that tests can answer them without real dialogs.
+// size, a position) go through this interface so that tests can answer them without real dialogs.
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -42,6 +42,10 @@ public:
                                                       const QStringList& groups, bool headings) = 0;
     // The size of a picture to write, in pixels.
     virtual std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) = 0;
+    // A whole number from minimum to maximum, suggested shown first.
+    virtual std::optional<int> askNumber(QWidget* parent, const QString& title,
+                                         const QString& label, int minimum, int maximum,
+                                         int suggested) = 0;
 };
 
 // The real dialogs.
@@ -58,6 +62,8 @@ public:
                                               const QList<bool>& enabled, int current,
                                               const QStringList& groups, bool headings) override;
     std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) override;
+    std::optional<int> askNumber(QWidget* parent, const QString& title, const QString& label,
+                                 int minimum, int maximum, int suggested) override;
 };
 
 // The extension a filter names ("PNG 画像 (*.png)" gives "png").

@@ -105,6 +105,8 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     FileMenu->addActions({SaveStatistics, ExportPicture});
     FileMenu->addSeparator();
     FileMenu->addActions({PrintReport, ExportPdf});
+    FileMenu->addSeparator();
+    FileMenu->addAction(StudyInfo);
     frameMenu_.insert(0, FileMenu->menuAction());
     menuBar()->insertAction(menuBar()->actions().value(0), FileMenu->menuAction());
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
@@ -356,6 +358,15 @@ EvaluationWindow* MDIForm1::evaluation() {
         evaluation_ = new EvaluationWindow(prompt_);
         addChild(evaluation_);
         addDocumentPart(evaluation_, evaluation_);
+        evaluation_->setExcludedCount(static_cast<int>(store_.Excluded.size()));
+        connect(evaluation_, &EvaluationWindow::excludeFlaggedRequested, this,
+                &MDIForm1::excludeFlaggedCommand);
+        connect(evaluation_, &EvaluationWindow::excludePositionRequested, this,
+                &MDIForm1::excludePositionCommand);
+        connect(evaluation_, &EvaluationWindow::restoreOneRequested, this,
+                &MDIForm1::restoreOneCommand);
+        connect(evaluation_, &EvaluationWindow::restoreAllRequested, this,
+                &MDIForm1::restoreAllCommand);
     }
     return evaluation_;
 }
@@ -524,6 +535,7 @@ void MDIForm1::setDataSource(const QString& source, const QString& column) {
 }
 
 void MDIForm1::checkDataSet() {
+    forgetStaleExclusions();
     if (studies) studies->dataSetChanged();
     if (!analysed_.done || dataFingerprint() == analysed_.fingerprint) return;
     if (statV_) statV_->setEarlierData(true);

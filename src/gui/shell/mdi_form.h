@@ -110,6 +110,15 @@ public:
     void exportPictureCommand();             // "図の書き出し…"
     void printReportCommand();               // "レポートを印刷…"
     void exportPdfCommand();                 // "PDFに出力…"
+    void studyHeaderCommand();               // "検討の情報…"
+    // Values out of the data set and back, from the evaluation window's 除外 menu: those the
+    // rule ("tukey", "horn", "dixon") flags in the data set as it stands, one by its position
+    // in the data as read, one chosen from those out, all of them. The data set is then the
+    // data as read without them, and the analysis runs again.
+    void excludeFlaggedCommand(const QString& rule);
+    void excludePositionCommand();
+    void restoreOneCommand();
+    void restoreAllCommand();
     // The report document onto a printer or PDF writer; the number of pages.
     int printReport(QPagedPaintDevice& device);
     // The head of the document: count, source, date and time, λ.
@@ -161,6 +170,7 @@ public:
     QAction* ExportPicture = nullptr;   // 図の書き出し…
     QAction* PrintReport = nullptr;     // レポートを印刷… (Ctrl+P)
     QAction* ExportPdf = nullptr;       // PDFに出力…
+    QAction* StudyInfo = nullptr;       // 検討の情報…
 
     // The top-level entries of the frame's own menu bar.
     QList<QAction*> frameMenuActions() const;
@@ -195,6 +205,22 @@ private:
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;
+    // The study's block of the description: the header, the program, the data count and the
+    // data's fingerprint, and the values excluded unless the evaluation in the document lists
+    // them. Nothing while no header is given and nothing is excluded.
+    void appendStudyDescription(QStringList& lines) const;
+    // The exclusion commands refuse (with a message) when there are no data or the data set
+    // is transformed.
+    bool refuseExclusion(const QString& title);
+    // The data as read, and the positions in it of the data set's values.
+    std::vector<double> valuesAsRead() const;
+    std::vector<int> keptPositions() const;
+    // The data set becomes the data as read without excluded, and the analysis runs again.
+    void applyExclusions(const std::vector<double>& asRead, std::vector<ExcludedValue> excluded);
+    // After another writer of the data set, the record of exclusions no longer describes it.
+    void forgetStaleExclusions();
+    // Who takes a value out: the header's 作成者, else the login name.
+    std::string exclusionWho() const;
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
     QMdiSubWindow* addChild(QWidget* child);

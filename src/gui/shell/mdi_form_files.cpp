@@ -56,24 +56,28 @@ void MDIForm1::buildFileActions() {
     PrintReport = new QAction(QStringLiteral("レポートを印刷…"), this);
     PrintReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     ExportPdf = new QAction(QStringLiteral("PDFに出力…"), this);
+    StudyInfo = new QAction(QStringLiteral("検討の情報…"), this);
     // On the frame, so that the shortcuts work whichever child window is active.
-    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf});
+    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf, StudyInfo});
     connect(OpenFile, &QAction::triggered, this, &MDIForm1::openDataFileCommand);
     connect(SaveStatistics, &QAction::triggered, this, &MDIForm1::saveStatisticsCommand);
     connect(ExportPicture, &QAction::triggered, this, &MDIForm1::exportPictureCommand);
     connect(PrintReport, &QAction::triggered, this, &MDIForm1::printReportCommand);
     connect(ExportPdf, &QAction::triggered, this, &MDIForm1::exportPdfCommand);
+    connect(StudyInfo, &QAction::triggered, this, &MDIForm1::studyHeaderCommand);
 }
 
 void MDIForm1::addFileActions(QMenu* fileMenu) {
     // 新規作成, データファイルを開く…, ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定,
-    // レポートを印刷…, PDFに出力…, ─, 終了
+    // レポートを印刷…, PDFに出力…, ─, 検討の情報…, ─, 終了
     const QList<QAction*> items = fileMenu->actions();
     if (items.size() < 5) return;
     fileMenu->insertAction(items[1], OpenFile);
     fileMenu->insertActions(items[2], {SaveStatistics, ExportPicture});
     fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[3], {PrintReport, ExportPdf});
+    fileMenu->insertAction(items[4], StudyInfo);
+    fileMenu->insertSeparator(items[4]);
 }
 
 // --- Data files ---------------------------------------------------------------------------
@@ -243,11 +247,15 @@ QStringList MDIForm1::reportDescription() const {
     }
     QStringList lines;
     for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
+    appendStudyDescription(lines);
     return lines;
 }
 
 QString MDIForm1::runningHead() const {
-    const QString source = analysed_.done          ? analysed_.analyte
+    // The analyte the header names, else the one of the data set.
+    const QString source = !store_.Header.analyte.empty()
+                               ? QString::fromStdString(store_.Header.analyte)
+                           : analysed_.done        ? analysed_.analyte
                            : dataColumn_.isEmpty() ? dataSource
                                                    : dataColumn_;
     const QString date =

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
@@ -13,12 +14,14 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
@@ -33,6 +36,7 @@
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/batch_window.h"
 #include "gui/study/partition_window.h"
+#include "gui/study/study_header_dialog.h"
 #include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "input/paste_reader.h"
@@ -274,7 +278,7 @@ TEST_F(FilesTest, TheFileMenuHoldsTheNewItemsInOrderWithTheirShortcuts) {
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(texts, (QStringList{"新規作成", "データファイルを開く…", "-", "統計量の保存…",
                                   "図の書き出し…", "-", "プリンターの設定", "レポートを印刷…",
-                                  "PDFに出力…", "-", "終了"}));
+                                  "PDFに出力…", "-", "検討の情報…", "-", "終了"}));
     EXPECT_EQ(frame->OpenFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_EQ(frame->PrintReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
 }
@@ -472,6 +476,50 @@ TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("書き込めませんでした")));
     EXPECT_EQ(TempFolder::read(pdf), before);
+}
+
+// 検討の情報: its 項目名 starts as the column's heading; what is given heads every page of the
+// PDF and its description.
+TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
+    std::string rows = "No,Ca\r\n";
+    for (std::size_t i = 0; i < calcium240().size(); ++i)
+        rows +=
+            std::to_string(i + 1) + "," + QString::number(calcium240()[i]).toStdString() + "\r\n";
+    open(folder.write("lab.csv", rows), 1);
+    analyse();
+    input().Command6->click();  // the evaluation too, so that the document has several pages
+
+    QString suggested;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<StudyHeaderDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        suggested = dialog->AnalyteEdit->text();
+        dialog->AnalyteEdit->setText(QStringLiteral("カルシウム"));
+        dialog->UnitEdit->setText(QStringLiteral(" mg/dL "));
+        dialog->AuthorEdit->setText(QStringLiteral("検査 花子"));
+        dialog->NoteEdit->setPlainText(QStringLiteral("健常成人\n2026年12月"));
+        dialog->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    frame->StudyInfo->trigger();
+    EXPECT_EQ(suggested, QStringLiteral("Ca"));
+    EXPECT_EQ(store->Header.analyte, "カルシウム");
+    EXPECT_EQ(store->Header.unit, "mg/dL");
+    EXPECT_EQ(store->Header.note, "健常成人\n2026年12月");
+    EXPECT_TRUE(
+        frame->runningHead().startsWith(QStringLiteral("基準値　解析レポート　　カルシウム　　")));
+
+    const std::string pdf = folder.file("header.pdf");
+    files.fileNames = {QString::fromStdString(pdf)};
+    frame->ExportPdf->trigger();
+    const auto text =
+        poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    if (!text) GTEST_SKIP() << "poppler-utils is not installed";
+    const QStringList pages = QString::fromUtf8(*text).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 2);
+    for (const QString& page : pages)
+        EXPECT_TRUE(page.contains(QStringLiteral("カルシウム"))) << page.left(200).toStdString();
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("mg/dL")));
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("検査 花子")));
 }
 
 // Every way of writing another data set after an analysis: the result windows say that they
