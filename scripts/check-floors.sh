@@ -26,6 +26,7 @@ floors=(
   "files"       # data files and the saved forms of the report
   "study"       # partitions, verification, the batch
   "indirect"    # the indirect method: routine results' extract and the truncated fit
+  "record"      # the study file: the record of a study, saved and read back
   "cli"         # kijunchi-report
   "gui/widgets" # the windows' toolkit
   "gui/results" # the result windows and the report document

@@ -297,7 +297,8 @@ int writeCommandOutput(const CommandOutput& output) {
     return output.exitCode;
 }
 
-CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin) {
+CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin,
+                               const PdfWriter& /*writePdf*/) {
     Options options;
     if (auto error = parseArguments(args, options)) return failure(2, *error + "\n" + kUsage);
     if (options.help) return CommandOutput{0, kUsage, {}};
