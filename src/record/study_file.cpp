@@ -334,33 +334,40 @@ bool hasDocumentHeader(const AnalysisStore& store) {
     return !store.Header.empty() || !store.Excluded.empty();
 }
 
-std::string documentHeaderText(const AnalysisStore& store) {
+std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
     const StudyHeader& h = store.Header;
-    std::string out;
-    const auto line = [&](const char* name, const std::string& value) {
-        out += std::string(name) + " =\t" + (value.empty() ? std::string("―") : value) + kCrLf;
+    std::vector<HeaderItem> items;
+    const auto add = [&](const char* name, const std::string& value) {
+        items.push_back({name, value.empty() ? std::string("―") : value});
     };
-    line("項目名", h.analyte);
-    line("単位", h.unit);
-    line("測定法・機器", h.method);
-    line("施設", h.facility);
-    line("作成者", h.author);
-    line("承認者", h.approver);
-    // A note of several lines keeps its lines, each under the first.
+    add("項目名", h.analyte);
+    add("単位", h.unit);
+    add("測定法・機器", h.method);
+    add("施設", h.facility);
+    add("作成者", h.author);
+    add("承認者", h.approver);
     std::string note;
-    for (char c : h.note) {
-        if (c == '\r') continue;
-        note += c == '\n' ? std::string(kCrLf) + "\t" : std::string(1, c);
-    }
-    line("備考", note);
-    line("プログラムのバージョン", programVersion());
+    for (char c : h.note)
+        if (c != '\r') note += c;
+    add("備考", note);
+    add("プログラムのバージョン", programVersion());
     const std::vector<double> asRead = valuesAsRead(store);
     std::string count = numberText(store.DataCount);
     if (!store.Excluded.empty())
         count += "（読み込んだ" + numberText(static_cast<double>(asRead.size())) + "個のうち" +
                  numberText(static_cast<double>(store.Excluded.size())) + "個を除外）";
-    line("データ数", count);
-    line("データのSHA-256", dataFingerprint(asRead));
+    add("データ数", count);
+    add("データのSHA-256", dataFingerprint(asRead));
+    return items;
+}
+
+std::string documentHeaderText(const AnalysisStore& store) {
+    std::string out;
+    for (const HeaderItem& item : documentHeaderItems(store)) {
+        out += item.name + " =\t";
+        for (char c : item.value) out += c == '\n' ? std::string(kCrLf) + "\t" : std::string(1, c);
+        out += kCrLf;
+    }
     out += kCrLf;
     return out;
 }

@@ -132,9 +132,18 @@ std::vector<double> valuesAsRead(const AnalysisStore& store);
 // values are excluded. Otherwise the documents are exactly those of a data set without a study.
 bool hasDocumentHeader(const AnalysisStore& store);
 
-// The header block (CR LF lines, TAB between name and value, ending with an empty line):
-// 項目名, 単位, 測定法・機器, 施設, 作成者, 承認者, the note, the program version, the data count
-// (and, with exclusions, the count read and the count excluded) and the data's SHA-256.
+// The header of the documents, item by item: 項目名, 単位, 測定法・機器, 施設, 作成者, 承認者,
+// 備考 (the note; its lines joined by line feeds), the program version, the data count (and,
+// with exclusions, the count read and the count excluded) and the data's SHA-256. An item not
+// given reads "―".
+struct HeaderItem {
+    std::string name;
+    std::string value;
+};
+std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store);
+
+// The items as a block of text (CR LF lines, "name =" TAB value; a note's further lines under
+// its first, after a TAB), ending with an empty line.
 std::string documentHeaderText(const AnalysisStore& store);
 
 }  // namespace kijunchi
