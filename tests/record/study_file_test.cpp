@@ -5,7 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "evaluation/evaluation_text.h"
+#include "generators/generators.h"
+#include "generators/random_source.h"
 #include "input/grid_sink.h"
+#include "support/recording_canvas.h"
+#include "support/recording_report.h"
+#include "transform/power_transform.h"
 
 namespace kijunchi {
 namespace {
@@ -130,6 +136,56 @@ TEST(StudyFile, RebuildRefusesAnExclusionOutsideTheData) {
     AnalysisStore store;
     NullGrid grid;
     EXPECT_EQ(rebuildStore(s, store, grid), StudyRefusal::Damaged);
+}
+
+// The texts an analysis of the store shows: the report, the summary lines, the evaluation.
+std::vector<std::string> analysisTexts(AnalysisStore& store) {
+    testing::RecordingCanvas canvas;
+    testing::RecordingReport report;
+    const RunStatus status = runAnalysis(store, canvas, report);
+    std::string grid;
+    for (int i = 1; i <= store.DataCount; ++i) grid += store.DataValues[i].toText() + "\n";
+    return {report.last(), evaluationTextAfterRun(store, status), grid};
+}
+
+TEST(StudyFile, AGeneratedDataSetIsRebuiltAsItWas) {
+    // Normal values shown rounded in the grid and analysed unrounded; a λ and a class count.
+    AnalysisStore generated;
+    RandomSource random;
+    random.setClock([] { return std::uint64_t{42}; });
+    NullGrid grid;
+    ASSERT_TRUE(generateNormal(generated, random, 150, 50, 7, grid));
+    Study study;
+    study.source.origin = "generator";
+    for (int i = 1; i <= generated.DataCount; ++i)
+        study.values.push_back(exactNumberText(generated.AnalysisValues[i].toNumber()));
+    study.valuesFound = generated.DataCount;
+    study.lambda = "0.5";
+    study.classes = 9;
+    ASSERT_TRUE(applyLambda(generated, "0.5", grid));
+    generated.ClassCount = 9;
+
+    const StudyReading read = parseStudy(studyJson(study));
+    ASSERT_EQ(read.refusal, StudyRefusal::None);
+    AnalysisStore rebuilt;
+    ASSERT_EQ(rebuildStore(read.study, rebuilt, grid), StudyRefusal::None);
+    EXPECT_EQ(analysisTexts(rebuilt), analysisTexts(generated));
+}
+
+TEST(StudyFile, RebuiltStoreKeepsGroupsExclusionsAndHeader) {
+    const Study s = sampleStudy();
+    AnalysisStore store;
+    NullGrid grid;
+    ASSERT_EQ(rebuildStore(s, store, grid), StudyRefusal::None);
+    EXPECT_EQ(store.DataCount, 4);
+    EXPECT_EQ(store.ValuesBeforeExclusion, (std::vector<double>{9.1, 9.4, 8.8, 10.2, 12.9}));
+    EXPECT_EQ(store.GroupLabels, s.groups);
+    EXPECT_EQ(store.Excluded.size(), 1u);
+    EXPECT_EQ(store.Header, s.header);
+    EXPECT_EQ(store.ClassCount, 7);
+    EXPECT_EQ(store.Lambda.toText(), "0");
+    // The data as read give the fingerprint, whatever is excluded or transformed.
+    EXPECT_EQ(valuesAsRead(store), (std::vector<double>{9.1, 9.4, 8.8, 10.2, 12.9}));
 }
 
 }  // namespace
