@@ -62,6 +62,10 @@ target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Wi
 add_executable(kijunchi src/gui/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)
 
+# kijunchi-report: the command line, with --pdf drawn by the windows above without a display.
+add_executable(kijunchi-report src/gui/headless/main.cpp)
+target_link_libraries(kijunchi-report PRIVATE kijunchi_cli kijunchi_gui)
+
 # The window tour: every window in a real X session, for scripts/screenshots.sh.
 option(KIJUNCHI_TOUR "Build the window tour that takes the screenshots" OFF)
 if(KIJUNCHI_TOUR)
