@@ -35,6 +35,9 @@ public:
         folders << folder;
         return next(fileNames, QString());
     }
+    QString openStudyName(QWidget* parent, const QString& folder) override {
+        return openFileName(parent, folder);
+    }
     QString saveFileName(QWidget*, const QString&, const QString& suggested,
                          const QStringList& offered) override {
         folders << suggested;

@@ -23,6 +23,11 @@ QString DialogFilePrompt::openFileName(QWidget* parent, const QString& folder) {
             "データファイル (*.csv *.tsv *.txt *.CSV *.TSV *.TXT);;すべてのファイル (*)"));
 }
 
+QString DialogFilePrompt::openStudyName(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("検討を開く"), folder,
+                                        QStringLiteral("検討 (*.kijunchi);;すべてのファイル (*)"));
+}
+
 QString DialogFilePrompt::saveFileName(QWidget* parent, const QString& title,
                                        const QString& suggested, const QStringList& filters) {
     QString selected;

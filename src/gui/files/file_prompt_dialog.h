@@ -23,6 +23,8 @@ public:
     virtual ~FilePrompt() = default;
     // A data file to open, starting in folder; empty when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    // A study (.kijunchi) to open, starting in folder; empty when cancelled.
+    virtual QString openStudyName(QWidget* parent, const QString& folder) = 0;
     // A file to write, starting at suggested (folder and name); filters as a file dialog takes
     // them ("PNG 画像 (*.png)"). The name comes back with the chosen filter's extension when
     // the user typed none; empty when cancelled.
@@ -52,6 +54,7 @@ public:
 class DialogFilePrompt final : public FilePrompt {
 public:
     QString openFileName(QWidget* parent, const QString& folder) override;
+    QString openStudyName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& suggested,
                          const QStringList& filters) override;
     std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,

@@ -14,6 +14,7 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "record/study_file.h"
 
 class QAction;
 class QMdiArea;
@@ -111,6 +112,21 @@ public:
     void printReportCommand();               // "レポートを印刷…"
     void exportPdfCommand();                 // "PDFに出力…"
     void studyHeaderCommand();               // "検討の情報…"
+    // The study file: "検討を保存" (under its name, else as "名前を付けて保存…" does),
+    // "名前を付けて保存…", "検討を開く…" and one of the recent studies. Each returns whether
+    // the study was written or opened.
+    bool saveStudyCommand();
+    bool saveStudyAsCommand();
+    bool openStudyCommand();
+    bool openStudy(const QString& path);
+    bool saveStudy(const QString& path);
+    // The study files opened or saved last, the latest first (at most five).
+    QStringList recentStudies() const;
+    // Whether the study has changes not in its file: once it has a file, a header or excluded
+    // values, any change of its data set, exclusions, header, λ or class count since it was
+    // last saved or opened.
+    bool unsavedChanges() const;
+    QString studyPath() const { return studyPath_; }
     // Values out of the data set and back, from the evaluation window's 除外 menu: those the
     // rule ("tukey", "horn", "dixon") flags in the data set as it stands, one by its position
     // in the data as read, one chosen from those out, all of them. The data set is then the
@@ -171,6 +187,10 @@ public:
     QAction* PrintReport = nullptr;     // レポートを印刷… (Ctrl+P)
     QAction* ExportPdf = nullptr;       // PDFに出力…
     QAction* StudyInfo = nullptr;       // 検討の情報…
+    QAction* OpenStudy = nullptr;       // 検討を開く…
+    QAction* SaveStudy = nullptr;       // 検討を保存 (Ctrl+S)
+    QAction* SaveStudyAs = nullptr;     // 名前を付けて保存…
+    QMenu* RecentStudies = nullptr;     // 最近の検討
 
     // The top-level entries of the frame's own menu bar.
     QList<QAction*> frameMenuActions() const;
@@ -212,8 +232,7 @@ private:
     // The exclusion commands refuse (with a message) when there are no data or the data set
     // is transformed.
     bool refuseExclusion(const QString& title);
-    // The data as read, and the positions in it of the data set's values.
-    std::vector<double> valuesAsRead() const;
+    // The positions in the data as read of the data set's values.
     std::vector<int> keptPositions() const;
     // The data set becomes the data as read without excluded, and the analysis runs again.
     void applyExclusions(const std::vector<double>& asRead, std::vector<ExcludedValue> excluded);
@@ -221,6 +240,18 @@ private:
     void forgetStaleExclusions();
     // Who takes a value out: the header's 作成者, else the login name.
     std::string exclusionWho() const;
+    // The study as it stands, for its file; and what of it counts as a change.
+    Study currentStudy() const;
+    std::string studyContent() const;
+    void noteStudy(const char* what, const std::string& detail);
+    void rememberRecentStudy(const QString& path);
+    void fillRecentStudies();
+    // Before the study is left (exit, 新規作成): with unsaved changes, asks whether to save;
+    // false when the user cancels or the save did not happen.
+    bool leaveStudy();
+    void forgetStudy();
+    // The SHA-256 of the bytes of the data file the values came from.
+    void noteSourceFile(const QString& path);
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
     QMdiSubWindow* addChild(QWidget* child);
@@ -265,6 +296,13 @@ private:
     std::size_t dataFingerprint() const;
     QString dataColumn_;
     Analysed analysed_;
+    // The study file: its path (empty until saved or opened), where the values came from, the
+    // log of what was done, and its content when last saved or opened.
+    QString studyPath_;
+    StudySource source_;
+    std::vector<StudyLogEntry> log_;
+    std::string notes_;
+    std::string savedContent_;
 };
 
 }  // namespace kijunchi

@@ -57,8 +57,19 @@ void MDIForm1::buildFileActions() {
     PrintReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     ExportPdf = new QAction(QStringLiteral("PDFに出力…"), this);
     StudyInfo = new QAction(QStringLiteral("検討の情報…"), this);
+    OpenStudy = new QAction(QStringLiteral("検討を開く…"), this);
+    SaveStudy = new QAction(QStringLiteral("検討を保存"), this);
+    SaveStudy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    SaveStudyAs = new QAction(QStringLiteral("名前を付けて保存…"), this);
+    RecentStudies = new QMenu(QStringLiteral("最近の検討"), this);
+    connect(RecentStudies, &QMenu::aboutToShow, this, &MDIForm1::fillRecentStudies);
+    fillRecentStudies();
     // On the frame, so that the shortcuts work whichever child window is active.
-    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf, StudyInfo});
+    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf, StudyInfo,
+                OpenStudy, SaveStudy, SaveStudyAs});
+    connect(OpenStudy, &QAction::triggered, this, &MDIForm1::openStudyCommand);
+    connect(SaveStudy, &QAction::triggered, this, &MDIForm1::saveStudyCommand);
+    connect(SaveStudyAs, &QAction::triggered, this, &MDIForm1::saveStudyAsCommand);
     connect(OpenFile, &QAction::triggered, this, &MDIForm1::openDataFileCommand);
     connect(SaveStatistics, &QAction::triggered, this, &MDIForm1::saveStatisticsCommand);
     connect(ExportPicture, &QAction::triggered, this, &MDIForm1::exportPictureCommand);
@@ -68,11 +79,15 @@ void MDIForm1::buildFileActions() {
 }
 
 void MDIForm1::addFileActions(QMenu* fileMenu) {
-    // 新規作成, データファイルを開く…, ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定,
-    // レポートを印刷…, PDFに出力…, ─, 検討の情報…, ─, 終了
+    // 新規作成, データファイルを開く…, ─, 検討を開く…, 検討を保存, 名前を付けて保存…, 最近の検討,
+    // ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定, レポートを印刷…, PDFに出力…, ─,
+    // 検討の情報…, ─, 終了
     const QList<QAction*> items = fileMenu->actions();
     if (items.size() < 5) return;
     fileMenu->insertAction(items[1], OpenFile);
+    fileMenu->insertActions(items[2],
+                            {OpenStudy, SaveStudy, SaveStudyAs, RecentStudies->menuAction()});
+    fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[2], {SaveStatistics, ExportPicture});
     fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[3], {PrintReport, ExportPdf});
@@ -148,6 +163,7 @@ bool MDIForm1::openDataFile(const QString& path) {
     // The analyte is the column's heading when the file has more than one column.
     const DataColumn& values = file.columns[column];
     setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
+    noteSourceFile(path);
     if (!reading.message.empty())
         prompt_.message(input_, fromUtf8(reading.message), title, Prompt::Icon::Information);
     return true;
@@ -173,6 +189,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
         ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
     input_->setPasteBufferText(fromUtf8(result.valuesText));
     setDataSource(name, fromUtf8(read.file.columns[columns.values].heading));
+    noteSourceFile(path);
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);

@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
@@ -40,6 +42,7 @@
 #include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "input/paste_reader.h"
+#include "record/study_file.h"
 #include "study/grouped_data.h"
 #include "support/data_set.h"
 #include "support/lab_files.h"
@@ -276,9 +279,12 @@ TEST_F(FilesTest, TheFileMenuHoldsTheNewItemsInOrderWithTheirShortcuts) {
     QStringList texts;
     for (QAction* action : input().M1->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, (QStringList{"新規作成", "データファイルを開く…", "-", "統計量の保存…",
-                                  "図の書き出し…", "-", "プリンターの設定", "レポートを印刷…",
-                                  "PDFに出力…", "-", "検討の情報…", "-", "終了"}));
+    EXPECT_EQ(texts,
+              (QStringList{"新規作成", "データファイルを開く…", "-", "検討を開く…", "検討を保存",
+                           "名前を付けて保存…", "最近の検討", "-", "統計量の保存…", "図の書き出し…",
+                           "-", "プリンターの設定", "レポートを印刷…", "PDFに出力…", "-",
+                           "検討の情報…", "-", "終了"}));
+    EXPECT_EQ(frame->SaveStudy->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     EXPECT_EQ(frame->OpenFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_EQ(frame->PrintReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
 }
@@ -520,6 +526,59 @@ TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
         EXPECT_TRUE(page.contains(QStringLiteral("カルシウム"))) << page.left(200).toStdString();
     EXPECT_TRUE(pages[0].contains(QStringLiteral("mg/dL")));
     EXPECT_TRUE(pages[0].contains(QStringLiteral("検査 花子")));
+}
+
+// A study saved and opened again shows the same texts; a refused file changes nothing; a
+// change not saved is asked about before 新規作成.
+TEST_F(FilesTest, AStudySavedAndOpenedAgainShowsTheSameTextsAndARefusedOneChangesNothing) {
+    QSettings().remove(QStringLiteral("recentStudies"));
+    paste(QString::fromStdString(testData("calcium_240.txt")));
+    input().Command6->click();
+    store->Header.analyte = "カルシウム";
+    store->Header.author = "検査 花子";
+    frame->evaluationWindow()->ExcludeTukey->trigger();
+    const QString evaluation = frame->evaluationWindow()->text();
+    const QString statistics = statV().text();
+    const auto undated = [this] {
+        return frame->reportDescription().filter(QRegularExpression(QStringLiteral("^(?!.*日時)")));
+    };
+    const QStringList description = undated();
+    EXPECT_TRUE(frame->unsavedChanges());
+
+    const std::string path = folder.file("calcium.kijunchi");
+    files.fileNames.push_back(QString::fromStdString(path));
+    frame->SaveStudy->trigger();  // no name yet: asked for one
+    EXPECT_FALSE(frame->unsavedChanges());
+    EXPECT_EQ(frame->recentStudies().value(0),
+              QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+
+    input().Command1->click();  // nothing to save: nothing asked
+    EXPECT_EQ(store->WorkCount, 0);
+    EXPECT_TRUE(store->Header.empty());
+    paste(QStringLiteral("1\r\n2\r\n3\r\n"));
+    const std::string saved = TempFolder::read(path);
+    const std::string cut = folder.write("cut.kijunchi", saved.substr(0, saved.size() / 2));
+    files.fileNames.push_back(QString::fromStdString(cut));
+    frame->OpenStudy->trigger();
+    ASSERT_FALSE(prompt.shown.empty());
+    EXPECT_EQ(prompt.shown.back().text.toStdString(),
+              studyRefusalMessage(StudyRefusal::Truncated, "cut.kijunchi"));
+    EXPECT_EQ(store->WorkCount, 3);
+
+    files.fileNames.push_back(QString::fromStdString(path));
+    frame->OpenStudy->trigger();
+    EXPECT_EQ(frame->evaluationWindow()->text(), evaluation);
+    EXPECT_EQ(statV().text().toStdString(), statistics.toStdString());
+    EXPECT_EQ(undated(), description);
+    EXPECT_FALSE(frame->unsavedChanges());
+
+    store->Header.unit = "mg/dL";
+    prompt.threeWayAnswers = {Prompt::Answer::Cancel};
+    input().Command1->click();
+    EXPECT_EQ(store->WorkCount, 238);
+    prompt.threeWayAnswers = {Prompt::Answer::No};
+    input().Command1->click();
+    EXPECT_EQ(store->WorkCount, 0);
 }
 
 // Every way of writing another data set after an analysis: the result windows say that they
