@@ -51,6 +51,10 @@ public:
         return std::nullopt;
     }
     std::optional<QSize> pictureSize(QWidget*, const QSize&) override { return std::nullopt; }
+    QString openStudyName(QWidget*, const QString&) override { return {}; }
+    std::optional<int> askNumber(QWidget*, const QString&, const QString&, int, int, int) override {
+        return std::nullopt;
+    }
 };
 
 std::string toShiftJis(const std::string& utf8) {
