@@ -233,8 +233,6 @@ std::string nowText(const char* format = "%Y-%m-%d %H:%M") {
 
 constexpr const char* kPdfUnavailable =
     "--pdf は使えません。この kijunchi-report はデスクトップ版なしで作られています。";
-// A study of 5000 values with its record is far smaller; more is no study.
-constexpr std::size_t kMaxStudyBytes = std::size_t{64} << 20;
 
 // Collects what the run prints into the histogram window's picture.
 class SummaryCanvas final : public NullCanvas {
@@ -350,12 +348,9 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     // each of which the options given beside it change.
     std::optional<Study> opened;
     if (options.study) {
-        const auto bytes = readWholeFile(*options.study, kMaxStudyBytes);
-        if (!bytes) return failure(2, "ファイルを読めません: " + *options.study);
-        StudyReading reading = parseStudy(*bytes);
-        if (reading.refusal != StudyRefusal::None)
-            return failure(2, studyRefusalMessage(reading.refusal, *options.study));
-        opened = std::move(reading.study);
+        std::string message;
+        opened = openStudyFile(*options.study, message);
+        if (!opened) return failure(2, message);
         if (!options.lambda && !opened->lambda.empty()) options.lambda = opened->lambda;
     }
 

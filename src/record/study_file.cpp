@@ -247,6 +247,22 @@ StudyReading parseStudy(std::string_view bytes) {
     return reading;
 }
 
+std::optional<Study> openStudyFile(const std::string& path, std::string& message) {
+    // A study of 5000 values with its record is far smaller; more is no study.
+    constexpr std::size_t kMaxStudyBytes = std::size_t{64} << 20;
+    const auto bytes = readWholeFile(path, kMaxStudyBytes);
+    if (!bytes) {
+        message = "ファイルを読めません: " + path;
+        return std::nullopt;
+    }
+    StudyReading reading = parseStudy(*bytes);
+    if (reading.refusal != StudyRefusal::None) {
+        message = studyRefusalMessage(reading.refusal, path);
+        return std::nullopt;
+    }
+    return std::move(reading.study);
+}
+
 StudyRefusal rebuildStore(const Study& study, AnalysisStore& store, GridSink& grid) {
     const std::vector<double> values = studyValues(study);
     if (!exclusionsFit(study, values)) return StudyRefusal::Damaged;

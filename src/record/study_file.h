@@ -109,6 +109,10 @@ struct StudyReading {
 // Reads the text of a .kijunchi file.
 StudyReading parseStudy(std::string_view text);
 
+// Reads the study file at path: the study, or nullopt with the one-line message why not (a file
+// that cannot be read, or a refusal of parseStudy).
+std::optional<Study> openStudyFile(const std::string& path, std::string& message);
+
 // Makes store the data set of the study by the steps the data set took: the values as read
 // (with their groups), the exclusions, the λ transformation and the class count. store should
 // be a fresh one: the caller swaps it in on success, so that a refused study changes nothing

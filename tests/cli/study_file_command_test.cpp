@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/report_command.h"
+#include "cli/study_command.h"
 #include "support/data_set.h"
 #include "support/temp_files.h"
 
@@ -54,6 +55,23 @@ TEST(StudyFileCommand, ASavedStudyShowsEveryViewAsBefore) {
             EXPECT_EQ(opened.out, saved.out) << c.name << " " << view;
         }
     }
+}
+
+TEST(StudyFileCommand, AGroupedStudyGivesThePartitionAndVerificationAsBefore) {
+    TempFolder folder;
+    const std::string study = folder.file("g.kijunchi");
+    const auto studyRun = [](const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        const int code = runStudyCommand(args, textReader(""), out, err);
+        EXPECT_EQ(code, 0) << err.str();
+        return out.str();
+    };
+    const std::string saved = studyRun({"--group", "性別", "--column", "Ca", "--save-study", study,
+                                        kData + "/calcium_by_sex.tsv"});
+    EXPECT_EQ(saved.rfind("項目 =\tCa\r\n", 0), 0u);
+    EXPECT_EQ(studyRun({"--study", study, "--group"}), saved);
+    EXPECT_EQ(studyRun({"--study", study, "--verify", "9,10.5"}),
+              studyRun({"--verify", "9,10.5", kData + "/calcium_240.txt"}));
 }
 
 TEST(StudyFileCommand, DocumentsBeginWithTheHeaderOnlyForAStudy) {
