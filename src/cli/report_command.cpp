@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -221,16 +220,6 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
     return std::nullopt;
 }
 
-// The local date and time, "2026-12-09 15:04", for the record of an exclusion and the log.
-std::string nowText(const char* format = "%Y-%m-%d %H:%M") {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, format, &local);
-    return buffer;
-}
-
 constexpr const char* kPdfUnavailable =
     "--pdf は使えません。この kijunchi-report はデスクトップ版なしで作られています。";
 
@@ -437,7 +426,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
                                {&options.studyHeader.approver, &study.header.approver}})
         if (!given->empty()) *kept = *given;
 
-    const std::string when = nowText();
+    const std::string when = localTimeText();
     const std::vector<double> asRead = studyValues(study);
     if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
         for (int p : options.excludePositions)
@@ -549,7 +538,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         DataSetDescription description;
         description.count = store.DataCount;
         description.source = source;
-        description.dateTime = nowText("%Y/%m/%d %H:%M");
+        description.dateTime = localTimeText("%Y/%m/%d %H:%M");
         description.lambda = lambdaDescription(store.Lambda);
         description.classes = study.classes;
         description.analysedAt = description.dateTime;

@@ -1,7 +1,6 @@
 #include "cli/study_command.h"
 
 #include <algorithm>
-#include <ctime>
 #include <filesystem>
 
 #include "analysis/store.h"
@@ -140,16 +139,6 @@ int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& ou
     return 0;
 }
 
-// The local date and time, "2026-12-09 15:04", for the study's log.
-std::string nowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
-    return buffer;
-}
-
 // The partition's text of values in groups, under the name of the values' column.
 int partition(const std::string& heading, const std::vector<double>& values,
               const std::vector<std::string>& labels, std::ostream& out, std::ostream& err) {
@@ -211,7 +200,7 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         study.source = {"file", name, heading, "", ""};
         if (const auto bytes = readWholeFile(o.file, kMaxDataFileBytes))
             study.source.sha256 = sha256Hex(*bytes);
-        const std::string when = nowText();
+        const std::string when = localTimeText();
         study.log = {{when, "opened",
                       name + " の列 " + heading + "、グループ " + table.headings()[*groupColumn]},
                      {when, "saved", std::filesystem::path(*o.saveStudy).filename().string()}};

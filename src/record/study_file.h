@@ -70,6 +70,10 @@ struct Study {
     std::vector<StudyLogEntry> log;
 };
 
+// The local date and time now by a strftime format; by default "2026-12-09 15:04", as the log
+// and the record of an exclusion give it.
+std::string localTimeText(const char* format = "%Y-%m-%d %H:%M");
+
 // The SHA-256 of bytes as 64 lowercase hexadecimal digits.
 std::string sha256Hex(std::string_view bytes);
 
