@@ -124,6 +124,15 @@ const char* programVersion() {
     return KIJUNCHI_VERSION;
 }
 
+std::string localTimeText(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, format, &local);
+    return buffer;
+}
+
 std::string sha256Hex(std::string_view bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
