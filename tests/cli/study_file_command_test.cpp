@@ -143,18 +143,26 @@ std::optional<std::string> pdfText(const std::string& pdf, const std::string& te
     return TempFolder::read(text);
 }
 
-// The whitespace-separated words of the first line that begins with start.
-std::vector<std::string> rowWords(const std::string& text, const std::string& start) {
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const auto at = line.find_first_not_of(" \t");
-        if (at == std::string::npos || line.compare(at, start.size(), start) != 0) continue;
+// The whitespace-separated words of each line. pdftotext gives the full-width tilde of the
+// texts as the wave dash of the font; both are read as the wave dash.
+std::vector<std::vector<std::string>> wordLines(const std::string& text) {
+    std::vector<std::vector<std::string>> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
         std::vector<std::string> out;
-        for (std::string w; words >> w;) out.push_back(w);
-        return out;
+        for (std::string w; words >> w;) out.push_back(w == "～" ? "〜" : w);
+        lines.push_back(out);
     }
-    return {};
+    return lines;
+}
+
+// Whether a line of the text begins with the words.
+bool hasLine(const std::string& text, const std::vector<std::string>& words) {
+    for (const auto& line : wordLines(text))
+        if (line.size() >= words.size() && std::equal(words.begin(), words.end(), line.begin()))
+            return true;
+    return false;
 }
 
 TEST(StudyFileProgram, HeadlessPdfCarriesTheStudy) {
@@ -176,7 +184,7 @@ TEST(StudyFileProgram, HeadlessPdfCarriesTheStudy) {
     for (std::string page; std::getline(pageTexts, page, '\f');) {
         if (page.find_first_not_of(" \n") == std::string::npos) continue;
         ++pages;
-        EXPECT_NE(page.find("基準値　解析レポート　　カルシウム"), std::string::npos) << page;
+        EXPECT_TRUE(hasLine(page, {"基準値", "解析レポート", "カルシウム"})) << page;
     }
     EXPECT_GE(pages, 2u);
     // The header, the fingerprint of the values as read and the excluded values with their
@@ -185,8 +193,8 @@ TEST(StudyFileProgram, HeadlessPdfCarriesTheStudy) {
     EXPECT_NE(text->find("mg/dL"), std::string::npos);
     EXPECT_NE(text->find("b4d3e40b1fb7e8e7146e2782d05208e7e9c009b519bbab8ec46ef34a146fe396"),
               std::string::npos);
-    EXPECT_EQ(rowWords(*text, "1 "), (std::vector<std::string>{"1", "8.8", "Tukey法", "―"}));
-    EXPECT_EQ(rowWords(*text, "240 ").size() >= 3 ? rowWords(*text, "240 ")[1] : "", "10.6");
+    EXPECT_TRUE(hasLine(*text, {"1", "8.8", "Tukey法"}));
+    EXPECT_TRUE(hasLine(*text, {"240", "10.6", "Tukey法"}));
 
     // The limits are those of the kept values evaluated on their own.
     std::string kept;
@@ -197,10 +205,13 @@ TEST(StudyFileProgram, HeadlessPdfCarriesTheStudy) {
     const std::string keptFile = folder.write("kept.txt", kept);
     const CommandOutput evaluation = run({"--show", "evaluation", keptFile});
     ASSERT_EQ(evaluation.exitCode, 0);
-    for (const char* method : {"ノンパラメトリック法\t", "ロバスト法\t", "パラメトリック法\t"}) {
-        const std::vector<std::string> expected = rowWords(evaluation.out, method);
+    // The table of the estimates, row by row, word for word.
+    for (const char* method : {"ノンパラメトリック法", "ロバスト法", "パラメトリック法"}) {
+        std::vector<std::string> expected;
+        for (const auto& line : wordLines(evaluation.out))
+            if (!line.empty() && line[0] == method && line.size() > 5) expected = line;
         ASSERT_FALSE(expected.empty()) << method;
-        EXPECT_EQ(rowWords(*text, expected[0] + " "), expected) << method;
+        EXPECT_TRUE(hasLine(*text, expected)) << method;
     }
 
     // Opened again, the study makes the same document (but for the time it is made).
