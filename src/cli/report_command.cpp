@@ -528,6 +528,15 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             {when, "analysed",
              "データ数 " + numberText(store.DataCount) + "、階級数 " + numberText(study.classes)});
 
+    if (options.saveStudy) {
+        study.programVersion = programVersion();
+        study.header = store.Header;
+        study.log.push_back(
+            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
+        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
+            !error.empty())
+            return failure(2, error);
+    }
     if (options.pdf) {
         if (status != RunStatus::Completed) {
             output.exitCode = 1;
@@ -564,17 +573,14 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         if (const std::string error = writePdf(*options.pdf, *beforeRun, pdfHead); !error.empty())
             return failure(2, error);
     }
-    if (options.saveStudy) {
-        study.programVersion = programVersion();
-        study.header = store.Header;
-        study.log.push_back(
-            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
-        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
-            !error.empty())
-            return failure(2, error);
-    }
     // With files to write, the views go to standard output only when asked for.
-    if ((options.pdf || options.saveStudy) && !options.showGiven) return output;
+    if ((options.pdf || options.saveStudy) && !options.showGiven) {
+        if (status != RunStatus::Completed) {
+            output.exitCode = 1;
+            output.err += std::string(kCalcErrorMessage) + "\n";
+        }
+        return output;
+    }
 
     // The evaluation needs nothing of the report: it is shown whatever the run found, and
     // says itself what the run could not give it.
