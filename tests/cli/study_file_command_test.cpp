@@ -128,6 +128,45 @@ TEST(StudyFileCommand, BadStudiesAreRefusedWithTheirMessage) {
     EXPECT_EQ(std::count(unwritable.err.begin(), unwritable.err.end(), '\n'), 1);
 }
 
+TEST(StudyFileCommand, PdfGoesToTheWriterTheProgramGivesOrIsRefused) {
+    const std::vector<std::string> args = {"--pdf", "out.pdf", "--analyte", "カルシウム",
+                                           kData + "/one_to_four.txt"};
+    const CommandOutput without = run(args);
+    EXPECT_EQ(without.exitCode, 2);
+    EXPECT_EQ(std::count(without.err.begin(), without.err.end(), '\n'), 1) << without.err;
+
+    PdfHead given;
+    int dataCount = -1;
+    const PdfWriter writer = [&](const std::string& path, const AnalysisStore& store,
+                                 const PdfHead& head) {
+        EXPECT_EQ(path, "out.pdf");
+        dataCount = store.DataCount;
+        given = head;
+        return std::string();
+    };
+    const CommandOutput written = runReportCommand(args, textReader(""), writer);
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_TRUE(written.out.empty());
+    EXPECT_EQ(dataCount, 4);
+    EXPECT_EQ(given.runningHead.rfind("基準値　解析レポート　　カルシウム　　", 0), 0u);
+    const auto has = [&](const std::string& line) {
+        return std::find(given.description.begin(), given.description.end(), line) !=
+               given.description.end();
+    };
+    EXPECT_TRUE(has("項目名：カルシウム"));
+    EXPECT_TRUE(has("データ数：4"));
+    // `printf '1\n2\n3\n4\n' | sha256sum`
+    EXPECT_TRUE(
+        has("データのSHA-256：16fbd7d1f18d2fedb247d73edc3bc6aa040f5ab99bd3b48c35b79e543d22179b"));
+    // A writer that fails: its message, exit 2.
+    const CommandOutput failed = runReportCommand(
+        args, textReader(""), [](const std::string&, const AnalysisStore&, const PdfHead&) {
+            return std::string("ファイルに書き込めません: out.pdf");
+        });
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_EQ(failed.err, "ファイルに書き込めません: out.pdf\n");
+}
+
 // The built program: its exit status, standard error to /dev/null.
 int runProgram(const std::string& arguments) {
     const std::string command =
