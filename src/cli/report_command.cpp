@@ -466,7 +466,8 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         untransformed.lambda.clear();
         untransformed.classes = static_cast<int>(*classCount);
         if (rebuildStore(untransformed, store, grid) != StudyRefusal::None)
-            return failure(2, studyRefusalMessage(StudyRefusal::Damaged, *options.study));
+            return failure(2, studyRefusalMessage(StudyRefusal::Damaged,
+                                                  options.study.value_or(options.file)));
     }
     if (!notes.empty()) output.err += notes + "\n";
 
