@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -221,20 +220,8 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
     return std::nullopt;
 }
 
-// The local date and time, "2026-12-09 15:04", for the record of an exclusion and the log.
-std::string nowText(const char* format = "%Y-%m-%d %H:%M") {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, format, &local);
-    return buffer;
-}
-
 constexpr const char* kPdfUnavailable =
     "--pdf は使えません。この kijunchi-report はデスクトップ版なしで作られています。";
-// A study of 5000 values with its record is far smaller; more is no study.
-constexpr std::size_t kMaxStudyBytes = std::size_t{64} << 20;
 
 // Collects what the run prints into the histogram window's picture.
 class SummaryCanvas final : public NullCanvas {
@@ -350,12 +337,9 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     // each of which the options given beside it change.
     std::optional<Study> opened;
     if (options.study) {
-        const auto bytes = readWholeFile(*options.study, kMaxStudyBytes);
-        if (!bytes) return failure(2, "ファイルを読めません: " + *options.study);
-        StudyReading reading = parseStudy(*bytes);
-        if (reading.refusal != StudyRefusal::None)
-            return failure(2, studyRefusalMessage(reading.refusal, *options.study));
-        opened = std::move(reading.study);
+        std::string message;
+        opened = openStudyFile(*options.study, message);
+        if (!opened) return failure(2, message);
         if (!options.lambda && !opened->lambda.empty()) options.lambda = opened->lambda;
     }
 
@@ -442,7 +426,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
                                {&options.studyHeader.approver, &study.header.approver}})
         if (!given->empty()) *kept = *given;
 
-    const std::string when = nowText();
+    const std::string when = localTimeText();
     const std::vector<double> asRead = studyValues(study);
     if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
         for (int p : options.excludePositions)
@@ -482,7 +466,8 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         untransformed.lambda.clear();
         untransformed.classes = static_cast<int>(*classCount);
         if (rebuildStore(untransformed, store, grid) != StudyRefusal::None)
-            return failure(2, studyRefusalMessage(StudyRefusal::Damaged, *options.study));
+            return failure(2, studyRefusalMessage(StudyRefusal::Damaged,
+                                                  options.study.value_or(options.file)));
     }
     if (!notes.empty()) output.err += notes + "\n";
 
@@ -544,6 +529,15 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             {when, "analysed",
              "データ数 " + numberText(store.DataCount) + "、階級数 " + numberText(study.classes)});
 
+    if (options.saveStudy) {
+        study.programVersion = programVersion();
+        study.header = store.Header;
+        study.log.push_back(
+            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
+        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
+            !error.empty())
+            return failure(2, error);
+    }
     if (options.pdf) {
         if (status != RunStatus::Completed) {
             output.exitCode = 1;
@@ -554,7 +548,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         DataSetDescription description;
         description.count = store.DataCount;
         description.source = source;
-        description.dateTime = nowText("%Y/%m/%d %H:%M");
+        description.dateTime = localTimeText("%Y/%m/%d %H:%M");
         description.lambda = lambdaDescription(store.Lambda);
         description.classes = study.classes;
         description.analysedAt = description.dateTime;
@@ -580,17 +574,14 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         if (const std::string error = writePdf(*options.pdf, *beforeRun, pdfHead); !error.empty())
             return failure(2, error);
     }
-    if (options.saveStudy) {
-        study.programVersion = programVersion();
-        study.header = store.Header;
-        study.log.push_back(
-            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
-        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
-            !error.empty())
-            return failure(2, error);
-    }
     // With files to write, the views go to standard output only when asked for.
-    if ((options.pdf || options.saveStudy) && !options.showGiven) return output;
+    if ((options.pdf || options.saveStudy) && !options.showGiven) {
+        if (status != RunStatus::Completed) {
+            output.exitCode = 1;
+            output.err += std::string(kCalcErrorMessage) + "\n";
+        }
+        return output;
+    }
 
     // The evaluation needs nothing of the report: it is shown whatever the run found, and
     // says itself what the run could not give it.

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -121,6 +122,15 @@ bool exclusionsFit(const Study& s, const std::vector<double>& values) {
 
 const char* programVersion() {
     return KIJUNCHI_VERSION;
+}
+
+std::string localTimeText(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, format, &local);
+    return buffer;
 }
 
 std::string sha256Hex(std::string_view bytes) {
@@ -245,6 +255,22 @@ StudyReading parseStudy(std::string_view bytes) {
         reading.refusal = StudyRefusal::Damaged;  // a number out of the range of its type
     }
     return reading;
+}
+
+std::optional<Study> openStudyFile(const std::string& path, std::string& message) {
+    // A study of 5000 values with its record is far smaller; more is no study.
+    constexpr std::size_t kMaxStudyBytes = std::size_t{64} << 20;
+    const auto bytes = readWholeFile(path, kMaxStudyBytes);
+    if (!bytes) {
+        message = "ファイルを読めません: " + path;
+        return std::nullopt;
+    }
+    StudyReading reading = parseStudy(*bytes);
+    if (reading.refusal != StudyRefusal::None) {
+        message = studyRefusalMessage(reading.refusal, path);
+        return std::nullopt;
+    }
+    return std::move(reading.study);
 }
 
 StudyRefusal rebuildStore(const Study& study, AnalysisStore& store, GridSink& grid) {

@@ -70,6 +70,10 @@ struct Study {
     std::vector<StudyLogEntry> log;
 };
 
+// The local date and time now by a strftime format; by default "2026-12-09 15:04", as the log
+// and the record of an exclusion give it.
+std::string localTimeText(const char* format = "%Y-%m-%d %H:%M");
+
 // The SHA-256 of bytes as 64 lowercase hexadecimal digits.
 std::string sha256Hex(std::string_view bytes);
 
@@ -108,6 +112,10 @@ struct StudyReading {
 
 // Reads the text of a .kijunchi file.
 StudyReading parseStudy(std::string_view text);
+
+// Reads the study file at path: the study, or nullopt with the one-line message why not (a file
+// that cannot be read, or a refusal of parseStudy).
+std::optional<Study> openStudyFile(const std::string& path, std::string& message);
 
 // Makes store the data set of the study by the steps the data set took: the values as read
 // (with their groups), the exclusions, the λ transformation and the class count. store should

@@ -130,6 +130,14 @@ TEST(StudyFile, EachKindOfBadFileHasItsRefusal) {
     }
 }
 
+TEST(StudyFile, EveryCutOfAStudyIsTruncated) {
+    // Cut at every byte, inside a name, a number or a Japanese character alike.
+    const std::string good = studyJson(sampleStudy());
+    for (std::size_t size = 1; size + 1 < good.size(); ++size)
+        ASSERT_EQ(parseStudy(good.substr(0, size)).refusal, StudyRefusal::Truncated) << size;
+    EXPECT_EQ(parseStudy(good.substr(0, good.size() - 1)).refusal, StudyRefusal::None);
+}
+
 TEST(StudyFile, RebuildRefusesAnExclusionOutsideTheData) {
     Study s = sampleStudy();
     s.excluded[0].position = 6;

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QList>
 #include <QStringList>
+#include <QtGlobal>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -26,26 +28,27 @@ namespace kijunchi {
 namespace {
 
 // The toolkit starts only when a document is asked for, on the offscreen platform when there is
-// no display (and no platform was chosen).
-QApplication& application() {
+// no display (and no platform was chosen). It ends with main, before the program's statics.
+void startToolkit(std::unique_ptr<QApplication>& app) {
     static int argc = 1;
     static char name[] = "kijunchi-report";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app;
-    if (!app) {
-        const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-        if (!display && !std::getenv("QT_QPA_PLATFORM"))
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        app = std::make_unique<QApplication>(argc, argv);
-        setUpApplication(*app);
-    }
-    return *app;
+    if (app) return;
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (!display && !std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Standard error carries the command's own one-line messages; the toolkit's notes on its
+    // surroundings ("XDG_RUNTIME_DIR not set") are not for the user of a command line.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
+    app = std::make_unique<QApplication>(argc, argv);
+    setUpApplication(*app);
 }
 
 // The statistics, histogram and evaluation windows after the analysis of the data set, as the
 // frame shows them, make the document's parts.
 std::string writePdf(const std::string& path, const AnalysisStore& analysed, const PdfHead& head) {
-    application();
     auto store = std::make_unique<AnalysisStore>(analysed);
     MessageBoxPrompt prompt;  // the windows ask nothing while they are not shown
     StatV statistics(prompt);
@@ -75,5 +78,12 @@ int main(int argc, char** argv) {
             if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
         }
     };
-    return kijunchi::runKijunchiReport(args, readStdin, kijunchi::writePdf);
+    std::unique_ptr<QApplication> app;
+    const kijunchi::PdfWriter writePdf = [&app](const std::string& path,
+                                                const kijunchi::AnalysisStore& store,
+                                                const kijunchi::PdfHead& head) {
+        kijunchi::startToolkit(app);
+        return kijunchi::writePdf(path, store, head);
+    };
+    return kijunchi::runKijunchiReport(args, readStdin, writePdf);
 }
