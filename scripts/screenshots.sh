@@ -49,5 +49,9 @@ if [ "$docs" = 1 ]; then
   cp "$from/transform-window.png" "$root/docs/dialog-box.png"
   cp "$from/normal-generator-window.png" "$root/docs/dialog-nrm.png"
   cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
+  cp "$from/study-header-window.png" "$root/docs/dialog-study-header.png"
+  # The work area holds the maximised evaluation: the frame's part of the screen.
+  convert "$from/evaluation-excluded.png" -crop 1042x850+112+44 +repage \
+    "$root/docs/evaluation-excluded.png"
 fi
 echo "Screenshots in $shots"

@@ -39,8 +39,8 @@ StudyHeaderDialog::StudyHeaderDialog(const StudyHeader& header, const QString& s
     NoteEdit = new QPlainTextEdit(QString::fromStdString(header.note), this);
     NoteEdit->setObjectName(QStringLiteral("NoteEdit"));
     NoteEdit->setTabChangesFocus(true);
-    NoteEdit->setFixedHeight(NoteEdit->fontMetrics().lineSpacing() * 5 +
-                             2 * NoteEdit->frameWidth() + 8);
+    NoteEdit->setMinimumHeight(NoteEdit->fontMetrics().lineSpacing() * 5 +
+                               2 * NoteEdit->frameWidth() + 8);
     form->addRow(QStringLiteral("メモ(&N):"), NoteEdit);
 
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
