@@ -514,6 +514,9 @@ void MDIForm1::runAndReport() {
                                   lambdaDescription(store_.Lambda));
         statV_->setEarlierData(false);
         reg_->setEarlierData(false);
+        const QString note = exclusionNote();
+        statV_->setExclusionNote(note);
+        reg_->setExclusionNote(note);
     }
     if (status == RunStatus::CalculationError) {
         hourglass.restore();

@@ -238,6 +238,8 @@ private:
     void applyExclusions(const std::vector<double>& asRead, std::vector<ExcludedValue> excluded);
     // After another writer of the data set, the record of exclusions no longer describes it.
     void forgetStaleExclusions();
+    // "N個を除外: 位置 p v（rule）、…" for the result windows; empty while nothing is excluded.
+    QString exclusionNote() const;
     // Who takes a value out: the header's 作成者, else the login name.
     std::string exclusionWho() const;
     // The study as it stands, for its file; and what of it counts as a change.

@@ -95,6 +95,20 @@ std::string MDIForm1::exclusionWho() const {
     return {};
 }
 
+QString MDIForm1::exclusionNote() const {
+    if (store_.Excluded.empty()) return {};
+    QStringList values;
+    for (const ExcludedValue& e : store_.Excluded)
+        values << QStringLiteral("位置 %1 %2（%3）")
+                      .arg(e.position)
+                      .arg(QString::number(e.value, 'g', 15), e.rule.empty()
+                                                                  ? QStringLiteral("位置を指定")
+                                                                  : QString::fromStdString(e.rule));
+    return QStringLiteral("%1個を除外: %2")
+        .arg(store_.Excluded.size())
+        .arg(values.join(QStringLiteral("、")));
+}
+
 std::vector<int> MDIForm1::keptPositions() const {
     const std::size_t n = valuesAsRead(store_).size();
     std::vector<bool> out(n, false);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
@@ -139,8 +140,10 @@ TEST_F(EvaluationWindowTest, ValuesTakenOutAndBroughtBackGiveTheCommandLinesEval
               withoutTimes(commandLine(calcium, args({"--exclude-flagged", "tukey"}))));
     EXPECT_EQ(store->DataCount, 238);
     EXPECT_TRUE(window()->RestoreAll->isEnabled());
-    // The statistics window shows the analysis of the values kept.
+    // The statistics window shows the analysis of the values kept, and says which are out.
     EXPECT_FALSE(frame->statisticsWindow()->earlierData());
+    EXPECT_EQ(frame->statisticsWindow()->ExcludedLabel->text(),
+              QStringLiteral("2個を除外: 位置 1 8.8（Tukey法）、位置 240 10.6（Tukey法）"));
 
     // Position 5 of the data as read (the record's numbering).
     files.numbers.push_back(5);
@@ -168,6 +171,7 @@ TEST_F(EvaluationWindowTest, ValuesTakenOutAndBroughtBackGiveTheCommandLinesEval
     EXPECT_EQ(window()->text(), before);
     EXPECT_TRUE(store->Excluded.empty());
     EXPECT_FALSE(window()->RestoreAll->isEnabled());
+    EXPECT_TRUE(frame->statisticsWindow()->ExcludedLabel->isHidden());
 }
 
 TEST_F(EvaluationWindowTest, ATransformedDataSetIsRefusedAndNewDataForgetTheRecord) {

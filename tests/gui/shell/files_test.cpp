@@ -576,9 +576,16 @@ TEST_F(FilesTest, AStudySavedAndOpenedAgainShowsTheSameTextsAndARefusedOneChange
     prompt.threeWayAnswers = {Prompt::Answer::Cancel};
     input().Command1->click();
     EXPECT_EQ(store->WorkCount, 238);
+    // Leaving the program: はい saves under the study's name, then the program ends.
+    prompt.threeWayAnswers = {Prompt::Answer::Yes};
+    frame->exitConfirmation();
+    EXPECT_EQ(programEnds, 1);
+    EXPECT_NE(TempFolder::read(path).find("\"unit\": \"mg/dL\""), std::string::npos);
+    store->Header.unit.clear();
     prompt.threeWayAnswers = {Prompt::Answer::No};
     input().Command1->click();
     EXPECT_EQ(store->WorkCount, 0);
+    EXPECT_TRUE(prompt.threeWayAnswers.empty());
 }
 
 // Every way of writing another data set after an analysis: the result windows say that they
