@@ -49,6 +49,7 @@
 #include "support/poppler.h"
 #include "support/recording_file_prompt.h"
 #include "support/temp_files.h"
+#include "transform/power_transform.h"
 
 namespace kijunchi::testing {
 namespace {
@@ -586,6 +587,36 @@ TEST_F(FilesTest, AStudySavedAndOpenedAgainShowsTheSameTextsAndARefusedOneChange
     input().Command1->click();
     EXPECT_EQ(store->WorkCount, 0);
     EXPECT_TRUE(prompt.threeWayAnswers.empty());
+}
+
+// A transformed data set (λ = 0) and one with groups come back as they were saved.
+TEST_F(FilesTest, ATransformedOrGroupedStudyComesBackAsSaved) {
+    for (const bool grouped : {false, true}) {
+        SCOPED_TRACE(grouped ? "grouped" : "λ = 0");
+        if (grouped) {
+            input().GroupTick->setChecked(true);
+            paste(QString::fromStdString(testData("calcium_by_sex.tsv")));
+        } else {
+            paste(QString::fromStdString(testData("skewed_25.txt")));
+            ASSERT_TRUE(applyLambda(*store, "0", frame->inputGrid()));
+        }
+        analyse();
+        store->Header.analyte = "IgM";
+        const QString statistics = statV().text();
+        const std::vector<std::string> groups = store->GroupLabels;
+        const std::string path = folder.file(grouped ? "grouped.kijunchi" : "log.kijunchi");
+        files.fileNames.push_back(QString::fromStdString(path));
+        frame->SaveStudyAs->trigger();
+        input().Command1->click();
+        ASSERT_EQ(store->WorkCount, 0);
+        files.fileNames.push_back(QString::fromStdString(path));
+        frame->OpenStudy->trigger();
+        EXPECT_EQ(statV().text().toStdString(), statistics.toStdString());
+        EXPECT_EQ(store->GroupLabels, groups);
+        EXPECT_EQ(store->Header.analyte, "IgM");
+        input().GroupTick->setChecked(false);
+        input().Command1->click();
+    }
 }
 
 // Every way of writing another data set after an analysis: the result windows say that they
