@@ -30,6 +30,7 @@ public:
     int messages = 0;
     void message(QWidget*, const QString&, const QString&, Icon) override { ++messages; }
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    Answer askYesNoCancel(QWidget*, const QString&, const QString&) override { return Answer::No; }
 };
 
 // Answers the column dialog with a cancel, and counts that it was reached.
@@ -51,6 +52,10 @@ public:
         return std::nullopt;
     }
     std::optional<QSize> pictureSize(QWidget*, const QSize&) override { return std::nullopt; }
+    QString openStudyName(QWidget*, const QString&) override { return {}; }
+    std::optional<int> askNumber(QWidget*, const QString&, const QString&, int, int, int) override {
+        return std::nullopt;
+    }
 };
 
 std::string toShiftJis(const std::string& utf8) {

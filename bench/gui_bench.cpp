@@ -36,6 +36,7 @@ public:
     int messages = 0;
     void message(QWidget*, const QString&, const QString&, Icon) override { ++messages; }
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    Answer askYesNoCancel(QWidget*, const QString&, const QString&) override { return Answer::No; }
 };
 
 // A log-normal column such as a laboratory analyte gives, one value per line.

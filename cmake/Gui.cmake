@@ -48,6 +48,7 @@ set(KIJUNCHI_WINDOW_SOURCES
   src/gui/study/batch_window.cpp
   src/gui/study/indirect_window.cpp
   src/gui/study/partition_window.cpp
+  src/gui/study/study_header_dialog.cpp
   src/gui/study/study_text_window.cpp
   src/gui/study/study_windows.cpp
   src/gui/study/verification_window.cpp)
@@ -55,6 +56,7 @@ set(KIJUNCHI_SHELL_SOURCES
   src/gui/shell/about.cpp
   src/gui/shell/mdi_form.cpp
   src/gui/shell/mdi_form_files.cpp
+  src/gui/shell/mdi_form_study.cpp
   src/gui/shell/startf.cpp)
 add_library(kijunchi_gui STATIC ${KIJUNCHI_WINDOW_SOURCES} ${KIJUNCHI_SHELL_SOURCES})
 target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Widgets
@@ -62,6 +64,10 @@ target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Wi
 
 add_executable(kijunchi src/gui/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)
+
+# kijunchi-report: the command line, with --pdf drawn by the windows above without a display.
+add_executable(kijunchi-report src/gui/headless/main.cpp)
+target_link_libraries(kijunchi-report PRIVATE kijunchi_cli kijunchi_gui)
 
 # The window tour: every window in a real X session, for scripts/screenshots.sh.
 option(KIJUNCHI_TOUR "Build the window tour that takes the screenshots" OFF)

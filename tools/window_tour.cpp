@@ -22,9 +22,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -58,6 +60,10 @@ public:
     bool askYesNo(QWidget*, const QString& text, const QString& title) override {
         qInfo("question: %s / %s (answered No)", qPrintable(title), qPrintable(text));
         return false;
+    }
+    Answer askYesNoCancel(QWidget*, const QString& text, const QString& title) override {
+        qInfo("question: %s / %s (answered No)", qPrintable(title), qPrintable(text));
+        return Answer::No;
     }
 };
 
@@ -173,6 +179,28 @@ int main(int argc, char** argv) {
         [&] { shot("evaluation", frame.evaluationWindow()); },
         [&] { frame.tileCommand(); },
         [&] { shot("tiled-with-evaluation"); },
+        // Values out of the data set: the evaluation lists them and says how many.
+        [&] {
+            store.Header.author = "検査 花子";
+            if (frame.evaluationWindow()) frame.evaluationWindow()->ExcludeTukey->trigger();
+        },
+        [&] { sub(frame.evaluationWindow())->showMaximized(); },
+        [&] {
+            if (frame.evaluationWindow())
+                frame.evaluationWindow()->Text1->verticalScrollBar()->setValue(
+                    frame.evaluationWindow()->Text1->verticalScrollBar()->maximum() / 2);
+        },
+        [&] { shot("evaluation-excluded", frame.evaluationWindow()); },
+        // 検討の情報 is modal: its picture is taken and it is closed from inside it.
+        [&] {
+            QTimer::singleShot(1500, [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                shot("study-header", dialog);
+                if (dialog) dialog->close();
+            });
+            frame.StudyInfo->trigger();
+        },
+        [&] { frame.tileCommand(); },
         [&] {
             if (extract.isEmpty()) return;
             kijunchi::IndirectWindow* w = frame.studies->showIndirect();

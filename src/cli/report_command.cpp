@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -18,9 +18,11 @@
 #include "evaluation/lambda_estimate.h"
 #include "files/column_reading.h"
 #include "files/data_file.h"
+#include "files/report_export.h"
 #include "files/workbook.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
+#include "record/study_file.h"
 #include "report/analysis_run.h"
 #include "transform/power_transform.h"
 
@@ -31,7 +33,8 @@ namespace {
 constexpr const char* kUsage =
     "使い方: kijunchi-report [--classes N] [--lambda L] "
     "[--show report|summary|table|lambda|data|evaluation] [--column N|見出し]\n"
-    "                        [--header yes|no] [--sheet N|名前] [FILE]\n"
+    "                        [--header yes|no] [--sheet N|名前] [--save-study F] [--pdf F]\n"
+    "                        [FILE | --study F]\n"
     "        kijunchi-report --verify LOW,HIGH [FILE]\n"
     "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
@@ -62,7 +65,12 @@ constexpr const char* kUsage =
     "  --output OUT  一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
     "  --exclude P[,P…]  読み込んだ順で P 番目（1から）の値を除外して解析する\n"
     "  --exclude-flagged tukey|horn|dixon  その規則が外れ値の候補とした値を除外して解析する\n"
-    "  --author NAME  除外した人として記録する名前\n"
+    "  --author NAME  作成者（除外した人としても記録する名前）\n"
+    "  --analyte T, --unit T, --method T, --facility T, --approver T\n"
+    "                文書の見出しの項目名、単位、測定法・機器、施設、承認者\n"
+    "  --study F     データの代わりに検討ファイル F（.kijunchi）を読む\n"
+    "  --save-study F  検討（データ、設定、除外、見出し、記録）を F に保存する\n"
+    "  --pdf F       印刷と同じA4の文書をPDFファイル F に書き出す\n"
     "  --help        この説明を表示する\n"
     "\n"
     "終了コード: 0 成功、1 計算エラー、2 指定の誤り・読めないファイル・受け付けない値、\n"
@@ -71,15 +79,17 @@ constexpr const char* kUsage =
 enum class Show { Report, Summary, Table, Lambda, Data, Evaluation };
 
 struct Options {
-    std::string classes = "5";
+    std::optional<std::string> classes;
     std::optional<std::string> lambda;
     Show show = Show::Report;
+    bool showGiven = false;
+    std::optional<std::string> study, saveStudy, pdf;
+    StudyHeader studyHeader;
     std::string file = "-";
     std::optional<std::string> column;
     std::string sheet;  // a workbook's sheet: number from 1 or name; the first when empty
     std::vector<int> excludePositions;
     std::vector<OutlierRule> excludeRules;
-    std::string author;
     std::optional<bool> header;
     bool help = false;
 };
@@ -124,12 +134,36 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (i + 1 >= args.size()) return std::nullopt;
             return args[++i];
         };
-        if (arg == "--exclude" || arg == "--exclude-flagged" || arg == "--author") {
+        // The header of the documents, and the study's files.
+        const std::pair<const char*, std::string*> texts[] = {
+            {"--analyte", &options.studyHeader.analyte},
+            {"--unit", &options.studyHeader.unit},
+            {"--method", &options.studyHeader.method},
+            {"--facility", &options.studyHeader.facility},
+            {"--author", &options.studyHeader.author},
+            {"--approver", &options.studyHeader.approver}};
+        const std::pair<const char*, std::optional<std::string>*> files[] = {
+            {"--study", &options.study},
+            {"--save-study", &options.saveStudy},
+            {"--pdf", &options.pdf}};
+        const auto text = std::find_if(std::begin(texts), std::end(texts),
+                                       [&](const auto& t) { return arg == t.first; });
+        const auto file = std::find_if(std::begin(files), std::end(files),
+                                       [&](const auto& f) { return arg == f.first; });
+        if (text != std::end(texts) || file != std::end(files)) {
             auto v = value();
             if (!v) return arg + " に値がありません。";
-            if (arg == "--author") {
-                options.author = *v;
-            } else if (arg == "--exclude") {
+            if (text != std::end(texts)) *text->second = *v;
+            if (file != std::end(files)) {
+                if (v->empty()) return arg + " にファイル名を指定して下さい。";
+                *file->second = *v;
+            }
+            continue;
+        }
+        if (arg == "--exclude" || arg == "--exclude-flagged") {
+            auto v = value();
+            if (!v) return arg + " に値がありません。";
+            if (arg == "--exclude") {
                 const auto positions = positionList(*v);
                 if (!positions)
                     return "--exclude には1以上の整数の位置をコンマで区切って指定して下さい。";
@@ -163,6 +197,7 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
             if (arg == "--column") options.column = *v;
             if (arg == "--sheet") options.sheet = *v;
             if (arg == "--show") {
+                options.showGiven = true;
                 if (*v == "report")
                     options.show = Show::Report;
                 else if (*v == "summary")
@@ -188,18 +223,13 @@ std::optional<std::string> parseArguments(const std::vector<std::string>& args, 
         }
     }
     if (options.header && !options.column) return "--header は --column と一緒に指定して下さい。";
+    if (options.study && (fileSeen || options.column))
+        return "--study はデータのファイルや --column と一緒には指定できません。";
     return std::nullopt;
 }
 
-// The local date and time, "2026-12-09 15:04", for the record of an exclusion.
-std::string nowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
-    return buffer;
-}
+constexpr const char* kPdfUnavailable =
+    "--pdf は使えません。この kijunchi-report はデスクトップ版なしで作られています。";
 
 // Collects what the run prints into the histogram window's picture.
 class SummaryCanvas final : public NullCanvas {
@@ -304,26 +334,46 @@ int writeCommandOutput(const CommandOutput& output) {
     return output.exitCode;
 }
 
-CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin) {
+CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin,
+                               const PdfWriter& writePdf) {
     Options options;
     if (auto error = parseArguments(args, options)) return failure(2, *error + "\n" + kUsage);
     if (options.help) return CommandOutput{0, kUsage, {}};
+    if (options.pdf && !writePdf) return failure(2, kPdfUnavailable);
 
-    const auto classCount = readClassCount(options.classes);
+    // A saved study in place of the data: its values, exclusions, λ, class count and header,
+    // each of which the options given beside it change.
+    std::optional<Study> opened;
+    if (options.study) {
+        std::string message;
+        opened = openStudyFile(*options.study, message);
+        if (!opened) return failure(2, message);
+        if (!options.lambda && !opened->lambda.empty()) options.lambda = opened->lambda;
+    }
+
+    const auto classCount = readClassCount(options.classes ? *options.classes
+                                           : opened        ? numberText(opened->classes)
+                                                           : "5");
     if (!classCount) return failure(2, kClassCountMessage);
 
+    // The data set as read, and where it came from, as the study records it.
+    Study study;
     FieldReader reader;
-    std::string notes;              // what the reading of a data file tells
-    std::int64_t valuesFound = -1;  // the data file's count of numbers in the column
-    if (options.column) {
+    reader.keepTexts();
+    std::string notes;  // what the reading of a data file tells
+    const bool fromStdin = options.file == "-";
+    const std::string fileName = std::filesystem::path(options.file).filename().string();
+    if (opened) {
+        study = *opened;
+    } else if (options.column) {
         // A data file: the chosen column's values are read as a paste reads them.
-        const bool fromStdin = options.file == "-";
         DataReadOptions readOptions;
         readOptions.headings = options.header;
         DataFileResult read;
         std::vector<std::string> workbookNotes;  // a workbook's dates, error cells, formulas
+        std::string bytes;
+        std::string sheetName;  // a workbook's sheet, for the study's record of its source
         if (fromStdin) {
-            std::string bytes;
             std::vector<char> buffer(1 << 16);
             for (;;) {
                 const std::ptrdiff_t n = readStdin(buffer.data(), buffer.size());
@@ -338,6 +388,8 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
             if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
             read = std::move(table.read);  // a data file or a workbook's sheet
             workbookNotes = std::move(table.notes);
+            if (!table.sheets.empty())
+                sheetName = options.sheet.empty() ? table.sheets.front() : options.sheet;
         }
         if (read.problem != FileProblem::None) {
             return failure(2,
@@ -357,42 +409,82 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         reader.finish();
         notes = reading.message;
         for (const auto& note : workbookNotes) notes += (notes.empty() ? "" : "\n") + note;
-        valuesFound = reading.counts.valuesFound;
+        study.valuesFound = reading.counts.valuesFound;
+        study.source.column = columnLabel(read.file.columns[*column]);
+        study.source.sheet = sheetName;
+        if (fromStdin) study.source.sha256 = sha256Hex(bytes);
     } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
         return failure(2, *problem);
     } else {
         notes = readingMessage(reader.result());
+        study.valuesFound = reader.result().valuesFound;
     }
+    if (!opened) {
+        study.programVersion = programVersion();
+        study.values = reader.texts();
+        study.source.origin = fromStdin ? "stdin" : "file";
+        study.source.file = fromStdin ? "" : fileName;
+        // The file's bytes as they lie on disk, for the record only.
+        if (!fromStdin && options.saveStudy) {
+            const auto bytes = readWholeFile(options.file, kMaxDataFileBytes);
+            if (!bytes) return failure(2, "ファイルを読めません: " + options.file);
+            study.source.sha256 = sha256Hex(*bytes);
+        }
+    }
+    const std::string source = !study.source.file.empty() ? study.source.file
+                               : opened ? std::filesystem::path(*options.study).filename().string()
+                                        : std::string("標準入力");
+    // The header given beside a study replaces its items one by one.
+    for (auto [given, kept] : {std::pair{&options.studyHeader.analyte, &study.header.analyte},
+                               {&options.studyHeader.unit, &study.header.unit},
+                               {&options.studyHeader.method, &study.header.method},
+                               {&options.studyHeader.facility, &study.header.facility},
+                               {&options.studyHeader.author, &study.header.author},
+                               {&options.studyHeader.approver, &study.header.approver}})
+        if (!given->empty()) *kept = *given;
 
-    CommandOutput output;
-
-    AnalysisStore store;
-    NullGrid grid;
-    storeMeasuredValues(store, reader.values(), grid);
-    if (valuesFound < 0) valuesFound = reader.result().valuesFound;
-    store.ValuesRead = valuesFound;
+    const std::string when = localTimeText();
+    const std::vector<double> asRead = studyValues(study);
     if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
-        const std::vector<double>& asRead = reader.values();
         for (int p : options.excludePositions)
             if (p > static_cast<int>(asRead.size()))
                 return failure(2, "除外する位置 " + std::to_string(p) +
                                       " にデータがありません（データ数 " +
                                       std::to_string(asRead.size()) + "）。");
-        const std::string when = nowText();
-        std::vector<ExcludedValue> excluded =
-            flaggedExclusions(asRead, options.excludeRules, options.author, when);
+        const std::string& who = options.studyHeader.author;
+        std::vector<ExcludedValue> added =
+            flaggedExclusions(asRead, options.excludeRules, who, when);
         for (const ExcludedValue& e :
-             positionExclusions(asRead, options.excludePositions, options.author, when))
-            if (std::none_of(excluded.begin(), excluded.end(),
-                             [&](const ExcludedValue& f) { return f.position == e.position; }))
-                excluded.push_back(e);
+             positionExclusions(asRead, options.excludePositions, who, when))
+            added.push_back(e);
+        std::string detail;
+        for (const ExcludedValue& e : added) {
+            const auto samePosition = [&](const ExcludedValue& f) {
+                return f.position == e.position;
+            };
+            if (std::any_of(study.excluded.begin(), study.excluded.end(), samePosition)) continue;
+            study.excluded.push_back(e);
+            detail += (detail.empty() ? "位置 " : "、") + numberText(e.position) + "（" +
+                      (e.rule.empty() ? std::string("位置を指定") : e.rule) + "）";
+        }
         std::sort(
-            excluded.begin(), excluded.end(),
+            study.excluded.begin(), study.excluded.end(),
             [](const ExcludedValue& a, const ExcludedValue& b) { return a.position < b.position; });
-        storeMeasuredValues(store, keptValues(asRead, excluded), grid);
-        store.ValuesRead = valuesFound;
-        store.Excluded = std::move(excluded);
-        store.ValuesBeforeExclusion = asRead;
+        if (!detail.empty()) study.log.push_back({when, "excluded", detail});
+    }
+
+    CommandOutput output;
+    // The data set is made as a study is opened: the values, the exclusions, the header; λ and
+    // the class count follow below, since the likelihood views want the data untransformed.
+    AnalysisStore store;
+    NullGrid grid;
+    {
+        Study untransformed = study;
+        untransformed.lambda.clear();
+        untransformed.classes = static_cast<int>(*classCount);
+        if (rebuildStore(untransformed, store, grid) != StudyRefusal::None)
+            return failure(2, studyRefusalMessage(StudyRefusal::Damaged,
+                                                  options.study.value_or(options.file)));
     }
     if (!notes.empty()) output.err += notes + "\n";
 
@@ -430,13 +522,88 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     }
 
     store.ClassCount = *classCount;
+    std::unique_ptr<AnalysisStore> beforeRun;
+    if (options.pdf) beforeRun = std::make_unique<AnalysisStore>(store);
     SummaryCanvas picture;
     TextReport report;
     const RunStatus status = runAnalysis(store, picture, report);
+    // The study's documents begin with its header; those of a bare data set stay as they were.
+    const std::string head = hasDocumentHeader(store) ? documentHeaderText(store) : "";
+
+    const std::string lambdaText = options.lambda ? *options.lambda : "";
+    if (lambdaText != (opened ? opened->lambda : ""))
+        study.log.push_back(
+            {when, "transformed", lambdaText.empty() ? "変換なし" : "λ = " + lambdaText});
+    study.lambda = lambdaText;
+    study.classes = static_cast<int>(*classCount);
+    if (!opened)
+        study.log.insert(
+            study.log.begin(),
+            {when, "opened",
+             source + (study.source.column.empty() ? "" : " の列 " + study.source.column)});
+    if (status == RunStatus::Completed)
+        study.log.push_back(
+            {when, "analysed",
+             "データ数 " + numberText(store.DataCount) + "、階級数 " + numberText(study.classes)});
+
+    if (options.saveStudy) {
+        study.programVersion = programVersion();
+        study.header = store.Header;
+        study.log.push_back(
+            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
+        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
+            !error.empty())
+            return failure(2, error);
+    }
+    if (options.pdf) {
+        if (status != RunStatus::Completed) {
+            output.exitCode = 1;
+            output.err += std::string(kCalcErrorMessage) + "\n";
+            return output;
+        }
+        PdfHead pdfHead;
+        DataSetDescription description;
+        description.count = store.DataCount;
+        description.source = source;
+        description.dateTime = localTimeText("%Y/%m/%d %H:%M");
+        description.lambda = lambdaDescription(store.Lambda);
+        description.classes = study.classes;
+        description.analysedAt = description.dateTime;
+        pdfHead.description = descriptionLines(description);
+        if (!head.empty()) {
+            for (const HeaderItem& item : documentHeaderItems(store)) {
+                std::string value = item.value;
+                std::size_t start = 0;
+                // A note of several lines keeps its lines.
+                for (std::size_t end; (end = value.find('\n', start)) != std::string::npos;
+                     start = end + 1) {
+                    pdfHead.description.push_back((start == 0 ? item.name + "：" : "　") +
+                                                  value.substr(start, end - start));
+                }
+                pdfHead.description.push_back((start == 0 ? item.name + "：" : "　") +
+                                              value.substr(start));
+            }
+        }
+        const std::string analyte = !study.header.analyte.empty()  ? study.header.analyte
+                                    : !study.source.column.empty() ? study.source.column
+                                                                   : source;
+        pdfHead.runningHead = "基準値　解析レポート　　" + analyte + "　　" + description.dateTime;
+        if (const std::string error = writePdf(*options.pdf, *beforeRun, pdfHead); !error.empty())
+            return failure(2, error);
+    }
+    // With files to write, the views go to standard output only when asked for.
+    if ((options.pdf || options.saveStudy) && !options.showGiven) {
+        if (status != RunStatus::Completed) {
+            output.exitCode = 1;
+            output.err += std::string(kCalcErrorMessage) + "\n";
+        }
+        return output;
+    }
+
     // The evaluation needs nothing of the report: it is shown whatever the run found, and
     // says itself what the run could not give it.
     if (options.show == Show::Evaluation) {
-        output.out = evaluationTextAfterRun(store, status);
+        output.out = head + evaluationTextAfterRun(store, status);
         return output;
     }
     if (status != RunStatus::Completed) {
@@ -444,7 +611,11 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         output.err += std::string(kCalcErrorMessage) + "\n";
         return output;
     }
-    output.out = options.show == Show::Summary ? picture.text : report.text;
+    // The report and the summary list the excluded values under the header; the evaluation
+    // lists them itself.
+    const std::string excluded =
+        store.Excluded.empty() ? "" : exclusionText(store.Excluded) + "\r\n";
+    output.out = head + excluded + (options.show == Show::Summary ? picture.text : report.text);
     return output;
 }
 

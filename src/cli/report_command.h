@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/store.h"
 #include "input/paste_reader.h"
 
 namespace kijunchi {
@@ -29,10 +30,32 @@ InputReader textReader(std::string text);
 std::optional<std::string> readPastedValues(const std::string& file, const InputReader& readStdin,
                                             FieldReader& reader);
 
+// The head of the document --pdf writes: the lines that describe the data set and the study
+// (the header, the program version, the count and the fingerprint), and the running head
+// above every page's text (title, 項目名, date).
+struct PdfHead {
+    std::vector<std::string> description;
+    std::string runningHead;
+};
+
+// Writes to path the A4 document the desktop program prints of the analysis of store (a data set
+// ready to be analysed: the writer runs the analysis into the windows the document is made of);
+// returns an empty text, or the one-line message saying why the file was not written. The
+// command line is plain C++: kijunchi-report's main gives it when it is built with the desktop
+// program, and without it --pdf is refused.
+using PdfWriter = std::function<std::string(const std::string& path, const AnalysisStore& store,
+                                            const PdfHead& head)>;
+
 // args without the program name; readStdin is called only when the data come from standard
 // input. The input is read as a stream: at most the first 5000 values are kept, the rest only
 // counted, and reading stops at the empty line that ends the data.
-CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin);
+CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin,
+                               const PdfWriter& writePdf = {});
+
+// kijunchi-report as a whole: the indirect method, the study options or the report, by the
+// arguments. Returns the exit status.
+int runKijunchiReport(const std::vector<std::string>& args, const InputReader& readStdin,
+                      const PdfWriter& writePdf);
 
 // Writes the command's output to standard output and standard error; a failed write of
 // standard output is reported on standard error. Returns the exit status.

@@ -1,14 +1,18 @@
 #include "cli/study_command.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "analysis/store.h"
 #include "cli/report_command.h"
+#include "evaluation/exclusion.h"
 #include "files/data_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
+#include "record/study_file.h"
 #include "study/batch.h"
 #include "study/batch_evaluation.h"
 #include "study/batch_workbook.h"
@@ -23,9 +27,11 @@ namespace {
 
 constexpr const char* kStudyUsage =
     "使い方: kijunchi-report --verify LOW,HIGH [FILE]\n"
-    "        kijunchi-report --group COLUMN [--column COLUMN] FILE\n"
+    "        kijunchi-report --group COLUMN [--column COLUMN] [--sheet N|NAME] [--save-study F] "
+    "FILE\n"
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
     "                        [--sheet N|NAME] FILE\n"
+    "        kijunchi-report --study F (--verify LOW,HIGH | --group)\n"
     "\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "                     （値は張り付けと同じ規則で FILE か標準入力から読む）\n"
@@ -34,10 +40,13 @@ constexpr const char* kStudyUsage =
     "  --batch            ファイルの各列を1項目として一括評価し、表を書き出す\n"
     "  --format F         一括評価の表の形式: tsv（既定）、csv、json、xlsx（--output が必要）\n"
     "  --output OUT       一括評価の表を OUT に書く（全体を書けたときだけ置き換える）\n"
-    "  --sheet N|NAME     ブック（.xlsx、.xlsm、.xls）のシート（既定は最初のシート）\n";
+    "  --sheet N|NAME     ブック（.xlsx、.xlsm、.xls）のシート（既定は最初のシート）\n"
+    "  --save-study F     --group の値とグループを検討ファイル F に保存する\n"
+    "  --study F          FILE の代わりに検討ファイル F を読む（--group は列なしで、\n"
+    "                     保存したグループを使う）\n";
 
 struct StudyOptions {
-    std::optional<std::string> verify, group, column, format, output, sheet;
+    std::optional<std::string> verify, group, column, format, output, sheet, study, saveStudy;
     bool batch = false;
     std::string file = "-";
 };
@@ -49,6 +58,7 @@ int usage(std::ostream& err, const std::string& message) {
 
 std::optional<std::string> parse(const std::vector<std::string>& args, StudyOptions& o) {
     bool fileSeen = false;
+    const bool studyGiven = std::find(args.begin(), args.end(), "--study") != args.end();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::optional<std::string>& to) -> std::optional<std::string> {
@@ -59,8 +69,15 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
         std::optional<std::string> error;
         if (a == "--verify")
             error = value(o.verify);
+        else if (a == "--group" && studyGiven &&
+                 (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0))
+            o.group = "";  // the study's own groups
         else if (a == "--group")
             error = value(o.group);
+        else if (a == "--study")
+            error = value(o.study);
+        else if (a == "--save-study")
+            error = value(o.saveStudy);
         else if (a == "--column")
             error = value(o.column);
         else if (a == "--format")
@@ -89,7 +106,10 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
     if (o.format && *o.format == "xlsx" && !o.output)
         return "--format xlsx では --output で書き出すファイルを指定して下さい。";
     if (o.column && !o.group) return "--column は --group と一緒に指定して下さい。";
-    if ((o.batch || o.group) && o.file == "-")
+    if (o.study && (fileSeen || o.column || o.batch))
+        return "--study はデータのファイルや --column、--batch と一緒には指定できません。";
+    if (o.saveStudy && !o.group) return "--save-study は --group と一緒に指定して下さい。";
+    if ((o.batch || o.group) && o.file == "-" && !o.study)
         return "--group と --batch ではデータのファイルを指定して下さい。";
     return std::nullopt;
 }
@@ -99,17 +119,29 @@ int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& ou
     const auto comma = o.verify->find(',');
     if (comma == std::string::npos)
         return usage(err, "--verify には 下限,上限 の形で2つの数値を指定して下さい。");
-    // Read as the report reads its input: the same limits, messages and exit statuses.
-    FieldReader reader;
-    if (auto problem = readPastedValues(o.file, readStdin, reader)) {
-        err << *problem << "\n";
-        return 2;
-    }
     AnalysisStore store;
     NullGrid grid;
-    storeMeasuredValues(store, reader.values(), grid);
-    if (const std::string message = readingMessage(reader.result()); !message.empty())
-        err << message << "\n";
+    if (o.study) {
+        // The study's data set as measured: its values without those it excludes.
+        std::string message;
+        auto study = openStudyFile(*o.study, message);
+        if (!study) {
+            err << message << "\n";
+            return 2;
+        }
+        study->lambda.clear();
+        rebuildStore(*study, store, grid);
+    } else {
+        // Read as the report reads its input: the same limits, messages and exit statuses.
+        FieldReader reader;
+        if (auto problem = readPastedValues(o.file, readStdin, reader)) {
+            err << *problem << "\n";
+            return 2;
+        }
+        storeMeasuredValues(store, reader.values(), grid);
+        if (const std::string message = readingMessage(reader.result()); !message.empty())
+            err << message << "\n";
+    }
     std::vector<double> values;
     for (int i = 1; i <= store.DataCount; ++i)
         values.push_back(store.AnalysisValues[static_cast<std::size_t>(i)].toNumber());
@@ -120,6 +152,21 @@ int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& ou
         return v.n < kVerificationMinimum && v.refusal.rfind("検証には", 0) == 0 ? 3 : 2;
     }
     out << verificationText(v);
+    return 0;
+}
+
+// The partition's text of values in groups, under the name of the values' column.
+int partition(const std::string& heading, const std::vector<double>& values,
+              const std::vector<std::string>& labels, std::ostream& out, std::ostream& err) {
+    const auto groups = groupValues(values, labels);
+    const auto study = studyPartition(groups);
+    if (!study.refusal.empty()) {
+        err << study.refusal << "\n";
+        return 3;
+    }
+    out << "項目 =\t" << heading << "\r\n";
+    out << partitionText(study);
+    out << groupLimitsText(groups);
     return 0;
 }
 
@@ -157,16 +204,55 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         return 2;
     }
     if (skipped > 0) err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
-    const auto groups = groupValues(values, labels);
-    const auto study = studyPartition(groups);
-    if (!study.refusal.empty()) {
-        err << study.refusal << "\n";
+    const std::string heading = table.headings()[*valueColumn];
+    if (o.saveStudy) {
+        // The values as the table read them, each as the text of exactly its number.
+        Study study;
+        study.programVersion = programVersion();
+        for (double v : values) study.values.push_back(exactNumberText(v));
+        study.groups = labels;
+        study.valuesFound = static_cast<std::int64_t>(values.size());
+        const std::string name = std::filesystem::path(o.file).filename().string();
+        study.source = {"file", name, heading, o.sheet.value_or(""), ""};
+        if (const auto bytes = readWholeFile(o.file, kMaxDataFileBytes))
+            study.source.sha256 = sha256Hex(*bytes);
+        const std::string when = localTimeText();
+        study.log = {{when, "opened",
+                      name + " の列 " + heading + "、グループ " + table.headings()[*groupColumn]},
+                     {when, "saved", std::filesystem::path(*o.saveStudy).filename().string()}};
+        if (const std::string error = writeWholeFile(*o.saveStudy, studyJson(study));
+            !error.empty()) {
+            err << error << "\n";
+            return 2;
+        }
+    }
+    return partition(heading, values, labels, out, err);
+}
+
+// The study's groups, of the values it keeps.
+int studyGroups(const StudyOptions& o, std::ostream& out, std::ostream& err) {
+    std::string message;
+    const auto study = openStudyFile(*o.study, message);
+    if (!study) {
+        err << message << "\n";
+        return 2;
+    }
+    if (study->groups.empty()) {
+        err << "検討ファイル " << *o.study << " の値にはグループがありません。\n";
         return 3;
     }
-    out << "項目 =\t" << table.headings()[*valueColumn] << "\r\n";
-    out << partitionText(study);
-    out << groupLimitsText(groups);
-    return 0;
+    const std::vector<double> asRead = studyValues(*study);
+    std::vector<double> values;
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < asRead.size(); ++i) {
+        const auto excluded = [&](const ExcludedValue& e) {
+            return e.position == static_cast<int>(i + 1);
+        };
+        if (std::any_of(study->excluded.begin(), study->excluded.end(), excluded)) continue;
+        values.push_back(asRead[i]);
+        labels.push_back(study->groups[i]);
+    }
+    return partition(study->source.column, values, labels, out, err);
 }
 
 int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ostream& err) {
@@ -234,6 +320,8 @@ int runStudyCommand(const std::vector<std::string>& args, const InputReader& rea
     int code = 0;
     if (o.verify) {
         code = verify(o, readStdin, out, err);
+    } else if (o.study) {
+        code = studyGroups(o, out, err);
     } else {
         std::string problem;
         auto table = TableStream::open(o.file, problem, o.sheet.value_or(""));

@@ -99,6 +99,7 @@ void FieldReader::takeField(std::string_view field) {
     if (values_.size() < static_cast<std::size_t>(kMaxValues)) {
         if (const auto value = leadingNumber(field)) {
             values_.push_back(*value);
+            if (keepTexts_) texts_.emplace_back(field);
             ++result_.valuesFound;
             result_.valuesKept = static_cast<int>(values_.size());
         } else {

@@ -55,10 +55,17 @@ public:
     const std::vector<double>& values() const { return values_; }
     const PasteResult& result() const { return result_; }
 
+    // Keeps the text of each field whose value is kept, as it was read (for the record of a
+    // study); off unless asked for before the first feed.
+    void keepTexts() { keepTexts_ = true; }
+    const std::vector<std::string>& texts() const { return texts_; }
+
 private:
     void takeField(std::string_view field);
 
     std::vector<double> values_;
+    std::vector<std::string> texts_;
+    bool keepTexts_ = false;
     PasteResult result_;
     std::string field_;  // the start of a field that goes on in the next chunk
     bool lineHasCharacters_ = false;

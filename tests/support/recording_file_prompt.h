@@ -20,6 +20,7 @@ public:
     std::deque<bool> headingChoices;         // chooseColumns' tick; left as offered when empty
     std::optional<bool> headingsOffered;     // the tick as the last column question showed it
     std::deque<std::optional<QSize>> sizes;  // for pictureSize
+    std::deque<std::optional<int>> numbers;  // for askNumber
 
     QStringList folders;  // the folder or suggested name each file question started in
     QStringList filters;  // the filters of the last save question
@@ -28,10 +29,14 @@ public:
     int current = -1;
     QStringList groups;  // the group columns of the last column question
     QSize suggestedSize;
+    int numberMaximum = 0;  // the largest number the last number question allowed
 
     QString openFileName(QWidget*, const QString& folder) override {
         folders << folder;
         return next(fileNames, QString());
+    }
+    QString openStudyName(QWidget* parent, const QString& folder) override {
+        return openFileName(parent, folder);
     }
     QString saveFileName(QWidget*, const QString&, const QString& suggested,
                          const QStringList& offered) override {
@@ -72,6 +77,12 @@ public:
     std::optional<QSize> pictureSize(QWidget*, const QSize& suggested) override {
         suggestedSize = suggested;
         return next(sizes, std::optional<QSize>());
+    }
+
+    std::optional<int> askNumber(QWidget*, const QString&, const QString&, int, int maximum,
+                                 int) override {
+        numberMaximum = maximum;
+        return next(numbers, std::optional<int>());
     }
 
 private:

@@ -16,7 +16,8 @@ public:
         Icon icon;
     };
     std::vector<Shown> shown;
-    std::deque<bool> answers;  // answers for askYesNo; No when empty
+    std::deque<bool> answers;            // answers for askYesNo; No when empty
+    std::deque<Answer> threeWayAnswers;  // answers for askYesNoCancel; Cancel when empty
 
     void message(QWidget*, const QString& text, const QString& title, Icon icon) override {
         shown.push_back({text, title, icon});
@@ -26,6 +27,13 @@ public:
         if (answers.empty()) return false;
         bool answer = answers.front();
         answers.pop_front();
+        return answer;
+    }
+    Answer askYesNoCancel(QWidget*, const QString& text, const QString& title) override {
+        shown.push_back({text, title, Icon::Question});
+        if (threeWayAnswers.empty()) return Answer::Cancel;
+        const Answer answer = threeWayAnswers.front();
+        threeWayAnswers.pop_front();
         return answer;
     }
 };

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFontMetricsF>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -55,8 +56,33 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Splitter1->setStretchFactor(1, 3);
     connect(Command2, &QPushButton::clicked, Charts1, &DistributionCharts::copyToClipboard);
 
+    Command3 = new QPushButton(QStringLiteral("除外"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command3->setGeometry(twipsRect(1395, 0, 900, 255));
+    ExcludeMenu = new QMenu(Command3);
+    ExcludeTukey = ExcludeMenu->addAction(QStringLiteral("Tukey法の外れ値を除外"));
+    ExcludeHorn = ExcludeMenu->addAction(QStringLiteral("Horn法の外れ値を除外"));
+    ExcludeDixon = ExcludeMenu->addAction(QStringLiteral("Dixon-Reed法の外れ値を除外"));
+    ExcludePosition = ExcludeMenu->addAction(QStringLiteral("位置を指定して除外…"));
+    ExcludeMenu->addSeparator();
+    RestoreOne = ExcludeMenu->addAction(QStringLiteral("1個を選んで戻す…"));
+    RestoreAll = ExcludeMenu->addAction(QStringLiteral("すべて戻す"));
+    Command3->setMenu(ExcludeMenu);
+    connect(ExcludeTukey, &QAction::triggered, this,
+            [this] { emit excludeFlaggedRequested(QStringLiteral("tukey")); });
+    connect(ExcludeHorn, &QAction::triggered, this,
+            [this] { emit excludeFlaggedRequested(QStringLiteral("horn")); });
+    connect(ExcludeDixon, &QAction::triggered, this,
+            [this] { emit excludeFlaggedRequested(QStringLiteral("dixon")); });
+    connect(ExcludePosition, &QAction::triggered, this,
+            &EvaluationWindow::excludePositionRequested);
+    connect(RestoreOne, &QAction::triggered, this, &EvaluationWindow::restoreOneRequested);
+    connect(RestoreAll, &QAction::triggered, this, &EvaluationWindow::restoreAllRequested);
+    setExcludedCount(0);
+
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
     layoutContent();
 }
 
@@ -82,6 +108,11 @@ void EvaluationWindow::showEvaluation(const EvaluationView& view) {
     }
     Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),
                      QString::fromStdString(view.lambdaText));
+}
+
+void EvaluationWindow::setExcludedCount(int count) {
+    RestoreOne->setEnabled(count > 0);
+    RestoreAll->setEnabled(count > 0);
 }
 
 QString EvaluationWindow::pictureName(int index) const {

@@ -1,12 +1,15 @@
 #pragma once
-// The evaluation window "基準範囲の評価": the evaluation text of the last analysis and "ｺﾋﾟｰ".
-// The text sits in a splitter, so that charts can stand beside it.
+// The evaluation window "基準範囲の評価": the evaluation text of the last analysis and "ｺﾋﾟｰ",
+// and the menu that takes values out of the data set and brings them back. The text sits in a
+// splitter, so that charts can stand beside it.
 #include <string>
 
 #include "evaluation/evaluation_text.h"
 #include "gui/results/document_part.h"
 #include "gui/results/result_window.h"
 
+class QAction;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
@@ -37,6 +40,19 @@ public:
     QPushButton* Command2 = nullptr;        // 図をｺﾋﾟｰ
     DistributionCharts* Charts1 = nullptr;  // histogram with limits, Q-Q plot
 
+    // 除外: its menu asks the frame to take values out or bring them back; the window itself
+    // changes nothing.
+    QPushButton* Command3 = nullptr;
+    QMenu* ExcludeMenu = nullptr;
+    QAction* ExcludeTukey = nullptr;     // Tukey法の外れ値を除外
+    QAction* ExcludeHorn = nullptr;      // Horn法の外れ値を除外
+    QAction* ExcludeDixon = nullptr;     // Dixon-Reed法の外れ値を除外
+    QAction* ExcludePosition = nullptr;  // 位置を指定して除外…
+    QAction* RestoreOne = nullptr;       // 1個を選んで戻す…
+    QAction* RestoreAll = nullptr;       // すべて戻す
+    // The bringing back is offered while count values are out.
+    void setExcludedCount(int count);
+
     // DocumentPart: the text as it stands and, after a run with data, the two charts.
     QString partTitle() const override { return windowTitle(); }
     QString partText() const override { return text_; }
@@ -50,6 +66,13 @@ public:
 
     // The designed client area.
     QSize sizeHint() const override;
+
+signals:
+    // rule: "tukey", "horn" or "dixon".
+    void excludeFlaggedRequested(const QString& rule);
+    void excludePositionRequested();
+    void restoreOneRequested();
+    void restoreAllRequested();
 
 protected:
     // The splitter fills the client area below the button.

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QRegularExpression>
 
 #include "gui/files/choice_dialog.h"
@@ -21,6 +22,11 @@ QString DialogFilePrompt::openFileName(QWidget* parent, const QString& folder) {
         QStringLiteral(
             "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls *.CSV *.TSV *.TXT *.XLSX *.XLSM "
             "*.XLS);;すべてのファイル (*)"));
+}
+
+QString DialogFilePrompt::openStudyName(QWidget* parent, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("検討を開く"), folder,
+                                        QStringLiteral("検討 (*.kijunchi);;すべてのファイル (*)"));
 }
 
 QString DialogFilePrompt::saveFileName(QWidget* parent, const QString& title,
@@ -59,6 +65,21 @@ std::optional<QSize> DialogFilePrompt::pictureSize(QWidget* parent, const QSize&
     PictureSizeDialog dialog(suggested, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.chosenSize();
+}
+
+std::optional<int> DialogFilePrompt::askNumber(QWidget* parent, const QString& title,
+                                               const QString& label, int minimum, int maximum,
+                                               int suggested) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(minimum, maximum);
+    dialog.setIntValue(suggested);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.intValue();
 }
 
 }  // namespace kijunchi

@@ -1,6 +1,6 @@
 #pragma once
 // The questions of the file commands (file names, a column or picture to pick, a picture
-// size) go through this interface so that tests can answer them without real dialogs.
+// size, a position) go through this interface so that tests can answer them without real dialogs.
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -23,6 +23,8 @@ public:
     virtual ~FilePrompt() = default;
     // A data file to open, starting in folder; empty when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& folder) = 0;
+    // A study (.kijunchi) to open, starting in folder; empty when cancelled.
+    virtual QString openStudyName(QWidget* parent, const QString& folder) = 0;
     // A file to write, starting at suggested (folder and name); filters as a file dialog takes
     // them ("PNG 画像 (*.png)"). The name comes back with the chosen filter's extension when
     // the user typed none; empty when cancelled.
@@ -42,12 +44,17 @@ public:
                                                       const QStringList& groups, bool headings) = 0;
     // The size of a picture to write, in pixels.
     virtual std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) = 0;
+    // A whole number from minimum to maximum, suggested shown first.
+    virtual std::optional<int> askNumber(QWidget* parent, const QString& title,
+                                         const QString& label, int minimum, int maximum,
+                                         int suggested) = 0;
 };
 
 // The real dialogs.
 class DialogFilePrompt final : public FilePrompt {
 public:
     QString openFileName(QWidget* parent, const QString& folder) override;
+    QString openStudyName(QWidget* parent, const QString& folder) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& suggested,
                          const QStringList& filters) override;
     std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
@@ -58,6 +65,8 @@ public:
                                               const QList<bool>& enabled, int current,
                                               const QStringList& groups, bool headings) override;
     std::optional<QSize> pictureSize(QWidget* parent, const QSize& suggested) override;
+    std::optional<int> askNumber(QWidget* parent, const QString& title, const QString& label,
+                                 int minimum, int maximum, int suggested) override;
 };
 
 // The extension a filter names ("PNG 画像 (*.png)" gives "png").

@@ -427,6 +427,7 @@ void frmMnu::readPasteBuffer() {
 }
 
 void frmMnu::newCommand() {
+    if (confirmNew && !confirmNew()) return;
     Text1.setText(QString());
     for (int r = 0; r < kRows - 1; ++r) {
         for (int c = 0; c < kCols - 1; ++c) {

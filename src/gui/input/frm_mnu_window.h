@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
@@ -77,6 +78,8 @@ public:
     // The commands the window carries out itself.
     void pasteCommand();  // 張り付け (also Ctrl+V)
     void newCommand();    // 新規作成
+    // Asked before 新規作成 empties anything; false keeps the data set (unset: always true).
+    std::function<bool()> confirmNew;
 
     // 張り付け with "グループ列あり" ticked: value and group columns.
     void pasteWithGroups();

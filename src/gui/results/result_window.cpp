@@ -27,6 +27,18 @@ ResultWindow::ResultWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), p
     EarlierLabel->setPalette(palette);
     EarlierLabel->setMargin(2);
     EarlierLabel->hide();
+    ExcludedLabel = new QLabel(this);
+    ExcludedLabel->setObjectName(QStringLiteral("ExcludedLabel"));
+    ExcludedLabel->setWordWrap(true);
+    ExcludedLabel->setMargin(2);
+    ExcludedLabel->hide();
+}
+
+void ResultWindow::setExclusionNote(const QString& note) {
+    if (note == ExcludedLabel->text() && note.isEmpty() == ExcludedLabel->isHidden()) return;
+    ExcludedLabel->setText(note);
+    ExcludedLabel->setVisible(!note.isEmpty());
+    layoutContent();
 }
 
 void ResultWindow::setEarlierData(bool earlier) {
@@ -59,6 +71,11 @@ void ResultWindow::fillBelow(QWidget& content, const QWidget& button) {
         const int line = EarlierLabel->heightForWidth(width());
         EarlierLabel->setGeometry(0, top, width(), line);
         EarlierLabel->raise();
+        top += line;
+    }
+    if (!ExcludedLabel->isHidden()) {
+        const int line = ExcludedLabel->heightForWidth(width());
+        ExcludedLabel->setGeometry(0, top, width(), line);
         top += line;
     }
     content.setGeometry(0, top, width(), std::max(0, height() - top));

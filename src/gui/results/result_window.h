@@ -32,6 +32,11 @@ public:
     bool earlierData() const { return earlier_; }
     QLabel* EarlierLabel = nullptr;  // the line above the content while earlierData()
 
+    // The values left out of the data set of the results shown, in a line above the content
+    // (hidden while note is empty).
+    void setExclusionNote(const QString& note);
+    QLabel* ExcludedLabel = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

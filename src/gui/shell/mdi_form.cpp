@@ -20,6 +20,7 @@
 #include <string>
 
 #include "evaluation/evaluation_text.h"
+#include "files/report_export.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/generators/itiyou_dialog.h"
@@ -102,9 +103,13 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     FileMenu = new QMenu(QStringLiteral("ファイル(&F)"), this);
     FileMenu->addAction(OpenFile);
     FileMenu->addSeparator();
+    FileMenu->addActions({OpenStudy, SaveStudy, SaveStudyAs, RecentStudies->menuAction()});
+    FileMenu->addSeparator();
     FileMenu->addActions({SaveStatistics, ExportPicture});
     FileMenu->addSeparator();
     FileMenu->addActions({PrintReport, ExportPdf});
+    FileMenu->addSeparator();
+    FileMenu->addAction(StudyInfo);
     frameMenu_.insert(0, FileMenu->menuAction());
     menuBar()->insertAction(menuBar()->actions().value(0), FileMenu->menuAction());
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
@@ -294,6 +299,11 @@ void MDIForm1::showInputWindow() {
     if (!input_) {
         input_ = new frmMnu(store_, prompt_, PasteText);
         input_->StudyMenu = studies->buildMenu(input_);
+        input_->confirmNew = [this] {
+            if (!leaveStudy()) return false;
+            forgetStudy();
+            return true;
+        };
         connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
         connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
         connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);
@@ -356,6 +366,15 @@ EvaluationWindow* MDIForm1::evaluation() {
         evaluation_ = new EvaluationWindow(prompt_);
         addChild(evaluation_);
         addDocumentPart(evaluation_, evaluation_);
+        evaluation_->setExcludedCount(static_cast<int>(store_.Excluded.size()));
+        connect(evaluation_, &EvaluationWindow::excludeFlaggedRequested, this,
+                &MDIForm1::excludeFlaggedCommand);
+        connect(evaluation_, &EvaluationWindow::excludePositionRequested, this,
+                &MDIForm1::excludePositionCommand);
+        connect(evaluation_, &EvaluationWindow::restoreOneRequested, this,
+                &MDIForm1::restoreOneCommand);
+        connect(evaluation_, &EvaluationWindow::restoreAllRequested, this,
+                &MDIForm1::restoreAllCommand);
     }
     return evaluation_;
 }
@@ -409,6 +428,8 @@ void MDIForm1::arrangeIcons() {
 }
 
 bool MDIForm1::askExit() {
+    // Unsaved changes: the question whether to save them is the one question.
+    if (unsavedChanges()) return leaveStudy();
     return prompt_.askYesNo(this, QString::fromUtf8(kExitQuestion), QString::fromUtf8(kExitTitle));
 }
 
@@ -488,8 +509,14 @@ void MDIForm1::runAndReport() {
         analysed_.classes = static_cast<int>(store_.ClassCount);
         analysed_.at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
         analysed_.fingerprint = dataFingerprint();
+        noteStudy("analysed", "データ数 " + std::to_string(store_.DataCount) + "、階級数 " +
+                                  std::to_string(analysed_.classes) + "、λ " +
+                                  lambdaDescription(store_.Lambda));
         statV_->setEarlierData(false);
         reg_->setEarlierData(false);
+        const QString note = exclusionNote();
+        statV_->setExclusionNote(note);
+        reg_->setExclusionNote(note);
     }
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
@@ -520,10 +547,24 @@ std::size_t MDIForm1::dataFingerprint() const {
 void MDIForm1::setDataSource(const QString& source, const QString& column) {
     dataSource = source;
     dataColumn_ = column;
+    source_ = {};
+    if (source == QLatin1String("クリップボード")) {
+        source_.origin = "paste";
+    } else if (source.endsWith(QLatin1String("乱数の発生"))) {
+        source_.origin = "generator";
+    } else {
+        source_.origin = "file";
+        source_.file = source.toStdString();
+        source_.column = column.toStdString();
+    }
+    noteStudy(
+        "opened",
+        (column.isEmpty() ? source : source + QStringLiteral(" の列 ") + column).toStdString());
     checkDataSet();
 }
 
 void MDIForm1::checkDataSet() {
+    forgetStaleExclusions();
     if (studies) studies->dataSetChanged();
     if (!analysed_.done || dataFingerprint() == analysed_.fingerprint) return;
     if (statV_) statV_->setEarlierData(true);

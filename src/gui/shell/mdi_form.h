@@ -15,6 +15,7 @@
 
 #include "analysis/store.h"
 #include "input/grid_sink.h"
+#include "record/study_file.h"
 
 class QAction;
 class QMdiArea;
@@ -111,6 +112,30 @@ public:
     void exportPictureCommand();             // "図の書き出し…"
     void printReportCommand();               // "レポートを印刷…"
     void exportPdfCommand();                 // "PDFに出力…"
+    void studyHeaderCommand();               // "検討の情報…"
+    // The study file: "検討を保存" (under its name, else as "名前を付けて保存…" does),
+    // "名前を付けて保存…", "検討を開く…" and one of the recent studies. Each returns whether
+    // the study was written or opened.
+    bool saveStudyCommand();
+    bool saveStudyAsCommand();
+    bool openStudyCommand();
+    bool openStudy(const QString& path);
+    bool saveStudy(const QString& path);
+    // The study files opened or saved last, the latest first (at most five).
+    QStringList recentStudies() const;
+    // Whether the study has changes not in its file: once it has a file, a header or excluded
+    // values, any change of its data set, exclusions, header, λ or class count since it was
+    // last saved or opened.
+    bool unsavedChanges() const;
+    QString studyPath() const { return studyPath_; }
+    // Values out of the data set and back, from the evaluation window's 除外 menu: those the
+    // rule ("tukey", "horn", "dixon") flags in the data set as it stands, one by its position
+    // in the data as read, one chosen from those out, all of them. The data set is then the
+    // data as read without them, and the analysis runs again.
+    void excludeFlaggedCommand(const QString& rule);
+    void excludePositionCommand();
+    void restoreOneCommand();
+    void restoreAllCommand();
     // The report document onto a printer or PDF writer; the number of pages.
     int printReport(QPagedPaintDevice& device);
     // The head of the document: count, source, date and time, λ.
@@ -162,6 +187,11 @@ public:
     QAction* ExportPicture = nullptr;   // 図の書き出し…
     QAction* PrintReport = nullptr;     // レポートを印刷… (Ctrl+P)
     QAction* ExportPdf = nullptr;       // PDFに出力…
+    QAction* StudyInfo = nullptr;       // 検討の情報…
+    QAction* OpenStudy = nullptr;       // 検討を開く…
+    QAction* SaveStudy = nullptr;       // 検討を保存 (Ctrl+S)
+    QAction* SaveStudyAs = nullptr;     // 名前を付けて保存…
+    QMenu* RecentStudies = nullptr;     // 最近の検討
 
     // The top-level entries of the frame's own menu bar.
     QList<QAction*> frameMenuActions() const;
@@ -199,6 +229,35 @@ private:
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;
+    // The study's block of the description: the header, the program, the data count and the
+    // data's fingerprint, and the values excluded unless the evaluation in the document lists
+    // them. Nothing while no header is given and nothing is excluded.
+    void appendStudyDescription(QStringList& lines) const;
+    // The exclusion commands refuse (with a message) when there are no data or the data set
+    // is transformed.
+    bool refuseExclusion(const QString& title);
+    // The positions in the data as read of the data set's values.
+    std::vector<int> keptPositions() const;
+    // The data set becomes the data as read without excluded, and the analysis runs again.
+    void applyExclusions(const std::vector<double>& asRead, std::vector<ExcludedValue> excluded);
+    // After another writer of the data set, the record of exclusions no longer describes it.
+    void forgetStaleExclusions();
+    // "N個を除外: 位置 p v（rule）、…" for the result windows; empty while nothing is excluded.
+    QString exclusionNote() const;
+    // Who takes a value out: the header's 作成者, else the login name.
+    std::string exclusionWho() const;
+    // The study as it stands, for its file; and what of it counts as a change.
+    Study currentStudy() const;
+    std::string studyContent() const;
+    void noteStudy(const char* what, const std::string& detail);
+    void rememberRecentStudy(const QString& path);
+    void fillRecentStudies();
+    // Before the study is left (exit, 新規作成): with unsaved changes, asks whether to save;
+    // false when the user cancels or the save did not happen.
+    bool leaveStudy();
+    void forgetStudy();
+    // The SHA-256 of the bytes of the data file the values came from.
+    void noteSourceFile(const QString& path);
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
     QMdiSubWindow* addChild(QWidget* child);
@@ -243,6 +302,13 @@ private:
     std::size_t dataFingerprint() const;
     QString dataColumn_;
     Analysed analysed_;
+    // The study file: its path (empty until saved or opened), where the values came from, the
+    // log of what was done, and its content when last saved or opened.
+    QString studyPath_;
+    StudySource source_;
+    std::vector<StudyLogEntry> log_;
+    std::string notes_;
+    std::string savedContent_;
 };
 
 }  // namespace kijunchi

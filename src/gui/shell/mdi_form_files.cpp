@@ -58,24 +58,43 @@ void MDIForm1::buildFileActions() {
     PrintReport = new QAction(QStringLiteral("レポートを印刷…"), this);
     PrintReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     ExportPdf = new QAction(QStringLiteral("PDFに出力…"), this);
+    StudyInfo = new QAction(QStringLiteral("検討の情報…"), this);
+    OpenStudy = new QAction(QStringLiteral("検討を開く…"), this);
+    SaveStudy = new QAction(QStringLiteral("検討を保存"), this);
+    SaveStudy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    SaveStudyAs = new QAction(QStringLiteral("名前を付けて保存…"), this);
+    RecentStudies = new QMenu(QStringLiteral("最近の検討"), this);
+    connect(RecentStudies, &QMenu::aboutToShow, this, &MDIForm1::fillRecentStudies);
+    fillRecentStudies();
     // On the frame, so that the shortcuts work whichever child window is active.
-    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf});
+    addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf, StudyInfo,
+                OpenStudy, SaveStudy, SaveStudyAs});
+    connect(OpenStudy, &QAction::triggered, this, &MDIForm1::openStudyCommand);
+    connect(SaveStudy, &QAction::triggered, this, &MDIForm1::saveStudyCommand);
+    connect(SaveStudyAs, &QAction::triggered, this, &MDIForm1::saveStudyAsCommand);
     connect(OpenFile, &QAction::triggered, this, &MDIForm1::openDataFileCommand);
     connect(SaveStatistics, &QAction::triggered, this, &MDIForm1::saveStatisticsCommand);
     connect(ExportPicture, &QAction::triggered, this, &MDIForm1::exportPictureCommand);
     connect(PrintReport, &QAction::triggered, this, &MDIForm1::printReportCommand);
     connect(ExportPdf, &QAction::triggered, this, &MDIForm1::exportPdfCommand);
+    connect(StudyInfo, &QAction::triggered, this, &MDIForm1::studyHeaderCommand);
 }
 
 void MDIForm1::addFileActions(QMenu* fileMenu) {
-    // 新規作成, データファイルを開く…, ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定,
-    // レポートを印刷…, PDFに出力…, ─, 終了
+    // 新規作成, データファイルを開く…, ─, 検討を開く…, 検討を保存, 名前を付けて保存…, 最近の検討,
+    // ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定, レポートを印刷…, PDFに出力…, ─,
+    // 検討の情報…, ─, 終了
     const QList<QAction*> items = fileMenu->actions();
     if (items.size() < 5) return;
     fileMenu->insertAction(items[1], OpenFile);
+    fileMenu->insertActions(items[2],
+                            {OpenStudy, SaveStudy, SaveStudyAs, RecentStudies->menuAction()});
+    fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[2], {SaveStatistics, ExportPicture});
     fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[3], {PrintReport, ExportPdf});
+    fileMenu->insertAction(items[4], StudyInfo);
+    fileMenu->insertSeparator(items[4]);
 }
 
 // --- Data files ---------------------------------------------------------------------------
@@ -165,6 +184,7 @@ bool MDIForm1::openDataFile(const QString& path) {
     // The analyte is the column's heading when the file has more than one column.
     const DataColumn& values = file.columns[column];
     setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
+    noteSourceFile(path);
     // The reading's message, then what a workbook's sheet tells.
     QStringList notes;
     if (!reading.message.empty()) notes << fromUtf8(reading.message);
@@ -196,6 +216,7 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
         ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
     input_->setPasteBufferText(fromUtf8(result.valuesText));
     setDataSource(name, fromUtf8(read.file.columns[columns.values].heading));
+    noteSourceFile(path);
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
@@ -282,11 +303,15 @@ QStringList MDIForm1::reportDescription() const {
     }
     QStringList lines;
     for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
+    appendStudyDescription(lines);
     return lines;
 }
 
 QString MDIForm1::runningHead() const {
-    const QString source = analysed_.done          ? analysed_.analyte
+    // The analyte the header names, else the one of the data set.
+    const QString source = !store_.Header.analyte.empty()
+                               ? QString::fromStdString(store_.Header.analyte)
+                           : analysed_.done        ? analysed_.analyte
                            : dataColumn_.isEmpty() ? dataSource
                                                    : dataColumn_;
     const QString date =

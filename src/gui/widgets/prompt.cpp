@@ -32,4 +32,20 @@ bool MessageBoxPrompt::askYesNo(QWidget* parent, const QString& text, const QStr
     return box.exec() == QMessageBox::Yes;
 }
 
+Prompt::Answer MessageBoxPrompt::askYesNoCancel(QWidget* parent, const QString& text,
+                                                const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+    }
+}
+
 }  // namespace kijunchi

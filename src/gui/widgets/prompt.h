@@ -14,6 +14,9 @@ public:
     virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
     // A question with the buttons Yes and No, Yes the default; true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A question with the buttons Yes, No and Cancel, Yes the default; Escape is Cancel.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(QWidget* parent, const QString& text, const QString& title) = 0;
 };
 
 // The real message boxes.
@@ -21,6 +24,7 @@ class MessageBoxPrompt final : public Prompt {
 public:
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
+    Answer askYesNoCancel(QWidget* parent, const QString& text, const QString& title) override;
 };
 
 }  // namespace kijunchi

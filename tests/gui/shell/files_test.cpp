@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,12 +16,15 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
@@ -34,15 +39,18 @@
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/batch_window.h"
 #include "gui/study/partition_window.h"
+#include "gui/study/study_header_dialog.h"
 #include "gui/study/study_windows.h"
 #include "gui/transform/box_window.h"
 #include "input/paste_reader.h"
+#include "record/study_file.h"
 #include "study/grouped_data.h"
 #include "support/data_set.h"
 #include "support/lab_files.h"
 #include "support/poppler.h"
 #include "support/recording_file_prompt.h"
 #include "support/temp_files.h"
+#include "transform/power_transform.h"
 
 namespace kijunchi::testing {
 namespace {
@@ -299,9 +307,12 @@ TEST_F(FilesTest, TheFileMenuHoldsTheNewItemsInOrderWithTheirShortcuts) {
     QStringList texts;
     for (QAction* action : input().M1->actions())
         texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(texts, (QStringList{"新規作成", "データファイルを開く…", "-", "統計量の保存…",
-                                  "図の書き出し…", "-", "プリンターの設定", "レポートを印刷…",
-                                  "PDFに出力…", "-", "終了"}));
+    EXPECT_EQ(texts,
+              (QStringList{"新規作成", "データファイルを開く…", "-", "検討を開く…", "検討を保存",
+                           "名前を付けて保存…", "最近の検討", "-", "統計量の保存…", "図の書き出し…",
+                           "-", "プリンターの設定", "レポートを印刷…", "PDFに出力…", "-",
+                           "検討の情報…", "-", "終了"}));
+    EXPECT_EQ(frame->SaveStudy->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
     EXPECT_EQ(frame->OpenFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_EQ(frame->PrintReport->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
 }
@@ -499,6 +510,140 @@ TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("書き込めませんでした")));
     EXPECT_EQ(TempFolder::read(pdf), before);
+}
+
+// 検討の情報: its 項目名 starts as the column's heading; what is given heads every page of the
+// PDF and its description.
+TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
+    std::string rows = "No,Ca\r\n";
+    for (std::size_t i = 0; i < calcium240().size(); ++i)
+        rows +=
+            std::to_string(i + 1) + "," + QString::number(calcium240()[i]).toStdString() + "\r\n";
+    open(folder.write("lab.csv", rows), 1);
+    analyse();
+    input().Command6->click();  // the evaluation too, so that the document has several pages
+
+    QString suggested;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<StudyHeaderDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        suggested = dialog->AnalyteEdit->text();
+        dialog->AnalyteEdit->setText(QStringLiteral("カルシウム"));
+        dialog->UnitEdit->setText(QStringLiteral(" mg/dL "));
+        dialog->AuthorEdit->setText(QStringLiteral("検査 花子"));
+        dialog->NoteEdit->setPlainText(QStringLiteral("健常成人\n2026年12月"));
+        dialog->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    frame->StudyInfo->trigger();
+    EXPECT_EQ(suggested, QStringLiteral("Ca"));
+    EXPECT_EQ(store->Header.analyte, "カルシウム");
+    EXPECT_EQ(store->Header.unit, "mg/dL");
+    EXPECT_EQ(store->Header.note, "健常成人\n2026年12月");
+    EXPECT_TRUE(
+        frame->runningHead().startsWith(QStringLiteral("基準値　解析レポート　　カルシウム　　")));
+
+    const std::string pdf = folder.file("header.pdf");
+    files.fileNames = {QString::fromStdString(pdf)};
+    frame->ExportPdf->trigger();
+    const auto text =
+        poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    if (!text) GTEST_SKIP() << "poppler-utils is not installed";
+    const QStringList pages = QString::fromUtf8(*text).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 2);
+    for (const QString& page : pages)
+        EXPECT_TRUE(page.contains(QStringLiteral("カルシウム"))) << page.left(200).toStdString();
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("mg/dL")));
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("検査 花子")));
+}
+
+// A study saved and opened again shows the same texts; a refused file changes nothing; a
+// change not saved is asked about before 新規作成.
+TEST_F(FilesTest, AStudySavedAndOpenedAgainShowsTheSameTextsAndARefusedOneChangesNothing) {
+    QSettings().remove(QStringLiteral("recentStudies"));
+    paste(QString::fromStdString(testData("calcium_240.txt")));
+    input().Command6->click();
+    store->Header.analyte = "カルシウム";
+    store->Header.author = "検査 花子";
+    frame->evaluationWindow()->ExcludeTukey->trigger();
+    const QString evaluation = frame->evaluationWindow()->text();
+    const QString statistics = statV().text();
+    const auto undated = [this] {
+        return frame->reportDescription().filter(QRegularExpression(QStringLiteral("^(?!.*日時)")));
+    };
+    const QStringList description = undated();
+    EXPECT_TRUE(frame->unsavedChanges());
+
+    const std::string path = folder.file("calcium.kijunchi");
+    files.fileNames.push_back(QString::fromStdString(path));
+    frame->SaveStudy->trigger();  // no name yet: asked for one
+    EXPECT_FALSE(frame->unsavedChanges());
+    EXPECT_EQ(frame->recentStudies().value(0),
+              QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+
+    input().Command1->click();  // nothing to save: nothing asked
+    EXPECT_EQ(store->WorkCount, 0);
+    EXPECT_TRUE(store->Header.empty());
+    paste(QStringLiteral("1\r\n2\r\n3\r\n"));
+    const std::string saved = TempFolder::read(path);
+    const std::string cut = folder.write("cut.kijunchi", saved.substr(0, saved.size() / 2));
+    files.fileNames.push_back(QString::fromStdString(cut));
+    frame->OpenStudy->trigger();
+    ASSERT_FALSE(prompt.shown.empty());
+    EXPECT_EQ(prompt.shown.back().text.toStdString(),
+              studyRefusalMessage(StudyRefusal::Truncated, "cut.kijunchi"));
+    EXPECT_EQ(store->WorkCount, 3);
+
+    files.fileNames.push_back(QString::fromStdString(path));
+    frame->OpenStudy->trigger();
+    EXPECT_EQ(frame->evaluationWindow()->text(), evaluation);
+    EXPECT_EQ(statV().text().toStdString(), statistics.toStdString());
+    EXPECT_EQ(undated(), description);
+    EXPECT_FALSE(frame->unsavedChanges());
+
+    store->Header.unit = "mg/dL";
+    prompt.threeWayAnswers = {Prompt::Answer::Cancel};
+    input().Command1->click();
+    EXPECT_EQ(store->WorkCount, 238);
+    // Leaving the program: はい saves under the study's name, then the program ends.
+    prompt.threeWayAnswers = {Prompt::Answer::Yes};
+    frame->exitConfirmation();
+    EXPECT_EQ(programEnds, 1);
+    EXPECT_NE(TempFolder::read(path).find("\"unit\": \"mg/dL\""), std::string::npos);
+    store->Header.unit.clear();
+    prompt.threeWayAnswers = {Prompt::Answer::No};
+    input().Command1->click();
+    EXPECT_EQ(store->WorkCount, 0);
+    EXPECT_TRUE(prompt.threeWayAnswers.empty());
+}
+
+// A transformed data set (λ = 0) and one with groups come back as they were saved.
+TEST_F(FilesTest, ATransformedOrGroupedStudyComesBackAsSaved) {
+    for (const bool grouped : {false, true}) {
+        SCOPED_TRACE(grouped ? "grouped" : "λ = 0");
+        if (grouped) {
+            input().GroupTick->setChecked(true);
+            paste(QString::fromStdString(testData("calcium_by_sex.tsv")));
+        } else {
+            paste(QString::fromStdString(testData("skewed_25.txt")));
+            ASSERT_TRUE(applyLambda(*store, "0", frame->inputGrid()));
+        }
+        analyse();
+        store->Header.analyte = "IgM";
+        const QString statistics = statV().text();
+        const std::vector<std::string> groups = store->GroupLabels;
+        const std::string path = folder.file(grouped ? "grouped.kijunchi" : "log.kijunchi");
+        files.fileNames.push_back(QString::fromStdString(path));
+        frame->SaveStudyAs->trigger();
+        input().Command1->click();
+        ASSERT_EQ(store->WorkCount, 0);
+        files.fileNames.push_back(QString::fromStdString(path));
+        frame->OpenStudy->trigger();
+        EXPECT_EQ(statV().text().toStdString(), statistics.toStdString());
+        EXPECT_EQ(store->GroupLabels, groups);
+        EXPECT_EQ(store->Header.analyte, "IgM");
+        input().GroupTick->setChecked(false);
+        input().Command1->click();
+    }
 }
 
 // Every way of writing another data set after an analysis: the result windows say that they
