@@ -349,8 +349,6 @@ void TableReader::readBlock() {
     lines_ = LineReader(std::string_view(text_).substr(0, complete_));
 }
 
-// A line whose quoted field stays open at its end, joined by LF with the lines after it until
-// the field is closed.
 bool TableReader::joinQuotedRecord(std::string_view& record) {
     std::string_view line = record;
     if (!quoteOpenAtEnd(line, layout_.separator, false)) return true;

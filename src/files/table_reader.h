@@ -5,6 +5,7 @@
 // at a time. A file that cannot be read again (a pipe, standard input) is read once into
 // memory, up to the size limit. A line longer than kMaxLineBytes, and a file that changes
 // between two passes, end the reading with a problem.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -63,8 +64,15 @@ public:
     // views stay valid until the next call.
     bool nextRow(std::vector<std::string_view>& fields) {
         std::string_view record;
-        while (nextRecord(record)) {
-            if (!splitter_.split(record, layout_.separator)) continue;
+        while (nextLine(record)) {
+            // A line without a quote is a record of its own; the common case, decided here.
+            if (std::none_of(record.begin(), record.end(), [](char c) { return c == '"'; })) {
+                if (!splitter_.splitPlain(record, layout_.separator)) continue;
+            } else if (!joinQuotedRecord(record)) {
+                break;
+            } else if (!splitter_.split(record, layout_.separator)) {
+                continue;
+            }
             if (headingLeft_) {
                 headingLeft_ = false;
                 continue;
@@ -109,14 +117,8 @@ private:
         }
         return true;
     }
-    // A line, or lines joined by LF while a quoted field holds their line ends. The reading of
-    // every row goes through here and nextLine: the common case is decided without a call.
-    bool nextRecord(std::string_view& record) {
-        if (!nextLine(record)) return false;
-        for (const char c : record)
-            if (c == '"') return joinQuotedRecord(record);
-        return true;
-    }
+    // A line that holds a quote, joined by LF with the lines after it while a quoted field
+    // holds their line ends; false when the reading failed.
     bool joinQuotedRecord(std::string_view& record);
     void readBlock();
     std::size_t readSource(char* buffer, std::size_t size);

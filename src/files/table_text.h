@@ -155,6 +155,10 @@ public:
         // A line without a quote, the common case, is cut here without a call.
         for (const char c : line)
             if (c == '"') return splitQuoted(line, separator);
+        return splitPlain(line, separator);
+    }
+    // The same for a line known to hold no quote.
+    bool splitPlain(std::string_view line, char separator) {
         fields_.clear();
         if (!unquoted_.empty()) unquoted_.clear();
         if (separator == 0) {
