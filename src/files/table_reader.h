@@ -5,7 +5,6 @@
 // at a time. A file that cannot be read again (a pipe, standard input) is read once into
 // memory, up to the size limit. A line longer than kMaxLineBytes, and a file that changes
 // between two passes, end the reading with a problem.
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -66,7 +65,7 @@ public:
         std::string_view record;
         while (nextLine(record)) {
             // A line without a quote is a record of its own; the common case, decided here.
-            if (std::none_of(record.begin(), record.end(), [](char c) { return c == '"'; })) {
+            if (!holdsQuote(record)) {
                 if (!splitter_.splitPlain(record, layout_.separator)) continue;
             } else if (!joinQuotedRecord(record)) {
                 break;

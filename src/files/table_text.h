@@ -141,6 +141,14 @@ inline constexpr std::size_t kSampleLines = 50;
 // sample: the first kSampleLines lines that are not blank (at least one).
 TableLayout detectLayout(const std::vector<std::string_view>& sample);
 
+// Whether a line holds a quote: a short one byte by byte, a long one by a search.
+inline bool holdsQuote(std::string_view line) {
+    if (line.size() > 32) return line.find('"') != std::string_view::npos;
+    for (const char c : line)
+        if (c == '"') return true;
+    return false;
+}
+
 // Whether a line leaves a quoted field open at its end (the record goes on in the next line),
 // given whether one was open at its start.
 bool quoteOpenAtEnd(std::string_view line, char separator, bool openAtStart);
@@ -152,10 +160,7 @@ class FieldSplitter {
 public:
     // false for a line that holds no filled field (a blank line, or only separators).
     bool split(std::string_view line, char separator) {
-        // A line without a quote, the common case, is cut here without a call.
-        for (const char c : line)
-            if (c == '"') return splitQuoted(line, separator);
-        return splitPlain(line, separator);
+        return holdsQuote(line) ? splitQuoted(line, separator) : splitPlain(line, separator);
     }
     // The same for a line known to hold no quote.
     bool splitPlain(std::string_view line, char separator) {
@@ -167,13 +172,14 @@ public:
         }
         bool filled = false;
         std::size_t start = 0;
-        for (std::size_t i = 0; i <= line.size(); ++i) {
-            if (i < line.size() && line[i] != separator) continue;
-            fields_.push_back(trimField(std::string_view(line.data() + start, i - start)));
+        for (;;) {
+            const std::size_t sep = line.find(separator, start);
+            const std::size_t end = sep == std::string_view::npos ? line.size() : sep;
+            fields_.push_back(trimField(std::string_view(line.data() + start, end - start)));
             filled = filled || !fields_.back().empty();
-            start = i + 1;
+            if (sep == std::string_view::npos) return filled;
+            start = sep + 1;
         }
-        return filled;
     }
     const std::vector<std::string_view>& fields() const { return fields_; }
     // Hands the fields over in place of a copy: into takes them, the splitter keeps into's
