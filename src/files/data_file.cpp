@@ -28,7 +28,8 @@ DataFileResult readDataTable(TableReader& table, const DataReadOptions& options)
                 continue;
             }
             const std::string_view field = fields[c];
-            const FieldNumber number = table.readNumber(field);
+            // The row's fields come without blanks around them.
+            const FieldNumber number = readFieldNumber(field, file.decimalComma);
             switch (number.kind) {
                 case FieldNumber::Text:
                     ++column.skipped;

@@ -405,23 +405,8 @@ void TableReader::readBlock() {
     lines_ = LineReader(std::string_view(text_).substr(0, complete_));
 }
 
-bool TableReader::nextLine(std::string_view& line) {
-    while (!lines_.next(line)) {
-        if (end_) return false;
-        readBlock();
-    }
-    if (line.size() > kMaxLineBytes) {
-        fail(FileProblem::LineTooLong);
-        return false;
-    }
-    return true;
-}
-
-// A line, or lines joined by LF while a quoted field holds their line ends.
-bool TableReader::nextRecord(std::string_view& record) {
-    std::string_view line;
-    if (!nextLine(line)) return false;
-    record = line;
+bool TableReader::joinQuotedRecord(std::string_view& record) {
+    std::string_view line = record;
     if (!quoteOpenAtEnd(line, layout_.separator, false)) return true;
     record_.assign(line);
     bool open = true;
@@ -439,42 +424,19 @@ bool TableReader::nextRecord(std::string_view& record) {
     return true;
 }
 
-bool TableReader::nextRow(std::vector<std::string_view>& fields) {
-    if (sheet_) {
-        while (sheetRow_ < sheet_->rows.size()) {
-            const auto& row = sheet_->rows[sheetRow_++];
-            if (headingLeft_) {
-                headingLeft_ = false;
-                continue;
-            }
-            fields.assign(row.begin(), row.end());
-            return true;
-        }
-        fields.clear();
-        return false;
-    }
-    std::string_view record;
-    while (nextRecord(record)) {
-        if (!splitter_.split(record, layout_.separator)) continue;
+// A workbook's sheet gives its rows as cells already split.
+bool TableReader::nextSheetRow(std::vector<std::string_view>& fields) {
+    while (sheetRow_ < sheet_->rows.size()) {
+        const auto& row = sheet_->rows[sheetRow_++];
         if (headingLeft_) {
             headingLeft_ = false;
             continue;
         }
-        fields = splitter_.fields();
+        fields.assign(row.begin(), row.end());
         return true;
     }
     fields.clear();
     return false;
-}
-
-std::optional<double> TableReader::number(std::string_view field) const {
-    const FieldNumber n = readNumber(field);
-    if (n.kind != FieldNumber::Number) return std::nullopt;
-    return n.value;
-}
-
-FieldNumber TableReader::readNumber(std::string_view field) const {
-    return readFieldNumber(trimField(field), layout_.decimalComma);
 }
 
 std::string TableReader::text(std::string_view field) const {

@@ -70,13 +70,40 @@ public:
     // The fields of the next data row, blanks around them dropped (rows without a filled
     // field are passed over); false at the end, or when the reading failed (problem()). The
     // views stay valid until the next call.
-    bool nextRow(std::vector<std::string_view>& fields);
+    bool nextRow(std::vector<std::string_view>& fields) {
+        if (sheet_) return nextSheetRow(fields);
+        std::string_view record;
+        while (nextLine(record)) {
+            // A line without a quote is a record of its own; the common case, decided here.
+            if (!holdsQuote(record)) {
+                if (!splitter_.splitPlain(record, layout_.separator)) continue;
+            } else if (!joinQuotedRecord(record)) {
+                break;
+            } else if (!splitter_.split(record, layout_.separator)) {
+                continue;
+            }
+            if (headingLeft_) {
+                headingLeft_ = false;
+                continue;
+            }
+            splitter_.takeFields(fields);
+            return true;
+        }
+        fields.clear();
+        return false;
+    }
     // Why the last pass ended early: None after a whole pass.
     FileProblem problem() const { return problem_; }
 
     // A field as a number, as a data file reads it (nullopt for anything but a number).
-    std::optional<double> number(std::string_view field) const;
-    FieldNumber readNumber(std::string_view field) const;
+    std::optional<double> number(std::string_view field) const {
+        const FieldNumber n = readNumber(field);
+        if (n.kind != FieldNumber::Number) return std::nullopt;
+        return n.value;
+    }
+    FieldNumber readNumber(std::string_view field) const {
+        return readFieldNumber(trimField(field), layout_.decimalComma);
+    }
     // A field as text in UTF-8 (group labels), blanks around it dropped.
     std::string text(std::string_view field) const;
 
@@ -85,13 +112,26 @@ public:
 
 private:
     TableReader();
+    bool nextSheetRow(std::vector<std::string_view>& fields);
     FileProblem openSheet(const std::string& path, const TableOptions& options,
                           std::string& refusal);
     FileProblem openPath(const std::string& path);
     FileProblem takeBytes(std::string bytes);
     FileProblem inspect();
-    bool nextLine(std::string_view& line);
-    bool nextRecord(std::string_view& record);
+    bool nextLine(std::string_view& line) {
+        while (!lines_.next(line)) {
+            if (end_) return false;
+            readBlock();
+        }
+        if (line.size() > kMaxLineBytes) {
+            fail(FileProblem::LineTooLong);
+            return false;
+        }
+        return true;
+    }
+    // A line that holds a quote, joined by LF with the lines after it while a quoted field
+    // holds their line ends; false when the reading failed.
+    bool joinQuotedRecord(std::string_view& record);
     void readBlock();
     std::size_t readSource(char* buffer, std::size_t size);
     std::size_t blockSize() const;

@@ -253,45 +253,33 @@ bool TextDecoder::decode(std::string_view bytes, std::string& out) {
 }
 
 bool hasControlBytes(std::string_view text) {
+    static constexpr auto kControl = [] {
+        std::array<unsigned char, 256> control{};
+        for (int c = 0; c < 0x20; ++c)
+            control[static_cast<std::size_t>(c)] =
+                c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != 0x1A;
+        return control;
+    }();
+    // Eight bytes at a time: passed over at once while none is below 0x20 (long fields of
+    // text), else looked up without a branch for each byte (short lines, full of line ends).
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
-    for (;;) {
-        // Eight bytes at a time while none of them is below 0x20.
-        while (end - p >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (((word - 0x2020202020202020ull) & ~word & 0x8080808080808080ull) != 0) break;
-            p += 8;
-        }
-        const auto* stop = std::min(end, p + 8);
-        for (; p < stop; ++p) {
-            const unsigned char c = *p;
-            if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != 0x1A)
-                return true;
-        }
-        if (p >= end) return false;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (((word - 0x2020202020202020ull) & ~word & 0x8080808080808080ull) == 0) continue;
+        if (kControl[p[0]] | kControl[p[1]] | kControl[p[2]] | kControl[p[3]] | kControl[p[4]] |
+            kControl[p[5]] | kControl[p[6]] | kControl[p[7]])
+            return true;
     }
+    for (; p < end; ++p)
+        if (kControl[*p]) return true;
+    return false;
 }
 
 // --- Lines and fields -----------------------------------------------------------------------
 
-bool LineReader::next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    // One look at each byte: lines of data are short, and a call to search them costs more.
-    const char* const data = text_.data();
-    const std::size_t size = text_.size();
-    std::size_t end = pos_;
-    while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
-    line = text_.substr(pos_, end - pos_);
-    if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n') ++end;  // CR LF
-    pos_ = std::min(end + 1, size);
-    return true;
-}
-
-std::string_view trimField(std::string_view text) {
-    // Nothing to drop: neither end is a blank or the first byte of an ideographic space.
-    const auto edge = [](char c) { return c == ' ' || c == '\t' || c == '\xE3' || c == '\x80'; };
-    if (text.empty() || (!edge(text.front()) && !edge(text.back()))) return text;
+std::string_view trimBlanks(std::string_view text) {
     for (;;) {
         if (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
             text.remove_prefix(1);
@@ -368,7 +356,8 @@ bool quoteOpenAtEnd(std::string_view line, char separator, bool open) {
     }
 }
 
-bool FieldSplitter::split(std::string_view line, char separator) {
+// A line with a quote somewhere: a field that begins with one is quoted.
+bool FieldSplitter::splitQuoted(std::string_view line, char separator) {
     fields_.clear();
     if (!unquoted_.empty()) unquoted_.clear();
     if (separator == 0) {
@@ -433,37 +422,10 @@ std::optional<double> fieldNumber(std::string_view field, bool decimalComma) {
     return decimalComma ? leadingNumber(normalised(field, true)) : leadingNumber(field);
 }
 
-FieldNumber readFieldNumber(std::string_view field, bool decimalComma) {
+FieldNumber readOtherFieldNumber(std::string_view field, bool decimalComma) {
     FieldNumber out;
-    // The common case: up to 15 digits with at most one decimal mark. The digits as an
-    // integer are exact in a double, and so is the power of ten they are divided by; one
-    // division rounds correctly.
     const char mark = decimalComma ? ',' : '.';
     const char group = decimalComma ? '.' : ',';
-    if (!field.empty() && field.size() <= 16 && isDigit(field.back())) {
-        std::uint64_t digits = 0;
-        std::size_t count = 0, fraction = 0;
-        bool afterMark = false, plain = true;
-        for (char c : field) {
-            if (isDigit(c)) {
-                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-                ++count;
-                if (afterMark) ++fraction;
-            } else if (c == mark && !afterMark && count > 0) {
-                afterMark = true;
-            } else {
-                plain = false;
-                break;
-            }
-        }
-        if (plain && count <= 15) {
-            static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-            out.kind = FieldNumber::Number;
-            out.value = static_cast<double>(digits) / kPowers[fraction];
-            return out;
-        }
-    }
     // A line end inside a quoted field: no number is written over two lines.
     if (field.find_first_of("\r\n") != std::string_view::npos) {
         out.kind = hasLeadingNumber(field) ? FieldNumber::Malformed : FieldNumber::Text;

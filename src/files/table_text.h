@@ -101,7 +101,19 @@ bool hasControlBytes(std::string_view text);
 class LineReader {
 public:
     explicit LineReader(std::string_view text = {}) : text_(text) {}
-    bool next(std::string_view& line);
+    // Here rather than in the source: it runs once for every line of a file.
+    bool next(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        // One look at each byte: lines of data are short, and a call to search them costs more.
+        const char* const data = text_.data();
+        const std::size_t size = text_.size();
+        std::size_t end = pos_;
+        while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+        line = std::string_view(data + pos_, end - pos_);
+        if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n') ++end;  // CR LF
+        pos_ = end + 1 < size ? end + 1 : size;
+        return true;
+    }
     std::size_t position() const { return pos_; }
 
 private:
@@ -110,7 +122,14 @@ private:
 };
 
 // Blanks (space, TAB, ideographic space) dropped at both ends.
-std::string_view trimField(std::string_view text);
+std::string_view trimBlanks(std::string_view text);
+// The same, with the common case (nothing to drop: neither end is a blank or a byte of an
+// ideographic space) decided here, without a call: every field of a file passes through it.
+inline std::string_view trimField(std::string_view text) {
+    const auto edge = [](char c) { return c == ' ' || c == '\t' || c == '\xE3' || c == '\x80'; };
+    if (text.empty() || (!edge(text.front()) && !edge(text.back()))) return text;
+    return trimBlanks(text);
+}
 bool isBlank(std::string_view line);
 
 // The separator and the decimal mark, judged from the first filled lines of a file.
@@ -122,6 +141,14 @@ inline constexpr std::size_t kSampleLines = 50;
 // sample: the first kSampleLines lines that are not blank (at least one).
 TableLayout detectLayout(const std::vector<std::string_view>& sample);
 
+// Whether a line holds a quote: a short one byte by byte, a long one by a search.
+inline bool holdsQuote(std::string_view line) {
+    if (line.size() > 32) return line.find('"') != std::string_view::npos;
+    for (const char c : line)
+        if (c == '"') return true;
+    return false;
+}
+
 // Whether a line leaves a quoted field open at its end (the record goes on in the next line),
 // given whether one was open at its start.
 bool quoteOpenAtEnd(std::string_view line, char separator, bool openAtStart);
@@ -132,10 +159,36 @@ bool quoteOpenAtEnd(std::string_view line, char separator, bool openAtStart);
 class FieldSplitter {
 public:
     // false for a line that holds no filled field (a blank line, or only separators).
-    bool split(std::string_view line, char separator);
+    bool split(std::string_view line, char separator) {
+        return holdsQuote(line) ? splitQuoted(line, separator) : splitPlain(line, separator);
+    }
+    // The same for a line known to hold no quote.
+    bool splitPlain(std::string_view line, char separator) {
+        fields_.clear();
+        if (!unquoted_.empty()) unquoted_.clear();
+        if (separator == 0) {
+            fields_.push_back(trimField(line));
+            return !fields_.back().empty();
+        }
+        bool filled = false;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t sep = line.find(separator, start);
+            const std::size_t end = sep == std::string_view::npos ? line.size() : sep;
+            fields_.push_back(trimField(std::string_view(line.data() + start, end - start)));
+            filled = filled || !fields_.back().empty();
+            if (sep == std::string_view::npos) return filled;
+            start = sep + 1;
+        }
+    }
     const std::vector<std::string_view>& fields() const { return fields_; }
+    // Hands the fields over in place of a copy: into takes them, the splitter keeps into's
+    // old storage for the next split.
+    void takeFields(std::vector<std::string_view>& into) { into.swap(fields_); }
 
 private:
+    bool splitQuoted(std::string_view line, char separator);
+
     std::vector<std::string_view> fields_;
     std::deque<std::string> unquoted_;
 };
@@ -156,7 +209,45 @@ struct FieldNumber {
     double value = 0.0;
     bool grouped = false;  // thousands separators were dropped
 };
-FieldNumber readFieldNumber(std::string_view field, bool decimalComma);
+// Every field but the plain ones of readPlainNumber.
+FieldNumber readOtherFieldNumber(std::string_view field, bool decimalComma);
+
+// The common case, read here without a call: up to 15 digits with at most one decimal mark
+// between them. The digits as an integer are exact in a double, and so is the power of ten
+// they are divided by; one division rounds correctly (and a whole number needs none). false
+// for any other field.
+inline bool readPlainNumber(std::string_view field, bool decimalComma, double& value) {
+    if (field.empty() || field.size() > 16) return false;
+    const char mark = decimalComma ? ',' : '.';
+    std::uint64_t digits = 0;
+    std::size_t count = 0, fraction = 0;
+    bool afterMark = false;
+    for (const char c : field) {
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+            ++count;
+            if (afterMark) ++fraction;
+        } else if (c == mark && !afterMark && count > 0) {
+            afterMark = true;
+        } else {
+            return false;
+        }
+    }
+    if (count > 15 || (afterMark && fraction == 0)) return false;
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    value = fraction == 0 ? static_cast<double>(digits)
+                          : static_cast<double>(digits) / kPowers[fraction];
+    return true;
+}
+
+inline FieldNumber readFieldNumber(std::string_view field, bool decimalComma) {
+    FieldNumber out;
+    if (!readPlainNumber(field, decimalComma, out.value))
+        return readOtherFieldNumber(field, decimalComma);
+    out.kind = FieldNumber::Number;
+    return out;
+}
 
 // A first row is the headings when most of its filled fields are not numbers.
 bool isHeadingRow(const std::vector<std::string_view>& fields, bool decimalComma);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -117,10 +116,11 @@ void appendMessage(std::string& to, const std::string& message) {
     to += message;
 }
 
-// One row's figures; a failure is that row's message, and the batch goes on.
-void evaluateRow(const BatchEvaluator& evaluate, const std::vector<double>& values, BatchRow& row) {
+// One row's figures; a failure is that row's message, and the batch goes on. The values are
+// handed on, not copied: a set may be most of the memory the batch holds.
+void evaluateRow(const BatchEvaluator& evaluate, std::vector<double> values, BatchRow& row) {
     try {
-        evaluate(values, row);
+        evaluate(std::move(values), row);
     } catch (const std::exception&) {
         const std::string analyte = row.analyte, group = row.group;
         const int n = row.n, skipped = row.skipped;
@@ -214,16 +214,8 @@ void BatchWriter::finish() {
 
 namespace {
 
-// A field without a number, in the table of values: a NaN that no reading gives.
-constexpr std::uint64_t kNoNumberBits = 0x7FF4'0000'DEAD'BEEFULL;
-
-bool isNumber(double v) {
-    return std::bit_cast<std::uint64_t>(v) != kNoNumberBits;
-}
-
-// What the one pass over the file keeps: for each row that belongs to a group (every row,
-// without a group column) its group and, per analyte, its number or kNoNumberBits; and the
-// counts the rows tell.
+// What the one pass over the file keeps: per analyte and group the numbers, in the order of
+// the file, and the counts the rows tell.
 class BatchData {
 public:
     BatchData(TableStream& table, const std::optional<std::size_t>& groupColumn);
@@ -231,19 +223,19 @@ public:
     std::size_t analytes() const { return columns_.size(); }
     std::size_t groups() const { return groupColumn_ ? groupNames_.size() : 1; }
 
-    // The rows of analyte a (the a-th analyte column).
-    std::vector<BatchRow> rows(const TableStream& table, std::size_t a,
-                               const BatchEvaluator& evaluate) const;
+    // The rows of analyte a (the a-th analyte column). Its numbers are taken: each analyte's
+    // rows are asked for once (from any thread, one analyte on each).
+    std::vector<BatchRow> takeRows(const TableStream& table, std::size_t a,
+                                   const BatchEvaluator& evaluate);
 
 private:
     std::optional<std::size_t> groupColumn_;
     std::vector<std::size_t> columns_;  // the file's columns that are analytes, in order
     // The groups in the order of their first row, found by the raw text of the field.
     std::vector<std::string> groupNames_;
-    // Per analyte, the numbers of the rows kept; in blocks, so that the memory follows the
-    // data without a copy as it grows.
-    std::vector<std::deque<double>> cells_;
-    std::deque<std::uint32_t> groupOf_;  // of each row kept
+    // Per analyte, per group, the numbers; in blocks, so that the memory follows the data
+    // without a copy as it grows.
+    std::vector<std::vector<std::deque<double>>> cells_;
     // Per group, per analyte: values, and fields that held something but no number.
     std::vector<std::vector<int>> counts_, skipped_;
     std::vector<int> withoutGroup_;  // per analyte: values in rows with an empty group
@@ -256,7 +248,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         if (!groupColumn || c != *groupColumn) columns_.push_back(c);
     const std::size_t analytes = columns_.size();
     withoutGroup_.assign(analytes, 0);
-    cells_.resize(analytes);
+    cells_.assign(analytes, std::vector<std::deque<double>>(groupColumn ? 0 : 1));
     if (!groupColumn) {
         counts_.assign(1, std::vector<int>(analytes, 0));
         skipped_ = counts_;
@@ -285,10 +277,10 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
                 groupNames_.push_back(table.text(raw));
                 counts_.emplace_back(analytes, 0);
                 skipped_.emplace_back(analytes, 0);
+                for (auto& sets : cells_) sets.emplace_back();
             }
             group = it->second;
         }
-        groupOf_.push_back(group);
         auto& counts = counts_[group];
         auto& skipped = skipped_[group];
         for (std::size_t a = 0; a < analytes; ++a) {
@@ -296,34 +288,35 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
             const auto v = table.number(f);
             if (v) {
                 ++counts[a];
+                cells_[a][group].push_back(*v);
             } else if (f.find_first_not_of(" \t") != std::string_view::npos) {
                 ++skipped[a];
             }
-            cells_[a].push_back(v ? *v : std::bit_cast<double>(kNoNumberBits));
         }
     }
 }
 
-std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
-                                      const BatchEvaluator& evaluate) const {
+std::vector<BatchRow> BatchData::takeRows(const TableStream& table, std::size_t a,
+                                          const BatchEvaluator& evaluate) {
     const std::string& heading = table.headings()[columns_[a]];
     const std::size_t sets = groups();
     // This analyte's values, per group (one set without a group column), in the file's order.
+    // The blocks are let go as soon as their numbers are in one piece.
     std::vector<std::vector<double>> values(sets);
-    for (std::size_t g = 0; g < sets; ++g)
-        values[g].reserve(static_cast<std::size_t>(counts_[g][a]));
-    auto group = groupOf_.begin();
-    for (const double v : cells_[a]) {
-        if (isNumber(v)) values[*group].push_back(v);
-        ++group;
+    for (std::size_t g = 0; g < sets; ++g) {
+        std::deque<double>& cells = cells_[a][g];
+        values[g].assign(cells.begin(), cells.end());
+        std::deque<double>().swap(cells);
     }
 
     std::vector<BatchRow> rows;
     std::optional<PartitionStudy> study;
     if (groupColumn_) {
         std::vector<ValueGroup> groups;
-        for (std::size_t g = 0; g < sets; ++g) groups.push_back({groupNames_[g], values[g]});
+        for (std::size_t g = 0; g < sets; ++g)
+            groups.push_back({groupNames_[g], std::move(values[g])});
         study = studyPartition(groups);
+        for (std::size_t g = 0; g < sets; ++g) values[g] = std::move(groups[g].values);
     }
     if (groupColumn_ && sets == 0) {
         BatchRow row;
@@ -340,7 +333,7 @@ std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
         if (row.n == 0) {
             row.message = "数値がありません。";
         } else {
-            evaluateRow(evaluate, values[g], row);
+            evaluateRow(evaluate, std::move(values[g]), row);
             if (row.n < 20) {
                 // The evaluation recommends no limit below 20 values: none is shown.
                 for (std::optional<double> BatchRow::*limit :
@@ -371,8 +364,7 @@ std::vector<BatchRow> BatchData::rows(const TableStream& table, std::size_t a,
 }
 
 // The analytes on one thread, with one evaluator.
-BatchSummary runInTurn(const TableStream& table, const BatchData& data,
-                       const BatchEvaluator& evaluate,
+BatchSummary runInTurn(const TableStream& table, BatchData& data, const BatchEvaluator& evaluate,
                        const std::function<void(const BatchRow&)>& sink,
                        const std::function<bool(int done, int total)>& progress) {
     BatchSummary summary;
@@ -382,7 +374,7 @@ BatchSummary runInTurn(const TableStream& table, const BatchData& data,
             summary.cancelled = true;
             return summary;
         }
-        for (const BatchRow& row : data.rows(table, a, evaluate)) sink(row);
+        for (const BatchRow& row : data.takeRows(table, a, evaluate)) sink(row);
         ++summary.analytes;
     }
     if (progress) progress(summary.analytes, summary.analytesTotal);
@@ -409,7 +401,7 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                       const BatchEvaluator& evaluate,
                       const std::function<void(const BatchRow&)>& sink,
                       const std::function<bool(int done, int total)>& progress) {
-    const BatchData data(table, options.groupColumn);
+    BatchData data(table, options.groupColumn);
     if (table.problem() != FileProblem::None) return unread(table);
     return runInTurn(table, data, evaluate, sink, progress);
 }
@@ -418,7 +410,7 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
                       const BatchEvaluatorFactory& makeEvaluator,
                       const std::function<void(const BatchRow&)>& sink,
                       const std::function<bool(int done, int total)>& progress) {
-    const BatchData data(table, options.groupColumn);
+    BatchData data(table, options.groupColumn);
     if (table.problem() != FileProblem::None) return unread(table);
     const std::size_t total = data.analytes();
     const int threads = threadsFor(options, total);
@@ -442,7 +434,7 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
             while (!stop) {
                 const std::size_t a = next++;
                 if (a >= total) break;
-                auto rows = data.rows(table, a, evaluate);
+                auto rows = data.takeRows(table, a, evaluate);
                 const std::lock_guard lock(mutex);
                 done[a] = std::move(rows);
                 ready.notify_one();

@@ -42,8 +42,9 @@ struct BatchRow {
     std::string message;  // why figures are missing, in Japanese; empty when all went well
 };
 
-// Figures of one set of values (an analyte, or one group of it). Filled by the evaluation.
-using BatchEvaluator = std::function<void(const std::vector<double>& values, BatchRow& row)>;
+// Figures of one set of values (an analyte, or one group of it). Filled by the evaluation. The
+// values are its own (the batch hands each set on once, without a copy).
+using BatchEvaluator = std::function<void(std::vector<double> values, BatchRow& row)>;
 // An evaluator of its own for each thread of a batch.
 using BatchEvaluatorFactory = std::function<BatchEvaluator()>;
 

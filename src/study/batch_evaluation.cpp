@@ -60,13 +60,15 @@ BatchEvaluation::BatchEvaluation() : store_(std::make_unique<AnalysisStore>()) {
 BatchEvaluation::~BatchEvaluation() = default;
 
 BatchEvaluator makeBatchEvaluator() {
-    return [evaluation = std::make_shared<BatchEvaluation>()](
-               const std::vector<double>& values, BatchRow& row) { (*evaluation)(values, row); };
+    return
+        [evaluation = std::make_shared<BatchEvaluation>()](
+            std::vector<double> values, BatchRow& row) { (*evaluation)(std::move(values), row); };
 }
 
-void BatchEvaluation::operator()(const std::vector<double>& values, BatchRow& row) {
+void BatchEvaluation::operator()(std::vector<double> measured, BatchRow& row) {
     EvaluationInput input;
-    input.measured = values;
+    input.measured = std::move(measured);
+    const std::vector<double>& values = input.measured;
     // The table shows the robust limits without their interval: no bootstrap.
     input.resamples = 0;
 

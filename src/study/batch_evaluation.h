@@ -22,7 +22,7 @@ public:
 
     // Fills the figures of row from values (as measured, in the order read); explains in
     // row.message what could not be computed.
-    void operator()(const std::vector<double>& values, BatchRow& row);
+    void operator()(std::vector<double> values, BatchRow& row);
 
 private:
     // One store for every set, reused: the analysis run's normality tests work on it.

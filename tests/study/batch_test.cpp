@@ -211,6 +211,22 @@ std::string nineAnalytes() {
     return text;
 }
 
+// The sets are kept per analyte and group as the rows come: each group's values reach the
+// evaluation in the order of the file (the outlier rules and their positions depend on it),
+// with rows of other groups, blanks and text between them.
+TEST(Batch, EachGroupsValuesComeInTheOrderOfTheFile) {
+    TempFile f("order.csv", "g,v\nB,5\nA,3\nB,x\nA,1\n,7\nB,4\nA,\nA,2\nB,6\n");
+    auto t = openTable(f);
+    std::vector<std::vector<double>> seen;
+    BatchOptions options;
+    options.groupColumn = 0;
+    options.threads = 1;
+    runBatch(
+        t, options, [&](std::vector<double> v, BatchRow&) { seen.push_back(std::move(v)); },
+        [](const BatchRow&) {});
+    EXPECT_EQ(seen, (std::vector<std::vector<double>>{{5, 4, 6}, {3, 1, 2}}));
+}
+
 BatchEvaluator meanOfSet() {
     return [](const std::vector<double>& values, BatchRow& row) {
         row.paramLower = std::accumulate(values.begin(), values.end(), 0.0) / values.size();
