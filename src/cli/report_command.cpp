@@ -294,6 +294,12 @@ std::optional<std::string> readPastedValues(const std::string& file, const Input
                 kByteOrderMark.substr(0, head.size()) == head)
                 continue;
             headDone = true;
+            // A workbook read as pasted text would give its bytes' digits: its column is asked for.
+            if (workbookKind(head) != WorkbookKind::None) {
+                problem = "「" + (fromStdin ? std::string("標準入力") : file) +
+                          "」はブックです。読む列を --column で指定して下さい。";
+                break;
+            }
             reader.feed(std::string_view(head).substr(head.rfind(kByteOrderMark, 0) == 0 ? 3 : 0));
             head.clear();
             continue;

@@ -100,6 +100,8 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
         {{"--lambda=-1"}, "1\n2\n3\n4\n", 1, "計算エラーがあります。"},
         {{kData + "/no_such_file.txt"}, "", 2, "ファイルを読めません: "},
         {{kData}, "", 2, "ファイルを読めません: "},  // a folder
+        // A workbook is not pasted text: its column is asked for.
+        {{kData + "/workbook_calcium.xls"}, "", 2, "はブックです。読む列を --column で"},
         {{"--classes"}, "1\n2\n3\n4\n", 2, ""}};
     for (const auto& c : cases) {
         auto out = run(c.args, c.input);
