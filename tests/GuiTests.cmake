@@ -46,6 +46,8 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
 kijunchi_add_gui_test(NAME kijunchi_batch_window_tests SOURCES
   gui/study/batch_window_test.cpp
   gui/study/indirect_window_test.cpp)
+# The indirect window's test writes a workbook of two sheets.
+target_link_libraries(kijunchi_batch_window_tests PRIVATE PkgConfig::XLSXWRITER)
 
 # The transformation window and the generator dialogs.
 kijunchi_add_gui_test(NAME kijunchi_dialog_tests SOURCES

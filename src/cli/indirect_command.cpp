@@ -16,7 +16,7 @@ constexpr const char* kIndirectUsage =
     "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
-    "          [--format tsv|csv|json|summary] FILE…\n"
+    "          [--sheet N|名前] [--format tsv|csv|json|summary] FILE…\n"
     "\n"
     "  --indirect          "
     "日常検査の結果から間接法（切断べき正規分布の当てはめ）で基準範囲を推定する\n"
@@ -28,6 +28,7 @@ constexpr const char* kIndirectUsage =
     "  --patient ID        患者IDの列。--first-per-patient で患者ごとに最初の結果だけを使う\n"
     "  --date DATE         検査日の列（2024-01-31 など）。--from, --to で期間を限る\n"
     "  --where COLUMN=VALUE  その列がその値の行だけを使う（外来/入院など）\n"
+    "  --sheet N|名前      ブック（.xlsx, .xlsm, .xls）のシート（番号か名前。既定は最初のシート）\n"
     "  --seed N            ブートストラップの乱数の種（既定 20240）\n"
     "  --format F          tsv（既定）、csv、json、summary（分割ごとの値→件数の集計表）\n";
 
@@ -86,6 +87,9 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
             error = value(a.to);
         } else if (arg == "--format") {
             error = value(a.format);
+        } else if (arg == "--sheet") {
+            error = value(text);
+            if (text) a.extract.sheet = *text;
         } else if (arg == "--seed") {
             error = value(a.seed);
         } else if (arg == "--where") {

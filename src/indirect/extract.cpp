@@ -8,6 +8,7 @@
 
 #include "files/data_file.h"
 #include "files/table_text.h"
+#include "files/workbook.h"
 
 namespace kijunchi {
 
@@ -27,12 +28,15 @@ std::string numberText(double v) {
 
 // One file of the extract, read once from start to end a block at a time. It is judged (byte
 // order mark, encoding, separator, headings) from its first block, since the extract is never
-// read whole; bytes further on that do not decode end the reading with a message.
+// read whole; bytes further on that do not decode end the reading with a message. A workbook's
+// sheet is the exception: the workbook reader gives it whole, as rows of cell texts.
 class ExtractFile {
 public:
-    std::string open(const std::string& path) {
+    std::string open(const std::string& path, std::string_view sheet, ReadProgress* progress) {
         path_ = path;
         FileProblem p = checkPath(path, size_);
+        if (p == FileProblem::None && workbookFileKind(path) != WorkbookKind::None)
+            return openWorkbook(sheet, progress);
         in_.open(path, std::ios::binary);
         if (p == FileProblem::None && !in_) p = FileProblem::Unreadable;
         std::string head(kBlock, '\0');
@@ -69,6 +73,7 @@ public:
     }
 
     bool decimalComma() const { return layout_.decimalComma; }
+    bool workbook() const { return sheet_.has_value(); }
     std::uint64_t size() const { return size_; }
     // The bytes of the file read so far (after the look at its first block).
     std::uint64_t bytesRead() const { return bytesRead_; }
@@ -87,6 +92,12 @@ public:
     }
 
     bool nextRow(std::vector<std::string_view>& fields) {
+        if (sheet_) {
+            if (sheetRow_ >= sheet_->rows.size()) return false;
+            const auto& row = sheet_->rows[sheetRow_++];
+            fields.assign(row.begin(), row.end());
+            return true;
+        }
         std::string_view line;
         while (nextLine(line)) {
             if (!splitter_.split(line, layout_.separator)) continue;
@@ -97,6 +108,27 @@ public:
     }
 
 private:
+    std::string openWorkbook(std::string_view sheet, ReadProgress* progress) {
+        WorkbookRead book = readWorkbook(path_, sheet, progress);
+        if (!book.refusal.empty()) {
+            TableFileRead refused;
+            refused.refusal = book.refusal;
+            return tableFileMessage(refused, path_);
+        }
+        sheet_ = std::move(book.table);
+        bytesRead_ = size_;
+        if (sheet_->rows.empty()) return fileProblemMessage(FileProblem::Empty, path_);
+        std::vector<std::string_view> fields;
+        nextRow(fields);
+        if (isHeadingRow(fields, false)) {
+            headings_.assign(fields.begin(), fields.end());
+            hasHeadings_ = true;
+        } else {
+            sheetRow_ = 0;
+        }
+        return {};
+    }
+
     void restart() {
         bytesRead_ = 0;
         in_.clear();
@@ -146,7 +178,35 @@ private:
     bool end_ = false, undecodable_ = false;
     FieldSplitter splitter_;
     std::uint64_t size_ = 0, bytesRead_ = 0;
+    std::optional<SheetTable> sheet_;
+    std::size_t sheetRow_ = 0;
 };
+
+// A date cell of a workbook, read as its serial number (days from 1899-12-30, the time as the
+// day's fraction), as dateKey gives a date; from 1900-03-01 on, where the serials are days.
+std::optional<std::int64_t> serialDateKey(std::string_view field) {
+    const auto v = fieldNumber(field, false);
+    if (!v || !(*v >= 61) || !(*v < 2958466)) return std::nullopt;
+    auto days = static_cast<std::int64_t>(std::floor(*v));
+    auto seconds =
+        static_cast<std::int64_t>(std::llround((*v - static_cast<double>(days)) * 86400));
+    if (seconds == 86400) {
+        ++days;
+        seconds = 0;
+    }
+    // The civil date of days from 1970-01-01 (proleptic Gregorian).
+    const std::int64_t z = days - 25569 + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    return ((((y * 100 + m) * 100 + d) * 100 + seconds / 3600) * 100 + seconds / 60 % 60) * 100 +
+           seconds % 60;
+}
 
 // A patient's first result so far.
 struct FirstResult {
@@ -318,7 +378,8 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
     };
     for (const auto& path : files) {
         ExtractFile file;
-        if (auto problem = file.open(path); !problem.empty()) {
+        if (auto problem = file.open(path, o.sheet, o.progress); !problem.empty()) {
+            if (cancelled()) return result;  // a workbook's reading stopped
             result.problem = problem;
             return result;
         }
@@ -362,7 +423,8 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
             }
             std::int64_t when = 0;
             if (date) {
-                const auto d = dateKey(field(*date));
+                auto d = dateKey(field(*date));
+                if (!d && file.workbook()) d = serialDateKey(field(*date));
                 if (!d) {
                     ++result.badDate;
                     continue;

@@ -1,7 +1,8 @@
 #pragma once
 // The extract of routine results for the indirect method: one or more data files (CSV, TSV,
 // UTF-8 or Shift_JIS, read as data files are) with a value column and optional patient, sex,
-// age, date and setting columns, streamed a block at a time. What is kept is one value →
+// age, date and setting columns, streamed a block at a time; or workbooks (.xlsx, .xlsm, .xls),
+// of which one sheet each is read whole. What is kept is one value →
 // count summary per partition (and, for the first result per patient, one result per patient),
 // never the file.
 //
@@ -23,6 +24,7 @@ namespace kijunchi {
 
 struct ExtractOptions {
     std::string valueColumn;  // heading or number from 1, in every file
+    std::string sheet;  // in each workbook among the files: number from 1 or name; empty: first
     // A summary instead of results: this column gives how many results had the row's value.
     std::optional<std::string> countColumn;
     std::optional<std::string> groupColumn;  // sex, or any partition label

@@ -2,7 +2,9 @@
 #include "cli/indirect_command.h"
 
 #include <gtest/gtest.h>
+#include <xlsxwriter.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "support/temp_files.h"
@@ -62,6 +64,74 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
         EXPECT_NE(out.str().find(c.out), std::string::npos) << out.str();
         EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
     }
+}
+
+// The same extract as CSV and as the second sheet of a workbook, dates as date cells (serial
+// 45292 is 2024-01-01) and results below a limit as text: the same rows are kept and the same
+// estimates come out, whichever was read. A sheet the workbook lacks is refused.
+TEST(IndirectCommand, WorkbookExtractGivesWhatItsCsvGives) {
+    testing::TempFolder folder;
+    const std::string bookPath = (folder.path() / "extract.xlsx").string();
+    lxw_workbook* book = workbook_new(bookPath.c_str());
+    worksheet_write_string(workbook_add_worksheet(book, "メモ"), 0, 0, "抽出条件", nullptr);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "結果");
+    lxw_format* date = workbook_add_format(book);
+    format_set_num_format(date, "yyyy/mm/dd");
+    std::string csv = "性別,年齢,日付,区分,値\n";
+    const char* headings[] = {"性別", "年齢", "日付", "区分", "値"};
+    for (lxw_col_t c = 0; c < 5; ++c) worksheet_write_string(sheet, 0, c, headings[c], nullptr);
+    for (int i = 0; i < 3200; ++i) {
+        const auto r = static_cast<lxw_row_t>(i + 1);
+        const char* sex = i % 2 ? "女" : "男";
+        const int age = 20 + i % 50, day = 1 + i % 28;
+        const char* setting = i % 7 == 0 ? "入院" : "外来";
+        // Values on a 0.1 grid from 4.0 to 7.0, bell-shaped (three sums), with the odd result below
+        // the limit of 3.
+        const int tenths = 40 + (i * 37) % 11 + (i * 53) % 13 + (i * 71) % 9;
+        const bool below = i % 53 == 0;
+        const std::string shown =
+            below ? "<3" : std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+        worksheet_write_string(sheet, r, 0, sex, nullptr);
+        worksheet_write_number(sheet, r, 1, age, nullptr);
+        worksheet_write_number(sheet, r, 2, 45291 + day, date);
+        worksheet_write_string(sheet, r, 3, setting, nullptr);
+        if (below)
+            worksheet_write_string(sheet, r, 4, "<3", nullptr);
+        else
+            worksheet_write_number(sheet, r, 4, tenths / 10.0, nullptr);
+        csv += std::string(sex) + "," + std::to_string(age) + ",2024-01-" + (day < 10 ? "0" : "") +
+               std::to_string(day) + "," + setting + "," + shown + "\n";
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    const std::string csvPath = folder.write("extract.csv", csv);
+
+    const std::vector<std::string> options = {
+        "--indirect", "--column",    "値",         "--group", "性別",     "--age",
+        "年齢",       "--age-bands", "18,70",      "--date",  "日付",     "--from",
+        "2024-01-03", "--to",        "2024-01-25", "--where", "区分=外来"};
+    const auto run = [&](std::vector<std::string> extra, std::string& out, std::string& err) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::ostringstream o, e;
+        const int status = runIndirectCommand(args, o, e);
+        out = o.str();
+        err = e.str();
+        return status;
+    };
+    std::string csvOut, csvErr, bookOut, bookErr;
+    ASSERT_EQ(run({csvPath}, csvOut, csvErr), 0) << csvErr;
+    EXPECT_NE(csvErr.find("日付が期間外の"), std::string::npos) << csvErr;
+    EXPECT_NE(csvOut.find("女 18歳以上70歳未満"), std::string::npos) << csvOut;
+    EXPECT_EQ(run({"--sheet", "結果", bookPath}, bookOut, bookErr), 0) << bookErr;
+    EXPECT_EQ(bookOut, csvOut);
+    EXPECT_EQ(bookErr, csvErr);
+    EXPECT_EQ(run({"--sheet", "2", bookPath}, bookOut, bookErr), 0) << bookErr;
+    EXPECT_EQ(bookOut, csvOut);
+
+    EXPECT_EQ(run({"--sheet", "検査", csvPath, bookPath}, bookOut, bookErr), 2);
+    EXPECT_EQ(bookOut, "");
+    EXPECT_NE(bookErr.find("シート「検査」がありません"), std::string::npos) << bookErr;
+    EXPECT_EQ(std::count(bookErr.begin(), bookErr.end(), '\n'), 1) << bookErr;
 }
 
 }  // namespace

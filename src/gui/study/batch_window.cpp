@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -106,12 +105,7 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
                                             QStringLiteral("Excel ブック (*.xlsx)"));
     };
     chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
-        bool ok = false;
-        const QString sheet = QInputDialog::getItem(
-            this, QStringLiteral("シートの選択"),
-            QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName), sheets, 0, false,
-            &ok);
-        return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
+        return askSheet(this, fileName, sheets);
     };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);

@@ -29,6 +29,7 @@
 #include <variant>
 
 #include "files/table_reader.h"
+#include "files/workbook.h"
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
@@ -249,7 +250,11 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     chooseDataFiles = [this] {
         return QFileDialog::getOpenFileNames(
             this, QStringLiteral("抽出したデータのファイルを選ぶ"), QString(),
-            QStringLiteral("データファイル (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+            QStringLiteral("データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;"
+                           "すべてのファイル (*)"));
+    };
+    chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
+        return askSheet(this, fileName, sheets);
     };
     chooseCsvFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
@@ -277,17 +282,41 @@ void IndirectWindow::openCommand() {
 
 bool IndirectWindow::openFiles(const QStringList& paths) {
     if (paths.isEmpty()) return false;
+    // The first workbook of several sheets among the files: the user says which, and that
+    // sheet is read in each workbook, as the command line's --sheet.
+    std::string sheet;
+    QString sheetName;
+    for (const auto& path : paths) {
+        const std::string local = QFile::encodeName(path).toStdString();
+        if (workbookFileKind(local) == WorkbookKind::None) continue;
+        TableFileRead listed;
+        listed.sheets = workbookSheets(local, listed.refusal);
+        if (!listed.refusal.empty()) {
+            fail(QString::fromStdString(
+                tableFileMessage(listed, QFileInfo(path).fileName().toStdString())));
+            return false;
+        }
+        if (listed.sheets.size() < 2) continue;
+        QStringList sheets;
+        for (const auto& s : listed.sheets) sheets << QString::fromStdString(s);
+        const std::optional<int> chosen = chooseSheet(QFileInfo(path).fileName(), sheets);
+        if (!chosen || *chosen < 0 || *chosen >= sheets.size()) return false;
+        sheet = std::to_string(*chosen + 1);
+        sheetName = sheets[*chosen];
+        break;
+    }
     // The columns are offered from the first file; the others are matched by heading when run.
     std::string problem;
-    const auto table = TableReader::open(QFile::encodeName(paths.front()).toStdString(), problem);
+    const auto table =
+        TableReader::open(QFile::encodeName(paths.front()).toStdString(), problem, sheet);
     if (!table) {
         fail(QString::fromStdString(problem));
         return false;
     }
     files_ = paths;
-    QStringList names;
-    for (const auto& p : paths) names << QFileInfo(p).fileName();
-    FilesLabel->setText(QStringLiteral("データファイル: %1").arg(names.join(QStringLiteral("、"))));
+    sheet_ = sheet;
+    sheetName_ = sheetName;
+    FilesLabel->setText(filesText());
     const auto fill = [&](QComboBox* box, bool optional) {
         box->clear();
         if (optional) box->addItem(none());
@@ -304,11 +333,19 @@ bool IndirectWindow::openFiles(const QStringList& paths) {
     return true;
 }
 
-QString IndirectWindow::choicesText() const {
-    QStringList lines;
+QString IndirectWindow::filesText() const {
     QStringList names;
     for (const auto& p : files_) names << QFileInfo(p).fileName();
-    lines << QStringLiteral("データファイル: %1").arg(names.join(QStringLiteral("、")));
+    QString text = QStringLiteral("データファイル: %1").arg(names.join(QStringLiteral("、")));
+    if (!sheetName_.isEmpty())
+        text +=
+            QStringLiteral("（シート %1「%2」）").arg(QString::fromStdString(sheet_), sheetName_);
+    return text;
+}
+
+QString IndirectWindow::choicesText() const {
+    QStringList lines;
+    lines << filesText();
     QString choice = QStringLiteral("値の列: %1").arg(ValueBox->currentText());
     if (CountBox->currentIndex() > 0)
         choice += QStringLiteral("　件数の列: %1").arg(CountBox->currentText());
@@ -335,6 +372,7 @@ QString IndirectWindow::choicesText() const {
 void IndirectWindow::runCommand() {
     if (files_.isEmpty() || running_) return;
     ExtractOptions extract;
+    extract.sheet = sheet_;
     extract.valueColumn = ValueBox->currentText().toStdString();
     extract.countColumn = chosen(CountBox);
     extract.groupColumn = chosen(GroupBox);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
     // The file choosers, replaceable in tests; empty means cancelled.
     std::function<QStringList()> chooseDataFiles;
     std::function<QString()> chooseCsvFile;
+    // Which sheet, from 0, of a workbook of several; nullopt when cancelled.
+    std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
+        chooseSheet;
 
     void openCommand();  // ファイルを選ぶ…
     void runCommand();   // 推定
@@ -90,10 +94,14 @@ private:
     void showResults();
     void showChart(int index);
     QString choicesText() const;
+    QString filesText() const;  // the files, and the sheet of the workbooks when chosen
     void fail(const QString& text);
 
     Prompt& prompt_;
     QStringList files_;
+    // The sheet read in each workbook among the files (number from 1), and its name as chosen.
+    std::string sheet_;
+    QString sheetName_;
     std::vector<Partition> partitions_;
     QString text_;
     int textHeadLines_ = 0;

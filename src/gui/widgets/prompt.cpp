@@ -1,8 +1,18 @@
 #include "gui/widgets/prompt.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace kijunchi {
+
+std::optional<int> askSheet(QWidget* parent, const QString& fileName, const QStringList& sheets) {
+    bool ok = false;
+    const QString sheet =
+        QInputDialog::getItem(parent, QStringLiteral("シートの選択"),
+                              QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName),
+                              sheets, 0, false, &ok);
+    return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
+}
 
 namespace {
 

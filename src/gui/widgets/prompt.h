@@ -1,6 +1,8 @@
 #pragma once
 // Message boxes and questions go through this interface so that tests can answer them.
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 class QWidget;
 
@@ -26,5 +28,8 @@ public:
     bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
     Answer askYesNoCancel(QWidget* parent, const QString& text, const QString& title) override;
 };
+
+// Which sheet of the workbook fileName to read, from 0; nullopt when cancelled.
+std::optional<int> askSheet(QWidget* parent, const QString& fileName, const QStringList& sheets);
 
 }  // namespace kijunchi

@@ -2,13 +2,17 @@
 // command line gives for the same choices, cell for cell, and saves it as CSV.
 #include "gui/study/indirect_window.h"
 
+#include <xlsxwriter.h>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <sstream>
 
 #include "analysis/distributions.h"
@@ -134,6 +138,45 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
         EXPECT_TRUE(words.contains(QStringLiteral("すべての結果")));  // a chart's legend
         EXPECT_TRUE(words.contains(QStringLiteral("推定できません")));
     }
+}
+
+// A workbook of two sheets: the window asks which, reads that one, and says so; cancelled, the
+// files stay as they were.
+TEST_F(IndirectWindowTest, AWorkbookOfSeveralSheetsIsAskedAbout) {
+    const std::string path = folder.file("extract.xlsx");
+    lxw_workbook* book = workbook_new(path.c_str());
+    worksheet_write_string(workbook_add_worksheet(book, "メモ"), 0, 0, "抽出条件", nullptr);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "結果");
+    worksheet_write_string(sheet, 0, 0, "性別", nullptr);
+    worksheet_write_string(sheet, 0, 1, "値", nullptr);
+    for (lxw_row_t r = 1; r <= 12; ++r) {
+        worksheet_write_string(sheet, r, 0, r % 3 ? "F" : "M", nullptr);
+        worksheet_write_number(sheet, r, 1, 90 + r, nullptr);
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+
+    IndirectWindow* window = frame->studies->showIndirect();
+    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(path)}; };
+    QStringList asked;
+    std::optional<int> answer;
+    window->chooseSheet = [&](const QString&, const QStringList& sheets) {
+        asked = sheets;
+        return answer;
+    };
+    window->OpenButton->click();  // cancelled
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("メモ"), QStringLiteral("結果")}));
+    EXPECT_EQ(window->ValueBox->count(), 0);
+    answer = 1;
+    window->OpenButton->click();
+    EXPECT_TRUE(window->FilesLabel->text().contains(QStringLiteral("シート 2「結果」")));
+    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    window->GroupBox->setCurrentText(QStringLiteral("性別"));
+    window->RunButton->click();
+    EXPECT_TRUE(prompt.shown.empty());
+    ASSERT_EQ(window->partitions().size(), 2u);
+    EXPECT_EQ(window->partitions()[0].label, "F");
+    EXPECT_EQ(window->partitions()[0].result.total, 8);
+    EXPECT_EQ(window->partitions()[1].result.total, 4);
 }
 
 }  // namespace
