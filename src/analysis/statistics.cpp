@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
@@ -26,14 +27,32 @@ void ComputePercentile(AnalysisStore& store, const double* x, int n) {
     store.PercentileText = numberText(value);
 }
 
-double PercentileOf(const double* x, int n, double p) {
+namespace {
+
+// The rank r = (n + 1)p / 100 interpolated between x(k) and x(k + 1), k its whole part kept
+// inside 1..n - 1; at(k) gives x(k) counted from 1.
+template <typename At>
+double percentileAt(int n, double p, At at) {
     const double r = checked::div(checked::mul(n + 1.0, p), 100.0);
     double k = std::trunc(r);
     if (k < 1) k = 1;
     if (k >= n) k = n - 1;
     if (k < 0) throw CalcError("index out of range");
     const auto i = static_cast<std::size_t>(k);
-    return checked::add(x[i], checked::mul(r - k, checked::sub(x[i + 1], x[i])));
+    return checked::add(at(i), checked::mul(r - k, checked::sub(at(i + 1), at(i))));
+}
+
+}  // namespace
+
+double PercentileOf(const double* x, int n, double p) {
+    return percentileAt(n, p, [x](std::size_t i) { return x[i]; });
+}
+
+double PercentileOfSorted(std::span<const double> sorted, double p) {
+    if (sorted.size() < 2 || sorted.size() > static_cast<std::size_t>(INT32_MAX) - 1)
+        throw CalcError("index out of range");
+    return percentileAt(static_cast<int>(sorted.size()), p,
+                        [sorted](std::size_t i) { return sorted[i - 1]; });
 }
 
 double RoundDecimal(double v, double d) {

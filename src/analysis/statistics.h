@@ -1,5 +1,7 @@
 #pragma once
 // Sorting, percentiles and decimal rounding.
+#include <span>
+
 #include "analysis/store.h"
 
 namespace kijunchi {
@@ -18,6 +20,9 @@ void ComputePercentile(AnalysisStore& store, const double* x, int n);
 // r = (n + 1)p / 100 interpolated between its neighbours, along the first or last gap outside
 // x(1)..x(n).
 double PercentileOf(const double* x, int n, double p);
+// The same on values in ascending order counted from 0, without a copy: the same figures.
+// Needs at least 2 values (CalcError otherwise).
+double PercentileOfSorted(std::span<const double> sorted, double p);
 
 // floor(v·10^d + 0.5) / 10^d in double precision: halves go up, towards plus infinity.
 double RoundDecimal(double v, double d);

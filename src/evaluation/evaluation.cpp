@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <span>
 
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
@@ -18,21 +19,15 @@ std::vector<double> ascending(std::vector<double> values) {
     return values;
 }
 
-// The percentile exactly as the statistics report takes it: through its general number text.
-double reportPercentile(const std::vector<double>& sorted, int n, double level) {
-    return Value(numberText(PercentileOf(sorted.data(), n, level))).toNumber();
-}
-
 // From the values in ascending order.
-NonparametricEstimate nonparametric(const std::vector<double>& sorted) {
+NonparametricEstimate nonparametric(std::span<const double> sorted) {
     NonparametricEstimate estimate;
     const int n = static_cast<int>(sorted.size());
     if (n < 2) return estimate;
-    std::vector<double> x(sorted.size() + 1);  // slot 0 unused, as the percentile routine counts
-    std::copy(sorted.begin(), sorted.end(), x.begin() + 1);
     try {
-        estimate.lower.value = reportPercentile(x, n, 2.5);
-        estimate.upper.value = reportPercentile(x, n, 97.5);
+        // Exactly as the statistics report takes them: through its general number text.
+        estimate.lower.value = Value(numberText(PercentileOfSorted(sorted, 2.5))).toNumber();
+        estimate.upper.value = Value(numberText(PercentileOfSorted(sorted, 97.5))).toNumber();
     } catch (const CalcError&) {
         return estimate;
     }
@@ -40,7 +35,8 @@ NonparametricEstimate nonparametric(const std::vector<double>& sorted) {
     estimate.extrapolated = n < kNonparametricWithinDataCount;
     estimate.ranks = lowerLimitRanks(n);
     if (estimate.ranks) {
-        const auto at = [&](int rank) { return x[static_cast<std::size_t>(rank)]; };
+        // Ranks count from 1.
+        const auto at = [&](int rank) { return sorted[static_cast<std::size_t>(rank - 1)]; };
         const int r = estimate.ranks->low, s = estimate.ranks->high;
         estimate.lower.interval = ConfidenceInterval{at(r), at(s)};
         estimate.upper.interval = ConfidenceInterval{at(n + 1 - s), at(n + 1 - r)};
@@ -62,7 +58,7 @@ Limit carried(double value, double low, double high, std::optional<double> lambd
     return limit;
 }
 
-ParametricEstimate parametric(const std::vector<double>& values, std::optional<double> lambda) {
+ParametricEstimate parametric(std::span<const double> values, std::optional<double> lambda) {
     using namespace checked;
     ParametricEstimate estimate;
     const int n = static_cast<int>(values.size());
@@ -89,8 +85,7 @@ ParametricEstimate parametric(const std::vector<double>& values, std::optional<d
 }
 
 // From the values in ascending order.
-RobustEstimate robust(const std::vector<double>& sorted, std::optional<double> lambda,
-                      int resamples) {
+RobustEstimate robust(std::span<const double> sorted, std::optional<double> lambda, int resamples) {
     RobustEstimate estimate;
     if (static_cast<int>(sorted.size()) < kRobustMinimumCount) return estimate;
     estimate.limits = robustLimits(sorted);
@@ -132,44 +127,77 @@ DistributionCheck checkDistribution(const EvaluationInput& input) {
 
 }  // namespace
 
-EvaluationResult evaluate(const EvaluationInput& input) {
+namespace {
+
+// What is carried over from the input, and the estimates taken from the values as measured
+// in their order (the sums of the parametric limits run in the data set's order).
+EvaluationResult begin(const EvaluationInput& input, bool transformed) {
     EvaluationResult result;
-    const std::vector<double>& measured = input.measured;
-    result.n = static_cast<int>(measured.size());
+    result.n = static_cast<int>(input.measured.size());
     result.lambda = input.lambda;
     result.lambdaText = input.lambdaText;
     result.normalityRejected = input.normalityRejected;
     result.reportFailed = input.reportFailed;
     result.excluded = input.excluded;
     result.valuesRead = input.valuesRead;
+    result.resamples = input.resamples;
+    result.parametric = parametric(input.measured, std::nullopt);
+    if (transformed) result.parametricTransformed = parametric(input.transformed, input.lambda);
+    result.distribution = checkDistribution(input);
+    if (const auto& horn = result.distribution.measured.lambda)
+        result.hornLambda = horn->lambda;
+    else
+        result.hornReason = lambdaMissingReason(input.measured);
+    return result;
+}
+
+// The estimates from the values in ascending order, and the recommendation.
+void finish(EvaluationResult& result, const EvaluationInput& input, std::span<const double> sorted,
+            std::optional<std::span<const double>> sortedTransformed) {
+    result.nonparametric = nonparametric(sorted);
+    result.robust = robust(sorted, std::nullopt, input.resamples);
+    if (sortedTransformed)
+        result.robustTransformed = robust(*sortedTransformed, input.lambda, input.resamples);
+    result.tukey = fencesOfSorted(sorted);
+
+    if (result.n >= kNonparametricRecommendedCount) {
+        result.recommendation = Recommendation::Nonparametric;
+    } else if (result.n >= kRobustMinimumCount) {
+        // The robust limits of the values as measured assume a symmetric distribution: for a
+        // transformed data set those of the transformed values, carried back, are the ones.
+        if (result.robustTransformed && result.robustTransformed->available)
+            result.recommendation = Recommendation::RobustTransformed;
+        else
+            result.recommendation = Recommendation::Robust;
+    }
+}
+
+bool hasTransformed(const EvaluationInput& input) {
+    return input.lambda && input.transformed.size() == input.measured.size();
+}
+
+}  // namespace
+
+EvaluationResult evaluate(const EvaluationInput& input) {
+    const std::vector<double>& measured = input.measured;
+    const bool transformed = hasTransformed(input);
+    EvaluationResult result = begin(input, transformed);
 
     // The values in order, once for every estimate that needs them so.
     const std::vector<double> sorted = ascending(measured);
     std::vector<double> sortedTransformed;
-    result.nonparametric = nonparametric(sorted);
-    result.resamples = input.resamples;
-    result.robust = robust(sorted, std::nullopt, input.resamples);
-    result.parametric = parametric(measured, std::nullopt);
-    if (input.lambda && input.transformed.size() == measured.size()) {
-        sortedTransformed = ascending(input.transformed);
-        result.robustTransformed = robust(sortedTransformed, input.lambda, input.resamples);
-        result.parametricTransformed = parametric(input.transformed, input.lambda);
-    }
-
-    result.distribution = checkDistribution(input);
+    if (transformed) sortedTransformed = ascending(input.transformed);
+    finish(result, input, sorted,
+           transformed ? std::optional<std::span<const double>>(sortedTransformed) : std::nullopt);
 
     std::map<int, std::vector<OutlierRule>> flagged;
-    result.tukey = fencesOfSorted(sorted);
     flag(flagged, outsideFences(measured, result.tukey), OutlierRule::Tukey);
-    if (const auto& horn = result.distribution.measured.lambda) {
-        result.hornLambda = horn->lambda;
-        if (input.transformedWithMeasuredLambda && !sortedTransformed.empty())
+    if (result.hornLambda) {
+        if (input.transformedWithMeasuredLambda && transformed)
             flag(flagged, outsideFences(input.transformed, fencesOfSorted(sortedTransformed)),
                  OutlierRule::Horn);
         else
-            flag(flagged, hornOutliers(measured, horn->lambda), OutlierRule::Horn);
-    } else {
-        result.hornReason = lambdaMissingReason(measured);
+            flag(flagged, hornOutliers(measured, *result.hornLambda), OutlierRule::Horn);
     }
     // Below 20 values the one-third gap is too common in samples of normal data to mean
     // anything (it flags most samples of 4).
@@ -181,16 +209,52 @@ EvaluationResult evaluate(const EvaluationInput& input) {
     for (const auto& [position, rules] : flagged)
         result.outliers.push_back(
             FlaggedValue{position + 1, measured[static_cast<std::size_t>(position)], rules});
+    result.outlierCount = static_cast<std::int64_t>(result.outliers.size());
+    return result;
+}
 
-    if (result.n >= kNonparametricRecommendedCount) {
-        result.recommendation = Recommendation::Nonparametric;
-    } else if (result.n >= kRobustMinimumCount) {
-        // The robust limits of the values as measured assume a symmetric distribution: for a
-        // transformed data set those of the transformed values, carried back, are the ones.
-        if (result.robustTransformed && result.robustTransformed->available)
-            result.recommendation = Recommendation::RobustTransformed;
-        else
-            result.recommendation = Recommendation::Robust;
+EvaluationResult evaluateInPlace(EvaluationInput& input) {
+    const bool transformed = hasTransformed(input);
+    EvaluationResult result = begin(input, transformed);
+
+    std::vector<double>& sorted = input.measured;
+    std::sort(sorted.begin(), sorted.end());
+    if (transformed) std::sort(input.transformed.begin(), input.transformed.end());
+    finish(result, input, sorted,
+           transformed ? std::optional<std::span<const double>>(input.transformed) : std::nullopt);
+
+    // Every rule flags by value (the fences) or by rank (Dixon–Reed), so each value is looked
+    // at once in ascending order. Horn's fences are those of the transformed values, and the
+    // transformed value of x is taken again as it was taken for them.
+    const std::size_t n = sorted.size();
+    const DixonReedCounts dixon =
+        result.n >= kDixonReedMinimumCount ? dixonReedOfSorted(sorted) : DixonReedCounts{};
+    std::optional<Fences> hornFences;
+    std::vector<int> hornPositions;  // into sorted, ascending
+    const bool hornByTransformed =
+        result.hornLambda && input.transformedWithMeasuredLambda && transformed;
+    if (hornByTransformed)
+        hornFences = fencesOfSorted(input.transformed);
+    else if (result.hornLambda)
+        hornPositions = hornOutliers(sorted, *result.hornLambda);
+    const auto outside = [](const std::optional<Fences>& f, double v) {
+        return f && (v < f->low || v > f->high);
+    };
+    std::size_t nextHorn = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double x = sorted[k];
+        bool flagged = outside(result.tukey, x) || k < dixon.low || n - k <= dixon.high;
+        if (hornByTransformed) {
+            const auto y = powerTransformed(*input.lambda, x);
+            flagged = flagged || (y && outside(hornFences, *y));
+        }
+        while (nextHorn < hornPositions.size() &&
+               static_cast<std::size_t>(hornPositions[nextHorn]) < k)
+            ++nextHorn;
+        if (nextHorn < hornPositions.size() &&
+            static_cast<std::size_t>(hornPositions[nextHorn]) == k)
+            flagged = true;
+        if (flagged) ++result.outlierCount;
     }
     return result;
 }

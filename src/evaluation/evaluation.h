@@ -105,6 +105,7 @@ struct EvaluationResult {
     std::optional<double> hornLambda;    // λ of largest likelihood, when Horn's rule applies
     std::string hornReason;              // why it does not apply
     std::vector<FlaggedValue> outliers;  // in the order of the data set
+    std::int64_t outlierCount = 0;       // values flagged by any rule
 
     Recommendation recommendation = Recommendation::None;
     std::optional<bool> normalityRejected;
@@ -116,6 +117,11 @@ struct EvaluationResult {
 };
 
 EvaluationResult evaluate(const EvaluationInput& input);
+
+// The same figures for a large data set without copies of its values: measured (and
+// transformed) are sorted in place, and the outliers are counted (outlierCount) but not
+// listed. The transformed values must be those of transformedWithMeasuredLambda, if any.
+EvaluationResult evaluateInPlace(EvaluationInput& input);
 
 // The input from the store after a completed analysis run: the values as measured (kept by
 // the transformation when there was one), the transformed values with λ, and whether the

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "transform/power_transform.h"
@@ -98,6 +99,15 @@ double illinoisRoot(G g, double a, double b, double tol) {
 
 }  // namespace
 
+namespace {
+
+// Equal values have equal logarithms, which spread() finds without a copy of them.
+bool allEqual(std::span<const double> values) {
+    return std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) == values.end();
+}
+
+}  // namespace
+
 LambdaLikelihood::LambdaLikelihood(std::span<const double> values) {
     centredLogs_.reserve(values.size());
     double sum = 0;
@@ -145,6 +155,7 @@ std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
     if (values.size() < 3) return std::nullopt;
     for (const double v : values)
         if (!(v > 0) || !std::isfinite(v)) return std::nullopt;
+    if (allEqual(values)) return std::nullopt;
     const LambdaLikelihood ml(values);
     if (!ml.spread()) return std::nullopt;
 
@@ -214,7 +225,7 @@ std::string lambdaMissingReason(std::span<const double> values) {
     if (values.size() < 3) return "正の値3個以上が必要";
     for (const double v : values)
         if (!(v > 0) || !std::isfinite(v)) return "0以下の値があるため";
-    if (!LambdaLikelihood(values).spread()) return "すべての値が等しいため";
+    if (allEqual(values) || !LambdaLikelihood(values).spread()) return "すべての値が等しいため";
     if (!estimateLambda(values)) return "尤度を計算できないため";
     return {};
 }

@@ -22,6 +22,34 @@ std::vector<int> ascendingPositions(std::span<const double> values) {
     return order;
 }
 
+// Dixon–Reed on n values in ascending order, x(k) the k-th from 0.
+template <typename At>
+DixonReedCounts dixonReedCounts(std::size_t n, At x) {
+    DixonReedCounts counts;
+    if (n < 3) return counts;
+    std::size_t low = 0, high = n - 1;
+    for (bool flagged = true; flagged;) {
+        flagged = false;
+        if (high - low + 1 >= 3) {
+            const double range = x(high) - x(low);
+            if (range > 0 && x(low + 1) - x(low) >= range / 3) {
+                ++low;
+                flagged = true;
+            }
+        }
+        if (high - low + 1 >= 3) {
+            const double range = x(high) - x(low);
+            if (range > 0 && x(high) - x(high - 1) >= range / 3) {
+                --high;
+                flagged = true;
+            }
+        }
+    }
+    counts.low = low;
+    counts.high = n - 1 - high;
+    return counts;
+}
+
 }  // namespace
 
 std::string outlierRuleName(OutlierRule rule) {
@@ -46,13 +74,9 @@ std::optional<Fences> tukeyFences(std::span<const double> values) {
 
 std::optional<Fences> fencesOfSorted(std::span<const double> sorted) {
     if (sorted.size() < 2) return std::nullopt;
-    // Slot 0 unused: the percentile routine counts from 1.
-    std::vector<double> x(sorted.size() + 1);
-    std::copy(sorted.begin(), sorted.end(), x.begin() + 1);
-    const int n = static_cast<int>(sorted.size());
     try {
-        const double q1 = PercentileOf(x.data(), n, 25);
-        const double q3 = PercentileOf(x.data(), n, 75);
+        const double q1 = PercentileOfSorted(sorted, 25);
+        const double q3 = PercentileOfSorted(sorted, 75);
         const double step = checked::mul(1.5, checked::sub(q3, q1));
         return Fences{checked::sub(q1, step), checked::add(q3, step)};
     } catch (const CalcError&) {
@@ -89,26 +113,15 @@ DixonReedFlags dixonReedOutliers(std::span<const double> values) {
     DixonReedFlags flags;
     if (values.size() < 3) return flags;
     const std::vector<int> order = ascendingPositions(values);
-    auto x = [&](std::size_t k) { return values[static_cast<std::size_t>(order[k])]; };
-    std::size_t low = 0, high = order.size() - 1;
-    for (bool flagged = true; flagged;) {
-        flagged = false;
-        if (high - low + 1 >= 3) {
-            const double range = x(high) - x(low);
-            if (range > 0 && x(low + 1) - x(low) >= range / 3) {
-                flags.low.push_back(order[low++]);
-                flagged = true;
-            }
-        }
-        if (high - low + 1 >= 3) {
-            const double range = x(high) - x(low);
-            if (range > 0 && x(high) - x(high - 1) >= range / 3) {
-                flags.high.push_back(order[high--]);
-                flagged = true;
-            }
-        }
-    }
+    const DixonReedCounts counts = dixonReedCounts(
+        values.size(), [&](std::size_t k) { return values[static_cast<std::size_t>(order[k])]; });
+    for (std::size_t k = 0; k < counts.low; ++k) flags.low.push_back(order[k]);
+    for (std::size_t k = 0; k < counts.high; ++k) flags.high.push_back(order[order.size() - 1 - k]);
     return flags;
+}
+
+DixonReedCounts dixonReedOfSorted(std::span<const double> sorted) {
+    return dixonReedCounts(sorted.size(), [&](std::size_t k) { return sorted[k]; });
 }
 
 }  // namespace kijunchi

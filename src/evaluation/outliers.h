@@ -48,4 +48,12 @@ struct DixonReedFlags {
 // values must remain for a test).
 DixonReedFlags dixonReedOutliers(std::span<const double> values);
 
+struct DixonReedCounts {
+    std::size_t low = 0;   // the lowest `low` values are flagged
+    std::size_t high = 0;  // and the highest `high`
+};
+
+// The same rule on values already in ascending order, told as counts at each end.
+DixonReedCounts dixonReedOfSorted(std::span<const double> sorted);
+
 }  // namespace kijunchi

@@ -232,24 +232,24 @@ std::optional<RobustLimits> limitsOf(const Weighted& w, double t, double toleran
     return limits;
 }
 
-// The distinct values of sorted values with their counts, and for each position the index of
-// its value.
+// The distinct values of sorted values with their counts and, when asked (the bootstrap draws
+// positions), for each position the index of its value.
 struct Distinct {
     std::vector<double> values;
     std::vector<std::uint32_t> counts;
     std::vector<std::uint32_t> groupOf;
 };
 
-Distinct distinct(std::span<const double> sorted) {
+Distinct distinct(std::span<const double> sorted, bool groups) {
     Distinct d;
-    d.groupOf.reserve(sorted.size());
+    if (groups) d.groupOf.reserve(sorted.size());
     for (std::size_t i = 0; i < sorted.size(); ++i) {
         if (i == 0 || sorted[i] != sorted[i - 1]) {
             d.values.push_back(sorted[i]);
             d.counts.push_back(0);
         }
         ++d.counts.back();
-        d.groupOf.push_back(static_cast<std::uint32_t>(d.values.size() - 1));
+        if (groups) d.groupOf.push_back(static_cast<std::uint32_t>(d.values.size() - 1));
     }
     return d;
 }
@@ -315,7 +315,7 @@ int bootstrapThreads(int n, int resamples) {
 std::optional<RobustLimits> robustLimits(std::span<const double> sorted) {
     const int n = static_cast<int>(sorted.size());
     if (n < 2) return std::nullopt;
-    const Distinct d = distinct(sorted);
+    const Distinct d = distinct(sorted, false);
     std::vector<double> counts(d.values.size());
     std::vector<std::uint32_t> cumulative(d.values.size());
     std::uint32_t running = 0;
@@ -336,7 +336,7 @@ std::optional<BootstrapInterval> bootstrapRobustLimits(std::span<const double> s
     const double t = studentTQuantile(0.975, n - 1);
     // Draws are counted per distinct value: laboratory values repeat, and every pass over a
     // resample then runs over the distinct values only.
-    const Distinct d = distinct(sorted);
+    const Distinct d = distinct(sorted, true);
     // Each resample draws from a stream of its own, so the resamples can be shared out among
     // threads and still give the same limits, in the same order, on any machine. A resample
     // without limits leaves NaN in its slot.

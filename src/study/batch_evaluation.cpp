@@ -122,7 +122,8 @@ void BatchEvaluation::operator()(std::vector<double> measured, BatchRow& row) {
         input.transformedWithMeasuredLambda = true;
     }
 
-    const EvaluationResult r = evaluate(input);
+    // The values are sorted in place from here on: a batch column may hold millions.
+    const EvaluationResult r = evaluateInPlace(input);
     if (r.nonparametric.available) {
         const auto& np = r.nonparametric;
         row.npLower = np.lower.value;
@@ -150,12 +151,13 @@ void BatchEvaluation::operator()(std::vector<double> measured, BatchRow& row) {
         row.lambdaRobustUpper = r.robustTransformed->upper.value;
     }
     if (!row.lambda)
-        appendMessage(row.message, "λを推定できません（" + lambdaMissingReason(values) + "）。");
+        appendMessage(row.message,
+                      "λを推定できません（" + (estimate ? std::string() : r.hornReason) + "）。");
     if (r.robust.available) {
         row.robustLower = r.robust.lower.value;
         row.robustUpper = r.robust.upper.value;
     }
-    row.outliers = static_cast<int>(r.outliers.size());
+    row.outliers = static_cast<int>(r.outlierCount);
     // The evaluation recommends the robust limits of the transformed values for any
     // transformed set; here λ̂ is the table's own, and they are recommended only where the
     // report rejects normality for the values as measured (skewed small samples).

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "analysis/distributions.h"
+#include "analysis/power_formula.h"
 #include "analysis/statistics.h"
 #include "evaluation/evaluation_text.h"
+#include "evaluation/lambda_estimate.h"
 #include "report/analysis_run.h"
 #include "report/sig_round.h"
 #include "support/data_set.h"
@@ -327,6 +329,76 @@ TEST(EvaluationText, NamesWhatIsMissingAndPrintsFourDigits) {
         if (text[i] == '\n') {
             EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
         }
+}
+
+}  // namespace
+}  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+// As the batch builds it: the values as measured, with λ̂ and the values transformed by it.
+EvaluationInput batchLikeInput(const std::vector<double>& values) {
+    EvaluationInput input;
+    input.measured = values;
+    input.resamples = 50;
+    input.distributionTests = false;
+    input.measuredLambdaGiven = true;
+    input.measuredLambda = estimateLambda(values);
+    if (input.measuredLambda) {
+        for (const double x : values)
+            input.transformed.push_back(*powerTransformed(input.measuredLambda->lambda, x));
+        input.lambda = input.measuredLambda->lambda;
+        input.transformedWithMeasuredLambda = true;
+    }
+    return input;
+}
+
+TEST(Evaluation, InPlaceGivesTheSameFiguresAndCountsTheSameOutliers) {
+    std::mt19937_64 random(7);
+    std::lognormal_distribution<double> skewed(1.0, 0.6);
+    std::vector<double> lognormal(400);
+    for (double& v : lognormal) v = std::round(skewed(random) * 100) / 100;  // with ties
+    lognormal[17] = 0.01;
+    lognormal[300] = 90;
+    std::vector<double> withZero = lognormal;
+    withZero[5] = 0;  // no λ: Horn's rule cannot be taken
+    const std::vector<std::vector<double>> cases = {
+        {12, 100, 10, 14, 11, 13, 12, 13, 11, 12, 12, 13, 11, 12, 14, 10, 13, 12, 11, 12},
+        {12, 100, 10, -50, 14, 40, 11, 13, 12, 12, 13, 12, 11, 12, 13, 14, 12, 11, 13, 12, 12},
+        lognormal,
+        withZero,
+        std::vector<double>(150, 4.2),
+        {3, 1, 2},
+    };
+    const auto same = [](const Limit& a, const Limit& b) {
+        return a.value == b.value && a.interval.has_value() == b.interval.has_value() &&
+               (!a.interval ||
+                (a.interval->low == b.interval->low && a.interval->high == b.interval->high));
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(c);
+        const EvaluationResult full = evaluate(batchLikeInput(cases[c]));
+        EvaluationInput input = batchLikeInput(cases[c]);
+        const EvaluationResult inPlace = evaluateInPlace(input);
+        EXPECT_TRUE(std::is_sorted(input.measured.begin(), input.measured.end()));
+        EXPECT_EQ(inPlace.outlierCount, static_cast<std::int64_t>(full.outliers.size()));
+        EXPECT_TRUE(inPlace.outliers.empty());
+        EXPECT_TRUE(same(inPlace.nonparametric.lower, full.nonparametric.lower));
+        EXPECT_TRUE(same(inPlace.nonparametric.upper, full.nonparametric.upper));
+        EXPECT_TRUE(same(inPlace.parametric.lower, full.parametric.lower));
+        EXPECT_TRUE(same(inPlace.parametric.upper, full.parametric.upper));
+        EXPECT_TRUE(same(inPlace.robust.lower, full.robust.lower));
+        EXPECT_TRUE(same(inPlace.robust.upper, full.robust.upper));
+        ASSERT_EQ(inPlace.robustTransformed.has_value(), full.robustTransformed.has_value());
+        if (full.robustTransformed) {
+            EXPECT_TRUE(same(inPlace.robustTransformed->lower, full.robustTransformed->lower));
+            EXPECT_TRUE(
+                same(inPlace.parametricTransformed->upper, full.parametricTransformed->upper));
+        }
+        EXPECT_EQ(inPlace.hornReason, full.hornReason);
+        EXPECT_EQ(inPlace.recommendation, full.recommendation);
+    }
 }
 
 }  // namespace
