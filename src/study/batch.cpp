@@ -11,6 +11,9 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#if defined(__GLIBC__)
+#include <malloc.h>  // malloc_trim
+#endif
 
 #include "analysis/number_text.h"
 #include "files/table_text.h"
@@ -214,6 +217,25 @@ void BatchWriter::finish() {
 
 namespace {
 
+// The numbers in one piece, their blocks let go as they are copied and handed back to the
+// system as they go (the C library would keep freed blocks for itself): a set of a billion
+// bytes is never held twice.
+std::vector<double> inOnePiece(std::deque<double>& cells) {
+    constexpr std::size_t kStep = std::size_t{1} << 21;  // 16 MB of numbers
+    std::vector<double> values;
+    values.reserve(cells.size());
+    while (!cells.empty()) {
+        const auto k = static_cast<std::ptrdiff_t>(std::min(kStep, cells.size()));
+        values.insert(values.end(), cells.begin(), cells.begin() + k);
+        cells.erase(cells.begin(), cells.begin() + k);
+#if defined(__GLIBC__)
+        if (static_cast<std::size_t>(k) == kStep) malloc_trim(0);
+#endif
+    }
+    std::deque<double>().swap(cells);
+    return values;
+}
+
 // What the one pass over the file keeps: per analyte and group the numbers, in the order of
 // the file, and the counts the rows tell.
 class BatchData {
@@ -303,11 +325,7 @@ std::vector<BatchRow> BatchData::takeRows(const TableStream& table, std::size_t 
     // This analyte's values, per group (one set without a group column), in the file's order.
     // The blocks are let go as soon as their numbers are in one piece.
     std::vector<std::vector<double>> values(sets);
-    for (std::size_t g = 0; g < sets; ++g) {
-        std::deque<double>& cells = cells_[a][g];
-        values[g].assign(cells.begin(), cells.end());
-        std::deque<double>().swap(cells);
-    }
+    for (std::size_t g = 0; g < sets; ++g) values[g] = inOnePiece(cells_[a][g]);
 
     std::vector<BatchRow> rows;
     std::optional<PartitionStudy> study;
