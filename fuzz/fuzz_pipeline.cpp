@@ -264,6 +264,19 @@ std::optional<std::string> checkEvaluation(AnalysisStore& store, RunStatus statu
         require(v.position >= 1 && v.position <= r.n, "an outlier position outside the data set");
         require(!v.rules.empty(), "an outlier listed without a rule");
     }
+    // The batch's way, sorting in place and counting the outliers, gives the same figures.
+    EvaluationInput again = input;
+    again.resamples = 0;
+    const EvaluationResult b = evaluateInPlace(again);
+    const auto same = [](const Limit& x, const Limit& y) { return x.value == y.value; };
+    require(b.outlierCount == static_cast<std::int64_t>(r.outliers.size()),
+            "the in-place evaluation counts other outliers");
+    require(same(b.nonparametric.lower, np.lower) && same(b.nonparametric.upper, np.upper) &&
+                same(b.parametric.lower, r.parametric.lower) &&
+                same(b.parametric.upper, r.parametric.upper) &&
+                same(b.robust.lower, r.robust.lower) && same(b.robust.upper, r.robust.upper) &&
+                b.recommendation == r.recommendation && b.hornReason == r.hornReason,
+            "the in-place evaluation gives other figures");
     if (!full) return std::nullopt;
     return text;
 }
