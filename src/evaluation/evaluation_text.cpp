@@ -1,5 +1,8 @@
 #include "evaluation/evaluation_text.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "analysis/checked.h"
 #include "analysis/number_text.h"
 #include "evaluation/exclusion.h"
@@ -216,13 +219,25 @@ std::string evaluationText(const EvaluationResult& r) {
     if (r.n < kDixonReedMinimumCount)
         text += "Dixon-Reed法: ―（データ数が" + numberText(kDixonReedMinimumCount) +
                 "未満のため判定しません）" + kCrLf;
-    text += std::string("位置") + kTab + "値" + kTab + "判定" + kCrLf;
+    // With values excluded, the candidates are numbered as the data were read, as the record
+    // above and the exclusion dialog number them, so that a position read here and typed there
+    // takes out this value and no other.
+    std::vector<int> out;
+    for (const ExcludedValue& e : r.excluded) out.push_back(e.position);
+    std::sort(out.begin(), out.end());
+    const auto asRead = [&](int position) {
+        for (const int e : out)
+            if (e <= position) ++position;
+        return position;
+    };
+    text += std::string(out.empty() ? "位置" : "読み込んだ順の位置") + kTab + "値" + kTab + "判定" +
+            kCrLf;
     if (r.outliers.empty()) text += std::string("なし") + kCrLf;
     for (const FlaggedValue& v : r.outliers) {
         std::string rules;
         for (OutlierRule rule : v.rules)
             rules += (rules.empty() ? "" : "、") + outlierRuleName(rule);
-        text += numberText(v.position) + kTab + shown(v.value) + kTab + rules + kCrLf;
+        text += numberText(asRead(v.position)) + kTab + shown(v.value) + kTab + rules + kCrLf;
     }
     text += kCrLf + adviceText(r) + kCrLf;
     return text;

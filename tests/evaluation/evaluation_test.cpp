@@ -401,5 +401,19 @@ TEST(Evaluation, InPlaceGivesTheSameFiguresAndCountsTheSameOutliers) {
     }
 }
 
+TEST(EvaluationText, CandidatesAreNumberedAsReadOnceValuesAreExcluded) {
+    // As read: 50 at 1 (taken out by position), the 100 at 3; in the data set left it is 2nd.
+    const std::vector<double> kept = {12, 100, 10, 14, 11, 13, 12, 13, 11, 12,
+                                      12, 13,  11, 12, 14, 10, 13, 12, 11, 12};
+    EvaluationInput input;
+    input.measured = kept;
+    input.resamples = 0;
+    const std::string plain = evaluationText(evaluate(input));
+    EXPECT_NE(plain.find("\r\n位置\t値\t判定\r\n2\t100\t"), std::string::npos) << plain;
+    input.excluded = {{1, 50, "", "", "2026-12-09 10:00"}};
+    const std::string text = evaluationText(evaluate(input));
+    EXPECT_NE(text.find("\r\n読み込んだ順の位置\t値\t判定\r\n3\t100\t"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace kijunchi
