@@ -576,20 +576,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         description.classes = study.classes;
         description.analysedAt = description.dateTime;
         pdfHead.description = descriptionLines(description);
-        if (!head.empty()) {
-            for (const HeaderItem& item : documentHeaderItems(store)) {
-                std::string value = item.value;
-                std::size_t start = 0;
-                // A note of several lines keeps its lines.
-                for (std::size_t end; (end = value.find('\n', start)) != std::string::npos;
-                     start = end + 1) {
-                    pdfHead.description.push_back((start == 0 ? item.name + "：" : "　") +
-                                                  value.substr(start, end - start));
-                }
-                pdfHead.description.push_back((start == 0 ? item.name + "：" : "　") +
-                                              value.substr(start));
-            }
-        }
+        if (!head.empty()) pdfHead.description = describedWithHeader(pdfHead.description, store);
         const std::string analyte = !study.header.analyte.empty()  ? study.header.analyte
                                     : !study.source.column.empty() ? study.source.column
                                                                    : source;

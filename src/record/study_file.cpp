@@ -387,6 +387,32 @@ std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
     return items;
 }
 
+std::vector<std::string> describedWithHeader(std::vector<std::string> description,
+                                             const AnalysisStore& store) {
+    for (const HeaderItem& item : documentHeaderItems(store)) {
+        const std::string name = item.name + "：";
+        if (item.name == "データ数") {
+            const auto own =
+                std::find_if(description.begin(), description.end(),
+                             [&](const std::string& l) { return l.rfind(name, 0) == 0; });
+            // Only the same count: a description of an earlier analysis keeps its own.
+            const std::string counted = own == description.end() ? "" : own->substr(name.size());
+            if (!counted.empty() &&
+                (item.value == counted || item.value.rfind(counted + "（", 0) == 0)) {
+                *own = name + item.value;
+                continue;
+            }
+        }
+        std::size_t start = 0;
+        for (std::size_t end; (end = item.value.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            description.push_back((start == 0 ? name : "　") +
+                                  item.value.substr(start, end - start));
+        description.push_back((start == 0 ? name : "　") + item.value.substr(start));
+    }
+    return description;
+}
+
 std::string documentHeaderText(const AnalysisStore& store) {
     std::string out;
     for (const HeaderItem& item : documentHeaderItems(store)) {

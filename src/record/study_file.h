@@ -150,6 +150,12 @@ struct HeaderItem {
 };
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store);
 
+// A document's description lines ("name：value") with the header's items after them: a note's
+// further lines under its first, after an ideographic space. The count replaces the
+// description's own "データ数：" line rather than repeating it.
+std::vector<std::string> describedWithHeader(std::vector<std::string> description,
+                                             const AnalysisStore& store);
+
 // The items as a block of text (CR LF lines, "name =" TAB value; a note's further lines under
 // its first, after a TAB), ending with an empty line.
 std::string documentHeaderText(const AnalysisStore& store);

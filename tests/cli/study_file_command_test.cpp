@@ -154,6 +154,10 @@ TEST(StudyFileCommand, PdfGoesToTheWriterTheProgramGivesOrIsRefused) {
                given.description.end();
     };
     EXPECT_TRUE(has("項目名：カルシウム"));
+    // Once: the header's count takes the place of the description's own.
+    EXPECT_EQ(std::count_if(given.description.begin(), given.description.end(),
+                            [](const std::string& l) { return l.rfind("データ数：", 0) == 0; }),
+              1);
     EXPECT_TRUE(has("データ数：4"));
     // `printf '1\n2\n3\n4\n' | sha256sum`
     EXPECT_TRUE(

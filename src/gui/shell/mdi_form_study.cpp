@@ -68,14 +68,12 @@ void MDIForm1::studyHeaderCommand() {
 
 void MDIForm1::appendStudyDescription(QStringList& lines) const {
     if (!hasDocumentHeader(store_)) return;
-    // As the command line heads its PDF: "name：value", a note's further lines under its first.
-    for (const HeaderItem& item : documentHeaderItems(store_)) {
-        const QStringList parts = QString::fromStdString(item.value).split(QLatin1Char('\n'));
-        for (qsizetype i = 0; i < parts.size(); ++i)
-            lines << (i == 0 ? QString::fromStdString(item.name) + QStringLiteral("：")
-                             : QStringLiteral("　")) +
-                         parts[i];
-    }
+    // As the command line heads its PDF.
+    std::vector<std::string> description;
+    for (const QString& line : lines) description.push_back(line.toStdString());
+    lines.clear();
+    for (const std::string& line : describedWithHeader(std::move(description), store_))
+        lines << QString::fromStdString(line);
     if (store_.Excluded.empty()) return;
     // The values excluded, once in the document: here unless the evaluation lists them.
     for (const DocumentPart* part : documentParts())
