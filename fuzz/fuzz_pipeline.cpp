@@ -19,6 +19,7 @@
 #include "cli/report_command.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/evaluation_text.h"
+#include "files/workbook.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
 #include "report/analysis_run.h"
@@ -514,7 +515,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     checkTable(likelihoodTable(*store), store->WorkCount);
 
-    // kijunchi-report on the same text.
+    // kijunchi-report on the same text. A workbook's bytes are refused there (a workbook is
+    // read from its file, by column), while a paste takes them as text.
+    if (workbookKind(c.data) != WorkbookKind::None) {
+        require(command(c, "table").exitCode == 2, "kijunchi-report read a workbook's bytes");
+        return 0;
+    }
     const CommandOutput table = command(c, "table");
     const bool lambdaUnusable = c.lambda && !wholeNumber(*c.lambda);
     if (!classCount || lambdaUnusable) {

@@ -295,9 +295,13 @@ std::optional<std::string> readPastedValues(const std::string& file, const Input
                 continue;
             headDone = true;
             // A workbook read as pasted text would give its bytes' digits: its column is asked for.
+            // A workbook is read from its file only.
             if (workbookKind(head) != WorkbookKind::None) {
-                problem = "「" + (fromStdin ? std::string("標準入力") : file) +
-                          "」はブックです。読む列を --column で指定して下さい。";
+                problem = fromStdin ? std::string(
+                                          "標準入力のデータはブックです。ブックはファイル名と、"
+                                          "読む列を --column で指定して下さい。")
+                                    : "「" + file +
+                                          "」はブックです。読む列を --column で指定して下さい。";
                 break;
             }
             reader.feed(std::string_view(head).substr(head.rfind(kByteOrderMark, 0) == 0 ? 3 : 0));

@@ -102,6 +102,11 @@ TEST(ReportCommand, FailuresExitWithTheirCodeAndPrintNothingOnStandardOutput) {
         {{kData}, "", 2, "ファイルを読めません: "},  // a folder
         // A workbook is not pasted text: its column is asked for.
         {{kData + "/workbook_calcium.xls"}, "", 2, "はブックです。読む列を --column で"},
+        // On standard input it can only be named by its file.
+        {{"--show", "table"},
+         std::string("PK\x03\x04\n1\n2\n", 7),
+         2,
+         "標準入力のデータはブックです。ブックはファイル名と"},
         {{"--classes"}, "1\n2\n3\n4\n", 2, ""}};
     for (const auto& c : cases) {
         auto out = run(c.args, c.input);
