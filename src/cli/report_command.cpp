@@ -436,9 +436,9 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         study.source.file = fromStdin ? "" : fileName;
         // The file's bytes as they lie on disk, for the record only.
         if (!fromStdin && options.saveStudy) {
-            const auto bytes = readWholeFile(options.file, kMaxDataFileBytes);
-            if (!bytes) return failure(2, "ファイルを読めません: " + options.file);
-            study.source.sha256 = sha256Hex(*bytes);
+            auto digest = fileSha256(options.file, kMaxDataFileBytes);
+            if (!digest) return failure(2, "ファイルを読めません: " + options.file);
+            study.source.sha256 = std::move(*digest);
         }
     }
     const std::string source = !study.source.file.empty() ? study.source.file

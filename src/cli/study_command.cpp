@@ -214,8 +214,8 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
         study.valuesFound = static_cast<std::int64_t>(values.size());
         const std::string name = std::filesystem::path(o.file).filename().string();
         study.source = {"file", name, heading, o.sheet.value_or(""), ""};
-        if (const auto bytes = readWholeFile(o.file, kMaxDataFileBytes))
-            study.source.sha256 = sha256Hex(*bytes);
+        if (auto digest = fileSha256(o.file, kMaxDataFileBytes))
+            study.source.sha256 = std::move(*digest);
         const std::string when = localTimeText();
         study.log = {{when, "opened",
                       name + " の列 " + heading + "、グループ " + table.headings()[*groupColumn]},

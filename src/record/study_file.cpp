@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
@@ -133,11 +134,9 @@ std::string localTimeText(const char* format) {
     return buffer;
 }
 
-std::string sha256Hex(std::string_view bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
-        throw std::runtime_error("SHA-256 failed");
+namespace {
+
+std::string hexOf(const unsigned char* digest, unsigned int size) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
     for (unsigned int i = 0; i < size; ++i) {
@@ -145,6 +144,48 @@ std::string sha256Hex(std::string_view bytes) {
         hex += kHex[digest[i] & 15];
     }
     return hex;
+}
+
+}  // namespace
+
+std::string sha256Hex(std::string_view bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("SHA-256 failed");
+    return hexOf(digest, size);
+}
+
+std::optional<std::string> fileSha256(const std::string& path, std::size_t maxBytes) {
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                          EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("SHA-256 failed");
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return std::nullopt;
+    std::vector<char> buffer(std::size_t{1} << 16);
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || (total += static_cast<std::size_t>(n)) > maxBytes) {
+            ::close(fd);
+            if (n != 0) return std::nullopt;
+            break;
+        }
+        if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
+            ::close(fd);
+            throw std::runtime_error("SHA-256 failed");
+        }
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(context.get(), digest, &size) != 1)
+        throw std::runtime_error("SHA-256 failed");
+    return hexOf(digest, size);
 }
 
 std::string exactNumberText(double value) {

@@ -76,6 +76,9 @@ std::string localTimeText(const char* format = "%Y-%m-%d %H:%M");
 
 // The SHA-256 of bytes as 64 lowercase hexadecimal digits.
 std::string sha256Hex(std::string_view bytes);
+// The same of a file's bytes, read a block at a time; nullopt when it cannot be read or holds
+// more than maxBytes.
+std::optional<std::string> fileSha256(const std::string& path, std::size_t maxBytes);
 
 // A number as the shortest text that reads back as exactly the same double ("0.1", "12.5",
 // "1e-300"); used for values that were never a text (a generator's) and in the fingerprint.

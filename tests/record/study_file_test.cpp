@@ -20,6 +20,13 @@ TEST(StudyFile, Sha256MatchesThePublishedDigests) {
     // FIPS 180-2, appendix B.1, and the digest of the empty message.
     EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // A file, a block at a time: `sha256sum calcium_240.txt`; nothing beyond the limit or for
+    // a file that is not there.
+    const std::string file = std::string(KIJUNCHI_TEST_DATA) + "/calcium_240.txt";
+    EXPECT_EQ(fileSha256(file, 1 << 20),
+              "b4d3e40b1fb7e8e7146e2782d05208e7e9c009b519bbab8ec46ef34a146fe396");
+    EXPECT_EQ(fileSha256(file, 100), std::nullopt);
+    EXPECT_EQ(fileSha256(file + ".none", 1 << 20), std::nullopt);
 }
 
 TEST(StudyFile, FingerprintIsTheDigestOfTheValuesOneALine) {

@@ -437,8 +437,9 @@ bool MDIForm1::leaveStudy() {
 }
 
 void MDIForm1::noteSourceFile(const QString& path) {
-    if (const auto bytes = readWholeFile(path.toStdString(), kMaxStudyBytes * 4))
-        source_.sha256 = sha256Hex(*bytes);
+    // Read a block at a time: the file may be as large as a data file can be.
+    if (auto digest = fileSha256(path.toStdString(), kMaxStudyBytes * 4))
+        source_.sha256 = std::move(*digest);
 }
 
 void MDIForm1::forgetStudy() {
