@@ -1,11 +1,13 @@
 #include "files/workbook.h"
 
+#include <expat.h>
 #include <freexl.h>
 #include <minizip/unzip.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -71,19 +73,23 @@ std::optional<double> serialOf(const char* text) {
     return days + (h * 3600 + mi * 60 + s) / 86400.0;
 }
 
+// A cell's text as a field of a data file, which cannot hold a TAB or a line end: those become
+// spaces, and the blanks around the text are dropped. Empty when nothing is left.
+std::string_view asField(std::string& text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    return trimField(text);
+}
+
 // A sheet's cells, row by row, gathered into SheetTable::rows.
 class RowBuilder {
 public:
     explicit RowBuilder(SheetTable& table) : table_(table) {}
     void cell(std::size_t column, std::string text) {
-        // A cell may hold line ends and TABs; a field of a data file cannot.
-        std::replace_if(
-            text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
-            ' ');
-        const std::string_view trimmed = trimField(text);
-        if (trimmed.empty()) return;
+        const std::string_view field = asField(text);
+        if (field.empty()) return;
         if (row_.size() <= column) row_.resize(column + 1);
-        row_[column] = trimmed.size() == text.size() ? std::move(text) : std::string(trimmed);
+        row_[column] = field.size() == text.size() ? std::move(text) : std::string(field);
     }
     void endRow() {
         if (!row_.empty()) table_.rows.push_back(std::move(row_));
@@ -103,15 +109,17 @@ struct ZipCloser {
 
 enum class PartResult { Read, Missing, Damaged, Encrypted, TooLarge, Cancelled };
 
+// The parts of the archive, inflated a block at a time. Every byte inflated counts against the
+// limit as it comes: the sizes the archive's headers state are not trusted.
 class Archive {
 public:
     explicit Archive(const std::string& path) : zip_(unzOpen64(path.c_str())) {}
     bool opened() const { return zip_ != nullptr; }
+    std::uint64_t expanded() const { return expanded_; }
+    void setExpanded(std::uint64_t bytes) { expanded_ = bytes; }
 
-    // Inflates one part, counting every byte against the limit as it comes: the sizes the
-    // archive's headers state are not trusted.
-    PartResult read(const std::string& name, std::string& out, ReadProgress* progress) {
-        out.clear();
+    // Makes name the part that inflate() reads.
+    PartResult open(const std::string& name) {
         if (unzLocateFile(zip_.get(), name.c_str(), 2) != UNZ_OK) return PartResult::Missing;
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(zip_.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) !=
@@ -119,36 +127,55 @@ public:
             return PartResult::Damaged;
         if (info.flag & 1) return PartResult::Encrypted;
         if (unzOpenCurrentFile(zip_.get()) != UNZ_OK) return PartResult::Damaged;
-        if (info.uncompressed_size < kMaxDataFileBytes - expanded_)
-            out.reserve(static_cast<std::size_t>(info.uncompressed_size));
-        char buffer[1 << 16];
-        PartResult result = PartResult::Read;
-        for (;;) {
-            const int n = unzReadCurrentFile(zip_.get(), buffer, sizeof buffer);
-            if (n < 0) {
-                result = PartResult::Damaged;
-                break;
-            }
-            if (n == 0) break;
-            expanded_ += static_cast<std::uint64_t>(n);
-            if (expanded_ > kMaxDataFileBytes) {
-                result = PartResult::TooLarge;
-                break;
-            }
-            out.append(buffer, static_cast<std::size_t>(n));
-            if (progress) {
-                progress->done = expanded_;
-                if (progress->cancel) {
-                    result = PartResult::Cancelled;
-                    break;
-                }
-            }
-        }
-        // The check sum is compared here: a part whose bytes were changed is damaged.
-        const int closed = unzCloseCurrentFile(zip_.get());
-        if (result == PartResult::Read && closed != UNZ_OK) result = PartResult::Damaged;
-        return result;
+        return PartResult::Read;
     }
+    // The next bytes of the open part into buffer (got is 0 at its end); progress is told of
+    // them and may cancel.
+    PartResult inflate(char* buffer, std::size_t size, std::size_t& got, ReadProgress* progress) {
+        got = 0;
+        const int n = unzReadCurrentFile(zip_.get(), buffer, static_cast<unsigned>(size));
+        if (n < 0) return PartResult::Damaged;
+        expanded_ += static_cast<std::uint64_t>(n);
+        if (expanded_ > kMaxDataFileBytes) return PartResult::TooLarge;
+        got = static_cast<std::size_t>(n);
+        if (progress) {
+            progress->done = expanded_;
+            if (progress->cancel) return PartResult::Cancelled;
+        }
+        return PartResult::Read;
+    }
+    // Closes the open part. The check sum is compared here: a part read whole whose bytes were
+    // changed is damaged.
+    PartResult close(PartResult result) {
+        const int closed = unzCloseCurrentFile(zip_.get());
+        return result == PartResult::Read && closed != UNZ_OK ? PartResult::Damaged : result;
+    }
+    // What the rest of the open part shows (too large, damaged, cancelled), read to its end.
+    PartResult rest(ReadProgress* progress) {
+        std::vector<char> buffer(kChunk);
+        for (;;) {
+            std::size_t got = 0;
+            const PartResult r = inflate(buffer.data(), buffer.size(), got, progress);
+            if (r != PartResult::Read || got == 0) return close(r);
+        }
+    }
+
+    PartResult read(const std::string& name, std::string& out, ReadProgress* progress) {
+        out.clear();
+        PartResult r = open(name);
+        if (r != PartResult::Read) return r;
+        for (;;) {
+            const std::size_t before = out.size();
+            out.resize(before + kChunk);
+            std::size_t got = 0;
+            r = inflate(out.data() + before, kChunk, got, progress);
+            out.resize(before + got);
+            if (r != PartResult::Read || got == 0) break;
+        }
+        return close(r);
+    }
+
+    static constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 private:
     std::unique_ptr<void, ZipCloser> zip_;
@@ -171,7 +198,6 @@ std::string refusalOf(PartResult r) {
     return kDamaged;
 }
 
-// A relationship's target as a part name: relative to the folder of the part that names it,
 // or from the archive's root when it starts with "/".
 std::string partName(std::string_view folder, std::string_view target) {
     if (startsWith(target, "/")) return std::string(target.substr(1));
@@ -186,20 +212,6 @@ std::string partName(std::string_view folder, std::string_view target) {
 
 bool endsWith(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-// The text of a string item (<si>, <is>): its runs, without the phonetic guides (<rPh>).
-std::string itemText(const pugi::xml_node& item) {
-    std::string text;
-    for (const pugi::xml_node& child : item.children()) {
-        const std::string_view name = child.name();
-        if (name == "t") {
-            text += child.text().get();
-        } else if (name == "r") {
-            text += child.child("t").text().get();
-        }
-    }
-    return text;
 }
 
 // Whether a number format shows a date or a time: the built-in date formats (with the
@@ -257,14 +269,343 @@ std::optional<std::size_t> referenceColumn(std::string_view ref) {
     return column - 1;
 }
 
+// The relationship id of a <sheet>: its attribute "id" in the namespace of relationships, under
+// whatever prefix the workbook binds to it ("r:id" as a rule); failing that, an "id" under any
+// prefix.
+std::string relationshipId(const pugi::xml_node& sheet) {
+    constexpr std::string_view kTransitional =
+        "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    constexpr std::string_view kStrict = "http://purl.oclc.org/ooxml/officeDocument/relationships";
+    std::string fallback;
+    for (const auto& a : sheet.attributes()) {
+        const std::string_view name = a.name();
+        const std::size_t colon = name.find(':');
+        if (colon == std::string_view::npos || name.substr(colon + 1) != "id") continue;
+        const std::string declaration = "xmlns:" + std::string(name.substr(0, colon));
+        for (pugi::xml_node n = sheet; n; n = n.parent()) {
+            if (const auto bound = n.attribute(declaration.c_str())) {
+                const std::string_view uri = bound.value();
+                if (uri == kTransitional || uri == kStrict) return a.value();
+                break;
+            }
+        }
+        if (fallback.empty()) fallback = a.value();
+    }
+    return fallback;
+}
+
 constexpr std::size_t kMaxColumns = 16384;
 
-void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* progress,
-              bool listOnly, WorkbookRead& read) {
-    Archive archive(path);
+// An element's name without its namespace prefix.
+std::string_view localName(const XML_Char* name) {
+    const std::string_view n(name);
+    const std::size_t colon = n.rfind(':');
+    return colon == std::string_view::npos ? n : n.substr(colon + 1);
+}
+
+const XML_Char* attribute(const XML_Char** attributes, std::string_view name) {
+    for (; *attributes; attributes += 2)
+        if (name == attributes[0]) return attributes[1];
+    return nullptr;
+}
+
+// An unsigned attribute as pugixml's as_uint reads it (a style index): blanks, a sign,
+// decimal or 0x digits; the largest value on overflow.
+unsigned uintAttribute(const char* text) {
+    if (!text) return 0;
+    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n') ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    int base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text += 2;
+    }
+    unsigned value = 0;
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, value, base);
+    if (ec == std::errc::result_out_of_range) return negative ? 0 : UINT_MAX;
+    return negative ? 0u - value : value;
+}
+
+// The shared strings of a workbook: their texts one after the other, already as cell fields.
+struct SharedStrings {
+    std::string text;
+    std::vector<std::size_t> ends;
+    std::size_t size() const { return ends.size(); }
+    std::string_view operator[](std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+        return std::string_view(text).substr(begin, ends[i] - begin);
+    }
+};
+
+}  // namespace
+
+// An .xlsx sheet part, parsed by expat as it is inflated. A pass hands out one row at a time:
+// the parser stops after each row and goes on when the next is asked for. The shared strings
+// part is parsed the same way, whole, when the workbook is opened.
+struct XlsxSheet {
+    explicit XlsxSheet(const std::string& path) : archive(path) {}
+    XlsxSheet(const XlsxSheet&) = delete;
+    XlsxSheet& operator=(const XlsxSheet&) = delete;
+    ~XlsxSheet() {
+        if (parser) XML_ParserFree(parser);
+    }
+
+    Archive archive;
+    SharedStrings shared;
+    std::vector<bool> dateStyle;  // by style index
+    std::string sheetPart;
+    std::uint64_t before = 0;  // bytes inflated for the other parts
+    ReadProgress* progress = nullptr;
+    bool firstPass = true;
+
+    // The pass under way.
+    enum class Mode { SharedStrings, Sheet } mode = Mode::Sheet;
+    XML_Parser parser = nullptr;
+    bool suspended = false, lastChunk = false, done = true;
+    PartResult result = PartResult::Read;
+    bool damaged = false;  // a cell the parser accepted but a sheet cannot hold
+    SheetCounts counts;
+
+    // Where the parser is: the kinds of the open elements.
+    enum Kind : std::uint8_t { Other, Root, SheetData, Row, Cell, Value, Item, ItemText, Run };
+    std::vector<Kind> open;
+    bool sheetDataSeen = false;
+    // The cell under way.
+    std::size_t nextColumn = 0, column = 0;
+    std::string type;
+    unsigned style = 0;
+    bool valueSeen = false, formula = false, itemSeen = false, runTextSeen = false;
+    std::string value, item;
+    // The row under way, and the row handed out: cell texts in one buffer, or shared strings.
+    struct Span {
+        std::size_t begin = 0, size = 0;
+        bool shared = false;
+    };
+    std::vector<Span> cells, ready;
+    std::string cellText, readyText;
+    bool rowReady = false;
+
+    PartResult begin(const std::string& part, Mode m) {
+        mode = m;
+        if (parser) {
+            XML_ParserReset(parser, nullptr);
+        } else {
+            parser = XML_ParserCreate(nullptr);
+            if (!parser) return PartResult::Damaged;
+        }
+        XML_SetUserData(parser, this);
+        XML_SetElementHandler(parser, onStart, onEnd);
+        XML_SetCharacterDataHandler(parser, onText);
+        // An entity declared in the document is refused, not expanded.
+        XML_SetEntityDeclHandler(parser, onEntity);
+        open.clear();
+        sheetDataSeen = suspended = lastChunk = damaged = rowReady = false;
+        nextColumn = 0;
+        cells.clear();
+        cellText.clear();
+        counts = SheetCounts{};
+        const PartResult r = archive.open(part);
+        done = r != PartResult::Read;
+        result = r;
+        return r;
+    }
+
+    // The next block of the part through the parser, or the rest of the block it stopped in.
+    void step() {
+        XML_Status status;
+        if (suspended) {
+            status = XML_ResumeParser(parser);
+        } else {
+            void* buffer = XML_GetBuffer(parser, static_cast<int>(Archive::kChunk));
+            if (!buffer) return finish(archive.rest(progress));
+            std::size_t got = 0;
+            PartResult r =
+                archive.inflate(static_cast<char*>(buffer), Archive::kChunk, got, progress);
+            if (r != PartResult::Read) return finish(archive.close(r));
+            lastChunk = got == 0;
+            status = XML_ParseBuffer(parser, static_cast<int>(got), lastChunk);
+        }
+        suspended = status == XML_STATUS_SUSPENDED;
+        // A document the parser refuses is damaged, unless the rest of the part says more
+        // (too large to read, cancelled).
+        if (status == XML_STATUS_ERROR) return finish(archive.rest(progress));
+        if (status == XML_STATUS_OK && lastChunk) finish(archive.close(PartResult::Read));
+    }
+    void finish(PartResult r) {
+        result = r == PartResult::Read && damaged ? PartResult::Damaged : r;
+        done = true;
+        // The first pass of the sheet tells how much there was to inflate.
+        if (mode == Mode::Sheet && firstPass && progress) progress->total = progress->done.load();
+        if (mode == Mode::Sheet) firstPass = false;
+    }
+    void stop() {
+        damaged = true;
+        XML_StopParser(parser, XML_FALSE);
+    }
+
+    static void XMLCALL onEntity(void* data, const XML_Char*, int, const XML_Char*, int,
+                                 const XML_Char*, const XML_Char*, const XML_Char*,
+                                 const XML_Char*) {
+        static_cast<XlsxSheet*>(data)->stop();
+    }
+    static void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        static_cast<XlsxSheet*>(data)->start(localName(name), attributes);
+    }
+    static void XMLCALL onEnd(void* data, const XML_Char*) { static_cast<XlsxSheet*>(data)->end(); }
+    static void XMLCALL onText(void* data, const XML_Char* text, int size) {
+        auto* self = static_cast<XlsxSheet*>(data);
+        const std::string_view s(text, static_cast<std::size_t>(size));
+        switch (self->open.empty() ? Other : self->open.back()) {
+            case Value:
+                self->value += s;
+                break;
+            case ItemText:
+                self->item += s;
+                break;
+            default:
+                break;
+        }
+    }
+
+    void start(std::string_view name, const XML_Char** attributes) {
+        const Kind parent = open.empty() ? Other : open.back();
+        Kind kind = Other;
+        if (open.empty()) {
+            if (name == (mode == Mode::Sheet ? "worksheet" : "sst")) kind = Root;
+        } else if (mode == Mode::SharedStrings) {
+            if (parent == Root && name == "si") kind = startItem();
+        } else if (parent == Root && name == "sheetData" && !sheetDataSeen) {
+            sheetDataSeen = true;
+            kind = SheetData;
+        } else if (parent == SheetData && name == "row") {
+            kind = Row;
+            nextColumn = 0;
+        } else if (parent == Row && name == "c") {
+            kind = Cell;
+        } else if (parent == Cell && name == "v" && !valueSeen) {
+            valueSeen = true;
+            kind = Value;
+        } else if (parent == Cell && name == "f") {
+            formula = true;
+        } else if (parent == Cell && name == "is" && !itemSeen) {
+            itemSeen = true;
+            kind = startItem();
+        }
+        // The text of a string item (<si>, <is>): its runs, without the phonetic guides.
+        if (parent == Item && name == "t") kind = ItemText;
+        if (parent == Item && name == "r") {
+            kind = Run;
+            runTextSeen = false;
+        }
+        if (parent == Run && name == "t" && !runTextSeen) {
+            runTextSeen = true;
+            kind = ItemText;
+        }
+        open.push_back(kind);
+        if (kind == Cell && !startCell(attributes)) stop();
+    }
+    Kind startItem() {
+        item.clear();
+        return Item;
+    }
+    bool startCell(const XML_Char** attributes) {
+        column = nextColumn;
+        if (const XML_Char* r = attribute(attributes, "r")) {
+            const auto at = referenceColumn(r);
+            if (!at) return false;
+            column = *at;
+        }
+        if (column >= kMaxColumns) return false;
+        nextColumn = column + 1;
+        const XML_Char* t = attribute(attributes, "t");
+        type = t ? t : "";
+        style = uintAttribute(attribute(attributes, "s"));
+        valueSeen = formula = itemSeen = false;
+        value.clear();
+        item.clear();
+        return true;
+    }
+
+    void end() {
+        if (open.empty()) return;
+        const Kind kind = open.back();
+        open.pop_back();
+        if (kind == Item && mode == Mode::SharedStrings) {
+            shared.text += asField(item);
+            shared.ends.push_back(shared.text.size());
+        } else if (kind == Cell) {
+            if (!endCell()) stop();
+        } else if (kind == Row) {
+            endRow();
+        }
+    }
+    bool endCell() {
+        // A value of blanks only is none, as a text node of blanks is none to pugixml.
+        if (!valueSeen || value.find_first_not_of(" \t\r\n") == std::string::npos) {
+            if (type == "inlineStr") {
+                addCell(item);
+            } else if (formula) {
+                ++counts.formulasWithoutValue;
+            }
+            return true;
+        }
+        if (type == "s") {
+            const auto index = parseNumber(value);
+            if (!index || *index < 0 || *index >= static_cast<double>(shared.size())) return false;
+            const auto i = static_cast<std::size_t>(*index);
+            if (shared[i].empty()) return true;
+            place({i == 0 ? 0 : shared.ends[i - 1], shared[i].size(), true});
+        } else if (type == "e") {
+            ++counts.errors;
+            addCell(value);
+        } else if (type == "b") {
+            std::string text = value == "1" ? "TRUE" : "FALSE";
+            addCell(text);
+        } else if (type == "str" || type == "inlineStr" || type == "d") {
+            addCell(value);
+        } else if (const auto number = parseNumber(value)) {
+            if (style < dateStyle.size() && dateStyle[style]) ++counts.dates;
+            std::string text = shortestText(*number);
+            addCell(text);
+        } else {
+            addCell(value);
+        }
+        return true;
+    }
+    void addCell(std::string& text) {
+        const std::string_view field = asField(text);
+        if (field.empty()) return;
+        place({cellText.size(), field.size(), false});
+        cellText += field;
+    }
+    void place(Span span) {
+        if (cells.size() <= column) cells.resize(column + 1);
+        cells[column] = span;
+    }
+    void endRow() {
+        if (cells.empty()) return;
+        std::swap(cells, ready);
+        std::swap(cellText, readyText);
+        cells.clear();
+        cellText.clear();
+        rowReady = true;
+        XML_StopParser(parser, XML_TRUE);
+    }
+};
+
+namespace {
+
+// The sheets, shared strings and date styles of an .xlsx, and its sheet that sheet names ready
+// to be read; null with read.refusal when it cannot be (or when only the sheets were asked for).
+std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sheet,
+                                    ReadProgress* progress, bool listOnly, WorkbookRead& read) {
+    auto book = std::make_unique<XlsxSheet>(path);
+    Archive& archive = book->archive;
     if (!archive.opened()) {
         read.refusal = kDamaged;
-        return;
+        return nullptr;
     }
     std::string bytes;
     pugi::xml_document doc;
@@ -287,7 +628,7 @@ void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* pro
 
     // The workbook part, from the package's relationships.
     std::string workbookPart = "xl/workbook.xml";
-    if (!load("_rels/.rels", false)) return;
+    if (!load("_rels/.rels", false)) return nullptr;
     for (const auto& rel : doc.child("Relationships").children("Relationship"))
         if (endsWith(rel.attribute("Type").value(), "/officeDocument"))
             workbookPart = partName("", rel.attribute("Target").value());
@@ -297,7 +638,7 @@ void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* pro
 
     std::map<std::string, std::string> targets;  // relationship id → part
     std::string sharedPart, stylesPart;
-    if (!load(relsPart, true)) return;
+    if (!load(relsPart, true)) return nullptr;
     for (const auto& rel : doc.child("Relationships").children("Relationship")) {
         const std::string type = rel.attribute("Type").value();
         const std::string target = partName(folder, rel.attribute("Target").value());
@@ -307,11 +648,11 @@ void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* pro
     }
 
     std::vector<std::string> sheetParts;
-    if (!load(workbookPart, true)) return;
+    if (!load(workbookPart, true)) return nullptr;
     {
         const pugi::xml_node workbook = doc.child("workbook");
         for (const auto& s : workbook.child("sheets").children("sheet")) {
-            const auto id = targets.find(s.attribute("r:id").value());
+            const auto id = targets.find(relationshipId(s));
             if (id == targets.end()) continue;  // a chart sheet or a broken link
             read.sheets.push_back(s.attribute("name").value());
             sheetParts.push_back(id->second);
@@ -319,27 +660,37 @@ void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* pro
     }
     if (read.sheets.empty()) {
         read.refusal = kDamaged;
-        return;
+        return nullptr;
     }
-    if (listOnly) return;
+    if (listOnly) return nullptr;
     if (!sheet.empty()) {
         const auto found = findColumn(read.sheets, sheet);
         if (!found) {
             read.refusal = "にシート「" + std::string(sheet) + "」がありません。";
-            return;
+            return nullptr;
         }
         read.sheet = *found;
     }
 
-    std::vector<std::string> shared;
+    book->progress = progress;
     if (!sharedPart.empty()) {
-        if (!load(sharedPart, false)) return;
-        for (const auto& si : doc.child("sst").children("si")) shared.push_back(itemText(si));
+        PartResult r = book->begin(sharedPart, XlsxSheet::Mode::SharedStrings);
+        if (r == PartResult::Missing) {
+            r = PartResult::Read;
+        } else {
+            while (!book->done) book->step();
+            r = book->result;
+        }
+        if (r != PartResult::Read) {
+            read.refusal = refusalOf(r);
+            return nullptr;
+        }
+        book->shared.text.shrink_to_fit();
+        book->shared.ends.shrink_to_fit();
     }
 
-    std::vector<bool> dateStyle;  // by style index
     if (!stylesPart.empty()) {
-        if (!load(stylesPart, false)) return;
+        if (!load(stylesPart, false)) return nullptr;
         const pugi::xml_node styles = doc.child("styleSheet");
         std::map<unsigned, std::string> codes;
         for (const auto& f : styles.child("numFmts").children("numFmt"))
@@ -347,67 +698,16 @@ void readXlsx(const std::string& path, std::string_view sheet, ReadProgress* pro
         for (const auto& xf : styles.child("cellXfs").children("xf")) {
             const unsigned id = xf.attribute("numFmtId").as_uint();
             const auto code = codes.find(id);
-            dateStyle.push_back(isDateFormat(id, code == codes.end() ? "" : code->second));
+            book->dateStyle.push_back(isDateFormat(id, code == codes.end() ? "" : code->second));
         }
     }
+    doc.reset();
+    bytes = std::string();
 
+    book->sheetPart = sheetParts[read.sheet];
+    book->before = archive.expanded();
     if (progress) progress->total = progress->done + 1;
-    if (!load(sheetParts[read.sheet], true)) return;
-    if (progress) progress->total = progress->done.load();
-    SheetTable& table = read.table;
-    RowBuilder rows(table);
-    for (const auto& row : doc.child("worksheet").child("sheetData").children("row")) {
-        std::size_t next = 0;
-        for (const auto& c : row.children("c")) {
-            std::size_t column = next;
-            if (const auto r = c.attribute("r")) {
-                const auto at = referenceColumn(r.value());
-                if (!at) {
-                    read.refusal = kDamaged;
-                    return;
-                }
-                column = *at;
-            }
-            if (column >= kMaxColumns) {
-                read.refusal = kDamaged;
-                return;
-            }
-            next = column + 1;
-            const std::string_view type = c.attribute("t").value();
-            const pugi::xml_node v = c.child("v");
-            if (!v || !*v.text().get()) {
-                if (type == "inlineStr") {
-                    rows.cell(column, itemText(c.child("is")));
-                } else if (c.child("f")) {
-                    ++table.formulasWithoutValue;
-                }
-                continue;
-            }
-            const std::string_view value = v.text().get();
-            if (type == "s") {
-                const auto index = parseNumber(value);
-                if (!index || *index < 0 || *index >= static_cast<double>(shared.size())) {
-                    read.refusal = kDamaged;
-                    return;
-                }
-                rows.cell(column, shared[static_cast<std::size_t>(*index)]);
-            } else if (type == "e") {
-                ++table.errors;
-                rows.cell(column, std::string(value));
-            } else if (type == "b") {
-                rows.cell(column, value == "1" ? "TRUE" : "FALSE");
-            } else if (type == "str" || type == "inlineStr" || type == "d") {
-                rows.cell(column, std::string(value));
-            } else if (const auto number = parseNumber(value)) {
-                const std::size_t style = c.attribute("s").as_uint();
-                if (style < dateStyle.size() && dateStyle[style]) ++table.dates;
-                rows.cell(column, shortestText(*number));
-            } else {
-                rows.cell(column, std::string(value));
-            }
-        }
-        rows.endRow();
-    }
+    return book;
 }
 
 // --- .xls -------------------------------------------------------------------------------------
@@ -573,51 +873,35 @@ WorkbookKind workbookFileKind(const std::string& path) {
 
 namespace {
 
-WorkbookRead openWorkbook(const std::string& path, std::string_view sheet, ReadProgress* progress,
-                          bool listOnly) {
-    WorkbookRead read;
+constexpr const char* kChanged = "は読み込み中に変わりました。";
+
+std::int64_t changeTime(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// The kind of the workbook at path, or None with the refusal.
+WorkbookKind workbookOf(const std::string& path, WorkbookRead& read) {
     std::uint64_t size = 0;
     if (checkPath(path, size) != FileProblem::None || size > kMaxDataFileBytes) {
         read.refusal = size > kMaxDataFileBytes ? kExpandedTooLarge : kDamaged;
-        return read;
+        return WorkbookKind::None;
     }
-    switch (workbookFileKind(path)) {
-        case WorkbookKind::Xlsx:
-            readXlsx(path, sheet, progress, listOnly, read);
-            break;
-        case WorkbookKind::Xls:
-            readXls(path, sheet, listOnly, read);
-            break;
-        case WorkbookKind::None:
-            read.refusal = kDamaged;
-            break;
+    const WorkbookKind kind = workbookFileKind(path);
+    if (kind == WorkbookKind::None) read.refusal = kDamaged;
+    return kind;
+}
+
+// The columns of a sheet as a data file of it gives them, from its rows one at a time.
+class SheetColumns {
+public:
+    SheetColumns(std::optional<GroupedColumn> grouped, std::optional<bool> headings)
+        : grouped_(grouped), headings_(headings) {
+        result_.file.separator = '\t';
     }
-    if (!read.refusal.empty()) read.table = SheetTable{};
-    return read;
-}
 
-}  // namespace
-
-WorkbookRead readWorkbook(const std::string& path, std::string_view sheet, ReadProgress* progress) {
-    return openWorkbook(path, sheet, progress, false);
-}
-
-std::vector<std::string> workbookSheets(const std::string& path, std::string& refusal) {
-    WorkbookRead read = openWorkbook(path, {}, nullptr, true);
-    refusal = read.refusal;
-    return read.sheets;
-}
-
-DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColumn> grouped,
-                             std::optional<bool> headings) {
-    DataFileResult result;
-    DataFile& file = result.file;
-    file.separator = '\t';
-    auto& columns = file.columns;
-    std::vector<std::string_view> fields;
-    bool first = true;
-    for (const auto& row : table.rows) {
-        fields.assign(row.begin(), row.end());
+    void add(const std::vector<std::string_view>& fields) {
+        DataFile& file = result_.file;
+        auto& columns = file.columns;
         if (fields.size() > columns.size()) {
             // A column that starts late was empty in the rows before.
             const std::int64_t rowsBefore =
@@ -626,13 +910,13 @@ DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColum
             columns.resize(fields.size());
             for (std::size_t c = before; c < columns.size(); ++c) columns[c].skipped = rowsBefore;
         }
-        if (first) {
-            first = false;
-            if (headings ? *headings : isHeadingRow(fields, false)) {
+        if (first_) {
+            first_ = false;
+            if (headings_ ? *headings_ : isHeadingRow(fields, false)) {
                 file.hasHeadings = true;
                 for (std::size_t c = 0; c < fields.size(); ++c)
                     columns[c].heading = std::string(fields[c]);
-                continue;
+                return;
             }
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -645,9 +929,10 @@ DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColum
             // Every number counts; the first kKeptValues are kept, as a data file keeps them.
             ++column.count;
             if (column.numbers.size() >= kKeptValues) continue;
-            if (grouped && grouped->values == c) {
-                const std::string_view group =
-                    grouped->groups < fields.size() ? fields[grouped->groups] : std::string_view();
+            if (grouped_ && grouped_->values == c) {
+                const std::string_view group = grouped_->groups < fields.size()
+                                                   ? fields[grouped_->groups]
+                                                   : std::string_view();
                 if (group.empty()) {
                     ++column.withoutGroup;
                     continue;
@@ -657,27 +942,178 @@ DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColum
             column.numbers.push_back(normalised(field, false));
         }
     }
-    for (std::size_t c = 0; c < columns.size(); ++c)
-        if (columns[c].heading.empty()) columns[c].heading = numberedHeading(c);
-    if (std::all_of(columns.begin(), columns.end(),
-                    [](const DataColumn& c) { return c.numbers.empty(); }))
-        result.problem = FileProblem::NoNumbers;
-    return result;
+
+    DataFileResult finish() {
+        auto& columns = result_.file.columns;
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            if (columns[c].heading.empty()) columns[c].heading = numberedHeading(c);
+        if (std::all_of(columns.begin(), columns.end(),
+                        [](const DataColumn& c) { return c.numbers.empty(); }))
+            result_.problem = FileProblem::NoNumbers;
+        return std::move(result_);
+    }
+
+private:
+    std::optional<GroupedColumn> grouped_;
+    std::optional<bool> headings_;
+    bool first_ = true;
+    DataFileResult result_;
+};
+
+}  // namespace
+
+SheetReader::SheetReader() = default;
+SheetReader::~SheetReader() = default;
+
+std::unique_ptr<SheetReader> SheetReader::open(const std::string& path, std::string_view sheet,
+                                               ReadProgress* progress, WorkbookRead& listed) {
+    std::unique_ptr<SheetReader> reader(new SheetReader);
+    switch (workbookOf(path, listed)) {
+        case WorkbookKind::Xlsx:
+            reader->xlsx_ = openXlsx(path, sheet, progress, false, listed);
+            if (!reader->xlsx_) return nullptr;
+            break;
+        case WorkbookKind::Xls:
+            readXls(path, sheet, false, listed);
+            if (!listed.refusal.empty()) return nullptr;
+            reader->table_ = std::move(listed.table);
+            listed.table = SheetTable{};
+            break;
+        case WorkbookKind::None:
+            return nullptr;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        reader->path_ = path;
+        reader->size_ = static_cast<std::uint64_t>(st.st_size);
+        reader->modified_ = changeTime(st);
+    }
+    reader->restart();
+    return reader;
 }
 
-std::vector<std::string> sheetNotes(const SheetTable& table) {
+void SheetReader::fail(std::string refusal) {
+    if (refusal.empty()) {
+        cancelled_ = true;
+    } else if (refusal_.empty()) {
+        refusal_ = std::move(refusal);
+    }
+}
+
+void SheetReader::restart() {
+    refusal_.clear();
+    cancelled_ = false;
+    row_ = 0;
+    // An .xlsx sheet is inflated again at every pass: from the same file.
+    struct stat st {};
+    if (!path_.empty() &&
+        (::stat(path_.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size_ ||
+         changeTime(st) != modified_)) {
+        fail(kChanged);
+        return;
+    }
+    if (!xlsx_) return;
+    xlsx_->archive.setExpanded(xlsx_->before);
+    const PartResult r = xlsx_->begin(xlsx_->sheetPart, XlsxSheet::Mode::Sheet);
+    if (r != PartResult::Read) fail(refusalOf(r));
+}
+
+bool SheetReader::next(std::vector<std::string_view>& cells) {
+    cells.clear();
+    if (!refusal_.empty() || cancelled_) return false;
+    if (!xlsx_) {
+        if (row_ >= table_.rows.size()) return false;
+        const auto& row = table_.rows[row_++];
+        cells.assign(row.begin(), row.end());
+        return true;
+    }
+    XlsxSheet& x = *xlsx_;
+    while (!x.rowReady && !x.done) x.step();
+    if (!x.rowReady) {
+        if (x.result != PartResult::Read) fail(refusalOf(x.result));
+        return false;
+    }
+    x.rowReady = false;
+    cells.reserve(x.ready.size());
+    for (const XlsxSheet::Span& s : x.ready)
+        cells.emplace_back((s.shared ? x.shared.text : x.readyText).data() + s.begin, s.size);
+    return true;
+}
+
+const SheetCounts& SheetReader::counts() const {
+    if (xlsx_) return xlsx_->counts;
+    return table_;
+}
+
+bool SheetReader::check() {
+    restart();
+    firstRow_.clear();
+    width_ = 0;
+    std::vector<std::string_view> cells;
+    bool first = true;
+    while (next(cells)) {
+        if (first) firstRow_.assign(cells.begin(), cells.end());
+        first = false;
+        width_ = std::max(width_, cells.size());
+    }
+    return refusal_.empty() && !cancelled_;
+}
+
+WorkbookRead readWorkbook(const std::string& path, std::string_view sheet, ReadProgress* progress) {
+    WorkbookRead read;
+    const auto reader = SheetReader::open(path, sheet, progress, read);
+    if (!reader) return read;
+    std::vector<std::string_view> cells;
+    while (reader->next(cells)) read.table.rows.emplace_back(cells.begin(), cells.end());
+    read.refusal = reader->refusal();
+    if (!read.refusal.empty() || reader->cancelled()) {
+        read.table = SheetTable{};
+        return read;
+    }
+    static_cast<SheetCounts&>(read.table) = reader->counts();
+    return read;
+}
+
+std::vector<std::string> workbookSheets(const std::string& path, std::string& refusal) {
+    WorkbookRead read;
+    switch (workbookOf(path, read)) {
+        case WorkbookKind::Xlsx:
+            openXlsx(path, {}, nullptr, true, read);
+            break;
+        case WorkbookKind::Xls:
+            readXls(path, {}, true, read);
+            break;
+        case WorkbookKind::None:
+            break;
+    }
+    refusal = read.refusal;
+    return read.sheets;
+}
+
+DataFileResult sheetDataFile(const SheetTable& table, std::optional<GroupedColumn> grouped,
+                             std::optional<bool> headings) {
+    SheetColumns columns(grouped, headings);
+    std::vector<std::string_view> fields;
+    for (const auto& row : table.rows) {
+        fields.assign(row.begin(), row.end());
+        columns.add(fields);
+    }
+    return columns.finish();
+}
+
+std::vector<std::string> sheetNotes(const SheetCounts& counts) {
     std::vector<std::string> notes;
-    if (table.dates > 0) {
-        notes.push_back("シートの日付・時刻のセル" + std::to_string(table.dates) +
+    if (counts.dates > 0) {
+        notes.push_back("シートの日付・時刻のセル" + std::to_string(counts.dates) +
                         "個は通し番号（シリアル値）の数値として読みました。");
     }
-    if (table.errors > 0) {
-        notes.push_back("シートのエラーのセル" + std::to_string(table.errors) +
+    if (counts.errors > 0) {
+        notes.push_back("シートのエラーのセル" + std::to_string(counts.errors) +
                         "個（#N/A、#DIV/0! など）は値として読んでいません。");
     }
-    if (table.formulasWithoutValue > 0) {
+    if (counts.formulasWithoutValue > 0) {
         notes.push_back("シートの計算結果が保存されていない数式" +
-                        std::to_string(table.formulasWithoutValue) +
+                        std::to_string(counts.formulasWithoutValue) +
                         "個は値として読んでいません（表計算ソフトで開いて保存し直すと読めます）。");
     }
     return notes;
@@ -699,25 +1135,34 @@ TableFileRead readTableFile(const std::string& path, std::string_view sheet,
         result.read = readDataFile(path, options);
         return result;
     }
-    WorkbookRead book = readWorkbook(path, sheet, progress);
+    // The sheet read once, row by row, into the columns.
+    WorkbookRead book;
+    const auto reader = SheetReader::open(path, sheet, progress, book);
     result.sheets = book.sheets;
-    if (progress && progress->cancel) {
+    SheetColumns columns(options.grouped, options.headings);
+    if (reader) {
+        std::vector<std::string_view> fields;
+        while (reader->next(fields)) columns.add(fields);
+        book.refusal = reader->refusal();
+    }
+    if ((progress && progress->cancel) || (reader && reader->cancelled())) {
         result.read.problem = FileProblem::Cancelled;
         return result;
     }
-    if (!book.refusal.empty()) {
+    if (!book.refusal.empty() || !reader) {
         result.read.problem = FileProblem::Spreadsheet;
-        result.refusal = book.refusal;
+        result.refusal = book.refusal.empty() ? kDamaged : book.refusal;
         return result;
     }
-    result.read = sheetDataFile(book.table, options.grouped, options.headings);
+    const SheetCounts counts = reader->counts();
+    result.read = columns.finish();
     if (result.read.problem == FileProblem::NoNumbers) {
         result.read.problem = FileProblem::Spreadsheet;
         result.refusal = "のシート「" + book.sheets[book.sheet] + "」に数値がありません。";
-        if (book.table.formulasWithoutValue > 0) result.refusal += sheetNotes(book.table).back();
+        if (counts.formulasWithoutValue > 0) result.refusal += sheetNotes(counts).back();
         return result;
     }
-    result.notes = sheetNotes(book.table);
+    result.notes = sheetNotes(counts);
     return result;
 }
 
