@@ -75,10 +75,13 @@ std::optional<double> serialOf(const char* text) {
 
 // A cell's text as a field of a data file, which cannot hold a TAB or a line end: those become
 // spaces, and the blanks around the text are dropped. Empty when nothing is left.
-std::string_view asField(std::string& text) {
+std::string_view asField(char* first, char* last) {
     std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    return trimField(text);
+        first, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    return trimField(std::string_view(first, static_cast<std::size_t>(last - first)));
+}
+std::string_view asField(std::string& text) {
+    return asField(text.data(), text.data() + text.size());
 }
 
 // A sheet's cells, row by row, gathered into SheetTable::rows.
@@ -378,6 +381,7 @@ struct XlsxSheet {
     unsigned style = 0;
     bool valueSeen = false, formula = false, itemSeen = false, runTextSeen = false;
     std::string value, item;
+    std::size_t itemBegin = 0;  // of a shared string's text
     // The row under way, and the row handed out: cell texts in one buffer, or shared strings.
     struct Span {
         std::size_t begin = 0, size = 0;
@@ -462,7 +466,7 @@ struct XlsxSheet {
                 self->value += s;
                 break;
             case ItemText:
-                self->item += s;
+                (self->mode == Mode::SharedStrings ? self->shared.text : self->item) += s;
                 break;
             default:
                 break;
@@ -508,6 +512,7 @@ struct XlsxSheet {
     }
     Kind startItem() {
         item.clear();
+        itemBegin = shared.text.size();
         return Item;
     }
     bool startCell(const XML_Char** attributes) {
@@ -533,7 +538,13 @@ struct XlsxSheet {
         const Kind kind = open.back();
         open.pop_back();
         if (kind == Item && mode == Mode::SharedStrings) {
-            shared.text += asField(item);
+            // The item's text was gathered at the end of the shared text: made a field there.
+            std::string& text = shared.text;
+            const std::string_view field =
+                asField(text.data() + itemBegin, text.data() + text.size());
+            text.erase(itemBegin,
+                       static_cast<std::size_t>(field.data() - (text.data() + itemBegin)));
+            text.resize(itemBegin + field.size());
             shared.ends.push_back(shared.text.size());
         } else if (kind == Cell) {
             if (!endCell()) stop();
@@ -543,7 +554,8 @@ struct XlsxSheet {
     }
     bool endCell() {
         // A value of blanks only is none, as a text node of blanks is none to pugixml.
-        if (!valueSeen || value.find_first_not_of(" \t\r\n") == std::string::npos) {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        if (!valueSeen || std::all_of(value.begin(), value.end(), blank)) {
             if (type == "inlineStr") {
                 addCell(item);
             } else if (formula) {
@@ -597,6 +609,20 @@ struct XlsxSheet {
 
 namespace {
 
+// The first child element of parent named local, with or without a namespace prefix.
+pugi::xml_node child(const pugi::xml_node& parent, std::string_view local) {
+    for (const pugi::xml_node& n : parent.children())
+        if (n.type() == pugi::node_element && localName(n.name()) == local) return n;
+    return {};
+}
+// Every child element of parent named so.
+std::vector<pugi::xml_node> children(const pugi::xml_node& parent, std::string_view local) {
+    std::vector<pugi::xml_node> found;
+    for (const pugi::xml_node& n : parent.children())
+        if (n.type() == pugi::node_element && localName(n.name()) == local) found.push_back(n);
+    return found;
+}
+
 // The sheets, shared strings and date styles of an .xlsx, and its sheet that sheet names ready
 // to be read; null with read.refusal when it cannot be (or when only the sheets were asked for).
 std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sheet,
@@ -629,7 +655,7 @@ std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sh
     // The workbook part, from the package's relationships.
     std::string workbookPart = "xl/workbook.xml";
     if (!load("_rels/.rels", false)) return nullptr;
-    for (const auto& rel : doc.child("Relationships").children("Relationship"))
+    for (const auto& rel : children(child(doc, "Relationships"), "Relationship"))
         if (endsWith(rel.attribute("Type").value(), "/officeDocument"))
             workbookPart = partName("", rel.attribute("Target").value());
     const std::string folder = workbookPart.substr(0, workbookPart.find_last_of('/') + 1);
@@ -639,7 +665,7 @@ std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sh
     std::map<std::string, std::string> targets;  // relationship id → part
     std::string sharedPart, stylesPart;
     if (!load(relsPart, true)) return nullptr;
-    for (const auto& rel : doc.child("Relationships").children("Relationship")) {
+    for (const auto& rel : children(child(doc, "Relationships"), "Relationship")) {
         const std::string type = rel.attribute("Type").value();
         const std::string target = partName(folder, rel.attribute("Target").value());
         targets[rel.attribute("Id").value()] = target;
@@ -650,8 +676,8 @@ std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sh
     std::vector<std::string> sheetParts;
     if (!load(workbookPart, true)) return nullptr;
     {
-        const pugi::xml_node workbook = doc.child("workbook");
-        for (const auto& s : workbook.child("sheets").children("sheet")) {
+        const pugi::xml_node workbook = child(doc, "workbook");
+        for (const auto& s : children(child(workbook, "sheets"), "sheet")) {
             const auto id = targets.find(relationshipId(s));
             if (id == targets.end()) continue;  // a chart sheet or a broken link
             read.sheets.push_back(s.attribute("name").value());
@@ -691,11 +717,11 @@ std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sh
 
     if (!stylesPart.empty()) {
         if (!load(stylesPart, false)) return nullptr;
-        const pugi::xml_node styles = doc.child("styleSheet");
+        const pugi::xml_node styles = child(doc, "styleSheet");
         std::map<unsigned, std::string> codes;
-        for (const auto& f : styles.child("numFmts").children("numFmt"))
+        for (const auto& f : children(child(styles, "numFmts"), "numFmt"))
             codes[f.attribute("numFmtId").as_uint()] = f.attribute("formatCode").value();
-        for (const auto& xf : styles.child("cellXfs").children("xf")) {
+        for (const auto& xf : children(child(styles, "cellXfs"), "xf")) {
             const unsigned id = xf.attribute("numFmtId").as_uint();
             const auto code = codes.find(id);
             book->dateStyle.push_back(isDateFormat(id, code == codes.end() ? "" : code->second));
