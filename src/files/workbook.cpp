@@ -393,12 +393,11 @@ struct XlsxSheet {
 
     PartResult begin(const std::string& part, Mode m) {
         mode = m;
-        if (parser) {
-            XML_ParserReset(parser, nullptr);
-        } else {
-            parser = XML_ParserCreate(nullptr);
-            if (!parser) return PartResult::Damaged;
-        }
+        if (!done) archive.close(PartResult::Read);  // a pass left before its end
+        done = true;
+        if (parser) XML_ParserFree(parser);
+        parser = XML_ParserCreate(nullptr);
+        if (!parser) return PartResult::Damaged;
         XML_SetUserData(parser, this);
         XML_SetElementHandler(parser, onStart, onEnd);
         XML_SetCharacterDataHandler(parser, onText);
@@ -423,7 +422,7 @@ struct XlsxSheet {
             status = XML_ResumeParser(parser);
         } else {
             void* buffer = XML_GetBuffer(parser, static_cast<int>(Archive::kChunk));
-            if (!buffer) return finish(archive.rest(progress));
+            if (!buffer) return finish(failed());
             std::size_t got = 0;
             PartResult r =
                 archive.inflate(static_cast<char*>(buffer), Archive::kChunk, got, progress);
@@ -434,8 +433,12 @@ struct XlsxSheet {
         suspended = status == XML_STATUS_SUSPENDED;
         // A document the parser refuses is damaged, unless the rest of the part says more
         // (too large to read, cancelled).
-        if (status == XML_STATUS_ERROR) return finish(archive.rest(progress));
+        if (status == XML_STATUS_ERROR) return finish(failed());
         if (status == XML_STATUS_OK && lastChunk) finish(archive.close(PartResult::Read));
+    }
+    PartResult failed() {
+        const PartResult r = archive.rest(progress);
+        return r == PartResult::Read ? PartResult::Damaged : r;
     }
     void finish(PartResult r) {
         result = r == PartResult::Read && damaged ? PartResult::Damaged : r;
