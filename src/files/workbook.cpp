@@ -714,8 +714,6 @@ std::unique_ptr<XlsxSheet> openXlsx(const std::string& path, std::string_view sh
             read.refusal = refusalOf(r);
             return nullptr;
         }
-        book->shared.text.shrink_to_fit();
-        book->shared.ends.shrink_to_fit();
     }
 
     if (!stylesPart.empty()) {
