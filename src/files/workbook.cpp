@@ -425,7 +425,8 @@ struct XlsxSheet {
             if (!buffer) return finish(failed());
             std::size_t got = 0;
             PartResult r =
-                archive.inflate(static_cast<char*>(buffer), Archive::kChunk, got, progress);
+                archive.inflate(static_cast<char*>(buffer), Archive::kChunk, got, told());
+            if (r == PartResult::Read && progress && progress->cancel) r = PartResult::Cancelled;
             if (r != PartResult::Read) return finish(archive.close(r));
             lastChunk = got == 0;
             status = XML_ParseBuffer(parser, static_cast<int>(got), lastChunk);
@@ -436,8 +437,11 @@ struct XlsxSheet {
         if (status == XML_STATUS_ERROR) return finish(failed());
         if (status == XML_STATUS_OK && lastChunk) finish(archive.close(PartResult::Read));
     }
+    // The first pass over the sheet (with the parts before it) tells how far it has come; the
+    // passes after it may be cancelled but leave the progress to their reader.
+    ReadProgress* told() const { return firstPass ? progress : nullptr; }
     PartResult failed() {
-        const PartResult r = archive.rest(progress);
+        const PartResult r = archive.rest(told());
         return r == PartResult::Read ? PartResult::Damaged : r;
     }
     void finish(PartResult r) {
