@@ -347,6 +347,14 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
     ASSERT_EQ(longName.substr(6080, 2), std::string("\x0A\x00", 2));
     longName.replace(6080, 2, std::string("\x42\x00", 2));
 
+    // The same with the header of its last shared string (stream offset 1301: 1 character,
+    // UTF-16) made to claim 65281 characters and formatting runs and an extension that lie past
+    // the end of its record.
+    std::string longString =
+        TempFolder::read(std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls");
+    ASSERT_EQ(longString.substr(0xD15, 4), std::string("\x00\x01\x24\x50", 4));
+    longString.replace(0xD15, 4, "\xFF\xFF\xFF\xFF");
+
     struct Case {
         const char* name;
         std::string bytes;
@@ -362,6 +370,8 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
         {"bad.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x'),
          "はブックとして読めません（壊れているか、途中で切れています）。"},
         {"long_name.xls", longName,
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"long_string.xls", longString,
          "はブックとして読めません（壊れているか、途中で切れています）。"},
     };
     for (const Case& c : cases) {
