@@ -4,13 +4,13 @@ set -euo pipefail
 # Qt Charts' CMake package needs Qt OpenGL's, which qt6-charts-dev does not pull in.
 # nlohmann-json writes and reads the study file; libssl-dev's libcrypto gives its SHA-256.
 # R with nortest is the cross-check of the normality tests (skipped where missing).
-# Workbooks: minizip + pugixml read .xlsx, FreeXL .xls, libxlsxwriter writes .xlsx; openpyxl
+# Workbooks: minizip + pugixml + expat (the sheets, streamed) read .xlsx, FreeXL .xls, libxlsxwriter writes .xlsx; openpyxl
 # (Debian's /usr/bin/python3) builds and reads workbooks in the tests.
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
           qt6-charts-dev libqt6opengl6-dev qt6-svg-dev poppler-utils
           fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales
           r-base-core r-cran-nortest libboost-math-dev
-          libminizip-dev libpugixml-dev libfreexl-dev libxlsxwriter-dev python3-openpyxl
+          libminizip-dev libpugixml-dev libexpat1-dev libfreexl-dev libxlsxwriter-dev python3-openpyxl
           nlohmann-json3-dev libssl-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "analysis/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -67,7 +68,8 @@ std::pair<char, std::size_t> characterAt(std::string_view text, std::size_t pos)
 // bytes split by them (a full-width digit with a TAB inside) reads as it does without them.
 // Points into keep only when something had to be dropped.
 std::string_view withoutDropped(std::string_view text, std::string& keep) {
-    if (text.find_first_of(" \t\n") == std::string_view::npos) return text;
+    // One pass over the text (find_first_of would search the set once per character).
+    if (std::none_of(text.begin(), text.end(), isDropped)) return text;
     keep.clear();
     keep.reserve(text.size());
     for (char c : text)

@@ -153,26 +153,31 @@ std::optional<TableReader> TableReader::open(const std::string& path, std::strin
     return t;
 }
 
-// A workbook's sheet, read whole: its first row as headings as the data say (or as told).
+// A workbook's sheet, read through once: its first row as headings as the data say (or as
+// told), as many columns as its longest row.
 FileProblem TableReader::openSheet(const std::string& path, const TableOptions& options,
                                    std::string& refusal) {
-    WorkbookRead book = readWorkbook(path, options.sheet.value_or(""), options.progress);
-    if (options.progress && options.progress->cancel) return FileProblem::Cancelled;
-    if (!book.refusal.empty()) {
-        refusal = book.refusal;
+    WorkbookRead listed;
+    sheet_ = SheetReader::open(path, options.sheet.value_or(""), options.progress, listed);
+    if (sheet_ && !sheet_->check()) listed.refusal = sheet_->refusal();
+    if ((options.progress && options.progress->cancel) || (sheet_ && sheet_->cancelled())) {
+        sheet_.reset();
+        return FileProblem::Cancelled;
+    }
+    if (!sheet_ || !listed.refusal.empty()) {
+        sheet_.reset();
+        refusal = listed.refusal;
         return FileProblem::Spreadsheet;
     }
-    sheet_ = std::make_unique<SheetTable>(std::move(book.table));
-    const auto& rows = sheet_->rows;
+    const auto& first = sheet_->firstRow();
     if (options.headings) {
-        hasHeadings_ = *options.headings && !rows.empty();
-    } else if (!rows.empty()) {
-        hasHeadings_ = isHeadingRow(
-            std::vector<std::string_view>(rows.front().begin(), rows.front().end()), false);
+        hasHeadings_ = *options.headings && !first.empty();
+    } else if (!first.empty()) {
+        hasHeadings_ =
+            isHeadingRow(std::vector<std::string_view>(first.begin(), first.end()), false);
     }
-    if (hasHeadings_) headings_ = rows.front();
-    for (const auto& row : rows)
-        if (headings_.size() < row.size()) headings_.resize(row.size());
+    if (hasHeadings_) headings_ = first;
+    if (headings_.size() < sheet_->width()) headings_.resize(sheet_->width());
     for (std::size_t c = 0; c < headings_.size(); ++c)
         if (headings_[c].empty()) headings_[c] = numberedHeading(c);
     layout_.separator = '\t';
@@ -337,7 +342,7 @@ FileProblem TableReader::inspect() {
 
 void TableReader::restart() {
     if (sheet_) {
-        sheetRow_ = 0;
+        sheet_->restart();
         problem_ = FileProblem::None;
         headingLeft_ = hasHeadings_;
         return;
@@ -424,16 +429,20 @@ bool TableReader::joinQuotedRecord(std::string_view& record) {
     return true;
 }
 
-// A workbook's sheet gives its rows as cells already split.
+// A workbook's sheet gives its rows as cells already split. It was read through when opened:
+// a pass that fails later met a file that changed.
 bool TableReader::nextSheetRow(std::vector<std::string_view>& fields) {
-    while (sheetRow_ < sheet_->rows.size()) {
-        const auto& row = sheet_->rows[sheetRow_++];
+    while (sheet_->next(fields)) {
         if (headingLeft_) {
             headingLeft_ = false;
             continue;
         }
-        fields.assign(row.begin(), row.end());
         return true;
+    }
+    if (sheet_->cancelled()) {
+        problem_ = FileProblem::Cancelled;
+    } else if (!sheet_->refusal().empty()) {
+        problem_ = FileProblem::Changed;
     }
     fields.clear();
     return false;

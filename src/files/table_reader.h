@@ -24,15 +24,16 @@ struct ReadProgress {
     std::atomic<bool> cancel{false};
 };
 
-struct SheetTable;
+class SheetReader;
 
 struct TableOptions {
     bool regularOnly = false;      // refuse pipes, sockets and devices (the desktop's open)
     std::optional<bool> headings;  // the first row as headings: yes, no, or as the data say
     ReadProgress* progress = nullptr;
     // With a sheet (its number from 1 or its name; the first when empty) a workbook is read:
-    // the sheet whole into memory as cell texts, walked as the rows of a file. Without one a
-    // workbook is refused as FileProblem::Spreadsheet, as any data file reading does.
+    // the sheet read through once when opened, then again at every pass, a row at a time, as
+    // the rows of a file. Without one a workbook is refused as FileProblem::Spreadsheet, as any
+    // data file reading does.
     std::optional<std::string> sheet;
 };
 
@@ -168,9 +169,8 @@ private:
     std::string record_;  // a record whose quoted field holds line ends
     FieldSplitter splitter_;
 
-    // A workbook's sheet, and the row the pass is at.
-    std::unique_ptr<SheetTable> sheet_;
-    std::size_t sheetRow_ = 0;
+    // A workbook's sheet.
+    std::unique_ptr<SheetReader> sheet_;
 };
 
 }  // namespace kijunchi

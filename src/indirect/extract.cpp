@@ -29,7 +29,7 @@ std::string numberText(double v) {
 // One file of the extract, read once from start to end a block at a time. It is judged (byte
 // order mark, encoding, separator, headings) from its first block, since the extract is never
 // read whole; bytes further on that do not decode end the reading with a message. A workbook's
-// sheet is the exception: the workbook reader gives it whole, as rows of cell texts.
+// sheet is read through once when opened (whatever refuses it does so then), then row by row.
 class ExtractFile {
 public:
     std::string open(const std::string& path, std::string_view sheet, ReadProgress* progress) {
@@ -73,12 +73,14 @@ public:
     }
 
     bool decimalComma() const { return layout_.decimalComma; }
-    bool workbook() const { return sheet_.has_value(); }
+    bool workbook() const { return sheet_ != nullptr; }
     std::uint64_t size() const { return size_; }
     // The bytes of the file read so far (after the look at its first block).
     std::uint64_t bytesRead() const { return bytesRead_; }
     const std::string& path() const { return path_; }
     bool undecodable() const { return undecodable_; }
+    // A workbook's sheet that was read through when opened but not on the pass that used it.
+    bool sheetFailed() const { return sheet_ && !sheet_->refusal().empty(); }
 
     std::optional<std::size_t> findColumn(std::string_view name) const {
         std::vector<std::string> h = headings_;
@@ -92,12 +94,7 @@ public:
     }
 
     bool nextRow(std::vector<std::string_view>& fields) {
-        if (sheet_) {
-            if (sheetRow_ >= sheet_->rows.size()) return false;
-            const auto& row = sheet_->rows[sheetRow_++];
-            fields.assign(row.begin(), row.end());
-            return true;
-        }
+        if (sheet_) return sheet_->next(fields);
         std::string_view line;
         while (nextLine(line)) {
             if (!splitter_.split(line, layout_.separator)) continue;
@@ -109,22 +106,26 @@ public:
 
 private:
     std::string openWorkbook(std::string_view sheet, ReadProgress* progress) {
-        WorkbookRead book = readWorkbook(path_, sheet, progress);
-        if (!book.refusal.empty()) {
-            TableFileRead refused;
-            refused.refusal = book.refusal;
+        TableFileRead refused;
+        WorkbookRead listed;
+        sheet_ = SheetReader::open(path_, sheet, progress, listed);
+        refused.refusal = listed.refusal;
+        if (sheet_ && !sheet_->check()) refused.refusal = sheet_->refusal();
+        if (!sheet_ || !refused.refusal.empty() || sheet_->cancelled()) {
+            sheet_.reset();
+            // Cancelled: the caller tells of it.
+            if (refused.refusal.empty()) return "読み込みを中止しました。";
             return tableFileMessage(refused, path_);
         }
-        sheet_ = std::move(book.table);
         bytesRead_ = size_;
-        if (sheet_->rows.empty()) return fileProblemMessage(FileProblem::Empty, path_);
-        std::vector<std::string_view> fields;
-        nextRow(fields);
-        if (isHeadingRow(fields, false)) {
-            headings_.assign(fields.begin(), fields.end());
+        if (sheet_->firstRow().empty()) return fileProblemMessage(FileProblem::Empty, path_);
+        const auto& first = sheet_->firstRow();
+        sheet_->restart();
+        if (isHeadingRow(std::vector<std::string_view>(first.begin(), first.end()), false)) {
+            headings_ = first;
             hasHeadings_ = true;
-        } else {
-            sheetRow_ = 0;
+            std::vector<std::string_view> fields;
+            sheet_->next(fields);
         }
         return {};
     }
@@ -178,8 +179,7 @@ private:
     bool end_ = false, undecodable_ = false;
     FieldSplitter splitter_;
     std::uint64_t size_ = 0, bytesRead_ = 0;
-    std::optional<SheetTable> sheet_;
-    std::size_t sheetRow_ = 0;
+    std::unique_ptr<SheetReader> sheet_;
 };
 
 // A date cell of a workbook, read as its serial number (days from 1899-12-30, the time as the
@@ -493,6 +493,10 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
             }
             add(parts[part], v, n);
             result.kept += n;
+        }
+        if (file.sheetFailed()) {
+            result.problem = path + ": " + fileProblemMessage(FileProblem::Changed, path);
+            return result;
         }
         if (file.undecodable()) {
             result.problem =

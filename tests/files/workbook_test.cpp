@@ -201,6 +201,90 @@ TEST(Workbook, EveryColumnReadsAsTheSameDataWrittenAsCsv) {
     EXPECT_EQ(read.notes.size(), 3u);
 }
 
+TEST(Workbook, ReadsCellsAndTextsCutBetweenInflatedBlocks) {
+    // 4000 rows with notes of up to 30000 characters: the sheet's XML and the shared strings'
+    // are many times the block inflated at a time, so cells and texts are cut between blocks.
+    const auto note = [](int r) {
+        return std::string(r % 400 == 0 ? 30000 : 7, static_cast<char>('a' + r % 26)) +
+               std::to_string(r);
+    };
+    TempFolder folder;
+    for (const bool inlineStrings : {false, true}) {
+        SCOPED_TRACE(inlineStrings ? "inline strings" : "shared strings");
+        const std::string path = folder.file(inlineStrings ? "inline.xlsx" : "shared.xlsx");
+        lxw_workbook_options options{};
+        options.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;
+        lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
+        lxw_worksheet* sheet = workbook_add_worksheet(book, "長い");
+        worksheet_write_string(sheet, 0, 0, "値", nullptr);
+        worksheet_write_string(sheet, 0, 1, "メモ", nullptr);
+        for (int r = 1; r <= 4000; ++r) {
+            worksheet_write_number(sheet, static_cast<lxw_row_t>(r), 0, r + 0.25, nullptr);
+            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), 1, note(r).c_str(), nullptr);
+        }
+        ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+
+        const WorkbookRead read = readWorkbook(path);
+        ASSERT_EQ(read.refusal, "");
+        ASSERT_EQ(read.table.rows.size(), 4001u);
+        for (int r = 1; r <= 4000; ++r) {
+            const auto& row = read.table.rows[static_cast<std::size_t>(r)];
+            ASSERT_EQ(row, (std::vector<std::string>{std::to_string(r) + ".25", note(r)})) << r;
+        }
+        const TableFileRead columns = readTableFile(path);
+        ASSERT_EQ(columns.read.problem, FileProblem::None) << columns.refusal;
+        EXPECT_EQ(columns.read.file.columns[0].count, 4000);
+        EXPECT_EQ(columns.read.file.columns[1].skipped, 4000);
+    }
+}
+
+TEST(Workbook, FindsPartsAndCellsUnderAnyNamespacePrefix) {
+    if (!haveOpenpyxl()) GTEST_SKIP() << "python3 of Debian missing: the workbook not built";
+    // Every part with its elements prefixed ("x:"), the sheet's relationship id under "rel:",
+    // and an "r:id" bound elsewhere beside it that must not be taken for it.
+    TempFolder folder;
+    const std::string script = folder.write(
+        "prefixed.py",
+        "import sys, zipfile\n"
+        "main = 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'\n"
+        "rels = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships'\n"
+        "pkg = 'http://schemas.openxmlformats.org/package/2006/relationships'\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('[Content_Types].xml', '<Types/>')\n"
+        "z.writestr('_rels/.rels', '<p:Relationships xmlns:p=\"' + pkg + '\"><p:Relationship "
+        "Id=\"rId1\" Type=\"' + rels + '/officeDocument\" Target=\"xl/book.xml\"/>"
+        "</p:Relationships>')\n"
+        "z.writestr('xl/book.xml', '<x:workbook xmlns:x=\"' + main + '\" xmlns:rel=\"' + rels +"
+        " '\" xmlns:r=\"urn:other\"><x:sheets><x:sheet name=\"結果\" sheetId=\"1\" r:id=\"rId9\" "
+        "rel:id=\"rId2\"/></x:sheets></x:workbook>')\n"
+        "z.writestr('xl/_rels/book.xml.rels', '<p:Relationships xmlns:p=\"' + pkg + '\">"
+        "<p:Relationship Id=\"rId2\" Type=\"' + rels + '/worksheet\" Target=\"s.xml\"/>"
+        "<p:Relationship Id=\"rId3\" Type=\"' + rels + '/sharedStrings\" Target=\"t.xml\"/>"
+        "</p:Relationships>')\n"
+        "z.writestr('xl/t.xml', '<x:sst xmlns:x=\"' + main + '\"><x:si><x:t>Ca</x:t></x:si>"
+        "</x:sst>')\n"
+        "z.writestr('xl/s.xml', '<x:worksheet xmlns:x=\"' + main + '\"><x:sheetData>"
+        "<x:row><x:c r=\"A1\" t=\"s\"><x:v>0</x:v></x:c><x:c r=\"B1\" t=\"inlineStr\"><x:is>"
+        "<x:t>メモ</x:t></x:is></x:c></x:row>"
+        "<x:row><x:c r=\"A2\"><x:v>9.5</x:v></x:c><x:c r=\"B2\" t=\"inlineStr\"><x:is><x:r>"
+        "<x:t>溶</x:t></x:r><x:r><x:t>血</x:t></x:r></x:is></x:c></x:row>"
+        "</x:sheetData></x:worksheet>')\n"
+        "z.close()\n"
+        "# The same with the sheet cut off inside its last row: well zipped, badly formed.\n"
+        "a = zipfile.ZipFile(sys.argv[1])\n"
+        "b = zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED)\n"
+        "for n in a.namelist(): b.writestr(n, a.read(n)[:-40] if n == 'xl/s.xml' else a.read(n))\n"
+        "b.close()\n");
+    const std::string path = folder.file("prefixed.xlsx");
+    const std::string cut = folder.file("cut.xlsx");
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path + " " + cut).c_str()), 0);
+    const WorkbookRead read = readWorkbook(path);
+    ASSERT_EQ(read.refusal, "");
+    EXPECT_EQ(read.sheets, (std::vector<std::string>{"結果"}));
+    EXPECT_EQ(read.table.rows,
+              (std::vector<std::vector<std::string>>{{"Ca", "メモ"}, {"9.5", "溶血"}}));
+}
+
 TEST(Workbook, ChoosesTheSheetByNumberOrName) {
     TempFolder folder;
     const std::string path = folder.file("two.xlsx");
@@ -263,6 +347,14 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
     ASSERT_EQ(longName.substr(6080, 2), std::string("\x0A\x00", 2));
     longName.replace(6080, 2, std::string("\x42\x00", 2));
 
+    // The same with the header of its last shared string (stream offset 1301: 1 character,
+    // UTF-16) made to claim 65281 characters and formatting runs and an extension that lie past
+    // the end of its record.
+    std::string longString =
+        TempFolder::read(std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls");
+    ASSERT_EQ(longString.substr(0xD15, 4), std::string("\x00\x01\x24\x50", 4));
+    longString.replace(0xD15, 4, "\xFF\xFF\xFF\xFF");
+
     struct Case {
         const char* name;
         std::string bytes;
@@ -278,6 +370,8 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
         {"bad.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, 'x'),
          "はブックとして読めません（壊れているか、途中で切れています）。"},
         {"long_name.xls", longName,
+         "はブックとして読めません（壊れているか、途中で切れています）。"},
+        {"long_string.xls", longString,
          "はブックとして読めません（壊れているか、途中で切れています）。"},
     };
     for (const Case& c : cases) {
