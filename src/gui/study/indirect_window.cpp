@@ -28,6 +28,7 @@
 #include <sstream>
 #include <variant>
 
+#include "analysis/number_text.h"
 #include "files/table_reader.h"
 #include "files/workbook.h"
 #include "gui/results/chart_parts.h"
@@ -37,6 +38,7 @@
 #include "indirect/extract.h"
 #include "indirect/indirect_chart.h"
 #include "indirect/indirect_table.h"
+#include "report/sig_round.h"
 
 namespace kijunchi {
 
@@ -61,21 +63,35 @@ std::optional<std::string> chosen(const QComboBox* box) {
 }
 
 // The chart of one partition: the histogram of its results, the fitted non-pathological
-// density, the truncation points and the limits with their 90% intervals; a partition that was
-// not estimated shows its reason in the title and neither curve nor limits.
+// density, the truncation points and the limits with their 90% intervals; the row's note (a
+// warning, or the reason a partition was not estimated) in the title. A partition that was not
+// estimated shows neither curve nor limits.
 QChart* partitionChart(const IndirectWindow::Partition& p) {
     const IndirectResult& r = p.result;
     QString title = QString::fromStdString(p.label);
-    if (!r.estimated()) title += QStringLiteral("　") + QString::fromStdString(r.refusal);
+    if (const std::string note = indirectNote(r); !note.empty())
+        title += QStringLiteral("　") + QString::fromStdString(note);
     const auto model = indirectChart(p.counts, r);
     QChart* chart = makeChart(title);
     if (!model) {
         chart->legend()->hide();
         return chart;
     }
-    // The results beyond the chart and the censored ones are counted under it.
+    // The results beyond the chart (a pathological tail) and the censored ones are counted under
+    // it, with where the chart ends.
+    const auto edge = [](double v) { return QString::fromStdString(numberText(SigRound(v, 4))); };
+    QStringList beyond;
+    if (model->outsideBelow > 0)
+        beyond << QStringLiteral("%1未満 %2件")
+                      .arg(edge(model->bars.front().from))
+                      .arg(model->outsideBelow);
+    if (model->outsideAbove > 0)
+        beyond << QStringLiteral("%1以上 %2件")
+                      .arg(edge(model->bars.back().to))
+                      .arg(model->outsideAbove);
     QString valueTitle = QStringLiteral("測定値");
-    if (model->outside > 0) valueTitle += QStringLiteral("（図の外に%1件）").arg(model->outside);
+    if (!beyond.isEmpty())
+        valueTitle += QStringLiteral("（図の外: %1）").arg(beyond.join(QStringLiteral("、")));
     if (model->censored > 0)
         valueTitle += QStringLiteral("（打ち切り値%1件は描かず）").arg(model->censored);
     QValueAxis* x = makeChartAxis(model->valueAxis, valueTitle);
@@ -125,6 +141,12 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
     for (const LimitInput& limit : model->limits) {
         if (!limit.ciLow || !limit.ciHigh) continue;
         auto* area = shadedBand(*limit.ciLow, *limit.ciHigh, top, kLimit);
+        // Darker than a band behind the bars, and edged, so that a narrow interval still shows.
+        QColor fill = kLimit;
+        fill.setAlpha(70);
+        area->setBrush(fill);
+        fill.setAlpha(150);
+        area->setPen(QPen(fill, 1));
         area->setName(QStringLiteral("その90%信頼区間"));
         attachSeries(chart, area, x, y, !named);
         named = true;
