@@ -6,6 +6,7 @@
 #include "analysis/number_text.h"
 #include "indirect/extract.h"
 #include "indirect/indirect_table.h"
+#include "indirect/site_spread.h"
 #include "indirect/truncated_fit.h"
 
 namespace kijunchi {
@@ -13,7 +14,8 @@ namespace kijunchi {
 namespace {
 
 constexpr const char* kIndirectUsage =
-    "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
+    "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX] [--site "
+    "SITE]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
     "          [--sheet N|名前] [--format tsv|csv|json|summary] FILE…\n"
@@ -24,6 +26,7 @@ constexpr const char* kIndirectUsage =
     "結果の値の列（見出しか番号）。「<0.02」「>1000」は打ち切り値として数える\n"
     "  --count COLUMN      値→件数の集計表を読む（--format summary の出力など）\n"
     "  --group SEX         性別などの分割の列\n"
+    "  --site SITE         施設の列。分割ごとに全施設と施設ごとの推定、施設間SD比を並べる\n"
     "  --age AGE           年齢の列。--age-bands 0,1,6,12,18,40,60,120 で年齢区分に分ける\n"
     "  --patient ID        患者IDの列。--first-per-patient で患者ごとに最初の結果だけを使う\n"
     "  --date DATE         検査日の列（2024-01-31 など）。--from, --to で期間を限る\n"
@@ -73,6 +76,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
             error = value(a.extract.countColumn);
         } else if (arg == "--group") {
             error = value(a.extract.groupColumn);
+        } else if (arg == "--site") {
+            error = value(a.extract.siteColumn);
         } else if (arg == "--age") {
             error = value(a.extract.ageColumn);
         } else if (arg == "--age-bands") {
@@ -137,15 +142,21 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
     return std::nullopt;
 }
 
-void writeSummary(const ExtractResult& extract, std::ostream& out) {
-    out << "群\t値\t件数\r\n";
+// The value → count tables; with a site column, one per site of each partition, the site in a
+// column of its own so that the pool can keep it (--site 施設).
+void writeSummary(const ExtractResult& extract, bool sites, std::ostream& out) {
+    out << (sites ? "群\t施設\t値\t件数\r\n" : "群\t値\t件数\r\n");
+    const auto write = [&](const std::string& lead, const ValueCounts& counts) {
+        for (const auto& [v, c] : counts.below())
+            out << lead << "\t<" << numberText(v) << "\t" << c << "\r\n";
+        for (const auto& [v, c] : counts.sorted())
+            out << lead << "\t" << numberText(v) << "\t" << c << "\r\n";
+        for (const auto& [v, c] : counts.above())
+            out << lead << "\t>" << numberText(v) << "\t" << c << "\r\n";
+    };
     for (const auto& p : extract.partitions) {
-        for (const auto& [v, c] : p.counts.below())
-            out << p.label << "\t<" << numberText(v) << "\t" << c << "\r\n";
-        for (const auto& [v, c] : p.counts.sorted())
-            out << p.label << "\t" << numberText(v) << "\t" << c << "\r\n";
-        for (const auto& [v, c] : p.counts.above())
-            out << p.label << "\t>" << numberText(v) << "\t" << c << "\r\n";
+        if (!sites) write(p.label, p.counts);
+        for (const auto& [site, counts] : p.sites) write(p.label + "\t" + site, counts);
     }
 }
 
@@ -178,14 +189,32 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
         return 3;
     }
     const std::string format = a.format.value_or("tsv");
+    const bool sites = a.extract.siteColumn.has_value();
     if (format == "summary") {
-        writeSummary(extract, out);
+        writeSummary(extract, sites, out);
     } else {
-        IndirectWriter writer(out, format == "csv"    ? IndirectFormat::Csv
-                                   : format == "json" ? IndirectFormat::Json
-                                                      : IndirectFormat::Tsv);
+        IndirectWriter writer(out,
+                              format == "csv"    ? IndirectFormat::Csv
+                              : format == "json" ? IndirectFormat::Json
+                                                 : IndirectFormat::Tsv,
+                              sites);
         for (const auto& p : extract.partitions) {
-            writer.row(p.label, estimateIndirect(p.counts, options));
+            const IndirectResult pooled = estimateIndirect(p.counts, options);
+            if (!sites) {
+                writer.row(p.label, pooled);
+            } else {
+                // The pool's row, then each site's, fitted alone.
+                std::vector<std::string> names;
+                std::vector<IndirectResult> results;
+                for (const auto& [site, counts] : p.sites) {
+                    names.push_back(site);
+                    results.push_back(estimateIndirect(counts, options));
+                }
+                const auto cells = siteCells(names, pooled, results);
+                writer.row(p.label, pooled, &cells[0]);
+                for (std::size_t i = 0; i < results.size(); ++i)
+                    writer.row(p.label, results[i], &cells[i + 1]);
+            }
             out.flush();
         }
         writer.finish();

@@ -214,6 +214,7 @@ struct FirstResult {
     std::size_t partition = 0;
     ResultValue value;
     std::int64_t count = 1;
+    std::string site;
 };
 
 std::string bandLabel(const std::vector<double>& bands, int band) {
@@ -331,12 +332,13 @@ std::vector<std::string> ExtractResult::notes() const {
         if (n > 0) out.push_back(std::string(what) + std::to_string(n) + "行を除きました。");
     };
     note(notNumber, "値が数値でも「<」「>」付きでもない");
-    note(excludedWhere, "条件（--where）に合わない");
+    note(excludedWhere, "条件の列の値が違う");
     note(badDate, "日付を読めない");
     note(outsideDates, "日付が期間外の");
     note(noAge, "年齢がない（数値でない）");
     note(outsideAges, "年齢が年齢区分の範囲外の");
     note(noGroup, "グループ列が空の");
+    note(noSite, "施設の列が空の");
     note(noPatient, "患者IDが空の");
     note(laterResults, "同じ患者の2回目以降の結果");
     note(badCount, "件数が0以上の整数でない");
@@ -358,11 +360,15 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         }
         return it->second;
     };
-    const auto add = [&](PartitionCounts& p, const ResultValue& v, std::int64_t count) {
-        if (v.kind == ResultValue::Number)
-            p.counts.add(v.value, count);
-        else
-            p.counts.addCensored(v.kind == ResultValue::Below, v.value, count);
+    const auto add = [&](PartitionCounts& p, const ResultValue& v, std::int64_t count,
+                         const std::string& site) {
+        for (ValueCounts* c : {&p.counts, o.siteColumn ? &p.sites[site] : nullptr}) {
+            if (!c) continue;
+            if (v.kind == ResultValue::Number)
+                c->add(v.value, count);
+            else
+                c->addCensored(v.kind == ResultValue::Below, v.value, count);
+        }
     };
     std::unordered_map<std::string, FirstResult> first;
     std::int64_t order = 0;
@@ -393,16 +399,17 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                                  " の列: " + file.headingList() + "）";
             return to.has_value();
         };
-        std::optional<std::size_t> value, count, group, age, patient, date;
+        std::optional<std::size_t> value, count, group, site, age, patient, date;
         if (!column(o.valueColumn, "値の列", value) || !column(o.countColumn, "件数の列", count) ||
-            !column(o.groupColumn, "グループ列", group) || !column(o.ageColumn, "年齢の列", age) ||
+            !column(o.groupColumn, "グループ列", group) ||
+            !column(o.siteColumn, "施設の列", site) || !column(o.ageColumn, "年齢の列", age) ||
             !column(o.patientColumn, "患者IDの列", patient) ||
             !column(o.dateColumn, "日付の列", date))
             return result;
         std::vector<std::pair<std::size_t, std::string>> where;
         for (const auto& [name, text] : o.where) {
             std::optional<std::size_t> c;
-            if (!column(name, "--where の列", c)) return result;
+            if (!column(name, "条件の列", c)) return result;
             where.emplace_back(*c, text);
         }
 
@@ -460,6 +467,14 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                     continue;
                 }
             }
+            std::string siteText;
+            if (site) {
+                siteText = std::string(field(*site));
+                if (siteText.empty()) {
+                    ++result.noSite;
+                    continue;
+                }
+            }
             const ResultValue v = readResult(field(*value), file.decimalComma());
             if (v.kind == ResultValue::None) {
                 ++result.notNumber;
@@ -483,7 +498,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                     ++result.noPatient;
                     continue;
                 }
-                FirstResult candidate{when, order++, part, v, n};
+                FirstResult candidate{when, order++, part, v, n, siteText};
                 const auto [it, added] = first.try_emplace(std::string(id), candidate);
                 if (!added) {
                     ++result.laterResults;
@@ -491,7 +506,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                 }
                 continue;
             }
-            add(parts[part], v, n);
+            add(parts[part], v, n, siteText);
             result.kept += n;
         }
         if (file.sheetFailed()) {
@@ -508,7 +523,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         if (cancelled()) return result;
     }
     for (const auto& [id, r] : first) {
-        add(parts[r.partition], r.value, r.count);
+        add(parts[r.partition], r.value, r.count, r.site);
         result.kept += r.count;
     }
     for (auto& [key, i] : index) {

@@ -1,6 +1,7 @@
 #include "indirect/indirect_table.h"
 
 #include <cmath>
+#include <limits>
 
 #include "analysis/number_text.h"
 #include "files/table_text.h"
@@ -83,8 +84,9 @@ std::string textField(const std::string& text, IndirectFormat format) {
 
 }  // namespace
 
-std::vector<std::string> indirectHeadings() {
+std::vector<std::string> indirectHeadings(bool sites) {
     std::vector<std::string> h{"分割"};
+    if (sites) h.insert(h.end(), {"施設", "施設間SD比"});
     for (const auto& c : kColumns) h.emplace_back(c.heading);
     h.emplace_back("注意");
     return h;
@@ -102,42 +104,59 @@ std::string indirectNote(const IndirectResult& r) {
     return s;
 }
 
-std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r) {
+std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r,
+                                       const IndirectSiteCells* site) {
     std::vector<std::string> cells{partition};
+    if (site) {
+        cells.push_back(site->site);
+        const auto v = finite(site->sdRatio);
+        cells.push_back(v ? numberText(SigRound(*v, 4)) : std::string());
+    }
     for (const auto& c : kColumns) {
         const auto v = c.get(r);
         cells.push_back(v ? numberText(c.count ? *v : SigRound(*v, 4)) : std::string());
     }
-    cells.push_back(indirectNote(r));
+    std::string note = indirectNote(r);
+    if (site && !site->note.empty()) note += (note.empty() ? "" : "。") + site->note;
+    cells.push_back(note);
     return cells;
 }
 
-IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format)
-    : out_(out), format_(format) {
+IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format, bool sites)
+    : out_(out), format_(format), sites_(sites) {
     if (format_ == IndirectFormat::Json) {
         out_ << "[";
         return;
     }
     const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
-    const auto headings = indirectHeadings();
+    const auto headings = indirectHeadings(sites_);
     for (std::size_t i = 0; i < headings.size(); ++i)
         out_ << (i ? std::string(1, sep) : "") << headings[i];
     out_ << "\r\n";
 }
 
-void IndirectWriter::row(const std::string& partition, const IndirectResult& r) {
+void IndirectWriter::row(const std::string& partition, const IndirectResult& r,
+                         const IndirectSiteCells* site) {
+    const IndirectSiteCells none{"", std::numeric_limits<double>::quiet_NaN(), ""};
+    if (sites_ && !site) site = &none;
+    if (!sites_) site = nullptr;
     if (format_ == IndirectFormat::Json) {
         out_ << (rows_ == 0 ? "\n" : ",\n") << "{\"partition\": " << jsonString(partition);
+        if (site) {
+            const auto v = finite(site->sdRatio);
+            out_ << ", \"site\": " << jsonString(site->site)
+                 << ", \"site_sd_ratio\": " << (v ? numberText(*v) : std::string("null"));
+        }
         for (const auto& c : kColumns) {
             const auto v = c.get(r);
             out_ << ", \"" << c.key << "\": " << (v ? numberText(*v) : std::string("null"));
         }
-        out_ << ", \"note\": " << jsonString(indirectNote(r)) << "}";
+        out_ << ", \"note\": " << jsonString(indirectCells(partition, r, site).back()) << "}";
     } else {
         const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
-        const auto cells = indirectCells(partition, r);
+        const auto cells = indirectCells(partition, r, site);
         for (std::size_t i = 0; i < cells.size(); ++i) {
-            const bool text = i == 0 || i + 1 == cells.size();
+            const bool text = i == 0 || (site && i == 1) || i + 1 == cells.size();
             out_ << (i ? std::string(1, sep) : "")
                  << (text ? textField(cells[i], format_) : cells[i]);
         }

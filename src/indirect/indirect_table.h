@@ -12,12 +12,23 @@
 
 namespace kijunchi {
 
+// Where a site column was kept through pooling, a partition's rows are the pool's ("全施設")
+// and then one per site, with two more cells after the partition: the site, and the
+// between-site SD ratio (on a site's row, that site's own shift in the same SDs); the note
+// gains what they call for.
+struct IndirectSiteCells {
+    std::string site;
+    double sdRatio = 0;  // NaN where there is none
+    std::string note;
+};
+
 // The headings, the partition's first and the note's last.
-std::vector<std::string> indirectHeadings();
+std::vector<std::string> indirectHeadings(bool sites = false);
 
 // The row's cells as TSV and CSV give them: counts in full, the rest to 4 significant digits,
-// empty where there is no figure. Text cells (the partition, the note) as they are.
-std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r);
+// empty where there is no figure. Text cells (the partition, the site, the note) as they are.
+std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r,
+                                       const IndirectSiteCells* site = nullptr);
 
 // The note of a row: the refusal, or how many resamples the intervals rest on.
 std::string indirectNote(const IndirectResult& r);
@@ -29,13 +40,15 @@ enum class IndirectFormat { Tsv, Csv, Json };
 // for a missing figure.
 class IndirectWriter {
 public:
-    IndirectWriter(std::ostream& out, IndirectFormat format);
-    void row(const std::string& partition, const IndirectResult& r);
+    IndirectWriter(std::ostream& out, IndirectFormat format, bool sites = false);
+    void row(const std::string& partition, const IndirectResult& r,
+             const IndirectSiteCells* site = nullptr);
     void finish();
 
 private:
     std::ostream& out_;
     IndirectFormat format_;
+    bool sites_ = false;
     int rows_ = 0;
 };
 
