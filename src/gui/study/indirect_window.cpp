@@ -38,6 +38,7 @@
 #include "indirect/extract.h"
 #include "indirect/indirect_chart.h"
 #include "indirect/indirect_table.h"
+#include "indirect/site_spread.h"
 #include "report/sig_round.h"
 
 namespace kijunchi {
@@ -69,8 +70,9 @@ std::optional<std::string> chosen(const QComboBox* box) {
 QChart* partitionChart(const IndirectWindow::Partition& p) {
     const IndirectResult& r = p.result;
     QString title = QString::fromStdString(p.label);
-    if (const std::string note = indirectNote(r); !note.empty())
-        title += QStringLiteral("　") + QString::fromStdString(note);
+    if (p.site) title += QStringLiteral("　") + QString::fromStdString(p.site->site);
+    const auto cells = indirectCells(p.label, r, p.site ? &*p.site : nullptr);
+    if (!cells.back().empty()) title += QStringLiteral("　") + QString::fromStdString(cells.back());
     const auto model = indirectChart(p.counts, r);
     QChart* chart = makeChart(title);
     if (!model) {
@@ -169,6 +171,7 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     ValueBox = combo();
     CountBox = combo();
     GroupBox = combo();
+    SiteBox = combo();
     AgeBox = combo();
     PatientBox = combo();
     DateBox = combo();
@@ -223,8 +226,8 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     files->addWidget(OpenButton);
     files->addWidget(FilesLabel, 1);  // wrapped: many files make it taller, not wider
     choices->addLayout(files);
-    choices->addLayout(line(
-        {"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox, "乱数の種", SeedEdit}));
+    choices->addLayout(line({"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox,
+                             "施設の列", SiteBox, "乱数の種", SeedEdit}));
     choices->addLayout(
         line({"年齢の列", AgeBox, "年齢区分", BandsEdit, "患者IDの列", PatientBox, FirstCheck}));
     choices->addLayout(line({"日付の列", DateBox, "期間", FromEdit, "〜", ToEdit, "条件の列",
@@ -345,7 +348,7 @@ bool IndirectWindow::openFiles(const QStringList& paths) {
         for (const auto& h : table->headings()) box->addItem(QString::fromStdString(h));
     };
     fill(ValueBox, false);
-    for (QComboBox* box : {CountBox, GroupBox, AgeBox, PatientBox, DateBox, WhereBox})
+    for (QComboBox* box : {CountBox, GroupBox, SiteBox, AgeBox, PatientBox, DateBox, WhereBox})
         fill(box, true);
     partitions_.clear();
     text_.clear();
@@ -373,6 +376,8 @@ QString IndirectWindow::choicesText() const {
         choice += QStringLiteral("　件数の列: %1").arg(CountBox->currentText());
     if (GroupBox->currentIndex() > 0)
         choice += QStringLiteral("　グループ列: %1").arg(GroupBox->currentText());
+    if (SiteBox->currentIndex() > 0)
+        choice += QStringLiteral("　施設の列: %1").arg(SiteBox->currentText());
     if (AgeBox->currentIndex() > 0)
         choice +=
             QStringLiteral("　年齢の列: %1（%2）").arg(AgeBox->currentText(), BandsEdit->text());
@@ -398,6 +403,7 @@ void IndirectWindow::runCommand() {
     extract.valueColumn = ValueBox->currentText().toStdString();
     extract.countColumn = chosen(CountBox);
     extract.groupColumn = chosen(GroupBox);
+    extract.siteColumn = chosen(SiteBox);
     extract.ageColumn = chosen(AgeBox);
     extract.patientColumn = chosen(PatientBox);
     extract.firstPerPatient = FirstCheck->isChecked();
@@ -441,6 +447,7 @@ void IndirectWindow::runCommand() {
     struct Work {
         ExtractResult extract;
         std::vector<IndirectResult> results;
+        std::vector<std::vector<IndirectResult>> sites;  // per partition, by site
     };
     const auto work = std::make_shared<Work>();
     running_ = true;
@@ -465,13 +472,21 @@ void IndirectWindow::runCommand() {
             if (!work->extract.problem.empty() || state.progress.cancel) return;
             const auto& parts = work->extract.partitions;
             state.progress.done = 0;
-            state.progress.total = parts.size();
+            std::size_t fits = 0;
+            for (const auto& p : parts) fits += 1 + p.sites.size();
+            state.progress.total = fits;
             state.stage = 1;
             options.cancel = &state.progress.cancel;
             for (std::size_t i = 0; i < parts.size() && !state.progress.cancel; ++i) {
                 // Never throws: what cannot be calculated is the partition's refusal.
                 work->results.push_back(estimateIndirect(parts[i].counts, options));
-                state.progress.done = i + 1;
+                ++state.progress.done;
+                auto& sites = work->sites.emplace_back();
+                for (const auto& [name, counts] : parts[i].sites) {
+                    if (state.progress.cancel) break;
+                    sites.push_back(estimateIndirect(counts, options));
+                    ++state.progress.done;
+                }
             }
         });
     running_ = false;
@@ -499,9 +514,24 @@ void IndirectWindow::runCommand() {
         return fail(
             QStringLiteral("条件に合う結果がありません（%1行を読みました）。").arg(got.rows));
     }
-    for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i)
-        partitions_.push_back(
-            {got.partitions[i].label, got.partitions[i].counts, work->results[i]});
+    for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i) {
+        const PartitionCounts& p = got.partitions[i];
+        if (!extract.siteColumn) {
+            partitions_.push_back({p.label, p.counts, work->results[i], std::nullopt});
+            continue;
+        }
+        // The pool's row, then each site's.
+        std::vector<std::string> names;
+        for (const auto& [name, counts] : p.sites) names.push_back(name);
+        const auto cells = siteCells(names, work->results[i], work->sites[i]);
+        partitions_.push_back({p.label, p.counts, work->results[i], cells[0]});
+        std::size_t k = 0;
+        for (const auto& [name, counts] : p.sites) {
+            if (k >= work->sites[i].size()) break;
+            partitions_.push_back({p.label, counts, work->sites[i][k], cells[k + 1]});
+            ++k;
+        }
+    }
     status.prepend(QStringLiteral("%1行を読み、%2件の結果を%3の分割で推定しました。")
                        .arg(got.rows)
                        .arg(got.kept)
@@ -516,8 +546,8 @@ void IndirectWindow::runCommand() {
 
 QString IndirectWindow::tableText() const {
     std::ostringstream out;
-    IndirectWriter writer(out, IndirectFormat::Tsv);
-    for (const auto& p : partitions_) writer.row(p.label, p.result);
+    IndirectWriter writer(out, IndirectFormat::Tsv, sites());
+    for (const auto& p : partitions_) writer.row(p.label, p.result, p.site ? &*p.site : nullptr);
     writer.finish();
     return QString::fromStdString(out.str());
 }
@@ -527,9 +557,24 @@ DocumentPart::TextTable IndirectWindow::partTable() const {
     return {textHeadLines_, 1};
 }
 
+bool IndirectWindow::sites() const {
+    return !partitions_.empty() && partitions_.front().site.has_value();
+}
+
+namespace {
+
+// The partition, and the site where there is one: "男 18歳以上40歳未満 A".
+QString rowName(const IndirectWindow::Partition& p) {
+    QString name = QString::fromStdString(p.label);
+    if (p.site) name += QStringLiteral(" ") + QString::fromStdString(p.site->site);
+    return name;
+}
+
+}  // namespace
+
 QString IndirectWindow::pictureName(int index) const {
-    return QStringLiteral("%1 %2").arg(
-        windowTitle(), QString::fromStdString(partitions_[static_cast<std::size_t>(index)].label));
+    return QStringLiteral("%1 %2").arg(windowTitle(),
+                                       rowName(partitions_[static_cast<std::size_t>(index)]));
 }
 
 void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
@@ -540,17 +585,18 @@ void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& siz
 
 void IndirectWindow::showResults() {
     Table->clear();
-    const auto headings = indirectHeadings();
+    const auto headings = indirectHeadings(sites());
     Table->setColumnCount(static_cast<int>(headings.size()));
     Table->setRowCount(static_cast<int>(partitions_.size()));
     QStringList labels;
     for (const auto& h : headings) labels << QString::fromStdString(h);
     Table->setHorizontalHeaderLabels(labels);
     for (std::size_t r = 0; r < partitions_.size(); ++r) {
-        const auto cells = indirectCells(partitions_[r].label, partitions_[r].result);
+        const auto& p = partitions_[r];
+        const auto cells = indirectCells(p.label, p.result, p.site ? &*p.site : nullptr);
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
-            if (c > 0 && c + 1 < cells.size())
+            if (c > (p.site ? 1u : 0u) && c + 1 < cells.size())
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             Table->setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
@@ -558,7 +604,7 @@ void IndirectWindow::showResults() {
     Table->resizeColumnsToContents();
     ChartBox->blockSignals(true);
     ChartBox->clear();
-    for (const auto& p : partitions_) ChartBox->addItem(QString::fromStdString(p.label));
+    for (const auto& p : partitions_) ChartBox->addItem(rowName(p));
     ChartBox->blockSignals(false);
     const bool any = !partitions_.empty();
     ChartBox->setEnabled(any);
@@ -590,8 +636,8 @@ bool IndirectWindow::saveCsv(const QString& path) {
     std::ostringstream out;
     // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
     out << "\xEF\xBB\xBF";
-    IndirectWriter writer(out, IndirectFormat::Csv);
-    for (const auto& p : partitions_) writer.row(p.label, p.result);
+    IndirectWriter writer(out, IndirectFormat::Csv, sites());
+    for (const auto& p : partitions_) writer.row(p.label, p.result, p.site ? &*p.site : nullptr);
     writer.finish();
     // Written whole or not at all: a failed write leaves an earlier file as it was.
     const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
