@@ -513,6 +513,7 @@ void MDIForm1::runAndReport() {
         const QString note = exclusionNote();
         statV_->setExclusionNote(note);
         reg_->setExclusionNote(note);
+        refreshCopyHeads();
     }
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
@@ -529,6 +530,13 @@ void MDIForm1::setDataSource(StudySource source, const QString& name) {
     if (!session_.path().empty()) session_.startNew();
     session_.dataRead(std::move(source), when, name.toStdString());
     checkDataSet();
+}
+
+void MDIForm1::refreshCopyHeads() {
+    // One rule with the command line: the header block, then the values excluded unless the
+    // text lists them itself (the evaluation does).
+    if (statV_) statV_->setCopyHead(QString::fromStdString(session_.textHead(true)));
+    if (evaluation_) evaluation_->setCopyHead(QString::fromStdString(session_.textHead(false)));
 }
 
 void MDIForm1::checkDataSet() {

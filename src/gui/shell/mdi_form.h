@@ -239,6 +239,8 @@ private:
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;
+    // The copies of the statistics and the evaluation begin as the command line's texts do.
+    void refreshCopyHeads();
     // The exclusion commands refuse (with a message) when there are no data or the data set
     // is transformed.
     bool refuseExclusion(const QString& title);

@@ -69,6 +69,7 @@ void MDIForm1::studyHeaderCommand() {
 
 void MDIForm1::setStudyHeader(const StudyHeader& header) {
     session_.setHeader(header, nowText());
+    refreshCopyHeads();
 }
 
 void MDIForm1::approveCommand() {
@@ -84,6 +85,7 @@ void MDIForm1::approveCommand() {
         return;
     }
     session_.approve(store_.Header.approver, nowText());
+    refreshCopyHeads();
 }
 
 // --- Exclusions ---------------------------------------------------------------------------
