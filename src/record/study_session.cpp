@@ -18,10 +18,6 @@ bool isTransformed(const AnalysisStore& store) {
     return !store.Lambda.isBlank() && !store.UntransformedValues.empty();
 }
 
-std::string ruleLabel(const ExcludedValue& e) {
-    return e.rule.empty() ? std::string("位置を指定") : e.rule;
-}
-
 // "位置 3（Tukey法）、位置 17（位置を指定）": those of from whose position without lacks.
 std::string positionsText(const std::vector<ExcludedValue>& from,
                           const std::vector<ExcludedValue>& without) {
@@ -30,8 +26,19 @@ std::string positionsText(const std::vector<ExcludedValue>& from,
         if (std::none_of(without.begin(), without.end(),
                          [&](const ExcludedValue& f) { return f.position == e.position; }))
             text += (text.empty() ? "" : "、") + std::string("位置 ") + numberText(e.position) +
-                    "（" + ruleLabel(e) + "）";
+                    "（" + exclusionRuleLabel(e) + "）";
     return text;
+}
+
+// The log's word as a document prints it.
+std::string logWord(const std::string& what) {
+    static const std::pair<const char*, const char*> words[] = {
+        {"opened", "読み込み"},         {"transformed", "変換"},          {"excluded", "除外"},
+        {"restored", "除外の取り消し"}, {"header", "見出しの変更"},       {"analysed", "解析"},
+        {"approved", "承認"},           {"unapproved", "承認の取り消し"}, {"saved", "保存"}};
+    for (const auto& [word, shown] : words)
+        if (what == word) return shown;
+    return what;
 }
 
 std::string fileName(const std::string& path) {
@@ -263,6 +270,10 @@ std::vector<std::string> StudySession::description(const std::string& now) const
     if (!hasHeader()) return lines;
     lines = describedWithHeader(std::move(lines), items);
     lines.push_back(approvalText());
+    // The record of the work, so that the printed study shows who did what and when.
+    if (!log_.empty()) lines.push_back("記録：");
+    for (const StudyLogEntry& e : log_)
+        lines.push_back("　" + e.when + "　" + logWord(e.what) + "　" + e.detail);
     return lines;
 }
 

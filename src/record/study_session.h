@@ -114,8 +114,9 @@ public:
 
     // --- The documents --------------------------------------------------------------------
     // The head of a document: the snapshot's count, source, class count, analysis time and λ,
-    // the header block (of the snapshot's data) and the approval. Without an analysis the
-    // data set as it stands, saying that it is not analysed. now: "2026/12/09 15:04".
+    // then for a study the header block (of the snapshot's data), the approval and the log
+    // ("記録："). Without an analysis the data set as it stands, saying that it is not
+    // analysed. now: "2026/12/09 15:04".
     std::vector<std::string> description(const std::string& now) const;
     // Above every page: title, analyte, the analysis time (now without one) and the approval
     // when the study has a header.

@@ -96,9 +96,8 @@ QString MDIForm1::exclusionNote() const {
     for (const ExcludedValue& e : store_.Excluded)
         values << QStringLiteral("位置 %1 %2（%3）")
                       .arg(e.position)
-                      .arg(QString::number(e.value, 'g', 15), e.rule.empty()
-                                                                  ? QStringLiteral("位置を指定")
-                                                                  : QString::fromStdString(e.rule));
+                      .arg(QString::number(e.value, 'g', 15),
+                           QString::fromStdString(exclusionRuleLabel(e)));
     return QStringLiteral("%1個を除外: %2")
         .arg(store_.Excluded.size())
         .arg(values.join(QStringLiteral("、")));
@@ -195,9 +194,8 @@ void MDIForm1::restoreOneCommand() {
     for (const ExcludedValue& e : store_.Excluded)
         items << QStringLiteral("位置 %1　値 %2　%3")
                      .arg(e.position)
-                     .arg(QString::number(e.value, 'g', 15), e.rule.empty()
-                                                                 ? QStringLiteral("位置を指定")
-                                                                 : QString::fromStdString(e.rule));
+                     .arg(QString::number(e.value, 'g', 15),
+                          QString::fromStdString(exclusionRuleLabel(e)));
     const std::optional<int> chosen = filePrompt_->chooseItem(
         evaluation_ ? static_cast<QWidget*>(evaluation_) : this, title,
         QStringLiteral("どの値を戻しますか。"), items, QList<bool>(items.size(), true), 0);
