@@ -19,7 +19,7 @@
 #include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "record/study_file.h"

@@ -8,7 +8,7 @@
 
 #include "files/data_file.h"
 #include "files/table_text.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 
 namespace kijunchi {
 

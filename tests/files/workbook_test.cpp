@@ -1,6 +1,6 @@
 // Workbooks read as data files: every column of a sheet as the same data written as CSV gives
 // it, and the workbooks that are refused.
-#include "files/workbook.h"
+#include "files/table_file.h"
 
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>

@@ -15,7 +15,7 @@
 #include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/files/progress_dialog.h"
 #include "gui/input/frm_mnu_window.h"

@@ -29,7 +29,7 @@
 #include <variant>
 
 #include "files/table_reader.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
