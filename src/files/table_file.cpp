@@ -10,25 +10,21 @@ using workbook::kDamaged;
 
 namespace {
 
-// The columns of a sheet as a data file of it gives them, from its rows one at a time.
+// The columns of a sheet as a data file of it gives them, from its rows one at a time: its
+// cells read by the same rule as the fields of a data file, so that every reading of one
+// column counts the same values.
 class SheetColumns {
 public:
     SheetColumns(std::optional<GroupedColumn> grouped, std::optional<bool> headings)
-        : grouped_(grouped), headings_(headings) {
+        : headings_(headings), counter_(result_.file.columns, false, grouped) {
         result_.file.separator = '\t';
     }
 
     void add(const std::vector<std::string_view>& fields) {
         DataFile& file = result_.file;
         auto& columns = file.columns;
-        if (fields.size() > columns.size()) {
-            // A column that starts late was empty in the rows before.
-            const std::int64_t rowsBefore =
-                columns.empty() ? 0 : columns.front().count + columns.front().skipped;
-            const std::size_t before = columns.size();
-            columns.resize(fields.size());
-            for (std::size_t c = before; c < columns.size(); ++c) columns[c].skipped = rowsBefore;
-        }
+        // A column that starts late was empty in the rows before: the counter tells.
+        if (fields.size() > columns.size()) columns.resize(fields.size());
         if (first_) {
             first_ = false;
             if (headings_ ? *headings_ : isHeadingRow(fields, false)) {
@@ -38,45 +34,25 @@ public:
                 return;
             }
         }
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            DataColumn& column = columns[c];
-            const std::string_view field = c < fields.size() ? fields[c] : std::string_view();
-            if (field.empty() || !isNumberField(field, false)) {
-                ++column.skipped;
-                continue;
-            }
-            // Every number counts; the first kKeptValues are kept, as a data file keeps them.
-            ++column.count;
-            if (column.numbers.size() >= kKeptValues) continue;
-            if (grouped_ && grouped_->values == c) {
-                const std::string_view group = grouped_->groups < fields.size()
-                                                   ? fields[grouped_->groups]
-                                                   : std::string_view();
-                if (group.empty()) {
-                    ++column.withoutGroup;
-                    continue;
-                }
-                column.groups.emplace_back(group);
-            }
-            column.numbers.push_back(normalised(field, false));
-        }
+        counter_.add(fields);
     }
 
     DataFileResult finish() {
+        counter_.finish();
         auto& columns = result_.file.columns;
         for (std::size_t c = 0; c < columns.size(); ++c)
             if (columns[c].heading.empty()) columns[c].heading = numberedHeading(c);
         if (std::all_of(columns.begin(), columns.end(),
-                        [](const DataColumn& c) { return c.numbers.empty(); }))
+                        [](const DataColumn& c) { return c.count == 0; }))
             result_.problem = FileProblem::NoNumbers;
         return std::move(result_);
     }
 
 private:
-    std::optional<GroupedColumn> grouped_;
     std::optional<bool> headings_;
     bool first_ = true;
     DataFileResult result_;
+    DataColumnCounter counter_;
 };
 
 }  // namespace

@@ -130,8 +130,9 @@ private:
     std::size_t blockSize() const;
     void fail(FileProblem problem);
 
-    int fd_ = -1;         // a file read again at every pass
-    std::string memory_;  // or its bytes, when it could only be read once
+    int fd_ = -1;           // a file read again at every pass
+    std::string pipeHead_;  // the first byte of a named pipe, read while waiting for its writer
+    std::string memory_;    // or its bytes, when it could only be read once
     std::size_t memoryPos_ = 0;
     std::uint64_t size_ = 0;     // the file's size when it was opened
     std::int64_t modified_ = 0;  // and its time of change, in nanoseconds

@@ -92,19 +92,34 @@ SheetReader::~SheetReader() = default;
 std::unique_ptr<SheetReader> SheetReader::open(const std::string& path, std::string_view sheet,
                                                ReadProgress* progress, WorkbookRead& listed) {
     std::unique_ptr<SheetReader> reader(new SheetReader);
+    // Whatever a reader throws on a hostile file (memory, a length out of range) is its refusal.
+    try {
+        if (!reader->openFile(path, sheet, progress, listed)) return nullptr;
+    } catch (const std::exception&) {
+        listed = WorkbookRead{};
+        listed.refusal = kDamaged;
+        return nullptr;
+    }
+    reader->restart();
+    return reader;
+}
+
+bool SheetReader::openFile(const std::string& path, std::string_view sheet, ReadProgress* progress,
+                           WorkbookRead& listed) {
+    SheetReader* reader = this;
     switch (workbookOf(path, listed)) {
         case WorkbookKind::Xlsx:
             reader->xlsx_ = openXlsx(path, sheet, progress, false, listed);
-            if (!reader->xlsx_) return nullptr;
+            if (!reader->xlsx_) return false;
             break;
         case WorkbookKind::Xls:
             readXls(path, sheet, false, listed);
-            if (!listed.refusal.empty()) return nullptr;
+            if (!listed.refusal.empty()) return false;
             reader->table_ = std::move(listed.table);
             listed.table = SheetTable{};
             break;
         case WorkbookKind::None:
-            return nullptr;
+            return false;
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
@@ -112,8 +127,7 @@ std::unique_ptr<SheetReader> SheetReader::open(const std::string& path, std::str
         reader->size_ = static_cast<std::uint64_t>(st.st_size);
         reader->modified_ = changeTime(st);
     }
-    reader->restart();
-    return reader;
+    return true;
 }
 
 void SheetReader::fail(std::string refusal) {
@@ -141,6 +155,16 @@ void SheetReader::restart() {
 }
 
 bool SheetReader::next(std::vector<std::string_view>& cells) {
+    try {
+        return nextRow(cells);
+    } catch (const std::exception&) {
+        cells.clear();
+        fail(kDamaged);
+        return false;
+    }
+}
+
+bool SheetReader::nextRow(std::vector<std::string_view>& cells) {
     cells.clear();
     if (!refusal_.empty() || cancelled_) return false;
     if (!xlsx_) {
@@ -198,15 +222,20 @@ WorkbookRead readWorkbook(const std::string& path, std::string_view sheet, ReadP
 
 std::vector<std::string> workbookSheets(const std::string& path, std::string& refusal) {
     WorkbookRead read;
-    switch (workbookOf(path, read)) {
-        case WorkbookKind::Xlsx:
-            openXlsx(path, {}, nullptr, true, read);
-            break;
-        case WorkbookKind::Xls:
-            readXls(path, {}, true, read);
-            break;
-        case WorkbookKind::None:
-            break;
+    try {
+        switch (workbookOf(path, read)) {
+            case WorkbookKind::Xlsx:
+                openXlsx(path, {}, nullptr, true, read);
+                break;
+            case WorkbookKind::Xls:
+                readXls(path, {}, true, read);
+                break;
+            case WorkbookKind::None:
+                break;
+        }
+    } catch (const std::exception&) {
+        read = WorkbookRead{};
+        read.refusal = kDamaged;
     }
     refusal = read.refusal;
     return read.sheets;

@@ -85,6 +85,9 @@ public:
 
 private:
     SheetReader();
+    bool openFile(const std::string& path, std::string_view sheet, ReadProgress* progress,
+                  WorkbookRead& listed);
+    bool nextRow(std::vector<std::string_view>& cells);
     void fail(std::string refusal);
 
     std::unique_ptr<XlsxSheet, XlsxSheetDelete> xlsx_;  // an .xlsx sheet, read as it is inflated

@@ -129,16 +129,20 @@ std::optional<std::string> workbookStream(const std::string& path) {
     const std::size_t sectorSize = std::size_t{1} << shift;
     const std::size_t sectors = data.size() / sectorSize - 1;
     constexpr std::uint32_t kEnd = 0xFFFFFFFE;
-    // The sectors of a chain, as many as bytes needs (all of it when bytes is npos).
+    // The sectors of a chain, as many as bytes needs (all of it when bytes is npos), each
+    // sector once: a chain that comes back to a sector of its own loops, and is damage.
     const auto chain = [&](std::uint32_t start, std::size_t bytes,
                            const std::function<std::uint32_t(std::uint32_t)>& next,
                            const std::function<std::string_view(std::uint32_t)>& sector)
         -> std::optional<std::string> {
         std::string out;
-        std::size_t steps = 0;
+        std::vector<bool> seen;
         for (std::uint32_t s = start; out.size() < bytes && s != kEnd; s = next(s)) {
             const std::string_view bytesOf = sector(s);
-            if (bytesOf.empty() || ++steps > sectors * 64 + 1) return std::nullopt;
+            if (bytesOf.empty()) return std::nullopt;
+            if (seen.size() <= s) seen.resize(std::size_t{s} + 1);
+            if (seen[s]) return std::nullopt;
+            seen[s] = true;
             out.append(bytesOf);
         }
         if (bytes == std::string::npos) return out;

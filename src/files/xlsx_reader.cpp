@@ -23,7 +23,7 @@ struct ZipCloser {
     void operator()(void* zip) const { unzClose(zip); }
 };
 
-enum class PartResult { Read, Missing, Damaged, Encrypted, TooLarge, Cancelled };
+enum class PartResult { Read, Missing, Damaged, Encrypted, TooLarge, Cancelled, LongCell };
 
 // The parts of the archive, inflated a block at a time. Every byte inflated counts against the
 // limit as it comes: the sizes the archive's headers state are not trusted.
@@ -104,6 +104,8 @@ std::string refusalOf(PartResult r) {
             return kEncrypted;
         case PartResult::TooLarge:
             return kExpandedTooLarge;
+        case PartResult::LongCell:
+            return "には長すぎるセルがあります（1つのセルは64 KiBまで読めます）。";
         case PartResult::Cancelled:
         case PartResult::Read:
             return {};
@@ -211,6 +213,8 @@ std::string relationshipId(const pugi::xml_node& sheet) {
 }
 
 constexpr std::size_t kMaxColumns = 16384;
+constexpr std::size_t kMaxDepth = 64;
+constexpr std::uint64_t kWidthSlack = std::uint64_t{1} << 20;
 
 // An element's name without its namespace prefix.
 std::string_view localName(const XML_Char* name) {
@@ -281,7 +285,12 @@ struct XlsxSheet {
     XML_Parser parser = nullptr;
     bool suspended = false, lastChunk = false, done = true;
     PartResult result = PartResult::Read;
-    bool damaged = false;  // a cell the parser accepted but a sheet cannot hold
+    bool damaged = false;   // a cell the parser accepted but a sheet cannot hold
+    bool longCell = false;  // a cell's text longer than a field of a data file may be
+    // The cells of the rows handed out, empty ones before a filled one included: held to the
+    // bytes inflated, so that a row whose one cell stands far to the right is damage, not a
+    // row as wide as a sheet is for each of a million rows.
+    std::uint64_t widthCost = 0;
     SheetCounts counts;
 
     // Where the parser is: the kinds of the open elements.
@@ -317,7 +326,8 @@ struct XlsxSheet {
         // An entity declared in the document is refused, not expanded.
         XML_SetEntityDeclHandler(parser, onEntity);
         open.clear();
-        sheetDataSeen = suspended = lastChunk = damaged = rowReady = false;
+        sheetDataSeen = suspended = lastChunk = damaged = longCell = rowReady = false;
+        widthCost = 0;
         nextColumn = 0;
         cells.clear();
         cellText.clear();
@@ -355,10 +365,13 @@ struct XlsxSheet {
     ReadProgress* told() const { return firstPass ? progress : nullptr; }
     PartResult failed() {
         const PartResult r = archive.rest(told());
-        return r == PartResult::Read ? PartResult::Damaged : r;
+        if (r != PartResult::Read) return r;
+        return longCell ? PartResult::LongCell : PartResult::Damaged;
     }
     void finish(PartResult r) {
-        result = r == PartResult::Read && damaged ? PartResult::Damaged : r;
+        result = r != PartResult::Read || !damaged ? r
+                 : longCell                        ? PartResult::LongCell
+                                                   : PartResult::Damaged;
         done = true;
         // The first pass of the sheet tells how much there was to inflate.
         if (mode == Mode::Sheet && firstPass && progress) progress->total = progress->done.load();
@@ -374,12 +387,27 @@ struct XlsxSheet {
                                  const XML_Char*) {
         static_cast<XlsxSheet*>(data)->stop();
     }
-    static void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-        static_cast<XlsxSheet*>(data)->start(localName(name), attributes);
-    }
-    static void XMLCALL onEnd(void* data, const XML_Char*) { static_cast<XlsxSheet*>(data)->end(); }
-    static void XMLCALL onText(void* data, const XML_Char* text, int size) {
+    // No exception may pass through the parser, which is C: one ends the part as damaged.
+    template <typename F>
+    static void guarded(void* data, F&& f) {
         auto* self = static_cast<XlsxSheet*>(data);
+        try {
+            f(*self);
+        } catch (const std::exception&) {
+            self->stop();
+        }
+    }
+    static void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        guarded(data, [&](XlsxSheet& self) { self.start(localName(name), attributes); });
+    }
+    static void XMLCALL onEnd(void* data, const XML_Char*) {
+        guarded(data, [](XlsxSheet& self) { self.end(); });
+    }
+    static void XMLCALL onText(void* data, const XML_Char* text, int size) {
+        guarded(data, [&](XlsxSheet& self) { self.text(text, size); });
+    }
+    void text(const XML_Char* text, int size) {
+        XlsxSheet* self = this;
         const std::string_view s(text, static_cast<std::size_t>(size));
         switch (self->open.empty() ? Other : self->open.back()) {
             case Value:
@@ -389,7 +417,14 @@ struct XlsxSheet {
                 (self->mode == Mode::SharedStrings ? self->shared.text : self->item) += s;
                 break;
             default:
-                break;
+                return;
+        }
+        // A cell holds no more than a line of a data file may.
+        if (value.size() > kMaxLineBytes || item.size() > kMaxLineBytes ||
+            (mode == Mode::SharedStrings && open.back() == ItemText &&
+             shared.text.size() - itemBegin > kMaxLineBytes)) {
+            longCell = true;
+            stop();
         }
     }
 
@@ -427,6 +462,9 @@ struct XlsxSheet {
             runTextSeen = true;
             kind = ItemText;
         }
+        // The elements of a sheet nest a few deep; a document nested deeper is damage, not
+        // memory for the parser to hold every open element.
+        if (open.size() >= kMaxDepth) return stop();
         open.push_back(kind);
         if (kind == Cell && !startCell(attributes)) stop();
     }
@@ -484,8 +522,13 @@ struct XlsxSheet {
             return true;
         }
         if (type == "s") {
+            // Only a whole number that names a shared string: NaN, a fraction or one out of
+            // range is damage (every comparison with NaN being false, it is tested as it must
+            // hold, not as it must not).
             const auto index = parseNumber(value);
-            if (!index || *index < 0 || *index >= static_cast<double>(shared.size())) return false;
+            if (!index || !(*index >= 0 && *index < static_cast<double>(shared.size())) ||
+                *index != static_cast<double>(static_cast<std::size_t>(*index)))
+                return false;
             const auto i = static_cast<std::size_t>(*index);
             if (shared[i].empty()) return true;
             place({i == 0 ? 0 : shared.ends[i - 1], shared[i].size(), true});
@@ -518,6 +561,8 @@ struct XlsxSheet {
     }
     void endRow() {
         if (cells.empty()) return;
+        widthCost += cells.size();
+        if (widthCost > archive.expanded() + kWidthSlack) return stop();
         std::swap(cells, ready);
         std::swap(cellText, readyText);
         cells.clear();
