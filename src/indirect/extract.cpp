@@ -7,8 +7,8 @@
 #include <unordered_map>
 
 #include "files/data_file.h"
+#include "files/table_file.h"
 #include "files/table_text.h"
-#include "files/workbook.h"
 
 namespace kijunchi {
 
