@@ -420,7 +420,14 @@ std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
     add("プログラムのバージョン", programVersion());
     const std::vector<double> asRead = valuesAsRead(store);
     std::string count = numberText(store.DataCount);
-    if (!store.Excluded.empty())
+    // A source of more than the values a data set keeps: the count read is the source's, and
+    // the values excluded are taken from those kept, so that the three counts add up.
+    const auto kept = static_cast<std::int64_t>(asRead.size());
+    if (!store.Excluded.empty() && store.ValuesRead > kept)
+        count += "（読み込んだ" + numberText(static_cast<double>(store.ValuesRead)) +
+                 "個のうち先頭の" + numberText(static_cast<double>(kept)) + "個から" +
+                 numberText(static_cast<double>(store.Excluded.size())) + "個を除外）";
+    else if (!store.Excluded.empty())
         count += "（読み込んだ" + numberText(static_cast<double>(asRead.size())) + "個のうち" +
                  numberText(static_cast<double>(store.Excluded.size())) + "個を除外）";
     add("データ数", count);
