@@ -468,12 +468,13 @@ bool hasDocumentHeader(const AnalysisStore& store) {
 
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
     const std::vector<double> asRead = valuesAsRead(store);
-    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.Excluded.size(),
-                               dataFingerprint(asRead));
+    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.ValuesRead,
+                               store.Excluded.size(), dataFingerprint(asRead));
 }
 
 std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
-                                            std::size_t readCount, std::size_t excludedCount,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
                                             const std::string& fingerprint) {
     std::vector<HeaderItem> items;
     const auto add = [&](const char* name, const std::string& value) {
@@ -491,7 +492,13 @@ std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
     add("備考", note);
     add("プログラムのバージョン", programVersion());
     std::string count = numberText(dataCount);
-    if (excludedCount > 0)
+    // A source of more than the values a data set keeps: the count read is the source's, and
+    // the values excluded are taken from those kept, so that the three counts add up.
+    if (excludedCount > 0 && sourceRead > static_cast<std::int64_t>(readCount))
+        count += "（読み込んだ" + numberText(static_cast<double>(sourceRead)) + "個のうち先頭の" +
+                 numberText(static_cast<double>(readCount)) + "個から" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
+    else if (excludedCount > 0)
         count += "（読み込んだ" + numberText(static_cast<double>(readCount)) + "個のうち" +
                  numberText(static_cast<double>(excludedCount)) + "個を除外）";
     add("データ数", count);
