@@ -144,12 +144,12 @@ std::string exactNumber(double v) {
     return std::string(buffer, r.ptr);
 }
 
-// A label cell of the summary: safe from formulas, quoted where it holds a TAB, a quote or a
-// line end (or blanks at an end, which a reader would drop), as the summary's reader takes it.
+// A label cell of the summary: safe from formulas, quoted where it holds a TAB, a quote, a line
+// end or another separator (or blanks at an end), as the summary's reader takes it.
 std::string summaryLabel(const std::string& label) {
     std::string s = protectedLabel(label);
     const bool edge = !s.empty() && (s.front() == ' ' || s.back() == ' ');
-    if (!edge && s.find_first_of("\t\"\r\n") == std::string::npos) return s;
+    if (!edge && s.find_first_of("\t\"\r\n,;") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
     return q + "\"";

@@ -12,7 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
-#include <unordered_map>
+#include <functional>
+#include <memory>
 
 #include "files/data_file.h"
 #include "files/table_text.h"
@@ -618,12 +619,135 @@ std::optional<std::int64_t> serialDateKey(std::string_view field) {
            seconds % 60;
 }
 
-// A patient's first result so far.
+// The patients seen so far, each by its ID, with (where their first result is chosen by date)
+// the result that is first so far: a record in an arena of blocks, found through an open-
+// addressing table of the records' places. A patient costs its ID and a few bytes more, so a
+// file of millions of patients stays within a few times its size.
+class Patients {
+public:
+    // With dates, each record holds the date, value, kind, partition and count of the result.
+    explicit Patients(bool dated) : dated_(dated) {}
+
+    // The record of id; found false when it was added now (with record's fields to be set).
+    char* find(std::string_view id, bool& found) {
+        if ((count_ + 1) * 10 > slots_.size() * 7) grow();
+        const std::size_t mask = slots_.size() - 1;
+        const std::size_t hash = std::hash<std::string_view>()(id);
+        const std::uint64_t tag = tagOf(hash);
+        std::size_t i = hash & mask;
+        for (; slots_[i] != kFree; i = (i + 1) & mask) {
+            if ((slots_[i] & kTagBits) != tag) continue;
+            char* r = at(slots_[i]);
+            if (idOf(r) == id) {
+                found = true;
+                return r + idBytes(r);
+            }
+        }
+        found = false;
+        slots_[i] = append(id) | tag;
+        ++count_;
+        char* r = at(slots_[i]);
+        return r + idBytes(r);
+    }
+    static constexpr std::size_t kFields = 8 + 8 + 8 + 4;  // date, value, count, kind+partition
+
+    template <class F>
+    void forEach(F f) const {
+        for (const auto& block : blocks_) {
+            std::size_t pos = 0;
+            while (pos < block.used) {
+                const char* r = block.bytes.get() + pos;
+                f(r + idBytes(r));
+                pos += idBytes(r) + (dated_ ? kFields : 0);
+            }
+        }
+    }
+
+private:
+    // A slot: the record's place (block number × 2^20 + offset, 40 bits) and 24 bits of the
+    // ID's hash, so that most slots of other IDs are passed over without looking at the record.
+    static constexpr std::uint64_t kFree = ~std::uint64_t{0};
+    static constexpr std::uint64_t kTagBits = ~((std::uint64_t{1} << 40) - 1);
+    static std::uint64_t tagOf(std::size_t hash) {
+        return (static_cast<std::uint64_t>(hash) >> 40) << 40 & kTagBits;
+    }
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::size_t used = 0, size = 0;
+    };
+
+    // A record: the ID's length (4 bytes), the ID, then the fields.
+    static std::size_t idBytes(const char* r) {
+        std::uint32_t n;
+        std::memcpy(&n, r, 4);
+        return 4 + n;
+    }
+    static std::string_view idOf(const char* r) { return std::string_view(r + 4, idBytes(r) - 4); }
+    char* at(std::uint64_t slot) {
+        const std::uint64_t place = slot & ~kTagBits;
+        return blocks_[place >> 20].bytes.get() + (place & 0xFFFFFu);
+    }
+    std::uint64_t append(std::string_view id) {
+        const std::size_t need = 4 + id.size() + (dated_ ? kFields : 0);
+        if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
+            Block b;
+            b.size = std::max(kBlockBytes, need);
+            b.bytes = std::make_unique<char[]>(b.size);
+            blocks_.push_back(std::move(b));
+        }
+        Block& b = blocks_.back();
+        char* r = b.bytes.get() + b.used;
+        const auto n = static_cast<std::uint32_t>(id.size());
+        std::memcpy(r, &n, 4);
+        std::memcpy(r + 4, id.data(), id.size());
+        const std::uint64_t place = (std::uint64_t{blocks_.size() - 1} << 20) | b.used;
+        b.used += need;
+        return place;
+    }
+    void grow() {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(slots_.size() * 2, 1024), kFree);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::uint64_t slot : old) {
+            if (slot == kFree) continue;
+            std::size_t i = std::hash<std::string_view>()(idOf(at(slot))) & mask;
+            while (slots_[i] != kFree) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+
+    bool dated_;
+    std::vector<Block> blocks_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
+
+// The fields of a dated patient's record.
 struct FirstResult {
-    std::int64_t date = 0, order = 0;
-    std::size_t partition = 0;
+    std::int64_t date = 0;
     ResultValue value;
     std::int64_t count = 1;
+    std::uint32_t partition = 0;
+
+    void store(char* to) const {
+        const std::uint32_t meta = partition << 2 | static_cast<std::uint32_t>(value.kind);
+        std::memcpy(to, &date, 8);
+        std::memcpy(to + 8, &value.value, 8);
+        std::memcpy(to + 16, &count, 8);
+        std::memcpy(to + 24, &meta, 4);
+    }
+    static FirstResult load(const char* from) {
+        FirstResult r;
+        std::uint32_t meta;
+        std::memcpy(&r.date, from, 8);
+        std::memcpy(&r.value.value, from + 8, 8);
+        std::memcpy(&r.count, from + 16, 8);
+        std::memcpy(&meta, from + 24, 4);
+        r.value.kind = static_cast<ResultValue::Kind>(meta & 3);
+        r.partition = meta >> 2;
+        return r;
+    }
 };
 
 std::string bandLabel(const std::vector<double>& bands, int band) {
@@ -863,8 +987,8 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         else
             p.counts.addCensored(v.kind == ResultValue::Below, v.value, count);
     };
-    std::unordered_map<std::string, FirstResult> first;
-    std::int64_t order = 0;
+    // The first result per patient: without dates the first in file order, kept at once.
+    Patients first(o.dateColumn.has_value());
 
     // The files are opened one after the other; the sizes of those not yet open are added to
     // the total as they come, so the progress never runs backwards.
@@ -995,13 +1119,18 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                     ++result.noPatient;
                     continue;
                 }
-                FirstResult candidate{when, order++, *part, v, n};
-                const auto [it, added] = first.try_emplace(std::string(id), candidate);
-                if (!added) {
+                bool seen = false;
+                char* record = first.find(id, seen);
+                if (seen) {
                     ++result.laterResults;
-                    if (date && when < it->second.date) it->second = candidate;
+                    if (date && when < FirstResult::load(record).date)
+                        FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                    continue;
                 }
-                continue;
+                if (date) {
+                    FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                    continue;
+                }
             }
             if (n > kMaxResultCount - result.kept) {
                 result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
@@ -1023,12 +1152,21 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         if (o.progress) o.progress->done = before;
         if (cancelled()) return result;
     }
-    for (const auto& [id, r] : first) {
-        add(parts[r.partition], r.value, r.count);
-        result.kept += r.count;
+    if (o.firstPerPatient && o.dateColumn) {
+        first.forEach([&](const char* record) {
+            const FirstResult r = FirstResult::load(record);
+            if (r.count > kMaxResultCount - result.kept) {
+                result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
+                return;
+            }
+            add(parts[r.partition], r.value, r.count);
+            result.kept += r.count;
+        });
+        if (!result.problem.empty()) return result;
     }
     for (auto& [key, i] : index) {
         PartitionCounts& p = parts[i];
+        p.counts.compact();
         p.label = p.group;
         if (p.band >= 0) p.label += (p.label.empty() ? "" : " ") + bandLabel(o.ageBands, p.band);
         if (p.label.empty()) p.label = "全体";

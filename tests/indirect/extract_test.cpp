@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <map>
+#include <numeric>
 #include <thread>
 
 #include "support/temp_files.h"
@@ -104,9 +105,10 @@ TEST(Extract, FiltersAndPartitions) {
     EXPECT_EQ(readExtract({file}, base).notNumber, 1);
     // The values kept by first in file order: A's 5.1, not 4.9.
     const auto r = readExtract({file}, cases[6].options);
-    EXPECT_EQ(r.partitions[0].counts.values().count(5.1), 1u);
-    EXPECT_EQ(r.partitions[0].counts.values().count(4.9), 0u);
-    EXPECT_EQ(readExtract({file}, cases[5].options).partitions[0].counts.values().count(4.9), 1u);
+    using Values = std::vector<std::pair<double, std::int64_t>>;
+    EXPECT_EQ(r.partitions[0].counts.sorted(), (Values{{5.1, 1}, {6.0, 1}, {7.0, 1}, {8.0, 1}}));
+    EXPECT_EQ(readExtract({file}, cases[5].options).partitions[0].counts.sorted(),
+              (Values{{4.9, 1}, {7.0, 1}, {8.0, 1}}));
 }
 
 TEST(Extract, TwoFilesAreOneExtractAndSummariesPool) {
@@ -122,8 +124,8 @@ TEST(Extract, TwoFilesAreOneExtractAndSummariesPool) {
     const auto r = readExtract({a, b}, o);
     ASSERT_EQ(r.problem, "");
     ASSERT_EQ(r.partitions.size(), 1u);
-    EXPECT_EQ(r.partitions[0].counts.values().at(5.1), 7);
-    EXPECT_EQ(r.partitions[0].counts.values().at(6.0), 1);
+    EXPECT_EQ(r.partitions[0].counts.sorted(),
+              (std::vector<std::pair<double, std::int64_t>>{{5.1, 7}, {6.0, 1}}));
     EXPECT_EQ(r.partitions[0].counts.censoredBelow(), 2);
 }
 
@@ -348,6 +350,28 @@ TEST(Extract, GzipAndQuotedRecordsReadAsThePlainFile) {
     EXPECT_EQ(held(a), held(b));
     EXPECT_EQ(held(a), (Held{{"a\nb", {2, 2, 0}}, {"c", {40004, 0, 0}}}));
     EXPECT_EQ(a.partitions[1].counts.sorted(), b.partitions[1].counts.sorted());
+}
+
+// Many distinct values, more than one table of them: the same counts as a plain map gives.
+TEST(Extract, ValueCountsHoldManyDistinctValues) {
+    ValueCounts counts;
+    std::map<double, std::int64_t> expected;
+    for (std::int64_t i = 0; i < 300000; ++i) {
+        const double v = static_cast<double>((i * 7919) % 150001) / 4;  // each value twice
+        counts.add(v, 1 + i % 3);
+        expected[v] += 1 + i % 3;
+    }
+    counts.add(-0.0, 5);
+    expected[0.0] += 5;
+    counts.compact();
+    counts.add(2.5, 1);
+    expected[2.5] += 1;
+    const auto sorted = counts.sorted();
+    EXPECT_EQ(sorted,
+              (std::vector<std::pair<double, std::int64_t>>(expected.begin(), expected.end())));
+    EXPECT_EQ(counts.measured(),
+              std::accumulate(expected.begin(), expected.end(), std::int64_t{0},
+                              [](auto n, const auto& e) { return n + e.second; }));
 }
 
 }  // namespace
