@@ -5,8 +5,8 @@
 
 #include "analysis/number_text.h"
 #include "indirect/extract.h"
+#include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
-#include "indirect/truncated_fit.h"
 
 namespace kijunchi {
 
@@ -16,10 +16,11 @@ constexpr const char* kIndirectUsage =
     "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
-    "          [--sheet N|名前] [--format tsv|csv|json|summary] FILE…（- で標準入力）\n"
+    "          [--sheet N|名前] [--method power-shift|truncated]\n"
+    "          [--format tsv|csv|json|summary] FILE…（- で標準入力）\n"
     "\n"
     "  --indirect          "
-    "日常検査の結果から間接法（切断べき正規分布の当てはめ）で基準範囲を推定する\n"
+    "日常検査の結果から間接法（べき正規分布の当てはめ）で基準範囲を推定する\n"
     "  --column VALUE      "
     "結果の値の列（見出しか番号）。「<0.02」「0.02未満」「>1000」「1000以上」などは打ち切り値\n"
     "  --count COLUMN      値→件数の集計表を読む（--format summary の出力など）\n"
@@ -30,11 +31,13 @@ constexpr const char* kIndirectUsage =
     "  --where COLUMN=VALUE  その列がその値の行だけを使う（外来/入院など）\n"
     "  --sheet N|名前      ブック（.xlsx, .xlsm, .xls）のシート（番号か名前。既定は最初のシート）\n"
     "  --seed N            ブートストラップの乱数の種（既定 20240）\n"
+    "  --method M          power-shift（既定: 移動べき正規分布を山の周りに当てはめる）か\n"
+    "                      truncated（切断べき正規分布）。もう一方の方法でも推定して確かめる\n"
     "  --format F          tsv（既定）、csv、json、summary（分割ごとの値→件数の集計表）\n";
 
 struct IndirectArgs {
     ExtractOptions extract;
-    std::optional<std::string> ageBands, from, to, format, seed;
+    std::optional<std::string> ageBands, from, to, format, seed, method;
     std::vector<std::string> files;
 };
 
@@ -90,6 +93,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         } else if (arg == "--sheet") {
             error = value(text);
             if (text) a.extract.sheet = *text;
+        } else if (arg == "--method") {
+            error = value(a.method);
         } else if (arg == "--seed") {
             error = value(a.seed);
         } else if (arg == "--where") {
@@ -134,6 +139,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
         *a.format != "summary")
         return "--format には tsv, csv, json, summary のどれかを指定して下さい。";
+    if (a.method && !indirectMethodFromKey(*a.method))
+        return "--method には power-shift か truncated を指定して下さい。";
     return std::nullopt;
 }
 
@@ -186,6 +193,7 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
         if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size())
             return usage(err, "--seed には0以上の整数を指定して下さい: " + s);
     }
+    if (a.method) options.method = *indirectMethodFromKey(*a.method);
     const ExtractResult extract = readExtract(a.files, a.extract);
     if (!extract.problem.empty()) {
         err << extract.problem << "\n";

@@ -59,6 +59,11 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
          "",
          "条件に合う結果がありません"},
         {"no file", {"--indirect", "--column", "値"}, 2, "", "ファイルを指定"},
+        {"unknown method",
+         {"--indirect", "--column", "値", "--method", "kosmic", file},
+         2,
+         "",
+         "power-shift か truncated"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
