@@ -11,22 +11,27 @@ namespace kijunchi {
 SiteSpread siteSpread(const IndirectResult& pooled, const std::vector<IndirectResult>& sites) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     SiteSpread out{kNaN, std::vector<double>(sites.size(), kNaN)};
-    double lambda = pooled.lambda;
-    if (!pooled.estimated() || !std::isfinite(lambda)) {
-        std::vector<double> lambdas;
+    // The scale: the pool's fit, or where it has none the site's of median λ.
+    const IndirectResult* scale = &pooled;
+    if (!pooled.estimated() || !std::isfinite(pooled.lambda)) {
+        std::vector<const IndirectResult*> fitted;
         for (const auto& s : sites)
-            if (s.estimated() && std::isfinite(s.lambda)) lambdas.push_back(s.lambda);
-        if (lambdas.empty()) return out;
-        std::sort(lambdas.begin(), lambdas.end());
-        lambda = lambdas[lambdas.size() / 2];
+            if (s.estimated() && std::isfinite(s.lambda)) fitted.push_back(&s);
+        if (fitted.empty()) return out;
+        std::sort(
+            fitted.begin(), fitted.end(),
+            [](const IndirectResult* a, const IndirectResult* b) { return a->lambda < b->lambda; });
+        scale = fitted[fitted.size() / 2];
     }
+    const double lambda = scale->lambda, shift = std::isfinite(scale->shift) ? scale->shift : 0;
     std::vector<double> centre(sites.size(), kNaN);
     std::vector<double> centres;
     double weights = 0, mean = 0, within = 0;
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const IndirectResult& s = sites[i];
         if (!s.estimated()) continue;
-        const auto lo = powerTransformed(lambda, s.lower), hi = powerTransformed(lambda, s.upper);
+        const auto lo = powerTransformed(lambda, s.lower - shift);
+        const auto hi = powerTransformed(lambda, s.upper - shift);
         const double w = s.fraction * static_cast<double>(s.total);
         if (!lo || !hi || !std::isfinite(*lo) || !std::isfinite(*hi) || !(w > 0)) continue;
         centre[i] = (*lo + *hi) / 2;

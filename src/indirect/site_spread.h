@@ -3,18 +3,18 @@
 // and of the pool.
 //
 // Each site's non-pathological distribution is read from its limits on the pool's transformed
-// scale (the pool's λ; where the pool was not estimated, the median λ of the sites): its centre
-// c = (T(lower) + T(upper)) / 2 and its SD s = (T(upper) − T(lower)) / (2 · 1.96), weighted by
-// the site's non-pathological results (fraction × total). The between-site SD ratio is the
-// weighted SD of the centres over the weighted root mean square of the SDs (the SD ratio of
+// scale T (the pool's λ and shift; where the pool was not estimated, those of the site of median
+// λ): its centre c = (T(lower) + T(upper)) / 2 and its SD s = (T(upper) − T(lower)) / (2 · 1.96),
+// weighted by the site's non-pathological results (fraction × total). The between-site SD ratio is
+// the weighted SD of the centres over the weighted root mean square of the SDs (the SD ratio of
 // partitioning, between-group over within-group SD); a site's own shift is its centre's
 // distance from the median of the centres in the same SDs, signed, so that with three or more
 // sites the one that differs stands out and the others stay near 0.
 #include <string>
 #include <vector>
 
+#include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
-#include "indirect/truncated_fit.h"
 
 namespace kijunchi {
 
