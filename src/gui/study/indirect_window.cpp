@@ -596,7 +596,7 @@ void IndirectWindow::showResults() {
         const auto cells = indirectCells(p.label, p.result, p.site ? &*p.site : nullptr);
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
-            if (c > (p.site ? 1u : 0u) && c + 1 < cells.size())
+            if (c > (p.site ? 1u : 0u) && c + 2 < cells.size())
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             Table->setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
