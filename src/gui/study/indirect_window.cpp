@@ -18,7 +18,6 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -33,6 +32,7 @@
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
+#include "gui/widgets/window_layout.h"
 #include "gui/widgets/worker_progress.h"
 #include "indirect/extract.h"
 #include "indirect/indirect_chart.h"
@@ -44,8 +44,6 @@ namespace {
 
 constexpr const char* kTitle = "間接法による基準範囲";
 
-const QColor kBarFill(198, 212, 228);
-const QColor kBarEdge(90, 110, 135);
 const QColor kDensity(20, 20, 20);
 const QColor kTruncation(110, 110, 110);
 const QColor kLimit(180, 30, 30);
@@ -84,17 +82,7 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
     chart->addAxis(y, Qt::AlignLeft);
     const double top = model->countAxis.max;
 
-    auto* outline = new QLineSeries;
-    for (const HistogramBar& bar : model->bars) {
-        outline->append(bar.from, 0);
-        outline->append(bar.from, bar.count);
-        outline->append(bar.to, bar.count);
-        outline->append(bar.to, 0);
-    }
-    auto* bars = new QAreaSeries(outline);
-    bars->setName(QStringLiteral("すべての結果"));
-    bars->setBrush(kBarFill);
-    bars->setPen(QPen(kBarEdge, 1));
+    auto* bars = histogramSeries(model->bars, QStringLiteral("すべての結果"));
     attachSeries(chart, bars, x, y, true);
     if (!r.estimated()) return chart;
 
@@ -239,19 +227,11 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     layout->addLayout(commands);
     layout->addWidget(results, 1);
     layout->addWidget(StatusLabel);
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(page);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
+    setScrollingPage(*this, page);
 
     chooseDataFiles = [this] {
-        return QFileDialog::getOpenFileNames(
-            this, QStringLiteral("抽出したデータのファイルを選ぶ"), QString(),
-            QStringLiteral("データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;"
-                           "すべてのファイル (*)"));
+        return QFileDialog::getOpenFileNames(this, QStringLiteral("抽出したデータのファイルを選ぶ"),
+                                             QString(), dataFileFilter());
     };
     chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
         return askSheet(this, fileName, sheets);
