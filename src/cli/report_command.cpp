@@ -18,8 +18,9 @@
 #include "evaluation/lambda_estimate.h"
 #include "files/column_reading.h"
 #include "files/data_file.h"
+#include "files/file_access.h"
 #include "files/report_export.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "record/study_file.h"
@@ -516,6 +517,11 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     if (auto error = parseArguments(args, options)) return failure(2, *error + "\n" + kUsage);
     if (options.help) return CommandOutput{0, kUsage, {}};
     if (options.pdf && !writePdf) return failure(2, kPdfUnavailable);
+    // Outputs go to a regular file or a new one, never over a device: refused before any work.
+    for (const auto* output : {&options.pdf, &options.saveStudy})
+        if (*output)
+            if (std::string refused = outputRefusal(**output); !refused.empty())
+                return failure(2, refused);
 
     ReadData data;
     if (auto failed = readData(options, readStdin, data)) return *failed;

@@ -17,6 +17,7 @@
 
 #include "analysis/number_text.h"
 #include "evaluation/exclusion.h"
+#include "files/file_access.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
 
@@ -167,11 +168,18 @@ std::optional<std::string> fileSha256(const std::string& path, std::size_t maxBy
                                                                           EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
         throw std::runtime_error("SHA-256 failed");
+    // Only a regular file: a pipe's bytes were read already and cannot be read again (and its
+    // open would wait for a writer that has gone).
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::vector<char> buffer(std::size_t{1} << 16);
     std::size_t total = 0;
     for (;;) {
@@ -271,8 +279,45 @@ std::string studyRefusalMessage(StudyRefusal refusal, const std::string& name) {
     return {};
 }
 
+namespace {
+
+// A study nests four deep; a text nested deeper than this is no study, and is refused before
+// the parser builds every level of it.
+constexpr int kMaxStudyDepth = 64;
+
+// Whether the arrays and objects of a JSON text nest no deeper than depth (brackets inside
+// strings not counted).
+bool depthWithin(std::string_view text, int depth) {
+    int open = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++open > depth) return false;
+        } else if (c == ']' || c == '}') {
+            --open;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 StudyReading parseStudy(std::string_view bytes) {
     StudyReading reading;
+    if (!depthWithin(bytes, kMaxStudyDepth)) {
+        reading.refusal = StudyRefusal::Damaged;
+        return reading;
+    }
     Json root;
     try {
         root = Json::parse(bytes);
@@ -281,6 +326,10 @@ StudyReading parseStudy(std::string_view bytes) {
         const bool blank = bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
         reading.refusal =
             !blank && e.byte >= bytes.size() ? StudyRefusal::Truncated : StudyRefusal::Damaged;
+        return reading;
+    } catch (const std::exception&) {
+        // A number beyond the range of a double (1e400), or memory: no study.
+        reading.refusal = StudyRefusal::Damaged;
         return reading;
     }
     try {
@@ -301,7 +350,7 @@ StudyReading parseStudy(std::string_view bytes) {
         reading.study = std::move(s);
     } catch (const Damaged&) {
         reading.refusal = StudyRefusal::Damaged;
-    } catch (const Json::exception&) {
+    } catch (const std::exception&) {
         reading.refusal = StudyRefusal::Damaged;  // a number out of the range of its type
     }
     return reading;
@@ -352,6 +401,8 @@ StudyRefusal rebuildStore(const Study& study, AnalysisStore& store, GridSink& gr
 }
 
 std::string writeWholeFile(const std::string& path, std::string_view bytes) {
+    // A device or a pipe is not replaced by a file of the same name.
+    if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
     const std::string failure = "ファイルに書き込めません: " + path;
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -374,12 +425,17 @@ std::string writeWholeFile(const std::string& path, std::string_view bytes) {
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+    // Opened without blocking, so that a named pipe without a writer is refused, not waited on.
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
     std::string bytes;
+    if (!awaitPipeWriter(fd, bytes)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -412,12 +468,13 @@ bool hasDocumentHeader(const AnalysisStore& store) {
 
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
     const std::vector<double> asRead = valuesAsRead(store);
-    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.Excluded.size(),
-                               dataFingerprint(asRead));
+    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.ValuesRead,
+                               store.Excluded.size(), dataFingerprint(asRead));
 }
 
 std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
-                                            std::size_t readCount, std::size_t excludedCount,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
                                             const std::string& fingerprint) {
     std::vector<HeaderItem> items;
     const auto add = [&](const char* name, const std::string& value) {
@@ -435,7 +492,13 @@ std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
     add("備考", note);
     add("プログラムのバージョン", programVersion());
     std::string count = numberText(dataCount);
-    if (excludedCount > 0)
+    // A source of more than the values a data set keeps: the count read is the source's, and
+    // the values excluded are taken from those kept, so that the three counts add up.
+    if (excludedCount > 0 && sourceRead > static_cast<std::int64_t>(readCount))
+        count += "（読み込んだ" + numberText(static_cast<double>(sourceRead)) + "個のうち先頭の" +
+                 numberText(static_cast<double>(readCount)) + "個から" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
+    else if (excludedCount > 0)
         count += "（読み込んだ" + numberText(static_cast<double>(readCount)) + "個のうち" +
                  numberText(static_cast<double>(excludedCount)) + "個を除外）";
     add("データ数", count);

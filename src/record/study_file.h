@@ -166,10 +166,12 @@ struct HeaderItem {
     std::string value;
 };
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store);
-// The same of a header and a data set given by its count, the count read, the count excluded
-// and the fingerprint of the data as read.
+// The same of a header and a data set given by its count, the count of the data as read (at
+// most the values a data set keeps), the count the source held, the count excluded and the
+// fingerprint of the data as read.
 std::vector<HeaderItem> documentHeaderItems(const StudyHeader& header, int count,
-                                            std::size_t readCount, std::size_t excludedCount,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
                                             const std::string& fingerprint);
 
 // A document's description lines ("name：value") with the header's items after them: a note's

@@ -204,6 +204,7 @@ void StudySession::analysed(int classes, const std::string& at, const std::strin
     snapshot_.at = replay ? keptAnalysisTime_ : at;
     snapshot_.excluded = store_.Excluded;
     snapshot_.readCount = asRead.size();
+    snapshot_.sourceRead = store_.ValuesRead;
     snapshot_.fingerprint = dataFingerprint(asRead);
     snapshot_.key = dataKey();
     keptAnalysisTime_.clear();
@@ -256,7 +257,8 @@ std::vector<std::string> StudySession::description(const std::string& now) const
         d.classes = snapshot_.classes;
         d.analysedAt = snapshot_.at;
         items = documentHeaderItems(store_.Header, snapshot_.count, snapshot_.readCount,
-                                    snapshot_.excluded.size(), snapshot_.fingerprint);
+                                    snapshot_.sourceRead, snapshot_.excluded.size(),
+                                    snapshot_.fingerprint);
     } else {
         // Not analysed: the data set as it stands, and the document says so.
         d.count = store_.DataCount;
@@ -290,9 +292,9 @@ std::string StudySession::runningHead(const std::string& now) const {
 std::string StudySession::headerText() const {
     if (!hasHeader()) return {};
     if (!snapshot_.done) return documentHeaderText(store_);
-    return documentHeaderText(documentHeaderItems(store_.Header, snapshot_.count,
-                                                  snapshot_.readCount, snapshot_.excluded.size(),
-                                                  snapshot_.fingerprint));
+    return documentHeaderText(documentHeaderItems(
+        store_.Header, snapshot_.count, snapshot_.readCount, snapshot_.sourceRead,
+        snapshot_.excluded.size(), snapshot_.fingerprint));
 }
 
 std::string StudySession::textHead(bool withExclusions) const {

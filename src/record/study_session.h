@@ -50,9 +50,10 @@ struct AnalysisSnapshot {
     int classes = 0;
     std::string at;  // "2026/12/09 15:04"
     std::vector<ExcludedValue> excluded;
-    std::size_t readCount = 0;  // the data as read
-    std::string fingerprint;    // dataFingerprint of the data as read
-    std::string key;            // the data set's identity then (see StudySession::stale)
+    std::size_t readCount = 0;    // the data as read
+    std::int64_t sourceRead = 0;  // the values the source held (more than kept when large)
+    std::string fingerprint;      // dataFingerprint of the data as read
+    std::string key;              // the data set's identity then (see StudySession::stale)
 };
 
 class StudySession {

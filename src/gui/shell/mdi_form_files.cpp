@@ -16,6 +16,7 @@
 #include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
+#include "files/table_file.h"
 #include "files/workbook.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/files/file_prompt_dialog.h"
