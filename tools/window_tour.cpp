@@ -181,7 +181,11 @@ int main(int argc, char** argv) {
         [&] { shot("tiled-with-evaluation"); },
         // Values out of the data set: the evaluation lists them and says how many.
         [&] {
-            store.Header.author = "検査 花子";
+            kijunchi::StudyHeader header;
+            header.analyte = "カルシウム";
+            header.author = "検査 花子";
+            header.approver = "承認 太郎";
+            frame.setStudyHeader(header);
             if (frame.evaluationWindow()) frame.evaluationWindow()->ExcludeTukey->trigger();
         },
         [&] { sub(frame.evaluationWindow())->showMaximized(); },
@@ -224,6 +228,8 @@ int main(int argc, char** argv) {
             shot("indirect", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
+        // The analysis approved: the approver and the time head every page.
+        [&] { frame.Approve->trigger(); },
         [&] {
             // The documents, as the file commands write them.
             const QString report = folder + QStringLiteral("/report.pdf");
