@@ -105,6 +105,12 @@ Study readMembers(const Json& root) {
     s.notes = text(root, "notes");
     for (const Json& e : array(root, "log"))
         s.log.push_back({text(e, "when"), text(e, "what"), text(e, "detail")});
+    // Members a study of an earlier program lacks.
+    if (root.contains("analysedAt")) s.analysedAt = text(root, "analysedAt");
+    if (root.contains("approval")) {
+        const Json& approval = member(root, "approval");
+        s.approval = {text(approval, "who"), text(approval, "when")};
+    }
     return s;
 }
 
@@ -246,6 +252,9 @@ std::string studyJson(const Study& s) {
     root["log"] = Json::array();
     for (const StudyLogEntry& e : s.log)
         root["log"].push_back({{"when", e.when}, {"what", e.what}, {"detail", e.detail}});
+    if (!s.analysedAt.empty()) root["analysedAt"] = s.analysedAt;
+    if (!s.approval.who.empty())
+        root["approval"] = {{"who", s.approval.who}, {"when", s.approval.when}};
     // A text that is not UTF-8 (a name from a file in another encoding) is written with the
     // replacement character rather than not at all.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -458,7 +467,15 @@ bool hasDocumentHeader(const AnalysisStore& store) {
 }
 
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
-    const StudyHeader& h = store.Header;
+    const std::vector<double> asRead = valuesAsRead(store);
+    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.ValuesRead,
+                               store.Excluded.size(), dataFingerprint(asRead));
+}
+
+std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
+                                            const std::string& fingerprint) {
     std::vector<HeaderItem> items;
     const auto add = [&](const char* name, const std::string& value) {
         items.push_back({name, value.empty() ? std::string("―") : value});
@@ -474,19 +491,29 @@ std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
         if (c != '\r') note += c;
     add("備考", note);
     add("プログラムのバージョン", programVersion());
-    const std::vector<double> asRead = valuesAsRead(store);
-    std::string count = numberText(store.DataCount);
-    if (!store.Excluded.empty())
-        count += "（読み込んだ" + numberText(static_cast<double>(asRead.size())) + "個のうち" +
-                 numberText(static_cast<double>(store.Excluded.size())) + "個を除外）";
+    std::string count = numberText(dataCount);
+    // A source of more than the values a data set keeps: the count read is the source's, and
+    // the values excluded are taken from those kept, so that the three counts add up.
+    if (excludedCount > 0 && sourceRead > static_cast<std::int64_t>(readCount))
+        count += "（読み込んだ" + numberText(static_cast<double>(sourceRead)) + "個のうち先頭の" +
+                 numberText(static_cast<double>(readCount)) + "個から" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
+    else if (excludedCount > 0)
+        count += "（読み込んだ" + numberText(static_cast<double>(readCount)) + "個のうち" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
     add("データ数", count);
-    add("データのSHA-256", dataFingerprint(asRead));
+    add("データのSHA-256", fingerprint);
     return items;
 }
 
 std::vector<std::string> describedWithHeader(std::vector<std::string> description,
                                              const AnalysisStore& store) {
-    for (const HeaderItem& item : documentHeaderItems(store)) {
+    return describedWithHeader(std::move(description), documentHeaderItems(store));
+}
+
+std::vector<std::string> describedWithHeader(std::vector<std::string> description,
+                                             const std::vector<HeaderItem>& items) {
+    for (const HeaderItem& item : items) {
         const std::string name = item.name + "：";
         if (item.name == "データ数") {
             const auto own =
@@ -511,8 +538,12 @@ std::vector<std::string> describedWithHeader(std::vector<std::string> descriptio
 }
 
 std::string documentHeaderText(const AnalysisStore& store) {
+    return documentHeaderText(documentHeaderItems(store));
+}
+
+std::string documentHeaderText(const std::vector<HeaderItem>& items) {
     std::string out;
-    for (const HeaderItem& item : documentHeaderItems(store)) {
+    for (const HeaderItem& item : items) {
         out += item.name + " =\t";
         for (char c : item.value) out += c == '\n' ? std::string(kCrLf) + "\t" : std::string(1, c);
         out += kCrLf;
