@@ -185,13 +185,17 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
 }
 
 void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
+    paintChart(index, painter, size, index == 0 ? QSizeF(640, 400) : QSizeF(400, 400));
+}
+
+void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size,
+                                    const QSizeF& designed) const {
     if (size.isEmpty()) return;
     QChart* chart =
         index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
                                  : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
                    : (qq_ ? qqChart(*qq_, lambdaText_)
                           : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
-    const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
     paintChartScaled(chart, painter, size, designed);
 }
 
@@ -199,11 +203,19 @@ QImage DistributionCharts::image() const {
     QImage picture(kFigurePixels, QImage::Format_RGB32);
     picture.fill(Qt::white);
     QPainter painter(&picture);
-    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one.
-    const int histogramWidth = kFigurePixels.width() * 2 / 3;
-    paintChart(0, painter, QSize(histogramWidth, kFigurePixels.height()));
-    painter.translate(histogramWidth, 0);
-    paintChart(1, painter, QSize(kFigurePixels.width() - histogramWidth, kFigurePixels.height()));
+    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one, each
+    // with a margin, both enlarged by the same factor (the histogram's) so that their texts
+    // have one size.
+    constexpr int kMargin = 24;
+    const int inner = kFigurePixels.width() - 4 * kMargin;
+    const QSize histogram(inner * 2 / 3, kFigurePixels.height() - 2 * kMargin);
+    const QSize qq(inner - histogram.width(), histogram.height());
+    const double grow =
+        std::max(1.0, std::min(histogram.width() / 640.0, histogram.height() / 400.0));
+    painter.translate(kMargin, kMargin);
+    paintChart(0, painter, histogram, QSizeF(histogram) / grow);
+    painter.translate(histogram.width() + 2 * kMargin, 0);
+    paintChart(1, painter, qq, QSizeF(qq) / grow);
     return picture;
 }
 

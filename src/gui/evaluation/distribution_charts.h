@@ -32,6 +32,8 @@ public:
     // clipboard: laid out for the proportions of size, its fonts growing with a size larger than
     // the charts' designed one, whatever the size of the window on screen.
     void paintChart(int index, QPainter& painter, const QSize& size) const;
+    // The same, enlarged as a chart designed at `designed` is (its texts in proportion).
+    void paintChart(int index, QPainter& painter, const QSize& size, const QSizeF& designed) const;
     // Both charts side by side as one picture of a fixed size in device pixels (white ground),
     // whatever the window's size; "図をｺﾋﾟｰ" puts it on the clipboard.
     static constexpr QSize kFigurePixels{1600, 1000};

@@ -197,13 +197,50 @@ TEST(PictureBox, NoLineOfTheChartCrossesAPrintedLine) {
     canvas.clear();
     canvas.printLine("WWWWWWWWWW");
     canvas.setScale(0, 0, 200, 100);
-    canvas.drawLine(20, 0, 20, 100);  // an axis through the text
+    canvas.drawLine(20, 0, 20, 100);  // an axis where the text would begin
+    canvas.drawLine(0, 5, 200, 5);    // a line through the text
     const QImage image = picture.image();
     const int lineHeight = QFontMetrics(picture.font()).height();
+    // The axis is whole: the text begins to its right.
+    for (int y = 0; y < 100; ++y) EXPECT_EQ(image.pixel(20, y) & 0xffffff, 0u) << y;
     int black = 0;
-    for (int y = 0; y < lineHeight; ++y) black += (image.pixel(20, y) & 0xffffff) == 0;
-    EXPECT_LT(black, lineHeight);                   // interrupted by the text's white ground
-    EXPECT_EQ(image.pixel(20, 90) & 0xffffff, 0u);  // and drawn below it
+    for (int x = 24; x < 100; ++x) black += (image.pixel(x, 5) & 0xffffff) == 0;
+    EXPECT_LT(black, 76);  // the line is interrupted by the text's white ground
+    EXPECT_EQ(image.pixel(150, 5) & 0xffffff, 0u);  // and drawn beyond it
+    (void)lineHeight;
+}
+
+TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
+    // Eleven printed lines (two blank), as the histogram window's summary, over a chart whose axis runs
+    // along the bottom; the largest class's label far above the picture's top.
+    for (const int height : {180, 240, 400}) {
+        SCOPED_TRACE(height);
+        PictureBox picture;
+        picture.resize(600, height);
+        PainterCanvas canvas(picture);
+        canvas.clear();
+        canvas.printLine("");
+        canvas.printLine("");
+        for (int i = 0; i < 9; ++i) canvas.printLine("          Number of data= 25");
+        canvas.setScale(-10, -10, 400, 400);
+        canvas.drawLine(20, -460, 20, 399);
+        canvas.drawLine(20, 399, 330, 399);
+        canvas.drawLine(15, -300, 20, -300);
+        canvas.printAtPosition("15");
+        const QImage image = picture.image();
+        // The text (black right of the axis, above the bottom axis) well above the axis: in the
+        // top 40% from 250 pixels on, the top 60% at the least height the window takes.
+        int lowest = 0;
+        for (int y = 0; y < height - 5; ++y)
+            for (int x = 60; x < 400; ++x)
+                if (qGray(image.pixel(x, y)) < 160) lowest = y;
+        EXPECT_LE(lowest, height >= 250 ? height * 2 / 5 : height * 3 / 5);
+        // The label at the top, where the axis is at 30/410 of the width (44 pixels).
+        int label = 0;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 40; x < 60; ++x) label += qGray(image.pixel(x, y)) < 160;
+        EXPECT_GT(label, 3);
+    }
 }
 
 TEST_F(WindowsTest, TheInputWindowOpensCentredInTheWorkArea) {
