@@ -23,7 +23,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
+#include <algorithm>
 
+#include "gui/evaluation/distribution_charts.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/picture_box.h"
@@ -211,8 +213,8 @@ TEST(PictureBox, NoLineOfTheChartCrossesAPrintedLine) {
 }
 
 TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
-    // Eleven printed lines (two blank), as the histogram window's summary, over a chart whose axis runs
-    // along the bottom; the largest class's label far above the picture's top.
+    // Eleven printed lines (two blank), as the histogram window's summary, over a chart whose axis
+    // runs along the bottom; the largest class's label far above the picture's top.
     for (const int height : {180, 240, 400}) {
         SCOPED_TRACE(height);
         PictureBox picture;
@@ -387,6 +389,67 @@ TEST_F(WindowsTest, OpeningTheEvaluationMovesNothingAndTilingGivesEachWindowItsR
     frame->WW3->trigger();
     EXPECT_EQ(frame->evaluationWindow(), evaluation);
     EXPECT_TRUE(frame->documentParts().contains(evaluation));
+}
+
+TEST_F(WindowsTest, TilingWithTheEvaluationKeepsItWholeAndAnAnalysisKeepsTheArrangement) {
+    analyse();
+    frame->WW3->trigger();  // 基準範囲の評価
+    frame->tileCommand();
+    QMdiSubWindow* evaluation = sub(frame->evaluationWindow());
+    // At least its least size (the text and both charts), the work area scrolling to it.
+    EXPECT_GE(evaluation->height(), evaluation->minimumSizeHint().height());
+    EXPECT_GE(frame->evaluationWindow()->Charts1->height(), 200);
+    for (QMdiSubWindow* s : frame->mdiArea->subWindowList())
+        if (s->isVisible()) {
+            EXPECT_GE(s->height(), s->minimumSizeHint().height());
+        }
+
+    // Moved by the user, the windows stay where they are through an analysis.
+    evaluation->move(evaluation->x() + 30, evaluation->y());
+    const QRect moved = evaluation->geometry();
+    const QRect input = sub(&this->input())->geometry();
+    this->input().Command5->click();
+    EXPECT_EQ(evaluation->geometry(), moved);
+    EXPECT_EQ(sub(&this->input())->geometry(), input);
+}
+
+TEST_F(WindowsTest, TheWindowMenuListsTheOpenWindowsAndTheFileMenuIsOne) {
+    analyse();
+    frame->WW3->trigger();
+    // The evaluation active: its menu bar has the input window's file menu (新規作成, 終了).
+    QMenuBar* bar = frame->menuBar();
+    ASSERT_FALSE(bar->actions().isEmpty());
+    EXPECT_EQ(bar->actions().front(), input().M1->menuAction());
+    for (QMenu* menu : {frame->ww, input().WW1}) {
+        SCOPED_TRACE(menu->title().toStdString());
+        emit menu->aboutToShow();
+        QStringList titles;
+        QString checked;
+        for (QAction* a : menu->actions())
+            if (a->isCheckable()) {
+                titles << a->text();
+                if (a->isChecked()) checked = a->text();
+            }
+        EXPECT_EQ(titles, (QStringList{"&1 入力画面", "&2 統計量", "&3 ヒストグラム",
+                                       "&4 基準範囲の評価"}));
+        EXPECT_EQ(checked, "&4 基準範囲の評価");
+        emit menu->aboutToShow();  // listed once, not again
+        const QList<QAction*> again = menu->actions();
+        EXPECT_EQ(
+            std::count_if(again.begin(), again.end(), [](QAction* a) { return a->isCheckable(); }),
+            4);
+    }
+    // Choosing one brings it forward.
+    for (QAction* a : frame->ww->actions())
+        if (a->text() == "&2 統計量") a->trigger();
+    EXPECT_EQ(frame->mdiArea->activeSubWindow(), sub(frame->statisticsWindow()));
+}
+
+TEST_F(WindowsTest, ASecondPasteSaysItAddedToTheDataSet) {
+    paste("12\r\n15\r\n");
+    EXPECT_EQ(input().Label3->text(), "");
+    paste("20\r\n");
+    EXPECT_EQ(input().Label3->text(), "追加しました（計3個）");
 }
 
 }  // namespace
