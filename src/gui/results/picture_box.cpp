@@ -86,6 +86,15 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
     }
     // The printed lines last, each on a white ground from its first character to its end, so
     // that a line of the chart stops at the text and goes on beside it.
+    // They begin right of the axis, and of a label (the largest class's) beside their rows.
+    const int rows = static_cast<int>(printed) * metrics.height();
+    double clear = axis ? *axis : 0;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::Label) continue;
+        const QPointF at = step.scale.toPixels(step.x1, step.y1, size);
+        if (std::max(0.0, at.y()) < rows)
+            clear = std::max(clear, at.x() + metrics.horizontalAdvance(step.text));
+    }
     int shift = 0;
     for (const DrawingStep& step : steps_) {
         if (step.kind != DrawingStep::Kind::PrintLine || step.text.trimmed().isEmpty() || !axis)
@@ -93,7 +102,7 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
         qsizetype blanks = 0;
         while (blanks < step.text.size() && step.text[blanks] == QLatin1Char(' ')) ++blanks;
         const int left = metrics.horizontalAdvance(step.text.left(blanks));
-        shift = std::max(shift, static_cast<int>(std::ceil(*axis)) + 3 - left);
+        shift = std::max(shift, static_cast<int>(std::ceil(clear)) + 3 - left);
     }
     int top = 0;
     for (const DrawingStep& step : steps_) {

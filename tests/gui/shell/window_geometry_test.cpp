@@ -213,7 +213,7 @@ TEST(PictureBox, NoLineOfTheChartCrossesAPrintedLine) {
 }
 
 TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
-    // Eleven printed lines (two blank), as the histogram window's summary, over a chart whose axis
+    // Eleven printed lines, as many as the histogram window's summary, over a chart whose axis
     // runs along the bottom; the largest class's label far above the picture's top.
     for (const int height : {180, 240, 400}) {
         SCOPED_TRACE(height);
@@ -221,9 +221,7 @@ TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
         picture.resize(600, height);
         PainterCanvas canvas(picture);
         canvas.clear();
-        canvas.printLine("");
-        canvas.printLine("");
-        for (int i = 0; i < 9; ++i) canvas.printLine("          Number of data= 25");
+        for (int i = 0; i < 11; ++i) canvas.printLine("          Number of data= 25");
         canvas.setScale(-10, -10, 400, 400);
         canvas.drawLine(20, -460, 20, 399);
         canvas.drawLine(20, 399, 330, 399);
@@ -237,7 +235,8 @@ TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
             for (int x = 60; x < 400; ++x)
                 if (qGray(image.pixel(x, y)) < 160) lowest = y;
         EXPECT_LE(lowest, height >= 250 ? height * 2 / 5 : height * 3 / 5);
-        // The label at the top, where the axis is at 30/410 of the width (44 pixels).
+        // The label at the top, where the axis is at 30/410 of the width (44 pixels), not
+        // hidden by the text beside it.
         int label = 0;
         for (int y = 0; y < 12; ++y)
             for (int x = 40; x < 60; ++x) label += qGray(image.pixel(x, y)) < 160;
