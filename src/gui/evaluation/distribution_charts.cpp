@@ -184,19 +184,22 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
                              : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
 }
 
-void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
-    paintChart(index, painter, size, index == 0 ? QSizeF(640, 400) : QSizeF(400, 400));
-}
-
-void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size,
-                                    const QSizeF& designed) const {
+void paintDistributionChart(int index, QPainter& painter, const QSize& size,
+                            const std::optional<HistogramChartModel>& histogram,
+                            const std::optional<QqPlotModel>& qq, const QString& lambdaText,
+                            const QString& emptyNote, std::optional<QSizeF> designed) {
     if (size.isEmpty()) return;
     QChart* chart =
-        index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
-                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
-                   : (qq_ ? qqChart(*qq_, lambdaText_)
-                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
-    paintChartScaled(chart, painter, size, designed);
+        index == 0 ? (histogram ? histogramChart(*histogram, lambdaText)
+                                : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote))
+                   : (qq ? qqChart(*qq, lambdaText)
+                         : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote));
+    if (!designed) designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
+    paintChartScaled(chart, painter, size, *designed);
+}
+
+void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
+    paintDistributionChart(index, painter, size, histogram_, qq_, lambdaText_, emptyNote_);
 }
 
 QImage DistributionCharts::image() const {
@@ -213,9 +216,11 @@ QImage DistributionCharts::image() const {
     const double grow =
         std::max(1.0, std::min(histogram.width() / 640.0, histogram.height() / 400.0));
     painter.translate(kMargin, kMargin);
-    paintChart(0, painter, histogram, QSizeF(histogram) / grow);
+    paintDistributionChart(0, painter, histogram, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(histogram) / grow);
     painter.translate(histogram.width() + 2 * kMargin, 0);
-    paintChart(1, painter, qq, QSizeF(qq) / grow);
+    paintDistributionChart(1, painter, qq, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(qq) / grow);
     return picture;
 }
 

@@ -16,6 +16,16 @@ QT_END_NAMESPACE
 
 namespace kijunchi {
 
+// One chart (0 the histogram, 1 the Q-Q plot) drawn from its model for a page, a file or the
+// clipboard, with or without a window: laid out for the proportions of size, its fonts growing
+// with a size larger than the charts' designed one. Without a model, the chart's title and
+// emptyNote. designed replaces the chart's designed size (two charts enlarged alike).
+void paintDistributionChart(int index, QPainter& painter, const QSize& size,
+                            const std::optional<HistogramChartModel>& histogram,
+                            const std::optional<QqPlotModel>& qq, const QString& lambdaText,
+                            const QString& emptyNote,
+                            std::optional<QSizeF> designed = std::nullopt);
+
 class DistributionCharts : public QWidget {
     Q_OBJECT
 public:
@@ -32,8 +42,6 @@ public:
     // clipboard: laid out for the proportions of size, its fonts growing with a size larger than
     // the charts' designed one, whatever the size of the window on screen.
     void paintChart(int index, QPainter& painter, const QSize& size) const;
-    // The same, enlarged as a chart designed at `designed` is (its texts in proportion).
-    void paintChart(int index, QPainter& painter, const QSize& size, const QSizeF& designed) const;
     // Both charts side by side as one picture of a fixed size in device pixels (white ground),
     // whatever the window's size; "図をｺﾋﾟｰ" puts it on the clipboard.
     static constexpr QSize kFigurePixels{1600, 1000};
