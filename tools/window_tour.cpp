@@ -1,13 +1,13 @@
 // A tour of every window in a real X session, for looking at them and for the screenshots in
-// docs/: start-up, an analysis (tiled), cascade from the frame and from the input window, each
-// child window maximised, the input window tiled small and scrolled, the transformation window,
-// both generators and the version window; then the evaluation, tiled with the others, the
-// print preview, the documents written (a PDF, each picture as SVG and PNG at two sizes, the
-// copied figure) and the result windows once the data set has changed after the analysis; with a
-// workbook of several sheets, its sheet question. Each step waits for the window manager, then
-// grabs the screen into <folder>/<step>.png. Given an extract of routine results
-// (kijunchi_indirect_bench extract), the window of the indirect method is run on it by sex among
-// the outpatients before the documents are written ("" for none).
+// docs/: start-up, an analysis (tiled; KIJUNCHI_TOUR_MAXIMISED=1: in a maximised frame), cascade
+// from the frame and from the input window, each child window maximised, the input window tiled
+// small and scrolled, the transformation window, both generators and the version window; then the
+// evaluation, tiled with the others, the print preview, the documents written (a PDF, each picture
+// as SVG and PNG at two sizes, the copied figure) and the result windows once the data set has
+// changed after the analysis; with a workbook of several sheets, its sheet question. Each step
+// waits for the window manager, then grabs the screen into <folder>/<step>.png. Given an extract of
+// routine results (kijunchi_indirect_bench extract), the window of the indirect method is run on it
+// by sex among the outpatients before the documents are written ("" for none).
 //
 //   kijunchi_window_tour <folder> <data file> [<extract> [<workbook>]]
 #include <QApplication>
@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
     QTimer timer;
     std::vector<std::function<void()>> steps = {
         [&] {
+            // KIJUNCHI_TOUR_MAXIMISED: the frame fills the screen, as a user may set it.
+            if (!qEnvironmentVariable("KIJUNCHI_TOUR_MAXIMISED").isEmpty()) frame.showMaximized();
             frame.inputWindow()->Text3->setText(QStringLiteral("5"));
             QGuiApplication::clipboard()->setText(values);
             frame.inputWindow()->Command2->click();
@@ -179,6 +181,14 @@ int main(int argc, char** argv) {
         [&] { shot("evaluation", frame.evaluationWindow()); },
         [&] { frame.tileCommand(); },
         [&] { shot("tiled-with-evaluation"); },
+        [&] {
+            if (QScrollBar* bar = frame.mdiArea->verticalScrollBar()) bar->setValue(bar->maximum());
+        },
+        [&] { shot("tiled-with-evaluation-scrolled"); },
+        // An analysis with the evaluation open keeps the arrangement.
+        [&] { frame.inputWindow()->Command5->click(); },
+        [&] { shot("analysis-with-evaluation"); },
+        [&] { frame.tileCommand(); },
         // Values out of the data set: the evaluation lists them and says how many.
         [&] {
             kijunchi::StudyHeader header;

@@ -87,7 +87,7 @@ public:
     TextTable partTable() const override;
     int pictureCount() const override { return static_cast<int>(partitions_.size()); }
     QString pictureName(int index) const override;
-    QSize pictureSize(int) const override { return {960, 600}; }
+    QSize pictureSize(int) const override { return {1000, 700}; }
     void paintPicture(int index, QPainter& painter, const QSize& size) const override;
 
 private:

@@ -370,7 +370,8 @@ TEST_F(FilesTest, TheChartIsWrittenAsPngAndSvgAtTheChosenSize) {
     files.sizes = {larger};
     files.fileNames = {QString::fromStdString(png)};
     frame->ExportPicture->trigger();
-    EXPECT_EQ(files.suggestedSize, shown.size());
+    // A size of its own, not that of the window on the screen.
+    EXPECT_EQ(files.suggestedSize, QSize(1000, 700));
     EXPECT_EQ(files.filters, (QStringList{"PNG 画像 (*.png)", "SVG 画像 (*.svg)"}));
     QImage written(QString::fromStdString(png));
     ASSERT_EQ(written.size(), larger);
