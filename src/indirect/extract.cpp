@@ -841,7 +841,9 @@ namespace {
 // Full-width digits, marks and signs, the minus sign and the ideographic space as their ASCII
 // forms; a field without a byte above ASCII is left as it is.
 std::string_view halfWidth(std::string_view field, std::string& keep) {
-    if (std::all_of(field.begin(), field.end(), [](char c) { return c >= 0; })) return field;
+    if (std::all_of(field.begin(), field.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return field;
     keep.clear();
     for (std::size_t i = 0; i < field.size(); ++i) {
         const auto b = [&](std::size_t k) { return static_cast<unsigned char>(field[i + k]); };
