@@ -1167,7 +1167,12 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         });
         if (!result.problem.empty()) return result;
     }
-    for (auto& [key, i] : index) {
+    // Ordered by group and band; a summary's partitions in the order it gives them (its labels
+    // hold the bands as text, which would not sort as numbers).
+    std::vector<std::size_t> order;
+    for (const auto& [key, i] : index) order.push_back(i);
+    if (o.countColumn) std::sort(order.begin(), order.end());
+    for (const std::size_t i : order) {
         PartitionCounts& p = parts[i];
         p.counts.compact();
         p.label = p.group;
