@@ -25,13 +25,20 @@ constexpr double kSmallShare = 0.5;
 // Below this coefficient of variation of the non-pathological results λ is not identifiable.
 constexpr double kSmallVariation = 0.08;
 
-// The z-score of x under the fit of r.
-double zOnFit(const IndirectResult& r, double x) {
+}  // namespace
+
+double indirectZ(const IndirectResult& r, double x) {
     const double v = x - r.shift;
     if (!(v > 0)) return -std::numeric_limits<double>::infinity();
     const double y =
         std::abs(r.lambda) < 1e-9 ? std::log(v) : std::expm1(r.lambda * std::log(v)) / r.lambda;
     return (y + r.lambda - r.mu) / r.sigma;
+}
+
+namespace {
+
+double zOnFit(const IndirectResult& r, double x) {
+    return indirectZ(r, x);
 }
 
 void join(std::string& to, const std::string& what, const char* separator) {
@@ -54,16 +61,18 @@ void check(IndirectResult& r, const IndirectResult* other) {
         if (!(dz <= kMethodsDisagree))
             reasons.emplace_back(std::string("二つの方法（") + indirectMethodName(r.method) + "・" +
                                  indirectMethodName(other->method) + "）の限界値が食い違います");
-        // The intervals take in the other method's limits: the uncertainty of the separation.
+        // The intervals reach at least as far as the other method's limit to either side: the
+        // uncertainty of the separation, which the resamples of one method do not show.
         if (std::isfinite(r.lowerCiLow)) {
-            r.lowerCiLow = std::min(r.lowerCiLow, other->lower);
-            r.lowerCiHigh = std::max(r.lowerCiHigh, other->lower);
-            r.upperCiLow = std::min(r.upperCiLow, other->upper);
-            r.upperCiHigh = std::max(r.upperCiHigh, other->upper);
+            const double dl = std::abs(other->lower - r.lower);
+            const double du = std::abs(other->upper - r.upper);
+            r.lowerCiLow = std::min(r.lowerCiLow, r.lower - dl);
+            r.lowerCiHigh = std::max(r.lowerCiHigh, r.lower + dl);
+            r.upperCiLow = std::min(r.upperCiLow, r.upper - du);
+            r.upperCiHigh = std::max(r.upperCiHigh, r.upper + du);
         }
     } else {
         r.samplingOnly = true;
-        if (other) reasons.emplace_back("もう一つの方法で確かめられません");
     }
     if (r.separationSpread > kFitsDisagree && reasons.empty())
         reasons.emplace_back("ほぼ同じく当てはまる別の分け方で限界値が変わります");
@@ -102,14 +111,28 @@ IndirectResult estimateIndirect(const ValueCounts& counts, const IndirectOptions
                                                     : estimateTruncated(counts, o);
     };
     IndirectResult r = run(options.method, options);
-    if (!r.estimated()) return r;
+    const IndirectMethod otherMethod = options.method == IndirectMethod::PowerShift
+                                           ? IndirectMethod::Truncated
+                                           : IndirectMethod::PowerShift;
+    if (!r.estimated()) {
+        // Refused for the data (too few, censored, too few values) or stopped: so it stays.
+        for (const char* reason : {"個しかありません", "打ち切り値", "5種類未満", "中止"})
+            if (r.refusal.find(reason) != std::string::npos) return r;
+        // Refused for the separation: the other method's estimate, if it gives one, cautioned.
+        if (!options.crossCheck) return r;
+        IndirectResult fallback = run(otherMethod, options);
+        if (!fallback.estimated()) return r;
+        check(fallback, nullptr);
+        fallback.caution = "注意: " + std::string(indirectMethodName(options.method)) +
+                           "では分けられず、" + indirectMethodName(otherMethod) + "による推定です" +
+                           (fallback.caution.empty() ? "" : "、" + fallback.caution.substr(8));
+        return fallback;
+    }
     std::optional<IndirectResult> other;
     if (options.crossCheck) {
         IndirectOptions o = options;
         o.resamples = -1;  // its point estimate alone
-        other = run(options.method == IndirectMethod::PowerShift ? IndirectMethod::Truncated
-                                                                 : IndirectMethod::PowerShift,
-                    o);
+        other = run(otherMethod, o);
         if (!other->refusal.empty() && other->refusal.rfind("推定を中止", 0) == 0) {
             r.refusal = other->refusal;
             r.lower = r.upper = kNaN;

@@ -75,6 +75,9 @@ struct IndirectResult {
 // becomes the partition's refusal.
 IndirectResult estimateIndirect(const ValueCounts& counts, const IndirectOptions& options = {});
 
+// The z-score of x under the fit: (y(x − shift) − μ)/σ; −∞ at or below the shift.
+double indirectZ(const IndirectResult& r, double x);
+
 // The fitted non-pathological density at x (0 outside its support).
 double indirectDensity(const IndirectResult& r, double x);
 
