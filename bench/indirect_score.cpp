@@ -153,7 +153,8 @@ int main(int argc, char** argv) {
     int index = 0;
     std::fprintf(stderr,
                  "analyte\tfraction\tside\toffset\tN\tlower\tupper\tz lower\tz upper\tnote\t"
-                 "methods\tspread\thalf width\tshare\tlambda\tsampling only\n");
+                 "methods lower\tmethods upper\tspread\thalf lower\thalf upper\tshare\tlambda\t"
+                 "sampling only\n");
     for (int ai = 0; ai < 10; ++ai)
         for (int si = 0; si < 10; ++si)
             for (int ni = 0; ni < 6; ++ni) {
@@ -190,8 +191,8 @@ int main(int argc, char** argv) {
                     all.add(setScore, plausible);
                     byType[a.type].add(setScore, plausible);
                     byCategory[category].add(setScore, plausible);
-                    const bool warned = !r.caution.empty();
-                    for (double zd : {zl, zu}) {
+                    for (const auto& [zd, warned] :
+                         {std::pair{zl, r.lowerCautioned}, std::pair{zu, r.upperCautioned}}) {
                         if (zd > 1) {
                             ++off;
                             offWarned += warned;
@@ -216,22 +217,22 @@ int main(int argc, char** argv) {
                 }
                 // The diagnostics behind the caution: the methods' disagreement, the spread of
                 // the nearly as good fits, the widest 90% interval's half width (z of the fit).
-                double methods = NAN, half = NAN;
+                double ml = NAN, mu = NAN, hl = NAN, hu = NAN;
                 if (r.estimated()) {
-                    methods = std::max(std::abs(kijunchi::indirectZ(r, r.otherLower) + kZ),
-                                       std::abs(kijunchi::indirectZ(r, r.otherUpper) - kZ));
-                    half = 0.5 * std::max(kijunchi::indirectZ(r, r.lowerCiHigh) -
-                                              kijunchi::indirectZ(r, r.lowerCiLow),
-                                          kijunchi::indirectZ(r, r.upperCiHigh) -
-                                              kijunchi::indirectZ(r, r.upperCiLow));
+                    ml = std::abs(kijunchi::indirectZ(r, r.otherLower) + kZ);
+                    mu = std::abs(kijunchi::indirectZ(r, r.otherUpper) - kZ);
+                    hl = 0.5 * (kijunchi::indirectZ(r, r.lowerCiHigh) -
+                                kijunchi::indirectZ(r, r.lowerCiLow));
+                    hu = 0.5 * (kijunchi::indirectZ(r, r.upperCiHigh) -
+                                kijunchi::indirectZ(r, r.upperCiLow));
                 }
                 std::fprintf(
                     stderr,
-                    "%s\t%.0f%%\t%d\t%.1f\t%d\t%.4g\t%.4g\t%.3f\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t%."
-                    "3f\t%.3f\t%d\n",
+                    "%s\t%.0f%%\t%d\t%.1f\t%d\t%.4g\t%.4g\t%.3f\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t"
+                    "%.3f\t%.3f\t%.3f\t%.3f\t%d\n",
                     a.name, 100 * s.fraction, s.side, s.offset, n, r.lower, r.upper, zl, zu,
-                    (r.estimated() ? r.caution + " " + r.remark : r.refusal).c_str(), methods,
-                    r.separationSpread, half, r.fraction, r.lambda, r.samplingOnly ? 1 : 0);
+                    (r.estimated() ? r.caution + " " + r.remark : r.refusal).c_str(), ml, mu,
+                    r.separationSpread, hl, hu, r.fraction, r.lambda, r.samplingOnly ? 1 : 0);
             }
     const auto line = [](const std::string& name, const Tally& t) {
         std::printf("%s\t%d\t%.3f\t%.1f%%\t%d\n", name.c_str(), t.sets,

@@ -18,9 +18,11 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Thresholds of the caution, in standard deviations of the transformed non-pathological
 // distribution (a limit's z-score against its own fit): chosen on the benchmark so that limits
 // off by more than one unit are warned and limits within a quarter unit mostly are not.
-constexpr double kMethodsDisagree = 0.4;
-constexpr double kFitsDisagree = 0.4;
-constexpr double kWideInterval = 0.8;  // the 90% interval's half width
+constexpr double kMethodsDisagree = 0.7;
+constexpr double kFitsDisagree = 1.0;
+constexpr double kWideInterval = 1.5;  // the 90% interval's half width
+// Fewer results than this, and the other method gave none: the limits are not confirmed.
+constexpr std::int64_t kUncheckedSmall = 2000;
 constexpr double kSmallShare = 0.5;
 // Below this coefficient of variation of the non-pathological results λ is not identifiable.
 constexpr double kSmallVariation = 0.08;
@@ -46,8 +48,20 @@ void join(std::string& to, const std::string& what, const char* separator) {
     to += what;
 }
 
+// Which limits a reason concerns, as the note names them.
+std::string limitsNamed(bool lower, bool upper) {
+    return lower && upper ? "下限と上限" : lower ? "下限" : "上限";
+}
+
 void check(IndirectResult& r, const IndirectResult* other) {
     std::vector<std::string> reasons;
+    bool lowerDoubt = false, upperDoubt = false;
+    const auto doubt = [&](bool lower, bool upper, const std::string& reason) {
+        if (!lower && !upper) return;
+        lowerDoubt = lowerDoubt || lower;
+        upperDoubt = upperDoubt || upper;
+        reasons.push_back(reason);
+    };
     const double span = r.upper - r.lower;
     const double centre = 0.5 * (r.upper + r.lower);
     if (centre > 0 && span / (2 * kZ975) / centre < kSmallVariation)
@@ -55,38 +69,42 @@ void check(IndirectResult& r, const IndirectResult* other) {
     if (other && other->estimated()) {
         r.otherLower = other->lower;
         r.otherUpper = other->upper;
-        const double dz = std::max(std::abs(zOnFit(r, other->lower) + kZ975),
-                                   std::abs(zOnFit(r, other->upper) - kZ975));
-        r.separationSpread = std::max(r.separationSpread, std::isfinite(dz) ? dz : 99.0);
-        if (!(dz <= kMethodsDisagree))
-            reasons.emplace_back(std::string("二つの方法（") + indirectMethodName(r.method) + "・" +
-                                 indirectMethodName(other->method) + "）の限界値が食い違います");
+        const double dl = std::abs(zOnFit(r, other->lower) + kZ975);
+        const double du = std::abs(zOnFit(r, other->upper) - kZ975);
+        const bool l = !(dl <= kMethodsDisagree), u = !(du <= kMethodsDisagree);
+        doubt(l, u,
+              limitsNamed(l, u) + "は二つの方法（" + indirectMethodName(r.method) + "・" +
+                  indirectMethodName(other->method) + "）で食い違います");
         // The intervals reach at least as far as the other method's limit to either side: the
         // uncertainty of the separation, which the resamples of one method do not show.
         if (std::isfinite(r.lowerCiLow)) {
-            const double dl = std::abs(other->lower - r.lower);
-            const double du = std::abs(other->upper - r.upper);
-            r.lowerCiLow = std::min(r.lowerCiLow, r.lower - dl);
-            r.lowerCiHigh = std::max(r.lowerCiHigh, r.lower + dl);
-            r.upperCiLow = std::min(r.upperCiLow, r.upper - du);
-            r.upperCiHigh = std::max(r.upperCiHigh, r.upper + du);
+            const double wl = std::abs(other->lower - r.lower);
+            const double wu = std::abs(other->upper - r.upper);
+            r.lowerCiLow = std::min(r.lowerCiLow, r.lower - wl);
+            r.lowerCiHigh = std::max(r.lowerCiHigh, r.lower + wl);
+            r.upperCiLow = std::min(r.upperCiLow, r.upper - wu);
+            r.upperCiHigh = std::max(r.upperCiHigh, r.upper + wu);
         }
     } else {
         r.samplingOnly = true;
+        if (other && r.total < kUncheckedSmall)
+            doubt(true, true, "結果が少なく、もう一つの方法で確かめられません");
     }
-    if (r.separationSpread > kFitsDisagree && reasons.empty())
-        reasons.emplace_back("ほぼ同じく当てはまる別の分け方で限界値が変わります");
+    if (r.separationSpread > kFitsDisagree)
+        doubt(true, true, "ほぼ同じく当てはまる別の分け方で限界値が変わります");
     if (std::isfinite(r.lowerCiLow)) {
-        const double half = 0.5 * std::max(zOnFit(r, r.lowerCiHigh) - zOnFit(r, r.lowerCiLow),
-                                           zOnFit(r, r.upperCiHigh) - zOnFit(r, r.upperCiLow));
-        if (!(half <= kWideInterval)) reasons.emplace_back("限界値の90%区間が広すぎます");
+        const double hl = 0.5 * (zOnFit(r, r.lowerCiHigh) - zOnFit(r, r.lowerCiLow));
+        const double hu = 0.5 * (zOnFit(r, r.upperCiHigh) - zOnFit(r, r.upperCiLow));
+        const bool l = !(hl <= kWideInterval), u = !(hu <= kWideInterval);
+        doubt(l, u, limitsNamed(l, u) + "の90%区間が広すぎます");
     }
-    if (r.fraction < kSmallShare)
-        reasons.emplace_back("病的な値の割合が半分を超えると推定されました");
+    if (r.fraction < kSmallShare) doubt(true, true, "病的な値の割合が半分を超えると推定されました");
     if (r.method == IndirectMethod::PowerShift && (r.lambda <= -0.98 || r.lambda >= 1.98))
-        reasons.emplace_back("λが探索範囲の端に達しました");
+        doubt(true, true, "λが探索範囲の端に達しました");
     for (const auto& reason : reasons) join(r.caution, reason, "、");
     if (!r.caution.empty()) r.caution = "注意: " + r.caution;
+    r.lowerCautioned = lowerDoubt;
+    r.upperCautioned = upperDoubt;
 }
 
 }  // namespace
@@ -123,6 +141,7 @@ IndirectResult estimateIndirect(const ValueCounts& counts, const IndirectOptions
         IndirectResult fallback = run(otherMethod, options);
         if (!fallback.estimated()) return r;
         check(fallback, nullptr);
+        fallback.lowerCautioned = fallback.upperCautioned = true;
         fallback.caution = "注意: " + std::string(indirectMethodName(options.method)) +
                            "では分けられず、" + indirectMethodName(otherMethod) + "による推定です" +
                            (fallback.caution.empty() ? "" : "、" + fallback.caution.substr(8));
