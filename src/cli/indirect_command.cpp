@@ -17,12 +17,12 @@ constexpr const char* kIndirectUsage =
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
     "          [--sheet N|名前] [--method power-shift|truncated]\n"
-    "          [--format tsv|csv|json|summary] FILE…\n"
+    "          [--format tsv|csv|json|summary] FILE…（- で標準入力）\n"
     "\n"
     "  --indirect          "
     "日常検査の結果から間接法（べき正規分布の当てはめ）で基準範囲を推定する\n"
     "  --column VALUE      "
-    "結果の値の列（見出しか番号）。「<0.02」「>1000」は打ち切り値として数える\n"
+    "結果の値の列（見出しか番号）。「<0.02」「0.02未満」「>1000」「1000以上」などは打ち切り値\n"
     "  --count COLUMN      値→件数の集計表を読む（--format summary の出力など）\n"
     "  --group SEX         性別などの分割の列\n"
     "  --age AGE           年齢の列。--age-bands 0,1,6,12,18,40,60,120 で年齢区分に分ける\n"
@@ -144,15 +144,34 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
     return std::nullopt;
 }
 
+// The summary's value: the shortest text that reads back as the same number.
+std::string exactNumber(double v) {
+    char buffer[32];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
+
+// A label cell of the summary: safe from formulas, quoted where it holds a TAB, a quote, a line
+// end or another separator (or blanks at an end), as the summary's reader takes it.
+std::string summaryLabel(const std::string& label) {
+    std::string s = protectedLabel(label);
+    const bool edge = !s.empty() && (s.front() == ' ' || s.back() == ' ');
+    if (!edge && s.find_first_of("\t\"\r\n,;") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
 void writeSummary(const ExtractResult& extract, std::ostream& out) {
     out << "群\t値\t件数\r\n";
     for (const auto& p : extract.partitions) {
+        const std::string label = summaryLabel(p.label);
         for (const auto& [v, c] : p.counts.below())
-            out << p.label << "\t<" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t<" << exactNumber(v) << "\t" << c << "\r\n";
         for (const auto& [v, c] : p.counts.sorted())
-            out << p.label << "\t" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t" << exactNumber(v) << "\t" << c << "\r\n";
         for (const auto& [v, c] : p.counts.above())
-            out << p.label << "\t>" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t>" << exactNumber(v) << "\t" << c << "\r\n";
     }
 }
 
