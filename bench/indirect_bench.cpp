@@ -177,13 +177,17 @@ int coverage(int repeats, int resamples) {
     const char* sides[] = {"none", "left", "right", "both"};
     std::printf(
         "lambda\tside\tpathological\tn\tfits\tlower held\tupper held\t"
-        "median CI width\tmedian error\n");
+        "median CI width\tmedian error\toff > 20%%\tof which cautioned\twithin 5%%\tof which "
+        "cautioned\n");
     std::uint64_t seed = 1000;
     for (const Scenario& sc : scenarios) {
         const Population p = population(sc.lambda);
         const Truth t = truth(p);
         const double width = t.upper - t.lower;
         int fits = 0, lowerHeld = 0, upperHeld = 0;
+        // Limits off by more than 20% of the true width, and within 5%, and how many of each
+        // carried a caution (a refusal counts as one).
+        int off = 0, offCautioned = 0, close = 0, closeCautioned = 0;
         std::vector<double> ciWidths, errors;
         for (int r = 0; r < repeats; ++r) {
             const auto counts = sample(p, sc.side, sc.fraction, sc.n, seed++);
@@ -191,8 +195,20 @@ int coverage(int repeats, int resamples) {
             options.seed = seed;
             options.resamples = resamples;
             const auto e = kijunchi::estimateIndirect(counts, options);
+            if (!e.estimated()) {
+                off += 2;
+                offCautioned += 2;
+            }
             if (!e.estimated() || !std::isfinite(e.lowerCiLow)) continue;
             ++fits;
+            for (const auto& [error, cautioned] :
+                 {std::pair{std::abs(e.lower - t.lower) / width, e.lowerCautioned},
+                  std::pair{std::abs(e.upper - t.upper) / width, e.upperCautioned}}) {
+                off += error > 0.2;
+                offCautioned += error > 0.2 && cautioned;
+                close += error <= 0.05;
+                closeCautioned += error <= 0.05 && cautioned;
+            }
             lowerHeld += e.lowerCiLow <= t.lower && t.lower <= e.lowerCiHigh;
             upperHeld += e.upperCiLow <= t.upper && t.upper <= e.upperCiHigh;
             ciWidths.push_back((e.lowerCiHigh - e.lowerCiLow) / width);
@@ -200,9 +216,10 @@ int coverage(int repeats, int resamples) {
             errors.push_back(std::abs(e.lower - t.lower) / width);
             errors.push_back(std::abs(e.upper - t.upper) / width);
         }
-        std::printf("%.1f\t%s\t%.0f%%\t%d\t%d\t%d\t%d\t%.1f%%\t%.1f%%\n", sc.lambda,
+        std::printf("%.1f\t%s\t%.0f%%\t%d\t%d\t%d\t%d\t%.1f%%\t%.1f%%\t%d\t%d\t%d\t%d\n", sc.lambda,
                     sides[static_cast<int>(sc.side)], 100 * sc.fraction, sc.n, fits, lowerHeld,
-                    upperHeld, 100 * median(ciWidths, 0.5), 100 * median(errors, 0.5));
+                    upperHeld, 100 * median(ciWidths, 0.5), 100 * median(errors, 0.5), off,
+                    offCautioned, close, closeCautioned);
         std::fflush(stdout);
     }
     return 0;
