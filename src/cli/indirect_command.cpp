@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <optional>
+#include <sstream>
 
 #include "adopted/adopted_table.h"
 #include "analysis/number_text.h"
@@ -10,6 +11,7 @@
 #include "indirect/extract.h"
 #include "indirect/indirect_table.h"
 #include "indirect/truncated_fit.h"
+#include "study/batch_workbook.h"
 
 namespace kijunchi {
 
@@ -19,7 +21,7 @@ constexpr const char* kIndirectUsage =
     "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
-    "          [--sheet N|名前] [--format tsv|csv|json|summary]\n"
+    "          [--sheet N|名前] [--format tsv|csv|json|xlsx|summary] [--output OUT]\n"
     "          [--against LOW,HIGH | --against-table FILE|jccls [--analyte NAME | --panel]]\n"
     "          FILE…\n"
     "\n"
@@ -35,7 +37,9 @@ constexpr const char* kIndirectUsage =
     "  --where COLUMN=VALUE  その列がその値の行だけを使う（外来/入院など）\n"
     "  --sheet N|名前      ブック（.xlsx, .xlsm, .xls）のシート（番号か名前。既定は最初のシート）\n"
     "  --seed N            ブートストラップの乱数の種（既定 20240）\n"
-    "  --format F          tsv（既定）、csv、json、summary（分割ごとの値→件数の集計表）\n"
+    "  --format F          tsv（既定）、csv、json、xlsx（--output が必要）、summary（分割ごとの\n"
+    "                      値→件数の集計表）\n"
+    "  --output OUT        表を OUT に書く（全体を書けたときだけ置き換える）\n"
     "  --against LOW,HIGH  採用中の基準範囲（下限,上限）と比べ、分割ごとに判定する\n"
     "  --against-table T   採用中の基準範囲の表（CSV の表か jccls: JCCLS共用基準範囲）と比べる\n"
     "  --analyte NAME      表の項目名（既定は --column の見出し）\n"
@@ -44,7 +48,7 @@ constexpr const char* kIndirectUsage =
 struct IndirectArgs {
     ExtractOptions extract;
     std::optional<std::string> ageBands, from, to, format, seed;
-    std::optional<std::string> against, againstTable, analyte;
+    std::optional<std::string> against, againstTable, analyte, output;
     std::vector<std::string> columns;  // --column, once or more
     bool panel = false;
     std::vector<std::string> files;
@@ -81,6 +85,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
             error = value(text);
             if (text) a.columns.push_back(*text);
             column = true;
+        } else if (arg == "--output") {
+            error = value(a.output);
         } else if (arg == "--panel") {
             a.panel = true;
         } else if (arg == "--against") {
@@ -162,8 +168,10 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         *to = *key;
     }
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
-        *a.format != "summary")
-        return "--format には tsv, csv, json, summary のどれかを指定して下さい。";
+        *a.format != "xlsx" && *a.format != "summary")
+        return "--format には tsv, csv, json, xlsx, summary のどれかを指定して下さい。";
+    if (a.format && *a.format == "xlsx" && !a.output)
+        return "--format xlsx では --output で書き出すファイルを指定して下さい。";
     return std::nullopt;
 }
 
@@ -187,9 +195,13 @@ bool isIndirectCommand(const std::vector<std::string>& args) {
     return false;
 }
 
-int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runIndirectCommand(const std::vector<std::string>& args, std::ostream& standardOut,
+                       std::ostream& err) {
     IndirectArgs a;
     if (auto error = parse(args, a)) return usage(err, *error);
+    // With --output the table is written to the file once whole.
+    std::ostringstream buffer;
+    std::ostream& out = a.output ? static_cast<std::ostream&>(buffer) : standardOut;
     IndirectOptions options;
     if (a.seed) {
         const auto& s = *a.seed;
@@ -289,6 +301,15 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
         }
     }
     if (writer) writer->finish();
+    if (a.output && rows > 0) {
+        const std::string problem = format == "xlsx"
+                                        ? writeTsvWorkbook(*a.output, "間接法", buffer.str())
+                                        : writeFileWhole(*a.output, buffer.str());
+        if (!problem.empty()) {
+            err << problem << "\n";
+            return 2;
+        }
+    }
     if (!out.flush()) {
         err << "標準出力に書き込めません。\n";
         return 2;

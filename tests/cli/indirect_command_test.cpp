@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "files/table_reader.h"
 #include "support/temp_files.h"
 
 namespace kijunchi {
@@ -157,6 +158,49 @@ TEST(IndirectCommand, WorkbookExtractGivesWhatItsCsvGives) {
     EXPECT_EQ(bookOut, "");
     EXPECT_NE(bookErr.find("シート「検査」がありません"), std::string::npos) << bookErr;
     EXPECT_EQ(std::count(bookErr.begin(), bookErr.end(), '\n'), 1) << bookErr;
+}
+
+}  // namespace
+}  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+// A panel: every analyte of the JCCLS table among the headings (AST, ALT, not 値), one row per
+// analyte and partition with the analyte first; the xlsx holds what the TSV holds.
+TEST(IndirectCommand, APanelOfTheTablesAnalytesInOneTable) {
+    testing::TempFolder folder;
+    std::string rows = "性別,AST,値,ALT\n";
+    for (int i = 0; i < 30; ++i) rows += std::string(i % 2 ? "男" : "女") + ",20,5,15\n";
+    const std::string file = folder.write("panel.csv", rows);
+    const std::vector<std::string> args{
+        "--indirect", "--panel", "--against-table", "jccls", "--group", "性別", file};
+    std::ostringstream tsv, err;
+    ASSERT_EQ(runIndirectCommand(args, tsv, err), 0) << err.str();
+    std::vector<std::string> lines;
+    std::istringstream in(tsv.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u);  // headings, AST 女 男, ALT 女 男
+    EXPECT_EQ(lines[0].rfind("項目\t分割\t結果数", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("AST\t女\t15", 0), 0u);
+    EXPECT_EQ(lines[4].rfind("ALT\t男\t15", 0), 0u);
+    // ALT for men is 10–42 U/L in the table; too few results to judge.
+    EXPECT_NE(lines[4].find("\t10\t42\t"), std::string::npos);
+    EXPECT_NE(lines[4].find("判定できません（推定できません"), std::string::npos);
+
+    auto xlsxArgs = args;
+    const std::string book = folder.file("panel.xlsx");
+    xlsxArgs.insert(xlsxArgs.end() - 1, {"--format", "xlsx", "--output", book});
+    std::ostringstream none;
+    ASSERT_EQ(runIndirectCommand(xlsxArgs, none, err), 0) << err.str();
+    EXPECT_EQ(none.str(), "");
+    std::string problem;
+    auto table = TableReader::open(book, problem, "1");
+    ASSERT_TRUE(table) << problem;
+    std::vector<std::string_view> fields;
+    ASSERT_TRUE(table->nextRow(fields));
+    EXPECT_EQ(table->text(fields[0]), "AST");
+    EXPECT_EQ(table->number(fields[2]), 15);
 }
 
 }  // namespace
