@@ -247,6 +247,20 @@ int main(int argc, char** argv) {
         [&] {
             if (extract.isEmpty()) return;
             shot("indirect-adopted", &frame);
+        },
+        // Then against the JCCLS table's glucose row (73–109 mg/dL), which the report keeps.
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->AdoptedBox->setCurrentIndex(1);
+            w->AnalyteEdit->setText(QStringLiteral("Glu"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-jccls", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
         [&] {

@@ -27,8 +27,12 @@ LocalEstimate localEstimate(const IndirectResult& r) {
 AdoptedComparison compareWithPartition(const AdoptedChoice& choice, const PartitionCounts& p,
                                        const std::vector<double>& ageBands,
                                        const IndirectResult& r) {
-    if (choice.typed)
-        return compareWithAdopted(choice.typed->first, choice.typed->second, localEstimate(r));
+    if (choice.typed) {
+        AdoptedComparison c =
+            compareWithAdopted(choice.typed->first, choice.typed->second, localEstimate(r));
+        c.source = "入力した範囲";
+        return c;
+    }
     if (!choice.table) return notComparable("採用中の基準範囲がありません");
     std::optional<AdoptedSex> sex;
     if (!p.group.empty()) sex = sexOfGroup(p.group);
