@@ -1,6 +1,7 @@
 #include "adopted/adopted_table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "analysis/number_text.h"
