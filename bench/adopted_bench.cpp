@@ -19,7 +19,7 @@
 #include "adopted/adopted_check.h"
 #include "analysis/power_formula.h"
 #include "indirect/adopted_columns.h"
-#include "indirect/truncated_fit.h"
+#include "indirect/indirect_estimate.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The indirect method against populations whose limits are known, from a fixed seed:
 //
-//   kijunchi_indirect_bench table        the validation table of the README
+//   kijunchi_indirect_bench table        the validation table of docs/validation.md
 //   kijunchi_indirect_bench time N       the estimate of one partition of N results, timed
 //   kijunchi_indirect_bench coverage [R [B]]  how often the 90% intervals hold the true limits,
 //                                        over R repeats (default 20) of a few scenarios, with B

@@ -65,9 +65,11 @@ target_link_libraries(kijunchi_gui PUBLIC kijunchi_core kijunchi_widgets Qt6::Wi
 add_executable(kijunchi src/gui/shell/main.cpp)
 target_link_libraries(kijunchi PRIVATE kijunchi_gui)
 
-# kijunchi-report: the command line, with --pdf drawn by the windows above without a display.
-add_executable(kijunchi-report src/gui/headless/main.cpp)
-target_link_libraries(kijunchi-report PRIVATE kijunchi_cli kijunchi_gui)
+# kijunchi-pdf: the document of kijunchi-report --pdf, drawn from the core's models without a
+# display; kijunchi-report runs it from its own folder, so the one is built with the other.
+add_executable(kijunchi-pdf src/gui/headless/pdf_main.cpp src/gui/headless/model_document.cpp)
+target_link_libraries(kijunchi-pdf PRIVATE kijunchi_cli kijunchi_gui)
+add_dependencies(kijunchi-report kijunchi-pdf)
 
 # The window tour: every window in a real X session, for scripts/screenshots.sh.
 option(KIJUNCHI_TOUR "Build the window tour that takes the screenshots" OFF)

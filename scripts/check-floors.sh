@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Checks that the folders of src/ are floors (run by CTest as check_floors):
 #
-# - no file outside src/gui/ includes a Qt header: the core and the command line are plain C++;
+# - no file outside src/gui/ includes a Qt header (<QString>, "QWidget", <QtCore/QString>,
+#   <qglobal.h>): the core and the command line, kijunchi-report with it, are plain C++;
 # - every include of our own headers ("folder/name.h") stays on its own floor or goes down:
 #   a folder includes only from itself and from the floors listed before it below;
 # - the window folders of the desktop program are siblings on one floor and include none of
 #   each other; they meet only through gui/widgets/ and gui/results/ below them and through the
 #   frame (gui/shell/) above them, which creates them and connects their signals;
 # - the desktop program never includes the command line (src/cli/), nor the other way round;
-#   the one meeting is gui/headless/, kijunchi-report's main when it is built with the desktop
-#   program, which gives the command line the desktop program's PDF document. Nothing
-#   includes it.
+#   the one meeting is gui/headless/, kijunchi-pdf, the program kijunchi-report runs for --pdf:
+#   it reads the command line's request (cli/pdf_program.h) and draws the document from the
+#   core's models with the desktop program's drawing. Nothing includes it.
+#
+# Every C++ source and header is checked: .h, .hpp, .hh, .cpp, .cc, .cxx.
 #
 # Usage: scripts/check-floors.sh [ROOT]   (ROOT defaults to the repository holding this script)
 set -euo pipefail
@@ -36,7 +39,7 @@ floors=(
   "gui/results" # the result windows and the report document
   "gui/input gui/transform gui/generators gui/evaluation gui/files gui/study"  # the windows
   "gui/shell"   # the frame, start-up, version window, main()
-  "gui/headless" # kijunchi-report's main with the desktop program's document (--pdf)
+  "gui/headless" # kijunchi-pdf: --pdf's document drawn from the core's models
 )
 
 declare -A floor_of
@@ -73,12 +76,13 @@ while IFS= read -r -d '' file; do
     kind=${BASH_REMATCH[1]}
     header=${BASH_REMATCH[2]}
     where="src/$file:$line_number"
-    if [[ $kind == "<" ]]; then
-      if [[ $folder != gui/* && ( $header =~ ^Q || $header =~ ^q[a-z]*\.h$ ) ]]; then
-        fail "$where: includes the Qt header <$header> outside src/gui/"
-      fi
+    # A Qt header, in <> or "": a class header (QString), a module's (QtCore/QString) or an
+    # old-style one (qglobal.h).
+    if [[ $folder != gui/* && ( $header =~ ^Q || $header =~ ^q[a-z0-9_]*\.h$ ) ]]; then
+      fail "$where: includes the Qt header $header outside src/gui/"
       continue
     fi
+    [[ $kind == "<" ]] && continue
     [[ $header == */* ]] || continue  # a header beside the file
     target=$(folder_of "$header")
     if [[ ! -e $header ]]; then
@@ -97,7 +101,8 @@ while IFS= read -r -d '' file; do
       fail "$where: $folder includes \"$header\" from the sibling folder $target"
     fi
   done <"$file"
-done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z)
+done < <(find . -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.hh' -o -name '*.cpp' \
+                          -o -name '*.cc' -o -name '*.cxx' \) -print0 | sort -z)
 
 if ((failures > 0)); then
   echo "check-floors: $failures include(s) break the floors" >&2

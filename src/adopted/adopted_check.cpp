@@ -16,9 +16,11 @@ double marginFactor(int n, double coverage) {
     return z * std::sqrt(p * (1 - p) / n) / density;
 }
 
-std::optional<IntervalMargins> uncertaintyMargins(double lower, double upper, double lambda) {
-    if (!(lower < upper) || !std::isfinite(lambda)) return std::nullopt;
-    const auto yl = powerTransformed(lambda, lower), yu = powerTransformed(lambda, upper);
+std::optional<IntervalMargins> uncertaintyMargins(double lower, double upper, double lambda,
+                                                  double shift) {
+    if (!(lower < upper) || !std::isfinite(lambda) || !std::isfinite(shift)) return std::nullopt;
+    const auto yl = powerTransformed(lambda, lower - shift);
+    const auto yu = powerTransformed(lambda, upper - shift);
     if (!yl || !yu || !std::isfinite(*yl) || !std::isfinite(*yu) || !(*yl < *yu))
         return std::nullopt;
     const double sigma = (*yu - *yl) / (2 * normalQuantile(1 - kMarginPercentile));
@@ -26,8 +28,8 @@ std::optional<IntervalMargins> uncertaintyMargins(double lower, double upper, do
     // A margin's end beyond what any measured value reaches (below 0 under a power) stops at
     // the edge of the scale: 0 below, without end above.
     auto back = [&](double y, bool low) {
-        if (const auto x = backTransform(y, lambda)) return *x;
-        return low ? (lambda > 0 ? 0.0 : -INFINITY) : INFINITY;
+        if (const auto x = backTransform(y, lambda)) return *x + shift;
+        return low ? (lambda > 0 ? shift : -INFINITY) : INFINITY;
     };
     IntervalMargins m;
     m.lower = {back(*yl - half, true), back(*yl + half, false)};
@@ -82,8 +84,8 @@ AdoptedComparison compareWithAdopted(double adoptedLower, double adoptedUpper,
         c.reason = local.notUsable;
         return c;
     }
-    c.estimatedMargins = uncertaintyMargins(local.lower, local.upper, local.lambda);
-    c.adoptedMargins = uncertaintyMargins(adoptedLower, adoptedUpper, local.lambda);
+    c.estimatedMargins = uncertaintyMargins(local.lower, local.upper, local.lambda, local.shift);
+    c.adoptedMargins = uncertaintyMargins(adoptedLower, adoptedUpper, local.lambda, local.shift);
     if (!c.estimatedMargins) {
         c.reason = "推定した基準範囲に不確かさの幅を付けられません";
         return c;

@@ -9,7 +9,8 @@
 // on the scale where the results are normal, the limit ± z₀.₉₅ · √(p(1 − p)/n) / φ(z₀.₉₇₅) · σ,
 // p = 0.025, n = 120 (the large-sample variance of a sample quantile, p(1 − p)/(n f(q)²)),
 // which is the limit ± 0.4011·σ, carried back to the measurement scale. The estimated interval
-// takes σ and the scale from its own fit (the power transformation with the fitted λ); the
+// takes σ and the scale from its own fit (the power transformation of x − shift with the fitted
+// λ and shift); the
 // adopted interval takes the same scale and σ from its own width there: its limits as the
 // 2.5th and 97.5th percentiles, σ = (T(upper) − T(lower)) / (2 · 1.95996). A limit is
 // compatible ("適合") when its two margins overlap, else "要検討" with the direction of the
@@ -34,10 +35,11 @@ struct IntervalMargins {
     Margin lower, upper;
 };
 
-// The margins of both limits of [lower, upper] on the scale of the power transformation with
-// exponent lambda; nullopt when a limit has no value on that scale (0 or below under ln) or
-// the limits are not in order.
-std::optional<IntervalMargins> uncertaintyMargins(double lower, double upper, double lambda);
+// The margins of both limits of [lower, upper] on the scale of the power transformation of
+// x − shift with exponent lambda; nullopt when a limit has no value on that scale (x − shift
+// at or below 0 under ln) or the limits are not in order.
+std::optional<IntervalMargins> uncertaintyMargins(double lower, double upper, double lambda,
+                                                  double shift = 0);
 
 enum class Verdict { Compatible, LocalHigher, LocalLower, NotJudged };
 
@@ -58,7 +60,7 @@ struct AdoptedComparison {
 
 // What the comparison needs of the local estimate.
 struct LocalEstimate {
-    double lower = 0, upper = 0, lambda = 1;
+    double lower = 0, upper = 0, lambda = 1, shift = 0;
     // Why the estimate may not be judged from (its refusal or a warning); empty when it may.
     std::string notUsable;
 };

@@ -12,11 +12,11 @@ LocalEstimate localEstimate(const IndirectResult& r) {
     e.lower = r.lower;
     e.upper = r.upper;
     e.lambda = r.lambda;
+    e.shift = r.shift;
     if (!r.estimated()) {
         e.notUsable = r.refusal;
-    } else if (const double ks = std::sqrt(double(r.used)) * r.ksDistance; !(ks <= 1)) {
-        e.notUsable =
-            "当てはめが結果と合っていません（√n·D = " + numberText(SigRound(ks, 4)) + " > 1）";
+    } else if (!r.caution.empty()) {
+        e.notUsable = r.caution;
     } else if (r.resamples > 0 && 2 * r.resamplesFitted < r.resamples) {
         e.notUsable = "再標本" + std::to_string(r.resamples) + "回のうち推定できたのが" +
                       std::to_string(r.resamplesFitted) + "回だけです";

@@ -10,14 +10,14 @@
 #include "adopted/adopted_check.h"
 #include "adopted/adopted_table.h"
 #include "indirect/extract.h"
+#include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
-#include "indirect/truncated_fit.h"
 
 namespace kijunchi {
 
-// The estimate as the comparison takes it. Not judged: a refused estimate; a warned one, whose
-// fit the results reject (√n·D above 1 in every window tried) or of whose resamples fewer than
-// half gave limits.
+// The estimate as the comparison takes it. Not judged: a refused estimate; a warned one (its
+// caution: the two methods disagree, the 90% interval is too wide, …) or one of whose resamples
+// fewer than half gave limits.
 LocalEstimate localEstimate(const IndirectResult& r);
 
 // The adopted interval a comparison is made against: typed limits, or an analyte of a table.

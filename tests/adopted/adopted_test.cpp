@@ -8,7 +8,7 @@
 #include "adopted/adopted_table.h"
 #include "analysis/distributions.h"
 #include "indirect/adopted_columns.h"
-#include "indirect/truncated_fit.h"
+#include "indirect/indirect_estimate.h"
 
 namespace kijunchi {
 namespace {
@@ -58,16 +58,16 @@ TEST(Adopted, VerdictOfTheOverlap) {
         {80 + 40.0 / 3, 120 + 40.0 / 3, Verdict::LocalLower, Verdict::LocalLower, "要検討"},
     };
     for (const auto& c : cases) {
-        const auto r = compareWithAdopted(c.lower, c.upper, {80, 120, 1, ""});
+        const auto r = compareWithAdopted(c.lower, c.upper, {80, 120, 1, 0, ""});
         EXPECT_EQ(r.lower, c.v1) << c.lower;
         EXPECT_EQ(r.upper, c.v2) << c.upper;
         EXPECT_EQ(r.overallText(), c.overall);
     }
     EXPECT_EQ(verdictText(Verdict::LocalHigher), "要検討（自施設の値が高い）");
-    const auto refused = compareWithAdopted(80, 120, {NAN, NAN, NAN, "推定できません: 少ない"});
+    const auto refused = compareWithAdopted(80, 120, {NAN, NAN, NAN, 0, "推定できません: 少ない"});
     EXPECT_EQ(refused.overallText(), "判定できません（推定できません: 少ない）");
     EXPECT_EQ(refused.lower, Verdict::NotJudged);
-    EXPECT_EQ(compareWithAdopted(0, 0.14, {0.01, 0.15, 0, ""}).overall, Verdict::NotJudged);
+    EXPECT_EQ(compareWithAdopted(0, 0.14, {0.01, 0.15, 0, 0, ""}).overall, Verdict::NotJudged);
 }
 
 // Results whose non-pathological part is N(100, 10) exactly (its quantiles at (i + ½)/n) with
@@ -96,8 +96,9 @@ TEST(Adopted, EstimatesOfAKnownTruth) {
     EXPECT_EQ(up.upper, Verdict::LocalLower);
     // A refused estimate and a warned one are never judged.
     IndirectResult warned = r;
-    warned.ksDistance = 2 / std::sqrt(double(r.used));
-    EXPECT_NE(localEstimate(warned).notUsable.find("√n·D"), std::string::npos);
+    warned.caution = "注意: 限界値の90%区間が広すぎます";
+    EXPECT_EQ(localEstimate(warned).notUsable, warned.caution);
+    EXPECT_EQ(compareWithAdopted(80.4, 119.6, localEstimate(warned)).overall, Verdict::NotJudged);
     IndirectResult resampled = r;
     resampled.resamples = 200;
     resampled.resamplesFitted = 90;

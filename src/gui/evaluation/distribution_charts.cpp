@@ -184,15 +184,22 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
                              : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
 }
 
-void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
+void paintDistributionChart(int index, QPainter& painter, const QSize& size,
+                            const std::optional<HistogramChartModel>& histogram,
+                            const std::optional<QqPlotModel>& qq, const QString& lambdaText,
+                            const QString& emptyNote) {
     if (size.isEmpty()) return;
     QChart* chart =
-        index == 0 ? (histogram_ ? histogramChart(*histogram_, lambdaText_)
-                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_))
-                   : (qq_ ? qqChart(*qq_, lambdaText_)
-                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
+        index == 0 ? (histogram ? histogramChart(*histogram, lambdaText)
+                                : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote))
+                   : (qq ? qqChart(*qq, lambdaText)
+                         : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote));
     const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
     paintChartScaled(chart, painter, size, designed);
+}
+
+void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
+    paintDistributionChart(index, painter, size, histogram_, qq_, lambdaText_, emptyNote_);
 }
 
 QImage DistributionCharts::image() const {

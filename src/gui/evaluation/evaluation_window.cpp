@@ -22,7 +22,8 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Command1 = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
-    connect(Command1, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { copyTextToClipboard(copyHead() + text_); });
 
     Command2 = new QPushButton(QStringLiteral("図をｺﾋﾟｰ"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -95,15 +96,7 @@ void EvaluationWindow::showEvaluation(const EvaluationView& view) {
     setEvaluationText(view.text);
     hasCharts_ = view.chart.has_value();
     if (!view.chart) {
-        // The charts say why they are empty: the text's first line, the message.
-        QString note = QStringLiteral("（値が3個以上必要）");
-        if (view.text.rfind(kCalcErrorMessage, 0) == 0)
-            note = QStringLiteral("（計算エラーのため描けません）");
-        else if (view.text.rfind(kEvaluationNoData, 0) == 0)
-            note = QStringLiteral("（データがありません）");
-        else if (view.text.rfind(kEvaluationDataChanged, 0) == 0)
-            note = QStringLiteral("（データが変わりました）");
-        Charts1->setData(std::nullopt, std::nullopt, {}, note);
+        Charts1->setData(std::nullopt, std::nullopt, {}, emptyChartNote(view.text));
         return;
     }
     Charts1->setData(histogramChart(*view.chart), qqPlot(*view.chart),
@@ -120,8 +113,23 @@ QString EvaluationWindow::pictureName(int index) const {
                       : QStringLiteral("正規Q-Qプロット");
 }
 
+QString emptyChartNote(const std::string& evaluationText) {
+    // The charts say why they are empty: the text's first line, the message.
+    if (evaluationText.rfind(kCalcErrorMessage, 0) == 0)
+        return QStringLiteral("（計算エラーのため描けません）");
+    if (evaluationText.rfind(kEvaluationNoData, 0) == 0)
+        return QStringLiteral("（データがありません）");
+    if (evaluationText.rfind(kEvaluationDataChanged, 0) == 0)
+        return QStringLiteral("（データが変わりました）");
+    return QStringLiteral("（値が3個以上必要）");
+}
+
 DocumentPart::TextTable EvaluationWindow::partTable() const {
-    const QStringList lines = text_.split(QStringLiteral("\r\n"));
+    return evaluationTextTable(text_);
+}
+
+DocumentPart::TextTable evaluationTextTable(const QString& text) {
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
     qsizetype first = 0;
     while (first < lines.size() && !lines[first].startsWith(QStringLiteral("推定法\t"))) ++first;
     if (first == lines.size()) return {};
@@ -131,6 +139,10 @@ DocumentPart::TextTable EvaluationWindow::partTable() const {
 }
 
 QSize EvaluationWindow::pictureSize(int index) const {
+    return evaluationChartSize(index);
+}
+
+QSize evaluationChartSize(int index) {
     // The charts' designed proportions, not the window's: a picture is drawn anew at its size.
     return index == 0 ? QSize(640, 400) : QSize(400, 400);
 }

@@ -22,6 +22,14 @@ class DistributionCharts;
 inline constexpr const char* kEvaluationDataChanged =
     "データが変わりました。「基準範囲の評価」を押すと新しいデータを評価します。\r\n";
 
+// Why the charts of an evaluation whose view has no chart input are empty, from its text.
+QString emptyChartNote(const std::string& evaluationText);
+// The table of the estimates in an evaluation text, from its heading line "推定法" to the blank
+// line after it, keyed by its first column.
+DocumentPart::TextTable evaluationTextTable(const QString& text);
+// The designed size of the evaluation's charts (0 the histogram, 1 the Q-Q plot).
+QSize evaluationChartSize(int index);
+
 class EvaluationWindow : public ResultWindow, public DocumentPart {
     Q_OBJECT
 public:

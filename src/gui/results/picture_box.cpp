@@ -30,21 +30,25 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 }
 
 void PictureBox::clearDrawing() {
-    steps_.clear();
+    drawing_.clear();
     update();
 }
 
 void PictureBox::add(DrawingStep step) {
-    steps_.push_back(std::move(step));
+    drawing_.add(std::move(step));
     update();
 }
 
 void PictureBox::paintDrawing(QPainter& p, QSize size) const {
+    drawing_.paint(p, size, font());
+}
+
+void Drawing::paint(QPainter& p, QSize size, const QFont& font) const {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     // A size in pixels, so that the drawing keeps its proportions on a device of another
     // resolution (a PDF page).
-    QFont pixelFont = font();
-    pixelFont.setPixelSize(QFontInfo(font()).pixelSize());
+    QFont pixelFont = font;
+    pixelFont.setPixelSize(QFontInfo(font).pixelSize());
     p.setFont(pixelFont);
     const QFontMetrics metrics(pixelFont);
     for (const DrawingStep& step : steps_) {
@@ -88,8 +92,14 @@ void PictureBox::paintEvent(QPaintEvent*) {
     paintDrawing(p, size());
 }
 
+void PainterCanvas::add(DrawingStep step) {
+    drawing_.add(std::move(step));
+    if (shown_) shown_->update();
+}
+
 void PainterCanvas::clear() {
-    picture_.clearDrawing();
+    drawing_.clear();
+    if (shown_) shown_->update();
     scale_ = UserScale{};
     fore_ = Qt::black;
     currentX_ = currentY_ = 0;
@@ -100,7 +110,7 @@ void PainterCanvas::printLine(std::string_view text) {
     step.kind = DrawingStep::Kind::PrintLine;
     step.text = toQString(text);
     step.colour = fore_;
-    picture_.add(std::move(step));
+    add(std::move(step));
 }
 
 void PainterCanvas::setScale(double left, double top, double right, double bottom) {
@@ -120,7 +130,7 @@ void PainterCanvas::line(double x1, double y1, double x2, double y2, const QColo
     step.y2 = y2;
     step.colour = colour;
     step.scale = scale_;
-    picture_.add(std::move(step));
+    add(std::move(step));
     currentX_ = x2;
     currentY_ = y2;
 }
@@ -141,7 +151,7 @@ void PainterCanvas::printAtPosition(std::string_view text) {
     step.y1 = currentY_;
     step.colour = fore_;
     step.scale = scale_;
-    picture_.add(std::move(step));
+    add(std::move(step));
 }
 
 }  // namespace kijunchi

@@ -31,19 +31,35 @@ struct DrawingStep {
     UserScale scale;
 };
 
+// The drawing of a run: its operations in order, painted anew at any size. The histogram
+// window shows it; a document draws it without a window.
+class Drawing {
+public:
+    const std::vector<DrawingStep>& steps() const { return steps_; }
+    void clear() { steps_.clear(); }
+    void add(DrawingStep step) { steps_.push_back(std::move(step)); }
+
+    // Paints the drawing onto a white area of the given size (in device-independent pixels)
+    // in font: the chart's lines and labels in their order, then the printed text lines, each
+    // on a white ground under its characters, so that no line of the chart crosses the text.
+    void paint(QPainter& painter, QSize size, const QFont& font) const;
+
+private:
+    std::vector<DrawingStep> steps_;
+};
+
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
     explicit PictureBox(QWidget* parent = nullptr);
 
     // The drawing of the last run.
-    const std::vector<DrawingStep>& drawing() const { return steps_; }
+    const std::vector<DrawingStep>& drawing() const { return drawing_.steps(); }
+    Drawing& drawingRecord() { return drawing_; }
     void clearDrawing();
     void add(DrawingStep step);
 
-    // Paints the drawing onto a white area of the given size (in device-independent pixels):
-    // the chart's lines and labels in their order, then the printed text lines, each on a
-    // white ground under its characters, so that no line of the chart crosses the text.
+    // Paints the drawing in the picture's font (see Drawing::paint).
     void paintDrawing(QPainter& painter, QSize size) const;
 
     // The picture as it is shown now, in device pixels.
@@ -53,12 +69,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::vector<DrawingStep> steps_;
+    Drawing drawing_;
 };
 
 class PainterCanvas final : public Canvas {
 public:
-    explicit PainterCanvas(PictureBox& picture) : picture_(picture) {}
+    // Into the picture, which shows each change.
+    explicit PainterCanvas(PictureBox& picture)
+        : drawing_(picture.drawingRecord()), shown_(&picture) {}
+    // Into a drawing that no window shows.
+    explicit PainterCanvas(Drawing& drawing) : drawing_(drawing) {}
 
     void clear() override;
     void printLine(std::string_view text) override;
@@ -70,8 +90,10 @@ public:
 
 private:
     void line(double x1, double y1, double x2, double y2, const QColor& colour);
+    void add(DrawingStep step);
 
-    PictureBox& picture_;
+    Drawing& drawing_;
+    QWidget* shown_ = nullptr;
     UserScale scale_;
     QColor fore_ = Qt::black;
     double currentX_ = 0, currentY_ = 0;  // drawing position, user coordinates

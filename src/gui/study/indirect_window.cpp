@@ -30,8 +30,8 @@
 
 #include "adopted/adopted_table.h"
 #include "analysis/number_text.h"
+#include "files/table_file.h"
 #include "files/table_reader.h"
-#include "files/workbook.h"
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"

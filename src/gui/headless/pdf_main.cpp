@@ -1,0 +1,64 @@
+// kijunchi-pdf: the program kijunchi-report runs for --pdf. It reads the analysed data set and
+// the document's head from standard input, draws the document from the core's models as the
+// desktop program prints it, without a display, and writes it to the path it was given. On
+// standard output the one-line message when it could not; exit status 0 or 2.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QStringList>
+#include <QtGlobal>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/pdf_program.h"
+#include "gui/headless/model_document.h"
+#include "gui/widgets/app_setup.h"
+
+namespace {
+
+std::string readStandardInput() {
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+int fail(const std::string& message) {
+    std::fputs((message + "\n").c_str(), stdout);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<kijunchi::PdfRequest> request =
+        kijunchi::readPdfRequest(readStandardInput());
+    if (!request) return fail("PDFを書くためのデータを読めません。");
+
+    // The offscreen platform when there is no display (and no platform was chosen).
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (!display && !std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Standard error carries the command's own one-line messages; the toolkit's notes on its
+    // surroundings ("XDG_RUNTIME_DIR not set") are not for the user of a command line.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
+    QApplication app(argc, argv);
+    kijunchi::setUpApplication(app);
+
+    QStringList description;
+    for (const std::string& line : request->head.description)
+        description << QString::fromStdString(line);
+    const QString path = QString::fromStdString(request->path);
+    const QString error = kijunchi::writeAnalysisPdf(
+        path, *request->store, description, QString::fromStdString(request->head.runningHead));
+    if (error.isEmpty()) return 0;
+    return fail("ファイルに書き込めません: " + request->path + "（" + error.toStdString() + "）");
+}
