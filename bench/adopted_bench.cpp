@@ -1,6 +1,7 @@
 // How often the comparison with an adopted interval judges rightly, from a fixed seed:
 //
-//   kijunchi_adopted_bench [R [N]]   R runs (default 200) of N results (default 10⁴) for each
+//   kijunchi_adopted_bench [R [N [truncated]]]   R runs (default 200) of N results (default 10⁴),
+//                                    by the default method or the truncated one, for each
 //                                    scenario below
 //
 // The non-pathological results are power-normal (the modified power transformation of the
@@ -14,7 +15,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <string>
 
 #include "adopted/adopted_check.h"
 #include "analysis/power_formula.h"
@@ -45,6 +48,9 @@ double back(const Population& p, double y) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 200;
     const int n = argc > 2 ? std::atoi(argv[2]) : 10000;
+    // The method: power-shift (the program's default) or truncated.
+    const bool truncated = argc > 3 && std::string(argv[3]) == "truncated";
+    std::map<std::string, int> reasons;  // why runs were not judged
     std::mt19937_64 rng(20251210);
     std::printf("λ\t採用\t適合\t要検討\t判定できません\t割合（期待の判定）\n");
     for (double lambda : {0.0, 0.5, 1.0}) {
@@ -64,6 +70,7 @@ int main(int argc, char** argv) {
         std::uniform_real_distribution<double> u(0, 1);
         IndirectOptions options;
         options.resamples = -1;
+        options.method = truncated ? IndirectMethod::Truncated : IndirectMethod::PowerShift;
         for (int run = 0; run < runs; ++run) {
             ValueCounts counts_;
             for (int i = 0; i < n; ++i) {
@@ -78,6 +85,7 @@ int main(int argc, char** argv) {
             }
             const IndirectResult r = estimateIndirect(counts_, options);
             const LocalEstimate local = localEstimate(r);
+            if (!local.notUsable.empty()) ++reasons[local.notUsable];
             for (int s = 0; s < 3; ++s) {
                 const auto c = compareWithAdopted(scenarios[s].lower, scenarios[s].upper, local);
                 const int k = c.overall == Verdict::Compatible  ? 0
@@ -94,5 +102,6 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
+    for (const auto& [reason, count] : reasons) std::printf("%d\t%s\n", count, reason.c_str());
     return 0;
 }

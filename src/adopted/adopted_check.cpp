@@ -85,7 +85,13 @@ AdoptedComparison compareWithAdopted(double adoptedLower, double adoptedUpper,
         return c;
     }
     c.estimatedMargins = uncertaintyMargins(local.lower, local.upper, local.lambda, local.shift);
+    // The adopted interval on the local scale; where a limit lies at or below the local fit's
+    // shift (outside its support) the same λ without the shift, and where that cannot take it
+    // either (0 under ln), the measurement scale itself.
     c.adoptedMargins = uncertaintyMargins(adoptedLower, adoptedUpper, local.lambda, local.shift);
+    if (!c.adoptedMargins)
+        c.adoptedMargins = uncertaintyMargins(adoptedLower, adoptedUpper, local.lambda, 0);
+    if (!c.adoptedMargins) c.adoptedMargins = uncertaintyMargins(adoptedLower, adoptedUpper, 1, 0);
     if (!c.estimatedMargins) {
         c.reason = "推定した基準範囲に不確かさの幅を付けられません";
         return c;

@@ -67,7 +67,13 @@ TEST(Adopted, VerdictOfTheOverlap) {
     const auto refused = compareWithAdopted(80, 120, {NAN, NAN, NAN, 0, "推定できません: 少ない"});
     EXPECT_EQ(refused.overallText(), "判定できません（推定できません: 少ない）");
     EXPECT_EQ(refused.lower, Verdict::NotJudged);
-    EXPECT_EQ(compareWithAdopted(0, 0.14, {0.01, 0.15, 0, 0, ""}).overall, Verdict::NotJudged);
+    // CRP 0.00–0.14 has no lower limit under ln: the adopted margins fall back to the
+    // measurement scale, ±0.401108 · 0.14 / 3.919928 = ±0.014326, which overlap the estimate's
+    // 0.01·e^∓0.27709 = 0.00758–0.01319 and 0.15·e^∓0.27709 = 0.1137–0.1979.
+    const auto crp = compareWithAdopted(0, 0.14, {0.01, 0.15, 0, 0, ""});
+    ASSERT_TRUE(crp.adoptedMargins);
+    EXPECT_NEAR(crp.adoptedMargins->upper.low, 0.125674, 1e-5);
+    EXPECT_EQ(crp.overall, Verdict::Compatible);
 }
 
 // Results whose non-pathological part is N(100, 10) exactly (its quantiles at (i + ½)/n) with
