@@ -62,11 +62,12 @@ if [ "$docs" = 1 ]; then
     pdftotext -f "$p" -l "$p" "$from/report.pdf" - | grep -q "採用中の基準範囲: " && echo "$p"
   done | head -1)
   if [ -n "$page" ]; then
+    rm -f "$shots"/adopted-page-*.png "$shots"/adopted-next-*.png
     pdftoppm -r 110 -f "$page" -l "$page" -x 0 -y 640 -W 909 -H 560 -png "$from/report.pdf" \
       "$shots/adopted-page"
-    cp "$shots/adopted-page-$page.png" "$root/docs/indirect-adopted-pdf.png"
+    cp "$(ls "$shots"/adopted-page-*.png | head -1)" "$root/docs/indirect-adopted-pdf.png"
     pdftoppm -r 80 -f $((page + 1)) -l $((page + 1)) -png "$from/report.pdf" "$shots/adopted-next"
-    cp "$shots/adopted-next-$((page + 1)).png" "$root/docs/indirect-adopted-pdf-charts.png"
+    cp "$(ls "$shots"/adopted-next-*.png | head -1)" "$root/docs/indirect-adopted-pdf-charts.png"
   fi
   cp "$from/sheet-dialog-window.png" "$root/docs/files-sheet-dialog.png"
   cp "$shots/scale-1.5/sheet-dialog-window.png" "$root/docs/files-sheet-dialog-1.5.png"
