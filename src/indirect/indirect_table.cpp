@@ -1,7 +1,6 @@
 #include "indirect/indirect_table.h"
 
 #include <cmath>
-#include <limits>
 
 #include "analysis/number_text.h"
 #include "files/table_text.h"
@@ -86,9 +85,8 @@ std::string textField(const std::string& text, IndirectFormat format) {
 
 }  // namespace
 
-std::vector<std::string> indirectHeadings(bool sites) {
+std::vector<std::string> indirectHeadings() {
     std::vector<std::string> h{"分割"};
-    if (sites) h.insert(h.end(), {"施設", "施設間SD比"});
     for (const auto& c : kColumns) h.emplace_back(c.heading);
     h.emplace_back("方法");
     h.emplace_back("注意");
@@ -110,64 +108,73 @@ std::string indirectNote(const IndirectResult& r) {
     return s;
 }
 
-std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r,
-                                       const IndirectSiteCells* site) {
+std::vector<std::string> indirectCells(const std::string& partition, const IndirectResult& r) {
     std::vector<std::string> cells{partition};
-    if (site) {
-        cells.push_back(site->site);
-        const auto v = finite(site->sdRatio);
-        cells.push_back(v ? numberText(SigRound(*v, 4)) : std::string());
-    }
     for (const auto& c : kColumns) {
         const auto v = c.get(r);
         cells.push_back(v ? numberText(c.count ? *v : SigRound(*v, 4)) : std::string());
     }
     cells.emplace_back(indirectMethodName(r.method));
-    std::string note = indirectNote(r);
-    if (site && !site->note.empty()) note += (note.empty() ? "" : "。") + site->note;
-    cells.push_back(note);
+    cells.push_back(indirectNote(r));
     return cells;
 }
 
-IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format, bool sites)
-    : out_(out), format_(format), sites_(sites) {
+std::string extraCellText(const ExtraCell& cell) {
+    if (!cell.isNumber) return cell.text;
+    return cell.number && std::isfinite(*cell.number) ? numberText(SigRound(*cell.number, 4))
+                                                      : std::string();
+}
+
+IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format,
+                               std::vector<ExtraColumn> before, std::vector<ExtraColumn> after)
+    : out_(out), format_(format), before_(std::move(before)), after_(std::move(after)) {
     if (format_ == IndirectFormat::Json) {
         out_ << "[";
         return;
     }
     const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
-    const auto headings = indirectHeadings(sites_);
+    std::vector<std::string> headings;
+    for (const auto& c : before_) headings.push_back(c.heading);
+    for (auto& h : indirectHeadings()) headings.push_back(std::move(h));
+    for (const auto& c : after_) headings.push_back(c.heading);
     for (std::size_t i = 0; i < headings.size(); ++i)
         out_ << (i ? std::string(1, sep) : "") << headings[i];
     out_ << "\r\n";
 }
 
 void IndirectWriter::row(const std::string& partition, const IndirectResult& r,
-                         const IndirectSiteCells* site) {
-    const IndirectSiteCells none{"", std::numeric_limits<double>::quiet_NaN(), ""};
-    if (sites_ && !site) site = &none;
-    if (!sites_) site = nullptr;
+                         const std::vector<ExtraCell>& before,
+                         const std::vector<ExtraCell>& after) {
+    auto jsonCell = [](const ExtraCell& c) {
+        if (!c.isNumber) return jsonString(c.text);
+        return c.number && std::isfinite(*c.number) ? numberText(*c.number) : std::string("null");
+    };
     if (format_ == IndirectFormat::Json) {
-        out_ << (rows_ == 0 ? "\n" : ",\n") << "{\"partition\": " << jsonString(partition);
-        if (site) {
-            const auto v = finite(site->sdRatio);
-            out_ << ", \"site\": " << jsonString(site->site)
-                 << ", \"site_sd_ratio\": " << (v ? numberText(*v) : std::string("null"));
-        }
+        out_ << (rows_ == 0 ? "\n" : ",\n") << "{";
+        for (std::size_t i = 0; i < before_.size() && i < before.size(); ++i)
+            out_ << "\"" << before_[i].key << "\": " << jsonCell(before[i]) << ", ";
+        out_ << "\"partition\": " << jsonString(partition);
         for (const auto& c : kColumns) {
             const auto v = c.get(r);
             out_ << ", \"" << c.key << "\": " << (v ? numberText(*v) : std::string("null"));
         }
         out_ << ", \"method\": " << jsonString(indirectMethodKey(r.method))
-             << ", \"note\": " << jsonString(indirectCells(partition, r, site).back()) << "}";
+             << ", \"note\": " << jsonString(indirectNote(r));
+        for (std::size_t i = 0; i < after_.size() && i < after.size(); ++i)
+            out_ << ", \"" << after_[i].key << "\": " << jsonCell(after[i]);
+        out_ << "}";
     } else {
         const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
-        const auto cells = indirectCells(partition, r, site);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const bool text = i == 0 || (site && i == 1) || i + 2 >= cells.size();
-            out_ << (i ? std::string(1, sep) : "")
-                 << (text ? textField(cells[i], format_) : cells[i]);
-        }
+        bool first = true;
+        auto put = [&](const std::string& cell, bool text) {
+            out_ << (first ? "" : std::string(1, sep)) << (text ? textField(cell, format_) : cell);
+            first = false;
+        };
+        for (const auto& c : before) put(extraCellText(c), !c.isNumber);
+        const auto cells = indirectCells(partition, r);
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            put(cells[i], i == 0 || i + 2 >= cells.size());
+        for (const auto& c : after) put(extraCellText(c), !c.isNumber);
         out_ << "\r\n";
     }
     ++rows_;

@@ -59,6 +59,17 @@ SiteSpread siteSpread(const IndirectResult& pooled, const std::vector<IndirectRe
     return out;
 }
 
+std::vector<ExtraColumn> siteColumns() {
+    return {{"施設", "site"}, {"施設間SD比", "site_sd_ratio"}, {"施設の注意", "site_note"}};
+}
+
+std::vector<ExtraCell> siteExtraCells(const IndirectSiteCells& cells) {
+    return {ExtraCell::of(cells.site),
+            ExtraCell::of(std::isfinite(cells.sdRatio) ? std::optional<double>(cells.sdRatio)
+                                                       : std::nullopt),
+            ExtraCell::of(cells.note)};
+}
+
 std::vector<IndirectSiteCells> siteCells(const std::vector<std::string>& names,
                                          const IndirectResult& pooled,
                                          const std::vector<IndirectResult>& sites) {

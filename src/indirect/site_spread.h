@@ -27,6 +27,18 @@ struct SiteSpread {
     std::vector<double> shifts;  // per site, NaN where the site has no limits
 };
 
+// The site cells of a row where a site column was kept through pooling: a partition's rows are
+// the pool's ("全施設") and then one per site, with three more columns: the site, the
+// between-site SD ratio (on a site's row, that site's own shift in the same SDs), and what they
+// call for.
+struct IndirectSiteCells {
+    std::string site;
+    double sdRatio = 0;  // NaN where there is none
+    std::string note;
+};
+std::vector<ExtraColumn> siteColumns();
+std::vector<ExtraCell> siteExtraCells(const IndirectSiteCells& cells);
+
 SiteSpread siteSpread(const IndirectResult& pooled, const std::vector<IndirectResult>& sites);
 
 // The site cells of a partition's rows: the pool's ("全施設", the ratio) first, then each
