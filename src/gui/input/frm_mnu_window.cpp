@@ -374,6 +374,7 @@ int frmMnu::Col() const {
 }
 
 void frmMnu::pasteCommand() {
+    if (confirmPaste && !confirmPaste()) return;
     if (GroupTick->isChecked()) return pasteWithGroups();
     Text1.insert(QGuiApplication::clipboard()->text());
     readPasteBuffer();
