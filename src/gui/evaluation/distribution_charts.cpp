@@ -175,15 +175,15 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
 void paintDistributionChart(int index, QPainter& painter, const QSize& size,
                             const std::optional<HistogramChartModel>& histogram,
                             const std::optional<QqPlotModel>& qq, const QString& lambdaText,
-                            const QString& emptyNote) {
+                            const QString& emptyNote, std::optional<QSizeF> designed) {
     if (size.isEmpty()) return;
     QChart* chart =
         index == 0 ? (histogram ? histogramChart(*histogram, lambdaText)
                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote))
                    : (qq ? qqChart(*qq, lambdaText)
                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote));
-    const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
-    paintChartScaled(chart, painter, size, designed);
+    if (!designed) designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
+    paintChartScaled(chart, painter, size, *designed);
 }
 
 void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
@@ -194,11 +194,21 @@ QImage DistributionCharts::image() const {
     QImage picture(kFigurePixels, QImage::Format_RGB32);
     picture.fill(Qt::white);
     QPainter painter(&picture);
-    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one.
-    const int histogramWidth = kFigurePixels.width() * 2 / 3;
-    paintChart(0, painter, QSize(histogramWidth, kFigurePixels.height()));
-    painter.translate(histogramWidth, 0);
-    paintChart(1, painter, QSize(kFigurePixels.width() - histogramWidth, kFigurePixels.height()));
+    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one, each
+    // with a margin, both enlarged by the same factor (the histogram's) so that their texts
+    // have one size.
+    constexpr int kMargin = 24;
+    const int inner = kFigurePixels.width() - 4 * kMargin;
+    const QSize histogram(inner * 2 / 3, kFigurePixels.height() - 2 * kMargin);
+    const QSize qq(inner - histogram.width(), histogram.height());
+    const double grow =
+        std::max(1.0, std::min(histogram.width() / 640.0, histogram.height() / 400.0));
+    painter.translate(kMargin, kMargin);
+    paintDistributionChart(0, painter, histogram, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(histogram) / grow);
+    painter.translate(histogram.width() + 2 * kMargin, 0);
+    paintDistributionChart(1, painter, qq, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(qq) / grow);
     return picture;
 }
 
