@@ -11,6 +11,7 @@
 //
 //   kijunchi_window_tour <folder> <data file> [<extract> [<workbook>]]
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -191,7 +193,11 @@ int main(int argc, char** argv) {
         [&] { frame.tileCommand(); },
         // Values out of the data set: the evaluation lists them and says how many.
         [&] {
-            store.Header.author = "検査 花子";
+            kijunchi::StudyHeader header;
+            header.analyte = "カルシウム";
+            header.author = "検査 花子";
+            header.approver = "承認 太郎";
+            frame.setStudyHeader(header);
             if (frame.evaluationWindow()) frame.evaluationWindow()->ExcludeTukey->trigger();
         },
         [&] { sub(frame.evaluationWindow())->showMaximized(); },
@@ -233,8 +239,47 @@ int main(int argc, char** argv) {
         [&] {
             if (extract.isEmpty()) return;
             shot("indirect", &frame);
+        },
+        // The comparison with an adopted interval: the women's truth typed in (the extract's
+        // women are ln-normal about 100 with σ 0.15: 74.5–134.2), the men's lies higher.
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->CompareCheck->setChecked(true);
+            w->AdoptedBox->setCurrentIndex(0);
+            w->AdoptedLowerEdit->setText(QStringLiteral("74.5"));
+            w->AdoptedUpperEdit->setText(QStringLiteral("134.2"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->Table->scrollToItem(w->Table->item(0, w->Table->columnCount() - 2));
+            w->ChartBox->setCurrentIndex(1);
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-adopted", &frame);
+        },
+        // Then against the JCCLS table's glucose row (73–109 mg/dL), which the report keeps.
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->AdoptedBox->setCurrentIndex(1);
+            w->AnalyteEdit->setText(QStringLiteral("Glu"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-jccls", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
+        // The analysis approved: the approver and the time head every page.
+        [&] { frame.Approve->trigger(); },
         [&] {
             // The documents, as the file commands write them.
             const QString report = folder + QStringLiteral("/report.pdf");

@@ -19,8 +19,6 @@ namespace kijunchi {
 
 namespace {
 
-const QColor kBarFill(198, 212, 228);
-const QColor kBarEdge(90, 110, 135);
 const QColor kDensity(20, 20, 20);
 const QColor kNonparametric(180, 30, 30);
 const QColor kParametric(20, 80, 170);
@@ -50,17 +48,7 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
     chart->legend()->setAlignment(Qt::AlignRight);
 
     // The bars as one outline that goes down to 0 between classes, filled to the axis.
-    auto* outline = new QLineSeries;
-    for (const HistogramBar& bar : model.bars) {
-        outline->append(bar.from, 0);
-        outline->append(bar.from, bar.count);
-        outline->append(bar.to, bar.count);
-        outline->append(bar.to, 0);
-    }
-    auto* bars = new QAreaSeries(outline);
-    bars->setName(QStringLiteral("度数"));
-    bars->setBrush(kBarFill);
-    bars->setPen(QPen(kBarEdge, 1));
+    auto* bars = histogramSeries(model.bars, QStringLiteral("度数"));
     attachSeries(chart, bars, x, y, true);
 
     auto* density = new QLineSeries;

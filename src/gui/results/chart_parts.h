@@ -29,6 +29,9 @@ QChart* makeChart(const QString& title);
 void attachSeries(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y,
                   bool inLegend);
 QLineSeries* polyline(const std::vector<std::pair<double, double>>& points);
+// The histogram's bars as one filled outline that goes down to 0 between classes, in the
+// colours of every histogram of the program.
+QAreaSeries* histogramSeries(const std::vector<HistogramBar>& bars, const QString& name);
 // A shaded band from x0 to x1 over the whole height (0 to top).
 QAreaSeries* shadedBand(double x0, double x1, double top, const QColor& colour);
 
