@@ -57,7 +57,7 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
         outline->append(bar.to, bar.count);
         outline->append(bar.to, 0);
     }
-    auto* bars = new QAreaSeries(outline);
+    auto* bars = areaBetween(outline);
     bars->setName(QStringLiteral("度数"));
     bars->setBrush(kBarFill);
     bars->setPen(QPen(kBarEdge, 1));

@@ -85,8 +85,15 @@ QLineSeries* polyline(const std::vector<std::pair<double, double>>& points) {
 }
 
 // A shaded band from x0 to x1 over the whole height.
+QAreaSeries* areaBetween(QLineSeries* upper, QLineSeries* lower) {
+    auto* area = new QAreaSeries(upper, lower);
+    upper->setParent(area);
+    if (lower) lower->setParent(area);
+    return area;
+}
+
 QAreaSeries* shadedBand(double x0, double x1, double top, const QColor& colour) {
-    auto* area = new QAreaSeries(polyline({{x0, top}, {x1, top}}), polyline({{x0, 0}, {x1, 0}}));
+    auto* area = areaBetween(polyline({{x0, top}, {x1, top}}), polyline({{x0, 0}, {x1, 0}}));
     QColor fill = colour;
     fill.setAlpha(40);
     area->setBrush(fill);

@@ -29,6 +29,9 @@ QChart* makeChart(const QString& title);
 void attachSeries(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y,
                   bool inLegend);
 QLineSeries* polyline(const std::vector<std::pair<double, double>>& points);
+// The area between upper and lower (or the axis), which owns both lines: an area series does
+// not delete the lines it is given, so without this every chart drawn would leave them behind.
+QAreaSeries* areaBetween(QLineSeries* upper, QLineSeries* lower = nullptr);
 // A shaded band from x0 to x1 over the whole height (0 to top).
 QAreaSeries* shadedBand(double x0, double x1, double top, const QColor& colour);
 

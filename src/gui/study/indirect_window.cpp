@@ -91,7 +91,7 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
         outline->append(bar.to, bar.count);
         outline->append(bar.to, 0);
     }
-    auto* bars = new QAreaSeries(outline);
+    auto* bars = areaBetween(outline);
     bars->setName(QStringLiteral("すべての結果"));
     bars->setBrush(kBarFill);
     bars->setPen(QPen(kBarEdge, 1));
