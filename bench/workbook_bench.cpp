@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "lab_workbook.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
 

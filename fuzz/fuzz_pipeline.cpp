@@ -19,7 +19,7 @@
 #include "cli/report_command.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/evaluation_text.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "fuzz_checks.h"
 #include "input/paste_reader.h"
 #include "report/analysis_run.h"

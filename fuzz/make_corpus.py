@@ -101,3 +101,27 @@ cases = {
 }
 for name, data in cases.items():
     write("fuzz_pipeline", name, data)
+
+# fuzz_indirect_extract: the first byte chooses the options (value column 1 + b % 3; 0x04 group
+# column 2; 0x08 age column 3 with bands; 0x10 count column 4; 0x20 patient column 4, first per
+# patient); the rest is the extract.
+import gzip
+
+extract = "値,性別,年齢,ID\r\n" + "".join(
+    f"{v},{'男' if i % 2 else '女'},{i % 90},P{i % 17}\r\n"
+    for i, v in enumerate(["5.1", "<0.02", "0.02未満", "＜０．０２", "1000以上", "1000超", ">1000",
+                           "≦5", "\"1,234\"", "1e999", "1.5.2", "陰性", "", "4.9", "12"]))
+summary = "群\t値\t件数\r\n\"a\tb\"\t<0.5\t3\r\n'=HYPERLINK(\"x\")\t1.5\t9223372036854775807\r\n" \
+          "\"line\nbreak\"\t2\t1\r\n\"q\"\"uote\"\t3\t1,234\r\n"
+cases = {
+    "plain_all": bytes([0x0C]) + extract.encode(),
+    "first_per_patient": bytes([0x24]) + extract.encode(),
+    "summary_counts": bytes([0x10 | 0x04 | 1]) + summary.encode(),
+    "sjis": bytes([0x04]) + extract.replace("≦5", "5").replace("＜０．０２", "0.01").encode("cp932"),
+    "utf16": bytes([0x08]) + b"\xff\xfe" + extract.encode("utf-16-le"),
+    "gzip": bytes([0x04]) + gzip.compress(extract.encode(), mtime=0),
+    "undecodable": bytes([0x00]) + b"\xe5\x80\xa4\n1\n\x82\xa0\n2\n\xff\xfe\n3\n",
+    "lone_cr": bytes([0x04]) + b"a,b\r1,x\r2,y\r\n3,z\n",
+}
+for name, data in cases.items():
+    write("fuzz_indirect_extract", name, data)

@@ -38,6 +38,7 @@ kijunchi_add_gui_test(NAME kijunchi_gui_tests SOURCES
   gui/evaluation/evaluation_window_test.cpp
   gui/evaluation/evaluation_charts_window_test.cpp
   gui/shell/files_test.cpp
+  gui/shell/record_test.cpp
   gui/files/choice_dialog_test.cpp
   gui/study/study_window_test.cpp)
 

@@ -5,8 +5,8 @@
 
 #include "analysis/number_text.h"
 #include "indirect/extract.h"
+#include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
-#include "indirect/truncated_fit.h"
 
 namespace kijunchi {
 
@@ -16,12 +16,13 @@ constexpr const char* kIndirectUsage =
     "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
-    "          [--sheet N|名前] [--format tsv|csv|json|summary] FILE…\n"
+    "          [--sheet N|名前] [--method power-shift|truncated]\n"
+    "          [--format tsv|csv|json|summary] FILE…（- で標準入力）\n"
     "\n"
     "  --indirect          "
-    "日常検査の結果から間接法（切断べき正規分布の当てはめ）で基準範囲を推定する\n"
+    "日常検査の結果から間接法（べき正規分布の当てはめ）で基準範囲を推定する\n"
     "  --column VALUE      "
-    "結果の値の列（見出しか番号）。「<0.02」「>1000」は打ち切り値として数える\n"
+    "結果の値の列（見出しか番号）。「<0.02」「0.02未満」「>1000」「1000以上」などは打ち切り値\n"
     "  --count COLUMN      値→件数の集計表を読む（--format summary の出力など）\n"
     "  --group SEX         性別などの分割の列\n"
     "  --age AGE           年齢の列。--age-bands 0,1,6,12,18,40,60,120 で年齢区分に分ける\n"
@@ -30,11 +31,13 @@ constexpr const char* kIndirectUsage =
     "  --where COLUMN=VALUE  その列がその値の行だけを使う（外来/入院など）\n"
     "  --sheet N|名前      ブック（.xlsx, .xlsm, .xls）のシート（番号か名前。既定は最初のシート）\n"
     "  --seed N            ブートストラップの乱数の種（既定 20240）\n"
+    "  --method M          power-shift（既定: 移動べき正規分布を山の周りに当てはめる）か\n"
+    "                      truncated（切断べき正規分布）。もう一方の方法でも推定して確かめる\n"
     "  --format F          tsv（既定）、csv、json、summary（分割ごとの値→件数の集計表）\n";
 
 struct IndirectArgs {
     ExtractOptions extract;
-    std::optional<std::string> ageBands, from, to, format, seed;
+    std::optional<std::string> ageBands, from, to, format, seed, method;
     std::vector<std::string> files;
 };
 
@@ -90,6 +93,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         } else if (arg == "--sheet") {
             error = value(text);
             if (text) a.extract.sheet = *text;
+        } else if (arg == "--method") {
+            error = value(a.method);
         } else if (arg == "--seed") {
             error = value(a.seed);
         } else if (arg == "--where") {
@@ -134,18 +139,39 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
         *a.format != "summary")
         return "--format には tsv, csv, json, summary のどれかを指定して下さい。";
+    if (a.method && !indirectMethodFromKey(*a.method))
+        return "--method には power-shift か truncated を指定して下さい。";
     return std::nullopt;
+}
+
+// The summary's value: the shortest text that reads back as the same number.
+std::string exactNumber(double v) {
+    char buffer[32];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
+
+// A label cell of the summary: safe from formulas, quoted where it holds a TAB, a quote, a line
+// end or another separator (or blanks at an end), as the summary's reader takes it.
+std::string summaryLabel(const std::string& label) {
+    std::string s = protectedLabel(label);
+    const bool edge = !s.empty() && (s.front() == ' ' || s.back() == ' ');
+    if (!edge && s.find_first_of("\t\"\r\n,;") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
 }
 
 void writeSummary(const ExtractResult& extract, std::ostream& out) {
     out << "群\t値\t件数\r\n";
     for (const auto& p : extract.partitions) {
+        const std::string label = summaryLabel(p.label);
         for (const auto& [v, c] : p.counts.below())
-            out << p.label << "\t<" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t<" << exactNumber(v) << "\t" << c << "\r\n";
         for (const auto& [v, c] : p.counts.sorted())
-            out << p.label << "\t" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t" << exactNumber(v) << "\t" << c << "\r\n";
         for (const auto& [v, c] : p.counts.above())
-            out << p.label << "\t>" << numberText(v) << "\t" << c << "\r\n";
+            out << label << "\t>" << exactNumber(v) << "\t" << c << "\r\n";
     }
 }
 
@@ -167,6 +193,7 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
         if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size())
             return usage(err, "--seed には0以上の整数を指定して下さい: " + s);
     }
+    if (a.method) options.method = *indirectMethodFromKey(*a.method);
     const ExtractResult extract = readExtract(a.files, a.extract);
     if (!extract.problem.empty()) {
         err << extract.problem << "\n";

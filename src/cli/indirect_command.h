@@ -1,6 +1,6 @@
 #pragma once
 // kijunchi-report --indirect: reference limits from an extract of routine results, per
-// partition, by the indirect method (indirect/truncated_fit.h).
+// partition, by the indirect method (indirect/indirect_estimate.h).
 #include <ostream>
 #include <string>
 #include <vector>

@@ -18,11 +18,13 @@
 #include "evaluation/lambda_estimate.h"
 #include "files/column_reading.h"
 #include "files/data_file.h"
+#include "files/file_access.h"
 #include "files/report_export.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "record/study_file.h"
+#include "record/study_session.h"
 #include "report/analysis_run.h"
 #include "transform/power_transform.h"
 
@@ -344,159 +346,202 @@ int writeCommandOutput(const CommandOutput& output) {
     return output.exitCode;
 }
 
+namespace {
+
+// The data set as read, before any option changes it: the values and where they came from.
+struct ReadData {
+    Study study;          // values, valuesFound, and an opened study's whole record
+    bool opened = false;  // a saved study in place of the data
+    StudySource source;   // of data read now
+    std::string notes;    // what the reading of a data file tells
+};
+
+// A data file's column: read as a paste reads it.
+std::optional<CommandOutput> readColumnFile(const Options& options, const InputReader& readStdin,
+                                            FieldReader& reader, ReadData& data) {
+    const bool fromStdin = options.file == "-";
+    DataReadOptions readOptions;
+    readOptions.headings = options.header;
+    DataFileResult read;
+    std::vector<std::string> workbookNotes;  // a workbook's dates, error cells, formulas
+    std::vector<std::string> sheets;
+    std::string bytes;
+    if (fromStdin) {
+        if (auto problem = readWholeInput(readStdin, bytes)) return failure(2, *problem);
+        read = readDataText(bytes, readOptions);
+    } else {
+        TableFileRead table = readTableFile(options.file, options.sheet, readOptions);
+        if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
+        read = std::move(table.read);  // a data file or a workbook's sheet
+        workbookNotes = std::move(table.notes);
+        sheets = std::move(table.sheets);
+    }
+    if (read.problem != FileProblem::None)
+        return failure(2, fileProblemMessage(read.problem, fromStdin ? "標準入力" : options.file));
+    const auto column = findColumn(read.file, *options.column);
+    if (!column) {
+        std::string message = "列「" + *options.column + "」がありません。列:";
+        for (std::size_t c = 0; c < read.file.columns.size(); ++c)
+            message += "\n  " + std::to_string(c + 1) + ": " + columnLabel(read.file.columns[c]);
+        return failure(2, message);
+    }
+    const ColumnReading reading = readColumn(read.file, *column);
+    reader.feed(reading.valuesText);
+    reader.finish();
+    data.notes = reading.message;
+    for (const auto& note : workbookNotes) data.notes += (data.notes.empty() ? "" : "\n") + note;
+    data.study.valuesFound = reading.counts.valuesFound;
+    // The column by its heading, as the desktop program records it; by its number without one.
+    const DataColumn& chosen = read.file.columns[*column];
+    data.source.column = chosen.heading.empty() ? std::to_string(*column + 1) : chosen.heading;
+    if (!sheets.empty()) data.source.sheet = recordedSheet(options.sheet, sheets);
+    if (fromStdin) data.source.sha256 = sha256Hex(bytes);
+    return std::nullopt;
+}
+
+// Reads the data set the options name: a study, a data file's column, or a paste's values.
+std::optional<CommandOutput> readData(const Options& options, const InputReader& readStdin,
+                                      ReadData& data) {
+    if (options.study) {
+        std::string message;
+        auto opened = openStudyFile(*options.study, message);
+        if (!opened) return failure(2, message);
+        data.study = std::move(*opened);
+        data.opened = true;
+        return std::nullopt;
+    }
+    FieldReader reader;
+    reader.keepTexts();
+    const bool fromStdin = options.file == "-";
+    if (options.column) {
+        if (auto failed = readColumnFile(options, readStdin, reader, data)) return failed;
+    } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
+        return failure(2, *problem);
+    } else {
+        data.notes = readingMessage(reader.result());
+        data.study.valuesFound = reader.result().valuesFound;
+    }
+    data.study.programVersion = programVersion();
+    data.study.values = reader.texts();
+    data.source.origin = fromStdin ? kOriginStdin : kOriginFile;
+    data.source.file = fromStdin ? "" : std::filesystem::path(options.file).filename().string();
+    // The file's bytes as they lie on disk, for the record only.
+    if (!fromStdin && options.saveStudy) {
+        auto digest = fileSha256(options.file, kMaxDataFileBytes);
+        if (!digest) return failure(2, "ファイルを読めません: " + options.file);
+        data.source.sha256 = std::move(*digest);
+    }
+    return std::nullopt;
+}
+
+// Makes the store the data set read, untransformed (the likelihood views want it so), and
+// applies the header and the exclusions the options give, through the session's record.
+std::optional<CommandOutput> applyOptions(const Options& options, ReadData& data,
+                                          StudySession& session, AnalysisStore& store,
+                                          GridSink& grid, int classes, const std::string& when) {
+    Study untransformed = data.study;
+    untransformed.lambda.clear();
+    untransformed.classes = classes;
+    if (rebuildStore(untransformed, store, grid) != StudyRefusal::None)
+        return failure(
+            2, studyRefusalMessage(StudyRefusal::Damaged, options.study.value_or(options.file)));
+    if (data.opened)
+        session.opened(data.study, *options.study, when);
+    else
+        session.dataRead(data.source, when);
+    // The header given beside a study replaces its items one by one.
+    StudyHeader header = store.Header;
+    for (auto [given, kept] : {std::pair{&options.studyHeader.analyte, &header.analyte},
+                               {&options.studyHeader.unit, &header.unit},
+                               {&options.studyHeader.method, &header.method},
+                               {&options.studyHeader.facility, &header.facility},
+                               {&options.studyHeader.author, &header.author},
+                               {&options.studyHeader.approver, &header.approver}})
+        if (!given->empty()) *kept = *given;
+    session.setHeader(header, when);
+
+    if (options.excludePositions.empty() && options.excludeRules.empty()) return std::nullopt;
+    const std::vector<double> asRead = valuesAsRead(store);
+    for (int p : options.excludePositions)
+        if (p > static_cast<int>(asRead.size()))
+            return failure(2, "除外する位置 " + std::to_string(p) +
+                                  " にデータがありません（データ数 " +
+                                  std::to_string(asRead.size()) + "）。");
+    const std::string who = session.exclusionWho();
+    std::vector<ExcludedValue> added = flaggedExclusions(asRead, options.excludeRules, who, when);
+    for (const ExcludedValue& e : positionExclusions(asRead, options.excludePositions, who, when))
+        added.push_back(e);
+    session.addExclusions(added, grid, when);
+    return std::nullopt;
+}
+
+// Writes the study and the PDF the options ask for.
+std::optional<CommandOutput> writeFiles(const Options& options, StudySession& session,
+                                        const AnalysisStore& beforeRun, RunStatus status,
+                                        int classes, const std::string& when,
+                                        const PdfWriter& writePdf, CommandOutput& output) {
+    if (options.saveStudy)
+        if (const std::string error = session.save(*options.saveStudy, classes, when);
+            !error.empty())
+            return failure(2, error);
+    if (!options.pdf) return std::nullopt;
+    if (status != RunStatus::Completed) {
+        output.exitCode = 1;
+        output.err += std::string(kCalcErrorMessage) + "\n";
+        return output;
+    }
+    const std::string now = localTimeText("%Y/%m/%d %H:%M");
+    PdfHead pdfHead{session.description(now), session.runningHead(now)};
+    if (const std::string error = writePdf(*options.pdf, beforeRun, pdfHead); !error.empty())
+        return failure(2, error);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> readWholeInput(const InputReader& readStdin, std::string& bytes) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const std::ptrdiff_t n = readStdin(buffer.data(), buffer.size());
+        if (n < 0) return std::string("標準入力を読めません。");
+        if (n == 0) return std::nullopt;
+        bytes.append(buffer.data(), static_cast<std::size_t>(n));
+        if (bytes.size() > kMaxDataFileBytes)
+            return fileProblemMessage(FileProblem::TooLarge, "標準入力");
+    }
+}
+
 CommandOutput runReportCommand(const std::vector<std::string>& args, const InputReader& readStdin,
                                const PdfWriter& writePdf) {
     Options options;
     if (auto error = parseArguments(args, options)) return failure(2, *error + "\n" + kUsage);
     if (options.help) return CommandOutput{0, kUsage, {}};
     if (options.pdf && !writePdf) return failure(2, kPdfUnavailable);
+    // Outputs go to a regular file or a new one, never over a device: refused before any work.
+    for (const auto* output : {&options.pdf, &options.saveStudy})
+        if (*output)
+            if (std::string refused = outputRefusal(**output); !refused.empty())
+                return failure(2, refused);
 
-    // A saved study in place of the data: its values, exclusions, λ, class count and header,
-    // each of which the options given beside it change.
-    std::optional<Study> opened;
-    if (options.study) {
-        std::string message;
-        opened = openStudyFile(*options.study, message);
-        if (!opened) return failure(2, message);
-        if (!options.lambda && !opened->lambda.empty()) options.lambda = opened->lambda;
-    }
-
+    ReadData data;
+    if (auto failed = readData(options, readStdin, data)) return *failed;
+    // A saved study's λ and class count, unless the options give their own.
+    if (data.opened && !options.lambda && !data.study.lambda.empty())
+        options.lambda = data.study.lambda;
     const auto classCount = readClassCount(options.classes ? *options.classes
-                                           : opened        ? numberText(opened->classes)
+                                           : data.opened   ? numberText(data.study.classes)
                                                            : "5");
     if (!classCount) return failure(2, kClassCountMessage);
-
-    // The data set as read, and where it came from, as the study records it.
-    Study study;
-    FieldReader reader;
-    reader.keepTexts();
-    std::string notes;  // what the reading of a data file tells
-    const bool fromStdin = options.file == "-";
-    const std::string fileName = std::filesystem::path(options.file).filename().string();
-    if (opened) {
-        study = *opened;
-    } else if (options.column) {
-        // A data file: the chosen column's values are read as a paste reads them.
-        DataReadOptions readOptions;
-        readOptions.headings = options.header;
-        DataFileResult read;
-        std::vector<std::string> workbookNotes;  // a workbook's dates, error cells, formulas
-        std::string bytes;
-        std::string sheetName;  // a workbook's sheet, for the study's record of its source
-        if (fromStdin) {
-            std::vector<char> buffer(1 << 16);
-            for (;;) {
-                const std::ptrdiff_t n = readStdin(buffer.data(), buffer.size());
-                if (n < 0) return failure(2, "標準入力を読めません。");
-                if (n == 0) break;
-                bytes.append(buffer.data(), static_cast<std::size_t>(n));
-                if (bytes.size() > kMaxDataFileBytes) break;
-            }
-            read = readDataText(bytes, readOptions);
-        } else {
-            TableFileRead table = readTableFile(options.file, options.sheet, readOptions);
-            if (!table.refusal.empty()) return failure(2, tableFileMessage(table, options.file));
-            read = std::move(table.read);  // a data file or a workbook's sheet
-            workbookNotes = std::move(table.notes);
-            if (!table.sheets.empty())
-                sheetName = options.sheet.empty() ? table.sheets.front() : options.sheet;
-        }
-        if (read.problem != FileProblem::None) {
-            return failure(2,
-                           fileProblemMessage(read.problem, fromStdin ? "標準入力" : options.file));
-        }
-        auto column = findColumn(read.file, *options.column);
-        if (!column) {
-            std::string message = "列「" + *options.column + "」がありません。列:";
-            for (std::size_t c = 0; c < read.file.columns.size(); ++c) {
-                message +=
-                    "\n  " + std::to_string(c + 1) + ": " + columnLabel(read.file.columns[c]);
-            }
-            return failure(2, message);
-        }
-        const ColumnReading reading = readColumn(read.file, *column);
-        reader.feed(reading.valuesText);
-        reader.finish();
-        notes = reading.message;
-        for (const auto& note : workbookNotes) notes += (notes.empty() ? "" : "\n") + note;
-        study.valuesFound = reading.counts.valuesFound;
-        study.source.column = columnLabel(read.file.columns[*column]);
-        study.source.sheet = sheetName;
-        if (fromStdin) study.source.sha256 = sha256Hex(bytes);
-    } else if (auto problem = readPastedValues(options.file, readStdin, reader)) {
-        return failure(2, *problem);
-    } else {
-        notes = readingMessage(reader.result());
-        study.valuesFound = reader.result().valuesFound;
-    }
-    if (!opened) {
-        study.programVersion = programVersion();
-        study.values = reader.texts();
-        study.source.origin = fromStdin ? "stdin" : "file";
-        study.source.file = fromStdin ? "" : fileName;
-        // The file's bytes as they lie on disk, for the record only.
-        if (!fromStdin && options.saveStudy) {
-            auto digest = fileSha256(options.file, kMaxDataFileBytes);
-            if (!digest) return failure(2, "ファイルを読めません: " + options.file);
-            study.source.sha256 = std::move(*digest);
-        }
-    }
-    const std::string source = !study.source.file.empty() ? study.source.file
-                               : opened ? std::filesystem::path(*options.study).filename().string()
-                                        : std::string("標準入力");
-    // The header given beside a study replaces its items one by one.
-    for (auto [given, kept] : {std::pair{&options.studyHeader.analyte, &study.header.analyte},
-                               {&options.studyHeader.unit, &study.header.unit},
-                               {&options.studyHeader.method, &study.header.method},
-                               {&options.studyHeader.facility, &study.header.facility},
-                               {&options.studyHeader.author, &study.header.author},
-                               {&options.studyHeader.approver, &study.header.approver}})
-        if (!given->empty()) *kept = *given;
+    const int classes = static_cast<int>(*classCount);
 
     const std::string when = localTimeText();
-    const std::vector<double> asRead = studyValues(study);
-    if (!options.excludePositions.empty() || !options.excludeRules.empty()) {
-        for (int p : options.excludePositions)
-            if (p > static_cast<int>(asRead.size()))
-                return failure(2, "除外する位置 " + std::to_string(p) +
-                                      " にデータがありません（データ数 " +
-                                      std::to_string(asRead.size()) + "）。");
-        const std::string& who = options.studyHeader.author;
-        std::vector<ExcludedValue> added =
-            flaggedExclusions(asRead, options.excludeRules, who, when);
-        for (const ExcludedValue& e :
-             positionExclusions(asRead, options.excludePositions, who, when))
-            added.push_back(e);
-        std::string detail;
-        for (const ExcludedValue& e : added) {
-            const auto samePosition = [&](const ExcludedValue& f) {
-                return f.position == e.position;
-            };
-            if (std::any_of(study.excluded.begin(), study.excluded.end(), samePosition)) continue;
-            study.excluded.push_back(e);
-            detail += (detail.empty() ? "位置 " : "、") + numberText(e.position) + "（" +
-                      (e.rule.empty() ? std::string("位置を指定") : e.rule) + "）";
-        }
-        std::sort(
-            study.excluded.begin(), study.excluded.end(),
-            [](const ExcludedValue& a, const ExcludedValue& b) { return a.position < b.position; });
-        if (!detail.empty()) study.log.push_back({when, "excluded", detail});
-    }
-
-    CommandOutput output;
-    // The data set is made as a study is opened: the values, the exclusions, the header; λ and
-    // the class count follow below, since the likelihood views want the data untransformed.
     AnalysisStore store;
     NullGrid grid;
-    {
-        Study untransformed = study;
-        untransformed.lambda.clear();
-        untransformed.classes = static_cast<int>(*classCount);
-        if (rebuildStore(untransformed, store, grid) != StudyRefusal::None)
-            return failure(2, studyRefusalMessage(StudyRefusal::Damaged,
-                                                  options.study.value_or(options.file)));
-    }
-    if (!notes.empty()) output.err += notes + "\n";
+    StudySession session(store);
+    if (auto failed = applyOptions(options, data, session, store, grid, classes, when))
+        return *failed;
+    CommandOutput output;
+    if (!data.notes.empty()) output.err += data.notes + "\n";
 
     // An unusable λ text is refused whatever is shown.
     if (options.lambda && !wholeNumber(*options.lambda)) {
@@ -520,6 +565,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         output.err += std::string(kLambdaRefusedMessage) + "\n";
         return output;
     }
+    session.transformed(options.lambda.value_or(""), when);
     if (store.WorkCount == 0) {
         output.exitCode = 3;
         output.err += "データがありません。\n";
@@ -537,57 +583,11 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
     SummaryCanvas picture;
     TextReport report;
     const RunStatus status = runAnalysis(store, picture, report);
-    // The study's documents begin with its header; those of a bare data set stay as they were.
-    const std::string head = hasDocumentHeader(store) ? documentHeaderText(store) : "";
-
-    const std::string lambdaText = options.lambda ? *options.lambda : "";
-    if (lambdaText != (opened ? opened->lambda : ""))
-        study.log.push_back(
-            {when, "transformed", lambdaText.empty() ? "変換なし" : "λ = " + lambdaText});
-    study.lambda = lambdaText;
-    study.classes = static_cast<int>(*classCount);
-    if (!opened)
-        study.log.insert(
-            study.log.begin(),
-            {when, "opened",
-             source + (study.source.column.empty() ? "" : " の列 " + study.source.column)});
     if (status == RunStatus::Completed)
-        study.log.push_back(
-            {when, "analysed",
-             "データ数 " + numberText(store.DataCount) + "、階級数 " + numberText(study.classes)});
-
-    if (options.saveStudy) {
-        study.programVersion = programVersion();
-        study.header = store.Header;
-        study.log.push_back(
-            {when, "saved", std::filesystem::path(*options.saveStudy).filename().string()});
-        if (const std::string error = writeWholeFile(*options.saveStudy, studyJson(study));
-            !error.empty())
-            return failure(2, error);
-    }
-    if (options.pdf) {
-        if (status != RunStatus::Completed) {
-            output.exitCode = 1;
-            output.err += std::string(kCalcErrorMessage) + "\n";
-            return output;
-        }
-        PdfHead pdfHead;
-        DataSetDescription description;
-        description.count = store.DataCount;
-        description.source = source;
-        description.dateTime = localTimeText("%Y/%m/%d %H:%M");
-        description.lambda = lambdaDescription(store.Lambda);
-        description.classes = study.classes;
-        description.analysedAt = description.dateTime;
-        pdfHead.description = descriptionLines(description);
-        if (!head.empty()) pdfHead.description = describedWithHeader(pdfHead.description, store);
-        const std::string analyte = !study.header.analyte.empty()  ? study.header.analyte
-                                    : !study.source.column.empty() ? study.source.column
-                                                                   : source;
-        pdfHead.runningHead = "基準値　解析レポート　　" + analyte + "　　" + description.dateTime;
-        if (const std::string error = writePdf(*options.pdf, *beforeRun, pdfHead); !error.empty())
-            return failure(2, error);
-    }
+        session.analysed(classes, localTimeText("%Y/%m/%d %H:%M"), when);
+    if (auto failed = writeFiles(options, session, beforeRun ? *beforeRun : store, status, classes,
+                                 when, writePdf, output))
+        return *failed;
     // With files to write, the views go to standard output only when asked for.
     if ((options.pdf || options.saveStudy) && !options.showGiven) {
         if (status != RunStatus::Completed) {
@@ -597,6 +597,8 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         return output;
     }
 
+    // The study's texts begin with its header; those of a bare data set stay as they were.
+    const std::string head = session.textHead(options.show != Show::Evaluation);
     // The evaluation needs nothing of the report: it is shown whatever the run found, and
     // says itself what the run could not give it.
     if (options.show == Show::Evaluation) {
@@ -608,11 +610,7 @@ CommandOutput runReportCommand(const std::vector<std::string>& args, const Input
         output.err += std::string(kCalcErrorMessage) + "\n";
         return output;
     }
-    // The report and the summary list the excluded values under the header; the evaluation
-    // lists them itself.
-    const std::string excluded =
-        store.Excluded.empty() ? "" : exclusionText(store.Excluded) + "\r\n";
-    output.out = head + excluded + (options.show == Show::Summary ? picture.text : report.text);
+    output.out = head + (options.show == Show::Summary ? picture.text : report.text);
     return output;
 }
 

@@ -30,6 +30,10 @@ InputReader textReader(std::string text);
 std::optional<std::string> readPastedValues(const std::string& file, const InputReader& readStdin,
                                             FieldReader& reader);
 
+// Reads the whole of standard input into bytes (at most 256 MB): the message when it cannot be
+// read or is larger.
+std::optional<std::string> readWholeInput(const InputReader& readStdin, std::string& bytes);
+
 // The head of the document --pdf writes: the lines that describe the data set and the study
 // (the header, the program version, the count and the fingerprint), and the running head
 // above every page's text (title, 項目名, date).

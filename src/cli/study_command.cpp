@@ -10,9 +10,11 @@
 #include "cli/report_command.h"
 #include "evaluation/exclusion.h"
 #include "files/data_file.h"
+#include "files/workbook.h"
 #include "input/grid_sink.h"
 #include "input/paste_reader.h"
 #include "record/study_file.h"
+#include "record/study_session.h"
 #include "study/batch.h"
 #include "study/batch_evaluation.h"
 #include "study/batch_workbook.h"
@@ -206,21 +208,27 @@ int group(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
     if (skipped > 0) err << "数値でないかグループが空の行" << skipped << "個を読み飛ばしました。\n";
     const std::string heading = table.headings()[*valueColumn];
     if (o.saveStudy) {
-        // The values as the table read them, each as the text of exactly its number.
-        Study study;
-        study.programVersion = programVersion();
-        for (double v : values) study.values.push_back(exactNumberText(v));
-        study.groups = labels;
-        study.valuesFound = static_cast<std::int64_t>(values.size());
-        const std::string name = std::filesystem::path(o.file).filename().string();
-        study.source = {"file", name, heading, o.sheet.value_or(""), ""};
-        if (auto digest = fileSha256(o.file, kMaxDataFileBytes))
-            study.source.sha256 = std::move(*digest);
+        // The values as the table read them, each as the text of exactly its number, with
+        // their groups; the record is the session's, as the report and the window make it.
+        Study read;
+        read.programVersion = programVersion();
+        for (double v : values) read.values.push_back(exactNumberText(v));
+        read.groups = labels;
+        read.valuesFound = static_cast<std::int64_t>(values.size());
+        AnalysisStore store;
+        NullGrid grid;
+        rebuildStore(read, store, grid);
+        StudySource source{kOriginFile, std::filesystem::path(o.file).filename().string(), heading,
+                           "", ""};
+        if (o.sheet && workbookFileKind(o.file) != WorkbookKind::None) {
+            std::string refusal;
+            source.sheet = recordedSheet(*o.sheet, workbookSheets(o.file, refusal));
+        }
+        if (auto digest = fileSha256(o.file, kMaxDataFileBytes)) source.sha256 = std::move(*digest);
         const std::string when = localTimeText();
-        study.log = {{when, "opened",
-                      name + " の列 " + heading + "、グループ " + table.headings()[*groupColumn]},
-                     {when, "saved", std::filesystem::path(*o.saveStudy).filename().string()}};
-        if (const std::string error = writeWholeFile(*o.saveStudy, studyJson(study));
+        StudySession session(store);
+        session.dataRead(source, when);
+        if (const std::string error = session.save(*o.saveStudy, read.classes, when);
             !error.empty()) {
             err << error << "\n";
             return 2;

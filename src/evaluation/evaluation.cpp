@@ -53,8 +53,7 @@ Limit carried(double value, double low, double high, std::optional<double> lambd
         return limit;
     }
     limit.value = backTransform(value, *lambda);
-    const auto a = backTransform(low, *lambda), b = backTransform(high, *lambda);
-    if (a && b) limit.interval = ConfidenceInterval{*a, *b};
+    limit.interval = ConfidenceInterval{backTransform(low, *lambda), backTransform(high, *lambda)};
     return limit;
 }
 
@@ -151,25 +150,44 @@ EvaluationResult begin(const EvaluationInput& input, bool transformed) {
     return result;
 }
 
+// For a skewed data set of 20 to 119 values without a λ of the user's: the values transformed
+// with λ̂, in ascending order (the transformation keeps the order); empty when it does not
+// apply or a value has no transformed value.
+std::vector<double> transformedWithEstimate(const EvaluationResult& result,
+                                            const EvaluationInput& input,
+                                            std::span<const double> sorted) {
+    const auto& estimate = result.distribution.measured.lambda;
+    if (input.lambda || !input.normalityRejected.value_or(false) || !estimate ||
+        result.n < kRobustMinimumCount || result.n >= kNonparametricRecommendedCount)
+        return {};
+    std::vector<double> y;
+    y.reserve(sorted.size());
+    for (const double x : sorted) {
+        const auto t = powerTransformed(estimate->lambda, x);
+        if (!t) return {};
+        y.push_back(*t);
+    }
+    return y;
+}
+
 // The estimates from the values in ascending order, and the recommendation.
 void finish(EvaluationResult& result, const EvaluationInput& input, std::span<const double> sorted,
             std::optional<std::span<const double>> sortedTransformed) {
     result.nonparametric = nonparametric(sorted);
     result.robust = robust(sorted, std::nullopt, input.resamples);
-    if (sortedTransformed)
+    result.lambdaEstimated = input.lambdaEstimated;
+    if (sortedTransformed) {
         result.robustTransformed = robust(*sortedTransformed, input.lambda, input.resamples);
+        if (input.lambdaEstimated) result.estimatedLambda = input.lambda;
+    } else if (const auto y = transformedWithEstimate(result, input, sorted); !y.empty()) {
+        const double lambda = result.distribution.measured.lambda->lambda;
+        result.robustTransformed = robust(y, lambda, input.resamples);
+        result.lambdaEstimated = true;
+        result.estimatedLambda = lambda;
+    }
     result.tukey = fencesOfSorted(sorted);
 
-    if (result.n >= kNonparametricRecommendedCount) {
-        result.recommendation = Recommendation::Nonparametric;
-    } else if (result.n >= kRobustMinimumCount) {
-        // The robust limits of the values as measured assume a symmetric distribution: for a
-        // transformed data set those of the transformed values, carried back, are the ones.
-        if (result.robustTransformed && result.robustTransformed->available)
-            result.recommendation = Recommendation::RobustTransformed;
-        else
-            result.recommendation = Recommendation::Robust;
-    }
+    result.recommendation = recommendedEstimate(result);
 }
 
 bool hasTransformed(const EvaluationInput& input) {
@@ -177,6 +195,46 @@ bool hasTransformed(const EvaluationInput& input) {
 }
 
 }  // namespace
+
+bool bothLimits(bool available, const Limit& lower, const Limit& upper) {
+    return available && lower.value && upper.value;
+}
+
+bool robustTransformedApplies(const EvaluationResult& r) {
+    return r.n >= kRobustMinimumCount && r.n < kNonparametricRecommendedCount &&
+           r.robustTransformed && r.robustTransformed->available &&
+           (!r.lambdaEstimated || r.normalityRejected.value_or(false));
+}
+
+Recommendation recommendedEstimate(const EvaluationResult& r) {
+    if (r.n >= kNonparametricRecommendedCount) {
+        const NonparametricEstimate& np = r.nonparametric;
+        return bothLimits(np.available, np.lower, np.upper) ? Recommendation::Nonparametric
+                                                            : Recommendation::None;
+    }
+    if (r.n < kRobustMinimumCount) return Recommendation::None;
+    if (robustTransformedApplies(r)) {
+        const RobustEstimate& t = *r.robustTransformed;
+        return bothLimits(t.available, t.lower, t.upper) ? Recommendation::RobustTransformed
+                                                         : Recommendation::None;
+    }
+    return bothLimits(r.robust.available, r.robust.lower, r.robust.upper) ? Recommendation::Robust
+                                                                          : Recommendation::None;
+}
+
+std::string recommendationName(Recommendation recommendation) {
+    switch (recommendation) {
+        case Recommendation::Nonparametric:
+            return "ノンパラメトリック法";
+        case Recommendation::Robust:
+            return "ロバスト法";
+        case Recommendation::RobustTransformed:
+            return "ロバスト法（変換後）";
+        case Recommendation::None:
+            break;
+    }
+    return "なし";
+}
 
 EvaluationResult evaluate(const EvaluationInput& input) {
     const std::vector<double>& measured = input.measured;

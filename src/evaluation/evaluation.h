@@ -24,9 +24,10 @@ inline constexpr int kDixonReedMinimumCount = 20;
 // From this count on the guideline recommends the nonparametric limits.
 inline constexpr int kNonparametricRecommendedCount = 120;
 
+// An end is missing when a back-transformation has no value there; the other end stands.
 struct ConfidenceInterval {
-    double low = 0;
-    double high = 0;
+    std::optional<double> low;
+    std::optional<double> high;
 };
 
 // A limit on the measurement scale: missing when a back-transformation has no value there.
@@ -62,18 +63,21 @@ struct FlaggedValue {
 };
 
 enum class Recommendation {
-    None,    // fewer than 20 values: no interval can be recommended
+    None,    // fewer than 20 values, or no estimate with both limits
     Robust,  // 20 <= n < 120
-    // 20 <= n < 120, the data set transformed: the robust limits of the transformed values,
-    // carried back.
+    // 20 <= n < 120, the data set transformed, or skewed and λ̂ at hand: the robust limits of
+    // the transformed values, carried back.
     RobustTransformed,
     Nonparametric,  // n >= 120, with the confidence intervals by ranks
 };
 
 struct EvaluationInput {
-    std::vector<double> measured;           // the data set as measured, in its order
-    std::optional<double> lambda;           // set when the data set is transformed
-    std::string lambdaText;                 // λ as typed, for the text
+    std::vector<double> measured;  // the data set as measured, in its order
+    std::optional<double> lambda;  // set when the data set is transformed
+    std::string lambdaText;        // λ as typed, for the text
+    // lambda is λ̂ of the values as measured, not the user's: its robust limits are recommended
+    // only when normality is rejected.
+    bool lambdaEstimated = false;
     std::vector<double> transformed;        // the transformed values, when lambda is set
     std::optional<bool> normalityRejected;  // the statistics report's tests, when known
     bool reportFailed = false;              // the statistics report's run ended in an error
@@ -97,8 +101,11 @@ struct EvaluationResult {
     NonparametricEstimate nonparametric;
     RobustEstimate robust;
     ParametricEstimate parametric;
-    // On the transformed values, carried back to the measurement scale.
+    // On the transformed values, carried back to the measurement scale. Without a λ of the
+    // user's, robustTransformed is that of λ̂ (estimatedLambda) when it may be recommended.
     std::optional<RobustEstimate> robustTransformed;
+    bool lambdaEstimated = false;
+    std::optional<double> estimatedLambda;
     std::optional<ParametricEstimate> parametricTransformed;
 
     std::optional<Fences> tukey;         // on the values as measured
@@ -117,6 +124,24 @@ struct EvaluationResult {
 };
 
 EvaluationResult evaluate(const EvaluationInput& input);
+
+// The one rule every view recommends by. An estimate is recommended only when both its limits
+// exist on the measurement scale. From 120 values: the nonparametric limits. From 20 to 119:
+// the robust limits of the transformed values, carried back, when the data set is transformed
+// or, with λ̂ instead, when normality is rejected (the biweight assumes a symmetric
+// distribution: of skewed values it gives limits such as a negative lower one for positive
+// data) — and none when one of those cannot be carried back; otherwise the robust limits of
+// the values as measured. Below 20 values: none.
+Recommendation recommendedEstimate(const EvaluationResult& result);
+
+// Whether the robust limits of the transformed values are the ones for this result.
+bool robustTransformedApplies(const EvaluationResult& result);
+
+// "ノンパラメトリック法", "ロバスト法", "ロバスト法（変換後）" or "なし".
+std::string recommendationName(Recommendation recommendation);
+
+// Whether both limits exist on the measurement scale.
+bool bothLimits(bool available, const Limit& lower, const Limit& upper);
 
 // The same figures for a large data set without copies of its values: measured (and
 // transformed) are sorted in place, and the outliers are counted (outlierCount) but not

@@ -45,7 +45,9 @@ std::string row(const std::string& name, bool available, const Limit& lower, con
 void addLimit(ChartInput& chart, LimitKind kind, const Limit& limit) {
     if (!limit.value) return;
     LimitInput input{kind, *limit.value, std::nullopt, std::nullopt};
-    if (limit.interval) input.ciLow = limit.interval->low, input.ciHigh = limit.interval->high;
+    // A band needs both ends.
+    if (limit.interval && limit.interval->low && limit.interval->high)
+        input.ciLow = limit.interval->low, input.ciHigh = limit.interval->high;
     chart.limits.push_back(input);
 }
 
@@ -79,18 +81,26 @@ std::string adviceText(const EvaluationResult& r) {
                 "信頼区間とともに用いて下さい。";
             break;
         case Recommendation::Robust:
-            if (r.robust.available)
-                advice += "データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。";
-            else
-                advice +=
-                    "データ数は20以上120未満ですが、ロバスト法の限界値を計算できないため、推奨"
-                    "できる基準範囲の推定法はありません。";
+            advice += "データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。";
             break;
         case Recommendation::RobustTransformed:
             advice += "データ数が20以上120未満なので、ロバスト法（変換後）の限界値を用いて下さい。";
             break;
         case Recommendation::None:
-            advice += "データ数が20未満のため、推奨できる基準範囲の推定法はありません。";
+            if (r.n < kRobustMinimumCount)
+                advice += "データ数が20未満のため、推奨できる基準範囲の推定法はありません。";
+            else if (robustTransformedApplies(r))
+                advice +=
+                    "データ数は20以上120未満ですが、ロバスト法（変換後）の限界値の一方を変換前の"
+                    "単位に戻せないため、推奨できる基準範囲の推定法はありません。";
+            else if (r.n < kNonparametricRecommendedCount)
+                advice +=
+                    "データ数は20以上120未満ですが、ロバスト法の限界値を計算できないため、推奨"
+                    "できる基準範囲の推定法はありません。";
+            else
+                advice +=
+                    "データ数は120以上ですが、ノンパラメトリック法の限界値を計算できないため、"
+                    "推奨できる基準範囲の推定法はありません。";
             break;
     }
     if (!r.normalityRejected) {
@@ -142,7 +152,14 @@ std::string evaluationTextAfterRun(AnalysisStore& store, RunStatus status) {
 std::string evaluationText(const EvaluationResult& r) {
     std::string text = std::string("                  基準範囲の評価 ") + kCrLf + kCrLf;
     text += "データ数=" + std::string(kTab) + numberText(r.n) + kCrLf;
-    if (r.valuesRead > r.n)
+    // The values excluded are taken from the first ones kept: read, kept, excluded and
+    // evaluated add up.
+    const auto excludedCount = static_cast<double>(r.excluded.size());
+    if (r.valuesRead > r.n && !r.excluded.empty())
+        text += "読み込んだ" + numberText(static_cast<double>(r.valuesRead)) + "個のうち先頭の" +
+                numberText(r.n + excludedCount) + "個から" + numberText(excludedCount) +
+                "個を除外した" + numberText(r.n) + "個を評価しています。" + kCrLf;
+    else if (r.valuesRead > r.n)
         text += "読み込んだ" + numberText(static_cast<double>(r.valuesRead)) + "個のうち先頭の" +
                 numberText(r.n) + "個を評価しています。" + kCrLf;
     if (!r.excluded.empty())
@@ -203,6 +220,9 @@ std::string evaluationText(const EvaluationResult& r) {
         text += std::string(
                     "（変換後）: 変換したデータで求め、変換前の単位に戻した値（戻せない値は ―）") +
                 kCrLf;
+    else if (r.estimatedLambda)
+        text += "（変換後）: 最尤λ = " + shown(*r.estimatedLambda) +
+                " で変換したデータで求め、変換前の単位に戻した値（戻せない値は ―）" + kCrLf;
     text += kCrLf;
 
     text += distributionText(r.distribution, r.lambdaText) + kCrLf;

@@ -65,14 +65,18 @@ std::optional<std::vector<OutlierRule>> outlierRulesNamed(std::string_view name)
     return std::nullopt;
 }
 
+std::string exclusionRuleLabel(const ExcludedValue& excluded) {
+    return excluded.rule.empty() ? std::string("位置を指定") : excluded.rule;
+}
+
 std::string exclusionText(const std::vector<ExcludedValue>& excluded) {
     if (excluded.empty()) return {};
     std::string text = "除外した値（計算には使っていません）\r\n";
     text += "読み込んだ順の位置\t値\t判定\t除外した人\t日時\r\n";
     for (const ExcludedValue& e : excluded)
         text += numberText(e.position) + "\t" + numberText(SigRound(e.value)) + "\t" +
-                (e.rule.empty() ? std::string("位置を指定") : e.rule) + "\t" +
-                (e.who.empty() ? std::string("―") : e.who) + "\t" + e.when + "\r\n";
+                exclusionRuleLabel(e) + "\t" + (e.who.empty() ? std::string("―") : e.who) + "\t" +
+                e.when + "\r\n";
     return text;
 }
 

@@ -28,6 +28,10 @@ std::vector<double> keptValues(const std::vector<double>& values,
 // "tukey", "horn", "dixon" (any case) as the rules they name; nullopt for another word.
 std::optional<std::vector<OutlierRule>> outlierRulesNamed(std::string_view name);
 
+// The rule that took the value out as the record and the windows name it: the rule's name, or
+// "位置を指定" for one chosen by its position.
+std::string exclusionRuleLabel(const ExcludedValue& excluded);
+
 // The record's section (CR LF, TAB between columns): a heading and a row for each value.
 std::string exclusionText(const std::vector<ExcludedValue>& excluded);
 

@@ -101,6 +101,20 @@ double illinoisRoot(G g, double a, double b, double tol) {
 
 namespace {
 
+// The likelihood is flat at its top, so that comparing likelihoods finds λ̂ only to about the
+// square root of the rounding (1e-7 here): the root of its slope next to the maximum found,
+// bracketed within from .. to, gives it to 1e-12. Without a change of sign there, found stays.
+double slopeRoot(const LambdaLikelihood& ml, double found, double from, double to) {
+    for (double h = 1e-7; h < to - from; h *= 10) {
+        const double a = std::max(from, found - h), b = std::min(to, found + h);
+        const double ga = ml.slope(a), gb = ml.slope(b);
+        if (ga > 0 && gb < 0)
+            return illinoisRoot([&](double l) { return ml.slope(l); }, a, b, 1e-12);
+        if (a == from && b == to) break;
+    }
+    return found;
+}
+
 // Equal values have equal logarithms, which spread() finds without a copy of them.
 bool allEqual(std::span<const double> values) {
     return std::adjacent_find(values.begin(), values.end(), std::not_equal_to<>()) == values.end();
@@ -151,6 +165,29 @@ double LambdaLikelihood::operator()(double lambda) const {
     return std::isfinite(ml) ? ml : kMinusInfinity;
 }
 
+double LambdaLikelihood::slope(double lambda) const {
+    // y = (e^(λl) − 1)/λ and dy/dλ = (l·e^(λl) − y)/λ, which near λl = 0 loses its digits to
+    // the difference: there its series l²/2 + λl³/3 + λ²l⁴/8 + λ³l⁵/30 + λ⁴l⁶/144.
+    const double n = static_cast<double>(centredLogs_.size());
+    double s1 = 0;
+    for (const double l : centredLogs_) s1 += lambda == 0 ? l : std::expm1(lambda * l) / lambda;
+    const double mean = s1 / n;
+    double sum = 0;
+    for (const double l : centredLogs_) {
+        const double t = lambda * l;
+        double y, dy;
+        if (std::fabs(t) < 1e-2) {
+            y = l * (1 + t / 2 * (1 + t / 3 * (1 + t / 4 * (1 + t / 5))));
+            dy = l * l * (0.5 + t * (1.0 / 3 + t * (1.0 / 8 + t * (1.0 / 30 + t / 144))));
+        } else {
+            y = std::expm1(t) / lambda;
+            dy = (l * std::exp(t) - y) / lambda;
+        }
+        sum += (y - mean) * dy;
+    }
+    return -sum;
+}
+
 std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
     if (values.size() < 3) return std::nullopt;
     for (const double v : values)
@@ -174,6 +211,7 @@ std::optional<LambdaEstimate> estimateLambda(std::span<const double> values) {
     const double from = at[std::max(best - 1, 0)];
     const double to = at[std::min(best + 1, kSteps)];
     double lambda = brentMinimum([&](double l) { return -ml(l); }, from, to, 1e-7);
+    lambda = slopeRoot(ml, lambda, from, to);
     double top = ml(lambda);
     // The search works inside the bracket; an end of the range is a candidate of its own.
     for (const double end : {kLambdaSearchLow, kLambdaSearchHigh}) {

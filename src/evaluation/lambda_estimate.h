@@ -35,6 +35,9 @@ public:
     explicit LambdaLikelihood(std::span<const double> values);
     // ML(λ); −∞ when the transformed values do not spread (all equal).
     double operator()(double lambda) const;
+    // dML/dλ up to a positive factor: −Σ (y − ȳ)·dy/dλ over the transformed centred values,
+    // whose root is λ̂ (taken without the cancellation of a difference of likelihoods).
+    double slope(double lambda) const;
     // Whether the values differ by more than the rounding of their logarithms.
     bool spread() const;
 

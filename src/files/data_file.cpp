@@ -5,6 +5,69 @@
 
 namespace kijunchi {
 
+DataColumnCounter::DataColumnCounter(std::vector<DataColumn>& columns, bool decimalComma,
+                                     std::optional<GroupedColumn> grouped)
+    : columns_(columns), decimalComma_(decimalComma), grouped_(grouped) {}
+
+void DataColumnCounter::add(const std::vector<std::string_view>& fields) {
+    ++rows_;
+    if (reached_.size() < columns_.size()) reached_.resize(columns_.size(), 0);
+    const std::size_t width = std::min(fields.size(), columns_.size());
+    for (std::size_t c = 0; c < width; ++c) {
+        ++reached_[c];
+        DataColumn& column = columns_[c];
+        const std::string_view field = fields[c];
+        if (field.empty()) {
+            ++column.skipped;
+            continue;
+        }
+        // The row's fields come without blanks around them.
+        const FieldNumber number = readFieldNumber(field, decimalComma_);
+        switch (number.kind) {
+            case FieldNumber::Text:
+                ++column.skipped;
+                continue;
+            case FieldNumber::Malformed:
+                ++column.malformed;
+                continue;
+            case FieldNumber::OutOfRange:
+                ++column.outOfRange;
+                continue;
+            case FieldNumber::Number:
+                break;
+        }
+        ++column.count;
+        if (number.grouped) ++column.grouped;
+        std::string_view label;
+        if (grouped_ && grouped_->values == c) {
+            label =
+                grouped_->groups < fields.size() ? fields[grouped_->groups] : std::string_view();
+            if (label.empty()) {
+                ++column.withoutGroup;
+                continue;
+            }
+        }
+        if (column.numbers.size() >= kKeptValues) continue;
+        // The text the paste reads to the same number.
+        std::string text;
+        if (number.grouped) {
+            char buffer[32];
+            const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number.value);
+            text.assign(buffer, error == std::errc() ? end : buffer);
+        } else {
+            text = normalised(field, decimalComma_);
+        }
+        column.numbers.push_back(std::move(text));
+        if (grouped_ && grouped_->values == c) column.groups.emplace_back(label);
+    }
+}
+
+void DataColumnCounter::finish() {
+    reached_.resize(columns_.size(), 0);
+    for (std::size_t c = 0; c < columns_.size(); ++c) columns_[c].skipped += rows_ - reached_[c];
+    reached_.assign(columns_.size(), rows_);
+}
+
 DataFileResult readDataTable(TableReader& table, const DataReadOptions& options) {
     DataFileResult result;
     DataFile& file = result.file;
@@ -16,59 +79,12 @@ DataFileResult readDataTable(TableReader& table, const DataReadOptions& options)
     auto& columns = file.columns;
     columns.resize(table.headings().size());
     for (std::size_t c = 0; c < columns.size(); ++c) columns[c].heading = table.headings()[c];
-    const auto& grouped = options.grouped;
 
     table.restart();
+    DataColumnCounter counter(columns, file.decimalComma, options.grouped);
     std::vector<std::string_view> fields;
-    while (table.nextRow(fields)) {
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            DataColumn& column = columns[c];
-            if (c >= fields.size() || fields[c].empty()) {
-                ++column.skipped;
-                continue;
-            }
-            const std::string_view field = fields[c];
-            // The row's fields come without blanks around them.
-            const FieldNumber number = readFieldNumber(field, file.decimalComma);
-            switch (number.kind) {
-                case FieldNumber::Text:
-                    ++column.skipped;
-                    continue;
-                case FieldNumber::Malformed:
-                    ++column.malformed;
-                    continue;
-                case FieldNumber::OutOfRange:
-                    ++column.outOfRange;
-                    continue;
-                case FieldNumber::Number:
-                    break;
-            }
-            ++column.count;
-            if (number.grouped) ++column.grouped;
-            std::string_view label;
-            if (grouped && grouped->values == c) {
-                label =
-                    grouped->groups < fields.size() ? fields[grouped->groups] : std::string_view();
-                if (label.empty()) {
-                    ++column.withoutGroup;
-                    continue;
-                }
-            }
-            if (column.numbers.size() >= kKeptValues) continue;
-            // The text the paste reads to the same number.
-            std::string text;
-            if (number.grouped) {
-                char buffer[32];
-                const auto [end, error] =
-                    std::to_chars(buffer, buffer + sizeof buffer, number.value);
-                text.assign(buffer, error == std::errc() ? end : buffer);
-            } else {
-                text = normalised(field, file.decimalComma);
-            }
-            column.numbers.push_back(std::move(text));
-            if (grouped && grouped->values == c) column.groups.emplace_back(label);
-        }
-    }
+    while (table.nextRow(fields)) counter.add(fields);
+    counter.finish();
     if (table.problem() != FileProblem::None) {
         result.problem = table.problem();
         return result;

@@ -61,6 +61,25 @@ struct DataReadOptions {
     bool regularOnly = false;      // refuse pipes, sockets and devices
 };
 
+// Rows of fields counted into columns as a data file counts them: numbers by the data files'
+// rule (thousands separators, decimal mark, range; malformed fields counted), the first
+// kKeptValues of a column kept. A row costs its fields, not the width of the table: the columns
+// a row ends before are counted skipped by finish(). Columns may be added between rows.
+class DataColumnCounter {
+public:
+    DataColumnCounter(std::vector<DataColumn>& columns, bool decimalComma,
+                      std::optional<GroupedColumn> grouped);
+    void add(const std::vector<std::string_view>& fields);
+    void finish();
+
+private:
+    std::vector<DataColumn>& columns_;
+    bool decimalComma_;
+    std::optional<GroupedColumn> grouped_;
+    std::int64_t rows_ = 0;
+    std::vector<std::int64_t> reached_;  // rows that held a field of each column
+};
+
 // Reads the bytes of a data file (the whole file as it lies on disk).
 DataFileResult readDataText(std::string_view bytes, const DataReadOptions& options = {});
 // Reads a data file from disk (or a pipe, unless regularOnly).

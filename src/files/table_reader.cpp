@@ -10,6 +10,7 @@
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
+#include "files/file_access.h"
 #include "files/workbook.h"
 
 namespace kijunchi {
@@ -94,9 +95,9 @@ std::optional<TableReader> TableReader::open(const std::string& path, const Tabl
     if (problem == FileProblem::Special && !options.regularOnly) problem = FileProblem::None;
     if (problem == FileProblem::None && t.fd_ >= 0 && t.size_ == 0) {
         // A pipe, a device or a file without a size: read once, into memory.
-        std::string bytes;
+        std::string bytes = std::move(t.pipeHead_);
         std::size_t run = 0;
-        bool utf16 = false;
+        bool utf16 = false, told = false;
         for (;;) {
             const std::size_t before = bytes.size();
             bytes.resize(before + kBlock);
@@ -111,8 +112,11 @@ std::optional<TableReader> TableReader::open(const std::string& path, const Tabl
             bytes.resize(before + static_cast<std::size_t>(got));
             if (got == 0) break;
             const std::string_view fresh(bytes.data() + before, static_cast<std::size_t>(got));
-            if (before == 0)
-                utf16 = fresh.substr(0, 2) == "\xFF\xFE" || fresh.substr(0, 2) == "\xFE\xFF";
+            if (!told && bytes.size() >= 2) {
+                told = true;
+                const std::string_view mark = std::string_view(bytes).substr(0, 2);
+                utf16 = mark == "\xFF\xFE" || mark == "\xFE\xFF";
+            }
             // What would refuse the whole file refuses it now, not after 256 MB.
             if (bytes.size() > kMaxDataFileBytes) problem = FileProblem::TooLarge;
             if (!utf16 && fresh.find('\0') != std::string_view::npos) problem = FileProblem::Binary;
@@ -209,9 +213,8 @@ FileProblem TableReader::openPath(const std::string& path) {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return FileProblem::Unreadable;
     if (S_ISDIR(st.st_mode)) return FileProblem::Folder;
-    // Reads wait for data from here on.
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    // Reads wait for data from here on; a named pipe once its writer is there.
+    if (!awaitPipeWriter(fd_, pipeHead_)) return FileProblem::Pipe;
     if (!S_ISREG(st.st_mode)) return FileProblem::Special;
     size_ = static_cast<std::uint64_t>(st.st_size);
     modified_ = changeTime(st);

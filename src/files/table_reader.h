@@ -5,7 +5,6 @@
 // at a time. A file that cannot be read again (a pipe, standard input) is read once into
 // memory, up to the size limit. A line longer than kMaxLineBytes, and a file that changes
 // between two passes, end the reading with a problem.
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,13 +15,6 @@
 #include "files/table_text.h"
 
 namespace kijunchi {
-
-// Shared with a reader on another thread: how far the reading has come, and a request to stop.
-struct ReadProgress {
-    std::atomic<std::uint64_t> done{0};
-    std::atomic<std::uint64_t> total{0};
-    std::atomic<bool> cancel{false};
-};
 
 class SheetReader;
 
@@ -138,8 +130,9 @@ private:
     std::size_t blockSize() const;
     void fail(FileProblem problem);
 
-    int fd_ = -1;         // a file read again at every pass
-    std::string memory_;  // or its bytes, when it could only be read once
+    int fd_ = -1;           // a file read again at every pass
+    std::string pipeHead_;  // the first byte of a named pipe, read while waiting for its writer
+    std::string memory_;    // or its bytes, when it could only be read once
     std::size_t memoryPos_ = 0;
     std::uint64_t size_ = 0;     // the file's size when it was opened
     std::int64_t modified_ = 0;  // and its time of change, in nanoseconds

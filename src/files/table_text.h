@@ -3,6 +3,7 @@
 // the encoding and its decoding to UTF-8, the lines, the separator and decimal mark, the
 // fields of a row, the heading row, and a field read as a number. The reader of a whole file
 // into columns and the reader that goes through a file again and again both stand on this.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,13 @@
 #include "input/paste_reader.h"
 
 namespace kijunchi {
+
+// Shared with a reader on another thread: how far the reading has come, and a request to stop.
+struct ReadProgress {
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<bool> cancel{false};
+};
 
 enum class TextEncoding { Utf8, Utf8WithBom, Utf16, ShiftJis };
 

@@ -1,9 +1,10 @@
 #pragma once
 // Spreadsheet workbooks read as data files: Office Open XML (.xlsx, .xlsm: a zip archive of
 // XML parts, inflated with minizip; the small parts parsed with pugixml, the shared strings and
-// the sheet with expat as they are inflated) and the older binary workbooks (.xls, BIFF in a
-// compound file, read with FreeXL). One sheet is read a row of cell texts at a time, as often as
-// a reader needs, and gives the same columns a CSV file of that sheet gives.
+// the sheet with expat as they are inflated; xlsx_reader.cpp) and the older binary workbooks
+// (.xls, BIFF in a compound file, read with FreeXL; xls_reader.cpp). One sheet is read a row of
+// cell texts at a time, as often as a reader needs, and gives the same columns a CSV file of
+// that sheet gives.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/data_file.h"
+#include "files/table_text.h"
 
 namespace kijunchi {
 
@@ -43,6 +44,9 @@ struct WorkbookRead {
 };
 
 struct XlsxSheet;
+struct XlsxSheetDelete {
+    void operator()(XlsxSheet* sheet) const;
+};
 
 // One sheet of a workbook, read a row at a time and as often as needed. An .xlsx sheet is
 // inflated and parsed while it is read, never held: what stays in memory is the workbook's
@@ -81,10 +85,13 @@ public:
 
 private:
     SheetReader();
+    bool openFile(const std::string& path, std::string_view sheet, ReadProgress* progress,
+                  WorkbookRead& listed);
+    bool nextRow(std::vector<std::string_view>& cells);
     void fail(std::string refusal);
 
-    std::unique_ptr<XlsxSheet> xlsx_;  // an .xlsx sheet, read as it is inflated
-    SheetTable table_;                 // an .xls sheet
+    std::unique_ptr<XlsxSheet, XlsxSheetDelete> xlsx_;  // an .xlsx sheet, read as it is inflated
+    SheetTable table_;                                  // an .xls sheet
     std::size_t row_ = 0;
     std::string path_;
     std::uint64_t size_ = 0;     // the file's size when it was opened
@@ -104,31 +111,7 @@ WorkbookRead readWorkbook(const std::string& path, std::string_view sheet = {},
 // follow "ファイル「name」") when the workbook cannot be read.
 std::vector<std::string> workbookSheets(const std::string& path, std::string& refusal);
 
-// The columns of a sheet as a data file of it gives them (headings, numbers, skipped cells;
-// with grouped, the group column's text beside each value). NoNumbers when no cell holds one.
-// headings: the first row as headings, yes or no, or as the data say.
-DataFileResult sheetDataFile(const SheetTable& table,
-                             std::optional<GroupedColumn> grouped = std::nullopt,
-                             std::optional<bool> headings = std::nullopt);
-
 // What the user is told after reading a sheet: dates, error cells, formulas without a value.
 std::vector<std::string> sheetNotes(const SheetCounts& counts);
-
-// A data file or a workbook, read by what the file holds: for a workbook the sheet that sheet
-// names. refusal holds the message for a workbook that was refused (problem is Spreadsheet
-// then), notes what the user is told; sheets lists a workbook's sheets.
-struct TableFileRead {
-    DataFileResult read;
-    std::string refusal;
-    std::vector<std::string> notes;
-    std::vector<std::string> sheets;
-};
-TableFileRead readTableFile(const std::string& path, std::string_view sheet,
-                            const DataReadOptions& options);
-TableFileRead readTableFile(const std::string& path, std::string_view sheet = {},
-                            ReadProgress* progress = nullptr,
-                            std::optional<GroupedColumn> grouped = std::nullopt);
-// The one message for a file that gave no data.
-std::string tableFileMessage(const TableFileRead& read, std::string_view fileName);
 
 }  // namespace kijunchi

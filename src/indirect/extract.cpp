@@ -1,23 +1,40 @@
 #include "indirect/extract.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <unordered_map>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
 
 #include "files/data_file.h"
+#include "files/table_file.h"
 #include "files/table_text.h"
-#include "files/workbook.h"
 
 namespace kijunchi {
 
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{1} << 22;
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+// The first bytes of a file, judged for its encoding and separator.
+constexpr std::size_t kHead = std::size_t{1} << 22;
+// A gzip file may hold up to this many times its own size (and kMaxDataFileBytes in any case):
+// more is a bomb, not an extract.
+constexpr std::uint64_t kMaxGzipRatio = 16;
 
 bool startsWith(std::string_view s, std::string_view p) {
     return s.substr(0, p.size()) == p;
+}
+bool endsWith(std::string_view s, std::string_view p) {
+    return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
 }
 
 std::string numberText(double v) {
@@ -26,59 +43,392 @@ std::string numberText(double v) {
     return std::string(buffer, r.ptr);
 }
 
-// One file of the extract, read once from start to end a block at a time. It is judged (byte
-// order mark, encoding, separator, headings) from its first block, since the extract is never
-// read whole; bytes further on that do not decode end the reading with a message. A workbook's
-// sheet is read through once when opened (whatever refuses it does so then), then row by row.
+// The bytes of one file, standard input or a pipe, read once from start to end, and inflated
+// when they are gzip's. The first bytes are read ahead (head()) and handed out again.
+class ByteSource {
+public:
+    ByteSource() = default;
+    ByteSource(const ByteSource&) = delete;
+    ByteSource& operator=(const ByteSource&) = delete;
+    ~ByteSource() {
+        if (inflating_) inflateEnd(&z_);
+        if (fd_ > 0) ::close(fd_);
+    }
+
+    // The name the user knows the source by, for messages.
+    const std::string& name() const { return name_; }
+    std::uint64_t size() const { return size_; }
+    // The bytes taken from the file, standard input or pipe so far (before inflating).
+    std::uint64_t rawBytes() const { return raw_; }
+
+    // Opens path ("-": standard input); a message when it cannot be read.
+    std::string open(const std::string& path, int pipeWait) {
+        name_ = path == "-" ? std::string("標準入力") : path;
+        if (path == "-") {
+            fd_ = 0;
+        } else {
+            std::uint64_t ignored = 0;
+            if (FileProblem p = checkPath(path, ignored); p != FileProblem::None)
+                return fileProblemMessage(p, path);
+            // Without blocking: a named pipe without a writer would hold open() for ever.
+            do {
+                fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            } while (fd_ < 0 && errno == EINTR);
+            if (fd_ < 0) return fileProblemMessage(FileProblem::Unreadable, path);
+            struct stat st {};
+            if (::fstat(fd_, &st) != 0) return fileProblemMessage(FileProblem::Unreadable, path);
+            if (S_ISDIR(st.st_mode)) return fileProblemMessage(FileProblem::Folder, path);
+            if (S_ISREG(st.st_mode)) size_ = static_cast<std::uint64_t>(st.st_size);
+            if (S_ISFIFO(st.st_mode)) {
+                // A writer that has written, or has come and gone: then it is read once.
+                pollfd p{fd_, POLLIN, 0};
+                int ready;
+                do {
+                    ready = ::poll(&p, 1, pipeWait);
+                } while (ready < 0 && errno == EINTR);
+                if (ready == 0)
+                    return "「" + path + "」は名前付きパイプで、" + numberText(pipeWait / 1000.0) +
+                           "秒待っても書き込みがありません。";
+            }
+            const int flags = ::fcntl(fd_, F_GETFL);
+            if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+        }
+        // The head: up to kHead bytes (or the first member of a gzip file inflated so far).
+        std::string raw(kBlock, '\0');
+        const std::size_t got = readRaw(raw.data(), raw.size());
+        if (!error_.empty()) return error_;
+        raw.resize(got);
+        if (startsWith(raw, "\x1F\x8B")) {
+            if (inflateInit2(&z_, 15 + 32) != Z_OK) return name_ + ": gzipを展開できません。";
+            inflating_ = true;
+            pendingRaw_ = std::move(raw);
+        } else {
+            head_ = std::move(raw);
+        }
+        while (head_.size() < kHead && !end_) {
+            const std::size_t before = head_.size();
+            head_.resize(before + kBlock);
+            const std::size_t n = fill(head_.data() + before, kBlock);
+            head_.resize(before + n);
+            if (!error_.empty()) return error_;
+        }
+        return {};
+    }
+
+    const std::string& head() const { return head_; }
+    void skipHead(std::size_t n) { headPos_ = std::min(n, head_.size()); }
+
+    // Up to size bytes; 0 at the end or on a failure (error()).
+    std::size_t read(char* buffer, std::size_t size) {
+        if (headPos_ < head_.size()) {
+            const std::size_t n = std::min(size, head_.size() - headPos_);
+            std::memcpy(buffer, head_.data() + headPos_, n);
+            headPos_ += n;
+            if (headPos_ == head_.size()) std::string().swap(head_), headPos_ = 0;
+            return n;
+        }
+        return fill(buffer, size);
+    }
+    const std::string& error() const { return error_; }
+
+private:
+    std::size_t readRaw(char* buffer, std::size_t size) {
+        std::size_t total = 0;
+        while (total < size) {
+            const ssize_t got = ::read(fd_, buffer + total, size - total);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                error_ = fileProblemMessage(FileProblem::Unreadable, name_);
+                break;
+            }
+            if (got == 0) break;
+            total += static_cast<std::size_t>(got);
+        }
+        raw_ += total;
+        return total;
+    }
+
+    // The next bytes after the head, inflated where they are gzip's.
+    std::size_t fill(char* buffer, std::size_t size) {
+        if (end_ || !error_.empty()) return 0;
+        if (!inflating_) {
+            const std::size_t n = readRaw(buffer, size);
+            if (n < size) end_ = true;
+            return n;
+        }
+        z_.next_out = reinterpret_cast<Bytef*>(buffer);
+        z_.avail_out = static_cast<uInt>(size);
+        while (z_.avail_out > 0) {
+            if (z_.avail_in == 0) {
+                if (pendingRaw_.empty() && !rawEnd_) {
+                    pendingRaw_.resize(kBlock);
+                    pendingRaw_.resize(readRaw(pendingRaw_.data(), kBlock));
+                    if (!error_.empty()) return 0;
+                    if (pendingRaw_.empty()) rawEnd_ = true;
+                }
+                z_.next_in = reinterpret_cast<Bytef*>(pendingRaw_.data());
+                z_.avail_in = static_cast<uInt>(pendingRaw_.size());
+                pendingRaw_used_ = true;
+            }
+            if (z_.avail_in == 0 && rawEnd_) {
+                if (!memberEnded_) error_ = name_ + ": gzipのデータが途中で終わっています。";
+                end_ = true;
+                break;
+            }
+            const int r = inflate(&z_, Z_NO_FLUSH);
+            if (z_.avail_in == 0 && pendingRaw_used_) {
+                pendingRaw_.clear();
+                pendingRaw_used_ = false;
+            }
+            memberEnded_ = r == Z_STREAM_END;
+            if (r == Z_STREAM_END) {
+                // Another member may follow (files joined by cat).
+                inflateReset(&z_);
+                continue;
+            }
+            if (r != Z_OK && r != Z_BUF_ERROR) {
+                error_ = name_ + ": gzipのデータが壊れています。";
+                return 0;
+            }
+        }
+        const std::size_t n = size - z_.avail_out;
+        inflated_ += n;
+        if (inflated_ > kMaxDataFileBytes && inflated_ > kMaxGzipRatio * raw_) {
+            error_ = name_ + ": gzipの展開後が元の" + std::to_string(kMaxGzipRatio) +
+                     "倍を超えます（圧縮爆弾として読みません）。";
+            return 0;
+        }
+        return n;
+    }
+
+    std::string name_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0, raw_ = 0, inflated_ = 0;
+    std::string head_;
+    std::size_t headPos_ = 0;
+    bool end_ = false;
+    std::string error_;
+    // gzip
+    bool inflating_ = false, rawEnd_ = false, memberEnded_ = false, pendingRaw_used_ = false;
+    z_stream z_{};
+    std::string pendingRaw_;
+};
+
+// The lines of a source, without their line ends (CR LF, LF, a lone CR), each byte looked at
+// once: a block is searched from where the last search stopped, and only the unfinished line is
+// kept from one block to the next. unit is 2 for UTF-16 (its line ends are code units).
+class RawLines {
+public:
+    enum Status { Line, End, TooLong, Failed };
+
+    RawLines(ByteSource& source, int unit, bool bigEndian)
+        : source_(source), unit_(static_cast<std::size_t>(unit)), bigEndian_(bigEndian) {}
+
+    Status next(std::string_view& line) {
+        for (;;) {
+            const char* d = buffer_.data();
+            const std::size_t size = buffer_.size();
+            if (skipLf_ && pos_ + unit_ <= size) {
+                if (isEnd(d, pos_) == '\n') pos_ += unit_;
+                scan_ = pos_;
+                skipLf_ = false;
+            }
+            std::size_t i = scan_;
+            char end = 0;
+            if (!skipLf_) {
+                if (unit_ == 1) {
+                    while (i < size && d[i] != '\n' && d[i] != '\r') ++i;
+                    if (i < size) end = d[i];
+                } else {
+                    while (i + 1 < size && (end = isEnd(d, i)) == 0) i += 2;
+                }
+            }
+            if (end != 0) {
+                line = std::string_view(d + pos_, i - pos_);
+                i += unit_;
+                if (end == '\r') {
+                    if (i + unit_ <= size) {
+                        if (isEnd(d, i) == '\n') i += unit_;
+                    } else {
+                        skipLf_ = true;  // the LF of a CR LF may come with the next block
+                    }
+                }
+                pos_ = scan_ = i;
+                if (line.size() > kMaxLineBytes * unit_) return TooLong;
+                return Line;
+            }
+            scan_ = skipLf_ ? pos_ : i;
+            if (scan_ - pos_ > kMaxLineBytes * unit_) return TooLong;
+            if (end_) {
+                if (!source_.error().empty()) return Failed;
+                if (pos_ >= size) return End;
+                line = std::string_view(d + pos_, size - pos_);
+                pos_ = scan_ = size;
+                return Line;
+            }
+            buffer_.erase(0, pos_);
+            scan_ -= pos_;
+            pos_ = 0;
+            const std::size_t before = buffer_.size();
+            buffer_.resize(before + kBlock);
+            const std::size_t got = source_.read(buffer_.data() + before, kBlock);
+            buffer_.resize(before + got);
+            if (got == 0) end_ = true;
+        }
+    }
+
+private:
+    // The line end at i ('\n', '\r') or 0.
+    char isEnd(const char* d, std::size_t i) const {
+        if (unit_ == 1) return d[i] == '\n' || d[i] == '\r' ? d[i] : 0;
+        const char low = bigEndian_ ? d[i + 1] : d[i];
+        const char high = bigEndian_ ? d[i] : d[i + 1];
+        return high == 0 && (low == '\n' || low == '\r') ? low : 0;
+    }
+
+    ByteSource& source_;
+    std::size_t unit_;
+    bool bigEndian_;
+    std::string buffer_;
+    std::size_t pos_ = 0, scan_ = 0;
+    bool end_ = false, skipLf_ = false;
+};
+
+// Whether text is UTF-8 throughout (ASCII passed over eight bytes at a time).
+bool validUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t n;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p <= static_cast<std::ptrdiff_t>(n)) return false;
+        if (p[1] < low || p[1] > high) return false;
+        for (std::size_t k = 2; k <= n; ++k)
+            if (p[k] < 0x80 || p[k] > 0xBF) return false;
+        p += n + 1;
+    }
+    return true;
+}
+
+// One file of the extract, read once from start to end. It is judged (gzip, byte order mark,
+// encoding, separator, headings) from its first bytes; each line after is decoded on its own,
+// so that one with bytes that are not text in that encoding is counted and passed over. A
+// workbook's sheet is read through once when opened (whatever refuses it does so then), then
+// row by row.
 class ExtractFile {
 public:
-    std::string open(const std::string& path, std::string_view sheet, ReadProgress* progress) {
+    std::string open(const std::string& path, std::string_view sheet, ReadProgress* progress,
+                     int pipeWait) {
         path_ = path;
-        FileProblem p = checkPath(path, size_);
-        if (p == FileProblem::None && workbookFileKind(path) != WorkbookKind::None)
+        if (path != "-" && workbookFileKind(path) != WorkbookKind::None) {
+            std::uint64_t size = 0;
+            if (FileProblem p = checkPath(path, size); p != FileProblem::None)
+                return fileProblemMessage(p, path);
+            size_ = size;
             return openWorkbook(sheet, progress);
-        in_.open(path, std::ios::binary);
-        if (p == FileProblem::None && !in_) p = FileProblem::Unreadable;
-        std::string head(kBlock, '\0');
-        if (p == FileProblem::None) {
-            in_.read(head.data(), static_cast<std::streamsize>(kBlock));
-            head.resize(static_cast<std::size_t>(in_.gcount()));
-            // Streamed, so the size limit of a file read whole does not apply.
-            p = checkBytes(head.substr(0, 8), std::min<std::uint64_t>(head.size(), 1));
         }
+        if (auto problem = source_.open(path, pipeWait); !problem.empty()) return problem;
+        size_ = source_.size();
+        const std::string& head = source_.head();
+        const std::string_view first = std::string_view(head).substr(0, 8);
+        FileProblem p = checkBytes(first, head.empty() ? 0 : 1);
+        if (p == FileProblem::Spreadsheet && path == "-")
+            return "標準入力のデータはブックです。ブックはファイル名で指定して下さい。";
         if (p == FileProblem::None) {
-            // Up to the last line end, so that no character is cut.
-            const std::size_t end = head.size() == kBlock ? head.find_last_of('\n') : head.size();
+            // Up to the last line end when the head is cut, so that no character is cut.
+            std::size_t end = head.size();
+            if (head.size() >= kHead) {
+                const std::size_t last = head.find_last_of("\r\n");
+                end = last == std::string::npos ? head.size() : last + 1;
+            }
             EncodingScan scan;
-            scan.feed(std::string_view(head).substr(0, end == std::string::npos ? 0 : end + 1));
-            p = chooseEncoding(head.substr(0, 8), scan, encoding_);
+            scan.feed(std::string_view(head).substr(0, end));
+            p = chooseEncoding(first, scan, encoding_);
         }
-        if (p != FileProblem::None) return fileProblemMessage(p, path);
-        restart();
+        if (p != FileProblem::None) return fileProblemMessage(p, source_.name());
+        const bool utf16 = encoding_ == TextEncoding::Utf16;
+        if (utf16) bom_ = head.substr(0, 2);
+        const std::size_t headSize = head.size();
+        source_.skipHead(utf16 ? 2 : textStart(encoding_));
+        lines_.emplace(source_, utf16 ? 2 : 1, startsWith(bom_, "\xFE\xFF"));
+        newDecoder();
+
+        // The separator from the first lines that are not blank, within the head; the lines
+        // are kept to be handed out again.
         std::vector<std::string> sample;
-        std::string_view line;
-        while (sample.size() < kSampleLines && nextLine(line))
-            if (!isBlank(line)) sample.emplace_back(line);
-        if (sample.empty()) return fileProblemMessage(FileProblem::Empty, path);
+        std::size_t looked = 0;
+        while (sample.size() < kSampleLines && looked < headSize) {
+            std::string_view raw;
+            const auto status = lines_->next(raw);
+            if (status != RawLines::Line) {
+                endStatus_ = status;
+                break;
+            }
+            looked += raw.size() + 1;
+            std::optional<std::string> text;
+            std::string decoded;
+            if (decode(raw, decoded)) {
+                if (!isBlank(decoded) && sample.size() < kSampleLines) sample.push_back(decoded);
+                text = std::move(decoded);
+            }
+            replay_.push_back(std::move(text));
+        }
+        if (endStatus_ == RawLines::TooLong)
+            return fileProblemMessage(FileProblem::LineTooLong, source_.name());
+        if (endStatus_ == RawLines::Failed) return source_.error();
+        if (sample.empty()) {
+            if (endStatus_ == RawLines::End)
+                return fileProblemMessage(FileProblem::Empty, source_.name());
+            sample.emplace_back();  // blank lines only, so far
+        }
         layout_ = detectLayout(std::vector<std::string_view>(sample.begin(), sample.end()));
-        restart();
         std::vector<std::string_view> fields;
         if (nextRow(fields) && isHeadingRow(fields, layout_.decimalComma)) {
             headings_.assign(fields.begin(), fields.end());
-            hasHeadings_ = true;
-        } else {
-            restart();
+        } else if (!fields.empty()) {
+            firstRow_.assign(fields.begin(), fields.end());
+            firstRowAgain_ = true;
         }
-        return {};
+        return problem_;
     }
 
     bool decimalComma() const { return layout_.decimalComma; }
     bool workbook() const { return sheet_ != nullptr; }
     std::uint64_t size() const { return size_; }
-    // The bytes of the file read so far (after the look at its first block).
-    std::uint64_t bytesRead() const { return bytesRead_; }
+    // The bytes of the file read so far.
+    std::uint64_t bytesRead() const { return sheet_ ? size_ : source_.rawBytes(); }
     const std::string& path() const { return path_; }
-    bool undecodable() const { return undecodable_; }
+    // Lines left out for bytes that are not text.
+    std::int64_t undecodable() const { return undecodable_; }
+    // Why the reading ended early (a line too long, a failed read, a damaged gzip); empty
+    // after the whole file.
+    const std::string& problem() const { return problem_; }
     // A workbook's sheet that was read through when opened but not on the pass that used it.
     bool sheetFailed() const { return sheet_ && !sheet_->refusal().empty(); }
 
@@ -95,9 +445,36 @@ public:
 
     bool nextRow(std::vector<std::string_view>& fields) {
         if (sheet_) return sheet_->next(fields);
-        std::string_view line;
-        while (nextLine(line)) {
-            if (!splitter_.split(line, layout_.separator)) continue;
+        if (firstRowAgain_) {
+            firstRowAgain_ = false;
+            fields.assign(firstRow_.begin(), firstRow_.end());
+            return true;
+        }
+        std::string* line = nullptr;
+        while (nextText(line)) {
+            std::string_view record = *line;
+            if (holdsQuote(record) && quoteOpenAtEnd(record, layout_.separator, false)) {
+                // A quoted field holds line ends: the record goes on in the next lines.
+                if (line != &record_) record_.assign(record);
+                bool open = true, lost = false;
+                std::string* more = nullptr;
+                while (open && nextText(more, &lost)) {
+                    record_ += '\n';
+                    record_ += *more;
+                    if (record_.size() > kMaxLineBytes) {
+                        problem_ = fileProblemMessage(FileProblem::LineTooLong, source_.name());
+                        return false;
+                    }
+                    open = quoteOpenAtEnd(*more, layout_.separator, true);
+                }
+                if (!problem_.empty()) return false;
+                if (lost) {
+                    ++undecodable_;  // a line of the record was no text: the record goes
+                    continue;
+                }
+                record = record_;
+            }
+            if (!splitter_.split(record, layout_.separator)) continue;
             fields = splitter_.fields();
             return true;
         }
@@ -117,75 +494,109 @@ private:
             if (refused.refusal.empty()) return "読み込みを中止しました。";
             return tableFileMessage(refused, path_);
         }
-        bytesRead_ = size_;
         if (sheet_->firstRow().empty()) return fileProblemMessage(FileProblem::Empty, path_);
         const auto& first = sheet_->firstRow();
         sheet_->restart();
         if (isHeadingRow(std::vector<std::string_view>(first.begin(), first.end()), false)) {
             headings_ = first;
-            hasHeadings_ = true;
             std::vector<std::string_view> fields;
             sheet_->next(fields);
         }
         return {};
     }
 
-    void restart() {
-        bytesRead_ = 0;
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(textStart(encoding_)));
+    void newDecoder() {
         decoder_.emplace(encoding_);
-        text_.clear();
-        complete_ = 0;
-        lines_ = LineReader();
-        end_ = false;
+        // UTF-16 takes its byte order from the mark, given again to every new decoder.
+        if (!bom_.empty()) {
+            std::string ignored;
+            decoder_->decode(bom_, ignored);
+        }
     }
-    void readBlock() {
-        text_.erase(0, complete_);
-        block_.resize(kBlock);
-        in_.read(block_.data(), static_cast<std::streamsize>(kBlock));
-        const auto got = static_cast<std::size_t>(in_.gcount());
-        bytesRead_ += got;
-        end_ = got < kBlock || !in_;
-        if (!decoder_->decode(std::string_view(block_.data(), got), text_)) {
-            undecodable_ = true;
-            end_ = true;
+
+    // A line's bytes as UTF-8; false when they are not text in the file's encoding (or hold
+    // control characters).
+    bool decode(std::string_view raw, std::string& text) {
+        text.clear();
+        bool ok;
+        if (encoding_ == TextEncoding::Utf8 || encoding_ == TextEncoding::Utf8WithBom) {
+            ok = validUtf8(raw);
+            if (ok) text.assign(raw);
+        } else {
+            ok = decoder_->decode(raw, text) && decoder_->complete();
+            if (!ok) newDecoder();
         }
-        complete_ = text_.size();
-        if (!end_) {
-            const std::size_t lastEnd = text_.find_last_of("\r\n");
-            complete_ = lastEnd == std::string::npos ? 0 : lastEnd + 1;
-        }
-        lines_ = LineReader(std::string_view(text_).substr(0, complete_));
+        return ok && !hasControlBytes(text);
     }
-    bool nextLine(std::string_view& line) {
-        while (!lines_.next(line)) {
-            if (end_) return false;
-            readBlock();
+
+    // The next line as text; lines that are not text are counted (or, with lost, told of)
+    // and passed over. false at the end or when the reading failed (problem_).
+    bool nextText(std::string*& line, bool* lost = nullptr) {
+        for (;;) {
+            if (!replay_.empty()) {
+                std::optional<std::string> front = std::move(replay_.front());
+                replay_.pop_front();
+                if (!front) {
+                    if (lost)
+                        *lost = true;
+                    else
+                        ++undecodable_;
+                    continue;
+                }
+                text_ = std::move(*front);
+                line = &text_;
+                return true;
+            }
+            if (endStatus_ != RawLines::Line) {
+                if (endStatus_ == RawLines::TooLong)
+                    problem_ = fileProblemMessage(FileProblem::LineTooLong, source_.name());
+                if (endStatus_ == RawLines::Failed) problem_ = source_.error();
+                return false;
+            }
+            std::string_view raw;
+            const auto status = lines_->next(raw);
+            if (status != RawLines::Line) {
+                endStatus_ = status;
+                continue;
+            }
+            if (!decode(raw, text_)) {
+                if (lost)
+                    *lost = true;
+                else
+                    ++undecodable_;
+                continue;
+            }
+            line = &text_;
+            return true;
         }
-        return true;
     }
 
     std::string path_;
-    std::ifstream in_;
+    ByteSource source_;
+    std::optional<RawLines> lines_;
+    RawLines::Status endStatus_ = RawLines::Line;
+    std::deque<std::optional<std::string>> replay_;  // the lines looked at for the separator
     TextEncoding encoding_ = TextEncoding::Utf8;
-    TableLayout layout_;
-    bool hasHeadings_ = false;
-    std::vector<std::string> headings_;
+    std::string bom_;
     std::optional<TextDecoder> decoder_;
-    std::string block_, text_;
-    std::size_t complete_ = 0;
-    LineReader lines_;
-    bool end_ = false, undecodable_ = false;
+    TableLayout layout_;
+    std::vector<std::string> headings_;
+    std::vector<std::string> firstRow_;
+    bool firstRowAgain_ = false;
+    std::string text_, record_;
     FieldSplitter splitter_;
-    std::uint64_t size_ = 0, bytesRead_ = 0;
+    std::uint64_t size_ = 0;
+    std::int64_t undecodable_ = 0;
+    std::string problem_;
     std::unique_ptr<SheetReader> sheet_;
 };
 
 // A date cell of a workbook, read as its serial number (days from 1899-12-30, the time as the
 // day's fraction), as dateKey gives a date; from 1900-03-01 on, where the serials are days.
 std::optional<std::int64_t> serialDateKey(std::string_view field) {
-    const auto v = fieldNumber(field, false);
+    const FieldNumber n = readFieldNumber(trimField(field), false);
+    const std::optional<double> v =
+        n.kind == FieldNumber::Number ? std::optional<double>(n.value) : std::nullopt;
     if (!v || !(*v >= 61) || !(*v < 2958466)) return std::nullopt;
     auto days = static_cast<std::int64_t>(std::floor(*v));
     auto seconds =
@@ -208,12 +619,135 @@ std::optional<std::int64_t> serialDateKey(std::string_view field) {
            seconds % 60;
 }
 
-// A patient's first result so far.
+// The patients seen so far, each by its ID, with (where their first result is chosen by date)
+// the result that is first so far: a record in an arena of blocks, found through an open-
+// addressing table of the records' places. A patient costs its ID and a few bytes more, so a
+// file of millions of patients stays within a few times its size.
+class Patients {
+public:
+    // With dates, each record holds the date, value, kind, partition and count of the result.
+    explicit Patients(bool dated) : dated_(dated) {}
+
+    // The record of id; found false when it was added now (with record's fields to be set).
+    char* find(std::string_view id, bool& found) {
+        if ((count_ + 1) * 10 > slots_.size() * 7) grow();
+        const std::size_t mask = slots_.size() - 1;
+        const std::size_t hash = std::hash<std::string_view>()(id);
+        const std::uint64_t tag = tagOf(hash);
+        std::size_t i = hash & mask;
+        for (; slots_[i] != kFree; i = (i + 1) & mask) {
+            if ((slots_[i] & kTagBits) != tag) continue;
+            char* r = at(slots_[i]);
+            if (idOf(r) == id) {
+                found = true;
+                return r + idBytes(r);
+            }
+        }
+        found = false;
+        slots_[i] = append(id) | tag;
+        ++count_;
+        char* r = at(slots_[i]);
+        return r + idBytes(r);
+    }
+    static constexpr std::size_t kFields = 8 + 8 + 8 + 4;  // date, value, count, kind+partition
+
+    template <class F>
+    void forEach(F f) const {
+        for (const auto& block : blocks_) {
+            std::size_t pos = 0;
+            while (pos < block.used) {
+                const char* r = block.bytes.get() + pos;
+                f(r + idBytes(r));
+                pos += idBytes(r) + (dated_ ? kFields : 0);
+            }
+        }
+    }
+
+private:
+    // A slot: the record's place (block number × 2^20 + offset, 40 bits) and 24 bits of the
+    // ID's hash, so that most slots of other IDs are passed over without looking at the record.
+    static constexpr std::uint64_t kFree = ~std::uint64_t{0};
+    static constexpr std::uint64_t kTagBits = ~((std::uint64_t{1} << 40) - 1);
+    static std::uint64_t tagOf(std::size_t hash) {
+        return (static_cast<std::uint64_t>(hash) >> 40) << 40 & kTagBits;
+    }
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::size_t used = 0, size = 0;
+    };
+
+    // A record: the ID's length (4 bytes), the ID, then the fields.
+    static std::size_t idBytes(const char* r) {
+        std::uint32_t n;
+        std::memcpy(&n, r, 4);
+        return 4 + n;
+    }
+    static std::string_view idOf(const char* r) { return std::string_view(r + 4, idBytes(r) - 4); }
+    char* at(std::uint64_t slot) {
+        const std::uint64_t place = slot & ~kTagBits;
+        return blocks_[place >> 20].bytes.get() + (place & 0xFFFFFu);
+    }
+    std::uint64_t append(std::string_view id) {
+        const std::size_t need = 4 + id.size() + (dated_ ? kFields : 0);
+        if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
+            Block b;
+            b.size = std::max(kBlockBytes, need);
+            b.bytes = std::make_unique<char[]>(b.size);
+            blocks_.push_back(std::move(b));
+        }
+        Block& b = blocks_.back();
+        char* r = b.bytes.get() + b.used;
+        const auto n = static_cast<std::uint32_t>(id.size());
+        std::memcpy(r, &n, 4);
+        std::memcpy(r + 4, id.data(), id.size());
+        const std::uint64_t place = (std::uint64_t{blocks_.size() - 1} << 20) | b.used;
+        b.used += need;
+        return place;
+    }
+    void grow() {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(slots_.size() * 2, 1024), kFree);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::uint64_t slot : old) {
+            if (slot == kFree) continue;
+            std::size_t i = std::hash<std::string_view>()(idOf(at(slot))) & mask;
+            while (slots_[i] != kFree) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+
+    bool dated_;
+    std::vector<Block> blocks_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
+
+// The fields of a dated patient's record.
 struct FirstResult {
-    std::int64_t date = 0, order = 0;
-    std::size_t partition = 0;
+    std::int64_t date = 0;
     ResultValue value;
     std::int64_t count = 1;
+    std::uint32_t partition = 0;
+
+    void store(char* to) const {
+        const std::uint32_t meta = partition << 2 | static_cast<std::uint32_t>(value.kind);
+        std::memcpy(to, &date, 8);
+        std::memcpy(to + 8, &value.value, 8);
+        std::memcpy(to + 16, &count, 8);
+        std::memcpy(to + 24, &meta, 4);
+    }
+    static FirstResult load(const char* from) {
+        FirstResult r;
+        std::uint32_t meta;
+        std::memcpy(&r.date, from, 8);
+        std::memcpy(&r.value.value, from + 8, 8);
+        std::memcpy(&r.count, from + 16, 8);
+        std::memcpy(&meta, from + 24, 4);
+        r.value.kind = static_cast<ResultValue::Kind>(meta & 3);
+        r.partition = meta >> 2;
+        return r;
+    }
 };
 
 std::string bandLabel(const std::vector<double>& bands, int band) {
@@ -301,28 +835,110 @@ std::optional<std::int64_t> dateBound(std::string_view text, bool last) {
     return key;
 }
 
-ResultValue readResult(std::string_view field, bool decimalComma) {
-    field = trimField(field);
-    static constexpr std::pair<std::string_view, ResultValue::Kind> kComparators[] = {
-        {"<=", ResultValue::Below}, {"<", ResultValue::Below},  {"≦", ResultValue::Below},
-        {"≤", ResultValue::Below},  {"＜", ResultValue::Below}, {">=", ResultValue::Above},
-        {">", ResultValue::Above},  {"≧", ResultValue::Above},  {"≥", ResultValue::Above},
-        {"＞", ResultValue::Above}};
-    ResultValue r;
-    for (const auto& [text, kind] : kComparators) {
-        if (startsWith(field, text)) {
-            if (const auto v = fieldNumber(trimField(field.substr(text.size())), decimalComma)) {
-                r.kind = kind;
-                r.value = *v;
-            }
-            return r;
+namespace {
+
+// Full-width digits, marks and signs, the minus sign and the ideographic space as their ASCII
+// forms; a field without a byte above ASCII is left as it is.
+std::string_view halfWidth(std::string_view field, std::string& keep) {
+    if (std::all_of(field.begin(), field.end(), [](char c) { return c >= 0; })) return field;
+    keep.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(field[i + k]); };
+        if (i + 2 < field.size() && b(0) == 0xEF && b(1) == 0xBC && b(2) >= 0x8B && b(2) <= 0x9E) {
+            // U+FF0B … U+FF1E: ＋ ， － ． ／ ０-９ ： ； ＜ ＝ ＞
+            keep += static_cast<char>(b(2) - 0x8B + '+');
+            i += 2;
+        } else if (i + 2 < field.size() && b(0) == 0xE2 && b(1) == 0x88 && b(2) == 0x92) {
+            keep += '-';  // U+2212 minus sign
+            i += 2;
+        } else if (i + 2 < field.size() && b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80) {
+            keep += ' ';
+            i += 2;
+        } else {
+            keep += field[i];
         }
     }
-    if (const auto v = fieldNumber(field, decimalComma); v && std::isfinite(*v)) {
-        r.kind = ResultValue::Number;
-        r.value = *v;
+    return keep;
+}
+
+// A number field read whole by the data files' rule.
+ResultValue readNumberField(std::string_view text, bool decimalComma, ResultValue::Kind kind) {
+    ResultValue r;
+    text = trimField(text);
+    const FieldNumber n = readFieldNumber(text, decimalComma);
+    if (n.kind == FieldNumber::Number && std::isfinite(n.value)) {
+        r.kind = kind;
+        r.value = n.value;
+    } else {
+        r.unread = n.kind == FieldNumber::Number ? FieldNumber::OutOfRange : n.kind;
     }
     return r;
+}
+
+}  // namespace
+
+ResultValue readResult(std::string_view field, bool decimalComma) {
+    std::string keep;
+    field = trimField(halfWidth(trimField(field), keep));
+    static constexpr std::pair<std::string_view, ResultValue::Kind> kBefore[] = {
+        {"<=", ResultValue::Below}, {"=<", ResultValue::Below}, {"<", ResultValue::Below},
+        {"≦", ResultValue::Below},  {"≤", ResultValue::Below},  {">=", ResultValue::Above},
+        {"=>", ResultValue::Above}, {">", ResultValue::Above},  {"≧", ResultValue::Above},
+        {"≥", ResultValue::Above}};
+    static constexpr std::pair<std::string_view, ResultValue::Kind> kAfter[] = {
+        {"未満", ResultValue::Below},
+        {"以下", ResultValue::Below},
+        {"以上", ResultValue::Above},
+        {"超", ResultValue::Above}};
+    for (const auto& [text, kind] : kBefore)
+        if (startsWith(field, text))
+            return readNumberField(field.substr(text.size()), decimalComma, kind);
+    for (const auto& [text, kind] : kAfter)
+        if (endsWith(field, text))
+            return readNumberField(field.substr(0, field.size() - text.size()), decimalComma, kind);
+    return readNumberField(field, decimalComma, ResultValue::Number);
+}
+
+std::optional<std::int64_t> readCount(std::string_view field, bool decimalComma, bool& tooLarge) {
+    tooLarge = false;
+    std::string keep;
+    field = trimField(halfWidth(trimField(field), keep));
+    const FieldNumber n = readFieldNumber(field, decimalComma);
+    if (n.kind == FieldNumber::OutOfRange) tooLarge = true;
+    if (n.kind != FieldNumber::Number) return std::nullopt;
+    // Digits alone once the thousands separators are dropped: the count read exactly.
+    std::string digits;
+    for (const char c : field) {
+        if (n.grouped && c == (decimalComma ? '.' : ',')) continue;
+        if (c < '0' || c > '9') return std::nullopt;
+        digits += c;
+    }
+    std::int64_t k = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), k);
+    if (r.ec == std::errc::result_out_of_range || (r.ec == std::errc() && k > kMaxResultCount)) {
+        tooLarge = true;
+        return std::nullopt;
+    }
+    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
+        return std::nullopt;
+    return k;
+}
+
+namespace {
+bool protectedStart(char c) {
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r' || c == '\'';
+}
+}  // namespace
+
+std::string protectedLabel(std::string_view label) {
+    if (!label.empty() && label.front() == '\'') return "'" + std::string(label);
+    return spreadsheetCell(label);
+}
+
+std::string unprotectedLabel(std::string_view text) {
+    if (text.size() > 1 && text.front() == '\'' && protectedStart(text[1]))
+        return std::string(text.substr(1));
+    return std::string(text);
 }
 
 std::vector<std::string> ExtractResult::notes() const {
@@ -330,16 +946,22 @@ std::vector<std::string> ExtractResult::notes() const {
     const auto note = [&](std::int64_t n, const char* what) {
         if (n > 0) out.push_back(std::string(what) + std::to_string(n) + "行を除きました。");
     };
-    note(notNumber, "値が数値でも「<」「>」付きでもない");
+    note(undecodable, "文字コードとして読めないバイト（または制御文字）を含む");
+    note(notNumber, "値が数値でも「<」「>」「未満」「以上」などの付いた数値でもない");
+    note(valueMalformed, "値の数値の形が正しくない（小数点が2つ、桁区切りの位置が違うなど）");
+    note(valueOutOfRange, "値の数値が扱える範囲を超える");
     note(excludedWhere, "条件（--where）に合わない");
     note(badDate, "日付を読めない");
     note(outsideDates, "日付が期間外の");
     note(noAge, "年齢がない（数値でない）");
+    note(ageMalformed, "年齢の数値の形が正しくない");
+    note(ageOutOfRange, "年齢の数値が扱える範囲を超える");
     note(outsideAges, "年齢が年齢区分の範囲外の");
     note(noGroup, "グループ列が空の");
     note(noPatient, "患者IDが空の");
     note(laterResults, "同じ患者の2回目以降の結果");
     note(badCount, "件数が0以上の整数でない");
+    note(countTooLarge, "件数が999兆9999億9999万9999を超える");
     return out;
 }
 
@@ -348,14 +970,15 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
     // Partitions by group and band, found as the rows come.
     std::map<std::pair<std::string, int>, std::size_t> index;
     std::vector<PartitionCounts> parts;
-    const auto partitionOf = [&](const std::string& group, int band) {
-        const auto [it, added] = index.try_emplace({group, band}, parts.size());
-        if (added) {
-            PartitionCounts p;
-            p.group = group;
-            p.band = band;
-            parts.push_back(std::move(p));
-        }
+    const auto partitionOf = [&](std::string_view group, int band) -> std::optional<std::size_t> {
+        auto it = index.find({std::string(group), band});
+        if (it != index.end()) return it->second;
+        if (parts.size() >= kMaxPartitions) return std::nullopt;
+        it = index.emplace(std::pair{std::string(group), band}, parts.size()).first;
+        PartitionCounts p;
+        p.group = group;
+        p.band = band;
+        parts.push_back(std::move(p));
         return it->second;
     };
     const auto add = [&](PartitionCounts& p, const ResultValue& v, std::int64_t count) {
@@ -364,8 +987,8 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         else
             p.counts.addCensored(v.kind == ResultValue::Below, v.value, count);
     };
-    std::unordered_map<std::string, FirstResult> first;
-    std::int64_t order = 0;
+    // The first result per patient: without dates the first in file order, kept at once.
+    Patients first(o.dateColumn.has_value());
 
     // The files are opened one after the other; the sizes of those not yet open are added to
     // the total as they come, so the progress never runs backwards.
@@ -378,7 +1001,8 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
     };
     for (const auto& path : files) {
         ExtractFile file;
-        if (auto problem = file.open(path, o.sheet, o.progress); !problem.empty()) {
+        if (auto problem = file.open(path, o.sheet, o.progress, o.pipeWaitMilliseconds);
+            !problem.empty()) {
             if (cancelled()) return result;  // a workbook's reading stopped
             result.problem = problem;
             return result;
@@ -410,6 +1034,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         const auto field = [&](std::size_t c) {
             return c < fields.size() ? trimField(fields[c]) : std::string_view();
         };
+        std::string groupText;
         while (file.nextRow(fields)) {
             if ((++result.rows & 0xFFFF) == 0 && o.progress) {
                 if (cancelled()) return result;
@@ -438,13 +1063,16 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
             }
             int band = -1;
             if (age) {
-                const auto a = fieldNumber(field(*age), file.decimalComma());
-                if (!a) {
-                    ++result.noAge;
+                const ResultValue a =
+                    readNumberField(field(*age), file.decimalComma(), ResultValue::Number);
+                if (a.kind != ResultValue::Number) {
+                    ++(a.unread == FieldNumber::Malformed    ? result.ageMalformed
+                       : a.unread == FieldNumber::OutOfRange ? result.ageOutOfRange
+                                                             : result.noAge);
                     continue;
                 }
                 if (!o.ageBands.empty()) {
-                    const auto it = std::upper_bound(o.ageBands.begin(), o.ageBands.end(), *a);
+                    const auto it = std::upper_bound(o.ageBands.begin(), o.ageBands.end(), a.value);
                     if (it == o.ageBands.begin() || it == o.ageBands.end()) {
                         ++result.outsideAges;
                         continue;
@@ -452,9 +1080,11 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                     band = static_cast<int>(it - o.ageBands.begin()) - 1;
                 }
             }
-            std::string groupText;
+            groupText.clear();
             if (group) {
-                groupText = std::string(field(*group));
+                // A summary's labels come back as the summary wrote them.
+                groupText =
+                    o.countColumn ? unprotectedLabel(field(*group)) : std::string(field(*group));
                 if (groupText.empty()) {
                     ++result.noGroup;
                     continue;
@@ -462,57 +1092,81 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
             }
             const ResultValue v = readResult(field(*value), file.decimalComma());
             if (v.kind == ResultValue::None) {
-                ++result.notNumber;
+                ++(v.unread == FieldNumber::Malformed    ? result.valueMalformed
+                   : v.unread == FieldNumber::OutOfRange ? result.valueOutOfRange
+                                                         : result.notNumber);
                 continue;
             }
             std::int64_t n = 1;
             if (count) {
-                const auto c = field(*count);
-                std::int64_t k = 0;
-                const auto r = std::from_chars(c.data(), c.data() + c.size(), k);
-                if (c.empty() || r.ec != std::errc() || r.ptr != c.data() + c.size() || k < 0) {
-                    ++result.badCount;
+                bool tooLarge = false;
+                const auto k = readCount(field(*count), file.decimalComma(), tooLarge);
+                if (!k) {
+                    ++(tooLarge ? result.countTooLarge : result.badCount);
                     continue;
                 }
-                n = k;
+                n = *k;
             }
-            const std::size_t part = partitionOf(groupText, band);
+            const auto part = partitionOf(groupText, band);
+            if (!part) {
+                result.problem = "分割（グループ×年齢区分）が" + std::to_string(kMaxPartitions) +
+                                 "を超えます。グループ列と年齢区分を確かめて下さい。";
+                return result;
+            }
             if (o.firstPerPatient && patient) {
                 const auto id = field(*patient);
                 if (id.empty()) {
                     ++result.noPatient;
                     continue;
                 }
-                FirstResult candidate{when, order++, part, v, n};
-                const auto [it, added] = first.try_emplace(std::string(id), candidate);
-                if (!added) {
+                bool seen = false;
+                char* record = first.find(id, seen);
+                if (seen) {
                     ++result.laterResults;
-                    if (date && when < it->second.date) it->second = candidate;
+                    if (date && when < FirstResult::load(record).date)
+                        FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                    continue;
                 }
-                continue;
+                if (date) {
+                    FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                    continue;
+                }
             }
-            add(parts[part], v, n);
+            if (n > kMaxResultCount - result.kept) {
+                result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
+                return result;
+            }
+            add(parts[*part], v, n);
             result.kept += n;
+        }
+        result.undecodable += file.undecodable();
+        if (!file.problem().empty()) {
+            result.problem = file.problem();
+            return result;
         }
         if (file.sheetFailed()) {
             result.problem = path + ": " + fileProblemMessage(FileProblem::Changed, path);
-            return result;
-        }
-        if (file.undecodable()) {
-            result.problem =
-                path + ": 文字コードとして読めないバイトがあるため、読み込みを中止しました。";
             return result;
         }
         before += file.size();
         if (o.progress) o.progress->done = before;
         if (cancelled()) return result;
     }
-    for (const auto& [id, r] : first) {
-        add(parts[r.partition], r.value, r.count);
-        result.kept += r.count;
+    if (o.firstPerPatient && o.dateColumn) {
+        first.forEach([&](const char* record) {
+            const FirstResult r = FirstResult::load(record);
+            if (r.count > kMaxResultCount - result.kept) {
+                result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
+                return;
+            }
+            add(parts[r.partition], r.value, r.count);
+            result.kept += r.count;
+        });
+        if (!result.problem.empty()) return result;
     }
     for (auto& [key, i] : index) {
         PartitionCounts& p = parts[i];
+        p.counts.compact();
         p.label = p.group;
         if (p.band >= 0) p.label += (p.label.empty() ? "" : " ") + bandLabel(o.ageBands, p.band);
         if (p.label.empty()) p.label = "全体";

@@ -38,6 +38,8 @@ const Column kColumns[] = {
     {"λ", "lambda", [](const IndirectResult& r) { return finite(r.lambda); }},
     {"μ", "mu", [](const IndirectResult& r) { return finite(r.mu); }},
     {"σ", "sigma", [](const IndirectResult& r) { return finite(r.sigma); }},
+    {"移動", "shift",
+     [](const IndirectResult& r) { return r.estimated() ? finite(r.shift) : std::nullopt; }},
     {"下限", "lower", [](const IndirectResult& r) { return finite(r.lower); }},
     {"下限90%CI下", "lower_ci_low", [](const IndirectResult& r) { return finite(r.lowerCiLow); }},
     {"下限90%CI上", "lower_ci_high", [](const IndirectResult& r) { return finite(r.lowerCiHigh); }},
@@ -86,19 +88,23 @@ std::string textField(const std::string& text, IndirectFormat format) {
 std::vector<std::string> indirectHeadings() {
     std::vector<std::string> h{"分割"};
     for (const auto& c : kColumns) h.emplace_back(c.heading);
+    h.emplace_back("方法");
     h.emplace_back("注意");
     return h;
 }
 
 std::string indirectNote(const IndirectResult& r) {
     if (!r.estimated()) return r.refusal;
-    std::string s;
+    std::string s = r.caution;
+    const auto add = [&s](const std::string& what) {
+        if (what.empty()) return;
+        s += (s.empty() ? "" : "。") + what;
+    };
+    add(r.remark);
+    if (r.samplingOnly && r.resamples > 0) add("90%区間は標本誤差のみを含みます");
     if (r.resamples > 0 && r.resamplesFitted < r.resamples)
-        s += "再標本" + std::to_string(r.resamples) + "回のうち" +
-             std::to_string(r.resamplesFitted) + "回で推定";
-    if (r.total > 100000)
-        s += std::string(s.empty() ? "" : "。") + "10万件超のため再標本は" +
-             std::to_string(r.resamples) + "回";
+        add("再標本" + std::to_string(r.resamples) + "回のうち" +
+            std::to_string(r.resamplesFitted) + "回で推定");
     return s;
 }
 
@@ -108,6 +114,7 @@ std::vector<std::string> indirectCells(const std::string& partition, const Indir
         const auto v = c.get(r);
         cells.push_back(v ? numberText(c.count ? *v : SigRound(*v, 4)) : std::string());
     }
+    cells.emplace_back(indirectMethodName(r.method));
     cells.push_back(indirectNote(r));
     return cells;
 }
@@ -132,12 +139,13 @@ void IndirectWriter::row(const std::string& partition, const IndirectResult& r) 
             const auto v = c.get(r);
             out_ << ", \"" << c.key << "\": " << (v ? numberText(*v) : std::string("null"));
         }
-        out_ << ", \"note\": " << jsonString(indirectNote(r)) << "}";
+        out_ << ", \"method\": " << jsonString(indirectMethodKey(r.method))
+             << ", \"note\": " << jsonString(indirectNote(r)) << "}";
     } else {
         const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
         const auto cells = indirectCells(partition, r);
         for (std::size_t i = 0; i < cells.size(); ++i) {
-            const bool text = i == 0 || i + 1 == cells.size();
+            const bool text = i == 0 || i + 2 >= cells.size();
             out_ << (i ? std::string(1, sep) : "")
                  << (text ? textField(cells[i], format_) : cells[i]);
         }

@@ -414,11 +414,10 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
     r.sigma = best.sigma;
     r.ksDistance = best.ks;
     r.fraction = std::min(1.0, best.n / (total * best.mass));
-    if (best.lambda < kLambdaMin + kLambdaEdge || best.lambda > kLambdaMax - kLambdaEdge) {
-        r.refusal = "推定できません: λが探索範囲の端（" + std::to_string(kLambdaMin).substr(0, 4) +
-                    "〜" + std::to_string(kLambdaMax).substr(0, 3) + "）に達しました。";
-        return;
-    }
+    // λ at a bound of its search: where the spread is small beside the centre λ is not
+    // identifiable and the limits hardly depend on it, so they are given with a remark.
+    if (best.lambda < kLambdaMin + kLambdaEdge || best.lambda > kLambdaMax - kLambdaEdge)
+        r.remark = "λが探索範囲の端（-1〜2）に達しました";
     if (best.i1 == kGridSteps - 1 || best.i2 == 0) {
         r.refusal = "推定できません: 切断点が探索範囲の端（下側40%・上側40%）に達しました。";
         return;
@@ -509,14 +508,16 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
 
 }  // namespace
 
-IndirectResult estimateIndirect(const ValueCounts& counts, const IndirectOptions& options) {
+IndirectResult estimateTruncated(const ValueCounts& counts, const IndirectOptions& options) {
     IndirectResult r;
+    r.method = IndirectMethod::Truncated;
     r.total = counts.total();
     r.censoredBelow = counts.censoredBelow();
     r.censoredAbove = counts.censoredAbove();
     r.seed = options.seed;
     r.lowerTruncation = r.upperTruncation = r.fraction = r.lambda = r.mu = r.sigma = kNaN;
     r.ksDistance = r.lower = r.upper = kNaN;
+    r.otherLower = r.otherUpper = kNaN;
     r.lowerCiLow = r.lowerCiHigh = r.upperCiLow = r.upperCiHigh = kNaN;
     try {
         estimate(counts, options, r);

@@ -17,6 +17,7 @@
 
 #include "analysis/number_text.h"
 #include "evaluation/exclusion.h"
+#include "files/file_access.h"
 #include "input/paste_reader.h"
 #include "transform/power_transform.h"
 
@@ -104,6 +105,12 @@ Study readMembers(const Json& root) {
     s.notes = text(root, "notes");
     for (const Json& e : array(root, "log"))
         s.log.push_back({text(e, "when"), text(e, "what"), text(e, "detail")});
+    // Members a study of an earlier program lacks.
+    if (root.contains("analysedAt")) s.analysedAt = text(root, "analysedAt");
+    if (root.contains("approval")) {
+        const Json& approval = member(root, "approval");
+        s.approval = {text(approval, "who"), text(approval, "when")};
+    }
     return s;
 }
 
@@ -161,11 +168,18 @@ std::optional<std::string> fileSha256(const std::string& path, std::size_t maxBy
                                                                           EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
         throw std::runtime_error("SHA-256 failed");
+    // Only a regular file: a pipe's bytes were read already and cannot be read again (and its
+    // open would wait for a writer that has gone).
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::vector<char> buffer(std::size_t{1} << 16);
     std::size_t total = 0;
     for (;;) {
@@ -238,6 +252,9 @@ std::string studyJson(const Study& s) {
     root["log"] = Json::array();
     for (const StudyLogEntry& e : s.log)
         root["log"].push_back({{"when", e.when}, {"what", e.what}, {"detail", e.detail}});
+    if (!s.analysedAt.empty()) root["analysedAt"] = s.analysedAt;
+    if (!s.approval.who.empty())
+        root["approval"] = {{"who", s.approval.who}, {"when", s.approval.when}};
     // A text that is not UTF-8 (a name from a file in another encoding) is written with the
     // replacement character rather than not at all.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -262,8 +279,45 @@ std::string studyRefusalMessage(StudyRefusal refusal, const std::string& name) {
     return {};
 }
 
+namespace {
+
+// A study nests four deep; a text nested deeper than this is no study, and is refused before
+// the parser builds every level of it.
+constexpr int kMaxStudyDepth = 64;
+
+// Whether the arrays and objects of a JSON text nest no deeper than depth (brackets inside
+// strings not counted).
+bool depthWithin(std::string_view text, int depth) {
+    int open = 0;
+    bool inString = false, escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++open > depth) return false;
+        } else if (c == ']' || c == '}') {
+            --open;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 StudyReading parseStudy(std::string_view bytes) {
     StudyReading reading;
+    if (!depthWithin(bytes, kMaxStudyDepth)) {
+        reading.refusal = StudyRefusal::Damaged;
+        return reading;
+    }
     Json root;
     try {
         root = Json::parse(bytes);
@@ -272,6 +326,10 @@ StudyReading parseStudy(std::string_view bytes) {
         const bool blank = bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
         reading.refusal =
             !blank && e.byte >= bytes.size() ? StudyRefusal::Truncated : StudyRefusal::Damaged;
+        return reading;
+    } catch (const std::exception&) {
+        // A number beyond the range of a double (1e400), or memory: no study.
+        reading.refusal = StudyRefusal::Damaged;
         return reading;
     }
     try {
@@ -292,7 +350,7 @@ StudyReading parseStudy(std::string_view bytes) {
         reading.study = std::move(s);
     } catch (const Damaged&) {
         reading.refusal = StudyRefusal::Damaged;
-    } catch (const Json::exception&) {
+    } catch (const std::exception&) {
         reading.refusal = StudyRefusal::Damaged;  // a number out of the range of its type
     }
     return reading;
@@ -343,6 +401,8 @@ StudyRefusal rebuildStore(const Study& study, AnalysisStore& store, GridSink& gr
 }
 
 std::string writeWholeFile(const std::string& path, std::string_view bytes) {
+    // A device or a pipe is not replaced by a file of the same name.
+    if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
     const std::string failure = "ファイルに書き込めません: " + path;
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -365,12 +425,17 @@ std::string writeWholeFile(const std::string& path, std::string_view bytes) {
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {
+    // Opened without blocking, so that a named pipe without a writer is refused, not waited on.
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::nullopt;
     std::string bytes;
+    if (!awaitPipeWriter(fd, bytes)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -402,7 +467,15 @@ bool hasDocumentHeader(const AnalysisStore& store) {
 }
 
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
-    const StudyHeader& h = store.Header;
+    const std::vector<double> asRead = valuesAsRead(store);
+    return documentHeaderItems(store.Header, store.DataCount, asRead.size(), store.ValuesRead,
+                               store.Excluded.size(), dataFingerprint(asRead));
+}
+
+std::vector<HeaderItem> documentHeaderItems(const StudyHeader& h, int dataCount,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
+                                            const std::string& fingerprint) {
     std::vector<HeaderItem> items;
     const auto add = [&](const char* name, const std::string& value) {
         items.push_back({name, value.empty() ? std::string("―") : value});
@@ -418,19 +491,29 @@ std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store) {
         if (c != '\r') note += c;
     add("備考", note);
     add("プログラムのバージョン", programVersion());
-    const std::vector<double> asRead = valuesAsRead(store);
-    std::string count = numberText(store.DataCount);
-    if (!store.Excluded.empty())
-        count += "（読み込んだ" + numberText(static_cast<double>(asRead.size())) + "個のうち" +
-                 numberText(static_cast<double>(store.Excluded.size())) + "個を除外）";
+    std::string count = numberText(dataCount);
+    // A source of more than the values a data set keeps: the count read is the source's, and
+    // the values excluded are taken from those kept, so that the three counts add up.
+    if (excludedCount > 0 && sourceRead > static_cast<std::int64_t>(readCount))
+        count += "（読み込んだ" + numberText(static_cast<double>(sourceRead)) + "個のうち先頭の" +
+                 numberText(static_cast<double>(readCount)) + "個から" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
+    else if (excludedCount > 0)
+        count += "（読み込んだ" + numberText(static_cast<double>(readCount)) + "個のうち" +
+                 numberText(static_cast<double>(excludedCount)) + "個を除外）";
     add("データ数", count);
-    add("データのSHA-256", dataFingerprint(asRead));
+    add("データのSHA-256", fingerprint);
     return items;
 }
 
 std::vector<std::string> describedWithHeader(std::vector<std::string> description,
                                              const AnalysisStore& store) {
-    for (const HeaderItem& item : documentHeaderItems(store)) {
+    return describedWithHeader(std::move(description), documentHeaderItems(store));
+}
+
+std::vector<std::string> describedWithHeader(std::vector<std::string> description,
+                                             const std::vector<HeaderItem>& items) {
+    for (const HeaderItem& item : items) {
         const std::string name = item.name + "：";
         if (item.name == "データ数") {
             const auto own =
@@ -455,8 +538,12 @@ std::vector<std::string> describedWithHeader(std::vector<std::string> descriptio
 }
 
 std::string documentHeaderText(const AnalysisStore& store) {
+    return documentHeaderText(documentHeaderItems(store));
+}
+
+std::string documentHeaderText(const std::vector<HeaderItem>& items) {
     std::string out;
-    for (const HeaderItem& item : documentHeaderItems(store)) {
+    for (const HeaderItem& item : items) {
         out += item.name + " =\t";
         for (char c : item.value) out += c == '\n' ? std::string(kCrLf) + "\t" : std::string(1, c);
         out += kCrLf;

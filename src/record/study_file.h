@@ -18,6 +18,11 @@
 //   "header": { "analyte", "unit", "method", "facility", "author", "approver", "note" }
 //   "notes": text
 //   "log": [ { "when", "what", "detail" } ]
+//   "analysedAt": text                 when the analysis the study shows ran ("2026/12/09 15:04");
+//                                      may be missing (then unknown)
+//   "approval": { "who", "when" }      the approval of the study as saved; may be missing
+// The origins are "file", "paste" (the clipboard), "generator" and "stdin" (kijunchi-report's
+// standard input); a reader takes an origin it does not know as not told.
 // Readers ignore members they do not know, so a later version of the same number may add some.
 #include <cstdint>
 #include <optional>
@@ -37,7 +42,7 @@ inline constexpr const char* kStudyExtension = ".kijunchi";
 // The program's version, as the study and the documents name it.
 const char* programVersion();
 
-// Where the values came from. origin: "file", "paste", "generator" or "" (not told).
+// Where the values came from. origin: "file", "paste", "generator", "stdin" or "" (not told).
 struct StudySource {
     std::string origin;
     std::string file;    // the file's name (without its folder)
@@ -56,6 +61,13 @@ struct StudyLogEntry {
     friend bool operator==(const StudyLogEntry&, const StudyLogEntry&) = default;
 };
 
+// Who approved the study and when ("2026-12-09 15:04"); empty while it is not approved.
+struct StudyApproval {
+    std::string who;
+    std::string when;
+    friend bool operator==(const StudyApproval&, const StudyApproval&) = default;
+};
+
 struct Study {
     std::string programVersion;       // of the program that wrote the file
     std::vector<std::string> values;  // the values' texts as read, in order (at most 5000)
@@ -68,6 +80,8 @@ struct Study {
     StudyHeader header;
     std::string notes;
     std::vector<StudyLogEntry> log;
+    std::string analysedAt;  // when the analysis shown ran; empty: not told
+    StudyApproval approval;
 };
 
 // The local date and time now by a strftime format; by default "2026-12-09 15:04", as the log
@@ -152,15 +166,25 @@ struct HeaderItem {
     std::string value;
 };
 std::vector<HeaderItem> documentHeaderItems(const AnalysisStore& store);
+// The same of a header and a data set given by its count, the count of the data as read (at
+// most the values a data set keeps), the count the source held, the count excluded and the
+// fingerprint of the data as read.
+std::vector<HeaderItem> documentHeaderItems(const StudyHeader& header, int count,
+                                            std::size_t readCount, std::int64_t sourceRead,
+                                            std::size_t excludedCount,
+                                            const std::string& fingerprint);
 
 // A document's description lines ("name：value") with the header's items after them: a note's
 // further lines under its first, after an ideographic space. The count replaces the
 // description's own "データ数：" line rather than repeating it.
 std::vector<std::string> describedWithHeader(std::vector<std::string> description,
                                              const AnalysisStore& store);
+std::vector<std::string> describedWithHeader(std::vector<std::string> description,
+                                             const std::vector<HeaderItem>& items);
 
 // The items as a block of text (CR LF lines, "name =" TAB value; a note's further lines under
 // its first, after a TAB), ending with an empty line.
 std::string documentHeaderText(const AnalysisStore& store);
+std::string documentHeaderText(const std::vector<HeaderItem>& items);
 
 }  // namespace kijunchi

@@ -40,20 +40,6 @@ std::vector<double> transformedValues(const std::vector<double>& values, double 
     return y;
 }
 
-std::string recommendationText(Recommendation r) {
-    switch (r) {
-        case Recommendation::Nonparametric:
-            return "ノンパラメトリック法";
-        case Recommendation::Robust:
-            return "ロバスト法";
-        case Recommendation::RobustTransformed:
-            return "ロバスト法（変換後）";
-        case Recommendation::None:
-            break;
-    }
-    return "なし";
-}
-
 }  // namespace
 
 BatchEvaluation::BatchEvaluation() : store_(std::make_unique<AnalysisStore>()) {}
@@ -118,6 +104,7 @@ void BatchEvaluation::operator()(std::vector<double> measured, BatchRow& row) {
     if (!y.empty()) {
         input.lambda = estimate->lambda;
         input.lambdaText = numberText(estimate->lambda);
+        input.lambdaEstimated = true;
         input.transformed = std::move(y);
         input.transformedWithMeasuredLambda = true;
     }
@@ -158,14 +145,7 @@ void BatchEvaluation::operator()(std::vector<double> measured, BatchRow& row) {
         row.robustUpper = r.robust.upper.value;
     }
     row.outliers = static_cast<int>(r.outlierCount);
-    // The evaluation recommends the robust limits of the transformed values for any
-    // transformed set; here λ̂ is the table's own, and they are recommended only where the
-    // report rejects normality for the values as measured (skewed small samples).
-    Recommendation recommendation = r.recommendation;
-    if (recommendation == Recommendation::RobustTransformed &&
-        !input.normalityRejected.value_or(false))
-        recommendation = Recommendation::Robust;
-    row.recommendation = recommendationText(recommendation);
+    row.recommendation = recommendationName(r.recommendation);
 }
 
 std::string groupLimitsText(const std::vector<ValueGroup>& groups) {

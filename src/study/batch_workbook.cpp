@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "files/file_access.h"
+
 namespace kijunchi {
 
 namespace {
@@ -25,6 +27,8 @@ std::string failure(const std::string& path, const std::string& why) {
 std::string replaceWhole(const std::string& path,
                          const std::function<std::string(const std::string&)>& write) {
     namespace fs = std::filesystem;
+    // A device or a pipe is not replaced by a file of the same name.
+    if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -65,8 +69,16 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
         format_set_bold(bold);
         const std::vector<std::string> headings = batchHeadings(grouped);
         std::vector<double> widths(headings.size(), 6);
+        // A text longer than a cell holds refuses the whole write: a cell left empty would
+        // pass for a value that is not there.
+        bool tooLong = false;
+        const auto text = [&](lxw_row_t row, lxw_col_t col, const std::string& t, lxw_format* f) {
+            if (worksheet_write_string(sheet, row, col, t.c_str(), f) ==
+                LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+                tooLong = true;
+        };
         for (std::size_t c = 0; c < headings.size(); ++c) {
-            worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), headings[c].c_str(), bold);
+            text(0, static_cast<lxw_col_t>(c), headings[c], bold);
             widths[c] = std::max(widths[c], textWidth(headings[c]));
         }
         lxw_row_t r = 1;
@@ -76,8 +88,7 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
                 const BatchCell& cell = cells[c];
                 const auto col = static_cast<lxw_col_t>(c);
                 if (!cell.number) {
-                    if (!cell.text.empty())
-                        worksheet_write_string(sheet, r, col, cell.text.c_str(), nullptr);
+                    if (!cell.text.empty()) text(r, col, cell.text, nullptr);
                 } else if (!cell.text.empty()) {
                     // The figure as the TSV shows it (4 significant digits), as a number.
                     double v = 0;
@@ -94,6 +105,7 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
         }
         worksheet_freeze_panes(sheet, 1, 0);
         const lxw_error closed = workbook_close(book);
+        if (tooLong) return "32,767文字を超える文字列は表計算ソフトのセルに入りません。";
         if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
         return {};
     });

@@ -5,8 +5,11 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <set>
 #include <sstream>
 
+#include "indirect/extract.h"
 #include "support/temp_files.h"
 
 namespace kijunchi {
@@ -56,6 +59,11 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
          "",
          "条件に合う結果がありません"},
         {"no file", {"--indirect", "--column", "値"}, 2, "", "ファイルを指定"},
+        {"unknown method",
+         {"--indirect", "--column", "値", "--method", "kosmic", file},
+         2,
+         "",
+         "power-shift か truncated"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,6 +140,75 @@ TEST(IndirectCommand, WorkbookExtractGivesWhatItsCsvGives) {
     EXPECT_EQ(bookOut, "");
     EXPECT_NE(bookErr.find("シート「検査」がありません"), std::string::npos) << bookErr;
     EXPECT_EQ(std::count(bookErr.begin(), bookErr.end(), '\n'), 1) << bookErr;
+}
+
+std::string summaryOf(std::vector<std::string> args, std::string& err) {
+    std::ostringstream o, e;
+    args.insert(args.begin(), {"--indirect", "--column", "値", "--format", "summary"});
+    EXPECT_EQ(runIndirectCommand(args, o, e), 0) << e.str();
+    err = e.str();
+    return o.str();
+}
+
+// The summary carries every label through a TAB, quotes, a line end and a formula's prefix, and
+// the pool reads back exactly what the site wrote: the same labels, values and counts.
+TEST(IndirectCommand, SummaryReadsBackWhatItWrote) {
+    testing::TempFolder folder;
+    const std::set<std::string> labels = {
+        "a\tb",        "q\"uote\"", "line\nbreak", "=HYPERLINK(\"x\")",
+        "'=already'",  "-minus",    "+1",          "@at",
+        "'apostrophe", "普通",      "x,y;z"};
+    std::string extract = "群,値\r\n";
+    for (const auto& l : labels) {
+        std::string quoted = "\"";
+        for (char c : l) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        quoted += "\"";
+        extract += quoted + ",0.1\r\n" + quoted + ",<0.02\r\n" + quoted + ",1000以上\r\n";
+        extract += quoted + ",0.30000000000000004\r\n";
+    }
+    std::string err;
+    const std::string site = summaryOf({"--group", "群", folder.write("site.csv", extract)}, err);
+    // One row per partition and value, the label's line end inside its quotes.
+    EXPECT_EQ(std::count(site.begin(), site.end(), '\r'), 1 + 4 * 11) << site;
+    EXPECT_NE(site.find("'=HYPERLINK("), std::string::npos);
+    const std::string sitePath = folder.write("site.tsv", site);
+    const std::string pooled = summaryOf({"--count", "件数", "--group", "群", sitePath}, err);
+    EXPECT_EQ(pooled, site);
+    EXPECT_EQ(err, "");
+
+    ExtractOptions o;
+    o.valueColumn = "値";
+    o.countColumn = "件数";
+    o.groupColumn = "群";
+    const auto r = readExtract({sitePath}, o);
+    std::set<std::string> back;
+    for (const auto& p : r.partitions) back.insert(p.label);
+    EXPECT_EQ(back, labels);
+    EXPECT_EQ(r.partitions[0].counts.sorted().back().first, 0.30000000000000004);
+}
+
+// Standard input and a gzip file give what the file gives.
+TEST(IndirectCommand, StandardInputAndGzipGiveWhatTheFileGives) {
+    testing::TempFolder folder;
+    std::string text = "性別,値\n";
+    for (int i = 0; i < 3000; ++i)
+        text += std::string(i % 2 ? "女" : "男") + "," + std::to_string(40 + i % 23) + "\n";
+    const std::string file = folder.write("e.csv", text);
+    ASSERT_EQ(std::system(("gzip -k " + file).c_str()), 0);
+    std::string err;
+    const std::string plain = summaryOf({"--group", "性別", file}, err);
+    EXPECT_EQ(summaryOf({"--group", "性別", file + ".gz"}, err), plain);
+    const std::string command = std::string(KIJUNCHI_REPORT_EXE) +
+                                " --indirect --column 値 --group 性別 --format summary - < " + file;
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string fromStdin;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        fromStdin.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(fromStdin, plain);
+    EXPECT_NE(plain.find("女\t62\t65\r\n"), std::string::npos);  // 1500 women over 23 values
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/distributions.h"
+#include "analysis/number_text.h"
 #include "analysis/power_formula.h"
 #include "analysis/statistics.h"
 #include "evaluation/evaluation_text.h"
@@ -70,17 +71,17 @@ TEST(Evaluation, CalciumGivesThePublishedNonparametricAndParametricFigures) {
     ASSERT_TRUE(r.nonparametric.available);
     EXPECT_DOUBLE_EQ(*r.nonparametric.lower.value, 9.1);
     EXPECT_DOUBLE_EQ(*r.nonparametric.upper.value, 10.3);
-    EXPECT_DOUBLE_EQ(r.nonparametric.lower.interval->low, 8.9);
-    EXPECT_DOUBLE_EQ(r.nonparametric.lower.interval->high, 9.2);
-    EXPECT_DOUBLE_EQ(r.nonparametric.upper.interval->low, 10.3);
-    EXPECT_DOUBLE_EQ(r.nonparametric.upper.interval->high, 10.4);
+    EXPECT_DOUBLE_EQ(r.nonparametric.lower.interval->low.value(), 8.9);
+    EXPECT_DOUBLE_EQ(r.nonparametric.lower.interval->high.value(), 9.2);
+    EXPECT_DOUBLE_EQ(r.nonparametric.upper.interval->low.value(), 10.3);
+    EXPECT_DOUBLE_EQ(r.nonparametric.upper.interval->high.value(), 10.4);
     EXPECT_FALSE(r.nonparametric.extrapolated);
     // The intervals of the parametric limits: 8.993–9.110 and 10.26–10.38.
     ASSERT_TRUE(r.parametric.available);
-    EXPECT_NEAR(r.parametric.lower.interval->low, 8.993, 5e-4);
-    EXPECT_NEAR(r.parametric.lower.interval->high, 9.110, 5e-4);
-    EXPECT_NEAR(r.parametric.upper.interval->low, 10.26, 5e-3);
-    EXPECT_NEAR(r.parametric.upper.interval->high, 10.38, 5e-3);
+    EXPECT_NEAR(r.parametric.lower.interval->low.value(), 8.993, 5e-4);
+    EXPECT_NEAR(r.parametric.lower.interval->high.value(), 9.110, 5e-4);
+    EXPECT_NEAR(r.parametric.upper.interval->low.value(), 10.26, 5e-3);
+    EXPECT_NEAR(r.parametric.upper.interval->high.value(), 10.38, 5e-3);
     EXPECT_EQ(r.recommendation, Recommendation::Nonparametric);
 }
 
@@ -144,20 +145,20 @@ TEST(Robust, BootstrapIsFixedBySeedAndIndependentOfOrder) {
     std::reverse(values.begin(), values.end());
     const EvaluationResult b = evaluateMeasured(values);
     ASSERT_TRUE(a.robust.lower.interval && a.robust.upper.interval);
-    EXPECT_EQ(a.robust.lower.interval->low, b.robust.lower.interval->low);
-    EXPECT_EQ(a.robust.upper.interval->high, b.robust.upper.interval->high);
+    EXPECT_EQ(a.robust.lower.interval->low.value(), b.robust.lower.interval->low.value());
+    EXPECT_EQ(a.robust.upper.interval->high.value(), b.robust.upper.interval->high.value());
     EXPECT_EQ(a.robust.resamples, kBootstrapResamples);
     // Another seed draws other resamples.
     std::sort(values.begin(), values.end());
     const auto other = bootstrapRobustLimits(values, kBootstrapResamples, kBootstrapSeed + 1);
     ASSERT_TRUE(other.has_value());
-    EXPECT_NE(other->lowerLow, a.robust.lower.interval->low);
+    EXPECT_NE(other->lowerLow, a.robust.lower.interval->low.value());
     // The intervals are those of a limit whose standard error is of the order of
     // s·√(2.92/n)·1.96 ≈ 0.043: the 90% interval spans a few of them around the limit.
     for (const Limit* l : {&a.robust.lower, &a.robust.upper}) {
-        EXPECT_LT(l->interval->low, *l->value);
-        EXPECT_GT(l->interval->high, *l->value);
-        EXPECT_LT(l->interval->high - l->interval->low, 0.3);
+        EXPECT_LT(l->interval->low.value(), *l->value);
+        EXPECT_GT(l->interval->high.value(), *l->value);
+        EXPECT_LT(l->interval->high.value() - l->interval->low.value(), 0.3);
     }
 }
 
@@ -271,8 +272,8 @@ TEST(Evaluation, TransformedDataAreCarriedBackWhereTheBaseIsPositive) {
     const ParametricEstimate& p = *r.parametricTransformed;
     EXPECT_NEAR(*p.lower.value, 9.0665646245, 1e-9);
     EXPECT_NEAR(*p.upper.value, 10.3323966133, 1e-9);
-    EXPECT_NEAR(p.lower.interval->low, 9.01188310442, 1e-9);
-    EXPECT_NEAR(p.upper.interval->high, 10.3950906304, 1e-9);
+    EXPECT_NEAR(p.lower.interval->low.value(), 9.01188310442, 1e-9);
+    EXPECT_NEAR(p.upper.interval->high.value(), 10.3950906304, 1e-9);
     ASSERT_TRUE(r.robustTransformed && r.robustTransformed->available);
     // The measured-scale rows stay those of the untransformed data.
     EXPECT_EQ(r.parametric.lower.value,
@@ -331,6 +332,74 @@ TEST(EvaluationText, NamesWhatIsMissingAndPrintsFourDigits) {
         }
 }
 
+// A λ typed by the user whose limits are not all carried back: only the end without a value is
+// "―", and no estimate with a missing limit is recommended. R: y = (x^λ − 1)/λ + λ, mean ±
+// 1.96·sd(y) with ±1.645·sd·√(2.92/n), the biweight as bench/batch_loop.R computes it, carried
+// back by (λ(y − λ) + 1)^(1/λ) where the base is positive; the samples
+// set.seed(12); round(exp(rnorm(60, 3, 0.6)), 1) with λ = −1 and set.seed(1); the same with λ
+// = 1.5.
+TEST(EvaluationText, OnlyTheEndThatCannotBeCarriedBackIsMissing) {
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        double lambda;
+        const char* parametricRow;
+        const char* robustRowStart;
+    };
+    const std::vector<Case> cases = {
+        {"seed 12, λ −1",
+         {8.3,  51.7, 11.3, 11.6, 6.1,  17.1, 16.6, 13.8, 18.8, 26,   12.6, 9.2,  12.6, 20.2, 18.3,
+          13.2, 41,   24.6, 27.2, 16.8, 23,   67,   36.9, 16.8, 10.9, 17.1, 17.8, 21.7, 21.9, 25,
+          30.1, 69.6, 14.5, 10.6, 16.1, 15,   23.7, 15.1, 32.4, 11,   21.4, 10,   28.4, 7.7,  16.7,
+          26.3, 11.2, 22.5, 31.2, 14.9, 19.6, 18.8, 26.4, 67.5, 10.7, 31.2, 27.8, 9.1,  17.3, 24.3},
+         -1,
+         "パラメトリック法（変換後）\t8.425\t7.717\t～\t9.276\t935.5\t83.63\t～\t―\r\n",
+         "ロバスト法（変換後）\t8.608\t"},
+        {"seed 1, λ 1.5",
+         {13.8, 22.4, 12.2, 52.3, 24.5, 12.3, 26.9, 31.3, 28.4, 16.7, 49.8, 25.4, 13.8, 5.3,  39.4,
+          19.6, 19.9, 35.4, 32.9, 28.7, 34.9, 32.1, 21,   6.1,  29.1, 19.4, 18.3, 8.3,  15.1, 25.8,
+          45.4, 18.9, 25.3, 19.4, 8.8,  15.7, 15.9, 19.4, 38.9, 31.8, 18.2, 17.3, 30.5, 28.1, 13.3,
+          13.1, 25,   31.9, 18.8, 34.1, 25.5, 13.9, 24.6, 10.2, 47.5, 65.9, 16.1, 10.7, 28.3, 18.5},
+         1.5,
+         "パラメトリック法（変換後）\t―\t―\t～\t―\t46.98\t43.44\t～\t50.39\r\n",
+         "ロバスト法（変換後）\t―\t"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EvaluationInput input;
+        input.measured = c.values;
+        for (const double x : c.values) input.transformed.push_back(*powerTransformed(c.lambda, x));
+        input.lambda = c.lambda;
+        input.lambdaText = numberText(c.lambda);
+        input.resamples = 50;
+        const EvaluationResult r = evaluate(input);
+        const std::string text = evaluationText(r);
+        EXPECT_NE(text.find(c.parametricRow), std::string::npos) << text;
+        EXPECT_NE(text.find(c.robustRowStart), std::string::npos) << text;
+        EXPECT_EQ(r.recommendation, Recommendation::None);
+        EXPECT_NE(
+            text.find("推奨: データ数は20以上120未満ですが、ロバスト法（変換後）の限界値の一方を"
+                      "変換前の単位に戻せないため、推奨できる基準範囲の推定法はありません。"),
+            std::string::npos);
+    }
+}
+
+// More values than a data set keeps, some excluded: read, kept, excluded and evaluated add up
+// (6667 read, the first 5000 kept, 462 of them excluded, 4538 evaluated).
+TEST(EvaluationText, CountsAddUpBeyondTheValuesKept) {
+    EvaluationResult r = evaluateMeasured(std::vector<double>(4538, 1.0));
+    r.valuesRead = 6667;
+    r.excluded.assign(462, ExcludedValue{});
+    const std::string text = evaluationText(r);
+    EXPECT_NE(text.find("読み込んだ6667個のうち先頭の5000個から462個を除外した4538個を評価して"
+                        "います。\r\n462個を除外\r\n"),
+              std::string::npos)
+        << text.substr(0, 300);
+    r.excluded.clear();
+    EXPECT_NE(evaluationText(r).find("読み込んだ6667個のうち先頭の4538個を評価しています。"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace kijunchi
 
@@ -373,8 +442,8 @@ TEST(Evaluation, InPlaceGivesTheSameFiguresAndCountsTheSameOutliers) {
     };
     const auto same = [](const Limit& a, const Limit& b) {
         return a.value == b.value && a.interval.has_value() == b.interval.has_value() &&
-               (!a.interval ||
-                (a.interval->low == b.interval->low && a.interval->high == b.interval->high));
+               (!a.interval || (a.interval->low.value() == b.interval->low.value() &&
+                                a.interval->high.value() == b.interval->high.value()));
     };
     for (std::size_t c = 0; c < cases.size(); ++c) {
         SCOPED_TRACE(c);

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/number_text.h"
 #include "analysis/store.h"
+#include "report/sig_round.h"
 #include "support/data_set.h"
 #include "transform/power_transform.h"
 
@@ -72,6 +74,48 @@ TEST(LambdaEstimate, AgreesWithAnIndependentMaximisation) {
         EXPECT_EQ(estimate->highAtBound, std::isnan(c.high));
         EXPECT_NEAR(estimate->ciLow, std::isnan(c.low) ? -1.0 : c.low, 1e-6);
         EXPECT_NEAR(estimate->ciHigh, std::isnan(c.high) ? 3.0 : c.high, 1e-6);
+    }
+}
+
+TEST(LambdaEstimate, ToTheDigitsItIsPrintedWith) {
+    // R: uniroot() (tol 1e-16) next to optimize()'s maximum of the score −Σ(y − ȳ)·dy/dλ of
+    // the logarithms centred at their mean (their Taylor series where |λ·l| < 1e-3); λ̂ near 0
+    // shows its fourth digit only when found to ~1e-10.
+    // The samples: set.seed(s); round(exp(rnorm(40, 3, 0.6)), 1) for s = 609, 969, 1525.
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        double lambda;
+        const char* printed;  // signif(λ̂, 4)
+    };
+    const std::vector<Case> cases = {
+        {"seed 609",
+         {6.8,  23.9, 79.1, 21.5, 8.6,  12.5, 17.5, 27.8, 7.9,  17,   6.1,  8.2,  19.7, 15.6,
+          17.9, 9.1,  22.2, 41.3, 17.7, 20,   4.9,  10.3, 28.6, 19.8, 11.7, 37.3, 14,   26.2,
+          30.8, 22.1, 35.9, 42.7, 15.9, 16.7, 7.5,  27.4, 10.4, 29,   35.9, 11.3},
+         -0.000170195344419638,
+         "-0.0001702"},
+        {"seed 969",
+         {26.6, 15,   13.4, 43.2, 25.6, 9.2,  12.1, 4.4, 28.2, 24.3, 13.8, 10.8, 11.6, 10.5,
+          11.2, 27.7, 7.2,  41,   63,   30.1, 13,   7.3, 13.3, 38.9, 16.1, 17.4, 25,   23.9,
+          17.1, 24.7, 38.8, 9,    17.7, 56.7, 69,   6.4, 35.1, 27.2, 12.6, 51.9},
+         -0.000710024570641845,
+         "-0.00071"},
+        {"seed 1525",
+         {18,   23,   58.2, 12.4, 24.8, 17.6, 14.1, 32.4, 55.4, 13.3, 62.5, 30,  26.1, 20.9,
+          34.3, 12.3, 41.5, 24.5, 9.2,  12.9, 19.6, 28,   7.6,  26.4, 5.3,  9,   85.2, 12.2,
+          26.2, 49.8, 7.4,  19.4, 56.4, 22.1, 37.3, 8.9,  61.3, 51.4, 16.6, 12.8},
+         0.000671271753185721,
+         "0.0006713"},
+        {"skewed 25", testing::testDataValues("skewed_25.txt"), -0.864778730606911, "-0.8648"},
+        {"calcium", testing::calcium240(), 0.0534688796183722, "0.05347"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto estimate = estimateLambda(c.values);
+        ASSERT_TRUE(estimate);
+        EXPECT_NEAR(estimate->lambda, c.lambda, 1e-10);
+        EXPECT_EQ(numberText(SigRound(estimate->lambda)), c.printed);
     }
 }
 

@@ -1,7 +1,5 @@
 // Workbooks read as data files: every column of a sheet as the same data written as CSV gives
 // it, and the workbooks that are refused.
-#include "files/workbook.h"
-
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/table_file.h"
 #include "support/data_set.h"
 #include "support/temp_files.h"
 

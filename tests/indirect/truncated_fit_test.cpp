@@ -56,6 +56,7 @@ TEST(TruncatedFit, MixturesAgainstTheirTruth) {
     };
     IndirectOptions options;
     options.resamples = 40;
+    options.method = IndirectMethod::Truncated;
     for (const auto& m : mixtures) {
         SCOPED_TRACE(m.name);
         const auto r = estimateIndirect(draw(m, 20000, 3), options);

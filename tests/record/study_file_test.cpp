@@ -203,5 +203,22 @@ TEST(StudyFile, RebuiltStoreKeepsGroupsExclusionsAndHeader) {
     EXPECT_EQ(valuesAsRead(store), (std::vector<double>{9.1, 9.4, 8.8, 10.2, 12.9}));
 }
 
+TEST(StudyFile, HeaderCountsAddUpBeyondTheValuesKept) {
+    // 6667 read, the first 5000 kept, 462 of them excluded: 4538 analysed.
+    AnalysisStore store;
+    store.ValuesBeforeExclusion.assign(5000, 1.0);
+    store.Excluded.assign(462, ExcludedValue{});
+    store.DataCount = 4538;
+    store.ValuesRead = 6667;
+    const auto count = [&] {
+        for (const HeaderItem& item : documentHeaderItems(store))
+            if (item.name == "データ数") return item.value;
+        return std::string();
+    };
+    EXPECT_EQ(count(), "4538（読み込んだ6667個のうち先頭の5000個から462個を除外）");
+    store.ValuesRead = 5000;
+    EXPECT_EQ(count(), "4538（読み込んだ5000個のうち462個を除外）");
+}
+
 }  // namespace
 }  // namespace kijunchi

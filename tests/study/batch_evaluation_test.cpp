@@ -11,7 +11,10 @@
 #include "analysis/number_text.h"
 #include "cli/report_command.h"
 #include "evaluation/evaluation.h"
+#include "evaluation/evaluation_text.h"
 #include "evaluation/lambda_estimate.h"
+#include "report/analysis_run.h"
+#include "report/canvas.h"
 #include "study/table_stream.h"
 
 namespace kijunchi {
@@ -107,8 +110,9 @@ TEST(BatchEvaluation, RowsOfTwentyAnalytesInTwoGroupsAgreeWithSingleRuns) {
             expectSame(row.npUpper, single.nonparametric.upper.value, "np upper");
             ASSERT_EQ(row.npLowerLow.has_value(), g == 0);  // ranks need 119 values
             if (g == 0) {
-                EXPECT_DOUBLE_EQ(*row.npLowerLow, single.nonparametric.lower.interval->low);
-                EXPECT_DOUBLE_EQ(*row.npUpperHigh, single.nonparametric.upper.interval->high);
+                EXPECT_DOUBLE_EQ(*row.npLowerLow, single.nonparametric.lower.interval->low.value());
+                EXPECT_DOUBLE_EQ(*row.npUpperHigh,
+                                 single.nonparametric.upper.interval->high.value());
             }
             expectSame(row.paramLower, single.parametric.lower.value, "param lower");
             expectSame(row.paramUpper, single.parametric.upper.value, "param upper");
@@ -159,6 +163,90 @@ TEST(BatchEvaluation, RowsOfTwentyAnalytesInTwoGroupsAgreeWithSingleRuns) {
             EXPECT_NEAR(*row.pChiSquare, p, p * chi * 5e-4 + 1e-12);
         }
     }
+}
+
+// One recommendation, the same in the evaluation, the batch row and the partition study's
+// limits. Values and figures from R (biweight as bench/batch_loop.R computes it, λ̂ as the root
+// of the likelihood's score, back-transformation x = (λ(y − λ) + 1)^(1/λ) where the base > 0):
+//   skewed 29: set.seed(1); round(exp(rnorm(29, 3, 0.9)), 1): λ̂ = 0.3343, biweight as measured
+//     −18.74 … 67.74 (below 0 for positive data), after λ̂ carried back 2.336 … 87.48.
+//   heavy 34: set.seed(16); round(20/(runif(34) + 0.02), 1): λ̂ = −0.9008, after λ̂ the lower
+//     limit 15.98 and the upper one not carried back.
+//   CRP 50: 30 results at the detection limit 0.3 and set.seed(3); round(exp(rnorm(20)) + 0.3, 2):
+//     median absolute deviation 0, no biweight.
+class NoReportText final : public ReportSink {
+public:
+    void setStatisticsText(const std::string&) override {}
+};
+
+TEST(BatchEvaluation, OneRecommendationInEveryView) {
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        const char* recommended;  // the batch's name, "なし" for none
+        const char* lower;        // the limits shown, "－" when none is recommended
+        const char* upper;
+        const char* advice;  // the evaluation's first sentence
+    };
+    std::vector<double> crp(30, 0.3);
+    for (double v : {0.68, 1.05, 1.6,  0.62, 1.52, 1.33, 1.39, 3.35, 0.6, 3.85,
+                     0.77, 0.62, 0.79, 1.59, 1.46, 1.04, 0.69, 0.82, 3.7, 1.52})
+        crp.push_back(v);
+    const std::vector<Case> cases = {
+        {"skewed 29",
+         {11.4, 23.7, 9.5, 84.4, 27,   9.6,  31.1, 39,   33.7, 15.3, 78.3, 28.5, 11.5, 2.7, 55.3,
+          19.3, 19.8, 47,  42.1, 34.3, 45.9, 40.6, 21.5, 3.4,  35.1, 19.1, 17.5, 5.3,  13.1},
+         "ロバスト法（変換後）",
+         "2.336",
+         "87.48",
+         "推奨: データ数が20以上120未満なので、ロバスト法（変換後）の限界値を用いて下さい。"},
+        {"heavy 34",
+         {28.4,  75.7, 42.5, 80.2, 22.6, 60.4, 212,   23.5, 22.4, 125.5, 58.9, 32.7,
+          112.9, 29.4, 36.7, 76.9, 23.1, 28.2, 27.1,  208,  20.3, 24,    35.4, 44.4,
+          80.7,  29.9, 20.6, 20.1, 25.5, 40.4, 293.5, 22.5, 27.1, 21.9},
+         "なし",
+         "－",
+         "－",
+         "推奨: データ数は20以上120未満ですが、ロバスト法（変換後）の限界値の一方を変換前の単位に"
+         "戻せないため、推奨できる基準範囲の推定法はありません。"},
+        {"CRP 50", crp, "なし", "－", "－",
+         "推奨: データ数は20以上120未満ですが、ロバスト法の限界値を計算できないため、推奨できる"
+         "基準範囲の推定法はありません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnalysisStore store;
+        for (std::size_t i = 0; i < c.values.size(); ++i)
+            store.DataValues[i + 1] = store.AnalysisValues[i + 1] = c.values[i];
+        store.DataCount = store.WorkCount = static_cast<int>(c.values.size());
+        store.ClassCount = 5;
+        NullCanvas canvas;
+        NoReportText report;
+        const std::string text = evaluationTextAfterRun(store, runAnalysis(store, canvas, report));
+        ASSERT_TRUE(store.Normality.rejected().value_or(false));
+        EXPECT_NE(text.find(c.advice), std::string::npos) << text;
+
+        BatchRow row;
+        BatchEvaluation()(c.values, row);
+        EXPECT_EQ(row.recommendation, c.recommended);
+        const std::string limits = groupLimitsText({{"A", c.values}});
+        EXPECT_NE(limits.find("A\t" + std::to_string(c.values.size()) + "\t" +
+                              (std::string(c.recommended) == "なし" ? "－" : c.recommended) + "\t" +
+                              c.lower + "\t" + c.upper + "\r\n"),
+                  std::string::npos)
+            << limits;
+        if (std::string(c.lower) != "－") {
+            EXPECT_NE(text.find(std::string("ロバスト法（変換後）\t") + c.lower + "\t"),
+                      std::string::npos);
+            EXPECT_NE(text.find(std::string("\t") + c.upper + "\t"), std::string::npos);
+        }
+    }
+    // Heavy 34 keeps the limit that is carried back and marks only the other.
+    BatchRow heavy;
+    BatchEvaluation()(cases[1].values, heavy);
+    ASSERT_TRUE(heavy.lambdaRobustLower);
+    EXPECT_NEAR(*heavy.lambdaRobustLower, 15.97811643, 1e-6);
+    EXPECT_FALSE(heavy.lambdaRobustUpper);
 }
 
 }  // namespace

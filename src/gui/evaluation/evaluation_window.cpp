@@ -22,7 +22,8 @@ EvaluationWindow::EvaluationWindow(Prompt& prompt, QWidget* parent) : ResultWind
     Command1 = new QPushButton(QStringLiteral("ｺﾋﾟｰ"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
-    connect(Command1, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { copyTextToClipboard(copyHead() + text_); });
 
     Command2 = new QPushButton(QStringLiteral("図をｺﾋﾟｰ"), this);
     Command2->setObjectName(QStringLiteral("Command2"));

@@ -5,7 +5,7 @@
 #include <QString>
 
 #include "files/data_file.h"
-#include "files/workbook.h"
+#include "files/table_file.h"
 
 class QWidget;
 

@@ -37,6 +37,11 @@ public:
     void setExclusionNote(const QString& note);
     QLabel* ExcludedLabel = nullptr;
 
+    // What the copy of the window's text begins with: a study's header block (and the values
+    // excluded where the text does not list them), as the command line's output begins.
+    void setCopyHead(const QString& head) { copyHead_ = head; }
+    const QString& copyHead() const { return copyHead_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -49,6 +54,7 @@ protected:
 private:
     Prompt& prompt_;
     bool earlier_ = false;
+    QString copyHead_;
 };
 
 }  // namespace kijunchi

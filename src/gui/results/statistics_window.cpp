@@ -30,12 +30,13 @@ StatV::StatV(Prompt& prompt, QWidget* parent) : ResultWindow(prompt, parent) {
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twipsRect(0, 0, 495, 255));
     Command1->setFocusPolicy(Qt::StrongFocus);
-    connect(Command1, &QPushButton::clicked, this, [this] { copyTextToClipboard(text_); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { copyTextToClipboard(copyHead() + text_); });
 
     setTabOrder(Text2, Command1);
     layoutContent();
     bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C),
-                  [this] { copyTextToClipboard(text_); });
+                  [this] { copyTextToClipboard(copyHead() + text_); });
 }
 
 void StatV::setStatisticsText(const std::string& text) {

@@ -174,7 +174,7 @@ void MDIForm1::buildMenus() {
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
     studies = new StudyWindows(*mdiArea, store_, prompt_, this);
-    studies->analyte = [this] { return dataColumn_; };
+    studies->analyte = [this] { return QString::fromStdString(session_.source().column); };
     connect(studies, &StudyWindows::partCreated, this,
             [this](QWidget* window, const DocumentPart* part) {
                 addDocumentPart(window, part);
@@ -321,8 +321,11 @@ void MDIForm1::showInputWindow() {
         connect(input_, &frmMnu::openFileRequested, this, &MDIForm1::openDataFileCommand);
         // The file is read once the drop has ended.
         connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
-        connect(input_, &frmMnu::pasted, this,
-                [this] { setDataSource(QStringLiteral("クリップボード")); });
+        connect(input_, &frmMnu::pasted, this, [this] {
+            StudySource clipboard;
+            clipboard.origin = kOriginPaste;
+            setDataSource(clipboard);
+        });
         connect(input_, &frmMnu::dataSetShown, this, &MDIForm1::checkDataSet);
         QMdiSubWindow* sub = addChild(input_);
         sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -501,22 +504,16 @@ void MDIForm1::runAndReport() {
     RunStatus status = runAnalysis(store_, reg_->canvas(), *statV_);
     if (evaluation_) evaluation_->showEvaluation(evaluationViewAfterRun(store_, status));
     if (status != RunStatus::NoData) {
-        analysed_.done = true;
-        analysed_.count = store_.DataCount;
-        analysed_.source = dataSource;
-        analysed_.analyte = dataColumn_.isEmpty() ? dataSource : dataColumn_;
-        analysed_.lambda = store_.Lambda;
-        analysed_.classes = static_cast<int>(store_.ClassCount);
-        analysed_.at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-        analysed_.fingerprint = dataFingerprint();
-        noteStudy("analysed", "データ数 " + std::to_string(store_.DataCount) + "、階級数 " +
-                                  std::to_string(analysed_.classes) + "、λ " +
-                                  lambdaDescription(store_.Lambda));
+        const QDateTime now = QDateTime::currentDateTime();
+        session_.analysed(static_cast<int>(store_.ClassCount),
+                          now.toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString(),
+                          now.toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString());
         statV_->setEarlierData(false);
         reg_->setEarlierData(false);
         const QString note = exclusionNote();
         statV_->setExclusionNote(note);
         reg_->setExclusionNote(note);
+        refreshCopyHeads();
     }
     if (status == RunStatus::CalculationError) {
         hourglass.restore();
@@ -525,48 +522,31 @@ void MDIForm1::runAndReport() {
     }
 }
 
-std::size_t MDIForm1::dataFingerprint() const {
-    // Every value as its text: the grid's, the analysis's (transformed or not) and λ.
-    std::size_t hash =
-        std::hash<std::string>()((dataSource + QLatin1Char('\t') + dataColumn_).toStdString());
-    const auto mix = [&hash](const std::string& text) {
-        hash ^= std::hash<std::string>()(text) + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
-    };
-    mix(std::to_string(store_.DataCount) + ' ' + std::to_string(store_.WorkCount) + ' ' +
-        std::to_string(store_.ValuesRead));
-    mix(store_.Lambda.toText());
-    const int n = std::clamp(std::max(store_.DataCount, store_.WorkCount), 0, kMaxValues);
-    for (int i = 1; i <= n; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        mix(store_.DataValues[at].toText());
-        mix(store_.AnalysisValues[at].toText());
-    }
-    return hash;
-}
-
-void MDIForm1::setDataSource(const QString& source, const QString& column) {
-    dataSource = source;
-    dataColumn_ = column;
-    source_ = {};
-    if (source == QLatin1String("クリップボード")) {
-        source_.origin = "paste";
-    } else if (source.endsWith(QLatin1String("乱数の発生"))) {
-        source_.origin = "generator";
-    } else {
-        source_.origin = "file";
-        source_.file = source.toStdString();
-        source_.column = column.toStdString();
-    }
-    noteStudy(
-        "opened",
-        (column.isEmpty() ? source : source + QStringLiteral(" の列 ") + column).toStdString());
+void MDIForm1::setDataSource(StudySource source, const QString& name) {
+    const std::string when =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+    // Other data in an opened or saved study begin a new, untitled one: the study's file stays
+    // as it was saved, and Ctrl+S asks for a name.
+    if (!session_.path().empty()) session_.startNew();
+    session_.dataRead(std::move(source), when, name.toStdString());
     checkDataSet();
 }
 
+void MDIForm1::refreshCopyHeads() {
+    // One rule with the command line: the header block, then the values excluded unless the
+    // text lists them itself (the evaluation does).
+    if (statV_) statV_->setCopyHead(QString::fromStdString(session_.textHead(true)));
+    if (evaluation_) evaluation_->setCopyHead(QString::fromStdString(session_.textHead(false)));
+}
+
 void MDIForm1::checkDataSet() {
-    forgetStaleExclusions();
+    if (session_.forgetStaleExclusions() && evaluation_) evaluation_->setExcludedCount(0);
+    const bool transformed = !store_.Lambda.isBlank() && !store_.UntransformedValues.empty();
+    session_.transformed(
+        transformed ? store_.Lambda.toText() : std::string(),
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString());
     if (studies) studies->dataSetChanged();
-    if (!analysed_.done || dataFingerprint() == analysed_.fingerprint) return;
+    if (!session_.stale()) return;
     if (statV_) statV_->setEarlierData(true);
     if (reg_) reg_->setEarlierData(true);
     if (evaluation_) evaluation_->showEvaluation({kEvaluationDataChanged, std::nullopt, {}});

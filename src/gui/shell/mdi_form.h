@@ -16,6 +16,7 @@
 #include "analysis/store.h"
 #include "input/grid_sink.h"
 #include "record/study_file.h"
+#include "record/study_session.h"
 
 class QAction;
 class QMdiArea;
@@ -127,7 +128,14 @@ public:
     // values, any change of its data set, exclusions, header, λ or class count since it was
     // last saved or opened.
     bool unsavedChanges() const;
-    QString studyPath() const { return studyPath_; }
+    QString studyPath() const { return QString::fromStdString(session_.path()); }
+    // The study's record: source, log, snapshot of the last analysis, approval.
+    const StudySession& session() const { return session_; }
+    // "承認…": the header's 承認者 and the time go into the log and onto every page until the
+    // next change (refused while there is no current analysis or no 承認者).
+    void approveCommand();
+    // The header of the documents becomes header (logged item by item).
+    void setStudyHeader(const StudyHeader& header);
     // Values out of the data set and back, from the evaluation window's 除外 menu: those the
     // rule ("tukey", "horn", "dixon") flags in the data set as it stands, one by its position
     // in the data as read, one chosen from those out, all of them. The data set is then the
@@ -148,9 +156,10 @@ public:
     // Another result window joins the report while it exists.
     void addDocumentPart(QWidget* window, const DocumentPart* part);
     // Where the data set came from: a file name, "クリップボード" or a generator.
-    QString dataSource;
-    // The source, with the heading of the file's column the values came from (if any).
-    void setDataSource(const QString& source, const QString& column = {});
+    QString dataSource() const { return QString::fromStdString(session_.shownSource()); }
+    // New values came from source (shown as name when given). An open study is left for a new,
+    // untitled one: its file stays as saved.
+    void setDataSource(StudySource source, const QString& name = {});
     // After anything that may have written the data set: when it is no longer the one of the
     // last analysis, the result windows say that they hold the earlier data's results, the
     // evaluation is cleared and the study windows take the new data set.
@@ -191,6 +200,7 @@ public:
     QAction* OpenStudy = nullptr;       // 検討を開く…
     QAction* SaveStudy = nullptr;       // 検討を保存 (Ctrl+S)
     QAction* SaveStudyAs = nullptr;     // 名前を付けて保存…
+    QAction* Approve = nullptr;         // 承認…
     QMenu* RecentStudies = nullptr;     // 最近の検討
 
     // The top-level entries of the frame's own menu bar.
@@ -229,35 +239,28 @@ private:
     // The generator's OK button makes it the source of the data set (connected once).
     void noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source);
     bool hasReport() const;
-    // The study's block of the description: the header, the program, the data count and the
-    // data's fingerprint, and the values excluded unless the evaluation in the document lists
-    // them. Nothing while no header is given and nothing is excluded.
-    void appendStudyDescription(QStringList& lines) const;
+    // The copies of the statistics and the evaluation begin as the command line's texts do.
+    void refreshCopyHeads();
     // The exclusion commands refuse (with a message) when there are no data or the data set
     // is transformed.
     bool refuseExclusion(const QString& title);
     // The positions in the data as read of the data set's values.
     std::vector<int> keptPositions() const;
     // The data set becomes the data as read without excluded, and the analysis runs again.
-    void applyExclusions(const std::vector<double>& asRead, std::vector<ExcludedValue> excluded);
-    // After another writer of the data set, the record of exclusions no longer describes it.
-    void forgetStaleExclusions();
+    void applyExclusions(std::vector<ExcludedValue> excluded);
     // "N個を除外: 位置 p v（rule）、…" for the result windows; empty while nothing is excluded.
     QString exclusionNote() const;
-    // Who takes a value out: the header's 作成者, else the login name.
-    std::string exclusionWho() const;
-    // The study as it stands, for its file; and what of it counts as a change.
-    Study currentStudy() const;
-    std::string studyContent() const;
-    void noteStudy(const char* what, const std::string& detail);
+    // The class count in force: the input window's box when it reads, else the store's.
+    int classCount() const;
     void rememberRecentStudy(const QString& path);
     void fillRecentStudies();
     // Before the study is left (exit, 新規作成): with unsaved changes, asks whether to save;
     // false when the user cancels or the save did not happen.
     bool leaveStudy();
     void forgetStudy();
-    // The SHA-256 of the bytes of the data file the values came from.
-    void noteSourceFile(const QString& path);
+    // The source of values read from column (a heading) of the file at path, sheet a workbook's.
+    static StudySource fileSource(const QString& path, const QString& column,
+                                  const std::string& sheet);
     void buildToolbar();
     void updateMenuBar(QMdiSubWindow* active);
     QMdiSubWindow* addChild(QWidget* child);
@@ -287,28 +290,8 @@ private:
     std::unique_ptr<FilePrompt> dialogFilePrompt_;
     FilePrompt* filePrompt_ = nullptr;
     QList<QPair<QPointer<QWidget>, const DocumentPart*>> extraParts_;
-    // What the last analysis ran on, as the documents describe it, and a fingerprint of the
-    // data set then, to see whether it has been replaced since.
-    struct Analysed {
-        bool done = false;
-        int count = 0;
-        QString source;
-        QString analyte;  // the column's heading, else the source
-        Value lambda;
-        int classes = 0;
-        QString at;
-        std::size_t fingerprint = 0;
-    };
-    std::size_t dataFingerprint() const;
-    QString dataColumn_;
-    Analysed analysed_;
-    // The study file: its path (empty until saved or opened), where the values came from, the
-    // log of what was done, and its content when last saved or opened.
-    QString studyPath_;
-    StudySource source_;
-    std::vector<StudyLogEntry> log_;
-    std::string notes_;
-    std::string savedContent_;
+    // The study's record, over the store.
+    StudySession session_{store_};
 };
 
 }  // namespace kijunchi

@@ -12,10 +12,13 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "evaluation/exclusion.h"
 #include "files/column_reading.h"
 #include "files/data_file.h"
 #include "files/report_export.h"
+#include "files/table_file.h"
 #include "files/workbook.h"
+#include "gui/evaluation/evaluation_window.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/files/progress_dialog.h"
 #include "gui/input/frm_mnu_window.h"
@@ -27,6 +30,7 @@
 #include "gui/study/batch_window.h"
 #include "gui/widgets/prompt.h"
 #include "input/paste_reader.h"
+#include "record/study_session.h"
 #include "study/grouped_data.h"
 
 namespace kijunchi {
@@ -63,12 +67,14 @@ void MDIForm1::buildFileActions() {
     SaveStudy = new QAction(QStringLiteral("検討を保存"), this);
     SaveStudy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveStudyAs = new QAction(QStringLiteral("名前を付けて保存…"), this);
+    Approve = new QAction(QStringLiteral("承認…"), this);
     RecentStudies = new QMenu(QStringLiteral("最近の検討"), this);
     connect(RecentStudies, &QMenu::aboutToShow, this, &MDIForm1::fillRecentStudies);
     fillRecentStudies();
     // On the frame, so that the shortcuts work whichever child window is active.
     addActions({OpenFile, SaveStatistics, ExportPicture, PrintReport, ExportPdf, StudyInfo,
-                OpenStudy, SaveStudy, SaveStudyAs});
+                OpenStudy, SaveStudy, SaveStudyAs, Approve});
+    connect(Approve, &QAction::triggered, this, &MDIForm1::approveCommand);
     connect(OpenStudy, &QAction::triggered, this, &MDIForm1::openStudyCommand);
     connect(SaveStudy, &QAction::triggered, this, &MDIForm1::saveStudyCommand);
     connect(SaveStudyAs, &QAction::triggered, this, &MDIForm1::saveStudyAsCommand);
@@ -83,7 +89,7 @@ void MDIForm1::buildFileActions() {
 void MDIForm1::addFileActions(QMenu* fileMenu) {
     // 新規作成, データファイルを開く…, ─, 検討を開く…, 検討を保存, 名前を付けて保存…, 最近の検討,
     // ─, 統計量の保存…, 図の書き出し…, ─, プリンターの設定, レポートを印刷…, PDFに出力…, ─,
-    // 検討の情報…, ─, 終了
+    // 検討の情報…, 承認…, ─, 終了
     const QList<QAction*> items = fileMenu->actions();
     if (items.size() < 5) return;
     fileMenu->insertAction(items[1], OpenFile);
@@ -93,13 +99,15 @@ void MDIForm1::addFileActions(QMenu* fileMenu) {
     fileMenu->insertActions(items[2], {SaveStatistics, ExportPicture});
     fileMenu->insertSeparator(items[2]);
     fileMenu->insertActions(items[3], {PrintReport, ExportPdf});
-    fileMenu->insertAction(items[4], StudyInfo);
+    fileMenu->insertActions(items[4], {StudyInfo, Approve});
     fileMenu->insertSeparator(items[4]);
 }
 
 // --- Data files ---------------------------------------------------------------------------
 
 void MDIForm1::openDataFileCommand() {
+    // Other data end the study: its changes are asked about first.
+    if (!leaveStudy()) return;
     const QString path = filePrompt_->openFileName(this, lastFolder());
     if (!path.isEmpty()) openDataFile(path);
 }
@@ -183,8 +191,8 @@ bool MDIForm1::openDataFile(const QString& path) {
     input_->replacePasteBuffer(fromUtf8(reading.valuesText));
     // The analyte is the column's heading when the file has more than one column.
     const DataColumn& values = file.columns[column];
-    setDataSource(name, file.columns.size() > 1 ? fromUtf8(values.heading) : QString());
-    noteSourceFile(path);
+    setDataSource(fileSource(path, file.columns.size() > 1 ? fromUtf8(values.heading) : QString(),
+                             recordedSheet(sheet, opened.sheets)));
     // The reading's message, then what a workbook's sheet tells.
     QStringList notes;
     if (!reading.message.empty()) notes << fromUtf8(reading.message);
@@ -215,8 +223,8 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
     const GroupedPaste result =
         ReadGroupedColumn(store_, read.file.columns[columns.values], *input_);
     input_->setPasteBufferText(fromUtf8(result.valuesText));
-    setDataSource(name, fromUtf8(read.file.columns[columns.values].heading));
-    noteSourceFile(path);
+    setDataSource(fileSource(path, fromUtf8(read.file.columns[columns.values].heading),
+                             recordedSheet(sheet, opened.sheets)));
     QStringList notes;
     if (!result.message.empty()) notes << fromUtf8(result.message);
     if (read.file.decimalComma) notes << QString::fromUtf8(kDecimalCommaNotice);
@@ -230,7 +238,24 @@ bool MDIForm1::openGroupedColumn(const QString& path, GroupedColumn columns,
 void MDIForm1::noteGeneratorSource(QWidget* dialog, QPushButton* ok, const QString& source) {
     if (dialog->property("kijunchiSourceNoted").toBool()) return;
     dialog->setProperty("kijunchiSourceNoted", true);
-    connect(ok, &QPushButton::clicked, this, [this, source] { setDataSource(source); });
+    connect(ok, &QPushButton::clicked, this, [this, source] {
+        StudySource generator;
+        generator.origin = kOriginGenerator;
+        setDataSource(generator, source);
+    });
+}
+
+StudySource MDIForm1::fileSource(const QString& path, const QString& column,
+                                 const std::string& sheet) {
+    StudySource source;
+    source.origin = kOriginFile;
+    source.file = QFileInfo(path).fileName().toStdString();
+    source.column = column.toStdString();
+    source.sheet = sheet;
+    // Read a block at a time: the file may be as large as a data file can be.
+    if (auto digest = fileSha256(QFile::encodeName(path).toStdString(), kMaxDataFileBytes))
+        source.sha256 = std::move(*digest);
+    return source;
 }
 
 std::optional<int> MDIForm1::chooseSheet(QWidget* parent, const QString& name,
@@ -290,35 +315,27 @@ bool MDIForm1::hasReport() const {
 
 QStringList MDIForm1::reportDescription() const {
     // The analysis the windows show, as it was when it ran; the data set only before any.
-    DataSetDescription description;
-    const QString source = analysed_.done ? analysed_.source : dataSource;
-    description.count = analysed_.done ? analysed_.count : store_.DataCount;
-    description.source = source.isEmpty() ? std::string("なし") : source.toStdString();
-    description.dateTime =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString();
-    description.lambda = lambdaDescription(analysed_.done ? analysed_.lambda : store_.Lambda);
-    if (analysed_.done) {
-        description.classes = analysed_.classes;
-        description.analysedAt = analysed_.at.toStdString();
-    }
     QStringList lines;
-    for (const std::string& line : descriptionLines(description)) lines << fromUtf8(line);
-    appendStudyDescription(lines);
+    for (const std::string& line :
+         session_.description(QDateTime::currentDateTime()
+                                  .toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+                                  .toStdString()))
+        lines << fromUtf8(line);
+    // The values excluded, once in the document: here unless the evaluation lists them.
+    const AnalysisSnapshot& analysed = session_.snapshot();
+    const auto& excluded = analysed.done ? analysed.excluded : store_.Excluded;
+    if (excluded.empty()) return lines;
+    for (const DocumentPart* part : documentParts())
+        if (part == static_cast<const DocumentPart*>(evaluation_.data())) return lines;
+    for (const QString& line :
+         QString::fromStdString(exclusionText(excluded)).split(QStringLiteral("\r\n")))
+        if (!line.isEmpty()) lines << line;
     return lines;
 }
 
 QString MDIForm1::runningHead() const {
-    // The analyte the header names, else the one of the data set.
-    const QString source = !store_.Header.analyte.empty()
-                               ? QString::fromStdString(store_.Header.analyte)
-                           : analysed_.done        ? analysed_.analyte
-                           : dataColumn_.isEmpty() ? dataSource
-                                                   : dataColumn_;
-    const QString date =
-        analysed_.done ? analysed_.at
-                       : QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-    return QStringLiteral("基準値　解析レポート　　%1　　%2")
-        .arg(source.isEmpty() ? QStringLiteral("なし") : source, date);
+    return fromUtf8(session_.runningHead(
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString()));
 }
 
 int MDIForm1::printReport(QPagedPaintDevice& device) {

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSaveFile>
 #include <QSettings>
 #include <algorithm>
 #include <memory>
@@ -55,43 +54,41 @@ QString ruleTitle(const QString& rule) {
 
 // --- The header ---------------------------------------------------------------------------
 
+std::string nowText() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+}
+
 void MDIForm1::studyHeaderCommand() {
     // The analyte suggested: the column's heading, else the name of the file the values came
     // from (a paste or a generator names none).
-    QString suggested = dataColumn_;
-    if (suggested.isEmpty() && !QFileInfo(dataSource).suffix().isEmpty())
-        suggested = QFileInfo(dataSource).completeBaseName();
-    StudyHeaderDialog dialog(store_.Header, suggested, this);
+    StudyHeaderDialog dialog(store_.Header, QString::fromStdString(session_.suggestedAnalyte()),
+                             this);
     if (dialog.exec() != QDialog::Accepted) return;
-    store_.Header = dialog.header();
+    setStudyHeader(dialog.header());
 }
 
-void MDIForm1::appendStudyDescription(QStringList& lines) const {
-    if (!hasDocumentHeader(store_)) return;
-    // As the command line heads its PDF.
-    std::vector<std::string> description;
-    for (const QString& line : lines) description.push_back(line.toStdString());
-    lines.clear();
-    for (const std::string& line : describedWithHeader(std::move(description), store_))
-        lines << QString::fromStdString(line);
-    if (store_.Excluded.empty()) return;
-    // The values excluded, once in the document: here unless the evaluation lists them.
-    for (const DocumentPart* part : documentParts())
-        if (part == static_cast<const DocumentPart*>(evaluation_.data())) return;
-    for (const QString& line :
-         QString::fromStdString(exclusionText(store_.Excluded)).split(QStringLiteral("\r\n")))
-        if (!line.isEmpty()) lines << line;
+void MDIForm1::setStudyHeader(const StudyHeader& header) {
+    session_.setHeader(header, nowText());
+    refreshCopyHeads();
+}
+
+void MDIForm1::approveCommand() {
+    const QString title = QStringLiteral("承認");
+    if (!session_.snapshot().done || session_.stale()) {
+        prompt_.message(this, QStringLiteral("承認する解析がありません。先に解析して下さい。"),
+                        title, Prompt::Icon::Exclamation);
+        return;
+    }
+    if (store_.Header.approver.empty()) {
+        prompt_.message(this, QStringLiteral("「検討の情報…」で承認者を入力して下さい。"), title,
+                        Prompt::Icon::Exclamation);
+        return;
+    }
+    session_.approve(store_.Header.approver, nowText());
+    refreshCopyHeads();
 }
 
 // --- Exclusions ---------------------------------------------------------------------------
-
-std::string MDIForm1::exclusionWho() const {
-    if (!store_.Header.author.empty()) return store_.Header.author;
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
-        if (const QString login = qEnvironmentVariable(name); !login.isEmpty())
-            return login.toStdString();
-    return {};
-}
 
 QString MDIForm1::exclusionNote() const {
     if (store_.Excluded.empty()) return {};
@@ -99,9 +96,8 @@ QString MDIForm1::exclusionNote() const {
     for (const ExcludedValue& e : store_.Excluded)
         values << QStringLiteral("位置 %1 %2（%3）")
                       .arg(e.position)
-                      .arg(QString::number(e.value, 'g', 15), e.rule.empty()
-                                                                  ? QStringLiteral("位置を指定")
-                                                                  : QString::fromStdString(e.rule));
+                      .arg(QString::number(e.value, 'g', 15),
+                           QString::fromStdString(exclusionRuleLabel(e)));
     return QStringLiteral("%1個を除外: %2")
         .arg(store_.Excluded.size())
         .arg(values.join(QStringLiteral("、")));
@@ -133,42 +129,10 @@ bool MDIForm1::refuseExclusion(const QString& title) {
     return true;
 }
 
-void MDIForm1::applyExclusions(const std::vector<double>& asRead,
-                               std::vector<ExcludedValue> excluded) {
-    std::sort(excluded.begin(), excluded.end(), [](const ExcludedValue& a, const ExcludedValue& b) {
-        return a.position < b.position;
-    });
-    // The record first, so that the check of the data set written next finds it describing
-    // the data set; the count read stays that of the reading.
-    const std::int64_t read = store_.ValuesRead;
-    // The log names the positions that went out or came back.
-    const auto positions = [](const std::vector<ExcludedValue>& from,
-                              const std::vector<ExcludedValue>& without) {
-        std::string text;
-        for (const ExcludedValue& e : from)
-            if (std::none_of(without.begin(), without.end(),
-                             [&](const ExcludedValue& f) { return f.position == e.position; }))
-                text += (text.empty() ? "位置 " : "、") + std::to_string(e.position);
-        return text;
-    };
-    if (const std::string out = positions(excluded, store_.Excluded); !out.empty())
-        noteStudy("excluded", out);
-    if (const std::string back = positions(store_.Excluded, excluded); !back.empty())
-        noteStudy("restored", back);
-    store_.ValuesBeforeExclusion = excluded.empty() ? std::vector<double>() : asRead;
-    store_.Excluded = std::move(excluded);
-    storeMeasuredValues(store_, keptValues(asRead, store_.Excluded), inputGrid());
-    store_.ValuesRead = read;
+void MDIForm1::applyExclusions(std::vector<ExcludedValue> excluded) {
+    session_.setExclusions(std::move(excluded), inputGrid(), nowText());
     if (evaluation_) evaluation_->setExcludedCount(static_cast<int>(store_.Excluded.size()));
     openEvaluationWindow();
-}
-
-void MDIForm1::forgetStaleExclusions() {
-    if (store_.Excluded.empty() && store_.ValuesBeforeExclusion.empty()) return;
-    if (measuredValues(store_) == keptValues(store_.ValuesBeforeExclusion, store_.Excluded)) return;
-    store_.Excluded.clear();
-    store_.ValuesBeforeExclusion.clear();
-    if (evaluation_) evaluation_->setExcludedCount(0);
 }
 
 void MDIForm1::excludeFlaggedCommand(const QString& rule) {
@@ -177,10 +141,8 @@ void MDIForm1::excludeFlaggedCommand(const QString& rule) {
     if (!rules || refuseExclusion(title)) return;
     // The rule screens the data set as it stands, as the evaluation shows its candidates; the
     // record counts positions in the data as read.
-    const std::string when =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
     std::vector<ExcludedValue> flagged =
-        flaggedExclusions(measuredValues(store_), *rules, exclusionWho(), when);
+        flaggedExclusions(measuredValues(store_), *rules, session_.exclusionWho(), nowText());
     if (flagged.empty()) {
         prompt_.message(evaluation_ ? static_cast<QWidget*>(evaluation_) : this,
                         QStringLiteral("%1で外れ値とされる値はありません。").arg(ruleTitle(rule)),
@@ -193,7 +155,7 @@ void MDIForm1::excludeFlaggedCommand(const QString& rule) {
         e.position = positions[static_cast<std::size_t>(e.position - 1)];
         excluded.push_back(std::move(e));
     }
-    applyExclusions(valuesAsRead(store_), std::move(excluded));
+    applyExclusions(std::move(excluded));
 }
 
 void MDIForm1::excludePositionCommand() {
@@ -218,12 +180,11 @@ void MDIForm1::excludePositionCommand() {
                         Prompt::Icon::Exclamation);
         return;
     }
-    const std::string when =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
     std::vector<ExcludedValue> excluded = store_.Excluded;
-    for (ExcludedValue& e : positionExclusions(asRead, {*position}, exclusionWho(), when))
+    for (ExcludedValue& e :
+         positionExclusions(asRead, {*position}, session_.exclusionWho(), nowText()))
         excluded.push_back(std::move(e));
-    applyExclusions(asRead, std::move(excluded));
+    applyExclusions(std::move(excluded));
 }
 
 void MDIForm1::restoreOneCommand() {
@@ -233,21 +194,20 @@ void MDIForm1::restoreOneCommand() {
     for (const ExcludedValue& e : store_.Excluded)
         items << QStringLiteral("位置 %1　値 %2　%3")
                      .arg(e.position)
-                     .arg(QString::number(e.value, 'g', 15), e.rule.empty()
-                                                                 ? QStringLiteral("位置を指定")
-                                                                 : QString::fromStdString(e.rule));
+                     .arg(QString::number(e.value, 'g', 15),
+                          QString::fromStdString(exclusionRuleLabel(e)));
     const std::optional<int> chosen = filePrompt_->chooseItem(
         evaluation_ ? static_cast<QWidget*>(evaluation_) : this, title,
         QStringLiteral("どの値を戻しますか。"), items, QList<bool>(items.size(), true), 0);
     if (!chosen || *chosen < 0 || *chosen >= items.size()) return;
     std::vector<ExcludedValue> excluded = store_.Excluded;
     excluded.erase(excluded.begin() + *chosen);
-    applyExclusions(valuesAsRead(store_), std::move(excluded));
+    applyExclusions(std::move(excluded));
 }
 
 void MDIForm1::restoreAllCommand() {
     if (store_.Excluded.empty() || refuseExclusion(QString::fromUtf8(kRestoreTitle))) return;
-    applyExclusions(valuesAsRead(store_), {});
+    applyExclusions({});
 }
 
 // --- The study file -----------------------------------------------------------------------
@@ -259,10 +219,6 @@ constexpr const char* kSaveStudyTitle = "検討を保存";
 constexpr const char* kRecentKey = "recentStudies";
 constexpr int kRecentCount = 5;
 constexpr std::size_t kMaxStudyBytes = std::size_t{64} << 20;
-
-std::string nowText() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-}
 
 // Keeps the comment line a rebuilt data set writes, for the input window once it is taken.
 class CommentGrid final : public GridSink {
@@ -276,73 +232,32 @@ public:
 
 }  // namespace
 
-void MDIForm1::noteStudy(const char* what, const std::string& detail) {
-    log_.push_back({nowText(), what, detail});
-}
-
-Study MDIForm1::currentStudy() const {
-    Study study;
-    study.programVersion = programVersion();
-    const std::vector<double> asRead = valuesAsRead(store_);
-    study.values.reserve(asRead.size());
-    for (double v : asRead) study.values.push_back(exactNumberText(v));
-    // The groups belong to the data set while the values are those they were read with.
-    if (store_.GroupLabels.size() == asRead.size() && store_.GroupedValues == asRead)
-        study.groups = store_.GroupLabels;
-    study.valuesFound =
-        std::max<std::int64_t>(store_.ValuesRead, static_cast<std::int64_t>(asRead.size()));
-    study.source = source_;
-    // λ as the transformation applied it (an analysis of untransformed data sets λ to 1 for
-    // itself, which is no transformation to replay).
-    study.lambda = transformed(store_) ? store_.Lambda.toText() : std::string();
-    study.classes = static_cast<int>(store_.ClassCount);
+int MDIForm1::classCount() const {
     if (input_)
         if (const auto classes = readClassCount(input_->classCountText().toStdString()))
-            study.classes = static_cast<int>(*classes);
-    study.excluded = store_.Excluded;
-    study.header = store_.Header;
-    study.notes = notes_;
-    study.log = log_;
-    return study;
-}
-
-std::string MDIForm1::studyContent() const {
-    Study study = currentStudy();
-    study.log.clear();
-    return studyJson(study);
+            return static_cast<int>(*classes);
+    return static_cast<int>(store_.ClassCount);
 }
 
 bool MDIForm1::unsavedChanges() const {
-    if (studyPath_.isEmpty() && store_.Header.empty() && store_.Excluded.empty()) return false;
-    return studyContent() != savedContent_;
+    return session_.unsavedChanges(classCount());
 }
 
 bool MDIForm1::saveStudy(const QString& path) {
-    Study study = currentStudy();
-    study.log.push_back({nowText(), "saved", QFileInfo(path).fileName().toStdString()});
-    const std::string json = studyJson(study);
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(json.data(), static_cast<qint64>(json.size())) ==
-                             static_cast<qint64>(json.size()) &&
-                         file.commit();
-    if (!written) {
-        prompt_.message(this,
-                        QStringLiteral("ファイル「%1」に書き込めませんでした。\n%2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()),
-                        QString::fromUtf8(kSaveStudyTitle), Prompt::Icon::Exclamation);
+    const std::string error =
+        session_.save(QFile::encodeName(path).toStdString(), classCount(), nowText());
+    if (!error.empty()) {
+        prompt_.message(this, QString::fromStdString(error), QString::fromUtf8(kSaveStudyTitle),
+                        Prompt::Icon::Exclamation);
         return false;
     }
-    log_ = std::move(study.log);
-    studyPath_ = path;
-    savedContent_ = studyContent();
     rememberRecentStudy(path);
     rememberFolder(path);
     return true;
 }
 
 bool MDIForm1::saveStudyCommand() {
-    return studyPath_.isEmpty() ? saveStudyAsCommand() : saveStudy(studyPath_);
+    return session_.path().empty() ? saveStudyAsCommand() : saveStudy(studyPath());
 }
 
 bool MDIForm1::saveStudyAsCommand() {
@@ -352,13 +267,11 @@ bool MDIForm1::saveStudyAsCommand() {
         return false;
     }
     QString name = QString::fromStdString(store_.Header.analyte);
-    if (name.isEmpty()) name = dataColumn_;
-    if (name.isEmpty() && !QFileInfo(dataSource).suffix().isEmpty())
-        name = QFileInfo(dataSource).completeBaseName();
+    if (name.isEmpty()) name = QString::fromStdString(session_.suggestedAnalyte());
     if (name.isEmpty()) name = QStringLiteral("検討");
     const QString suggested =
-        studyPath_.isEmpty() ? QDir(lastFolder()).filePath(name + QLatin1String(kStudyExtension))
-                             : studyPath_;
+        session_.path().empty() ? QDir(lastFolder()).filePath(name + QLatin1String(kStudyExtension))
+                                : studyPath();
     const QString path = filePrompt_->saveFileName(
         this, QStringLiteral("名前を付けて保存"), suggested, {QStringLiteral("検討 (*.kijunchi)")});
     return !path.isEmpty() && saveStudy(path);
@@ -394,13 +307,7 @@ bool MDIForm1::openStudy(const QString& path) {
     const Study& study = reading.study;
     showInputWindow();
     store_ = *rebuilt;
-    source_ = study.source;
-    log_ = study.log;
-    notes_ = study.notes;
-    dataSource = study.source.origin == "paste" ? QStringLiteral("クリップボード")
-                 : !study.source.file.empty()   ? QString::fromStdString(study.source.file)
-                                                : name;
-    dataColumn_ = QString::fromStdString(study.source.column);
+    session_.opened(study, QFile::encodeName(path).toStdString(), nowText());
     QString values;
     for (const std::string& v : study.values) values += QString::fromStdString(v) + "\r\n";
     input_->setPasteBufferText(values);
@@ -408,9 +315,6 @@ bool MDIForm1::openStudy(const QString& path) {
     showDataSet(store_, inputGrid());
     inputGrid().setCommentLabel(grid.comment);
     if (evaluation_) evaluation_->setExcludedCount(static_cast<int>(store_.Excluded.size()));
-    noteStudy("opened", name.toStdString());
-    studyPath_ = path;
-    savedContent_ = studyContent();
     rememberRecentStudy(path);
     rememberFolder(path);
     // The windows show the study's analysis; the evaluation too when it is open.
@@ -421,7 +325,7 @@ bool MDIForm1::openStudy(const QString& path) {
 bool MDIForm1::leaveStudy() {
     if (!unsavedChanges()) return true;
     const QString name =
-        studyPath_.isEmpty() ? QStringLiteral("無題") : QFileInfo(studyPath_).fileName();
+        session_.path().empty() ? QStringLiteral("無題") : QFileInfo(studyPath()).fileName();
     switch (prompt_.askYesNoCancel(
         this,
         QStringLiteral("検討「%1」には保存していない変更があります。保存しますか。").arg(name),
@@ -436,19 +340,8 @@ bool MDIForm1::leaveStudy() {
     return false;
 }
 
-void MDIForm1::noteSourceFile(const QString& path) {
-    // Read a block at a time: the file may be as large as a data file can be.
-    if (auto digest = fileSha256(path.toStdString(), kMaxStudyBytes * 4))
-        source_.sha256 = std::move(*digest);
-}
-
 void MDIForm1::forgetStudy() {
-    store_.Header = {};
-    studyPath_.clear();
-    source_ = {};
-    log_.clear();
-    notes_.clear();
-    savedContent_.clear();
+    session_.startNew();
 }
 
 QStringList MDIForm1::recentStudies() const {

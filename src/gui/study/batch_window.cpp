@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "files/workbook.h"
+#include "files/table_file.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
 #include "study/batch_evaluation.h"

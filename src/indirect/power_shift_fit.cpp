@@ -1,0 +1,461 @@
+#include "indirect/power_shift_fit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "analysis/checked.h"
+
+namespace kijunchi {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kZ975 = 1.959963984540054;
+constexpr std::size_t kMaxClasses = 150;
+// The price of a class left to the pathological results.
+constexpr double kCap = 2.0;
+// Within this many σ of the centre the pathological results are few: a class there pays its
+// whole deviance either way.
+constexpr double kCore = 1.5;
+// The non-pathological results are taken to be at least this share of the results.
+constexpr double kLeastShare = 0.3;
+constexpr double kLambdaLow = -1.0, kLambdaHigh = 2.0;
+// Fits whose cost is within this of the best are acceptable too; their limits' spread is part
+// of the uncertainty of the separation.
+constexpr double kAcceptable = 3.0;
+
+// Classes of the results: edges e_0 < … < e_K (e_0 = −∞, e_K = +∞), count n_k in (e_k, e_k+1].
+struct Classes {
+    std::vector<double> edge;
+    std::vector<double> count;
+    double total = 0;
+    double q25 = 0, q50 = 0, q75 = 0, mode = 0;
+    double smallest = 0, largest = 0;  // measured values
+};
+
+Classes makeClasses(const ValueCounts& counts) {
+    Classes c;
+    std::vector<std::pair<double, std::int64_t>> values;
+    double below = static_cast<double>(counts.censoredBelow());
+    const double above = static_cast<double>(counts.censoredAbove());
+    for (const auto& [v, n] : counts.sorted()) {
+        if (v > 0)
+            values.emplace_back(v, n);
+        else
+            below += static_cast<double>(n);
+    }
+    const std::size_t m = values.size();
+    if (m == 0) return c;
+    c.smallest = values.front().first;
+    c.largest = values.back().first;
+    std::vector<double> lo(m), hi(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const double gapBelow = i > 0 ? values[i].first - values[i - 1].first
+                                      : (m > 1 ? values[1].first - values[0].first : 0.0);
+        const double gapAbove = i + 1 < m ? values[i + 1].first - values[i].first : gapBelow;
+        lo[i] = std::max(values[i].first - gapBelow / 2, values[i].first / 2);
+        hi[i] = values[i].first + gapAbove / 2;
+        if (gapBelow == 0.0) lo[i] = values[i].first * (1 - 1e-9);
+        if (gapAbove == 0.0) hi[i] = values[i].first * (1 + 1e-9);
+    }
+    double measured = 0;
+    for (const auto& vc : values) measured += static_cast<double>(vc.second);
+    c.total = measured + below + above;
+    c.edge.push_back(-kInf);
+    c.count.push_back(below);
+    const double target = m > kMaxClasses ? measured / kMaxClasses : 0.0;
+    for (std::size_t i = 0; i < m;) {
+        std::size_t j = i;
+        auto n = static_cast<double>(values[i].second);
+        while (j + 1 < m && n < target) n += static_cast<double>(values[++j].second);
+        c.edge.push_back(lo[i]);
+        c.count.push_back(n);
+        i = j + 1;
+        if (i < m) continue;
+        c.edge.push_back(hi[j]);
+    }
+    c.count.push_back(above);
+    c.edge.push_back(kInf);
+    // Quartiles of all results, and the mode: the class of highest density, its neighbours
+    // taken with it.
+    double cum = 0;
+    std::array<double*, 3> q{&c.q25, &c.q50, &c.q75};
+    std::array<bool, 3> found{};
+    for (std::size_t k = 0; k < c.count.size(); ++k) {
+        cum += c.count[k];
+        for (int i = 0; i < 3; ++i)
+            if (!found[i] && cum >= c.total * (i + 1) / 4.0) {
+                const double a = std::isfinite(c.edge[k]) ? c.edge[k] : c.smallest;
+                const double b = std::isfinite(c.edge[k + 1]) ? c.edge[k + 1] : c.largest;
+                *q[i] = 0.5 * (a + b);
+                found[i] = true;
+            }
+    }
+    double bestDensity = -1;
+    for (std::size_t k = 2; k + 2 < c.count.size(); ++k) {
+        const double n = c.count[k - 1] + c.count[k] + c.count[k + 1];
+        const double w = c.edge[k + 2] - c.edge[k - 1];
+        if (w > 0 && n / w > bestDensity) {
+            bestDensity = n / w;
+            c.mode = 0.5 * (c.edge[k] + c.edge[k + 1]);
+        }
+    }
+    if (bestDensity < 0) c.mode = c.q50;
+    return c;
+}
+
+// The Box–Cox transformation of x − s; its value at the support's lower end where x ≤ s.
+double boxCox(double lambda, double x) {
+    if (x <= 0) return lambda > 0 ? -1 / lambda : -kInf;
+    if (std::isinf(x)) return lambda < 0 ? -1 / lambda : kInf;
+    if (std::abs(lambda) < 1e-9) return std::log(x);
+    return std::expm1(lambda * std::log(x)) / lambda;
+}
+
+// x − s of y; 0 where y lies below the support (λ > 0), nullopt where above it (λ < 0).
+std::optional<double> inverseBoxCox(double lambda, double y) {
+    if (std::abs(lambda) < 1e-9) return std::exp(y);
+    const double base = 1 + lambda * y;
+    if (base <= 0) return lambda > 0 ? std::optional<double>(0.0) : std::nullopt;
+    return std::exp(std::log(base) / lambda);
+}
+
+double normalCdf(double z) {
+    return 0.5 * std::erfc(-z / std::numbers::sqrt2);
+}
+
+// The five parameters as the search moves them.
+using Theta = std::array<double, 5>;  // λ, w (s = median·(1 − e^w), w ≤ 0), a, b, c
+
+struct Model {
+    double lambda, shift, mu, sigma, share;
+};
+
+class Fit {
+public:
+    explicit Fit(const Classes& c) : c_(c), n_(c.count), cdf_(c.edge.size()), z_(c.edge.size()) {}
+    void setCounts(const std::vector<double>& n) { n_ = n; }
+
+    // θ on the measurement scale; false where it is outside its bounds.
+    bool model(const Theta& th, Model& m) const {
+        if (th[0] < kLambdaLow || th[0] > kLambdaHigh || th[1] > 0 || th[1] < -12 ||
+            std::abs(th[3]) > 12 || std::abs(th[4]) > 30)
+            return false;
+        m.lambda = th[0];
+        m.shift = c_.q50 * -std::expm1(th[1]);
+        const double l = boxCox(m.lambda, c_.q25 - m.shift);
+        const double h = boxCox(m.lambda, c_.q75 - m.shift);
+        const double centre = boxCox(m.lambda, c_.mode - m.shift);
+        if (!std::isfinite(l) || !std::isfinite(h) || !std::isfinite(centre) || !(h > l))
+            return false;
+        const double scale = (h - l) / 1.349;
+        m.mu = centre + th[2] * scale;
+        m.sigma = scale * std::exp(th[3]);
+        m.share = kLeastShare + (1 - kLeastShare) / (1 + std::exp(-th[4]));
+        return std::isfinite(m.mu) && m.sigma > 0 && std::isfinite(m.sigma);
+    }
+
+    double cost(const Theta& th) {
+        Model m{};
+        if (!model(th, m)) return kInf;
+        for (std::size_t k = 0; k < cdf_.size(); ++k) {
+            double z = (boxCox(m.lambda, c_.edge[k] - m.shift) - m.mu) / m.sigma;
+            if (std::isnan(z)) z = c_.edge[k] > 0 ? kInf : -kInf;
+            z_[k] = z;
+            cdf_[k] = normalCdf(z);
+        }
+        const double expected = m.share * c_.total;
+        double sum = 0;
+        for (std::size_t k = 0; k + 1 < cdf_.size(); ++k) {
+            const double e = expected * std::max(0.0, cdf_[k + 1] - cdf_[k]);
+            const double n = n_[k];
+            double d;
+            if (e <= 1e-300)
+                d = n > 0 ? kInf : 0.0;
+            else
+                d = n > 0 ? 2 * (n * std::log(n / e) - n + e) : 2 * e;
+            const bool core = z_[k] >= -kCore && z_[k + 1] <= kCore;
+            sum += n > e && !core ? kCap * -std::expm1(-d / kCap) : d;
+        }
+        return std::isfinite(sum) ? sum : kInf;
+    }
+
+private:
+    const Classes& c_;
+    std::vector<double> n_;
+    std::vector<double> cdf_, z_;
+};
+
+// Nelder and Mead's simplex search over the dimensions in `free` (the others held).
+template <class F>
+Theta minimise(F&& f, Theta start, const Theta& step, const std::array<bool, 5>& free,
+               int maxEvaluations, double& best) {
+    std::vector<int> dims;
+    for (int d = 0; d < 5; ++d)
+        if (free[d]) dims.push_back(d);
+    const std::size_t nd = dims.size();
+    std::vector<Theta> x(nd + 1, start);
+    std::vector<double> y(nd + 1);
+    for (std::size_t i = 0; i < nd; ++i) x[i + 1][dims[i]] += step[dims[i]];
+    int evaluations = 0;
+    auto eval = [&](const Theta& t) {
+        ++evaluations;
+        return f(t);
+    };
+    for (std::size_t i = 0; i <= nd; ++i) y[i] = eval(x[i]);
+    std::vector<std::size_t> o(nd + 1);
+    while (evaluations < maxEvaluations) {
+        for (std::size_t i = 0; i <= nd; ++i) o[i] = i;
+        std::sort(o.begin(), o.end(), [&](std::size_t p, std::size_t q) { return y[p] < y[q]; });
+        const std::size_t lo = o[0], hi = o[nd], second = o[nd - 1];
+        if (std::isfinite(y[hi]) && y[hi] - y[lo] < 1e-4) break;
+        Theta centre = start;
+        for (int d : dims) {
+            centre[d] = 0;
+            for (std::size_t i = 0; i < nd; ++i) centre[d] += x[o[i]][d] / static_cast<double>(nd);
+        }
+        auto along = [&](double t) {
+            Theta p = centre;
+            for (int d : dims) p[d] = centre[d] + t * (x[hi][d] - centre[d]);
+            return p;
+        };
+        const Theta r = along(-1);
+        const double yr = eval(r);
+        if (yr < y[lo]) {
+            const Theta e = along(-2);
+            const double ye = eval(e);
+            if (ye < yr) {
+                x[hi] = e;
+                y[hi] = ye;
+            } else {
+                x[hi] = r;
+                y[hi] = yr;
+            }
+        } else if (yr < y[second]) {
+            x[hi] = r;
+            y[hi] = yr;
+        } else {
+            const Theta c = yr < y[hi] ? along(-0.5) : along(0.5);
+            const double yc = eval(c);
+            if (yc < std::min(yr, y[hi])) {
+                x[hi] = c;
+                y[hi] = yc;
+            } else {
+                for (std::size_t i = 1; i <= nd; ++i) {
+                    for (int d : dims) x[o[i]][d] = x[lo][d] + 0.5 * (x[o[i]][d] - x[lo][d]);
+                    y[o[i]] = eval(x[o[i]]);
+                }
+            }
+        }
+    }
+    std::size_t lo = 0;
+    for (std::size_t i = 1; i <= nd; ++i)
+        if (y[i] < y[lo]) lo = i;
+    best = y[lo];
+    return x[lo];
+}
+
+struct Solution {
+    Theta theta{};
+    double cost = kInf;
+    Model model{};
+};
+
+std::optional<std::pair<double, double>> limitsOf(const Model& m) {
+    const auto lo = inverseBoxCox(m.lambda, m.mu - kZ975 * m.sigma);
+    const auto hi = inverseBoxCox(m.lambda, m.mu + kZ975 * m.sigma);
+    if (!lo || !hi) return std::nullopt;
+    return std::make_pair(m.shift + *lo, m.shift + *hi);
+}
+
+bool stopped(const IndirectOptions& options) {
+    return options.cancel && options.cancel->load(std::memory_order_relaxed);
+}
+
+const Theta kFineStep{0.15, 0.3, 0.1, 0.1, 0.3};
+constexpr std::array<bool, 5> kAll{true, true, true, true, true};
+
+// The search from the twelve starts; the solutions found, best first.
+std::vector<Solution> searchAll(Fit& fit) {
+    std::vector<Solution> starts;
+    for (double lambda : {0.0, 1.0 / 3, 2.0 / 3, 1.0})
+        for (double s : {0.0, 0.5, 0.9}) {
+            Theta th{lambda, std::log1p(-s), 0, std::log(0.7), 1.4};
+            Solution sol;
+            const auto f = [&](const Theta& t) { return fit.cost(t); };
+            sol.theta = minimise(f, th, {0, 0, 0.3, 0.3, 1.0}, {false, false, true, true, true},
+                                 200, sol.cost);
+            if (std::isfinite(sol.cost)) starts.push_back(sol);
+        }
+    std::sort(starts.begin(), starts.end(),
+              [](const Solution& a, const Solution& b) { return a.cost < b.cost; });
+    if (starts.size() > 3) starts.resize(3);
+    for (auto& sol : starts) {
+        const auto f = [&](const Theta& t) { return fit.cost(t); };
+        sol.theta = minimise(f, sol.theta, {0.3, 0.5, 0.2, 0.2, 0.5}, kAll, 1200, sol.cost);
+        sol.theta = minimise(f, sol.theta, kFineStep, kAll, 800, sol.cost);
+        fit.model(sol.theta, sol.model);
+    }
+    std::sort(starts.begin(), starts.end(),
+              [](const Solution& a, const Solution& b) { return a.cost < b.cost; });
+    return starts;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const double h = p * static_cast<double>(v.size() - 1);
+    const auto i = static_cast<std::size_t>(std::floor(h));
+    if (i + 1 >= v.size()) return v.back();
+    return v[i] + (h - static_cast<double>(i)) * (v[i + 1] - v[i]);
+}
+
+void estimate(const ValueCounts& counts, const IndirectOptions& options, IndirectResult& r) {
+    if (r.total > 0 && r.censoredBelow + r.censoredAbove >= (r.total + 1) / 2) {
+        r.refusal = r.censoredBelow + r.censoredAbove == r.total
+                        ? "推定できません: すべての結果が「<」「>」付きの打ち切り値です。"
+                        : "推定できません: 結果の半数以上が「<」「>」付きの打ち切り値です。";
+        return;
+    }
+    if (r.total < kIndirectMinimum) {
+        r.refusal = "推定できません: 結果が" + std::to_string(r.total) + "個しかありません（" +
+                    std::to_string(kIndirectMinimum) + "個以上必要です）。";
+        return;
+    }
+    const Classes classes = makeClasses(counts);
+    if (classes.count.size() < 7) {
+        r.refusal = "推定できません: 異なる値が5種類未満です。";
+        return;
+    }
+    Fit fit(classes);
+    const auto solutions = searchAll(fit);
+    if (stopped(options)) {
+        r.refusal = "推定を中止しました。";
+        return;
+    }
+    if (solutions.empty() || !limitsOf(solutions.front().model)) {
+        r.refusal = "推定できません: 分布を当てはめられませんでした。";
+        return;
+    }
+    // A fit collapsed onto the support's end or beyond the results is no separation.
+    if (const auto l = *limitsOf(solutions.front().model);
+        !(l.first < l.second) || !(l.first > 0) || l.second > classes.largest ||
+        l.first < classes.smallest) {
+        r.refusal = "推定できません: 非病的な分布の山を分けられませんでした。";
+        return;
+    }
+    const Solution& best = solutions.front();
+    const Model& m = best.model;
+    const auto limits = *limitsOf(m);
+    r.lambda = m.lambda;
+    r.shift = m.shift;
+    // On the program's modified power transformation, which adds λ.
+    r.mu = m.mu + m.lambda;
+    r.sigma = m.sigma;
+    r.fraction = m.share;
+    r.lower = limits.first;
+    r.upper = limits.second;
+    // The results the fit rests on: those of the central 99% of the fitted distribution.
+    {
+        const auto a = inverseBoxCox(m.lambda, m.mu - 2.576 * m.sigma);
+        const auto b = inverseBoxCox(m.lambda, m.mu + 2.576 * m.sigma);
+        r.lowerTruncation = a ? m.shift + *a : kNaN;
+        r.upperTruncation = b ? m.shift + *b : kNaN;
+        double used = 0;
+        for (const auto& [v, c] : counts.sorted())
+            if (v >= r.lowerTruncation && v <= r.upperTruncation) used += static_cast<double>(c);
+        r.used = static_cast<std::int64_t>(used);
+    }
+    // Other fits nearly as good: how far their limits lie from these, in σ of the fit.
+    auto zOf = [&](double x) { return (boxCox(m.lambda, x - m.shift) - m.mu) / m.sigma; };
+    for (std::size_t i = 1; i < solutions.size(); ++i) {
+        if (solutions[i].cost - best.cost > kAcceptable) continue;
+        const auto other = limitsOf(solutions[i].model);
+        if (!other) continue;
+        r.separationSpread = std::max({r.separationSpread, std::abs(zOf(other->first) + kZ975),
+                                       std::abs(zOf(other->second) - kZ975)});
+    }
+
+    if (options.resamples < 0) return;
+    const int resamples = options.resamples > 0 ? options.resamples : 60;
+    r.resamples = resamples;
+    r.seed = options.seed;
+    std::vector<std::optional<std::pair<double, double>>> out(resamples);
+    const auto work = [&](int from, int to) {
+        const std::size_t k = classes.count.size();
+        Fit resampledFit(classes);
+        std::vector<double> drawn(k);
+        for (int s = from; s < to && !stopped(options); ++s) {
+            std::mt19937_64 engine(options.seed + static_cast<std::uint64_t>(s));
+            auto left = static_cast<std::int64_t>(classes.total);
+            double rest = classes.total;
+            for (std::size_t j = 0; j < k; ++j) {
+                const double q = rest > 0 ? std::clamp(classes.count[j] / rest, 0.0, 1.0) : 1.0;
+                const auto d =
+                    left > 0 ? std::binomial_distribution<std::int64_t>(left, q)(engine) : 0;
+                drawn[j] = static_cast<double>(d);
+                left -= d;
+                rest -= classes.count[j];
+            }
+            resampledFit.setCounts(drawn);
+            try {
+                double cost = 0;
+                const auto f = [&](const Theta& t) { return resampledFit.cost(t); };
+                const Theta th = minimise(f, best.theta, kFineStep, kAll, 500, cost);
+                Model rm{};
+                if (std::isfinite(cost) && resampledFit.model(th, rm))
+                    out[static_cast<std::size_t>(s)] = limitsOf(rm);
+            } catch (const CalcError&) {
+            }
+        }
+    };
+    const int half = resamples / 2;
+    std::thread second(work, half, resamples);
+    work(0, half);
+    second.join();
+    if (stopped(options)) {
+        r.refusal = "推定を中止しました。";
+        return;
+    }
+    std::vector<double> lows, highs;
+    for (const auto& o : out)
+        if (o) {
+            lows.push_back(o->first);
+            highs.push_back(o->second);
+        }
+    r.resamplesFitted = static_cast<int>(lows.size());
+    if (lows.size() >= 10) {
+        r.lowerCiLow = std::min(r.lower, percentile(lows, 0.05));
+        r.lowerCiHigh = std::max(r.lower, percentile(lows, 0.95));
+        r.upperCiLow = std::min(r.upper, percentile(highs, 0.05));
+        r.upperCiHigh = std::max(r.upper, percentile(highs, 0.95));
+    }
+}
+
+}  // namespace
+
+IndirectResult estimatePowerShift(const ValueCounts& counts, const IndirectOptions& options) {
+    IndirectResult r;
+    r.method = IndirectMethod::PowerShift;
+    r.total = counts.total();
+    r.censoredBelow = counts.censoredBelow();
+    r.censoredAbove = counts.censoredAbove();
+    r.seed = options.seed;
+    r.lowerTruncation = r.upperTruncation = r.fraction = r.lambda = r.mu = r.sigma = kNaN;
+    r.ksDistance = r.lower = r.upper = r.otherLower = r.otherUpper = kNaN;
+    r.lowerCiLow = r.lowerCiHigh = r.upperCiLow = r.upperCiHigh = kNaN;
+    try {
+        estimate(counts, options, r);
+    } catch (const CalcError& e) {
+        r.refusal = std::string("推定できません: 計算できませんでした（") + e.what() + "）。";
+    }
+    if (!r.refusal.empty()) r.lower = r.upper = kNaN;
+    return r;
+}
+
+}  // namespace kijunchi

@@ -1,0 +1,98 @@
+// The default indirect method on fixed-seed mixtures whose limits are known from their
+// definition, and the caution of its row.
+//
+// The expected limits are the definition's: the non-pathological results are x = s + e^y
+// (y ~ N(m, σ)) or x = m + σ·y, so the limits are s + e^(m ∓ 1.96σ) or m ∓ 1.96σ. Tolerance:
+// a limit of a normal fitted to n results has the standard error 1.71σ/√n; separating the
+// pathological results and estimating λ and the shift as well widens it several times (the
+// benchmark in bench/indirect_score.cpp: a median deviation of about 0.1–0.3σ at n = 10⁴–10⁵
+// with up to 20% pathological). A limit is allowed 0.5σ of the transformed scale.
+#include "indirect/power_shift_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace kijunchi {
+namespace {
+
+constexpr double kZ = 1.959963984540054;
+
+struct Mixture {
+    const char* name;
+    double shift, m, sigma;  // log-normal above the shift; shift < 0: normal with mean m
+    double right, offset;    // share of pathological results above, their distance in σ
+    int decimals;
+};
+
+ValueCounts draw(const Mixture& mix, int n, std::uint64_t seed) {
+    std::mt19937_64 engine(seed);
+    std::normal_distribution<double> z;
+    std::uniform_real_distribution<double> u;
+    ValueCounts counts;
+    const double scale = std::pow(10.0, mix.decimals);
+    for (int i = 0; i < n; ++i) {
+        double y = z(engine);
+        if (u(engine) < mix.right) y = mix.offset + 2 * z(engine);
+        const double x =
+            mix.shift < 0 ? mix.m + mix.sigma * y : mix.shift + std::exp(mix.m + mix.sigma * y);
+        counts.add(std::round(x * scale) / scale);
+    }
+    return counts;
+}
+
+// In σ of the transformed scale, how far x lies from the true limit at zLimit.
+double deviation(const Mixture& mix, double x, double zLimit) {
+    const double y =
+        mix.shift < 0 ? (x - mix.m) / mix.sigma : (std::log(x - mix.shift) - mix.m) / mix.sigma;
+    return std::abs(y - zLimit);
+}
+
+TEST(PowerShiftFit, ShiftedAndSmallSpreadMixturesAgainstTheirTruth) {
+    const Mixture mixtures[] = {
+        // Lactate dehydrogenase-like: 100 + a log-normal, 10% overlapping pathological above.
+        {"skewed and shifted", 100, std::log(60.0), 0.3, 0.10, 3, 0},
+        // Sodium-like: N(140, 2) reported in whole numbers, 10% pathological above.
+        {"small spread", -1, 140, 2, 0.10, 3, 0},
+    };
+    for (const auto& mix : mixtures) {
+        SCOPED_TRACE(mix.name);
+        IndirectOptions options;
+        options.resamples = 20;
+        const auto r = estimateIndirect(draw(mix, 50000, 5), options);
+        ASSERT_TRUE(r.estimated()) << r.refusal;
+        EXPECT_EQ(r.method, IndirectMethod::PowerShift);
+        EXPECT_LT(deviation(mix, r.lower, -kZ), 0.5) << r.lower;
+        EXPECT_LT(deviation(mix, r.upper, kZ), 0.5) << r.upper;
+        EXPECT_NEAR(r.fraction, 1 - mix.right, 0.1);
+        EXPECT_LE(r.lowerCiLow, r.lower);
+        EXPECT_GE(r.upperCiHigh, r.upper);
+    }
+    // The small spread leaves λ undetermined: said, not refused.
+    const auto r = estimateIndirect(draw(mixtures[1], 50000, 5));
+    EXPECT_NE(r.remark.find("λは定まりません"), std::string::npos) << r.remark;
+}
+
+// Pathological results that overlap the healthy ones heavily (a third of the results, 1.5σ
+// above on the log scale): the upper limit cannot be separated; where it comes out more than
+// 1σ off, the row carries a caution.
+TEST(PowerShiftFit, AnOffLimitIsCautioned) {
+    const Mixture mix{"overlapping", 0, std::log(2.0), 0.4, 0.3, 1.5, 2};
+    int off = 0;
+    for (std::uint64_t seed : {1, 2, 3}) {
+        SCOPED_TRACE(seed);
+        IndirectOptions options;
+        options.resamples = 20;
+        const auto r = estimateIndirect(draw(mix, 10000, seed), options);
+        if (!r.estimated()) continue;
+        if (deviation(mix, r.upper, kZ) > 1 || deviation(mix, r.lower, -kZ) > 1) {
+            ++off;
+            EXPECT_EQ(r.caution.rfind("注意: ", 0), 0u) << r.upper;
+        }
+    }
+    EXPECT_GT(off, 0) << "no sample came out off: the case tests nothing";
+}
+
+}  // namespace
+}  // namespace kijunchi
