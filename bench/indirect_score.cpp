@@ -2,9 +2,10 @@
 // benchmark of indirect methods (Ammer T. et al., Clin Chem 2022;68:1410), rebuilt from its
 // description, with its score.
 //
-//   kijunchi_indirect_score [METHOD [STEP]]
+//   kijunchi_indirect_score [METHOD [STEP [points]]]
 //
-// METHOD: power-shift (default) or truncated; STEP: run every STEP-th set only (default 1).
+// METHOD: power-shift (default) or truncated; STEP: run every STEP-th set only (default 1);
+// points: the point estimates alone (no resamples, no check against the other method).
 // One line per set (TSV) on standard error as it goes, and the summary tables on standard
 // output.
 //
@@ -134,9 +135,12 @@ struct Tally {
 int main(int argc, char** argv) {
     const std::string methodKey = argc >= 2 ? argv[1] : "power-shift";
     const int step = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 1;
+    // "points": the point estimates alone, without the other method's check or the resamples.
+    const bool points = argc >= 4 && std::strcmp(argv[3], "points") == 0;
     const auto method = kijunchi::indirectMethodFromKey(methodKey);
     if (!method) {
-        std::fprintf(stderr, "usage: kijunchi_indirect_score [power-shift|truncated [STEP]]\n");
+        std::fprintf(stderr,
+                     "usage: kijunchi_indirect_score [power-shift|truncated [STEP [points]]]\n");
         return 2;
     }
     std::map<std::string, Tally> byType, byCategory;
@@ -148,7 +152,9 @@ int main(int argc, char** argv) {
     double seconds = 0;
     int index = 0;
     std::fprintf(stderr,
-                 "analyte\tfraction\tside\toffset\tN\tlower\tupper\tz lower\tz upper\tnote\n");
+                 "analyte\tfraction\tside\toffset\tN\tlower\tupper\tz lower\tz upper\tnote\t"
+                 "methods lower\tmethods upper\tspread\thalf lower\thalf upper\tshare\tlambda\t"
+                 "sampling only\n");
     for (int ai = 0; ai < 10; ++ai)
         for (int si = 0; si < 10; ++si)
             for (int ni = 0; ni < 6; ++ni) {
@@ -160,6 +166,10 @@ int main(int argc, char** argv) {
                     sample(a, s, n, 1000003ull * (ai + 1) + 1009ull * (si + 1) + ni + 1);
                 kijunchi::IndirectOptions options;
                 options.method = *method;
+                if (points) {
+                    options.resamples = -1;
+                    options.crossCheck = false;
+                }
                 const auto start = std::chrono::steady_clock::now();
                 const auto r = kijunchi::estimateIndirect(counts, options);
                 seconds +=
@@ -181,8 +191,8 @@ int main(int argc, char** argv) {
                     all.add(setScore, plausible);
                     byType[a.type].add(setScore, plausible);
                     byCategory[category].add(setScore, plausible);
-                    const bool warned = !r.caution.empty();
-                    for (double zd : {zl, zu}) {
+                    for (const auto& [zd, warned] :
+                         {std::pair{zl, r.lowerCautioned}, std::pair{zu, r.upperCautioned}}) {
                         if (zd > 1) {
                             ++off;
                             offWarned += warned;
@@ -205,9 +215,24 @@ int main(int argc, char** argv) {
                     off += 2;  // a refusal counts as warned
                     offWarned += 2;
                 }
-                std::fprintf(stderr, "%s\t%.0f%%\t%d\t%.1f\t%d\t%.4g\t%.4g\t%.3f\t%.3f\t%s\n",
-                             a.name, 100 * s.fraction, s.side, s.offset, n, r.lower, r.upper, zl,
-                             zu, (r.estimated() ? r.caution + " " + r.remark : r.refusal).c_str());
+                // The diagnostics behind the caution: the methods' disagreement, the spread of
+                // the nearly as good fits, the widest 90% interval's half width (z of the fit).
+                double ml = NAN, mu = NAN, hl = NAN, hu = NAN;
+                if (r.estimated()) {
+                    ml = std::abs(kijunchi::indirectZ(r, r.otherLower) + kZ);
+                    mu = std::abs(kijunchi::indirectZ(r, r.otherUpper) - kZ);
+                    hl = 0.5 * (kijunchi::indirectZ(r, r.lowerCiHigh) -
+                                kijunchi::indirectZ(r, r.lowerCiLow));
+                    hu = 0.5 * (kijunchi::indirectZ(r, r.upperCiHigh) -
+                                kijunchi::indirectZ(r, r.upperCiLow));
+                }
+                std::fprintf(
+                    stderr,
+                    "%s\t%.0f%%\t%d\t%.1f\t%d\t%.4g\t%.4g\t%.3f\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t"
+                    "%.3f\t%.3f\t%.3f\t%.3f\t%d\n",
+                    a.name, 100 * s.fraction, s.side, s.offset, n, r.lower, r.upper, zl, zu,
+                    (r.estimated() ? r.caution + " " + r.remark : r.refusal).c_str(), ml, mu,
+                    r.separationSpread, hl, hu, r.fraction, r.lambda, r.samplingOnly ? 1 : 0);
             }
     const auto line = [](const std::string& name, const Tally& t) {
         std::printf("%s\t%d\t%.3f\t%.1f%%\t%d\n", name.c_str(), t.sets,

@@ -30,6 +30,7 @@ floors=(
   "generators"  # the random source and the generators
   "evaluation"  # the evaluation of the reference limits, λ̂, the chart models
   "files"       # data files and the saved forms of the report
+  "adopted"     # adopted reference intervals: the tables, the uncertainty margins, the verdict
   "study"       # partitions, verification, the batch
   "indirect"    # the indirect method: routine results' extract and the truncated fit
   "record"      # the study file: the record of a study, saved and read back

@@ -55,6 +55,20 @@ if [ "$docs" = 1 ]; then
   cp "$from/uniform-generator-window.png" "$root/docs/dialog-itiyou.png"
   cp "$from/indirect-window.png" "$root/docs/indirect-window.png"
   cp "$shots/scale-1.5/indirect-window.png" "$root/docs/indirect-window-1.5.png"
+  cp "$from/indirect-adopted.png" "$root/docs/indirect-adopted.png"
+  cp "$shots/scale-1.5/indirect-adopted.png" "$root/docs/indirect-adopted-1.5.png"
+  # The report's page of the comparison with the JCCLS table, and the page after it.
+  page=$(for p in $(seq 1 "$(pdfinfo "$from/report.pdf" | awk '/^Pages/ {print $2}')"); do
+    pdftotext -f "$p" -l "$p" "$from/report.pdf" - | grep -q "採用中の基準範囲: " && echo "$p"
+  done | head -1)
+  if [ -n "$page" ]; then
+    rm -f "$shots"/adopted-page-*.png "$shots"/adopted-next-*.png
+    pdftoppm -r 110 -f "$page" -l "$page" -x 0 -y 640 -W 909 -H 560 -png "$from/report.pdf" \
+      "$shots/adopted-page"
+    cp "$(ls "$shots"/adopted-page-*.png | head -1)" "$root/docs/indirect-adopted-pdf.png"
+    pdftoppm -r 80 -f $((page + 1)) -l $((page + 1)) -png "$from/report.pdf" "$shots/adopted-next"
+    cp "$(ls "$shots"/adopted-next-*.png | head -1)" "$root/docs/indirect-adopted-pdf-charts.png"
+  fi
   cp "$from/sheet-dialog-window.png" "$root/docs/files-sheet-dialog.png"
   cp "$shots/scale-1.5/sheet-dialog-window.png" "$root/docs/files-sheet-dialog-1.5.png"
   cp "$from/study-header-window.png" "$root/docs/dialog-study-header.png"

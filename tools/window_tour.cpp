@@ -1,16 +1,17 @@
 // A tour of every window in a real X session, for looking at them and for the screenshots in
-// docs/: start-up, an analysis (tiled), cascade from the frame and from the input window, each
-// child window maximised, the input window tiled small and scrolled, the transformation window,
-// both generators and the version window; then the evaluation, tiled with the others, the
-// print preview, the documents written (a PDF, each picture as SVG and PNG at two sizes, the
-// copied figure) and the result windows once the data set has changed after the analysis; with a
-// workbook of several sheets, its sheet question. Each step waits for the window manager, then
-// grabs the screen into <folder>/<step>.png. Given an extract of routine results
-// (kijunchi_indirect_bench extract), the window of the indirect method is run on it by sex among
-// the outpatients before the documents are written ("" for none).
+// docs/: start-up, an analysis (tiled; KIJUNCHI_TOUR_MAXIMISED=1: in a maximised frame), cascade
+// from the frame and from the input window, each child window maximised, the input window tiled
+// small and scrolled, the transformation window, both generators and the version window; then the
+// evaluation, tiled with the others, the print preview, the documents written (a PDF, each picture
+// as SVG and PNG at two sizes, the copied figure) and the result windows once the data set has
+// changed after the analysis; with a workbook of several sheets, its sheet question. Each step
+// waits for the window manager, then grabs the screen into <folder>/<step>.png. Given an extract of
+// routine results (kijunchi_indirect_bench extract), the window of the indirect method is run on it
+// by sex among the outpatients before the documents are written ("" for none).
 //
 //   kijunchi_window_tour <folder> <data file> [<extract> [<workbook>]]
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -115,6 +117,8 @@ int main(int argc, char** argv) {
     QTimer timer;
     std::vector<std::function<void()>> steps = {
         [&] {
+            // KIJUNCHI_TOUR_MAXIMISED: the frame fills the screen, as a user may set it.
+            if (!qEnvironmentVariable("KIJUNCHI_TOUR_MAXIMISED").isEmpty()) frame.showMaximized();
             frame.inputWindow()->Text3->setText(QStringLiteral("5"));
             QGuiApplication::clipboard()->setText(values);
             frame.inputWindow()->Command2->click();
@@ -179,9 +183,21 @@ int main(int argc, char** argv) {
         [&] { shot("evaluation", frame.evaluationWindow()); },
         [&] { frame.tileCommand(); },
         [&] { shot("tiled-with-evaluation"); },
+        [&] {
+            if (QScrollBar* bar = frame.mdiArea->verticalScrollBar()) bar->setValue(bar->maximum());
+        },
+        [&] { shot("tiled-with-evaluation-scrolled"); },
+        // An analysis with the evaluation open keeps the arrangement.
+        [&] { frame.inputWindow()->Command5->click(); },
+        [&] { shot("analysis-with-evaluation"); },
+        [&] { frame.tileCommand(); },
         // Values out of the data set: the evaluation lists them and says how many.
         [&] {
-            store.Header.author = "検査 花子";
+            kijunchi::StudyHeader header;
+            header.analyte = "カルシウム";
+            header.author = "検査 花子";
+            header.approver = "承認 太郎";
+            frame.setStudyHeader(header);
             if (frame.evaluationWindow()) frame.evaluationWindow()->ExcludeTukey->trigger();
         },
         [&] { sub(frame.evaluationWindow())->showMaximized(); },
@@ -222,8 +238,47 @@ int main(int argc, char** argv) {
         [&] {
             if (extract.isEmpty()) return;
             shot("indirect", &frame);
+        },
+        // The comparison with an adopted interval: the women's truth typed in (the extract's
+        // women are ln-normal about 100 with σ 0.15: 74.5–134.2), the men's lies higher.
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->CompareCheck->setChecked(true);
+            w->AdoptedBox->setCurrentIndex(0);
+            w->AdoptedLowerEdit->setText(QStringLiteral("74.5"));
+            w->AdoptedUpperEdit->setText(QStringLiteral("134.2"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->Table->scrollToItem(w->Table->item(0, w->Table->columnCount() - 2));
+            w->ChartBox->setCurrentIndex(1);
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-adopted", &frame);
+        },
+        // Then against the JCCLS table's glucose row (73–109 mg/dL), which the report keeps.
+        [&] {
+            if (extract.isEmpty()) return;
+            kijunchi::IndirectWindow* w = frame.studies->indirectWindow();
+            w->AdoptedBox->setCurrentIndex(1);
+            w->AnalyteEdit->setText(QStringLiteral("Glu"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-jccls", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
+        // The analysis approved: the approver and the time head every page.
+        [&] { frame.Approve->trigger(); },
         [&] {
             // The documents, as the file commands write them.
             const QString report = folder + QStringLiteral("/report.pdf");

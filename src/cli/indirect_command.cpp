@@ -2,11 +2,16 @@
 
 #include <charconv>
 #include <optional>
+#include <sstream>
 
+#include "adopted/adopted_table.h"
 #include "analysis/number_text.h"
+#include "files/table_reader.h"
+#include "indirect/adopted_columns.h"
 #include "indirect/extract.h"
 #include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
+#include "study/batch_workbook.h"
 
 namespace kijunchi {
 
@@ -17,7 +22,9 @@ constexpr const char* kIndirectUsage =
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
     "          [--sheet N|名前] [--method power-shift|truncated]\n"
-    "          [--format tsv|csv|json|summary] FILE…（- で標準入力）\n"
+    "          [--format tsv|csv|json|xlsx|summary] [--output OUT]\n"
+    "          [--against LOW,HIGH | --against-table FILE|jccls [--analyte NAME | --panel]]\n"
+    "          FILE…（- で標準入力）\n"
     "\n"
     "  --indirect          "
     "日常検査の結果から間接法（べき正規分布の当てはめ）で基準範囲を推定する\n"
@@ -33,11 +40,20 @@ constexpr const char* kIndirectUsage =
     "  --seed N            ブートストラップの乱数の種（既定 20240）\n"
     "  --method M          power-shift（既定: 移動べき正規分布を山の周りに当てはめる）か\n"
     "                      truncated（切断べき正規分布）。もう一方の方法でも推定して確かめる\n"
-    "  --format F          tsv（既定）、csv、json、summary（分割ごとの値→件数の集計表）\n";
+    "  --format F          tsv（既定）、csv、json、xlsx（--output が必要）、summary（分割ごとの\n"
+    "                      値→件数の集計表）\n"
+    "  --output OUT        表を OUT に書く（全体を書けたときだけ置き換える）\n"
+    "  --against LOW,HIGH  採用中の基準範囲（下限,上限）と比べ、分割ごとに判定する\n"
+    "  --against-table T   採用中の基準範囲の表（CSV の表か jccls: JCCLS共用基準範囲）と比べる\n"
+    "  --analyte NAME      表の項目名（既定は --column の見出し）\n"
+    "  --panel             表の項目のうち見出しにある列をすべて比べる（--column は複数も可）\n";
 
 struct IndirectArgs {
     ExtractOptions extract;
     std::optional<std::string> ageBands, from, to, format, seed, method;
+    std::optional<std::string> against, againstTable, analyte, output;
+    std::vector<std::string> columns;  // --column, once or more
+    bool panel = false;
     std::vector<std::string> files;
 };
 
@@ -70,8 +86,18 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
             a.extract.firstPerPatient = true;
         } else if (arg == "--column") {
             error = value(text);
-            if (text) a.extract.valueColumn = *text;
+            if (text) a.columns.push_back(*text);
             column = true;
+        } else if (arg == "--output") {
+            error = value(a.output);
+        } else if (arg == "--panel") {
+            a.panel = true;
+        } else if (arg == "--against") {
+            error = value(a.against);
+        } else if (arg == "--against-table") {
+            error = value(a.againstTable);
+        } else if (arg == "--analyte") {
+            error = value(a.analyte);
         } else if (arg == "--count") {
             error = value(a.extract.countColumn);
         } else if (arg == "--group") {
@@ -112,7 +138,17 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         }
         if (error) return error;
     }
-    if (!column) return "--indirect には --column で値の列を指定して下さい。";
+    if (!column && !a.panel) return "--indirect には --column で値の列を指定して下さい。";
+    if (a.against && a.againstTable) return "--against と --against-table は一緒に使えません。";
+    if ((a.analyte || a.panel) && !a.againstTable)
+        return "--analyte と --panel には --against-table で表を指定して下さい。";
+    if (a.analyte && (a.panel || a.columns.size() > 1))
+        return "--analyte は --column が1つのときに使えます（パネルでは列の見出しが項目名です）。";
+    if (a.columns.size() > 1 && !a.panel)
+        return "--column を複数指定するときは --panel を付けて下さい。";
+    if ((a.against || a.againstTable) && a.format && *a.format == "summary")
+        return "--format summary は採用中の基準範囲との比較には使えません。";
+    if (!a.columns.empty()) a.extract.valueColumn = a.columns.front();
     if (a.files.empty()) return "--indirect では抽出したデータのファイルを指定して下さい。";
     if (a.ageBands && !a.extract.ageColumn) return "--age-bands は --age と一緒に指定して下さい。";
     if (a.extract.ageColumn && !a.ageBands)
@@ -137,8 +173,10 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         *to = *key;
     }
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
-        *a.format != "summary")
-        return "--format には tsv, csv, json, summary のどれかを指定して下さい。";
+        *a.format != "xlsx" && *a.format != "summary")
+        return "--format には tsv, csv, json, xlsx, summary のどれかを指定して下さい。";
+    if (a.format && *a.format == "xlsx" && !a.output)
+        return "--format xlsx では --output で書き出すファイルを指定して下さい。";
     if (a.method && !indirectMethodFromKey(*a.method))
         return "--method には power-shift か truncated を指定して下さい。";
     return std::nullopt;
@@ -183,9 +221,13 @@ bool isIndirectCommand(const std::vector<std::string>& args) {
     return false;
 }
 
-int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runIndirectCommand(const std::vector<std::string>& args, std::ostream& standardOut,
+                       std::ostream& err) {
     IndirectArgs a;
     if (auto error = parse(args, a)) return usage(err, *error);
+    // With --output the table is written to the file once whole.
+    std::ostringstream buffer;
+    std::ostream& out = a.output ? static_cast<std::ostream&>(buffer) : standardOut;
     IndirectOptions options;
     if (a.seed) {
         const auto& s = *a.seed;
@@ -194,34 +236,112 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& out, 
             return usage(err, "--seed には0以上の整数を指定して下さい: " + s);
     }
     if (a.method) options.method = *indirectMethodFromKey(*a.method);
-    const ExtractResult extract = readExtract(a.files, a.extract);
-    if (!extract.problem.empty()) {
-        err << extract.problem << "\n";
-        return 2;
+    // The adopted interval the estimates are compared with, if any.
+    AdoptedChoice choice;
+    AdoptedTable table;
+    if (a.against) {
+        const auto comma = a.against->find(',');
+        const auto low =
+            comma == std::string::npos ? std::nullopt : wholeNumber(a.against->substr(0, comma));
+        const auto high =
+            comma == std::string::npos ? std::nullopt : wholeNumber(a.against->substr(comma + 1));
+        if (!low || !high || !(*low < *high))
+            return usage(err,
+                         "--against には 下限,上限 の形で下限が上限より小さい2つの数値を"
+                         "指定して下さい: " +
+                             *a.against);
+        choice.typed = std::make_pair(*low, *high);
     }
-    for (const auto& n : extract.notes()) err << n << "\n";
-    if (extract.kept == 0) {
-        err << "条件に合う結果がありません（" << extract.rows << "行を読みました）。\n";
-        return 3;
+    if (a.againstTable) {
+        table = loadAdoptedTable(*a.againstTable);
+        if (!table.problem.empty()) {
+            err << table.problem << "\n";
+            return 2;
+        }
+        choice.table = &table;
+    }
+    const bool comparing = a.against || a.againstTable;
+    // The value columns and the analyte each stands for.
+    std::vector<std::pair<std::string, std::string>> columns;
+    if (a.panel && a.columns.empty()) {
+        std::string problem;
+        auto reader = TableReader::open(a.files.front(), problem, a.extract.sheet);
+        if (!reader) {
+            err << problem << "\n";
+            return 2;
+        }
+        for (const auto& h : reader->headings())
+            if (!findAnalyte(table, h).empty()) columns.emplace_back(h, h);
+        if (columns.empty()) {
+            err << a.files.front() << " の見出しに " << table.name
+                << " の項目に当たる列がありません。\n";
+            return 3;
+        }
+    } else {
+        for (const auto& c : a.columns) columns.emplace_back(c, a.analyte.value_or(c));
     }
     const std::string format = a.format.value_or("tsv");
-    if (format == "summary") {
-        writeSummary(extract, out);
-    } else {
-        IndirectWriter writer(out, format == "csv"    ? IndirectFormat::Csv
-                                   : format == "json" ? IndirectFormat::Json
-                                                      : IndirectFormat::Tsv);
+    std::optional<IndirectWriter> writer;
+    // Made at the first row, so that nothing is written when no column gives results.
+    auto table_writer = [&]() -> IndirectWriter& {
+        if (!writer)
+            writer.emplace(out,
+                           format == "csv"    ? IndirectFormat::Csv
+                           : format == "json" ? IndirectFormat::Json
+                                              : IndirectFormat::Tsv,
+                           a.panel ? std::vector<ExtraColumn>{{"項目", "analyte"}}
+                                   : std::vector<ExtraColumn>{},
+                           comparing ? adoptedColumns() : std::vector<ExtraColumn>{});
+        return *writer;
+    };
+    int rows = 0;
+    for (const auto& [column, analyte] : columns) {
+        ExtractOptions eo = a.extract;
+        eo.valueColumn = column;
+        const ExtractResult extract = readExtract(a.files, eo);
+        const std::string prefix = a.panel ? column + ": " : std::string();
+        if (!extract.problem.empty()) {
+            err << prefix << extract.problem << "\n";
+            return 2;
+        }
+        for (const auto& n : extract.notes()) err << prefix << n << "\n";
+        if (extract.kept == 0) {
+            err << prefix << "条件に合う結果がありません（" << extract.rows
+                << "行を読みました）。\n";
+            continue;
+        }
+        if (format == "summary") {
+            writeSummary(extract, out);
+            ++rows;
+            continue;
+        }
+        AdoptedChoice forColumn = choice;
+        forColumn.analyte = analyte;
         for (const auto& p : extract.partitions) {
-            writer.row(p.label, estimateIndirect(p.counts, options));
+            const IndirectResult r = estimateIndirect(p.counts, options);
+            std::vector<ExtraCell> before, after;
+            if (a.panel) before.push_back(ExtraCell::of(column));
+            if (comparing) after = adoptedCells(compareWithPartition(forColumn, p, eo.ageBands, r));
+            table_writer().row(p.label, r, before, after);
+            ++rows;
             out.flush();
         }
-        writer.finish();
+    }
+    if (writer) writer->finish();
+    if (a.output && rows > 0) {
+        const std::string problem = format == "xlsx"
+                                        ? writeTsvWorkbook(*a.output, "間接法", buffer.str())
+                                        : writeFileWhole(*a.output, buffer.str());
+        if (!problem.empty()) {
+            err << problem << "\n";
+            return 2;
+        }
     }
     if (!out.flush()) {
         err << "標準出力に書き込めません。\n";
         return 2;
     }
-    return 0;
+    return rows == 0 ? 3 : 0;
 }
 
 }  // namespace kijunchi

@@ -34,9 +34,12 @@ constexpr const char* kStudyUsage =
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
     "                        [--sheet N|NAME] FILE\n"
     "        kijunchi-report --study F (--verify LOW,HIGH | --group)\n"
+    "        kijunchi-report --verify-table jccls|TABLE --analyte NAME [--sex M|F] [FILE]\n"
     "\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "                     （値は張り付けと同じ規則で FILE か標準入力から読む）\n"
+    "  --verify-table T   採用中の基準範囲の表（jccls: JCCLS共用基準範囲、または CSV の表）の\n"
+    "                     --analyte の項目（--sex M|F で性別）で検証する\n"
     "  --group COLUMN     グループ列（番号か見出し）ごとに分割を検討する\n"
     "  --column COLUMN    --group で検討する値の列（既定はグループ列以外の最初の列）\n"
     "  --batch            ファイルの各列を1項目として一括評価し、表を書き出す\n"
@@ -49,6 +52,7 @@ constexpr const char* kStudyUsage =
 
 struct StudyOptions {
     std::optional<std::string> verify, group, column, format, output, sheet, study, saveStudy;
+    std::optional<std::string> verifyTable, analyte, sex;
     bool batch = false;
     std::string file = "-";
 };
@@ -71,6 +75,12 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
         std::optional<std::string> error;
         if (a == "--verify")
             error = value(o.verify);
+        else if (a == "--verify-table")
+            error = value(o.verifyTable);
+        else if (a == "--analyte")
+            error = value(o.analyte);
+        else if (a == "--sex")
+            error = value(o.sex);
         else if (a == "--group" && studyGiven &&
                  (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0))
             o.group = "";  // the study's own groups
@@ -100,11 +110,21 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
         }
         if (error) return error;
     }
+    if (o.verifyTable && o.verify) return "--verify と --verify-table は一緒に使えません。";
+    if ((o.analyte || o.sex) && !o.verifyTable)
+        return "--analyte と --sex は --verify-table と一緒に指定して下さい。";
+    if (o.verifyTable && !o.analyte)
+        return "--verify-table には --analyte で項目を指定して下さい。";
+    if (o.sex && *o.sex != "M" && *o.sex != "F")
+        return "--sex には M（男）か F（女）を指定して下さい。";
+    if (o.verifyTable && (o.batch || o.group))
+        return "--verify-table は --group や --batch と一緒に使えません。";
     if (o.verify && (o.batch || o.group))
         return "--verify は --group や --batch と一緒に使えません。";
     if (o.format && !o.batch) return "--format は --batch と一緒に指定して下さい。";
     if (o.output && !o.batch) return "--output は --batch と一緒に指定して下さい。";
-    if (o.sheet && o.verify) return "--sheet は --group か --batch と一緒に指定して下さい。";
+    if (o.sheet && (o.verify || o.verifyTable))
+        return "--sheet は --group か --batch と一緒に指定して下さい。";
     if (o.format && *o.format == "xlsx" && !o.output)
         return "--format xlsx では --output で書き出すファイルを指定して下さい。";
     if (o.column && !o.group) return "--column は --group と一緒に指定して下さい。";
@@ -118,9 +138,17 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
 
 int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& out,
            std::ostream& err) {
-    const auto comma = o.verify->find(',');
-    if (comma == std::string::npos)
+    const auto comma = o.verify ? o.verify->find(',') : std::string::npos;
+    if (o.verify && comma == std::string::npos)
         return usage(err, "--verify には 下限,上限 の形で2つの数値を指定して下さい。");
+    AdoptedTable table;
+    if (o.verifyTable) {
+        table = loadAdoptedTable(*o.verifyTable);
+        if (!table.problem.empty()) {
+            err << table.problem << "\n";
+            return 2;
+        }
+    }
     AnalysisStore store;
     NullGrid grid;
     if (o.study) {
@@ -147,8 +175,11 @@ int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& ou
     std::vector<double> values;
     for (int i = 1; i <= store.DataCount; ++i)
         values.push_back(store.AnalysisValues[static_cast<std::size_t>(i)].toNumber());
-    const auto v =
-        verifyTypedInterval(o.verify->substr(0, comma), o.verify->substr(comma + 1), values);
+    std::optional<AdoptedSex> sex;
+    if (o.sex) sex = *o.sex == "M" ? AdoptedSex::Male : AdoptedSex::Female;
+    const auto v = o.verifyTable ? verifyTableInterval(table, *o.analyte, sex, values)
+                                 : verifyTypedInterval(o.verify->substr(0, comma),
+                                                       o.verify->substr(comma + 1), values);
     if (!v.refusal.empty()) {
         err << v.refusal << "\n";
         return v.n < kVerificationMinimum && v.refusal.rfind("検証には", 0) == 0 ? 3 : 2;
@@ -317,7 +348,8 @@ int batch(const StudyOptions& o, TableStream& table, std::ostream& out, std::ost
 
 bool isStudyCommand(const std::vector<std::string>& args) {
     for (const auto& a : args)
-        if (a == "--verify" || a == "--group" || a == "--batch") return true;
+        if (a == "--verify" || a == "--verify-table" || a == "--group" || a == "--batch")
+            return true;
     return false;
 }
 
@@ -326,7 +358,7 @@ int runStudyCommand(const std::vector<std::string>& args, const InputReader& rea
     StudyOptions o;
     if (auto error = parse(args, o)) return usage(err, *error);
     int code = 0;
-    if (o.verify) {
+    if (o.verify || o.verifyTable) {
         code = verify(o, readStdin, out, err);
     } else if (o.study) {
         code = studyGroups(o, out, err);

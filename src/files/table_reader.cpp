@@ -91,7 +91,7 @@ std::optional<TableReader> TableReader::open(const std::string& path, const Tabl
         if (problem != FileProblem::None) return std::nullopt;
         return t;
     }
-    problem = t.openPath(path);
+    problem = t.openPath(path, options.regularOnly);
     if (problem == FileProblem::Special && !options.regularOnly) problem = FileProblem::None;
     if (problem == FileProblem::None && t.fd_ >= 0 && t.size_ == 0) {
         // A pipe, a device or a file without a size: read once, into memory.
@@ -203,7 +203,7 @@ std::optional<TableReader> TableReader::fromBytes(std::string bytes, const Table
 
 // Opened without blocking (a FIFO without a writer would hold open() for ever), then looked
 // at: a folder, a special file, a file.
-FileProblem TableReader::openPath(const std::string& path) {
+FileProblem TableReader::openPath(const std::string& path, bool regularOnly) {
     std::uint64_t ignored = 0;
     if (FileProblem p = checkPath(path, ignored); p != FileProblem::None) return p;
     do {
@@ -213,7 +213,9 @@ FileProblem TableReader::openPath(const std::string& path) {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return FileProblem::Unreadable;
     if (S_ISDIR(st.st_mode)) return FileProblem::Folder;
-    // Reads wait for data from here on; a named pipe once its writer is there.
+    // A pipe, socket or device: refused where only a file will do; else read once, a named
+    // pipe once its writer is there. Reads wait for data from here on.
+    if (!S_ISREG(st.st_mode) && regularOnly) return FileProblem::Special;
     if (!awaitPipeWriter(fd_, pipeHead_)) return FileProblem::Pipe;
     if (!S_ISREG(st.st_mode)) return FileProblem::Special;
     size_ = static_cast<std::uint64_t>(st.st_size);

@@ -108,7 +108,7 @@ private:
     bool nextSheetRow(std::vector<std::string_view>& fields);
     FileProblem openSheet(const std::string& path, const TableOptions& options,
                           std::string& refusal);
-    FileProblem openPath(const std::string& path);
+    FileProblem openPath(const std::string& path, bool regularOnly);
     FileProblem takeBytes(std::string bytes);
     FileProblem inspect();
     bool nextLine(std::string_view& line) {

@@ -26,9 +26,10 @@ namespace {
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 // The first bytes of a file, judged for its encoding and separator.
 constexpr std::size_t kHead = std::size_t{1} << 22;
-// A gzip file may hold up to this many times its own size (and kMaxDataFileBytes in any case):
-// more is a bomb, not an extract.
+// A gzip file may hold up to this many times its own size (and 64 MB in any case): more is a
+// bomb, not an extract (extracts of results compress 3 to 10 times).
 constexpr std::uint64_t kMaxGzipRatio = 16;
+constexpr std::uint64_t kGzipAllowance = std::uint64_t{64} << 20;
 
 bool startsWith(std::string_view s, std::string_view p) {
     return s.substr(0, p.size()) == p;
@@ -193,7 +194,7 @@ private:
         }
         const std::size_t n = size - z_.avail_out;
         inflated_ += n;
-        if (inflated_ > kMaxDataFileBytes && inflated_ > kMaxGzipRatio * raw_) {
+        if (inflated_ > kGzipAllowance && inflated_ > kMaxGzipRatio * raw_) {
             error_ = name_ + ": gzipの展開後が元の" + std::to_string(kMaxGzipRatio) +
                      "倍を超えます（圧縮爆弾として読みません）。";
             return 0;
@@ -840,7 +841,9 @@ namespace {
 // Full-width digits, marks and signs, the minus sign and the ideographic space as their ASCII
 // forms; a field without a byte above ASCII is left as it is.
 std::string_view halfWidth(std::string_view field, std::string& keep) {
-    if (std::all_of(field.begin(), field.end(), [](char c) { return c >= 0; })) return field;
+    if (std::all_of(field.begin(), field.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return field;
     keep.clear();
     for (std::size_t i = 0; i < field.size(); ++i) {
         const auto b = [&](std::size_t k) { return static_cast<unsigned char>(field[i + k]); };
@@ -1164,7 +1167,12 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         });
         if (!result.problem.empty()) return result;
     }
-    for (auto& [key, i] : index) {
+    // Ordered by group and band; a summary's partitions in the order it gives them (its labels
+    // hold the bands as text, which would not sort as numbers).
+    std::vector<std::size_t> order;
+    for (const auto& [key, i] : index) order.push_back(i);
+    if (o.countColumn) std::sort(order.begin(), order.end());
+    for (const std::size_t i : order) {
         PartitionCounts& p = parts[i];
         p.counts.compact();
         p.label = p.group;

@@ -65,7 +65,9 @@ struct ExtractResult {
     // A problem that stops the reading (no file, no value column); empty when read.
     std::string problem;
     bool cancelled = false;
-    std::vector<PartitionCounts> partitions;  // ordered by group, then band
+    // Ordered by group, then band; read from summaries (a count column), in the order of their
+    // first rows.
+    std::vector<PartitionCounts> partitions;
     // Rows counted on the way, each told of when not zero.
     std::int64_t rows = 0, kept = 0;
     std::int64_t notNumber = 0;        // value field empty or without a number

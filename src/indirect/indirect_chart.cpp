@@ -39,17 +39,6 @@ double dataStep(const std::vector<std::pair<double, std::int64_t>>& sorted) {
     return gap;
 }
 
-// The power-normal density at x (the normal density of the transformed value times the
-// transformation's slope x^(λ−1)); 0 where x has no transformed value.
-double density(double x, double lambda, double mu, double sigma) {
-    if (!(x > 0)) return 0;
-    const auto y = powerTransformed(lambda, x);
-    if (!y) return 0;
-    const double z = (*y - mu) / sigma;
-    return std::exp(-0.5 * z * z) / (sigma * std::sqrt(2 * std::numbers::pi)) *
-           std::pow(x, lambda - 1);
-}
-
 }  // namespace
 
 std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
@@ -120,7 +109,7 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
         constexpr int kPoints = 240;
         for (int i = 0; i <= kPoints; ++i) {
             const double x = first + (end - first) * i / kPoints;
-            const double y = scale * density(x, r.lambda, r.mu, r.sigma);
+            const double y = scale * indirectDensity(r, x);
             m.density.push_back({x, y});
             top = std::max(top, y);
         }

@@ -64,8 +64,10 @@ struct IndirectResult {
     double separationSpread = 0;
     // Remarks that do not doubt the limits ("λは定まりません…"), joined by "。".
     std::string remark;
-    // Why the limits should not be used without a look ("注意: …"); empty when none.
+    // Why the limits should not be used without a look ("注意: …"); empty when none. Which of
+    // the two limits it concerns.
     std::string caution;
+    bool lowerCautioned = false, upperCautioned = false;
     // The 90% intervals hold the sampling error only, not the uncertainty of the separation.
     bool samplingOnly = false;
     bool estimated() const { return refusal.empty(); }
@@ -74,6 +76,9 @@ struct IndirectResult {
 // The partition's estimate by the chosen method, checked. Never throws: a calculation error
 // becomes the partition's refusal.
 IndirectResult estimateIndirect(const ValueCounts& counts, const IndirectOptions& options = {});
+
+// The z-score of x under the fit: (y(x − shift) − μ)/σ; −∞ at or below the shift.
+double indirectZ(const IndirectResult& r, double x);
 
 // The fitted non-pathological density at x (0 outside its support).
 double indirectDensity(const IndirectResult& r, double x);

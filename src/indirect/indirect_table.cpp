@@ -119,36 +119,62 @@ std::vector<std::string> indirectCells(const std::string& partition, const Indir
     return cells;
 }
 
-IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format)
-    : out_(out), format_(format) {
+std::string extraCellText(const ExtraCell& cell) {
+    if (!cell.isNumber) return cell.text;
+    return cell.number && std::isfinite(*cell.number) ? numberText(SigRound(*cell.number, 4))
+                                                      : std::string();
+}
+
+IndirectWriter::IndirectWriter(std::ostream& out, IndirectFormat format,
+                               std::vector<ExtraColumn> before, std::vector<ExtraColumn> after)
+    : out_(out), format_(format), before_(std::move(before)), after_(std::move(after)) {
     if (format_ == IndirectFormat::Json) {
         out_ << "[";
         return;
     }
     const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
-    const auto headings = indirectHeadings();
+    std::vector<std::string> headings;
+    for (const auto& c : before_) headings.push_back(c.heading);
+    for (auto& h : indirectHeadings()) headings.push_back(std::move(h));
+    for (const auto& c : after_) headings.push_back(c.heading);
     for (std::size_t i = 0; i < headings.size(); ++i)
         out_ << (i ? std::string(1, sep) : "") << headings[i];
     out_ << "\r\n";
 }
 
-void IndirectWriter::row(const std::string& partition, const IndirectResult& r) {
+void IndirectWriter::row(const std::string& partition, const IndirectResult& r,
+                         const std::vector<ExtraCell>& before,
+                         const std::vector<ExtraCell>& after) {
+    auto jsonCell = [](const ExtraCell& c) {
+        if (!c.isNumber) return jsonString(c.text);
+        return c.number && std::isfinite(*c.number) ? numberText(*c.number) : std::string("null");
+    };
     if (format_ == IndirectFormat::Json) {
-        out_ << (rows_ == 0 ? "\n" : ",\n") << "{\"partition\": " << jsonString(partition);
+        out_ << (rows_ == 0 ? "\n" : ",\n") << "{";
+        for (std::size_t i = 0; i < before_.size() && i < before.size(); ++i)
+            out_ << "\"" << before_[i].key << "\": " << jsonCell(before[i]) << ", ";
+        out_ << "\"partition\": " << jsonString(partition);
         for (const auto& c : kColumns) {
             const auto v = c.get(r);
             out_ << ", \"" << c.key << "\": " << (v ? numberText(*v) : std::string("null"));
         }
         out_ << ", \"method\": " << jsonString(indirectMethodKey(r.method))
-             << ", \"note\": " << jsonString(indirectNote(r)) << "}";
+             << ", \"note\": " << jsonString(indirectNote(r));
+        for (std::size_t i = 0; i < after_.size() && i < after.size(); ++i)
+            out_ << ", \"" << after_[i].key << "\": " << jsonCell(after[i]);
+        out_ << "}";
     } else {
         const char sep = format_ == IndirectFormat::Csv ? ',' : '\t';
+        bool first = true;
+        auto put = [&](const std::string& cell, bool text) {
+            out_ << (first ? "" : std::string(1, sep)) << (text ? textField(cell, format_) : cell);
+            first = false;
+        };
+        for (const auto& c : before) put(extraCellText(c), !c.isNumber);
         const auto cells = indirectCells(partition, r);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const bool text = i == 0 || i + 2 >= cells.size();
-            out_ << (i ? std::string(1, sep) : "")
-                 << (text ? textField(cells[i], format_) : cells[i]);
-        }
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            put(cells[i], i == 0 || i + 2 >= cells.size());
+        for (const auto& c : after) put(extraCellText(c), !c.isNumber);
         out_ << "\r\n";
     }
     ++rows_;

@@ -22,7 +22,7 @@ constexpr std::size_t kMaxClasses = 150;
 constexpr double kCap = 2.0;
 // Within this many σ of the centre the pathological results are few: a class there pays its
 // whole deviance either way.
-constexpr double kCore = 1.5;
+constexpr double kCore = 2.0;
 // The non-pathological results are taken to be at least this share of the results.
 constexpr double kLeastShare = 0.3;
 constexpr double kLambdaLow = -1.0, kLambdaHigh = 2.0;
@@ -338,18 +338,19 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         r.refusal = "推定を中止しました。";
         return;
     }
-    if (solutions.empty() || !limitsOf(solutions.front().model)) {
-        r.refusal = "推定できません: 分布を当てはめられませんでした。";
-        return;
-    }
-    // A fit collapsed onto the support's end or beyond the results is no separation.
-    if (const auto l = *limitsOf(solutions.front().model);
-        !(l.first < l.second) || !(l.first > 0) || l.second > classes.largest ||
-        l.first < classes.smallest) {
+    // The best fit whose limits are a separation: finite, in order, within the results (a fit
+    // collapsed onto the support's end or reaching beyond the results is none).
+    const auto plausible = [&](const Solution& sol) {
+        const auto l = limitsOf(sol.model);
+        return l && l->first < l->second && l->first > 0 && l->first >= classes.smallest &&
+               l->second <= classes.largest;
+    };
+    const auto chosen = std::find_if(solutions.begin(), solutions.end(), plausible);
+    if (chosen == solutions.end()) {
         r.refusal = "推定できません: 非病的な分布の山を分けられませんでした。";
         return;
     }
-    const Solution& best = solutions.front();
+    const Solution& best = *chosen;
     const Model& m = best.model;
     const auto limits = *limitsOf(m);
     r.lambda = m.lambda;
@@ -373,9 +374,9 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
     }
     // Other fits nearly as good: how far their limits lie from these, in σ of the fit.
     auto zOf = [&](double x) { return (boxCox(m.lambda, x - m.shift) - m.mu) / m.sigma; };
-    for (std::size_t i = 1; i < solutions.size(); ++i) {
-        if (solutions[i].cost - best.cost > kAcceptable) continue;
-        const auto other = limitsOf(solutions[i].model);
+    for (const auto& sol : solutions) {
+        if (&sol == &best || sol.cost - best.cost > kAcceptable) continue;
+        const auto other = limitsOf(sol.model);
         if (!other) continue;
         r.separationSpread = std::max({r.separationSpread, std::abs(zOf(other->first) + kZ975),
                                        std::abs(zOf(other->second) - kZ975)});

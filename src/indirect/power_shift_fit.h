@@ -12,7 +12,7 @@
 // probability under the power-normal. Pathological results can only add to a class, never take
 // away, so the cost of a class is asymmetric: where it holds fewer results than expected, the
 // whole Poisson deviance d_k = 2(n_k ln(n_k/e_k) − n_k + e_k); where it holds more and lies
-// outside the core of the fit (1.5σ either side of the centre on the transformed scale), the
+// outside the core of the fit (2σ either side of the centre on the transformed scale), the
 // deviance bounded by c(1 − e^(−d_k/c)) with c = 2, the price of a class left to the
 // pathological results. Within the core a class pays its whole deviance either way, as the
 // pathological results are taken to be few under the main peak, and P is taken to be at least

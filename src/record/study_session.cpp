@@ -193,6 +193,9 @@ std::string StudySession::dataKey() const {
 void StudySession::analysed(int classes, const std::string& at, const std::string& when) {
     // The first analysis after a study is opened replays the one it records, at its time.
     const bool replay = !keptAnalysisTime_.empty();
+    // The same analysis again (a window that runs it to show itself): nothing new to record.
+    if (!replay && snapshot_.done && snapshot_.classes == classes && snapshot_.key == dataKey())
+        return;
     if (snapshot_.done && snapshot_.classes != classes && !replay) changed("階級数の変更", when);
     const std::vector<double> asRead = valuesAsRead(store_);
     snapshot_.done = true;

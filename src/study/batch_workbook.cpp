@@ -111,6 +111,51 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
     });
 }
 
+std::string writeTsvWorkbook(const std::string& path, const std::string& sheetName,
+                             std::string_view tsv) {
+    return replaceWhole(path, [&](const std::string& temp) -> std::string {
+        lxw_workbook* book = workbook_new(temp.c_str());
+        if (!book) return "ブックを作れません。";
+        lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.c_str());
+        lxw_format* bold = workbook_add_format(book);
+        format_set_bold(bold);
+        std::vector<double> widths;
+        lxw_row_t r = 0;
+        std::size_t start = 0;
+        while (start < tsv.size()) {
+            std::size_t end = tsv.find('\n', start);
+            if (end == std::string_view::npos) end = tsv.size();
+            std::string_view line = tsv.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            start = end + 1;
+            lxw_col_t c = 0;
+            for (std::size_t from = 0;; ++c) {
+                const std::size_t tab = line.find('\t', from);
+                const std::string cell(line.substr(from, tab - from));
+                double v = 0;
+                const auto got = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+                if (r > 0 && !cell.empty() && got.ec == std::errc() &&
+                    got.ptr == cell.data() + cell.size())
+                    worksheet_write_number(sheet, r, c, v, nullptr);
+                else if (!cell.empty())
+                    worksheet_write_string(sheet, r, c, cell.c_str(), r == 0 ? bold : nullptr);
+                if (widths.size() <= c) widths.resize(c + 1, 6);
+                widths[c] = std::max(widths[c], textWidth(cell));
+                if (tab == std::string_view::npos) break;
+                from = tab + 1;
+            }
+            ++r;
+        }
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                                 std::min(widths[c], 80.0) + 2, nullptr);
+        worksheet_freeze_panes(sheet, 1, 0);
+        const lxw_error closed = workbook_close(book);
+        if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
+        return {};
+    });
+}
+
 std::string writeFileWhole(const std::string& path, std::string_view bytes) {
     return replaceWhole(path, [&](const std::string& temp) -> std::string {
         std::FILE* f = std::fopen(temp.c_str(), "wb");

@@ -16,6 +16,12 @@ namespace kijunchi {
 std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchRow>& rows,
                                bool grouped);
 
+// A table given as TSV (a heading line, CR LF line ends) as one sheet of an .xlsx workbook,
+// the headings in bold and frozen: a cell that is a number as a whole is written as a number,
+// any other as a text. The same kind of answer.
+std::string writeTsvWorkbook(const std::string& path, const std::string& sheetName,
+                             std::string_view tsv);
+
 // Writes bytes to path whole or not at all; the same kind of answer.
 std::string writeFileWhole(const std::string& path, std::string_view bytes);
 

@@ -78,6 +78,7 @@ std::string verificationText(const Verification& v) {
     t += kCrLf;
     if (!v.refusal.empty()) return t + v.refusal + kCrLf;
     t += "基準範囲 =\t" + numberText(v.lower) + "\t <---> \t" + numberText(v.upper) + kCrLf;
+    if (!v.source.empty()) t += "出典 =\t" + v.source + kCrLf;
     t += "データ数 =\t" + std::to_string(v.n) + kCrLf;
     t += "範囲外 =\t" + std::to_string(v.outside) + "\t（" + studyNumber(100.0 * v.share) + "%）" +
          kCrLf;

@@ -50,4 +50,23 @@ Verification verifyTypedInterval(const std::string& lower, const std::string& up
     return verifyInterval(*low, *high, values);
 }
 
+Verification verifyTableInterval(const AdoptedTable& table, const std::string& analyte,
+                                 std::optional<AdoptedSex> sex, const std::vector<double>& values) {
+    std::string reason;
+    const auto rows = findAnalyte(table, analyte);
+    const AdoptedRow* row = matchPartition(rows, sex, std::nullopt, std::nullopt, reason);
+    if (!row && !sex && rows.size() > 1) reason = "性別ごとの基準範囲です。性別を選んで下さい";
+    if (!row) {
+        Verification v;
+        v.n = static_cast<int>(values.size());
+        v.refusal = table.name + " の「" + analyte + "」: " + reason + "。";
+        return v;
+    }
+    Verification v = verifyInterval(row->lower, row->upper, values);
+    v.source = table.name + " " + row->analyte + " " + sexText(row->sex) +
+               (row->unit.empty() ? "" : " (" + row->unit + ")") +
+               (row->source.empty() ? "" : "：" + row->source);
+    return v;
+}
+
 }  // namespace kijunchi

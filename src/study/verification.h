@@ -3,8 +3,11 @@
 // holds for this laboratory's own healthy subjects: count the values outside it. With 20
 // values the interval is accepted when at most 2 fall outside; with any other number when the
 // share outside is not significantly above 5% by the exact binomial test at the 10% level.
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "adopted/adopted_table.h"
 
 namespace kijunchi {
 
@@ -21,6 +24,7 @@ struct Verification {
     double probability = 1;  // P(X ≥ outside), X ~ Binomial(n, 0.05)
     bool byCount = false;    // n = 20: decided by the count, not the test
     bool accepted = false;
+    std::string source;  // the table's row the limits come from; empty for typed limits
 };
 
 // A value equal to a limit is inside the interval.
@@ -30,5 +34,10 @@ Verification verifyInterval(double lower, double upper, const std::vector<double
 // each must be a number as a whole. Fills the refusal when they are not usable.
 Verification verifyTypedInterval(const std::string& lower, const std::string& upper,
                                  const std::vector<double>& values);
+
+// The limits of an analyte of a table of adopted intervals, for a sex (nullopt: a common row,
+// or the analyte's only row). Fills the refusal when the table has no such row.
+Verification verifyTableInterval(const AdoptedTable& table, const std::string& analyte,
+                                 std::optional<AdoptedSex> sex, const std::vector<double>& values);
 
 }  // namespace kijunchi

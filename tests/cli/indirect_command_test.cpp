@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "files/table_reader.h"
 #include "indirect/extract.h"
 #include "support/temp_files.h"
 
@@ -59,6 +60,31 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
          "",
          "条件に合う結果がありません"},
         {"no file", {"--indirect", "--column", "値"}, 2, "", "ファイルを指定"},
+        {"too small a partition is not judged",
+         {"--indirect", "--column", "値", "--group", "性別", "--against", "1,9", file},
+         0,
+         "判定できません（推定できません: 結果が10個しかありません",
+         ""},
+        {"a sex's row of the table is not judged",
+         {"--indirect", "--column", "値", "--against-table", "jccls", "--analyte", "ALT", file},
+         0,
+         "性別ごとですが、この分割に性別がありません",
+         ""},
+        {"limits out of order",
+         {"--indirect", "--column", "値", "--against", "9,1", file},
+         2,
+         "",
+         "下限が上限より小さい"},
+        {"analyte without a table",
+         {"--indirect", "--column", "値", "--analyte", "AST", file},
+         2,
+         "",
+         "--against-table"},
+        {"no column of the panel",
+         {"--indirect", "--panel", "--against-table", "jccls", file},
+         3,
+         "",
+         "項目に当たる列がありません"},
         {"unknown method",
          {"--indirect", "--column", "値", "--method", "kosmic", file},
          2,
@@ -209,6 +235,49 @@ TEST(IndirectCommand, StandardInputAndGzipGiveWhatTheFileGives) {
     EXPECT_EQ(pclose(pipe), 0);
     EXPECT_EQ(fromStdin, plain);
     EXPECT_NE(plain.find("女\t62\t65\r\n"), std::string::npos);  // 1500 women over 23 values
+}
+
+}  // namespace
+}  // namespace kijunchi
+
+namespace kijunchi {
+namespace {
+
+// A panel: every analyte of the JCCLS table among the headings (AST, ALT, not 値), one row per
+// analyte and partition with the analyte first; the xlsx holds what the TSV holds.
+TEST(IndirectCommand, APanelOfTheTablesAnalytesInOneTable) {
+    testing::TempFolder folder;
+    std::string rows = "性別,AST,値,ALT\n";
+    for (int i = 0; i < 30; ++i) rows += std::string(i % 2 ? "男" : "女") + ",20,5,15\n";
+    const std::string file = folder.write("panel.csv", rows);
+    const std::vector<std::string> args{
+        "--indirect", "--panel", "--against-table", "jccls", "--group", "性別", file};
+    std::ostringstream tsv, err;
+    ASSERT_EQ(runIndirectCommand(args, tsv, err), 0) << err.str();
+    std::vector<std::string> lines;
+    std::istringstream in(tsv.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u);  // headings, AST 女 男, ALT 女 男
+    EXPECT_EQ(lines[0].rfind("項目\t分割\t結果数", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("AST\t女\t15", 0), 0u);
+    EXPECT_EQ(lines[4].rfind("ALT\t男\t15", 0), 0u);
+    // ALT for men is 10–42 U/L in the table; too few results to judge.
+    EXPECT_NE(lines[4].find("\t10\t42\t"), std::string::npos);
+    EXPECT_NE(lines[4].find("判定できません（推定できません"), std::string::npos);
+
+    auto xlsxArgs = args;
+    const std::string book = folder.file("panel.xlsx");
+    xlsxArgs.insert(xlsxArgs.end() - 1, {"--format", "xlsx", "--output", book});
+    std::ostringstream none;
+    ASSERT_EQ(runIndirectCommand(xlsxArgs, none, err), 0) << err.str();
+    EXPECT_EQ(none.str(), "");
+    std::string problem;
+    auto table = TableReader::open(book, problem, "1");
+    ASSERT_TRUE(table) << problem;
+    std::vector<std::string_view> fields;
+    ASSERT_TRUE(table->nextRow(fields));
+    EXPECT_EQ(table->text(fields[0]), "AST");
+    EXPECT_EQ(table->number(fields[2]), 15);
 }
 
 }  // namespace

@@ -59,6 +59,38 @@ TEST(StudyCommand, VerifyDecidesAndRefusesWithExitCodes) {
     EXPECT_EQ(run({"--verify", "10"}, twenty(0)).code, 2);
 }
 
+// The limits of the JCCLS table: ALT for women is 7–23 U/L, for men 10–42; 20 values of 30
+// lie above the one and inside the other.
+TEST(StudyCommand, VerifyTableTakesTheAnalytesRowForTheSex) {
+    const std::string thirties = [] {
+        std::string t;
+        for (int i = 0; i < 20; ++i) t += i < 3 ? "30\n" : "15\n";
+        return t;
+    }();
+    const auto women = run({"--verify-table", "jccls", "--analyte", "ALT", "--sex", "F"}, thirties);
+    EXPECT_EQ(women.code, 0);
+    EXPECT_NE(women.out.find("基準範囲 =\t7\t <---> \t23"), std::string::npos);
+    EXPECT_NE(women.out.find("出典 =\tJCCLS共用基準範囲 ALT 女"), std::string::npos);
+    EXPECT_NE(women.out.find("採用できません"), std::string::npos);
+    const auto men = run({"--verify-table", "jccls", "--analyte", "gpt", "--sex", "M"}, thirties);
+    EXPECT_NE(men.out.find("判定: 採用できます"), std::string::npos);
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } refused[] = {
+        {{"--verify-table", "jccls", "--analyte", "ALT"}, "性別を選んで下さい"},
+        {{"--verify-table", "jccls", "--analyte", "PSA"}, "表にこの項目がありません"},
+        {{"--verify-table", "jccls"}, "--analyte"},
+        {{"--verify-table", "jccls", "--analyte", "AST", "--sex", "X"}, "M（男）か F（女）"},
+        {{"--verify", "1,2", "--analyte", "AST"}, "--verify-table と一緒に"},
+    };
+    for (const auto& r : refused) {
+        const auto result = run(r.args, thirties);
+        EXPECT_EQ(result.code, 2);
+        EXPECT_NE(result.err.find(r.err), std::string::npos) << result.err;
+    }
+}
+
 TEST(StudyCommand, GroupGivesThePartitionOfTheCalciumData) {
     auto r = run({"--group", "性別", kData + "/calcium_by_sex.tsv"});
     EXPECT_EQ(r.code, 0) << r.err;

@@ -2,9 +2,13 @@
 #include "files/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/lab_files.h"
@@ -161,6 +165,24 @@ TEST(DataFile, AReaderOnAnotherThreadCanBeStopped) {
     ReadProgress full;
     EXPECT_EQ(readDataText(text, &full).problem, FileProblem::None);
     EXPECT_EQ(full.done.load(), full.total.load());
+}
+
+TEST(DataFile, ANamedPipeIsReadOnceItsWriterComesOrRefused) {
+    TempFolder folder;
+    const std::string pipe = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // The writer opens the pipe after the reader: its lines are read, not an empty file.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::ofstream(pipe) << "Ca\n9.1\n9.4\n1,234\n";
+    });
+    const DataFileResult read = readDataFile(pipe);
+    writer.join();
+    ASSERT_EQ(read.problem, FileProblem::None);
+    EXPECT_EQ(read.file.columns.at(0).count, 3);
+    EXPECT_EQ(read.file.columns.at(0).heading, "Ca");
+    // No writer at all: refused after a few seconds, neither empty nor waited on for ever.
+    EXPECT_EQ(readDataFile(pipe).problem, FileProblem::Pipe);
 }
 
 }  // namespace

@@ -405,5 +405,101 @@ TEST(Workbook, RefusesAnArchiveThatExpandsBeyondTheLimit) {
     EXPECT_EQ(read.refusal, "は展開すると大きすぎます（256 MBまで読めます）。");
 }
 
+// A workbook of one sheet whose sheetData (and shared strings) are given as XML, zipped by
+// python3's zipfile; empty when python3 is missing.
+std::string bookOf(const TempFolder& folder, const std::string& name, const std::string& rows,
+                   const std::string& shared = "<si><t>a</t></si>") {
+    folder.write(name + ".sheet", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>");
+    folder.write(name + ".sst", "<sst>" + shared + "</sst>");
+    const std::string script = folder.write(
+        "book.py",
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('_rels/.rels', '<Relationships/>')\n"
+        "z.writestr('xl/workbook.xml', '<workbook xmlns:r=\"r\"><sheets><sheet name=\"a\" "
+        "r:id=\"rId1\"/></sheets></workbook>')\n"
+        "z.writestr('xl/_rels/workbook.xml.rels', '<Relationships><Relationship Id=\"rId1\" "
+        "Type=\"x/worksheet\" Target=\"s.xml\"/><Relationship Id=\"rId2\" "
+        "Type=\"x/sharedStrings\" Target=\"t.xml\"/></Relationships>')\n"
+        "z.write(sys.argv[2], 'xl/s.xml')\n"
+        "z.write(sys.argv[3], 'xl/t.xml')\n"
+        "z.close()\n");
+    const std::string path = folder.file(name);
+    const std::string command = "/usr/bin/python3 " + script + " " + path + " " +
+                                folder.file(name + ".sheet") + " " + folder.file(name + ".sst");
+    return std::system(command.c_str()) == 0 ? path : std::string();
+}
+
+std::string repeated(std::string_view piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+TEST(Workbook, HostileSheetsAreRefusedWithOneMessage) {
+    TempFolder folder;
+    const std::string numbers = repeated("<row><c><v>4.5</v></c></row>", 30);
+    constexpr const char* kDamaged =
+        "はブックとして読めません（壊れているか、途中で切れています）。";
+    const struct {
+        const char* name;
+        std::string rows;
+        const char* refusal;
+    } cases[] = {
+        // Every comparison with NaN is false: the index must be proven inside the table.
+        {"nan.xlsx", numbers + "<row><c t=\"s\"><v>nan</v></c></row>", kDamaged},
+        {"half.xlsx", numbers + "<row><c t=\"s\"><v>0.5</v></c></row>", kDamaged},
+        {"past.xlsx", numbers + "<row><c t=\"s\"><v>1</v></c></row>", kDamaged},
+        {"deep.xlsx", "<row><c>" + repeated("<x>", 5000) + repeated("</x>", 5000) + "</c></row>",
+         kDamaged},
+        {"long.xlsx",
+         numbers + "<row><c t=\"inlineStr\"><is><t>" + std::string(70000, '9') +
+             "</t></is></c></row>",
+         "には長すぎるセルがあります（1つのセルは64 KiBまで読めます）。"},
+        // 100 rows as wide as a sheet from 3 KB of XML: their empty cells are not held.
+        {"sparse.xlsx", repeated("<row><c r=\"XFD1\"><v>1</v></c></row>", 100), kDamaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = bookOf(folder, c.name, c.rows);
+        if (path.empty()) GTEST_SKIP() << "python3 missing: the workbooks not built";
+        const TableFileRead read = readTableFile(path);
+        EXPECT_EQ(read.read.problem, FileProblem::Spreadsheet);
+        EXPECT_EQ(read.refusal, c.refusal);
+        std::string message;
+        EXPECT_FALSE(TableReader::open(path, message, "1"));
+        EXPECT_EQ(message, "ファイル「" + path + "」" + c.refusal);
+    }
+}
+
+TEST(Workbook, TextCellsAreReadByTheDataFilesRuleInEveryReading) {
+    TempFolder folder;
+    // By hand: "1,234" is 1234 with a thousands separator; "1.100,5" and "1.2.3" have their
+    // marks out of place; "1e999" and "-1e400" lie beyond a double; "mg" is text.
+    std::string rows = repeated("<row><c><v>2</v></c></row>", 20);
+    for (const char* t : {"1,234", "1.100,5", "1e999", "-1e400", "1.2.3", "mg"})
+        rows += std::string("<row><c t=\"inlineStr\"><is><t>") + t + "</t></is></c></row>";
+    const std::string path = bookOf(folder, "texts.xlsx", rows);
+    if (path.empty()) GTEST_SKIP() << "python3 missing: the workbook not built";
+    const TableFileRead read = readTableFile(path);
+    ASSERT_EQ(read.read.problem, FileProblem::None) << read.refusal;
+    const DataColumn& column = read.read.file.columns.at(0);
+    EXPECT_EQ(column.count, 21);
+    EXPECT_EQ(column.grouped, 1);
+    EXPECT_EQ(column.malformed, 2);
+    EXPECT_EQ(column.outOfRange, 2);
+    EXPECT_EQ(column.skipped, 1);
+    EXPECT_EQ(column.numbers.back(), "1234");
+    // The row reader of the batch counts the same column the same.
+    std::string message;
+    auto table = TableReader::open(path, message, "1");
+    ASSERT_TRUE(table) << message;
+    const DataFileResult again = readDataTable(*table);
+    ASSERT_EQ(again.file.columns.size(), 1u);
+    EXPECT_EQ(again.file.columns[0].count, column.count);
+    EXPECT_EQ(again.file.columns[0].malformed, column.malformed);
+    EXPECT_EQ(again.file.columns[0].outOfRange, column.outOfRange);
+}
+
 }  // namespace
 }  // namespace kijunchi

@@ -122,6 +122,17 @@ TEST(StudyFile, EachKindOfBadFileHasItsRefusal) {
          StudyRefusal::FingerprintMismatch},
         {"a value left out", replaced(replaced(good, "\"9.40\",", ""), "\"女\",", ""),
          StudyRefusal::FingerprintMismatch},
+        // Numbers beyond a double anywhere, and nesting that would cost memory for each level.
+        {"a class count out of range", replaced(good, "\"classes\": 7", "\"classes\": 1e400"),
+         StudyRefusal::Damaged},
+        {"an excluded value out of range",
+         replaced(good, "\"value\": ", "\"value\": -1e400, \"v\": "), StudyRefusal::Damaged},
+        {"an unknown member out of range", replaced(good, "{", "{\"x\": 1e400,"),
+         StudyRefusal::Damaged},
+        {"nested a million deep", std::string(1000000, '['), StudyRefusal::Damaged},
+        {"nested inside a note",
+         replaced(good, "{", "{\"x\": " + std::string(100, '[') + std::string(100, ']') + ","),
+         StudyRefusal::Damaged},
     };
     std::vector<std::string> messages;
     for (const auto& c : cases) {

@@ -113,5 +113,27 @@ TEST(BatchWorkbook, WritesWholeOrNotAtAll) {
     EXPECT_EQ(files, 1u);  // no temporary file left behind
 }
 
+TEST(BatchWorkbook, RefusesADeviceAndACellLongerThanACellHolds) {
+    TempFolder folder;
+    BatchRow row;
+    row.analyte = std::string(32768, 'A');  // one character more than a cell holds
+    const std::string kept = folder.write("batch.xlsx", "earlier");
+    const std::string refused = writeBatchWorkbook(kept, {row}, false);
+    EXPECT_NE(refused.find("32,767"), std::string::npos) << refused;
+    EXPECT_EQ(TempFolder::read(kept), "earlier");
+    row.analyte.pop_back();
+    EXPECT_EQ(writeBatchWorkbook(kept, {row}, false), "");
+    // A device is never replaced by a file: /dev/full stays the device it is.
+    for (const std::string& written :
+         {writeBatchWorkbook("/dev/full", {row}, false), writeFileWhole("/dev/full", "x")})
+        EXPECT_EQ(written,
+                  "ファイル「/dev/full」には書き込めません（通常のファイルではありません）。");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        ++files;
+    EXPECT_EQ(files, 1u);  // no temporary file left behind
+}
+
 }  // namespace
 }  // namespace kijunchi

@@ -19,8 +19,6 @@ namespace kijunchi {
 
 namespace {
 
-const QColor kBarFill(198, 212, 228);
-const QColor kBarEdge(90, 110, 135);
 const QColor kDensity(20, 20, 20);
 const QColor kNonparametric(180, 30, 30);
 const QColor kParametric(20, 80, 170);
@@ -50,17 +48,7 @@ QChart* histogramChart(const HistogramChartModel& model, const QString& lambdaTe
     chart->legend()->setAlignment(Qt::AlignRight);
 
     // The bars as one outline that goes down to 0 between classes, filled to the axis.
-    auto* outline = new QLineSeries;
-    for (const HistogramBar& bar : model.bars) {
-        outline->append(bar.from, 0);
-        outline->append(bar.from, bar.count);
-        outline->append(bar.to, bar.count);
-        outline->append(bar.to, 0);
-    }
-    auto* bars = areaBetween(outline);
-    bars->setName(QStringLiteral("度数"));
-    bars->setBrush(kBarFill);
-    bars->setPen(QPen(kBarEdge, 1));
+    auto* bars = histogramSeries(model.bars, QStringLiteral("度数"));
     attachSeries(chart, bars, x, y, true);
 
     auto* density = new QLineSeries;
@@ -187,15 +175,15 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
 void paintDistributionChart(int index, QPainter& painter, const QSize& size,
                             const std::optional<HistogramChartModel>& histogram,
                             const std::optional<QqPlotModel>& qq, const QString& lambdaText,
-                            const QString& emptyNote) {
+                            const QString& emptyNote, std::optional<QSizeF> designed) {
     if (size.isEmpty()) return;
     QChart* chart =
         index == 0 ? (histogram ? histogramChart(*histogram, lambdaText)
                                 : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote))
                    : (qq ? qqChart(*qq, lambdaText)
                          : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote));
-    const QSizeF designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
-    paintChartScaled(chart, painter, size, designed);
+    if (!designed) designed = index == 0 ? QSizeF(640, 400) : QSizeF(400, 400);
+    paintChartScaled(chart, painter, size, *designed);
 }
 
 void DistributionCharts::paintChart(int index, QPainter& painter, const QSize& size) const {
@@ -206,11 +194,21 @@ QImage DistributionCharts::image() const {
     QImage picture(kFigurePixels, QImage::Format_RGB32);
     picture.fill(Qt::white);
     QPainter painter(&picture);
-    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one.
-    const int histogramWidth = kFigurePixels.width() * 2 / 3;
-    paintChart(0, painter, QSize(histogramWidth, kFigurePixels.height()));
-    painter.translate(histogramWidth, 0);
-    paintChart(1, painter, QSize(kFigurePixels.width() - histogramWidth, kFigurePixels.height()));
+    // Side by side as on screen: the histogram two parts of the width, the Q-Q plot one, each
+    // with a margin, both enlarged by the same factor (the histogram's) so that their texts
+    // have one size.
+    constexpr int kMargin = 24;
+    const int inner = kFigurePixels.width() - 4 * kMargin;
+    const QSize histogram(inner * 2 / 3, kFigurePixels.height() - 2 * kMargin);
+    const QSize qq(inner - histogram.width(), histogram.height());
+    const double grow =
+        std::max(1.0, std::min(histogram.width() / 640.0, histogram.height() / 400.0));
+    painter.translate(kMargin, kMargin);
+    paintDistributionChart(0, painter, histogram, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(histogram) / grow);
+    painter.translate(histogram.width() + 2 * kMargin, 0);
+    paintDistributionChart(1, painter, qq, histogram_, qq_, lambdaText_, emptyNote_,
+                           QSizeF(qq) / grow);
     return picture;
 }
 

@@ -19,11 +19,12 @@ namespace kijunchi {
 // One chart (0 the histogram, 1 the Q-Q plot) drawn from its model for a page, a file or the
 // clipboard, with or without a window: laid out for the proportions of size, its fonts growing
 // with a size larger than the charts' designed one. Without a model, the chart's title and
-// emptyNote.
+// emptyNote. designed replaces the chart's designed size (two charts enlarged alike).
 void paintDistributionChart(int index, QPainter& painter, const QSize& size,
                             const std::optional<HistogramChartModel>& histogram,
                             const std::optional<QqPlotModel>& qq, const QString& lambdaText,
-                            const QString& emptyNote);
+                            const QString& emptyNote,
+                            std::optional<QSizeF> designed = std::nullopt);
 
 class DistributionCharts : public QWidget {
     Q_OBJECT

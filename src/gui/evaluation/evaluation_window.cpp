@@ -9,6 +9,7 @@
 #include <QSplitter>
 #include <QTextDocument>
 #include <QTextOption>
+#include <algorithm>
 
 #include "gui/evaluation/distribution_charts.h"
 #include "gui/widgets/window_layout.h"
@@ -138,18 +139,31 @@ DocumentPart::TextTable evaluationTextTable(const QString& text) {
     return {static_cast<int>(first), 1, static_cast<int>(last)};
 }
 
-QSize EvaluationWindow::pictureSize(int index) const {
+QSize EvaluationWindow::pictureSize(int) const {
+    // Proposed for export: every chart at one size, whatever the window's on the screen.
+    return {1000, 700};
+}
+
+QSize EvaluationWindow::pagePictureSize(int index) const {
     return evaluationChartSize(index);
 }
 
 QSize evaluationChartSize(int index) {
-    // The charts' designed proportions, not the window's: a picture is drawn anew at its size.
+    // The charts' designed proportions on a page, not the window's: drawn anew at its size.
     return index == 0 ? QSize(640, 400) : QSize(400, 400);
 }
 
 void EvaluationWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
     // Vectors, so a PDF or SVG stays sharp.
     Charts1->paintChart(index, painter, size);
+}
+
+QSize EvaluationWindow::minimumSizeHint() const {
+    // The buttons, a few lines of the text and both charts whole (axes, ticks and legend): a
+    // tiling gives it no less, and the work area scrolls to the rest.
+    const int text = 6 * Text1->fontMetrics().lineSpacing();
+    return QSize(std::max(560, Command3->geometry().right() + 1),
+                 Command1->height() + text + Splitter1->handleWidth() + 280);
 }
 
 QSize EvaluationWindow::sizeHint() const {

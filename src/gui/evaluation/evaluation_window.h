@@ -67,13 +67,15 @@ public:
     int pictureCount() const override { return hasCharts_ ? 2 : 0; }
     QString pictureName(int index) const override;
     QSize pictureSize(int index) const override;
-    QSize pagePictureSize(int index) const override { return pictureSize(index); }
+    QSize pagePictureSize(int index) const override;
     // The table of the estimates, from its heading line "推定法" to the blank line after it.
     TextTable partTable() const override;
     void paintPicture(int index, QPainter& painter, const QSize& size) const override;
 
     // The designed client area.
     QSize sizeHint() const override;
+    // What a tiling leaves it at least: the buttons, some lines of text and both charts.
+    QSize minimumSizeHint() const override;
 
 signals:
     // rule: "tukey", "horn" or "dixon".

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "gui/files/choice_dialog.h"
+#include "gui/widgets/prompt.h"
 
 namespace kijunchi {
 
@@ -17,11 +18,8 @@ QString filterExtension(const QString& filter) {
 }
 
 QString DialogFilePrompt::openFileName(QWidget* parent, const QString& folder) {
-    return QFileDialog::getOpenFileName(
-        parent, QStringLiteral("データファイルを開く"), folder,
-        QStringLiteral(
-            "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls *.CSV *.TSV *.TXT *.XLSX *.XLSM "
-            "*.XLS);;すべてのファイル (*)"));
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("データファイルを開く"), folder,
+                                        dataFileFilter());
 }
 
 QString DialogFilePrompt::openStudyName(QWidget* parent, const QString& folder) {

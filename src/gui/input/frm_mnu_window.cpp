@@ -375,8 +375,13 @@ int frmMnu::Col() const {
 
 void frmMnu::pasteCommand() {
     if (GroupTick->isChecked()) return pasteWithGroups();
+    // The paste buffer keeps what was pasted before: a second paste adds to the data set, and
+    // the comment line says so.
+    const bool adding = !Text1.text().isEmpty() && store_.DataCount > 0;
     Text1.insert(QGuiApplication::clipboard()->text());
     readPasteBuffer();
+    if (adding && store_.DataCount > 0)
+        Label3->setText(QStringLiteral("追加しました（計%1個）").arg(store_.DataCount));
     emit pasted();
 }
 

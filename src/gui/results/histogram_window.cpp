@@ -39,6 +39,13 @@ REG::REG(Prompt& prompt, std::function<void()> redisplay, QWidget* parent)
     bindWindowKey(*this, QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyPicture(); });
 }
 
+QSize REG::minimumSizeHint() const {
+    // A picture tall enough for the printed lines above the chart's axis at the size they are
+    // drawn (a smaller picture draws them smaller): a tiling gives it no less.
+    // Eleven lines at half size take the top 55% of 180 pixels.
+    return QSize(Command3->geometry().right() + 1, Command1->height() + 180);
+}
+
 QSize REG::sizeHint() const {
     return twipsSize(5610, 2850);
 }

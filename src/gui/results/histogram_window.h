@@ -26,13 +26,16 @@ public:
     // DocumentPart: the chart of the last run, drawn again at any size.
     QString partTitle() const override { return windowTitle(); }
     int pictureCount() const override { return picture_.drawing().empty() ? 0 : 1; }
-    QSize pictureSize(int) const override { return picture_.size(); }
+    // Proposed for export at a size of its own, not the window's on the screen.
+    QSize pictureSize(int) const override { return {1000, 700}; }
     void paintPicture(int, QPainter& painter, const QSize& size) const override {
         picture_.paintDrawing(painter, size);
     }
 
     // The designed client area.
     QSize sizeHint() const override;
+    // What a tiling leaves it at least: the printed lines clear of the chart's axis.
+    QSize minimumSizeHint() const override;
 
 protected:
     void layoutContent() override;

@@ -4,10 +4,16 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace kijunchi {
 
 namespace {
+
+// The share of a picture's height its printed lines (the summary above the chart) may take.
+constexpr double kTextShare = 0.4;
 
 QColor toColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
@@ -46,34 +52,72 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
 void Drawing::paint(QPainter& p, QSize size, const QFont& font) const {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     // A size in pixels, so that the drawing keeps its proportions on a device of another
-    // resolution (a PDF page).
+    // resolution (a PDF page). Printed lines that would take more than the top 40% of the
+    // picture (where the chart's bars and axis are below them) are drawn smaller, down to half
+    // their size; the histogram window is never made lower than that needs.
     QFont pixelFont = font;
-    pixelFont.setPixelSize(QFontInfo(font).pixelSize());
+    const int fullPixels = QFontInfo(font).pixelSize();
+    pixelFont.setPixelSize(fullPixels);
+    const auto printed = std::count_if(steps_.begin(), steps_.end(), [](const DrawingStep& s) {
+        return s.kind == DrawingStep::Kind::PrintLine;
+    });
+    const double block = static_cast<double>(printed) * QFontMetrics(pixelFont).height();
+    const double smaller =
+        block > 0 ? std::clamp(kTextShare * size.height() / block, 0.5, 1.0) : 1.0;
+    pixelFont.setPixelSize(std::max(1, static_cast<int>(std::lround(fullPixels * smaller))));
     p.setFont(pixelFont);
     const QFontMetrics metrics(pixelFont);
+    // The leftmost vertical line (the chart's axis): the printed lines begin to its right.
+    std::optional<double> axis;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::Line || step.x1 != step.x2) continue;
+        const double x = step.scale.toPixels(step.x1, step.y1, size).x();
+        axis = axis ? std::min(*axis, x) : x;
+    }
     for (const DrawingStep& step : steps_) {
         if (step.kind == DrawingStep::Kind::Line) {
             p.setPen(QPen(step.colour, 1));
             p.drawLine(step.scale.toPixels(step.x1, step.y1, size),
                        step.scale.toPixels(step.x2, step.y2, size));
         } else if (step.kind == DrawingStep::Kind::Label) {
+            // Inside the picture, also for a class taller than the chart's room.
             const QPointF at = step.scale.toPixels(step.x1, step.y1, size);
+            const double top =
+                std::clamp(at.y(), 0.0, std::max(0.0, double(size.height() - metrics.height())));
             p.setPen(step.colour);
-            p.drawText(QPointF(at.x(), at.y() + metrics.ascent()), step.text);
+            p.drawText(QPointF(at.x(), top + metrics.ascent()), step.text);
         }
     }
     // The printed lines last, each on a white ground from its first character to its end, so
     // that a line of the chart stops at the text and goes on beside it.
+    // They begin right of the axis, and of a label (the largest class's) beside their rows.
+    const int rows = static_cast<int>(printed) * metrics.height();
+    double clear = axis ? *axis : 0;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::Label) continue;
+        const QPointF at = step.scale.toPixels(step.x1, step.y1, size);
+        if (std::max(0.0, at.y()) < rows)
+            clear = std::max(clear, at.x() + metrics.horizontalAdvance(step.text));
+    }
+    int shift = 0;
+    for (const DrawingStep& step : steps_) {
+        if (step.kind != DrawingStep::Kind::PrintLine || step.text.trimmed().isEmpty() || !axis)
+            continue;
+        qsizetype blanks = 0;
+        while (blanks < step.text.size() && step.text[blanks] == QLatin1Char(' ')) ++blanks;
+        const int left = metrics.horizontalAdvance(step.text.left(blanks));
+        shift = std::max(shift, static_cast<int>(std::ceil(clear)) + 3 - left);
+    }
     int top = 0;
     for (const DrawingStep& step : steps_) {
         if (step.kind != DrawingStep::Kind::PrintLine) continue;
         qsizetype blanks = 0;
         while (blanks < step.text.size() && step.text[blanks] == QLatin1Char(' ')) ++blanks;
-        const int left = metrics.horizontalAdvance(step.text.left(blanks));
-        const int right = metrics.horizontalAdvance(step.text);
+        const int left = shift + metrics.horizontalAdvance(step.text.left(blanks));
+        const int right = shift + metrics.horizontalAdvance(step.text);
         if (right > left) p.fillRect(QRect(left, top, right - left, metrics.height()), Qt::white);
         p.setPen(step.colour);
-        p.drawText(QPointF(0, top + metrics.ascent()), step.text);
+        p.drawText(QPointF(shift, top + metrics.ascent()), step.text);
         top += metrics.height();
     }
 }

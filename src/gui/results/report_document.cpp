@@ -238,8 +238,12 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             block.part = part;
             block.picture = p;
             block.pictureSize = part->pagePictureSize(p).expandedTo(QSize(1, 1));
+            // A window's pictures stay together on one page (the evaluation's histogram and
+            // Q-Q plot): two of them take at most 0.42 of the page's height each.
+            block.keepWithNext = p + 1 < pictures;
+            const double share = pictures > 1 ? 0.42 : 0.45;
             block.scale = std::min(width / block.pictureSize.width(),
-                                   height * 0.45 / block.pictureSize.height());
+                                   height * share / block.pictureSize.height());
             block.height = block.pictureSize.height() * block.scale;
             block.spaceBefore = 3 * mm;
             blocks.push_back(block);

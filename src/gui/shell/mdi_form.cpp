@@ -100,16 +100,28 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     buildToolbar();
     // The file commands in the frame's menu bar too, so that they can be reached from the menus
     // whichever child window is active.
+    // The same items as the input window's "ファイル", which stands in for it while the input
+    // window is open, so that the file menu is the same whichever window is active.
     FileMenu = new QMenu(QStringLiteral("ファイル(&F)"), this);
+    NewData = FileMenu->addAction(QStringLiteral("新規作成"));
+    connect(NewData, &QAction::triggered, this, [this] {
+        showInputWindow();
+        if (input_) input_->M2->trigger();
+    });
     FileMenu->addAction(OpenFile);
     FileMenu->addSeparator();
     FileMenu->addActions({OpenStudy, SaveStudy, SaveStudyAs, RecentStudies->menuAction()});
     FileMenu->addSeparator();
     FileMenu->addActions({SaveStatistics, ExportPicture});
     FileMenu->addSeparator();
+    PrinterSetup = FileMenu->addAction(QStringLiteral("プリンターの設定"));
+    connect(PrinterSetup, &QAction::triggered, this, &MDIForm1::printerSetup);
     FileMenu->addActions({PrintReport, ExportPdf});
     FileMenu->addSeparator();
     FileMenu->addAction(StudyInfo);
+    FileMenu->addSeparator();
+    FileExit = FileMenu->addAction(QStringLiteral("終了"));
+    connect(FileExit, &QAction::triggered, this, &MDIForm1::exitConfirmation);
     frameMenu_.insert(0, FileMenu->menuAction());
     menuBar()->insertAction(menuBar()->actions().value(0), FileMenu->menuAction());
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
@@ -169,6 +181,7 @@ void MDIForm1::buildMenus() {
     connect(WW2, &QAction::triggered, this, &MDIForm1::cascadeOnly);
     WW3 = ww->addAction(QStringLiteral("基準範囲の評価"));
     connect(WW3, &QAction::triggered, this, &MDIForm1::openEvaluationWindow);
+    connect(ww, &QMenu::aboutToShow, this, [this] { listWindows(*ww); });
 
     M8 = new QAction(QStringLiteral("終了"), this);
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
@@ -211,7 +224,11 @@ About* MDIForm1::modelessAbout() const {
 }
 
 QList<QAction*> MDIForm1::frameMenuActions() const {
-    return frameMenu_;
+    // While the input window is open its "ファイル" stands for the frame's: one file menu,
+    // whichever window is active.
+    QList<QAction*> actions = frameMenu_;
+    if (input_) actions.replace(0, input_->M1->menuAction());
+    return actions;
 }
 
 void MDIForm1::buildToolbar() {
@@ -255,7 +272,7 @@ void MDIForm1::toolbarButtonClick(int index) {
 }
 
 void MDIForm1::updateMenuBar(QMdiSubWindow* active) {
-    QList<QAction*> wanted = frameMenu_;
+    QList<QAction*> wanted = frameMenuActions();
     if (input_ && active && active->widget() == input_) wanted = input_->menuBarActions();
     QMenuBar* bar = menuBar();
     if (bar->actions() == wanted) return;
@@ -318,6 +335,7 @@ void MDIForm1::showInputWindow() {
             showAboutModeless();
         });
         addFileActions(input_->M1);
+        connect(input_->WW1, &QMenu::aboutToShow, this, [this] { listWindows(*input_->WW1); });
         connect(input_, &frmMnu::openFileRequested, this, &MDIForm1::openDataFileCommand);
         // The file is read once the drop has ended.
         connect(input_, &frmMnu::fileDropped, this, &MDIForm1::openDataFile, Qt::QueuedConnection);
@@ -415,15 +433,70 @@ void MDIForm1::tileCommand() {
     showAndActivate(statV());
     showAndActivate(reg());
     tileHorizontally(*mdiArea);
+    rememberArrangement();
 }
 
 void MDIForm1::cascadeOnly() {
     cascade(*mdiArea);
+    rememberArrangement();
 }
 
 void MDIForm1::cascadeWithHistogram() {
     showAndActivate(reg());
     cascade(*mdiArea);
+    rememberArrangement();
+}
+
+void MDIForm1::rememberArrangement() {
+    arranged_.clear();
+    for (const QMdiSubWindow* sub : mdiArea->subWindowList())
+        if (sub->isVisible() && !sub->isMinimized()) arranged_.insert(sub, sub->geometry());
+}
+
+bool MDIForm1::arrangedByUser() const {
+    // Moved or resized since the program arranged them, or another window shown among them
+    // (the evaluation, a study window): the user's arrangement. The windows an analysis shows
+    // itself are not.
+    for (const QMdiSubWindow* sub : mdiArea->subWindowList()) {
+        if (!sub->isVisible() || sub->isMinimized()) continue;
+        const auto at = arranged_.constFind(sub);
+        if (at != arranged_.constEnd()) {
+            if (*at != sub->geometry()) return true;
+        } else if (sub->widget() != input_ && sub->widget() != statV_ && sub->widget() != reg_) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MDIForm1::listWindows(QMenu& menu) {
+    // The open windows after the arrangement commands, the active one checked.
+    for (QAction* action : menu.actions())
+        if (action->property("openWindow").toBool()) {
+            menu.removeAction(action);
+            action->deleteLater();
+        }
+    const QMdiSubWindow* active = mdiArea->activeSubWindow();
+    bool first = true;
+    int number = 0;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!sub->isVisible() && !sub->isMinimized()) continue;
+        if (first) {
+            QAction* line = menu.addSeparator();
+            line->setProperty("openWindow", true);
+            first = false;
+        }
+        ++number;
+        const QString title = sub->widget() ? sub->widget()->windowTitle() : sub->windowTitle();
+        QAction* action =
+            menu.addAction(number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                       : QStringLiteral("%1 %2").arg(number).arg(title));
+        action->setProperty("openWindow", true);
+        action->setCheckable(true);
+        action->setChecked(sub == active);
+        connect(action, &QAction::triggered, this,
+                [this, sub] { kijunchi::showAndActivate(*mdiArea, sub->widget()); });
+    }
 }
 
 void MDIForm1::arrangeIcons() {
@@ -482,13 +555,18 @@ void MDIForm1::analysisCommand() {
     }
     store_.ClassCount = *classCount;
     WaitCursor hourglass;
+    // Windows the user has arranged stay where they are.
+    const bool keep = arrangedByUser();
     showAndActivate(input_);
     showAndActivate(statV());
     showAndActivate(reg());
-    // Twice: the first arrangement can add or remove the work area's scroll bars, which
-    // changes the room the second one divides.
-    tileHorizontally(*mdiArea);
-    tileHorizontally(*mdiArea);
+    if (!keep) {
+        // Twice: the first arrangement can add or remove the work area's scroll bars, which
+        // changes the room the second one divides.
+        tileHorizontally(*mdiArea);
+        tileHorizontally(*mdiArea);
+        rememberArrangement();
+    }
     runAndReport();
     showAndActivate(input_);
 }

@@ -2,10 +2,12 @@
 // The frame window: the work area with the input window, the result windows and the other
 // child windows, the menus, the toolbar, the window arrangements, the start-up and the exit
 // confirmation.
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -177,8 +179,11 @@ public:
 
     QMdiArea* mdiArea = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QMenu* FileMenu = nullptr;  // ファイル(&F): the file commands, whichever child is active
-    QAction* M1 = nullptr;      // 入力画面の表示: show the input window
+    QMenu* FileMenu = nullptr;   // ファイル(&F): the file commands, whichever child is active
+    QAction* NewData = nullptr;  // 新規作成 (the input window's, opening it if closed)
+    QAction* PrinterSetup = nullptr;  // プリンターの設定
+    QAction* FileExit = nullptr;      // 終了
+    QAction* M1 = nullptr;            // 入力画面の表示: show the input window
     QMenu* M7 = nullptr;     // バージョン情報: version (the title itself opens the window)
     QAction* HP = nullptr;   // 製作にあたって: about the making (no action)
     QMenu* ww = nullptr;     // ウィンドウ(画面の整列）(&W): window (arrangement)
@@ -203,7 +208,8 @@ public:
     QAction* Approve = nullptr;         // 承認…
     QMenu* RecentStudies = nullptr;     // 最近の検討
 
-    // The top-level entries of the frame's own menu bar.
+    // The top-level entries of the frame's own menu bar (the input window's "ファイル" first
+    // while it is open).
     QList<QAction*> frameMenuActions() const;
 
 protected:
@@ -224,6 +230,13 @@ private:
 
     void buildMenus();
     void buildFileActions();
+    // The geometry of each window as the last tiling or cascade left it; an analysis tiles
+    // again only while the windows are so (arrangedByUser() false).
+    void rememberArrangement();
+    bool arrangedByUser() const;
+    QHash<const QMdiSubWindow*, QRect> arranged_;
+    // The open windows at the end of a ウィンドウ menu, the active one checked.
+    void listWindows(QMenu& menu);
     // The batch window's files are named through the frame's file prompt, from the last folder.
     void askFilesThroughFrame(BatchWindow& batch);
     // Which sheet of the workbook name to read (from 0), for the file menu and the batch.

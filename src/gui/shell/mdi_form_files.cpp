@@ -260,9 +260,9 @@ StudySource MDIForm1::fileSource(const QString& path, const QString& column,
 
 std::optional<int> MDIForm1::chooseSheet(QWidget* parent, const QString& name,
                                          const QStringList& sheets) {
-    return filePrompt_->chooseItem(parent, QStringLiteral("シートの選択"),
-                                   QStringLiteral("「%1」のどのシートを読み込みますか。").arg(name),
-                                   sheets, QList<bool>(sheets.size(), true), 0);
+    return filePrompt_->chooseItem(parent, QString::fromUtf8(kSheetQuestionTitle),
+                                   sheetQuestion(name), sheets, QList<bool>(sheets.size(), true),
+                                   0);
 }
 
 void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {

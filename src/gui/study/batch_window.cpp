@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include "files/table_file.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
+#include "gui/widgets/window_layout.h"
 #include "study/batch_evaluation.h"
 #include "study/batch_workbook.h"
 
@@ -78,19 +78,11 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
     layout->addWidget(FileLabel);
     layout->addWidget(Table);
     layout->addWidget(StatusLabel);
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(page);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
+    setScrollingPage(*this, page);
 
     chooseDataFile = [this] {
-        return QFileDialog::getOpenFileName(
-            this, QStringLiteral("データファイルを開く"), QString(),
-            QStringLiteral(
-                "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;すべてのファイル (*)"));
+        return QFileDialog::getOpenFileName(this, QStringLiteral("データファイルを開く"), QString(),
+                                            dataFileFilter());
     };
     chooseCsvFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),

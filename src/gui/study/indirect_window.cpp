@@ -18,7 +18,6 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -28,12 +27,16 @@
 #include <sstream>
 #include <variant>
 
+#include "adopted/adopted_table.h"
+#include "analysis/number_text.h"
 #include "files/table_file.h"
 #include "files/table_reader.h"
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/prompt.h"
+#include "gui/widgets/window_layout.h"
 #include "gui/widgets/worker_progress.h"
+#include "indirect/adopted_columns.h"
 #include "indirect/extract.h"
 #include "indirect/indirect_chart.h"
 #include "indirect/indirect_table.h"
@@ -44,11 +47,11 @@ namespace {
 
 constexpr const char* kTitle = "間接法による基準範囲";
 
-const QColor kBarFill(198, 212, 228);
-const QColor kBarEdge(90, 110, 135);
 const QColor kDensity(20, 20, 20);
 const QColor kTruncation(110, 110, 110);
 const QColor kLimit(180, 30, 30);
+const QColor kAdopted(30, 70, 170);
+const QColor kMargin(230, 140, 0);
 
 QString none() {
     return QStringLiteral("（なし）");
@@ -84,17 +87,7 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
     chart->addAxis(y, Qt::AlignLeft);
     const double top = model->countAxis.max;
 
-    auto* outline = new QLineSeries;
-    for (const HistogramBar& bar : model->bars) {
-        outline->append(bar.from, 0);
-        outline->append(bar.from, bar.count);
-        outline->append(bar.to, bar.count);
-        outline->append(bar.to, 0);
-    }
-    auto* bars = areaBetween(outline);
-    bars->setName(QStringLiteral("すべての結果"));
-    bars->setBrush(kBarFill);
-    bars->setPen(QPen(kBarEdge, 1));
+    auto* bars = histogramSeries(model->bars, QStringLiteral("すべての結果"));
     attachSeries(chart, bars, x, y, true);
     if (!r.estimated()) return chart;
 
@@ -129,6 +122,43 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
         attachSeries(chart, area, x, y, !named);
         named = true;
     }
+    // The comparison: the adopted limits, and the uncertainty margins of both intervals.
+    if (!p.comparison) return chart;
+    const AdoptedComparison& c = *p.comparison;
+    chart->setTitle(chart->title() + QStringLiteral("　判定: ") +
+                    QString::fromStdString(c.overallText()));
+    if (!c.adoptedMargins || !c.estimatedMargins) return chart;
+    const IntervalMargins& a = *c.adoptedMargins;
+    const IntervalMargins& e = *c.estimatedMargins;
+    for (double v : {a.lower.low, a.upper.high, e.lower.low, e.upper.high}) {
+        if (!std::isfinite(v)) continue;
+        if (v < x->min()) x->setMin(v);
+        if (v > x->max()) x->setMax(v);
+    }
+    const struct {
+        const IntervalMargins& m;
+        QColor colour;
+        const char* name;
+    } margins[] = {{e, kMargin, "推定の不確かさの幅（n=120, 90%）"},
+                   {a, kAdopted, "採用中の不確かさの幅"}};
+    for (const auto& m : margins) {
+        named = false;
+        for (const Margin& limit : {m.m.lower, m.m.upper}) {
+            if (!std::isfinite(limit.low) || !std::isfinite(limit.high)) continue;
+            auto* area = shadedBand(limit.low, limit.high, top * 0.5, m.colour);
+            area->setName(QString::fromUtf8(m.name));
+            attachSeries(chart, area, x, y, !named);
+            named = true;
+        }
+    }
+    named = false;
+    for (double v : {c.adoptedLower, c.adoptedUpper}) {
+        auto* line = polyline({{v, 0}, {v, top}});
+        line->setName(QStringLiteral("採用中の基準限界"));
+        line->setPen(QPen(kAdopted, 1.8, Qt::DashDotLine));
+        attachSeries(chart, line, x, y, !named);
+        named = true;
+    }
     return chart;
 }
 
@@ -161,6 +191,17 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     WhereEdit = new QLineEdit(this);
     WhereEdit->setPlaceholderText(QStringLiteral("外来"));
     SeedEdit = new QLineEdit(QString::number(IndirectOptions{}.seed), this);
+    CompareCheck = new QCheckBox(QStringLiteral("採用中の基準範囲と比べる"), this);
+    AdoptedBox = new QComboBox(this);
+    AdoptedBox->addItems({QStringLiteral("入力した範囲"), QStringLiteral("JCCLS共用基準範囲"),
+                          QStringLiteral("表のファイル")});
+    AdoptedLowerEdit = new QLineEdit(this);
+    AdoptedUpperEdit = new QLineEdit(this);
+    AnalyteEdit = new QLineEdit(this);
+    AnalyteEdit->setPlaceholderText(QStringLiteral("値の列の見出し"));
+    AdoptedFileButton = new QPushButton(QStringLiteral("表を選ぶ…"), this);
+    AdoptedFileLabel = new QLabel(this);
+    for (QLineEdit* edit : {AdoptedLowerEdit, AdoptedUpperEdit}) edit->setFixedWidth(70);
     RunButton = new QPushButton(QStringLiteral("推定"), this);
     CopyButton = new QPushButton(QStringLiteral("コピー"), this);
     SaveButton = new QPushButton(QStringLiteral("CSVに保存…"), this);
@@ -207,6 +248,9 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
         line({"年齢の列", AgeBox, "年齢区分", BandsEdit, "患者IDの列", PatientBox, FirstCheck}));
     choices->addLayout(line({"日付の列", DateBox, "期間", FromEdit, "〜", ToEdit, "条件の列",
                              WhereBox, "が", WhereEdit, "の行だけ"}));
+    choices->addLayout(
+        line({CompareCheck, AdoptedBox, "下限", AdoptedLowerEdit, "上限", AdoptedUpperEdit, "項目",
+              AnalyteEdit, AdoptedFileButton, AdoptedFileLabel}));
     auto* commands = new QHBoxLayout;
     commands->addWidget(RunButton);
     commands->addStretch();
@@ -239,23 +283,39 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     layout->addLayout(commands);
     layout->addWidget(results, 1);
     layout->addWidget(StatusLabel);
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(page);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(scroll);
+    setScrollingPage(*this, page);
 
     chooseDataFiles = [this] {
-        return QFileDialog::getOpenFileNames(
-            this, QStringLiteral("抽出したデータのファイルを選ぶ"), QString(),
-            QStringLiteral("データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls);;"
-                           "すべてのファイル (*)"));
+        return QFileDialog::getOpenFileNames(this, QStringLiteral("抽出したデータのファイルを選ぶ"),
+                                             QString(), dataFileFilter());
     };
     chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
         return askSheet(this, fileName, sheets);
     };
+    chooseAdoptedTable = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QStringLiteral("採用中の基準範囲の表を選ぶ"), QString(),
+            QStringLiteral("表 (*.csv *.tsv *.txt);;すべてのファイル (*)"));
+    };
+    // Only the controls of the chosen kind of adopted interval take input.
+    const auto enableAdopted = [this] {
+        const bool on = CompareCheck->isChecked();
+        const int kind = AdoptedBox->currentIndex();
+        AdoptedBox->setEnabled(on);
+        AdoptedLowerEdit->setEnabled(on && kind == 0);
+        AdoptedUpperEdit->setEnabled(on && kind == 0);
+        AnalyteEdit->setEnabled(on && kind > 0);
+        AdoptedFileButton->setEnabled(on && kind == 2);
+    };
+    enableAdopted();
+    connect(CompareCheck, &QCheckBox::toggled, this, enableAdopted);
+    connect(AdoptedBox, &QComboBox::currentIndexChanged, this, enableAdopted);
+    connect(AdoptedFileButton, &QPushButton::clicked, this, [this] {
+        const QString path = chooseAdoptedTable();
+        if (path.isEmpty()) return;
+        adoptedFile_ = path;
+        AdoptedFileLabel->setText(QFileInfo(path).fileName());
+    });
     chooseCsvFile = [this] {
         return QFileDialog::getSaveFileName(this, QStringLiteral("CSVに保存"), QString(),
                                             QStringLiteral("CSV (*.csv)"));
@@ -366,6 +426,11 @@ QString IndirectWindow::choicesText() const {
             QStringLiteral("%1 が %2 の行　").arg(WhereBox->currentText(), WhereEdit->text());
     if (!filters.isEmpty()) lines << QStringLiteral("絞り込み: ") + filters.trimmed();
     lines << QStringLiteral("乱数の種: %1").arg(SeedEdit->text().trimmed());
+    if (comparing())
+        lines << QStringLiteral(
+                     "採用中の基準範囲: %1。判定は不確かさの幅（n=120、90%）の重なり"
+                     "による")
+                     .arg(adoptedSource_);
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -412,6 +477,44 @@ void IndirectWindow::runCommand() {
     if (seed.empty() || parsed.ec != std::errc() || parsed.ptr != seed.data() + seed.size())
         return fail(
             QStringLiteral("乱数の種には0以上の整数を指定して下さい: %1").arg(SeedEdit->text()));
+    // The adopted interval each partition is compared with.
+    AdoptedChoice choice;
+    std::shared_ptr<AdoptedTable> adopted;
+    QString adoptedSource;
+    if (CompareCheck->isChecked()) {
+        if (AdoptedBox->currentIndex() == 0) {
+            const auto low = wholeNumber(AdoptedLowerEdit->text().trimmed().toStdString());
+            const auto high = wholeNumber(AdoptedUpperEdit->text().trimmed().toStdString());
+            if (!low || !high || !(*low < *high))
+                return fail(
+                    QStringLiteral("採用中の基準範囲には、下限と上限に下限が上限より"
+                                   "小さい数値を入力して下さい。"));
+            choice.typed = std::make_pair(*low, *high);
+            adoptedSource = QStringLiteral("入力した範囲 %1〜%2")
+                                .arg(QString::fromStdString(numberText(*low)),
+                                     QString::fromStdString(numberText(*high)));
+        } else {
+            if (AdoptedBox->currentIndex() == 2 && adoptedFile_.isEmpty())
+                return fail(QStringLiteral("採用中の基準範囲の表を選んで下さい。"));
+            adopted = std::make_shared<AdoptedTable>(
+                AdoptedBox->currentIndex() == 1
+                    ? jcclsTable()
+                    : loadAdoptedTable(QFile::encodeName(adoptedFile_).toStdString()));
+            if (!adopted->problem.empty()) return fail(QString::fromStdString(adopted->problem));
+            const QString name = AnalyteEdit->text().trimmed().isEmpty()
+                                     ? ValueBox->currentText()
+                                     : AnalyteEdit->text().trimmed();
+            choice.table = adopted.get();
+            choice.analyte = name.toStdString();
+            const auto rows = findAnalyte(*adopted, choice.analyte);
+            if (rows.empty())
+                return fail(QStringLiteral("%1 に項目「%2」がありません。")
+                                .arg(QString::fromStdString(adopted->name), name));
+            adoptedSource = QStringLiteral("%1「%2」（出典: %3）")
+                                .arg(QString::fromStdString(adopted->name), name,
+                                     QString::fromStdString(rows.front()->source));
+        }
+    }
     std::vector<std::string> files;
     for (const auto& f : files_) files.push_back(QFile::encodeName(f).toStdString());
 
@@ -477,9 +580,14 @@ void IndirectWindow::runCommand() {
         return fail(
             QStringLiteral("条件に合う結果がありません（%1行を読みました）。").arg(got.rows));
     }
-    for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i)
+    adoptedSource_ = adoptedSource;
+    for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i) {
         partitions_.push_back(
-            {got.partitions[i].label, got.partitions[i].counts, work->results[i]});
+            {got.partitions[i].label, got.partitions[i].counts, work->results[i], std::nullopt});
+        if (CompareCheck->isChecked())
+            partitions_.back().comparison =
+                compareWithPartition(choice, got.partitions[i], extract.ageBands, work->results[i]);
+    }
     status.prepend(QStringLiteral("%1行を読み、%2件の結果を%3の分割で推定しました。")
                        .arg(got.rows)
                        .arg(got.kept)
@@ -492,12 +600,23 @@ void IndirectWindow::runCommand() {
     showResults();
 }
 
-QString IndirectWindow::tableText() const {
+bool IndirectWindow::comparing() const {
+    return !partitions_.empty() && partitions_.front().comparison.has_value();
+}
+
+std::string IndirectWindow::writeTable(IndirectFormat format) const {
     std::ostringstream out;
-    IndirectWriter writer(out, IndirectFormat::Tsv);
-    for (const auto& p : partitions_) writer.row(p.label, p.result);
+    IndirectWriter writer(out, format, {},
+                          comparing() ? adoptedColumns() : std::vector<ExtraColumn>{});
+    for (const auto& p : partitions_)
+        writer.row(p.label, p.result, {},
+                   p.comparison ? adoptedCells(*p.comparison) : std::vector<ExtraCell>{});
     writer.finish();
-    return QString::fromStdString(out.str());
+    return out.str();
+}
+
+QString IndirectWindow::tableText() const {
+    return QString::fromStdString(writeTable(IndirectFormat::Tsv));
 }
 
 DocumentPart::TextTable IndirectWindow::partTable() const {
@@ -518,18 +637,28 @@ void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& siz
 
 void IndirectWindow::showResults() {
     Table->clear();
-    const auto headings = indirectHeadings();
+    auto headings = indirectHeadings();
+    if (comparing())
+        for (const auto& c : adoptedColumns()) headings.push_back(c.heading);
     Table->setColumnCount(static_cast<int>(headings.size()));
     Table->setRowCount(static_cast<int>(partitions_.size()));
     QStringList labels;
     for (const auto& h : headings) labels << QString::fromStdString(h);
     Table->setHorizontalHeaderLabels(labels);
     for (std::size_t r = 0; r < partitions_.size(); ++r) {
-        const auto cells = indirectCells(partitions_[r].label, partitions_[r].result);
+        auto cells = indirectCells(partitions_[r].label, partitions_[r].result);
+        const std::size_t note = cells.size() - 1;
+        std::vector<bool> numeric(cells.size(), true);
+        numeric[0] = numeric[note] = false;
+        if (partitions_[r].comparison) {
+            for (const auto& extra : adoptedCells(*partitions_[r].comparison)) {
+                cells.push_back(extraCellText(extra));
+                numeric.push_back(extra.isNumber);
+            }
+        }
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
-            if (c > 0 && c + 1 < cells.size())
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (numeric[c]) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             Table->setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
     }
@@ -567,10 +696,7 @@ void IndirectWindow::saveCommand() {
 bool IndirectWindow::saveCsv(const QString& path) {
     std::ostringstream out;
     // A byte order mark, so that a Japanese spreadsheet reads the file as UTF-8.
-    out << "\xEF\xBB\xBF";
-    IndirectWriter writer(out, IndirectFormat::Csv);
-    for (const auto& p : partitions_) writer.row(p.label, p.result);
-    writer.finish();
+    out << "\xEF\xBB\xBF" << writeTable(IndirectFormat::Csv);
     // Written whole or not at all: a failed write leaves an earlier file as it was.
     const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
     if (!error.isEmpty()) {

@@ -3,7 +3,10 @@
 // or more data files) by the indirect method, per partition (group × age band), with the same
 // choices as the command line's --indirect. The reading and the estimates run on a worker
 // thread with progress and キャンセル; the result table can be copied and saved as CSV, each
-// partition has its chart, and table and charts join the frame's report.
+// partition has its chart, and table and charts join the frame's report. With
+// "採用中の基準範囲と比べる" each partition's estimate is compared with an adopted interval
+// (typed limits, the JCCLS table or a table file): the verdict columns join the table, the
+// adopted limits and both uncertainty margins the chart.
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -12,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "adopted/adopted_check.h"
 #include "gui/results/document_part.h"
+#include "indirect/indirect_table.h"
 #include "indirect/truncated_fit.h"
 #include "indirect/value_counts.h"
 
@@ -36,6 +41,7 @@ public:
     // The file choosers, replaceable in tests; empty means cancelled.
     std::function<QStringList()> chooseDataFiles;
     std::function<QString()> chooseCsvFile;
+    std::function<QString()> chooseAdoptedTable;  // a table of adopted intervals (CSV)
     // Which sheet, from 0, of a workbook of several; nullopt when cancelled.
     std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
         chooseSheet;
@@ -54,6 +60,7 @@ public:
         std::string label;
         ValueCounts counts;
         IndirectResult result;
+        std::optional<AdoptedComparison> comparison;  // when compared with an adopted interval
     };
     const std::vector<Partition>& partitions() const { return partitions_; }
 
@@ -72,6 +79,13 @@ public:
     QComboBox* WhereBox = nullptr;  // （なし） or a column
     QLineEdit* WhereEdit = nullptr;
     QLineEdit* SeedEdit = nullptr;
+    QCheckBox* CompareCheck = nullptr;  // 採用中の基準範囲と比べる
+    QComboBox* AdoptedBox = nullptr;  // 入力した範囲, JCCLS共用基準範囲, 表のファイル
+    QLineEdit* AdoptedLowerEdit = nullptr;  // typed limits
+    QLineEdit* AdoptedUpperEdit = nullptr;
+    QLineEdit* AnalyteEdit = nullptr;          // the analyte of the table (empty: the value column)
+    QPushButton* AdoptedFileButton = nullptr;  // 表を選ぶ…
+    QLabel* AdoptedFileLabel = nullptr;
     QPushButton* RunButton = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* SaveButton = nullptr;
@@ -87,7 +101,7 @@ public:
     TextTable partTable() const override;
     int pictureCount() const override { return static_cast<int>(partitions_.size()); }
     QString pictureName(int index) const override;
-    QSize pictureSize(int) const override { return {960, 600}; }
+    QSize pictureSize(int) const override { return {1000, 700}; }
     void paintPicture(int index, QPainter& painter, const QSize& size) const override;
 
 private:
@@ -95,6 +109,8 @@ private:
     void showChart(int index);
     QString choicesText() const;
     QString filesText() const;  // the files, and the sheet of the workbooks when chosen
+    bool comparing() const;
+    std::string writeTable(IndirectFormat format) const;
     void fail(const QString& text);
 
     Prompt& prompt_;
@@ -106,6 +122,8 @@ private:
     QString text_;
     int textHeadLines_ = 0;
     bool running_ = false;
+    QString adoptedFile_;    // the table file chosen
+    QString adoptedSource_;  // the adopted interval the last run was compared with
 };
 
 }  // namespace kijunchi

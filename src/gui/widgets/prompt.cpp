@@ -5,12 +5,20 @@
 
 namespace kijunchi {
 
+QString dataFileFilter() {
+    return QStringLiteral(
+        "データファイル (*.csv *.tsv *.txt *.xlsx *.xlsm *.xls *.CSV *.TSV *.TXT *.XLSX *.XLSM "
+        "*.XLS);;すべてのファイル (*)");
+}
+
+QString sheetQuestion(const QString& fileName) {
+    return QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName);
+}
+
 std::optional<int> askSheet(QWidget* parent, const QString& fileName, const QStringList& sheets) {
     bool ok = false;
-    const QString sheet =
-        QInputDialog::getItem(parent, QStringLiteral("シートの選択"),
-                              QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName),
-                              sheets, 0, false, &ok);
+    const QString sheet = QInputDialog::getItem(parent, QString::fromUtf8(kSheetQuestionTitle),
+                                                sheetQuestion(fileName), sheets, 0, false, &ok);
     return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
 }
 

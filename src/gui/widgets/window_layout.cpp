@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -86,6 +88,16 @@ QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width
     }
     note->setGeometry(left, top, width, note->heightForWidth(width));
     return note;
+}
+
+void setScrollingPage(QWidget& window, QWidget* page) {
+    auto* scroll = new QScrollArea(&window);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(&window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
 }
 
 }  // namespace kijunchi

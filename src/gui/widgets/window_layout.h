@@ -43,4 +43,8 @@ void bringForward(QWidget& window);
 // before the blanks so that the rest wraps to the next line.
 QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width = 0);
 
+// Gives window the page as its whole content, scrolled when the window is smaller than the
+// page needs (a window of many controls at a large text scaling).
+void setScrollingPage(QWidget& window, QWidget* page);
+
 }  // namespace kijunchi

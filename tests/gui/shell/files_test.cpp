@@ -370,7 +370,8 @@ TEST_F(FilesTest, TheChartIsWrittenAsPngAndSvgAtTheChosenSize) {
     files.sizes = {larger};
     files.fileNames = {QString::fromStdString(png)};
     frame->ExportPicture->trigger();
-    EXPECT_EQ(files.suggestedSize, shown.size());
+    // A size of its own, not that of the window on the screen.
+    EXPECT_EQ(files.suggestedSize, QSize(1000, 700));
     EXPECT_EQ(files.filters, (QStringList{"PNG 画像 (*.png)", "SVG 画像 (*.svg)"}));
     QImage written(QString::fromStdString(png));
     ASSERT_EQ(written.size(), larger);
@@ -554,6 +555,25 @@ TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
         EXPECT_TRUE(page.contains(QStringLiteral("カルシウム"))) << page.left(200).toStdString();
     EXPECT_TRUE(pages[0].contains(QStringLiteral("mg/dL")));
     EXPECT_TRUE(pages[0].contains(QStringLiteral("検査 花子")));
+}
+
+// The two files that once took the program down: refused in one message each, the data set kept.
+TEST_F(FilesTest, AHostileWorkbookOrStudyIsRefusedAndTheDataSetKept) {
+    paste(QStringLiteral("12\r\n15\r\n"));
+    open(std::string(KIJUNCHI_TEST_DATA) + "/shared_index_nan.xlsx");
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(
+        prompt.shown[0].text,
+        QStringLiteral("ファイル「shared_index_nan.xlsx」はブックとして読めません（壊れているか、"
+                       "途中で切れています）。"));
+    files.fileNames.push_back(QString::fromStdString(
+        folder.write("range.kijunchi", "{\"format\": \"kijunchi-study\", \"classes\": 1e400}")));
+    frame->OpenStudy->trigger();
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text.toStdString(),
+              studyRefusalMessage(StudyRefusal::Damaged, "range.kijunchi"));
+    EXPECT_EQ(dataValues(*store), (std::vector<double>{12, 15}));
+    EXPECT_EQ(input().Text1.text(), QStringLiteral("12\r\n15\r\n"));
 }
 
 // A study saved and opened again shows the same texts; a refused file changes nothing; a

@@ -23,7 +23,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
+#include <algorithm>
 
+#include "gui/evaluation/distribution_charts.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/picture_box.h"
@@ -197,13 +199,49 @@ TEST(PictureBox, NoLineOfTheChartCrossesAPrintedLine) {
     canvas.clear();
     canvas.printLine("WWWWWWWWWW");
     canvas.setScale(0, 0, 200, 100);
-    canvas.drawLine(20, 0, 20, 100);  // an axis through the text
+    canvas.drawLine(20, 0, 20, 100);  // an axis where the text would begin
+    canvas.drawLine(0, 5, 200, 5);    // a line through the text
     const QImage image = picture.image();
     const int lineHeight = QFontMetrics(picture.font()).height();
+    // The axis is whole: the text begins to its right.
+    for (int y = 0; y < 100; ++y) EXPECT_EQ(image.pixel(20, y) & 0xffffff, 0u) << y;
     int black = 0;
-    for (int y = 0; y < lineHeight; ++y) black += (image.pixel(20, y) & 0xffffff) == 0;
-    EXPECT_LT(black, lineHeight);                   // interrupted by the text's white ground
-    EXPECT_EQ(image.pixel(20, 90) & 0xffffff, 0u);  // and drawn below it
+    for (int x = 24; x < 100; ++x) black += (image.pixel(x, 5) & 0xffffff) == 0;
+    EXPECT_LT(black, 76);  // the line is interrupted by the text's white ground
+    EXPECT_EQ(image.pixel(150, 5) & 0xffffff, 0u);  // and drawn beyond it
+    (void)lineHeight;
+}
+
+TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
+    // Eleven printed lines, as many as the histogram window's summary, over a chart whose axis
+    // runs along the bottom; the largest class's label far above the picture's top.
+    for (const int height : {180, 240, 400}) {
+        SCOPED_TRACE(height);
+        PictureBox picture;
+        picture.resize(600, height);
+        PainterCanvas canvas(picture);
+        canvas.clear();
+        for (int i = 0; i < 11; ++i) canvas.printLine("          Number of data= 25");
+        canvas.setScale(-10, -10, 400, 400);
+        canvas.drawLine(20, -460, 20, 399);
+        canvas.drawLine(20, 399, 330, 399);
+        canvas.drawLine(15, -300, 20, -300);
+        canvas.printAtPosition("15");
+        const QImage image = picture.image();
+        // The text (black right of the axis, above the bottom axis) well above the axis: in the
+        // top 40% from 250 pixels on, the top 60% at the least height the window takes.
+        int lowest = 0;
+        for (int y = 0; y < height - 5; ++y)
+            for (int x = 60; x < 400; ++x)
+                if (qGray(image.pixel(x, y)) < 160) lowest = y;
+        EXPECT_LE(lowest, height >= 250 ? height * 2 / 5 : height * 3 / 5);
+        // The label at the top, where the axis is at 30/410 of the width (44 pixels), not
+        // hidden by the text beside it.
+        int label = 0;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 40; x < 60; ++x) label += qGray(image.pixel(x, y)) < 160;
+        EXPECT_GT(label, 3);
+    }
 }
 
 TEST_F(WindowsTest, TheInputWindowOpensCentredInTheWorkArea) {
@@ -350,6 +388,67 @@ TEST_F(WindowsTest, OpeningTheEvaluationMovesNothingAndTilingGivesEachWindowItsR
     frame->WW3->trigger();
     EXPECT_EQ(frame->evaluationWindow(), evaluation);
     EXPECT_TRUE(frame->documentParts().contains(evaluation));
+}
+
+TEST_F(WindowsTest, TilingWithTheEvaluationKeepsItWholeAndAnAnalysisKeepsTheArrangement) {
+    analyse();
+    frame->WW3->trigger();  // 基準範囲の評価
+    frame->tileCommand();
+    QMdiSubWindow* evaluation = sub(frame->evaluationWindow());
+    // At least its least size (the text and both charts), the work area scrolling to it.
+    EXPECT_GE(evaluation->height(), evaluation->minimumSizeHint().height());
+    EXPECT_GE(frame->evaluationWindow()->Charts1->height(), 200);
+    for (QMdiSubWindow* s : frame->mdiArea->subWindowList())
+        if (s->isVisible()) {
+            EXPECT_GE(s->height(), s->minimumSizeHint().height());
+        }
+
+    // Moved by the user, the windows stay where they are through an analysis.
+    evaluation->move(evaluation->x() + 30, evaluation->y());
+    const QRect moved = evaluation->geometry();
+    const QRect input = sub(&this->input())->geometry();
+    this->input().Command5->click();
+    EXPECT_EQ(evaluation->geometry(), moved);
+    EXPECT_EQ(sub(&this->input())->geometry(), input);
+}
+
+TEST_F(WindowsTest, TheWindowMenuListsTheOpenWindowsAndTheFileMenuIsOne) {
+    analyse();
+    frame->WW3->trigger();
+    // The evaluation active: its menu bar has the input window's file menu (新規作成, 終了).
+    QMenuBar* bar = frame->menuBar();
+    ASSERT_FALSE(bar->actions().isEmpty());
+    EXPECT_EQ(bar->actions().front(), input().M1->menuAction());
+    for (QMenu* menu : {frame->ww, input().WW1}) {
+        SCOPED_TRACE(menu->title().toStdString());
+        emit menu->aboutToShow();
+        QStringList titles;
+        QString checked;
+        for (QAction* a : menu->actions())
+            if (a->isCheckable()) {
+                titles << a->text();
+                if (a->isChecked()) checked = a->text();
+            }
+        EXPECT_EQ(titles, (QStringList{"&1 入力画面", "&2 統計量", "&3 ヒストグラム",
+                                       "&4 基準範囲の評価"}));
+        EXPECT_EQ(checked, "&4 基準範囲の評価");
+        emit menu->aboutToShow();  // listed once, not again
+        const QList<QAction*> again = menu->actions();
+        EXPECT_EQ(
+            std::count_if(again.begin(), again.end(), [](QAction* a) { return a->isCheckable(); }),
+            4);
+    }
+    // Choosing one brings it forward.
+    for (QAction* a : frame->ww->actions())
+        if (a->text() == "&2 統計量") a->trigger();
+    EXPECT_EQ(frame->mdiArea->activeSubWindow(), sub(frame->statisticsWindow()));
+}
+
+TEST_F(WindowsTest, ASecondPasteSaysItAddedToTheDataSet) {
+    paste("12\r\n15\r\n");
+    EXPECT_EQ(input().Label3->text(), "");
+    paste("20\r\n");
+    EXPECT_EQ(input().Label3->text(), "追加しました（計3個）");
 }
 
 }  // namespace

@@ -140,6 +140,57 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
     }
 }
 
+// Compared with typed limits (the truth of the women's non-pathological results, 100 ± 1.96·10),
+// the table is the command line's with --against, verdict columns included, and the report
+// names the adopted interval; a table without the analyte is refused before anything is read.
+TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) {
+    const auto [a, b] = extractFiles();
+    const std::string file = folder.write("ab.csv", a + b.substr(b.find('\n') + 1));
+    std::ostringstream tsv, err;
+    ASSERT_EQ(runIndirectCommand({"--indirect", "--column", "値", "--group", "性別", "--against",
+                                  "80.4,119.6", "--seed", "7", file},
+                                 tsv, err),
+              0)
+        << err.str();
+    IndirectWindow* window = frame->studies->showIndirect();
+    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(file)}; };
+    window->OpenButton->click();
+    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    window->GroupBox->setCurrentText(QStringLiteral("性別"));
+    window->SeedEdit->setText(QStringLiteral("7"));
+    window->CompareCheck->setChecked(true);
+    window->AdoptedBox->setCurrentIndex(1);  // JCCLS: no analyte 値
+    window->RunButton->click();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_TRUE(prompt.shown[0].text.contains(QStringLiteral("項目「値」がありません")));
+    window->AdoptedBox->setCurrentIndex(0);
+    window->AdoptedLowerEdit->setText(QStringLiteral("80.4"));
+    window->AdoptedUpperEdit->setText(QStringLiteral("119.6"));
+    window->RunButton->click();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+
+    const auto expected = linesOf(tsv.str());
+    ASSERT_EQ(window->Table->rowCount() + 1, static_cast<int>(expected.size()));
+    ASSERT_EQ(window->Table->columnCount(), expected[0].size());
+    EXPECT_EQ(expected[0].last(), QStringLiteral("採用の出典"));
+    for (int r = 0; r < window->Table->rowCount(); ++r)
+        for (int c = 0; c < window->Table->columnCount(); ++c)
+            EXPECT_EQ(window->Table->item(r, c)->text(), expected[r + 1][c]) << r << "," << c;
+    const auto& women = window->partitions()[0];
+    ASSERT_TRUE(women.comparison);
+    EXPECT_EQ(women.comparison->overallText(), "適合");
+    EXPECT_EQ(window->partitions()[1].comparison->overall, Verdict::NotJudged);
+
+    const std::string pdf = folder.file("report.pdf");
+    ASSERT_TRUE(writeReportPdf(QString::fromStdString(pdf), {}, frame->documentParts()).isEmpty());
+    if (const auto text =
+            poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), "-"})) {
+        const QString words = QString::fromUtf8(*text);
+        EXPECT_TRUE(words.contains(QStringLiteral("採用中の基準範囲: 入力した範囲 80.4〜119.6")));
+        EXPECT_TRUE(words.contains(QStringLiteral("判定: 適合")));  // a chart's title
+    }
+}
+
 // A workbook of two sheets: the window asks which, reads that one, and says so; cancelled, the
 // files stay as they were.
 TEST_F(IndirectWindowTest, AWorkbookOfSeveralSheetsIsAskedAbout) {
