@@ -6,12 +6,13 @@ set -euo pipefail
 # R with nortest is the cross-check of the normality tests (skipped where missing).
 # Workbooks: minizip + pugixml + expat (the sheets, streamed) read .xlsx, FreeXL .xls, libxlsxwriter writes .xlsx; openpyxl
 # (Debian's /usr/bin/python3) builds and reads workbooks in the tests. zlib reads gzip extracts.
+# sqlite3 runs the documented SQL of the indirect method's summary in its test (skipped where missing).
 packages=(cmake g++ make clang libclang-rt-14-dev clang-format qt6-base-dev qt6-translations-l10n
           qt6-charts-dev libqt6opengl6-dev qt6-svg-dev poppler-utils
           fonts-ipafont-gothic libgtest-dev libbenchmark-dev xvfb xauth locales
           r-base-core r-cran-nortest libboost-math-dev
           libminizip-dev libpugixml-dev libexpat1-dev libfreexl-dev libxlsxwriter-dev python3-openpyxl
-          nlohmann-json3-dev libssl-dev zlib1g-dev)
+          nlohmann-json3-dev libssl-dev zlib1g-dev sqlite3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,6 +11,7 @@
 #include "indirect/extract.h"
 #include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
+#include "indirect/site_spread.h"
 #include "study/batch_workbook.h"
 
 namespace kijunchi {
@@ -18,7 +19,8 @@ namespace kijunchi {
 namespace {
 
 constexpr const char* kIndirectUsage =
-    "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX]\n"
+    "使い方: kijunchi-report --indirect --column VALUE [--count COLUMN] [--group SEX] [--site "
+    "SITE]\n"
     "          [--age AGE --age-bands LIST] [--patient ID --first-per-patient]\n"
     "          [--date DATE [--from D] [--to D]] [--where COLUMN=VALUE] [--seed N]\n"
     "          [--sheet N|名前] [--method power-shift|truncated]\n"
@@ -32,6 +34,7 @@ constexpr const char* kIndirectUsage =
     "結果の値の列（見出しか番号）。「<0.02」「0.02未満」「>1000」「1000以上」などは打ち切り値\n"
     "  --count COLUMN      値→件数の集計表を読む（--format summary の出力など）\n"
     "  --group SEX         性別などの分割の列\n"
+    "  --site SITE         施設の列。分割ごとに全施設と施設ごとの推定、施設間SD比を並べる\n"
     "  --age AGE           年齢の列。--age-bands 0,1,6,12,18,40,60,120 で年齢区分に分ける\n"
     "  --patient ID        患者IDの列。--first-per-patient で患者ごとに最初の結果だけを使う\n"
     "  --date DATE         検査日の列（2024-01-31 など）。--from, --to で期間を限る\n"
@@ -102,6 +105,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
             error = value(a.extract.countColumn);
         } else if (arg == "--group") {
             error = value(a.extract.groupColumn);
+        } else if (arg == "--site") {
+            error = value(a.extract.siteColumn);
         } else if (arg == "--age") {
             error = value(a.extract.ageColumn);
         } else if (arg == "--age-bands") {
@@ -200,16 +205,22 @@ std::string summaryLabel(const std::string& label) {
     return q + "\"";
 }
 
-void writeSummary(const ExtractResult& extract, std::ostream& out) {
-    out << "群\t値\t件数\r\n";
+// The value → count tables; with a site column, one per site of each partition, the site in a
+// column of its own so that the pool can keep it (--site 施設).
+void writeSummary(const ExtractResult& extract, bool sites, std::ostream& out) {
+    out << (sites ? "群\t施設\t値\t件数\r\n" : "群\t値\t件数\r\n");
+    const auto write = [&](const std::string& lead, const ValueCounts& counts) {
+        for (const auto& [v, c] : counts.below())
+            out << lead << "\t<" << exactNumber(v) << "\t" << c << "\r\n";
+        for (const auto& [v, c] : counts.sorted())
+            out << lead << "\t" << exactNumber(v) << "\t" << c << "\r\n";
+        for (const auto& [v, c] : counts.above())
+            out << lead << "\t>" << exactNumber(v) << "\t" << c << "\r\n";
+    };
     for (const auto& p : extract.partitions) {
         const std::string label = summaryLabel(p.label);
-        for (const auto& [v, c] : p.counts.below())
-            out << label << "\t<" << exactNumber(v) << "\t" << c << "\r\n";
-        for (const auto& [v, c] : p.counts.sorted())
-            out << label << "\t" << exactNumber(v) << "\t" << c << "\r\n";
-        for (const auto& [v, c] : p.counts.above())
-            out << label << "\t>" << exactNumber(v) << "\t" << c << "\r\n";
+        if (!sites) write(label, p.counts);
+        for (const auto& [site, counts] : p.sites) write(label + "\t" + summaryLabel(site), counts);
     }
 }
 
@@ -281,6 +292,11 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& stand
         for (const auto& c : a.columns) columns.emplace_back(c, a.analyte.value_or(c));
     }
     const std::string format = a.format.value_or("tsv");
+    const bool sites = a.extract.siteColumn.has_value();
+    std::vector<ExtraColumn> after;
+    if (sites) after = siteColumns();
+    if (comparing)
+        for (auto& c : adoptedColumns()) after.push_back(std::move(c));
     std::optional<IndirectWriter> writer;
     // Made at the first row, so that nothing is written when no column gives results.
     auto table_writer = [&]() -> IndirectWriter& {
@@ -291,7 +307,7 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& stand
                                               : IndirectFormat::Tsv,
                            a.panel ? std::vector<ExtraColumn>{{"項目", "analyte"}}
                                    : std::vector<ExtraColumn>{},
-                           comparing ? adoptedColumns() : std::vector<ExtraColumn>{});
+                           after);
         return *writer;
     };
     int rows = 0;
@@ -311,19 +327,39 @@ int runIndirectCommand(const std::vector<std::string>& args, std::ostream& stand
             continue;
         }
         if (format == "summary") {
-            writeSummary(extract, out);
+            writeSummary(extract, sites, out);
             ++rows;
             continue;
         }
         AdoptedChoice forColumn = choice;
         forColumn.analyte = analyte;
         for (const auto& p : extract.partitions) {
-            const IndirectResult r = estimateIndirect(p.counts, options);
-            std::vector<ExtraCell> before, after;
+            std::vector<ExtraCell> before;
             if (a.panel) before.push_back(ExtraCell::of(column));
-            if (comparing) after = adoptedCells(compareWithPartition(forColumn, p, eo.ageBands, r));
-            table_writer().row(p.label, r, before, after);
-            ++rows;
+            const auto write = [&](const IndirectResult& r, const IndirectSiteCells* site) {
+                std::vector<ExtraCell> cells;
+                if (site) cells = siteExtraCells(*site);
+                if (comparing)
+                    for (auto& c : adoptedCells(compareWithPartition(forColumn, p, eo.ageBands, r)))
+                        cells.push_back(std::move(c));
+                table_writer().row(p.label, r, before, cells);
+                ++rows;
+            };
+            const IndirectResult pooled = estimateIndirect(p.counts, options);
+            if (!sites) {
+                write(pooled, nullptr);
+            } else {
+                // The pool's row, then each site's, fitted alone.
+                std::vector<std::string> names;
+                std::vector<IndirectResult> results;
+                for (const auto& [site, counts] : p.sites) {
+                    names.push_back(site);
+                    results.push_back(estimateIndirect(counts, options));
+                }
+                const auto cells = siteCells(names, pooled, results);
+                write(pooled, &cells[0]);
+                for (std::size_t i = 0; i < results.size(); ++i) write(results[i], &cells[i + 1]);
+            }
             out.flush();
         }
     }

@@ -953,7 +953,7 @@ std::vector<std::string> ExtractResult::notes() const {
     note(notNumber, "値が数値でも「<」「>」「未満」「以上」などの付いた数値でもない");
     note(valueMalformed, "値の数値の形が正しくない（小数点が2つ、桁区切りの位置が違うなど）");
     note(valueOutOfRange, "値の数値が扱える範囲を超える");
-    note(excludedWhere, "条件（--where）に合わない");
+    note(excludedWhere, "条件の列の値が違う");
     note(badDate, "日付を読めない");
     note(outsideDates, "日付が期間外の");
     note(noAge, "年齢がない（数値でない）");
@@ -961,6 +961,7 @@ std::vector<std::string> ExtractResult::notes() const {
     note(ageOutOfRange, "年齢の数値が扱える範囲を超える");
     note(outsideAges, "年齢が年齢区分の範囲外の");
     note(noGroup, "グループ列が空の");
+    note(noSite, "施設の列が空の");
     note(noPatient, "患者IDが空の");
     note(laterResults, "同じ患者の2回目以降の結果");
     note(badCount, "件数が0以上の整数でない");
@@ -984,14 +985,28 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
         parts.push_back(std::move(p));
         return it->second;
     };
-    const auto add = [&](PartitionCounts& p, const ResultValue& v, std::int64_t count) {
-        if (v.kind == ResultValue::Number)
-            p.counts.add(v.value, count);
-        else
-            p.counts.addCensored(v.kind == ResultValue::Below, v.value, count);
+    const auto add = [&](PartitionCounts& p, const ResultValue& v, std::int64_t count,
+                         const std::string& site) {
+        for (ValueCounts* c : {&p.counts, o.siteColumn ? &p.sites[site] : nullptr}) {
+            if (!c) continue;
+            if (v.kind == ResultValue::Number)
+                c->add(v.value, count);
+            else
+                c->addCensored(v.kind == ResultValue::Below, v.value, count);
+        }
     };
-    // The first result per patient: without dates the first in file order, kept at once.
+    // The first result per patient: without dates the first in file order, kept at once. A
+    // patient's record names the partition and the site together (a cell).
     Patients first(o.dateColumn.has_value());
+    std::map<std::pair<std::size_t, std::string>, std::uint32_t> cellIndex;
+    std::vector<std::pair<std::size_t, std::string>> cells;
+    const auto cellOf = [&](std::size_t partition, const std::string& site) {
+        if (!o.siteColumn) return static_cast<std::uint32_t>(partition);
+        const auto [it, added] =
+            cellIndex.try_emplace({partition, site}, static_cast<std::uint32_t>(cells.size()));
+        if (added) cells.emplace_back(partition, site);
+        return it->second;
+    };
 
     // The files are opened one after the other; the sizes of those not yet open are added to
     // the total as they come, so the progress never runs backwards.
@@ -1020,16 +1035,17 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                                  " の列: " + file.headingList() + "）";
             return to.has_value();
         };
-        std::optional<std::size_t> value, count, group, age, patient, date;
+        std::optional<std::size_t> value, count, group, site, age, patient, date;
         if (!column(o.valueColumn, "値の列", value) || !column(o.countColumn, "件数の列", count) ||
-            !column(o.groupColumn, "グループ列", group) || !column(o.ageColumn, "年齢の列", age) ||
+            !column(o.groupColumn, "グループ列", group) ||
+            !column(o.siteColumn, "施設の列", site) || !column(o.ageColumn, "年齢の列", age) ||
             !column(o.patientColumn, "患者IDの列", patient) ||
             !column(o.dateColumn, "日付の列", date))
             return result;
         std::vector<std::pair<std::size_t, std::string>> where;
         for (const auto& [name, text] : o.where) {
             std::optional<std::size_t> c;
-            if (!column(name, "--where の列", c)) return result;
+            if (!column(name, "条件の列", c)) return result;
             where.emplace_back(*c, text);
         }
 
@@ -1093,6 +1109,15 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                     continue;
                 }
             }
+            std::string siteText;
+            if (site) {
+                siteText =
+                    o.countColumn ? unprotectedLabel(field(*site)) : std::string(field(*site));
+                if (siteText.empty()) {
+                    ++result.noSite;
+                    continue;
+                }
+            }
             const ResultValue v = readResult(field(*value), file.decimalComma());
             if (v.kind == ResultValue::None) {
                 ++(v.unread == FieldNumber::Malformed    ? result.valueMalformed
@@ -1127,11 +1152,11 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                 if (seen) {
                     ++result.laterResults;
                     if (date && when < FirstResult::load(record).date)
-                        FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                        FirstResult{when, v, n, cellOf(*part, siteText)}.store(record);
                     continue;
                 }
                 if (date) {
-                    FirstResult{when, v, n, static_cast<std::uint32_t>(*part)}.store(record);
+                    FirstResult{when, v, n, cellOf(*part, siteText)}.store(record);
                     continue;
                 }
             }
@@ -1139,7 +1164,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                 result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
                 return result;
             }
-            add(parts[*part], v, n);
+            add(parts[*part], v, n, siteText);
             result.kept += n;
         }
         result.undecodable += file.undecodable();
@@ -1162,7 +1187,12 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
                 result.problem = "件数の合計が999兆9999億9999万9999を超えます。";
                 return;
             }
-            add(parts[r.partition], r.value, r.count);
+            if (o.siteColumn) {
+                const auto& [partition, site] = cells[r.partition];
+                add(parts[partition], r.value, r.count, site);
+            } else {
+                add(parts[r.partition], r.value, r.count, std::string());
+            }
             result.kept += r.count;
         });
         if (!result.problem.empty()) return result;
@@ -1175,6 +1205,7 @@ ExtractResult readExtract(const std::vector<std::string>& files, const ExtractOp
     for (const std::size_t i : order) {
         PartitionCounts& p = parts[i];
         p.counts.compact();
+        for (auto& [site, counts] : p.sites) counts.compact();
         p.label = p.group;
         if (p.band >= 0) p.label += (p.label.empty() ? "" : " ") + bandLabel(o.ageBands, p.band);
         if (p.label.empty()) p.label = "全体";

@@ -33,6 +33,8 @@ struct ExtractOptions {
     // A summary instead of results: this column gives how many results had the row's value.
     std::optional<std::string> countColumn;
     std::optional<std::string> groupColumn;  // sex, or any partition label
+    // The site of a multi-centre pool: each partition is counted by site as well.
+    std::optional<std::string> siteColumn;
     std::optional<std::string> ageColumn;
     std::vector<double> ageBands;  // ascending limits; bands [b₀, b₁), [b₁, b₂), …
     std::optional<std::string> patientColumn;
@@ -59,6 +61,7 @@ struct PartitionCounts {
     int band = -1;      // the age band, -1 without bands
     std::string label;  // for the tables: "男 18歳以上40歳未満"
     ValueCounts counts;
+    std::map<std::string, ValueCounts> sites;  // with a site column: counts by site
 };
 
 struct ExtractResult {
@@ -77,7 +80,8 @@ struct ExtractResult {
     std::int64_t excludedWhere = 0;    // another setting
     std::int64_t badDate = 0, outsideDates = 0;
     std::int64_t noAge = 0, ageMalformed = 0, ageOutOfRange = 0, outsideAges = 0;
-    std::int64_t noGroup = 0, noPatient = 0, laterResults = 0, badCount = 0, countTooLarge = 0;
+    std::int64_t noGroup = 0, noSite = 0, noPatient = 0, laterResults = 0, badCount = 0,
+                 countTooLarge = 0;
     std::vector<std::string> notes() const;  // the counts above, in Japanese
 };
 

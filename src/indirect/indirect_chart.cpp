@@ -39,6 +39,15 @@ double dataStep(const std::vector<std::pair<double, std::int64_t>>& sorted) {
     return gap;
 }
 
+// 1, 2 or 5 times a power of ten, nearest to v on a log scale.
+double nearestNice(double v) {
+    const double decade = std::pow(10.0, std::floor(std::log10(v)));
+    double best = decade;
+    for (const double k : {2.0, 5.0, 10.0})
+        if (std::fabs(std::log(k * decade / v)) < std::fabs(std::log(best / v))) best = k * decade;
+    return best;
+}
+
 }  // namespace
 
 std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
@@ -48,7 +57,15 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
     IndirectChartModel m;
     m.censored = counts.censoredBelow() + counts.censoredAbove();
     const std::int64_t n = counts.measured();
+    // Without a fit: the middle 99% of the results, no further than four interquartile ranges
+    // from the median.
+    const double q25 = quantileOf(sorted, n, 0.25), q75 = quantileOf(sorted, n, 0.75);
+    const double median = quantileOf(sorted, n, 0.5), iqr = q75 - q25;
     double lo = quantileOf(sorted, n, 0.005), hi = quantileOf(sorted, n, 0.995);
+    if (iqr > 0) {
+        lo = std::max(lo, median - 4 * iqr);
+        hi = std::min(hi, median + 4 * iqr);
+    }
     if (r.estimated()) {
         m.lowerTruncation = r.lowerTruncation;
         m.upperTruncation = r.upperTruncation;
@@ -63,6 +80,15 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
             upper.ciHigh = r.upperCiHigh;
         }
         m.limits = {lower, upper};
+        // The fitted distribution's 0.05th and 99.95th percentiles (z = ∓3.29), within the
+        // results' range; where one has no measured value, the limit stands for it.
+        constexpr double kTail = 3.29;
+        const auto tail = [&](double z, double fallback) {
+            const auto x = backTransform(r.mu + z * r.sigma, r.lambda);
+            return x && std::isfinite(*x) ? *x + r.shift : fallback;
+        };
+        lo = std::max(tail(-kTail, r.lower), sorted.front().first);
+        hi = std::min(tail(kTail, r.upper), sorted.back().first);
         for (const double v :
              {r.lowerTruncation, r.upperTruncation, r.lower, r.upper, r.lowerCiLow, r.upperCiHigh})
             if (std::isfinite(v)) {
@@ -75,10 +101,14 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
         hi = sorted.back().first;
     }
 
-    // About 40 classes of a round width, a whole multiple of the results' step, their edges
-    // half a step off the values.
+    // Classes of a round width, a whole multiple of the results' step, their edges half a step
+    // off the values: some 24 between the limits (16 for fewer than 4000 results), or 40 across
+    // the chart without them, and never more than 120 across it.
     const double step = dataStep(sorted);
-    double width = niceAxis(lo, hi, 40).tickStep;
+    const double few = n < 4000 ? 2.0 / 3 : 1;
+    double width = nearestNice(r.estimated() && r.upper > r.lower ? (r.upper - r.lower) / (24 * few)
+                                                                  : (hi - lo) / (40 * few));
+    if ((hi - lo) / width > 120) width = nearestNice((hi - lo) / 120);
     double first = std::floor(lo / width) * width;
     if (step > 0) {
         width = std::max(1.0, std::round(width / step)) * step;
@@ -94,6 +124,7 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
     const double end = m.bars.back().to;
     for (const auto& [v, c] : sorted) {
         if (v < first || v >= end) {
+            (v < first ? m.outsideBelow : m.outsideAbove) += c;
             m.outside += c;
             continue;
         }
@@ -114,7 +145,7 @@ std::optional<IndirectChartModel> indirectChart(const ValueCounts& counts,
             top = std::max(top, y);
         }
     }
-    m.valueAxis = niceAxis(first, end, 8);
+    m.valueAxis = niceAxis(first, end, 10);
     m.countAxis = niceAxis(0, top > 0 ? top : 1, 6);
     return m;
 }

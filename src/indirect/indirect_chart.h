@@ -1,8 +1,15 @@
 #pragma once
 // What the chart of one partition of the indirect method shows, worked out without drawing:
-// the histogram of all its measured results, the fitted non-pathological density scaled to its
+// the histogram of its measured results, the fitted non-pathological density scaled to its
 // share of the results, the truncation points, and the limits with their 90% intervals. The
 // window draws it; tests read it.
+//
+// The horizontal axis spans the non-pathological distribution with its tails (where it was
+// fitted: its 0.05th to 99.95th percentiles, and every truncation point, limit and interval),
+// so that a long pathological tail does not squeeze the peak into a few classes; the results
+// beyond are counted below and above the chart, not drawn. About 48 classes span the axis
+// (fewer for fewer than 4000 results), never narrower than the results' own step, so that the
+// peak has some twenty or more.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -22,9 +29,9 @@ struct IndirectChartModel {
     std::vector<CurvePoint> density;
     std::optional<double> lowerTruncation, upperTruncation;  // where estimated
     std::vector<LimitInput> limits;                          // where estimated, with intervals
-    // Measured results beyond the chart's range (the outermost half percent on either side,
-    // unless a limit or truncation point lies further out), and censored results: not drawn.
-    std::int64_t outside = 0, censored = 0;
+    // Measured results beyond the classes (below the first's start, at or above the last's end;
+    // outside is their sum), and censored results: not drawn.
+    std::int64_t outsideBelow = 0, outsideAbove = 0, outside = 0, censored = 0;
 };
 
 // nullopt where the partition has fewer than two distinct measured values.

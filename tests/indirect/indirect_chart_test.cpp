@@ -57,5 +57,49 @@ TEST(IndirectChart, TheDensityRunsOverTheBarsOfItsShare) {
     }
 }
 
+// 8000 results of N(100, 10) on whole numbers and 2000 pathological ones spread evenly over
+// 150 to 1149: the axis spans the fit's 0.05th to 99.95th percentiles (100 ± 32.9), not the
+// tail, which is counted above the chart; the limits 80.4 .. 119.6 are some 24 classes apart.
+TEST(IndirectChart, APathologicalTailDoesNotStretchTheAxis) {
+    ValueCounts counts;
+    for (int i = 0; i < 8000; ++i) {
+        // The normal quantile of (i + 0.5)/8000 by bisection on erfc.
+        const double p = (i + 0.5) / 8000;
+        double a = -6, b = 6;
+        for (int k = 0; k < 60; ++k) {
+            const double z = (a + b) / 2;
+            (0.5 * std::erfc(-z / std::numbers::sqrt2) < p ? a : b) = z;
+        }
+        counts.add(std::round(100 + 10 * a));
+    }
+    for (int i = 0; i < 2000; ++i) counts.add(150 + i / 2);
+    IndirectResult fit;
+    fit.total = 10000;
+    fit.lambda = 1;
+    fit.mu = 100;
+    fit.sigma = 10;
+    fit.fraction = 0.8;
+    fit.lower = 80.4;
+    fit.upper = 119.6;
+    fit.lowerTruncation = 75;
+    fit.upperTruncation = 125;
+    fit.lowerCiLow = 79, fit.lowerCiHigh = 81.5, fit.upperCiLow = 118.5, fit.upperCiHigh = 121;
+    const auto m = indirectChart(counts, fit);
+    ASSERT_TRUE(m);
+    EXPECT_LE(m->valueAxis.max, 140);
+    EXPECT_GE(m->valueAxis.min, 60);
+    EXPECT_LE(m->bars.front().from, 100 - 32.9);
+    EXPECT_GE(m->bars.back().to, 100 + 32.9);
+    std::int64_t drawnTail = 0;
+    for (const auto& b : m->bars)
+        if (b.from >= 150) drawnTail += b.count;
+    EXPECT_EQ(drawnTail, 0);
+    EXPECT_GE(m->outsideAbove, 2000);
+    EXPECT_EQ(m->outside, m->outsideAbove + m->outsideBelow);
+    EXPECT_LE(m->outside, 2000 + 8);  // beyond ±3.29σ: 0.1% of 8000
+    const double width = m->bars[0].to - m->bars[0].from;
+    EXPECT_GE((fit.upper - fit.lower) / width, 15) << width;
+}
+
 }  // namespace
 }  // namespace kijunchi

@@ -40,6 +40,8 @@
 #include "indirect/extract.h"
 #include "indirect/indirect_chart.h"
 #include "indirect/indirect_table.h"
+#include "indirect/site_spread.h"
+#include "report/sig_round.h"
 
 namespace kijunchi {
 
@@ -64,21 +66,37 @@ std::optional<std::string> chosen(const QComboBox* box) {
 }
 
 // The chart of one partition: the histogram of its results, the fitted non-pathological
-// density, the truncation points and the limits with their 90% intervals; a partition that was
-// not estimated shows its reason in the title and neither curve nor limits.
+// density, the truncation points and the limits with their 90% intervals; the row's note (a
+// warning, or the reason a partition was not estimated) in the title. A partition that was not
+// estimated shows neither curve nor limits.
 QChart* partitionChart(const IndirectWindow::Partition& p) {
     const IndirectResult& r = p.result;
     QString title = QString::fromStdString(p.label);
-    if (!r.estimated()) title += QStringLiteral("　") + QString::fromStdString(r.refusal);
+    if (p.site) title += QStringLiteral("　") + QString::fromStdString(p.site->site);
+    std::string note = indirectNote(r);
+    if (p.site && !p.site->note.empty()) note += (note.empty() ? "" : "。") + p.site->note;
+    if (!note.empty()) title += QStringLiteral("　") + QString::fromStdString(note);
     const auto model = indirectChart(p.counts, r);
     QChart* chart = makeChart(title);
     if (!model) {
         chart->legend()->hide();
         return chart;
     }
-    // The results beyond the chart and the censored ones are counted under it.
+    // The results beyond the chart (a pathological tail) and the censored ones are counted under
+    // it, with where the chart ends.
+    const auto edge = [](double v) { return QString::fromStdString(numberText(SigRound(v, 4))); };
+    QStringList beyond;
+    if (model->outsideBelow > 0)
+        beyond << QStringLiteral("%1未満 %2件")
+                      .arg(edge(model->bars.front().from))
+                      .arg(model->outsideBelow);
+    if (model->outsideAbove > 0)
+        beyond << QStringLiteral("%1以上 %2件")
+                      .arg(edge(model->bars.back().to))
+                      .arg(model->outsideAbove);
     QString valueTitle = QStringLiteral("測定値");
-    if (model->outside > 0) valueTitle += QStringLiteral("（図の外に%1件）").arg(model->outside);
+    if (!beyond.isEmpty())
+        valueTitle += QStringLiteral("（図の外: %1）").arg(beyond.join(QStringLiteral("、")));
     if (model->censored > 0)
         valueTitle += QStringLiteral("（打ち切り値%1件は描かず）").arg(model->censored);
     QValueAxis* x = makeChartAxis(model->valueAxis, valueTitle);
@@ -118,6 +136,12 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
     for (const LimitInput& limit : model->limits) {
         if (!limit.ciLow || !limit.ciHigh) continue;
         auto* area = shadedBand(*limit.ciLow, *limit.ciHigh, top, kLimit);
+        // Darker than a band behind the bars, and edged, so that a narrow interval still shows.
+        QColor fill = kLimit;
+        fill.setAlpha(70);
+        area->setBrush(fill);
+        fill.setAlpha(150);
+        area->setPen(QPen(fill, 1));
         area->setName(QStringLiteral("その90%信頼区間"));
         attachSeries(chart, area, x, y, !named);
         named = true;
@@ -177,6 +201,7 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     ValueBox = combo();
     CountBox = combo();
     GroupBox = combo();
+    SiteBox = combo();
     AgeBox = combo();
     PatientBox = combo();
     DateBox = combo();
@@ -242,8 +267,8 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
     files->addWidget(OpenButton);
     files->addWidget(FilesLabel, 1);  // wrapped: many files make it taller, not wider
     choices->addLayout(files);
-    choices->addLayout(line(
-        {"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox, "乱数の種", SeedEdit}));
+    choices->addLayout(line({"値の列", ValueBox, "件数の列", CountBox, "グループ列", GroupBox,
+                             "施設の列", SiteBox, "乱数の種", SeedEdit}));
     choices->addLayout(
         line({"年齢の列", AgeBox, "年齢区分", BandsEdit, "患者IDの列", PatientBox, FirstCheck}));
     choices->addLayout(line({"日付の列", DateBox, "期間", FromEdit, "〜", ToEdit, "条件の列",
@@ -383,7 +408,7 @@ bool IndirectWindow::openFiles(const QStringList& paths) {
         for (const auto& h : table->headings()) box->addItem(QString::fromStdString(h));
     };
     fill(ValueBox, false);
-    for (QComboBox* box : {CountBox, GroupBox, AgeBox, PatientBox, DateBox, WhereBox})
+    for (QComboBox* box : {CountBox, GroupBox, SiteBox, AgeBox, PatientBox, DateBox, WhereBox})
         fill(box, true);
     partitions_.clear();
     text_.clear();
@@ -411,6 +436,8 @@ QString IndirectWindow::choicesText() const {
         choice += QStringLiteral("　件数の列: %1").arg(CountBox->currentText());
     if (GroupBox->currentIndex() > 0)
         choice += QStringLiteral("　グループ列: %1").arg(GroupBox->currentText());
+    if (SiteBox->currentIndex() > 0)
+        choice += QStringLiteral("　施設の列: %1").arg(SiteBox->currentText());
     if (AgeBox->currentIndex() > 0)
         choice +=
             QStringLiteral("　年齢の列: %1（%2）").arg(AgeBox->currentText(), BandsEdit->text());
@@ -441,6 +468,7 @@ void IndirectWindow::runCommand() {
     extract.valueColumn = ValueBox->currentText().toStdString();
     extract.countColumn = chosen(CountBox);
     extract.groupColumn = chosen(GroupBox);
+    extract.siteColumn = chosen(SiteBox);
     extract.ageColumn = chosen(AgeBox);
     extract.patientColumn = chosen(PatientBox);
     extract.firstPerPatient = FirstCheck->isChecked();
@@ -522,6 +550,7 @@ void IndirectWindow::runCommand() {
     struct Work {
         ExtractResult extract;
         std::vector<IndirectResult> results;
+        std::vector<std::vector<IndirectResult>> sites;  // per partition, by site
     };
     const auto work = std::make_shared<Work>();
     running_ = true;
@@ -546,13 +575,21 @@ void IndirectWindow::runCommand() {
             if (!work->extract.problem.empty() || state.progress.cancel) return;
             const auto& parts = work->extract.partitions;
             state.progress.done = 0;
-            state.progress.total = parts.size();
+            std::size_t fits = 0;
+            for (const auto& p : parts) fits += 1 + p.sites.size();
+            state.progress.total = fits;
             state.stage = 1;
             options.cancel = &state.progress.cancel;
             for (std::size_t i = 0; i < parts.size() && !state.progress.cancel; ++i) {
                 // Never throws: what cannot be calculated is the partition's refusal.
                 work->results.push_back(estimateIndirect(parts[i].counts, options));
-                state.progress.done = i + 1;
+                ++state.progress.done;
+                auto& sites = work->sites.emplace_back();
+                for (const auto& [name, counts] : parts[i].sites) {
+                    if (state.progress.cancel) break;
+                    sites.push_back(estimateIndirect(counts, options));
+                    ++state.progress.done;
+                }
             }
         });
     running_ = false;
@@ -582,11 +619,29 @@ void IndirectWindow::runCommand() {
     }
     adoptedSource_ = adoptedSource;
     for (std::size_t i = 0; i < got.partitions.size() && i < work->results.size(); ++i) {
+        const PartitionCounts& p = got.partitions[i];
+        const auto compare = [&](const IndirectResult& r) -> std::optional<AdoptedComparison> {
+            if (!CompareCheck->isChecked()) return std::nullopt;
+            return compareWithPartition(choice, p, extract.ageBands, r);
+        };
+        if (!extract.siteColumn) {
+            partitions_.push_back(
+                {p.label, p.counts, work->results[i], compare(work->results[i]), std::nullopt});
+            continue;
+        }
+        // The pool's row, then each site's.
+        std::vector<std::string> names;
+        for (const auto& [name, counts] : p.sites) names.push_back(name);
+        const auto cells = siteCells(names, work->results[i], work->sites[i]);
         partitions_.push_back(
-            {got.partitions[i].label, got.partitions[i].counts, work->results[i], std::nullopt});
-        if (CompareCheck->isChecked())
-            partitions_.back().comparison =
-                compareWithPartition(choice, got.partitions[i], extract.ageBands, work->results[i]);
+            {p.label, p.counts, work->results[i], compare(work->results[i]), cells[0]});
+        std::size_t k = 0;
+        for (const auto& [name, counts] : p.sites) {
+            if (k >= work->sites[i].size()) break;
+            partitions_.push_back(
+                {p.label, counts, work->sites[i][k], compare(work->sites[i][k]), cells[k + 1]});
+            ++k;
+        }
     }
     status.prepend(QStringLiteral("%1行を読み、%2件の結果を%3の分割で推定しました。")
                        .arg(got.rows)
@@ -606,11 +661,18 @@ bool IndirectWindow::comparing() const {
 
 std::string IndirectWindow::writeTable(IndirectFormat format) const {
     std::ostringstream out;
-    IndirectWriter writer(out, format, {},
-                          comparing() ? adoptedColumns() : std::vector<ExtraColumn>{});
-    for (const auto& p : partitions_)
-        writer.row(p.label, p.result, {},
-                   p.comparison ? adoptedCells(*p.comparison) : std::vector<ExtraCell>{});
+    std::vector<ExtraColumn> after;
+    if (sites()) after = siteColumns();
+    if (comparing())
+        for (auto& c : adoptedColumns()) after.push_back(std::move(c));
+    IndirectWriter writer(out, format, {}, after);
+    for (const auto& p : partitions_) {
+        std::vector<ExtraCell> cells;
+        if (p.site) cells = siteExtraCells(*p.site);
+        if (p.comparison)
+            for (auto& c : adoptedCells(*p.comparison)) cells.push_back(std::move(c));
+        writer.row(p.label, p.result, {}, cells);
+    }
     writer.finish();
     return out.str();
 }
@@ -624,9 +686,24 @@ DocumentPart::TextTable IndirectWindow::partTable() const {
     return {textHeadLines_, 1};
 }
 
+bool IndirectWindow::sites() const {
+    return !partitions_.empty() && partitions_.front().site.has_value();
+}
+
+namespace {
+
+// The partition, and the site where there is one: "男 18歳以上40歳未満 A".
+QString rowName(const IndirectWindow::Partition& p) {
+    QString name = QString::fromStdString(p.label);
+    if (p.site) name += QStringLiteral(" ") + QString::fromStdString(p.site->site);
+    return name;
+}
+
+}  // namespace
+
 QString IndirectWindow::pictureName(int index) const {
-    return QStringLiteral("%1 %2").arg(
-        windowTitle(), QString::fromStdString(partitions_[static_cast<std::size_t>(index)].label));
+    return QStringLiteral("%1 %2").arg(windowTitle(),
+                                       rowName(partitions_[static_cast<std::size_t>(index)]));
 }
 
 void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& size) const {
@@ -638,6 +715,8 @@ void IndirectWindow::paintPicture(int index, QPainter& painter, const QSize& siz
 void IndirectWindow::showResults() {
     Table->clear();
     auto headings = indirectHeadings();
+    if (sites())
+        for (const auto& c : siteColumns()) headings.push_back(c.heading);
     if (comparing())
         for (const auto& c : adoptedColumns()) headings.push_back(c.heading);
     Table->setColumnCount(static_cast<int>(headings.size()));
@@ -649,12 +728,14 @@ void IndirectWindow::showResults() {
         auto cells = indirectCells(partitions_[r].label, partitions_[r].result);
         const std::size_t note = cells.size() - 1;
         std::vector<bool> numeric(cells.size(), true);
-        numeric[0] = numeric[note] = false;
-        if (partitions_[r].comparison) {
-            for (const auto& extra : adoptedCells(*partitions_[r].comparison)) {
-                cells.push_back(extraCellText(extra));
-                numeric.push_back(extra.isNumber);
-            }
+        numeric[0] = numeric[note] = numeric[note - 1] = false;
+        std::vector<ExtraCell> extras;
+        if (partitions_[r].site) extras = siteExtraCells(*partitions_[r].site);
+        if (partitions_[r].comparison)
+            for (auto& c : adoptedCells(*partitions_[r].comparison)) extras.push_back(std::move(c));
+        for (const auto& extra : extras) {
+            cells.push_back(extraCellText(extra));
+            numeric.push_back(extra.isNumber);
         }
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(QString::fromStdString(cells[c]));
@@ -665,7 +746,7 @@ void IndirectWindow::showResults() {
     Table->resizeColumnsToContents();
     ChartBox->blockSignals(true);
     ChartBox->clear();
-    for (const auto& p : partitions_) ChartBox->addItem(QString::fromStdString(p.label));
+    for (const auto& p : partitions_) ChartBox->addItem(rowName(p));
     ChartBox->blockSignals(false);
     const bool any = !partitions_.empty();
     ChartBox->setEnabled(any);

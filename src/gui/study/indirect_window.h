@@ -18,6 +18,7 @@
 #include "adopted/adopted_check.h"
 #include "gui/results/document_part.h"
 #include "indirect/indirect_table.h"
+#include "indirect/site_spread.h"
 #include "indirect/truncated_fit.h"
 #include "indirect/value_counts.h"
 
@@ -56,11 +57,13 @@ public:
     // The table as the command line's TSV: a heading line, then a line per partition.
     QString tableText() const;
 
+    // A row of the table: a partition, or with a site column the pool's or one site's part of it.
     struct Partition {
         std::string label;
         ValueCounts counts;
         IndirectResult result;
         std::optional<AdoptedComparison> comparison;  // when compared with an adopted interval
+        std::optional<IndirectSiteCells> site;
     };
     const std::vector<Partition>& partitions() const { return partitions_; }
 
@@ -69,6 +72,7 @@ public:
     QComboBox* ValueBox = nullptr;    // the value column
     QComboBox* CountBox = nullptr;    // （なし） or a column of counts
     QComboBox* GroupBox = nullptr;    // （なし） or a column
+    QComboBox* SiteBox = nullptr;     // （なし） or a column
     QComboBox* AgeBox = nullptr;      // （なし） or a column
     QLineEdit* BandsEdit = nullptr;   // 0,18,40,60,120
     QComboBox* PatientBox = nullptr;  // （なし） or a column
@@ -109,6 +113,7 @@ private:
     void showChart(int index);
     QString choicesText() const;
     QString filesText() const;  // the files, and the sheet of the workbooks when chosen
+    bool sites() const;         // the rows have site cells
     bool comparing() const;
     std::string writeTable(IndirectFormat format) const;
     void fail(const QString& text);

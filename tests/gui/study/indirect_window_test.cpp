@@ -118,6 +118,11 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
     EXPECT_EQ(women.censoredBelow, 5);
     EXPECT_TRUE(window->partitions()[1].result.refusal.starts_with("推定できません"));
     EXPECT_EQ(window->pictureCount(), 2);
+    // No word of the command line in the window: the rows left out by the condition are told of
+    // in the window's words.
+    EXPECT_TRUE(window->StatusLabel->text().contains(QStringLiteral("条件の列の値が違う1行")))
+        << window->StatusLabel->text().toStdString();
+    EXPECT_FALSE(window->StatusLabel->text().contains(QStringLiteral("--")));
 
     const std::string saved = folder.file("table.csv");
     window->chooseCsvFile = [&] { return QString::fromStdString(saved); };
@@ -189,6 +194,35 @@ TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) 
         EXPECT_TRUE(words.contains(QStringLiteral("採用中の基準範囲: 入力した範囲 80.4〜119.6")));
         EXPECT_TRUE(words.contains(QStringLiteral("判定: 適合")));  // a chart's title
     }
+}
+
+// The sex as the site column of a pool: the pool's row, then each site's, as the command line's
+// --site gives them (the second file alone: too few results to estimate, so quick).
+TEST_F(IndirectWindowTest, SitesAreRowsOfTheirOwn) {
+    const std::string file = folder.write("b.csv", extractFiles().second);
+    std::ostringstream tsv, err;
+    ASSERT_EQ(runIndirectCommand(
+                  {"--indirect", "--column", "値", "--site", "性別", "--where", "区分=外来", file},
+                  tsv, err),
+              0)
+        << err.str();
+    IndirectWindow* window = frame->studies->showIndirect();
+    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(file)}; };
+    window->OpenButton->click();
+    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    window->SiteBox->setCurrentText(QStringLiteral("性別"));
+    window->WhereBox->setCurrentText(QStringLiteral("区分"));
+    window->WhereEdit->setText(QStringLiteral("外来"));
+    window->RunButton->click();
+    EXPECT_EQ(window->tableText().toStdString(), tsv.str());
+    ASSERT_EQ(window->Table->rowCount(), 3);
+    int site = -1;
+    for (int c = 0; c < window->Table->columnCount(); ++c)
+        if (window->Table->horizontalHeaderItem(c)->text() == QStringLiteral("施設")) site = c;
+    ASSERT_GE(site, 0);
+    EXPECT_EQ(window->Table->item(0, site)->text(), QStringLiteral("全施設"));
+    EXPECT_EQ(window->Table->item(2, site)->text(), QStringLiteral("M"));
+    EXPECT_EQ(window->ChartBox->itemText(1), QStringLiteral("全体 F"));
 }
 
 // A workbook of two sheets: the window asks which, reads that one, and says so; cancelled, the
