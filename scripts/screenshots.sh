@@ -72,6 +72,7 @@ if [ "$docs" = 1 ]; then
   cp "$from/sheet-dialog-window.png" "$root/docs/files-sheet-dialog.png"
   cp "$shots/scale-1.5/sheet-dialog-window.png" "$root/docs/files-sheet-dialog-1.5.png"
   cp "$from/study-header-window.png" "$root/docs/dialog-study-header.png"
+  cp "$from/tiled-with-evaluation-scrolled-window.png" "$root/docs/frame-evaluation-tiled.png"
   # The work area holds the maximised evaluation: the frame's part of the screen.
   convert "$from/evaluation-excluded.png" -crop 1042x850+112+44 +repage \
     "$root/docs/evaluation-excluded.png"

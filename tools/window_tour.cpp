@@ -186,10 +186,10 @@ int main(int argc, char** argv) {
         [&] {
             if (QScrollBar* bar = frame.mdiArea->verticalScrollBar()) bar->setValue(bar->maximum());
         },
-        [&] { shot("tiled-with-evaluation-scrolled"); },
+        [&] { shot("tiled-with-evaluation-scrolled", &frame); },
         // An analysis with the evaluation open keeps the arrangement.
         [&] { frame.inputWindow()->Command5->click(); },
-        [&] { shot("analysis-with-evaluation"); },
+        [&] { shot("analysis-with-evaluation", &frame); },
         [&] { frame.tileCommand(); },
         // Values out of the data set: the evaluation lists them and says how many.
         [&] {
@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
                     frame.evaluationWindow()->Text1->verticalScrollBar()->maximum() / 2);
         },
         [&] { shot("evaluation-excluded", frame.evaluationWindow()); },
+        [&] { shot("evaluation-excluded-frame", &frame); },
         // 検討の情報 is modal: its picture is taken and it is closed from inside it.
         [&] {
             QTimer::singleShot(1500, [&] {

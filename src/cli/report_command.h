@@ -43,10 +43,10 @@ struct PdfHead {
 };
 
 // Writes to path the A4 document the desktop program prints of the analysis of store (a data set
-// ready to be analysed: the writer runs the analysis into the windows the document is made of);
-// returns an empty text, or the one-line message saying why the file was not written. The
-// command line is plain C++: kijunchi-report's main gives it when it is built with the desktop
-// program, and without it --pdf is refused.
+// ready to be analysed: the writer runs the analysis the document is drawn from); returns an
+// empty text, or the one-line message saying why the file was not written. The command line is
+// plain C++: kijunchi-report's main gives the writer that runs kijunchi-pdf (cli/pdf_program.h);
+// without a writer --pdf is refused.
 using PdfWriter = std::function<std::string(const std::string& path, const AnalysisStore& store,
                                             const PdfHead& head)>;
 

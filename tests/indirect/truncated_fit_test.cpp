@@ -57,6 +57,7 @@ TEST(TruncatedFit, MixturesAgainstTheirTruth) {
     IndirectOptions options;
     options.resamples = 40;
     options.method = IndirectMethod::Truncated;
+    options.crossCheck = false;  // the truncated fit alone
     for (const auto& m : mixtures) {
         SCOPED_TRACE(m.name);
         const auto r = estimateIndirect(draw(m, 20000, 3), options);

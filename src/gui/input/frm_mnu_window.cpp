@@ -374,6 +374,7 @@ int frmMnu::Col() const {
 }
 
 void frmMnu::pasteCommand() {
+    if (confirmPaste && !confirmPaste()) return;
     if (GroupTick->isChecked()) return pasteWithGroups();
     // The paste buffer keeps what was pasted before: a second paste adds to the data set, and
     // the comment line says so.

@@ -80,6 +80,9 @@ public:
     void newCommand();    // 新規作成
     // Asked before 新規作成 empties anything; false keeps the data set (unset: always true).
     std::function<bool()> confirmNew;
+    // Asked before a paste replaces or adds to the data set: false leaves it as it is (the
+    // frame asks about a study's unsaved changes).
+    std::function<bool()> confirmPaste;
 
     // 張り付け with "グループ列あり" ticked: value and group columns.
     void pasteWithGroups();

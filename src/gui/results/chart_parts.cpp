@@ -85,7 +85,13 @@ QLineSeries* polyline(const std::vector<std::pair<double, double>>& points) {
     return line;
 }
 
-// A shaded band from x0 to x1 over the whole height.
+QAreaSeries* areaBetween(QLineSeries* upper, QLineSeries* lower) {
+    auto* area = new QAreaSeries(upper, lower);
+    upper->setParent(area);
+    if (lower) lower->setParent(area);
+    return area;
+}
+
 QAreaSeries* histogramSeries(const std::vector<HistogramBar>& bars, const QString& name) {
     auto* outline = new QLineSeries;
     for (const HistogramBar& bar : bars) {
@@ -94,15 +100,16 @@ QAreaSeries* histogramSeries(const std::vector<HistogramBar>& bars, const QStrin
         outline->append(bar.to, bar.count);
         outline->append(bar.to, 0);
     }
-    auto* series = new QAreaSeries(outline);
+    auto* series = areaBetween(outline);
     series->setName(name);
     series->setBrush(QColor(198, 212, 228));
     series->setPen(QPen(QColor(90, 110, 135), 1));
     return series;
 }
 
+// A shaded band from x0 to x1 over the whole height.
 QAreaSeries* shadedBand(double x0, double x1, double top, const QColor& colour) {
-    auto* area = new QAreaSeries(polyline({{x0, top}, {x1, top}}), polyline({{x0, 0}, {x1, 0}}));
+    auto* area = areaBetween(polyline({{x0, top}, {x1, top}}), polyline({{x0, 0}, {x1, 0}}));
     QColor fill = colour;
     fill.setAlpha(40);
     area->setBrush(fill);

@@ -29,6 +29,9 @@ QChart* makeChart(const QString& title);
 void attachSeries(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y,
                   bool inLegend);
 QLineSeries* polyline(const std::vector<std::pair<double, double>>& points);
+// The area between upper and lower (or the axis), which owns both lines: an area series does
+// not delete the lines it is given, so without this every chart drawn would leave them behind.
+QAreaSeries* areaBetween(QLineSeries* upper, QLineSeries* lower = nullptr);
 // The histogram's bars as one filled outline that goes down to 0 between classes, in the
 // colours of every histogram of the program.
 QAreaSeries* histogramSeries(const std::vector<HistogramBar>& bars, const QString& name);

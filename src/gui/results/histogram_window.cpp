@@ -42,7 +42,8 @@ REG::REG(Prompt& prompt, std::function<void()> redisplay, QWidget* parent)
 QSize REG::minimumSizeHint() const {
     // A picture tall enough for the printed lines above the chart's axis at the size they are
     // drawn (a smaller picture draws them smaller): a tiling gives it no less.
-    // Eleven lines at half size take the top 55% of 180 pixels.
+    // Eleven lines take at most the top 60% of 180 pixels (drawn at three quarters of their
+    // size).
     return QSize(Command3->geometry().right() + 1, Command1->height() + 180);
 }
 

@@ -13,7 +13,7 @@ namespace kijunchi {
 namespace {
 
 // The share of a picture's height its printed lines (the summary above the chart) may take.
-constexpr double kTextShare = 0.4;
+constexpr double kTextShare = 0.6;
 
 QColor toColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
@@ -52,7 +52,7 @@ void PictureBox::paintDrawing(QPainter& p, QSize size) const {
 void Drawing::paint(QPainter& p, QSize size, const QFont& font) const {
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     // A size in pixels, so that the drawing keeps its proportions on a device of another
-    // resolution (a PDF page). Printed lines that would take more than the top 40% of the
+    // resolution (a PDF page). Printed lines that would take more than the top 60% of the
     // picture (where the chart's bars and axis are below them) are drawn smaller, down to half
     // their size; the histogram window is never made lower than that needs.
     QFont pixelFont = font;

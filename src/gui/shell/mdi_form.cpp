@@ -321,6 +321,8 @@ void MDIForm1::showInputWindow() {
             forgetStudy();
             return true;
         };
+        // Other data end a study that has a file: its changes are asked about first.
+        input_->confirmPaste = [this] { return session_.path().empty() || leaveStudy(); };
         connect(input_, &frmMnu::analysisRequested, this, &MDIForm1::analysisCommand);
         connect(input_, &frmMnu::evaluationRequested, this, &MDIForm1::openEvaluationWindow);
         connect(input_, &frmMnu::transformRequested, this, &MDIForm1::openTransformWindow);

@@ -220,6 +220,19 @@ TEST_F(RecordTest, TheRecordNeitherMixesNorLosesNorHidesAChange) {
              EXPECT_EQ(TempFolder::read(study), saved);
              EXPECT_TRUE(frame->studyPath().isEmpty());
          }},
+        {"a paste into a saved study with changes not saved",
+         [&] {
+             open(ten);
+             frame->setStudyHeader(header("IgM"));
+             const std::string study = folder.file("asked.kijunchi");
+             saveAs(study);
+             frame->setStudyHeader(header("IgG"));
+             prompt.threeWayAnswers = {Prompt::Answer::Cancel};
+             paste(QStringLiteral("1\n2\n3\n"));
+             EXPECT_TRUE(prompt.threeWayAnswers.empty());  // asked
+             EXPECT_EQ(store->DataCount, 10);
+             EXPECT_EQ(frame->studyPath().toStdString(), study);
+         }},
         {"the origins of a paste, a generator and standard input",
          [&] {
              paste(QStringLiteral("1\n2\n3\n"));

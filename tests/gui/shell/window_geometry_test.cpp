@@ -229,12 +229,12 @@ TEST(PictureBox, PrintedLinesStayAboveTheAxisAndTheLabelInside) {
         canvas.printAtPosition("15");
         const QImage image = picture.image();
         // The text (black right of the axis, above the bottom axis) well above the axis: in the
-        // top 40% from 250 pixels on, the top 60% at the least height the window takes.
+        // top 60% (and a little for the rounding of the font's size).
         int lowest = 0;
         for (int y = 0; y < height - 5; ++y)
             for (int x = 60; x < 400; ++x)
                 if (qGray(image.pixel(x, y)) < 160) lowest = y;
-        EXPECT_LE(lowest, height >= 250 ? height * 2 / 5 : height * 3 / 5);
+        EXPECT_LE(lowest, height * 13 / 20);
         // The label at the top, where the axis is at 30/410 of the width (44 pixels), not
         // hidden by the text beside it.
         int label = 0;
