@@ -202,10 +202,15 @@ void checkLimit(const Limit& limit, const char* what) {
     if (!limit.value) return;
     requireFinite(*limit.value, what);
     if (!limit.interval) return;
+    // An end that cannot be carried back is missing; the end that is there still holds the limit.
     const double value = SigRound(*limit.value);
-    require(SigRound(limit.interval->low) <= value && value <= SigRound(limit.interval->high), what,
-            std::to_string(limit.interval->low) + " " + std::to_string(*limit.value) + " " +
-                std::to_string(limit.interval->high));
+    const auto& low = limit.interval->low;
+    const auto& high = limit.interval->high;
+    const auto text = [](const std::optional<double>& end) {
+        return end ? std::to_string(*end) : std::string("―");
+    };
+    require((!low || SigRound(*low) <= value) && (!high || value <= SigRound(*high)), what,
+            text(low) + " " + std::to_string(*limit.value) + " " + text(high));
 }
 
 void checkOrder(const Limit& lower, const Limit& upper, const char* what) {
