@@ -21,6 +21,7 @@
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/study_windows.h"
 #include "support/poppler.h"
+#include "support/recording_file_prompt.h"
 #include "support/temp_files.h"
 
 namespace kijunchi::testing {
@@ -240,18 +241,14 @@ TEST_F(IndirectWindowTest, AWorkbookOfSeveralSheetsIsAskedAbout) {
     }
     ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
 
+    RecordingFilePrompt files;  // the frame's file questions, the windows' too
+    frame->setFilePrompt(files);
     IndirectWindow* window = frame->studies->showIndirect();
     window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(path)}; };
-    QStringList asked;
-    std::optional<int> answer;
-    window->chooseSheet = [&](const QString&, const QStringList& sheets) {
-        asked = sheets;
-        return answer;
-    };
     window->OpenButton->click();  // cancelled
-    EXPECT_EQ(asked, (QStringList{QStringLiteral("メモ"), QStringLiteral("結果")}));
+    EXPECT_EQ(files.items, (QStringList{QStringLiteral("メモ"), QStringLiteral("結果")}));
     EXPECT_EQ(window->ValueBox->count(), 0);
-    answer = 1;
+    files.choices.push_back(1);
     window->OpenButton->click();
     EXPECT_TRUE(window->FilesLabel->text().contains(QStringLiteral("シート 2「結果」")));
     window->ValueBox->setCurrentText(QStringLiteral("値"));
