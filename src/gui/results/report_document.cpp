@@ -17,6 +17,7 @@
 #include <cmath>
 #include <vector>
 
+#include "files/report_export.h"
 #include "gui/results/document_part.h"
 
 namespace kijunchi {
@@ -393,7 +394,7 @@ QString writeReportPdf(const QString& path, const QStringList& description,
         QPdfWriter pdf(&buffer);
         pdf.setResolution(600);
         pdf.setCreator(QStringLiteral("基準値"));
-        pdf.setTitle(QStringLiteral("基準値　解析レポート"));
+        pdf.setTitle(QString::fromUtf8(kReportTitle));
         if (paintReportDocument(pdf, description, parts, runningHead) == 0)
             return QStringLiteral("PDFを作れませんでした。");
     }

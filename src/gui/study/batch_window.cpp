@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "files/report_export.h"
 #include "gui/results/report_document.h"
 #include "gui/widgets/file_prompt.h"
 #include "gui/widgets/prompt.h"
@@ -249,8 +250,7 @@ void BatchWindow::pdfCommand() {
 
 bool BatchWindow::savePdf(const QString& path) {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-    const QStringList head{QStringLiteral("基準値　解析レポート"),
-                           QStringLiteral("作成日時：") + now};
+    const QStringList head{QString::fromUtf8(kReportTitle), QStringLiteral("作成日時：") + now};
     const QString error = writeReportPdf(
         path, head, {this}, QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now));
     if (!error.isEmpty()) {
