@@ -38,11 +38,12 @@ VerificationWindow::VerificationWindow(AnalysisStore& store, QWidget* parent)
     AnalyteBox = new QComboBox(this);
     AnalyteBox->setEditable(true);
     AnalyteBox->setInsertPolicy(QComboBox::NoInsert);
-    AnalyteBox->setMinimumContentsLength(8);
+    AnalyteBox->setMinimumContentsLength(6);
     SexBox = new QComboBox(this);
     SexBox->addItems({QStringLiteral("（共通）"), QStringLiteral("男"), QStringLiteral("女")});
     AgeBox = new QComboBox(this);
     AgeBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    AgeBox->setMinimumContentsLength(8);  // （なし） in full-width letters
     TableFileButton = new QPushButton(QStringLiteral("表を選ぶ…"), this);
     TableFileLabel = new QLabel(this);
 
