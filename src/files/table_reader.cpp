@@ -70,6 +70,7 @@ TableReader& TableReader::operator=(TableReader&& other) noexcept {
     hasHeadings_ = other.hasHeadings_;
     headingsToTell_ = other.headingsToTell_;
     headings_ = std::move(other.headings_);
+    givenHeadings_ = std::move(other.givenHeadings_);
     problem_ = other.problem_;
     sheet_ = std::move(other.sheet_);
     restart();
@@ -182,8 +183,7 @@ FileProblem TableReader::openSheet(const std::string& path, const TableOptions& 
     }
     if (hasHeadings_) headings_ = first;
     if (headings_.size() < sheet_->width()) headings_.resize(sheet_->width());
-    for (std::size_t c = 0; c < headings_.size(); ++c)
-        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    nameColumns();
     layout_.separator = '\t';
     restart();
     return FileProblem::None;
@@ -339,10 +339,17 @@ FileProblem TableReader::inspect() {
     }
     if (hasHeadings_) headings_ = first.front();
     headings_.resize(std::max(columns, headings_.size()));
-    for (std::size_t c = 0; c < headings_.size(); ++c)
-        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    nameColumns();
     pass_ = kPasses;
     return FileProblem::None;
+}
+
+void TableReader::nameColumns() {
+    givenHeadings_.assign(headings_.size(), false);
+    for (std::size_t c = 0; c < headings_.size(); ++c) {
+        givenHeadings_[c] = !headings_[c].empty();
+        if (headings_[c].empty()) headings_[c] = numberedHeading(c);
+    }
 }
 
 void TableReader::restart() {

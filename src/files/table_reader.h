@@ -51,6 +51,10 @@ public:
 
     // The column headings in UTF-8 ("列1", "列2", … where the file has none).
     const std::vector<std::string>& headings() const { return headings_; }
+    // Whether the file's heading row holds a heading for column c (not one numbered here).
+    bool headingGiven(std::size_t c) const {
+        return c < givenHeadings_.size() && givenHeadings_[c];
+    }
     char separator() const { return layout_.separator; }
     bool decimalComma() const { return layout_.decimalComma; }
     TextEncoding encoding() const { return encoding_; }
@@ -117,6 +121,8 @@ private:
     FileProblem openPath(const std::string& path, bool regularOnly);
     FileProblem takeBytes(std::string bytes);
     FileProblem inspect();
+    // Numbers the columns without a heading ("列3"), telling them from those the file names.
+    void nameColumns();
     bool nextLine(std::string_view& line) {
         while (!lines_.next(line)) {
             if (end_) return false;
@@ -151,6 +157,7 @@ private:
     bool hasHeadings_ = false;
     bool headingsToTell_ = false;
     std::vector<std::string> headings_;
+    std::vector<bool> givenHeadings_;
 
     // The pass under way.
     std::optional<TextDecoder> decoder_;

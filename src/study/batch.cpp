@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #if defined(__GLIBC__)
 #include <malloc.h>  // malloc_trim
 #endif
@@ -217,11 +218,12 @@ void BatchWriter::finish() {
 
 namespace {
 
+constexpr std::size_t kStep = std::size_t{1} << 21;  // 16 MB of numbers
+
 // The numbers in one piece, their blocks let go as they are copied and handed back to the
 // system as they go (the C library would keep freed blocks for itself): a set of a billion
 // bytes is never held twice.
 std::vector<double> inOnePiece(std::deque<double>& cells) {
-    constexpr std::size_t kStep = std::size_t{1} << 21;  // 16 MB of numbers
     std::vector<double> values;
     values.reserve(cells.size());
     while (!cells.empty()) {
@@ -236,14 +238,38 @@ std::vector<double> inOnePiece(std::deque<double>& cells) {
     return values;
 }
 
-// What the one pass over the file keeps: per analyte and group the numbers, in the order of
-// the file, and the counts the rows tell.
+// The same, the numbers dealt out to their groups (of `sets`), each group's in the file's order.
+std::vector<std::vector<double>> inGroups(std::deque<double>& cells,
+                                          std::deque<std::uint32_t>& groupOf, std::size_t sets) {
+    std::vector<std::size_t> sizes(sets, 0);
+    for (std::uint32_t g : groupOf) ++sizes[g];
+    std::vector<std::vector<double>> values(sets);
+    for (std::size_t g = 0; g < sets; ++g) values[g].reserve(sizes[g]);
+    while (!cells.empty()) {
+        const std::size_t k = std::min(kStep, cells.size());
+        for (std::size_t i = 0; i < k; ++i) values[groupOf[i]].push_back(cells[i]);
+        cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(k));
+        groupOf.erase(groupOf.begin(), groupOf.begin() + static_cast<std::ptrdiff_t>(k));
+#if defined(__GLIBC__)
+        if (k == kStep) malloc_trim(0);
+#endif
+    }
+    std::deque<double>().swap(cells);
+    std::deque<std::uint32_t>().swap(groupOf);
+    return values;
+}
+
+// What the one pass over the file keeps: per analyte the numbers, in the order of the file,
+// with the group of each, and the counts the rows tell. What is kept follows the cells present,
+// never analytes × groups: a wide sheet with a group on every row would otherwise cost its
+// width times its rows.
 class BatchData {
 public:
     BatchData(TableStream& table, const std::optional<std::size_t>& groupColumn);
 
     std::size_t analytes() const { return columns_.size(); }
     std::size_t groups() const { return groupColumn_ ? groupNames_.size() : 1; }
+    const std::vector<std::size_t>& columns() const { return columns_; }
 
     // The rows of analyte a (the a-th analyte column). Its numbers are taken: each analyte's
     // rows are asked for once (from any thread, one analyte on each).
@@ -251,16 +277,21 @@ public:
                                    const BatchEvaluator& evaluate);
 
 private:
+    struct Analyte {
+        std::deque<double> values;
+        std::deque<std::uint32_t> groupOf;  // the group of each value (with a group column)
+        std::unordered_map<std::uint32_t, int> skipped;  // per group: fields without a number
+        int withoutGroup = 0;                            // values in rows with an empty group
+        bool filled = false;                             // any field of the column holds something
+    };
+
     std::optional<std::size_t> groupColumn_;
-    std::vector<std::size_t> columns_;  // the file's columns that are analytes, in order
+    // The file's columns that are analytes, in order: every column but the group column that
+    // holds a cell (a heading, or a field in any row). A column without one is no analyte.
+    std::vector<std::size_t> columns_;
     // The groups in the order of their first row, found by the raw text of the field.
     std::vector<std::string> groupNames_;
-    // Per analyte, per group, the numbers; in blocks, so that the memory follows the data
-    // without a copy as it grows.
-    std::vector<std::vector<std::deque<double>>> cells_;
-    // Per group, per analyte: values, and fields that held something but no number.
-    std::vector<std::vector<int>> counts_, skipped_;
-    std::vector<int> withoutGroup_;  // per analyte: values in rows with an empty group
+    std::vector<Analyte> data_;  // per analyte
 };
 
 BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& groupColumn)
@@ -269,12 +300,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
     for (std::size_t c = 0; c < columns; ++c)
         if (!groupColumn || c != *groupColumn) columns_.push_back(c);
     const std::size_t analytes = columns_.size();
-    withoutGroup_.assign(analytes, 0);
-    cells_.assign(analytes, std::vector<std::deque<double>>(groupColumn ? 0 : 1));
-    if (!groupColumn) {
-        counts_.assign(1, std::vector<int>(analytes, 0));
-        skipped_ = counts_;
-    }
+    data_.resize(analytes);
 
     // The analyte of each column of the file (kNone for the group column).
     constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -291,18 +317,25 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         const std::vector<std::size_t>* filled = table.filledColumns();
         const auto eachAnalyte = [&](auto&& use) {
             if (!filled) {
-                for (std::size_t a = 0; a < analytes; ++a) use(a);
+                for (std::size_t a = 0; a < analytes; ++a) {
+                    const std::string_view f = field(columns_[a]);
+                    if (f.find_first_not_of(" \t") != std::string_view::npos) use(a, f);
+                }
                 return;
             }
-            for (std::size_t c : *filled)
-                if (c < analyteOf.size() && analyteOf[c] != kNone) use(analyteOf[c]);
+            for (std::size_t c : *filled) {
+                if (c >= analyteOf.size() || analyteOf[c] == kNone) continue;
+                const std::string_view f = field(c);
+                if (f.find_first_not_of(" \t") != std::string_view::npos) use(analyteOf[c], f);
+            }
         };
         std::uint32_t group = 0;
         if (groupColumn) {
             const std::string_view raw = trimmed(field(*groupColumn));
             if (raw.empty()) {
-                eachAnalyte([&](std::size_t a) {
-                    if (table.number(field(columns_[a]))) ++withoutGroup_[a];
+                eachAnalyte([&](std::size_t a, std::string_view f) {
+                    data_[a].filled = true;
+                    if (table.number(f)) ++data_[a].withoutGroup;
                 });
                 continue;
             }
@@ -312,35 +345,48 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
                          .emplace(std::string(raw), static_cast<std::uint32_t>(groupNames_.size()))
                          .first;
                 groupNames_.push_back(table.text(raw));
-                counts_.emplace_back(analytes, 0);
-                skipped_.emplace_back(analytes, 0);
-                for (auto& sets : cells_) sets.emplace_back();
             }
             group = it->second;
         }
-        auto& counts = counts_[group];
-        auto& skipped = skipped_[group];
-        eachAnalyte([&](std::size_t a) {
-            const std::string_view f = field(columns_[a]);
-            const auto v = table.number(f);
-            if (v) {
-                ++counts[a];
-                cells_[a][group].push_back(*v);
-            } else if (f.find_first_not_of(" \t") != std::string_view::npos) {
-                ++skipped[a];
+        eachAnalyte([&](std::size_t a, std::string_view f) {
+            Analyte& d = data_[a];
+            d.filled = true;
+            if (const auto v = table.number(f)) {
+                d.values.push_back(*v);
+                if (groupColumn) d.groupOf.push_back(group);
+            } else {
+                ++d.skipped[group];
             }
         });
     }
+
+    // The columns without a cell are left out.
+    std::size_t kept = 0;
+    for (std::size_t a = 0; a < analytes; ++a) {
+        if (!data_[a].filled && !table.headingGiven(columns_[a])) continue;
+        if (kept != a) {
+            columns_[kept] = columns_[a];
+            data_[kept] = std::move(data_[a]);
+        }
+        ++kept;
+    }
+    columns_.resize(kept);
+    data_.resize(kept);
 }
 
 std::vector<BatchRow> BatchData::takeRows(const TableStream& table, std::size_t a,
                                           const BatchEvaluator& evaluate) {
     const std::string& heading = table.headings()[columns_[a]];
     const std::size_t sets = groups();
+    Analyte& d = data_[a];
     // This analyte's values, per group (one set without a group column), in the file's order.
     // The blocks are let go as soon as their numbers are in one piece.
-    std::vector<std::vector<double>> values(sets);
-    for (std::size_t g = 0; g < sets; ++g) values[g] = inOnePiece(cells_[a][g]);
+    std::vector<std::vector<double>> values;
+    if (groupColumn_) {
+        values = inGroups(d.values, d.groupOf, sets);
+    } else {
+        values.push_back(inOnePiece(d.values));
+    }
 
     std::vector<BatchRow> rows;
     std::optional<PartitionStudy> study;
@@ -362,7 +408,8 @@ std::vector<BatchRow> BatchData::takeRows(const TableStream& table, std::size_t 
         row.analyte = heading;
         if (groupColumn_) row.group = groupNames_[g];
         row.n = static_cast<int>(values[g].size());
-        row.skipped = skipped_[g][a];
+        const auto skipped = d.skipped.find(static_cast<std::uint32_t>(g));
+        row.skipped = skipped == d.skipped.end() ? 0 : skipped->second;
         if (row.n == 0) {
             row.message = "数値がありません。";
         } else {
@@ -388,8 +435,8 @@ std::vector<BatchRow> BatchData::takeRows(const TableStream& table, std::size_t 
             }
         }
         if (row.skipped > 0) appendMessage(row.message, skippedMessage(row.skipped));
-        if (g == 0 && withoutGroup_[a] > 0)
-            appendMessage(row.message, "グループが空欄の値" + std::to_string(withoutGroup_[a]) +
+        if (g == 0 && d.withoutGroup > 0)
+            appendMessage(row.message, "グループが空欄の値" + std::to_string(d.withoutGroup) +
                                            "個は評価していません。");
         rows.push_back(std::move(row));
     }
@@ -402,6 +449,7 @@ BatchSummary runInTurn(const TableStream& table, BatchData& data, const BatchEva
                        const std::function<bool(int done, int total)>& progress) {
     BatchSummary summary;
     summary.analytesTotal = static_cast<int>(data.analytes());
+    summary.analyteColumns = data.columns();
     for (std::size_t a = 0; a < data.analytes(); ++a) {
         if (progress && !progress(summary.analytes, summary.analytesTotal)) {
             summary.cancelled = true;
@@ -451,6 +499,7 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
 
     BatchSummary summary;
     summary.analytesTotal = static_cast<int>(total);
+    summary.analyteColumns = data.columns();
     if (progress && !progress(0, summary.analytesTotal)) {
         summary.cancelled = true;
         return summary;
@@ -458,15 +507,25 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
     // Each analyte's rows wait in their slot until the analytes before them are handed on.
     std::vector<std::optional<std::vector<BatchRow>>> done(total);
     std::mutex mutex;
-    std::condition_variable ready;
+    std::condition_variable ready, room;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     std::exception_ptr failure;
+    // The threads run at most this many analytes ahead of the rows handed on: the rows waiting
+    // in their slots stay a few analytes' worth however fast the threads and slow the sink (a
+    // sheet of many analytes and groups would otherwise hold nearly all its rows at once).
+    const std::size_t ahead = 2 * static_cast<std::size_t>(threads);
+    std::size_t handedOn = 0;  // under the mutex
     auto work = [&](const BatchEvaluator& evaluate) {
         try {
             while (!stop) {
                 const std::size_t a = next++;
                 if (a >= total) break;
+                {
+                    std::unique_lock lock(mutex);
+                    room.wait(lock, [&] { return stop || a < handedOn + ahead; });
+                    if (stop) break;
+                }
                 auto rows = data.takeRows(table, a, evaluate);
                 const std::lock_guard lock(mutex);
                 done[a] = std::move(rows);
@@ -492,6 +551,18 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
     }
     // Not one thread to be had: the analytes on this one, as without a factory.
     if (workers.empty()) return runInTurn(table, data, evaluators.front(), sink, progress);
+    // Whichever way this ends (a sink that throws among them), the threads that wait for room
+    // are woken to stop before they are joined.
+    struct Release {
+        std::mutex& mutex;
+        std::atomic<bool>& stop;
+        std::condition_variable& room;
+        ~Release() {
+            const std::lock_guard lock(mutex);
+            stop = true;
+            room.notify_all();
+        }
+    } release{mutex, stop, room};
 
     std::size_t handed = 0;
     while (handed < total) {
@@ -505,6 +576,11 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
         }
         if (rows) {
             for (const BatchRow& row : *rows) sink(row);
+            {
+                const std::lock_guard lock(mutex);
+                handedOn = handed + 1;
+                room.notify_all();
+            }
             if (++handed == total) break;
         }
         if (progress && !progress(static_cast<int>(handed), summary.analytesTotal)) {
@@ -512,7 +588,11 @@ BatchSummary runBatch(TableStream& table, const BatchOptions& options,
             break;
         }
     }
-    stop = true;
+    {
+        const std::lock_guard lock(mutex);
+        stop = true;
+        room.notify_all();
+    }
     for (auto& worker : workers) worker.join();
     if (failure) std::rethrow_exception(failure);
     summary.analytes = static_cast<int>(handed);

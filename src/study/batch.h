@@ -1,9 +1,10 @@
 #pragma once
 // Many analytes at once: every column of a data file other than the group column is one
-// analyte, evaluated as a whole or per group, one row of figures per analyte and group. The
-// file is read once: that pass keeps every analyte's numbers (as doubles, with the group of
-// each row), then the analytes are evaluated, on as many threads as the machine runs, and
-// their rows handed on in the order of the file's columns.
+// analyte (unless it holds no cell at all: no heading, no field in any row), evaluated as a
+// whole or per group, one row of figures per analyte and group. The file is read once: that pass
+// keeps every analyte's numbers (as doubles, with the group of each row), then the analytes are
+// evaluated, on as many threads as the machine runs, and their rows handed on in the order of the
+// file's columns.
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -86,6 +87,9 @@ struct BatchOptions {
 struct BatchSummary {
     int analytes = 0;  // analytes finished
     int analytesTotal = 0;
+    // The file's columns evaluated as analytes, in order: every column but the group column
+    // that holds a heading or a field in any row (one without a cell is no analyte).
+    std::vector<std::size_t> analyteColumns;
     bool cancelled = false;
     // Why the reading of the file stopped (it changed, a line too long, unreadable); the
     // rows written before it stand, the batch ends there.

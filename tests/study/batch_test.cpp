@@ -293,6 +293,48 @@ TEST(Batch, ACancelOnThreadsKeepsTheFirstAnalytesWhole) {
     EXPECT_EQ(rows[1].analyte, "a0");
 }
 
+// A column without a cell (no heading, no field in any row) is no analyte and has no row: a
+// wide sheet of a few cells with a group on every row would otherwise give a row for every
+// column and group. A column with a heading, or with a field that is no number, stays.
+TEST(Batch, AColumnWithoutACellIsNoAnalyte) {
+    // Columns: g, (nothing), Ca, (no heading, one text field), K (heading only), (nothing after
+    // the trailing separator).
+    TempFile f("empty-columns.csv", "g,,Ca,,K,\r\nF,,1,,,\r\nM,,2,x,,\r\n");
+    auto t = openTable(f);
+    struct Case {
+        std::optional<std::size_t> group;
+        int threads;
+        std::vector<std::size_t> columns;
+        std::vector<std::string> analytes;  // of the rows, in order
+    };
+    const Case cases[] = {
+        {0, 1, {2, 3, 4}, {"Ca", "Ca", "列4", "列4", "K", "K"}},
+        {0, 3, {2, 3, 4}, {"Ca", "Ca", "列4", "列4", "K", "K"}},
+        {std::nullopt, 1, {0, 2, 3, 4}, {"g", "Ca", "列4", "K"}},
+    };
+    for (const Case& c : cases) {
+        BatchOptions options;
+        options.groupColumn = c.group;
+        options.threads = c.threads;
+        std::vector<std::string> analytes;
+        const auto summary = runBatch(t, options, meanOfSet,
+                                      [&](const BatchRow& r) { analytes.push_back(r.analyte); });
+        EXPECT_EQ(summary.analyteColumns, c.columns) << c.threads;
+        EXPECT_EQ(summary.analytesTotal, static_cast<int>(c.columns.size()));
+        EXPECT_EQ(analytes, c.analytes) << c.threads;
+    }
+    // A sink that fails on several threads ends the batch with its failure, the threads that
+    // wait for room to hand on their rows (nine analytes, two threads) woken and joined.
+    TempFile nine("sink-fails.csv", nineAnalytes());
+    auto u = openTable(nine);
+    BatchOptions options;
+    options.groupColumn = 0;
+    options.threads = 2;
+    EXPECT_THROW(
+        runBatch(u, options, meanOfSet, [](const BatchRow&) { throw std::runtime_error("full"); }),
+        std::runtime_error);
+}
+
 TEST(BatchWriter, CellsStandUnderTheirHeadings) {
     BatchRow row;
     row.analyte = "Na", row.group = "F", row.n = 3;

@@ -188,10 +188,9 @@ void BatchWindow::runCommand() {
 
     // The analytes a cancel left out stay in the table, each saying so.
     if (summary.cancelled) {
-        int analyte = 0;
-        for (std::size_t c = 0; c < table_->headings().size(); ++c) {
-            if (options.groupColumn && c == *options.groupColumn) continue;
-            if (analyte++ < summary.analytes) continue;
+        const auto& columns = summary.analyteColumns;
+        for (std::size_t a = static_cast<std::size_t>(summary.analytes); a < columns.size(); ++a) {
+            const std::size_t c = columns[a];
             BatchRow row;
             row.analyte = table_->headings()[c];
             row.message = "中止したため評価していません。";
