@@ -323,6 +323,37 @@ bool stringsFitFreeXL(std::string_view stream) {
     return true;
 }
 
+// FreeXL keeps, for every sheet of a workbook, a grid of as many cells as the sheet's
+// DIMENSION record states (its last row times its last column, up to 65536 × 256), about 16
+// bytes each, whether the cells exist or not: it is built when the workbook is opened, for
+// every sheet, not only the one read. A file of a few kilobytes that states the largest sheet
+// would take 270 MB, and one of 255 such sheets 68 GB. So the grids together may take no more
+// than 64 MB plus 4 bytes for every byte of the workbook's data (a sheet that fills its grid
+// holds at least 2 bytes a cell, a blank in a MULBLANK record; numbers 6 or more): every
+// workbook whose cells fill their sheets is read, one whose sheets state far more than it holds
+// is refused as too large. False when the grids would take more.
+bool gridsFitMemory(std::string_view stream) {
+    constexpr std::uint64_t kCellBytes = 16;
+    const std::uint64_t budget = (std::uint64_t{64} << 20) + 4 * std::uint64_t{stream.size()};
+    const auto at = [&](std::size_t p, unsigned bytes) {
+        return littleEndian(reinterpret_cast<const unsigned char*>(stream.data() + p), bytes);
+    };
+    std::uint64_t cells = 0;
+    for (std::size_t p = 0; p + 4 <= stream.size();) {
+        const std::uint32_t type = at(p, 2), size = at(p + 2, 2);
+        if (p + 4 + size > stream.size()) break;
+        if (type == 0x200 && size >= 10) {  // DIMENSION: BIFF8 rows in 4 bytes, BIFF5 in 2
+            const bool biff8 = size >= 14;
+            const std::uint64_t rows = at(p + 4 + (biff8 ? 4 : 2), biff8 ? 4 : 2);
+            const std::uint64_t columns = at(p + 4 + (biff8 ? 10 : 6), 2);
+            cells += rows * columns;
+            if (cells * kCellBytes > budget) return false;
+        }
+        p += 4 + size;
+    }
+    return true;
+}
+
 }  // namespace
 
 void readXls(const std::string& path, std::string_view sheet, bool listOnly, WorkbookRead& read) {
@@ -336,6 +367,9 @@ void readXls(const std::string& path, std::string_view sheet, bool listOnly, Wor
     }
     if (const auto stream = workbookStream(path); !stream || !stringsFitFreeXL(*stream)) {
         read.refusal = kDamaged;
+        return;
+    } else if (!gridsFitMemory(*stream)) {
+        read.refusal = kExpandedTooLarge;
         return;
     }
     const void* raw = nullptr;

@@ -355,12 +355,29 @@ TEST(Workbook, RefusesWhatItCannotReadWithOneMessage) {
     ASSERT_EQ(longString.substr(0xD15, 4), std::string("\x00\x01\x24\x50", 4));
     longString.replace(0xD15, 4, "\xFF\xFF\xFF\xFF");
 
+    // The same with the DIMENSION record of its second sheet (file offset 4388: rows 0 to 3,
+    // columns 0 to 2) made to state the largest sheet, 65536 rows × 256 columns: a grid of
+    // 16 bytes a cell, 256 MB, for a file of 6.5 KB. One of 16384 rows (64 MB) is still read.
+    const auto statingSheet = [](std::uint32_t rows) {
+        std::string b = TempFolder::read(std::string(KIJUNCHI_TEST_DATA) + "/workbook_calcium.xls");
+        EXPECT_EQ(b.substr(4388, 18),
+                  std::string("\x00\x02\x0E\x00\0\0\0\0\x03\0\0\0\0\0\x02\0\0\0", 18));
+        b.replace(4396, 4,
+                  std::string{char(rows & 0xFF), char(rows >> 8 & 0xFF), char(rows >> 16), '\0'});
+        b[4402] = '\0', b[4403] = '\x01';  // 256 columns
+        return b;
+    };
+    EXPECT_EQ(readTableFile(folder.write("large.xls", statingSheet(16384))).read.problem,
+              FileProblem::None);
+
     struct Case {
         const char* name;
         std::string bytes;
         const char* message;
     };
     const Case cases[] = {
+        {"stated_grid.xls", statingSheet(65536),
+         "は展開すると大きすぎます（256 MBまで読めます）。"},
         {"cut.xlsx", bytes.substr(0, bytes.size() / 2),
          "はブックとして読めません（壊れているか、途中で切れています）。"},
         {"flipped.xlsx", flipped, "はブックとして読めません（壊れているか、途中で切れています）。"},
