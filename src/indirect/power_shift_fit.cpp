@@ -18,6 +18,12 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kZ975 = 1.959963984540054;
 constexpr std::size_t kMaxClasses = 150;
+// A class holds at least this many results (neighbouring values pooled). A class left over to
+// the pathological results costs at most kCap whatever it holds, so with a few results per
+// class (1000 results in 150 classes: about 7) leaving a shoulder over costs more than
+// stretching the fit's tail across it; with at least 15 a shoulder of small data is left over
+// as it is with large data, and a class's deviance is nearer its large-count behaviour.
+constexpr double kLeastCount = 15;
 // The price of a class left to the pathological results.
 constexpr double kCap = 2.0;
 // Within this many σ of the centre the pathological results are few: a class there pays its
@@ -81,7 +87,7 @@ Classes makeClasses(const ValueCounts& counts) {
     c.total = measured + below + above;
     c.edge.push_back(-kInf);
     c.count.push_back(below);
-    const double target = m > kMaxClasses ? measured / kMaxClasses : 0.0;
+    const double target = std::max(m > kMaxClasses ? measured / kMaxClasses : 0.0, kLeastCount);
     for (std::size_t i = 0; i < m;) {
         std::size_t j = i;
         auto n = static_cast<double>(values[i].second);
