@@ -2,12 +2,15 @@
 // benchmark of indirect methods (Ammer T. et al., Clin Chem 2022;68:1410), rebuilt from its
 // description, with its score.
 //
-//   kijunchi_indirect_score [METHOD [STEP [points|checked [FILE]]]]
+//   kijunchi_indirect_score [METHOD [STEP [points|full]]] [analyte=Hb,Ca] [n=1000,5000]
+//                           [scenario=5,6,8] [diagnostics=FILE]
 //
 // METHOD: power-shift (default) or truncated; STEP: run every STEP-th set only (default 1);
 // points: the point estimates alone (no resamples, no check against the other method);
-// checked (the default): with both, and the caution's rates; FILE: the diagnostics behind
-// the caution, one line per limit.
+// full (the default): with both, and the caution's rates;
+// analyte=, n=, scenario= (indices 0–9 in the order below): only those sets, for a quick look
+// at a part of the design (STEP counts over all sets, so a subset is the same sets either way);
+// diagnostics=FILE: the diagnostics behind the caution, one line per limit, into FILE.
 // One line per set (TSV) on standard error as it goes, and the summary tables on standard
 // output.
 //
@@ -260,16 +263,35 @@ private:
 
 int main(int argc, char** argv) {
     const std::string methodKey = argc >= 2 ? argv[1] : "power-shift";
-    const int step = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 1;
+    const int step = argc >= 3 && !std::strchr(argv[2], '=') ? std::max(1, std::atoi(argv[2])) : 1;
     // "points": the point estimates alone, without the other method's check or the resamples.
     const bool points = argc >= 4 && std::strcmp(argv[3], "points") == 0;
-    // A fifth argument: a file for the diagnostics behind the caution, one line per limit.
-    CautionRates cautions(argc >= 5 ? argv[4] : nullptr);
+    // Filters: a comma-separated list of names or numbers each; empty lets all through.
+    std::map<std::string, std::vector<std::string>> only;
+    for (int i = 2; i < argc; ++i) {
+        const char* eq = std::strchr(argv[i], '=');
+        if (!eq) continue;
+        auto& list = only[std::string(argv[i], static_cast<std::size_t>(eq - argv[i]))];
+        std::string rest = eq + 1;
+        for (std::size_t from = 0; from <= rest.size();) {
+            const std::size_t comma = std::min(rest.find(',', from), rest.size());
+            list.push_back(rest.substr(from, comma - from));
+            from = comma + 1;
+        }
+    }
+    const auto passes = [&](const char* key, const std::string& value) {
+        const auto it = only.find(key);
+        return it == only.end() ||
+               std::find(it->second.begin(), it->second.end(), value) != it->second.end();
+    };
+    // diagnostics=FILE: the diagnostics behind the caution, one line per limit.
+    CautionRates cautions(only.count("diagnostics") ? only["diagnostics"].front().c_str()
+                                                    : nullptr);
     const auto method = kijunchi::indirectMethodFromKey(methodKey);
     if (!method) {
         std::fprintf(stderr,
-                     "usage: kijunchi_indirect_score [power-shift|truncated [STEP [points|checked "
-                     "[FILE]]]]\n");
+                     "usage: kijunchi_indirect_score [power-shift|truncated [STEP [points]]] "
+                     "[analyte=..] [n=..] [scenario=..] [diagnostics=FILE]\n");
         return 2;
     }
     std::map<std::string, Tally> byType, byCategory;
@@ -291,6 +313,9 @@ int main(int argc, char** argv) {
                 const Analyte& a = kAnalytes[ai];
                 const Scenario& s = kScenarios[si];
                 const int n = kSizes[ni];
+                if (!passes("analyte", a.name) || !passes("n", std::to_string(n)) ||
+                    !passes("scenario", std::to_string(si)))
+                    continue;
                 const std::uint64_t seed = 1000003ull * (ai + 1) + 1009ull * (si + 1) + ni + 1;
                 const auto counts = sample(a, s, n, seed);
                 kijunchi::IndirectOptions options;
