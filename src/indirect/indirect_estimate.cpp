@@ -26,12 +26,12 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // has no shift and fits another window), which reached 1.4 units for limits within a quarter
 // unit of the truth, while a failed separation moved a limit by several units.
 constexpr double kMethodsDisagree = 0.4;
-constexpr double kMethodsDisagreeLarge = 1.0;
+constexpr double kMethodsDisagreeLarge = 0.8;
 constexpr std::int64_t kLargePartition = 5000;
 // Nearly as good fits whose limits lie this far apart: a doubt where the results are few (with
 // many, the near-equal alternatives the search ends in are degenerate ones, not other
 // separations).
-constexpr double kFitsDisagree = 3.0;
+constexpr double kFitsDisagree = 1.0;
 // The resamples' own 90% interval: a half width beyond this says the refits jump between
 // separations.
 constexpr double kWideInterval = 0.5;
@@ -39,12 +39,15 @@ constexpr double kWideInterval = 0.5;
 // either way: the bias of the separation the benchmark found (at 20% pathological results or
 // fewer, the two methods' difference and the resamples alone held the truth 64% of the time).
 constexpr double kSeparationAllowance = 0.15;
-// Fewer results than this, and the other method gave none: a limit with pathological results
-// beyond it is not confirmed.
-constexpr std::int64_t kUncheckedSmall = 2000;
+// This many results or fewer, and the other method gave none: a limit with pathological
+// results beyond it is not confirmed.
+constexpr std::int64_t kUncheckedSmall = 5000;
 // A limit faces pathological results where more results lie beyond it than the fit's 2.5% of
 // the non-pathological ones, by this many Poisson standard deviations.
 constexpr double kExposed = 2.0;
+// More results beyond a limit than the fit's pathological share (plus this share of all the
+// results) contradict the fit: the share or the limit is wrong.
+constexpr double kBeyondShare = 0.05;
 // A non-pathological share under one half is said; near the fit's floor (0.3) it is a doubt.
 constexpr double kSmallShare = 0.5;
 constexpr double kFloorShare = 0.35;
@@ -89,15 +92,22 @@ std::string limitsNamed(bool lower, bool upper) {
     return lower && upper ? "下限と上限" : lower ? "下限" : "上限";
 }
 
-// How many Poisson standard deviations more results lie beyond the limit than the fit's 2.5% of
-// the non-pathological results (censored ones counted on their side).
-double excessBeyond(const IndirectResult& r, const ValueCounts& counts, bool lower) {
+// The results beyond a limit against the fit: how many more lie beyond it than the fit's 2.5% of
+// the non-pathological results, in Poisson standard deviations and as a share of all the
+// results (censored ones counted on their side).
+struct Beyond {
+    double z = kNaN, share = kNaN;
+};
+
+Beyond excessBeyond(const IndirectResult& r, const ValueCounts& counts, bool lower) {
     const double limit = lower ? r.lower : r.upper;
     double beyond = static_cast<double>(lower ? r.censoredBelow : r.censoredAbove);
     for (const auto& [v, n] : counts.sorted())
         if (lower ? v < limit : v > limit) beyond += static_cast<double>(n);
-    const double expected = 0.025 * r.fraction * static_cast<double>(r.total);
-    return expected > 0 ? (beyond - expected) / std::sqrt(expected) : kNaN;
+    const double total = static_cast<double>(r.total);
+    const double expected = 0.025 * r.fraction * total;
+    if (!(expected > 0)) return {};
+    return {(beyond - expected) / std::sqrt(expected), (beyond - expected) / total};
 }
 
 void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& counts) {
@@ -110,8 +120,9 @@ void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& co
         r.samplingLowerZ = 0.5 * (zOnFit(r, r.lowerCiHigh) - zOnFit(r, r.lowerCiLow));
         r.samplingUpperZ = 0.5 * (zOnFit(r, r.upperCiHigh) - zOnFit(r, r.upperCiLow));
     }
-    const bool exposedLower = excessBeyond(r, counts, true) > kExposed;
-    const bool exposedUpper = excessBeyond(r, counts, false) > kExposed;
+    const Beyond beyondLower = excessBeyond(r, counts, true);
+    const Beyond beyondUpper = excessBeyond(r, counts, false);
+    const bool exposedLower = beyondLower.z > kExposed, exposedUpper = beyondUpper.z > kExposed;
     const double span = r.upper - r.lower;
     const double centre = 0.5 * (r.upper + r.lower);
     if (centre > 0 && span / (2 * kZ975) / centre < kSmallVariation)
@@ -148,7 +159,7 @@ void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& co
         r.samplingOnly = true;
         // Few results and no second estimate: a limit with pathological results beyond it may
         // have taken some of them in; one with none beyond it rests on the bulk.
-        if (other && r.total < kUncheckedSmall) {
+        if (other && r.total <= kUncheckedSmall) {
             const bool l = exposedLower, u = exposedUpper;
             doubt(l, u, limitsNamed(l, u) + "は結果が少なく、もう一つの方法で確かめられません");
         }
@@ -158,6 +169,11 @@ void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& co
         const bool l = !(r.samplingLowerZ <= kWideInterval) && std::isfinite(r.lowerCiLow);
         const bool u = !(r.samplingUpperZ <= kWideInterval) && std::isfinite(r.upperCiLow);
         doubt(l, u, limitsNamed(l, u) + "の90%区間が広すぎます");
+    }
+    {
+        const double room = 1 - r.fraction + kBeyondShare;
+        const bool l = beyondLower.share > room, u = beyondUpper.share > room;
+        doubt(l, u, limitsNamed(l, u) + "の外の結果が、推定した病的な値の割合より多くあります");
     }
     if (r.separationSpread > kFitsDisagree && r.total <= kLargePartition)
         doubt(true, true, "ほぼ同じく当てはまる別の分け方で限界値が変わります");
