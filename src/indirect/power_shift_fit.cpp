@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/checked.h"
+#include "indirect/simplex.h"
 
 namespace kijunchi {
 
@@ -247,73 +248,15 @@ private:
     std::vector<double> cdf_, z_;
 };
 
-// Nelder and Mead's simplex search over the dimensions in `free` (the others held).
+// The simplex search over the dimensions in `free` (the others held), at most maxEvaluations
+// evaluations of the cost.
 template <class F>
-Theta minimise(F&& f, Theta start, const Theta& step, const std::array<bool, 5>& free,
+Theta minimise(F&& f, const Theta& start, const Theta& step, const std::array<bool, 5>& free,
                int maxEvaluations, double& best) {
-    std::vector<int> dims;
-    for (int d = 0; d < 5; ++d)
-        if (free[d]) dims.push_back(d);
-    const std::size_t nd = dims.size();
-    std::vector<Theta> x(nd + 1, start);
-    std::vector<double> y(nd + 1);
-    for (std::size_t i = 0; i < nd; ++i) x[i + 1][dims[i]] += step[dims[i]];
-    int evaluations = 0;
-    auto eval = [&](const Theta& t) {
-        ++evaluations;
-        return f(t);
-    };
-    for (std::size_t i = 0; i <= nd; ++i) y[i] = eval(x[i]);
-    std::vector<std::size_t> o(nd + 1);
-    while (evaluations < maxEvaluations) {
-        for (std::size_t i = 0; i <= nd; ++i) o[i] = i;
-        std::sort(o.begin(), o.end(), [&](std::size_t p, std::size_t q) { return y[p] < y[q]; });
-        const std::size_t lo = o[0], hi = o[nd], second = o[nd - 1];
-        if (std::isfinite(y[hi]) && y[hi] - y[lo] < 1e-4) break;
-        Theta centre = start;
-        for (int d : dims) {
-            centre[d] = 0;
-            for (std::size_t i = 0; i < nd; ++i) centre[d] += x[o[i]][d] / static_cast<double>(nd);
-        }
-        auto along = [&](double t) {
-            Theta p = centre;
-            for (int d : dims) p[d] = centre[d] + t * (x[hi][d] - centre[d]);
-            return p;
-        };
-        const Theta r = along(-1);
-        const double yr = eval(r);
-        if (yr < y[lo]) {
-            const Theta e = along(-2);
-            const double ye = eval(e);
-            if (ye < yr) {
-                x[hi] = e;
-                y[hi] = ye;
-            } else {
-                x[hi] = r;
-                y[hi] = yr;
-            }
-        } else if (yr < y[second]) {
-            x[hi] = r;
-            y[hi] = yr;
-        } else {
-            const Theta c = yr < y[hi] ? along(-0.5) : along(0.5);
-            const double yc = eval(c);
-            if (yc < std::min(yr, y[hi])) {
-                x[hi] = c;
-                y[hi] = yc;
-            } else {
-                for (std::size_t i = 1; i <= nd; ++i) {
-                    for (int d : dims) x[o[i]][d] = x[lo][d] + 0.5 * (x[o[i]][d] - x[lo][d]);
-                    y[o[i]] = eval(x[o[i]]);
-                }
-            }
-        }
-    }
-    std::size_t lo = 0;
-    for (std::size_t i = 1; i <= nd; ++i)
-        if (y[i] < y[lo]) lo = i;
-    best = y[lo];
-    return x[lo];
+    SimplexLimits limits;
+    limits.evaluations = maxEvaluations;
+    limits.tolerance = 1e-4;
+    return simplexMinimise(f, start, step, free, limits, best);
 }
 
 struct Solution {
