@@ -114,5 +114,25 @@ TEST(PowerShiftFit, ACleanLargeSampleIsNotCautioned) {
     }
 }
 
+// A few results with a fifth pathological, all above (by construction): where the other method
+// gives no estimate, the upper limit, which faces them, is cautioned as unconfirmed; the lower,
+// with none beyond it, is not doubted for that.
+TEST(PowerShiftFit, OnlyTheLimitFacingPathologyIsUnconfirmed) {
+    const Mixture mix{"right only", 0, std::log(2.0), 0.4, 0.2, 4, 2};
+    const std::string unconfirmed = "は結果が少なく、もう一つの方法で確かめられません";
+    int unchecked = 0;
+    for (std::uint64_t seed : {1, 2, 3, 4, 5, 6}) {
+        SCOPED_TRACE(seed);
+        IndirectOptions options;
+        options.resamples = 20;
+        const auto r = estimateIndirect(draw(mix, 1500, seed), options);
+        if (!r.estimated() || !r.samplingOnly) continue;
+        ++unchecked;
+        EXPECT_NE(r.caution.find("上限" + unconfirmed), std::string::npos) << r.caution;
+        EXPECT_EQ(r.caution.find("下限"), std::string::npos) << r.caution;
+    }
+    EXPECT_GT(unchecked, 0) << "the other method estimated every sample: the case tests nothing";
+}
+
 }  // namespace
 }  // namespace kijunchi
