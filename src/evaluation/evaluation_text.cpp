@@ -113,6 +113,14 @@ std::string adviceText(const EvaluationResult& r) {
             advice +=
                 "変換後のデータでも正規性が棄却されているため、パラメトリック法の限界値は用いないで"
                 "下さい。";
+        else if (r.recommendation == Recommendation::Robust && r.robust.available &&
+                 !r.distribution.measured.lambda)
+            // Without λ̂ the data cannot be transformed: the robust limits are the only ones
+            // left, and their assumption of symmetry is what the reader must weigh.
+            advice += "正規性が棄却されましたが、λを推定できないため" +
+                      (r.hornReason.empty() ? std::string() : "（" + r.hornReason + "）") +
+                      "データを変換できません。ロバスト法の限界値は対称な分布を前提とするため慎重"
+                      "に用い、パラメトリック法の限界値は用いないで下さい。";
         else if (r.recommendation == Recommendation::Robust && r.robust.available)
             advice +=
                 "正規性が棄却されたため、ロバスト法とパラメトリック法の限界値はデータを変換してから"

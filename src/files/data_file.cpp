@@ -9,57 +9,65 @@ DataColumnCounter::DataColumnCounter(std::vector<DataColumn>& columns, bool deci
                                      std::optional<GroupedColumn> grouped)
     : columns_(columns), decimalComma_(decimalComma), grouped_(grouped) {}
 
-void DataColumnCounter::add(const std::vector<std::string_view>& fields) {
+void DataColumnCounter::add(const std::vector<std::string_view>& fields,
+                            const std::vector<std::size_t>* filled) {
     ++rows_;
     if (reached_.size() < columns_.size()) reached_.resize(columns_.size(), 0);
-    const std::size_t width = std::min(fields.size(), columns_.size());
-    for (std::size_t c = 0; c < width; ++c) {
-        ++reached_[c];
-        DataColumn& column = columns_[c];
-        const std::string_view field = fields[c];
-        if (field.empty()) {
-            ++column.skipped;
-            continue;
-        }
-        // The row's fields come without blanks around them.
-        const FieldNumber number = readFieldNumber(field, decimalComma_);
-        switch (number.kind) {
-            case FieldNumber::Text:
-                ++column.skipped;
-                continue;
-            case FieldNumber::Malformed:
-                ++column.malformed;
-                continue;
-            case FieldNumber::OutOfRange:
-                ++column.outOfRange;
-                continue;
-            case FieldNumber::Number:
-                break;
-        }
-        ++column.count;
-        if (number.grouped) ++column.grouped;
-        std::string_view label;
-        if (grouped_ && grouped_->values == c) {
-            label =
-                grouped_->groups < fields.size() ? fields[grouped_->groups] : std::string_view();
-            if (label.empty()) {
-                ++column.withoutGroup;
-                continue;
-            }
-        }
-        if (column.numbers.size() >= kKeptValues) continue;
-        // The text the paste reads to the same number.
-        std::string text;
-        if (number.grouped) {
-            char buffer[32];
-            const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number.value);
-            text.assign(buffer, error == std::errc() ? end : buffer);
-        } else {
-            text = normalised(field, decimalComma_);
-        }
-        column.numbers.push_back(std::move(text));
-        if (grouped_ && grouped_->values == c) column.groups.emplace_back(label);
+    // An empty field is skipped whether it is counted here or, not reached, by finish().
+    if (filled) {
+        for (std::size_t c : *filled)
+            if (c < columns_.size() && c < fields.size()) addField(c, fields);
+        return;
     }
+    const std::size_t width = std::min(fields.size(), columns_.size());
+    for (std::size_t c = 0; c < width; ++c) addField(c, fields);
+}
+
+void DataColumnCounter::addField(std::size_t c, const std::vector<std::string_view>& fields) {
+    ++reached_[c];
+    DataColumn& column = columns_[c];
+    const std::string_view field = fields[c];
+    if (field.empty()) {
+        ++column.skipped;
+        return;
+    }
+    // The row's fields come without blanks around them.
+    const FieldNumber number = readFieldNumber(field, decimalComma_);
+    switch (number.kind) {
+        case FieldNumber::Text:
+            ++column.skipped;
+            return;
+        case FieldNumber::Malformed:
+            ++column.malformed;
+            return;
+        case FieldNumber::OutOfRange:
+            ++column.outOfRange;
+            return;
+        case FieldNumber::Number:
+            break;
+    }
+    ++column.count;
+    if (number.grouped) ++column.grouped;
+    std::string_view label;
+    if (grouped_ && grouped_->values == c) {
+        label = grouped_->groups < fields.size() ? fields[grouped_->groups] : std::string_view();
+        if (label.empty()) {
+            ++column.withoutGroup;
+            return;
+        }
+    }
+    if (column.numbers.size() >= kKeptValues) return;
+    // The text the paste reads to the same number.
+    std::string text;
+    if (number.grouped) {
+        char buffer[32];
+        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number.value);
+        text.assign(buffer, error == std::errc() ? end : buffer);
+    } else {
+        text = normalised(field, decimalComma_);
+    }
+    column.numbers.push_back(std::move(text));
+    if (grouped_ && grouped_->values == c) column.groups.emplace_back(label);
 }
 
 void DataColumnCounter::finish() {
@@ -83,7 +91,7 @@ DataFileResult readDataTable(TableReader& table, const DataReadOptions& options)
     table.restart();
     DataColumnCounter counter(columns, file.decimalComma, options.grouped);
     std::vector<std::string_view> fields;
-    while (table.nextRow(fields)) counter.add(fields);
+    while (table.nextRow(fields)) counter.add(fields, table.filledColumns());
     counter.finish();
     if (table.problem() != FileProblem::None) {
         result.problem = table.problem();

@@ -69,10 +69,13 @@ class DataColumnCounter {
 public:
     DataColumnCounter(std::vector<DataColumn>& columns, bool decimalComma,
                       std::optional<GroupedColumn> grouped);
-    void add(const std::vector<std::string_view>& fields);
+    // filled: when given, the only fields of the row that are not empty (a sheet's row).
+    void add(const std::vector<std::string_view>& fields,
+             const std::vector<std::size_t>* filled = nullptr);
     void finish();
 
 private:
+    void addField(std::size_t c, const std::vector<std::string_view>& fields);
     std::vector<DataColumn>& columns_;
     bool decimalComma_;
     std::optional<GroupedColumn> grouped_;

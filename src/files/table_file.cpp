@@ -20,7 +20,9 @@ public:
         result_.file.separator = '\t';
     }
 
-    void add(const std::vector<std::string_view>& fields) {
+    // filled: the columns the row filled, when only those are not empty.
+    void add(const std::vector<std::string_view>& fields,
+             const std::vector<std::size_t>* filled = nullptr) {
         DataFile& file = result_.file;
         auto& columns = file.columns;
         // A column that starts late was empty in the rows before: the counter tells.
@@ -34,7 +36,7 @@ public:
                 return;
             }
         }
-        counter_.add(fields);
+        counter_.add(fields, filled);
     }
 
     DataFileResult finish() {
@@ -91,7 +93,7 @@ TableFileRead readTableFile(const std::string& path, std::string_view sheet,
     SheetColumns columns(options.grouped, options.headings);
     if (reader) {
         std::vector<std::string_view> fields;
-        while (reader->next(fields)) columns.add(fields);
+        while (reader->next(fields)) columns.add(fields, &reader->filled());
         book.refusal = reader->refusal();
     }
     if ((progress && progress->cancel) || (reader && reader->cancelled())) {

@@ -453,6 +453,10 @@ bool TableReader::nextSheetRow(std::vector<std::string_view>& fields) {
     return false;
 }
 
+const std::vector<std::size_t>* TableReader::filledColumns() const {
+    return sheet_ ? &sheet_->filled() : nullptr;
+}
+
 std::string TableReader::text(std::string_view field) const {
     return std::string(trimField(field));
 }

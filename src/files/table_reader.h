@@ -85,6 +85,12 @@ public:
         fields.clear();
         return false;
     }
+    // For a workbook's sheet, the columns the last row filled, in order: its other fields are
+    // empty (the row is as wide as the widest so far). Null for a data file, whose row is
+    // filled field for field. A reader that looks at every field of a row looks at these only,
+    // so that a row costs its filled cells, not the width of the sheet.
+    const std::vector<std::size_t>* filledColumns() const;
+
     // Why the last pass ended early: None after a whole pass.
     FileProblem problem() const { return problem_; }
 

@@ -68,6 +68,13 @@ namespace {
 
 constexpr const char* kChanged = "は読み込み中に変わりました。";
 
+// A row's filled cells as the texts of its cells up to the last filled one.
+std::vector<std::string> denseRow(const std::vector<SheetCell>& cells) {
+    std::vector<std::string> row(cells.empty() ? 0 : cells.back().column + 1);
+    for (const SheetCell& cell : cells) row[cell.column] = cell.text;
+    return row;
+}
+
 std::int64_t changeTime(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
@@ -154,7 +161,7 @@ void SheetReader::restart() {
     if (auto refused = beginXlsxPass(*xlsx_)) fail(std::move(*refused));
 }
 
-bool SheetReader::next(std::vector<std::string_view>& cells) {
+bool SheetReader::next(std::vector<SheetCell>& cells) {
     try {
         return nextRow(cells);
     } catch (const std::exception&) {
@@ -164,14 +171,41 @@ bool SheetReader::next(std::vector<std::string_view>& cells) {
     }
 }
 
-bool SheetReader::nextRow(std::vector<std::string_view>& cells) {
+bool SheetReader::next(std::vector<std::string_view>& cells) {
+    if (cells.data() == handed_ && cells.size() == handedSize_) {
+        for (std::size_t c : filled_) cells[c] = {};
+    } else {
+        cells.clear();
+    }
+    filled_.clear();
+    handed_ = nullptr;
+    if (!next(sparse_)) {
+        cells.clear();
+        return false;
+    }
+    if (!sparse_.empty() && sparse_.back().column >= cells.size())
+        cells.resize(sparse_.back().column + 1);
+    for (const SheetCell& cell : sparse_) {
+        cells[cell.column] = cell.text;
+        filled_.push_back(cell.column);
+    }
+    handed_ = cells.data();
+    handedSize_ = cells.size();
+    return true;
+}
+
+bool SheetReader::nextRow(std::vector<SheetCell>& cells) {
     cells.clear();
     if (!refusal_.empty() || cancelled_) return false;
     if (!xlsx_) {
-        if (row_ >= table_.rows.size()) return false;
-        const auto& row = table_.rows[row_++];
-        cells.assign(row.begin(), row.end());
-        return true;
+        // An .xls row holds its empty cells: only the filled ones are handed out.
+        while (row_ < table_.rows.size()) {
+            const auto& row = table_.rows[row_++];
+            for (std::size_t c = 0; c < row.size(); ++c)
+                if (!row[c].empty()) cells.push_back({c, row[c]});
+            if (!cells.empty()) return true;
+        }
+        return false;
     }
     std::string refusal;
     switch (nextXlsxRow(*xlsx_, cells, refusal)) {
@@ -195,12 +229,12 @@ bool SheetReader::check() {
     restart();
     firstRow_.clear();
     width_ = 0;
-    std::vector<std::string_view> cells;
+    std::vector<SheetCell> cells;
     bool first = true;
     while (next(cells)) {
-        if (first) firstRow_.assign(cells.begin(), cells.end());
+        if (first) firstRow_ = denseRow(cells);
         first = false;
-        width_ = std::max(width_, cells.size());
+        if (!cells.empty()) width_ = std::max(width_, cells.back().column + 1);
     }
     return refusal_.empty() && !cancelled_;
 }
@@ -209,8 +243,8 @@ WorkbookRead readWorkbook(const std::string& path, std::string_view sheet, ReadP
     WorkbookRead read;
     const auto reader = SheetReader::open(path, sheet, progress, read);
     if (!reader) return read;
-    std::vector<std::string_view> cells;
-    while (reader->next(cells)) read.table.rows.emplace_back(cells.begin(), cells.end());
+    std::vector<SheetCell> cells;
+    while (reader->next(cells)) read.table.rows.push_back(denseRow(cells));
     read.refusal = reader->refusal();
     if (!read.refusal.empty() || reader->cancelled()) {
         read.table = SheetTable{};

@@ -36,6 +36,12 @@ struct SheetTable : SheetCounts {
     std::vector<std::vector<std::string>> rows;
 };
 
+// A filled cell of a sheet's row: its column (from 0) and its text.
+struct SheetCell {
+    std::size_t column = 0;
+    std::string_view text;
+};
+
 struct WorkbookRead {
     std::string refusal;  // why nothing was read, in Japanese; empty when read
     std::vector<std::string> sheets;
@@ -67,10 +73,16 @@ public:
 
     // Back to the sheet's first row.
     void restart();
-    // The cells of the next row that holds a filled cell, up to its last filled cell, as
-    // SheetTable holds them; false at the end of the sheet or when the pass failed (refusal()
-    // or cancelled()). The views stay valid until the next call.
+    // The filled cells of the next row that holds one, in order of column; false at the end
+    // of the sheet or when the pass failed (refusal() or cancelled()). The views stay valid
+    // until the next call. A row costs its filled cells, however far to the right they stand.
+    bool next(std::vector<SheetCell>& cells);
+    // The same row as texts by column, an empty text for an empty cell. Given again the
+    // vector it filled last, only the cells the last row filled are emptied, so that the row
+    // still costs its filled cells only: the vector is then as wide as the widest row so far.
+    // filled() names the columns the row filled, in order.
     bool next(std::vector<std::string_view>& cells);
+    const std::vector<std::size_t>& filled() const { return filled_; }
     // Why the pass ended early, as listed.refusal gives it; empty after a whole pass.
     const std::string& refusal() const { return refusal_; }
     bool cancelled() const { return cancelled_; }
@@ -87,7 +99,7 @@ private:
     SheetReader();
     bool openFile(const std::string& path, std::string_view sheet, ReadProgress* progress,
                   WorkbookRead& listed);
-    bool nextRow(std::vector<std::string_view>& cells);
+    bool nextRow(std::vector<SheetCell>& cells);
     void fail(std::string refusal);
 
     std::unique_ptr<XlsxSheet, XlsxSheetDelete> xlsx_;  // an .xlsx sheet, read as it is inflated
@@ -100,10 +112,17 @@ private:
     bool cancelled_ = false;
     std::vector<std::string> firstRow_;
     std::size_t width_ = 0;
+    // The row handed out as texts by column: its filled columns, and the vector it went to.
+    std::vector<SheetCell> sparse_;
+    std::vector<std::size_t> filled_;
+    const std::string_view* handed_ = nullptr;
+    std::size_t handedSize_ = 0;
 };
 
 // Lists the sheets and reads the one that sheet names: its number from 1 or its name, the
-// first when empty. progress (as for data files) is told of the inflating and may cancel it.
+// first when empty; each row held up to its last filled cell (readers of data go through
+// SheetReader, whose rows cost their filled cells only). progress (as for data files) is told of
+// the inflating and may cancel it.
 WorkbookRead readWorkbook(const std::string& path, std::string_view sheet = {},
                           ReadProgress* progress = nullptr);
 

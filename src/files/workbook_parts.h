@@ -42,9 +42,10 @@ std::unique_ptr<XlsxSheet, XlsxSheetDelete> openXlsx(const std::string& path,
 // (empty when cancelled).
 std::optional<std::string> beginXlsxPass(XlsxSheet& sheet);
 // The cells of the next row: Row, End at the end of the sheet, or Failed with the refusal
-// (empty when cancelled). The views stay valid until the next call.
+// (empty when cancelled). The row's filled cells, in order of column; the views stay valid
+// until the next call.
 enum class RowStep { Row, End, Failed };
-RowStep nextXlsxRow(XlsxSheet& sheet, std::vector<std::string_view>& cells, std::string& refusal);
+RowStep nextXlsxRow(XlsxSheet& sheet, std::vector<SheetCell>& cells, std::string& refusal);
 const SheetCounts& xlsxCounts(const XlsxSheet& sheet);
 
 // --- .xls (xls_reader.cpp)

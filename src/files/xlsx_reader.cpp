@@ -214,7 +214,6 @@ std::string relationshipId(const pugi::xml_node& sheet) {
 
 constexpr std::size_t kMaxColumns = 16384;
 constexpr std::size_t kMaxDepth = 64;
-constexpr std::uint64_t kWidthSlack = std::uint64_t{1} << 20;
 
 // An element's name without its namespace prefix.
 std::string_view localName(const XML_Char* name) {
@@ -287,10 +286,6 @@ struct XlsxSheet {
     PartResult result = PartResult::Read;
     bool damaged = false;   // a cell the parser accepted but a sheet cannot hold
     bool longCell = false;  // a cell's text longer than a field of a data file may be
-    // The cells of the rows handed out, empty ones before a filled one included: held to the
-    // bytes inflated, so that a row whose one cell stands far to the right is damage, not a
-    // row as wide as a sheet is for each of a million rows.
-    std::uint64_t widthCost = 0;
     SheetCounts counts;
 
     // Where the parser is: the kinds of the open elements.
@@ -304,14 +299,18 @@ struct XlsxSheet {
     bool valueSeen = false, formula = false, itemSeen = false, runTextSeen = false;
     std::string value, item;
     std::size_t itemBegin = 0;  // of a shared string's text
-    // The row under way, and the row handed out: cell texts in one buffer, or shared strings.
+    // The row under way, and the row handed out: its filled cells only, each with its column,
+    // so that a cell far to the right costs itself, not the empty cells before it. Their texts
+    // lie in one buffer, or among the shared strings.
     struct Span {
+        std::size_t column = 0;
         std::size_t begin = 0, size = 0;
         bool shared = false;
     };
     std::vector<Span> cells, ready;
     std::string cellText, readyText;
     bool rowReady = false;
+    bool outOfOrder = false;  // the row under way named a column not after the one before
 
     PartResult begin(const std::string& part, Mode m) {
         mode = m;
@@ -327,10 +326,10 @@ struct XlsxSheet {
         XML_SetEntityDeclHandler(parser, onEntity);
         open.clear();
         sheetDataSeen = suspended = lastChunk = damaged = longCell = rowReady = false;
-        widthCost = 0;
         nextColumn = 0;
         cells.clear();
         cellText.clear();
+        outOfOrder = false;
         counts = SheetCounts{};
         const PartResult r = archive.open(part);
         done = r != PartResult::Read;
@@ -531,7 +530,7 @@ struct XlsxSheet {
                 return false;
             const auto i = static_cast<std::size_t>(*index);
             if (shared[i].empty()) return true;
-            place({i == 0 ? 0 : shared.ends[i - 1], shared[i].size(), true});
+            place({column, i == 0 ? 0 : shared.ends[i - 1], shared[i].size(), true});
         } else if (type == "e") {
             ++counts.errors;
             addCell(value);
@@ -552,17 +551,28 @@ struct XlsxSheet {
     void addCell(std::string& text) {
         const std::string_view field = asField(text);
         if (field.empty()) return;
-        place({cellText.size(), field.size(), false});
+        place({column, cellText.size(), field.size(), false});
         cellText += field;
     }
     void place(Span span) {
-        if (cells.size() <= column) cells.resize(column + 1);
-        cells[column] = span;
+        // A column named twice in a row holds the cell named last.
+        if (!cells.empty() && cells.back().column >= span.column) outOfOrder = true;
+        cells.push_back(span);
     }
     void endRow() {
         if (cells.empty()) return;
-        widthCost += cells.size();
-        if (widthCost > archive.expanded() + kWidthSlack) return stop();
+        if (outOfOrder) {
+            std::stable_sort(cells.begin(), cells.end(),
+                             [](const Span& a, const Span& b) { return a.column < b.column; });
+            // Of the cells of one column the last named stays.
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                if (i + 1 < cells.size() && cells[i + 1].column == cells[i].column) continue;
+                cells[kept++] = cells[i];
+            }
+            cells.resize(kept);
+            outOfOrder = false;
+        }
         std::swap(cells, ready);
         std::swap(cellText, readyText);
         cells.clear();
@@ -715,7 +725,7 @@ std::optional<std::string> beginXlsxPass(XlsxSheet& x) {
     return std::nullopt;
 }
 
-RowStep nextXlsxRow(XlsxSheet& x, std::vector<std::string_view>& cells, std::string& refusal) {
+RowStep nextXlsxRow(XlsxSheet& x, std::vector<SheetCell>& cells, std::string& refusal) {
     while (!x.rowReady && !x.done) x.step();
     if (!x.rowReady) {
         if (x.result == PartResult::Read) return RowStep::End;
@@ -725,7 +735,9 @@ RowStep nextXlsxRow(XlsxSheet& x, std::vector<std::string_view>& cells, std::str
     x.rowReady = false;
     cells.reserve(x.ready.size());
     for (const XlsxSheet::Span& s : x.ready)
-        cells.emplace_back((s.shared ? x.shared.text : x.readyText).data() + s.begin, s.size);
+        cells.push_back(
+            {s.column,
+             std::string_view((s.shared ? x.shared.text : x.readyText).data() + s.begin, s.size)});
     return RowStep::Row;
 }
 

@@ -225,6 +225,13 @@ public:
             z_[k] = z;
             cdf_[k] = normalCdf(z);
         }
+        // The outer classes take what lies beyond the support too (below it where λ > 0, above
+        // it where λ < 0): the model's probabilities sum to one, and a fit cannot shed mass
+        // beyond its support's end to act as a smaller share.
+        cdf_.front() = 0;
+        cdf_.back() = 1;
+        z_.front() = -kInf;
+        z_.back() = kInf;
         const double expected = m.share * c_.total;
         double sum = 0;
         for (std::size_t k = 0; k + 1 < cdf_.size(); ++k) {

@@ -403,25 +403,8 @@ StudyRefusal rebuildStore(const Study& study, AnalysisStore& store, GridSink& gr
 std::string writeWholeFile(const std::string& path, std::string_view bytes) {
     // A device or a pipe is not replaced by a file of the same name.
     if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
-    const std::string failure = "ファイルに書き込めません: " + path;
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return failure;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    // mkstemp makes the file for its owner alone; a saved study is an ordinary file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ok && ::fchmod(fd, 0666 & ~mask) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return {};
-    std::remove(temp.c_str());
-    return failure;
+    if (!writeBytesWhole(path, bytes).empty()) return "ファイルに書き込めません: " + path;
+    return {};
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes) {

@@ -276,6 +276,10 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         skipped_ = counts_;
     }
 
+    // The analyte of each column of the file (kNone for the group column).
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> analyteOf(columns, kNone);
+    for (std::size_t a = 0; a < analytes; ++a) analyteOf[columns_[a]] = a;
     std::map<std::string, std::uint32_t, std::less<>> groupIndex;
     std::vector<std::string_view> fields;
     table.restart();
@@ -283,12 +287,23 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         auto field = [&](std::size_t c) {
             return c < fields.size() ? fields[c] : std::string_view();
         };
+        // An empty field counts for nothing: of a sheet's row only the filled are looked at.
+        const std::vector<std::size_t>* filled = table.filledColumns();
+        const auto eachAnalyte = [&](auto&& use) {
+            if (!filled) {
+                for (std::size_t a = 0; a < analytes; ++a) use(a);
+                return;
+            }
+            for (std::size_t c : *filled)
+                if (c < analyteOf.size() && analyteOf[c] != kNone) use(analyteOf[c]);
+        };
         std::uint32_t group = 0;
         if (groupColumn) {
             const std::string_view raw = trimmed(field(*groupColumn));
             if (raw.empty()) {
-                for (std::size_t a = 0; a < analytes; ++a)
+                eachAnalyte([&](std::size_t a) {
                     if (table.number(field(columns_[a]))) ++withoutGroup_[a];
+                });
                 continue;
             }
             auto it = groupIndex.find(raw);
@@ -305,7 +320,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
         }
         auto& counts = counts_[group];
         auto& skipped = skipped_[group];
-        for (std::size_t a = 0; a < analytes; ++a) {
+        eachAnalyte([&](std::size_t a) {
             const std::string_view f = field(columns_[a]);
             const auto v = table.number(f);
             if (v) {
@@ -314,7 +329,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
             } else if (f.find_first_not_of(" \t") != std::string_view::npos) {
                 ++skipped[a];
             }
-        }
+        });
     }
 }
 

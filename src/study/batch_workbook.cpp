@@ -1,16 +1,9 @@
 #include "study/batch_workbook.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <functional>
 
 #include "files/file_access.h"
@@ -23,26 +16,13 @@ std::string failure(const std::string& path, const std::string& why) {
     return "ファイル「" + path + "」に書き込めませんでした。" + why;
 }
 
-// Creates an empty temporary file beside path, lets write fill it, and renames it over path.
+// Writes the file whole beside path and puts it in place (nothing left behind on a failure).
 std::string replaceWhole(const std::string& path,
                          const std::function<std::string(const std::string&)>& write) {
-    namespace fs = std::filesystem;
     // A device or a pipe is not replaced by a file of the same name.
     if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return failure(path, std::strerror(errno));
-    ::fchmod(fd, 0644);  // as a file the program creates anew, not the temporary file's 0600
-    ::close(fd);
-    std::string why = write(temp);
-    if (why.empty() && std::rename(temp.c_str(), path.c_str()) != 0) why = std::strerror(errno);
-    if (!why.empty()) {
-        std::remove(temp.c_str());
-        return failure(path, why);
-    }
-    return {};
+    const std::string why = replaceFileWhole(path, write);
+    return why.empty() ? std::string() : failure(path, why);
 }
 
 // The width of a text in character cells: two for a character outside ASCII (kana, kanji).
@@ -157,13 +137,9 @@ std::string writeTsvWorkbook(const std::string& path, const std::string& sheetNa
 }
 
 std::string writeFileWhole(const std::string& path, std::string_view bytes) {
-    return replaceWhole(path, [&](const std::string& temp) -> std::string {
-        std::FILE* f = std::fopen(temp.c_str(), "wb");
-        if (!f) return std::strerror(errno);
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        const bool closed = std::fclose(f) == 0;
-        return written && closed ? std::string() : std::string(std::strerror(errno));
-    });
+    if (std::string refused = outputRefusal(path); !refused.empty()) return refused;
+    const std::string why = writeBytesWhole(path, bytes);
+    return why.empty() ? std::string() : failure(path, why);
 }
 
 }  // namespace kijunchi

@@ -304,6 +304,16 @@ TEST(Evaluation, AdviceFollowsTheSampleSizeAndTheNormalityVerdict) {
               "推奨: データ数が120以上なので、ノンパラメトリック法の限界値を90%信頼区間とともに用い"
               "て下さい。正規性が棄却されたため、パラメトリック法の限界値はデータを変換してから用い"
               "て下さい。");
+    // Rejected, and λ̂ does not exist (a value ≤ 0): the robust limits are recommended without
+    // being told to transform first.
+    EvaluationInput withZero;
+    for (int i = 0; i < 40; ++i) withZero.measured.push_back(i % 8 == 0 ? 0.0 : dist(engine));
+    withZero.normalityRejected = true;
+    EXPECT_EQ(adviceText(evaluate(withZero)),
+              "推奨: データ数が20以上120未満なので、ロバスト法の限界値を用いて下さい。正規性が棄却"
+              "されましたが、λを推定できないため（0以下の値があるため）データを変換できません。ロ"
+              "バスト法の限界値は対称な分布を前提とするため慎重に用い、パラメトリック法の限界値は"
+              "用いないで下さい。");
     EXPECT_NE(advice(60, true, true).find("変換後のデータでも正規性が棄却されている"),
               std::string::npos);
     // A transformed small sample: the robust limits of the transformed values, carried back.

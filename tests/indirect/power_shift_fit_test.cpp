@@ -74,6 +74,21 @@ TEST(PowerShiftFit, ShiftedAndSmallSpreadMixturesAgainstTheirTruth) {
     EXPECT_NE(r.remark.find("λは定まりません"), std::string::npos) << r.remark;
 }
 
+// A log-normal analyte (thyrotropin-like, 0.4–4.0) under a pathological majority: 60% of the
+// results 4.5σ above with twice the spread. The fit must keep the whole of its distribution
+// in the results, the mass below its support's end included: a fit that could lose that mass
+// took all the results as non-pathological with a distribution bounded inside them.
+TEST(PowerShiftFit, APathologicalMajorityAboveLeavesTheLimits) {
+    const Mixture mix{"pathological majority", 0, std::log(1.265), 0.587, 0.60, 4.5, 2};
+    IndirectOptions options;
+    options.resamples = -1;
+    const auto r = estimatePowerShift(draw(mix, 50000, 7), options);
+    ASSERT_TRUE(r.estimated()) << r.refusal;
+    EXPECT_LT(deviation(mix, r.lower, -kZ), 0.5) << r.lower;
+    EXPECT_LT(deviation(mix, r.upper, kZ), 0.5) << r.upper;
+    EXPECT_NEAR(r.fraction, 0.4, 0.1);
+}
+
 // Pathological results that overlap the healthy ones heavily (a third of the results, 1.5σ
 // above on the log scale): the upper limit cannot be separated; where it comes out more than
 // 1σ off, the row carries a caution.

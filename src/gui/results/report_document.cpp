@@ -1,6 +1,7 @@
 #include "gui/results/report_document.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
@@ -11,12 +12,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "files/file_access.h"
 #include "gui/results/document_part.h"
 
 namespace kijunchi {
@@ -360,16 +361,19 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
     return pages;
 }
 
+QString outputRefused(const QString& path) {
+    if (outputRefusal(QFile::encodeName(path).toStdString()).empty()) return {};
+    return QStringLiteral("通常のファイルではない（装置やパイプの）ため、置き換えません。");
+}
+
 QString writeBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        QString error = file.errorString();
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit()) return file.errorString();
-    return {};
+    // As every output of the program: never in place of a device or a pipe, and written whole
+    // before it takes the old file's place.
+    if (QString refused = outputRefused(path); !refused.isEmpty()) return refused;
+    const std::string local = QFile::encodeName(path).toStdString();
+    const std::string why = writeBytesWhole(
+        local, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return QString::fromLocal8Bit(why.c_str());
 }
 
 QString writeReportPdf(const QString& path, const QStringList& description,

@@ -22,6 +22,9 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
 QString writeReportPdf(const QString& path, const QStringList& description,
                        const QList<const DocumentPart*>& parts, const QString& runningHead = {});
 QString writeBytes(const QString& path, const QByteArray& bytes);
+// Why no output may be written at path (a device, pipe or folder stands there); empty for a
+// regular file or a new one.
+QString outputRefused(const QString& path);
 // PNG or SVG by the name's extension; the picture drawn at size pixels.
 QString writePicture(const QString& path, const DocumentPart& part, int picture, QSize size);
 

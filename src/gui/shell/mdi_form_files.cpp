@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSettings>
 
@@ -339,6 +340,17 @@ QString MDIForm1::runningHead() const {
 }
 
 int MDIForm1::printReport(QPagedPaintDevice& device) {
+    // Printed to a file: never in place of a device or a pipe (a pipe without a reader would
+    // hold the program for ever).
+    if (const auto* printer = dynamic_cast<const QPrinter*>(&device);
+        printer && !printer->outputFileName().isEmpty()) {
+        const QString path = printer->outputFileName();
+        if (const QString refused = outputRefused(path); !refused.isEmpty()) {
+            prompt_.message(this, writeFailure(path, refused), QString::fromUtf8(kPrintTitle),
+                            Prompt::Icon::Exclamation);
+            return 0;
+        }
+    }
     return paintReportDocument(device, reportDescription(), documentParts(), runningHead());
 }
 

@@ -513,6 +513,41 @@ TEST_F(FilesTest, ThePdfReportHoldsTheDescriptionTheReportAndTheChartOnNumberedA
     EXPECT_EQ(TempFolder::read(pdf), before);
 }
 
+// A device or a pipe chosen as the file to write is refused with a message and stays what it
+// was: a pipe without a reader would hold the program for ever, a device be replaced by a file.
+TEST_F(FilesTest, APipeOrDeviceChosenForAnOutputIsRefusedAndLeftAlone) {
+    paste(QStringLiteral("1\r\n2\r\n3\r\n4\r\n"));
+    analyse();
+    const std::string pipe = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto stays = [](const std::string& path, mode_t kind) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == kind;
+    };
+    for (const auto& [path, kind] : {std::pair{pipe, S_IFIFO}, {"/dev/full", S_IFCHR}}) {
+        for (QAction* output : {frame->ExportPdf, frame->SaveStatistics, frame->SaveStudyAs}) {
+            SCOPED_TRACE(path + " " + output->text().toStdString());
+            prompt.shown.clear();
+            files.fileNames = {QString::fromStdString(path)};
+            output->trigger();
+            ASSERT_EQ(prompt.shown.size(), 1u);
+            EXPECT_TRUE(
+                prompt.shown[0].text.contains(QStringLiteral("通常のファイルではない")) ||
+                prompt.shown[0].text.contains(QStringLiteral("通常のファイルではありません")))
+                << prompt.shown[0].text.toStdString();
+            EXPECT_TRUE(stays(path, kind));
+        }
+        // The printer's "print to file".
+        prompt.shown.clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(path));
+        EXPECT_EQ(frame->printReport(printer), 0);
+        EXPECT_EQ(prompt.shown.size(), 1u);
+        EXPECT_TRUE(stays(path, kind));
+    }
+}
+
 // 検討の情報: its 項目名 starts as the column's heading; what is given heads every page of the
 // PDF and its description.
 TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
