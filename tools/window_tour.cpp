@@ -47,6 +47,7 @@
 #include "gui/shell/mdi_form.h"
 #include "gui/study/indirect_window.h"
 #include "gui/study/study_windows.h"
+#include "gui/study/verification_window.h"
 #include "gui/transform/box_window.h"
 #include "gui/widgets/app_setup.h"
 #include "gui/widgets/prompt.h"
@@ -104,7 +105,11 @@ int main(int argc, char** argv) {
         whole.save(path + QStringLiteral(".png"));
         if (window) {
             const qreal ratio = whole.devicePixelRatio();
-            const QRect place = window->frameGeometry();
+            // A top-level window's place is on the screen; a child's (an MDI child) in its
+            // parent.
+            const QRect place = window->isWindow()
+                                    ? window->frameGeometry()
+                                    : QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
             const QRect pixels =
                 QRectF(QPointF(place.topLeft()) * ratio, QSizeF(place.size()) * ratio)
                     .toAlignedRect();
@@ -278,6 +283,17 @@ int main(int argc, char** argv) {
             shot("indirect-jccls", &frame);
             sub(frame.studies->indirectWindow())->showNormal();
         },
+        // 基準範囲の検証 against a row of the JCCLS table: the men's uric acid (3.7–7.8 mg/dL).
+        [&] {
+            kijunchi::VerificationWindow* w = frame.studies->showVerification();
+            w->TableBox->setCurrentIndex(1);
+            w->AnalyteBox->setCurrentText(QStringLiteral("UA"));
+            w->SexBox->setCurrentIndex(1);
+            w->VerifyButton->click();
+            sub(w)->move(30, 30);
+            sub(w)->raise();
+        },
+        [&] { shot("verification-table", sub(frame.studies->verificationWindow())); },
         // The analysis approved: the approver and the time head every page.
         [&] { frame.Approve->trigger(); },
         [&] {

@@ -133,6 +133,13 @@ const AdoptedTable& jcclsTable() {
     return table;
 }
 
+std::string ageBandText(const AdoptedRow& row) {
+    if (!row.ageLow && !row.ageHigh) return {};
+    if (!row.ageHigh) return numberText(*row.ageLow) + "歳〜";
+    return (row.ageLow ? numberText(*row.ageLow) : std::string()) + "〜" +
+           numberText(*row.ageHigh) + "歳";
+}
+
 std::string sexText(AdoptedSex sex) {
     return sex == AdoptedSex::Male ? "男" : sex == AdoptedSex::Female ? "女" : "共通";
 }

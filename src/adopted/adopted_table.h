@@ -60,4 +60,7 @@ const AdoptedRow* matchPartition(const std::vector<const AdoptedRow*>& rows,
 // "男", "女" or "共通".
 std::string sexText(AdoptedSex sex);
 
+// The ages a row holds for: "18〜65歳", "65歳〜", "〜18歳"; empty for a row without ages.
+std::string ageBandText(const AdoptedRow& row);
+
 }  // namespace kijunchi

@@ -50,22 +50,37 @@ Verification verifyTypedInterval(const std::string& lower, const std::string& up
     return verifyInterval(*low, *high, values);
 }
 
-Verification verifyTableInterval(const AdoptedTable& table, const std::string& analyte,
-                                 std::optional<AdoptedSex> sex, const std::vector<double>& values) {
-    std::string reason;
+const AdoptedRow* verificationRow(const AdoptedTable& table, const std::string& analyte,
+                                  std::optional<AdoptedSex> sex, std::optional<double> ageLow,
+                                  std::optional<double> ageHigh, std::string& reason) {
     const auto rows = findAnalyte(table, analyte);
-    const AdoptedRow* row = matchPartition(rows, sex, std::nullopt, std::nullopt, reason);
+    const AdoptedRow* row = matchPartition(rows, sex, ageLow, ageHigh, reason);
     if (!row && !sex && rows.size() > 1) reason = "性別ごとの基準範囲です。性別を選んで下さい";
+    if (!row) reason = table.name + " の「" + analyte + "」: " + reason + "。";
+    return row;
+}
+
+std::string verificationSource(const AdoptedTable& table, const AdoptedRow& row) {
+    const std::string band = ageBandText(row);
+    const std::string ages = band.empty() ? "" : " " + band;
+    return table.name + " " + row.analyte + " " + sexText(row.sex) + ages +
+           (row.unit.empty() ? "" : " (" + row.unit + ")") +
+           (row.source.empty() ? "" : "：" + row.source);
+}
+
+Verification verifyTableInterval(const AdoptedTable& table, const std::string& analyte,
+                                 std::optional<AdoptedSex> sex, const std::vector<double>& values,
+                                 std::optional<double> ageLow, std::optional<double> ageHigh) {
+    std::string reason;
+    const AdoptedRow* row = verificationRow(table, analyte, sex, ageLow, ageHigh, reason);
     if (!row) {
         Verification v;
         v.n = static_cast<int>(values.size());
-        v.refusal = table.name + " の「" + analyte + "」: " + reason + "。";
+        v.refusal = reason;
         return v;
     }
     Verification v = verifyInterval(row->lower, row->upper, values);
-    v.source = table.name + " " + row->analyte + " " + sexText(row->sex) +
-               (row->unit.empty() ? "" : " (" + row->unit + ")") +
-               (row->source.empty() ? "" : "：" + row->source);
+    v.source = verificationSource(table, *row);
     return v;
 }
 

@@ -36,8 +36,20 @@ Verification verifyTypedInterval(const std::string& lower, const std::string& up
                                  const std::vector<double>& values);
 
 // The limits of an analyte of a table of adopted intervals, for a sex (nullopt: a common row,
-// or the analyte's only row). Fills the refusal when the table has no such row.
+// or the analyte's only row) and an age band [ageLow, ageHigh) (nullopt: a row without ages).
+// Fills the refusal when the table has no such row.
 Verification verifyTableInterval(const AdoptedTable& table, const std::string& analyte,
-                                 std::optional<AdoptedSex> sex, const std::vector<double>& values);
+                                 std::optional<AdoptedSex> sex, const std::vector<double>& values,
+                                 std::optional<double> ageLow = std::nullopt,
+                                 std::optional<double> ageHigh = std::nullopt);
+
+// The row of the table verifyTableInterval takes its limits from; nullptr with the reason (in
+// Japanese, ending in "。") when there is none.
+const AdoptedRow* verificationRow(const AdoptedTable& table, const std::string& analyte,
+                                  std::optional<AdoptedSex> sex, std::optional<double> ageLow,
+                                  std::optional<double> ageHigh, std::string& reason);
+
+// "出典" of a verification against a table's row: the table, the row and its source document.
+std::string verificationSource(const AdoptedTable& table, const AdoptedRow& row);
 
 }  // namespace kijunchi

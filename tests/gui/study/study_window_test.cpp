@@ -111,6 +111,57 @@ TEST_F(StudyWindowsTest, VerificationCountsTheDataSetAgainstTypedLimits) {
     EXPECT_NE(window->text().indexOf(QStringLiteral("より小さくありません")), -1);
 }
 
+TEST_F(StudyWindowsTest, VerificationTakesTheLimitsOfAnAnalyteFromATable) {
+    // The values 5 5 12 13 14 10 11 12 13 14 10 11 12 13 14 10 11 12 13 14.
+    QString values;
+    for (int i = 0; i < 20; ++i) values += QString::number(i < 2 ? 5 : 10 + i % 5) + "\r\n";
+    paste(values);
+    VerificationWindow* window = frame->studies->showVerification();
+    const auto has = [&](const std::string& text) {
+        EXPECT_NE(window->text().indexOf(QString::fromStdString(text)), -1)
+            << text << "\n"
+            << window->text().toStdString();
+    };
+    // The committee's AST row (13-30 U/L), chosen by its other name; the limits fill the boxes.
+    window->TableBox->setCurrentIndex(1);
+    window->AnalyteBox->setCurrentText(QStringLiteral("GOT"));
+    EXPECT_EQ(window->LowerBox->text(), QStringLiteral("13"));
+    EXPECT_EQ(window->UpperBox->text(), QStringLiteral("30"));
+    EXPECT_FALSE(window->LowerBox->isEnabled());
+    window->VerifyButton->click();
+    has("基準範囲 =\t13\t <---> \t30");
+    has("出典 =\tJCCLS共用基準範囲 AST 共通 (U/L)：JCCLS");
+    has("範囲外 =\t12\t（60%）");  // 5 5 12 10 11 12 10 11 12 10 11 12
+    // A row by sex needs the sex.
+    window->AnalyteBox->setCurrentText(QStringLiteral("ALT"));
+    window->VerifyButton->click();
+    has("性別ごとの基準範囲です。性別を選んで下さい");
+
+    // A table file with age bands, chosen through the injected dialog.
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-verify-table-" + std::to_string(getpid()) + ".csv");
+    std::ofstream(path, std::ios::binary) << "項目,単位,性別,年齢下限,年齢上限,下限,上限,出典\r\n"
+                                             "Hb,g/dL,男,18,65,13.5,17.0,自施設 2024年度\r\n"
+                                             "Hb,g/dL,共通,65,,11.0,16.0,自施設 2024年度\r\n";
+    window->chooseAdoptedTable = [&] { return QString::fromStdString(path.string()); };
+    window->TableBox->setCurrentIndex(2);
+    window->TableFileButton->click();
+    window->AnalyteBox->setCurrentText(QStringLiteral("Hb"));
+    window->SexBox->setCurrentIndex(1);  // 男
+    ASSERT_EQ(window->AgeBox->count(), 3);
+    EXPECT_EQ(window->AgeBox->itemText(1), QStringLiteral("18〜65歳"));
+    EXPECT_EQ(window->AgeBox->itemText(2), QStringLiteral("65歳〜"));
+    window->AgeBox->setCurrentIndex(1);
+    window->VerifyButton->click();
+    has("基準範囲 =\t13.5\t <---> \t17");
+    has("範囲外 =\t16\t（80%）");  // all but the four 14s
+    window->AgeBox->setCurrentIndex(2);
+    window->VerifyButton->click();
+    has("出典 =\t" + path.filename().string() + " Hb 共通 65歳〜 (g/dL)：自施設 2024年度");
+    has("範囲外 =\t5\t（25%）");  // 5 5 10 10 10
+    std::filesystem::remove(path);
+}
+
 TEST_F(StudyWindowsTest, BatchWindowCancelKeepsTheAnalytesDoneAndSavesThem) {
     const auto dir = std::filesystem::temp_directory_path();
     const std::string data =
