@@ -238,24 +238,61 @@ std::vector<double> inOnePiece(std::deque<double>& cells) {
     return values;
 }
 
+// The group of each value of an analyte: a byte each while there are at most 256 groups (a
+// file's usual few), four bytes from the 257th on.
+class GroupIds {
+public:
+    void push(std::uint32_t g) {
+        if (g > 0xFF && !wide_) {
+            wide_ = true;
+            wideIds_.assign(narrowIds_.begin(), narrowIds_.end());
+            std::deque<std::uint8_t>().swap(narrowIds_);
+        }
+        if (wide_)
+            wideIds_.push_back(g);
+        else
+            narrowIds_.push_back(static_cast<std::uint8_t>(g));
+    }
+    std::uint32_t operator[](std::size_t i) const { return wide_ ? wideIds_[i] : narrowIds_[i]; }
+    std::size_t size() const { return wide_ ? wideIds_.size() : narrowIds_.size(); }
+    // Lets the first k go.
+    void dropFront(std::size_t k) {
+        const auto n = static_cast<std::ptrdiff_t>(k);
+        if (wide_)
+            wideIds_.erase(wideIds_.begin(), wideIds_.begin() + n);
+        else
+            narrowIds_.erase(narrowIds_.begin(), narrowIds_.begin() + n);
+    }
+    void clear() {
+        std::deque<std::uint8_t>().swap(narrowIds_);
+        std::deque<std::uint32_t>().swap(wideIds_);
+        wide_ = false;
+    }
+
+private:
+    bool wide_ = false;
+    std::deque<std::uint8_t> narrowIds_;
+    std::deque<std::uint32_t> wideIds_;
+};
+
 // The same, the numbers dealt out to their groups (of `sets`), each group's in the file's order.
-std::vector<std::vector<double>> inGroups(std::deque<double>& cells,
-                                          std::deque<std::uint32_t>& groupOf, std::size_t sets) {
+std::vector<std::vector<double>> inGroups(std::deque<double>& cells, GroupIds& groupOf,
+                                          std::size_t sets) {
     std::vector<std::size_t> sizes(sets, 0);
-    for (std::uint32_t g : groupOf) ++sizes[g];
+    for (std::size_t i = 0; i < groupOf.size(); ++i) ++sizes[groupOf[i]];
     std::vector<std::vector<double>> values(sets);
     for (std::size_t g = 0; g < sets; ++g) values[g].reserve(sizes[g]);
     while (!cells.empty()) {
         const std::size_t k = std::min(kStep, cells.size());
         for (std::size_t i = 0; i < k; ++i) values[groupOf[i]].push_back(cells[i]);
         cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(k));
-        groupOf.erase(groupOf.begin(), groupOf.begin() + static_cast<std::ptrdiff_t>(k));
+        groupOf.dropFront(k);
 #if defined(__GLIBC__)
         if (k == kStep) malloc_trim(0);
 #endif
     }
     std::deque<double>().swap(cells);
-    std::deque<std::uint32_t>().swap(groupOf);
+    groupOf.clear();
     return values;
 }
 
@@ -279,7 +316,7 @@ public:
 private:
     struct Analyte {
         std::deque<double> values;
-        std::deque<std::uint32_t> groupOf;  // the group of each value (with a group column)
+        GroupIds groupOf;  // the group of each value (with a group column)
         std::unordered_map<std::uint32_t, int> skipped;  // per group: fields without a number
         int withoutGroup = 0;                            // values in rows with an empty group
         bool filled = false;                             // any field of the column holds something
@@ -353,7 +390,7 @@ BatchData::BatchData(TableStream& table, const std::optional<std::size_t>& group
             d.filled = true;
             if (const auto v = table.number(f)) {
                 d.values.push_back(*v);
-                if (groupColumn) d.groupOf.push_back(group);
+                if (groupColumn) d.groupOf.push(group);
             } else {
                 ++d.skipped[group];
             }
