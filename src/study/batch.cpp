@@ -9,6 +9,7 @@
 #include <deque>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -245,34 +246,35 @@ public:
     void push(std::uint32_t g) {
         if (g > 0xFF && !wide_) {
             wide_ = true;
-            wideIds_.assign(narrowIds_.begin(), narrowIds_.end());
+            wideIds_ =
+                std::make_unique<std::deque<std::uint32_t>>(narrowIds_.begin(), narrowIds_.end());
             std::deque<std::uint8_t>().swap(narrowIds_);
         }
         if (wide_)
-            wideIds_.push_back(g);
+            wideIds_->push_back(g);
         else
             narrowIds_.push_back(static_cast<std::uint8_t>(g));
     }
-    std::uint32_t operator[](std::size_t i) const { return wide_ ? wideIds_[i] : narrowIds_[i]; }
-    std::size_t size() const { return wide_ ? wideIds_.size() : narrowIds_.size(); }
+    std::uint32_t operator[](std::size_t i) const { return wide_ ? (*wideIds_)[i] : narrowIds_[i]; }
+    std::size_t size() const { return wide_ ? wideIds_->size() : narrowIds_.size(); }
     // Lets the first k go.
     void dropFront(std::size_t k) {
         const auto n = static_cast<std::ptrdiff_t>(k);
         if (wide_)
-            wideIds_.erase(wideIds_.begin(), wideIds_.begin() + n);
+            wideIds_->erase(wideIds_->begin(), wideIds_->begin() + n);
         else
             narrowIds_.erase(narrowIds_.begin(), narrowIds_.begin() + n);
     }
     void clear() {
         std::deque<std::uint8_t>().swap(narrowIds_);
-        std::deque<std::uint32_t>().swap(wideIds_);
+        wideIds_.reset();
         wide_ = false;
     }
 
 private:
     bool wide_ = false;
     std::deque<std::uint8_t> narrowIds_;
-    std::deque<std::uint32_t> wideIds_;
+    std::unique_ptr<std::deque<std::uint32_t>> wideIds_;  // made at the 257th group
 };
 
 // The same, the numbers dealt out to their groups (of `sets`), each group's in the file's order.

@@ -227,6 +227,27 @@ TEST(Batch, EachGroupsValuesComeInTheOrderOfTheFile) {
     EXPECT_EQ(seen, (std::vector<std::vector<double>>{{5, 4, 6}, {3, 1, 2}}));
 }
 
+// The same past the 256th group, where the batch keeps each value's group in more than a byte:
+// 300 groups, each with its values k and 1000 + k on two passes through them.
+TEST(Batch, ValuesFindTheirGroupsPastTheTwoHundredFiftySixth) {
+    std::string text = "g,v\n";
+    for (int pass = 0; pass < 2; ++pass)
+        for (int k = 0; k < 300; ++k)
+            text += "G" + std::to_string(k) + "," + std::to_string(1000 * pass + k) + "\n";
+    TempFile f("many-groups.csv", text);
+    auto t = openTable(f);
+    std::vector<std::vector<double>> seen;
+    BatchOptions options;
+    options.groupColumn = 0;
+    options.threads = 1;
+    runBatch(
+        t, options, [&](std::vector<double> v, BatchRow&) { seen.push_back(std::move(v)); },
+        [](const BatchRow&) {});
+    ASSERT_EQ(seen.size(), 300u);
+    for (int k : {0, 255, 256, 299})
+        EXPECT_EQ(seen[static_cast<std::size_t>(k)], (std::vector<double>{k + 0.0, 1000.0 + k}));
+}
+
 BatchEvaluator meanOfSet() {
     return [](const std::vector<double>& values, BatchRow& row) {
         row.paramLower = std::accumulate(values.begin(), values.end(), 0.0) / values.size();
