@@ -3,9 +3,10 @@
 //   kijunchi_indirect_bench table        the validation table of docs/validation.md
 //   kijunchi_indirect_bench time N       the estimate of one partition of N results, timed
 //   kijunchi_indirect_bench speed        12 partitions of 10⁴ results and one of 10⁶, timed
-//   kijunchi_indirect_bench coverage [R [B]]  how often the 90% intervals hold the true limits,
+//   kijunchi_indirect_bench coverage [R [B [FILE]]]  how often the 90% intervals hold the true
+//                                        limits and how often the caution catches a limit off,
 //                                        over R repeats (default 20) of a few scenarios, with B
-//                                        resamples each (default: the program's)
+//                                        resamples each (default: the program's; 0 likewise)
 //   kijunchi_indirect_bench extract ROWS FILE   a generated extract (patient, sex, age, date,
 //                                               setting, value) for the scale measurement
 //
@@ -164,16 +165,28 @@ int timeOne(int n) {
 // Each scenario repeated with new samples: how often each limit's 90% bootstrap interval holds
 // the true limit (a 90% interval should, about 90% of the time), and the intervals' median
 // width against the median error, both relative to the true interval's width.
-int coverage(int repeats, int resamples) {
+//
+// The first six scenarios have little room for a limit far off; the last four (10³ results, or
+// 30–40% pathological) are where the separation goes wrong, so that the caution's two rates
+// (limits off by more than 20% of the width cautioned, within 5% not) are both measured.
+// With a FILE, one line per limit: the error and the diagnostics behind the caution.
+int coverage(int repeats, int resamples, const char* path) {
     struct Scenario {
         double lambda;
         Side side;
         double fraction;
         int n;
     };
-    const Scenario scenarios[] = {{0, Side::None, 0, 10000},    {1, Side::None, 0, 10000},
-                                  {0, Side::Right, 0.1, 10000}, {0.5, Side::Left, 0.2, 10000},
-                                  {1, Side::Both, 0.2, 10000},  {0, Side::Right, 0.2, 100000}};
+    const Scenario scenarios[] = {{0, Side::None, 0, 10000},      {1, Side::None, 0, 10000},
+                                  {0, Side::Right, 0.1, 10000},   {0.5, Side::Left, 0.2, 10000},
+                                  {1, Side::Both, 0.2, 10000},    {0, Side::Right, 0.2, 100000},
+                                  {0, Side::Right, 0.1, 1000},    {1, Side::Both, 0.2, 1000},
+                                  {0.5, Side::Right, 0.3, 10000}, {0, Side::Right, 0.4, 1000}};
+    std::FILE* file = path ? std::fopen(path, "w") : nullptr;
+    if (file)
+        std::fprintf(file,
+                     "lambda\tside\tfraction\tn\tlimit\terror\tdeviation\tcautioned\tmethods\t"
+                     "sampling\tspread\tshare\tsampling only\theld\treasons\n");
     const char* sides[] = {"none", "left", "right", "both"};
     std::printf(
         "lambda\tside\tpathological\tn\tfits\tlower held\tupper held\t"
@@ -209,6 +222,30 @@ int coverage(int repeats, int resamples) {
                 close += error <= 0.05;
                 closeCautioned += error <= 0.05 && cautioned;
             }
+            if (file)
+                for (int lower = 1; lower >= 0; --lower) {
+                    const double x = lower ? e.lower : e.upper, truth = lower ? t.lower : t.upper;
+                    const auto y = kijunchi::powerTransformed(p.lambda, x);
+                    std::string reasons;
+                    for (const auto& reason : e.reasons)
+                        if (lower ? reason.lower : reason.upper)
+                            reasons += (reasons.empty() ? "" : "|") + reason.text;
+                    std::fprintf(file,
+                                 "%.1f\t%s\t%.2f\t%d\t%s\t%.4f\t%.4f\t%d\t%.4f\t%.4f\t%.4f\t%.4f\t%"
+                                 "d\t%d\t%s\n",
+                                 sc.lambda, sides[static_cast<int>(sc.side)], sc.fraction, sc.n,
+                                 lower ? "lower" : "upper", std::abs(x - truth) / width,
+                                 y ? std::abs((*y - p.mu) / p.sigma +
+                                              (lower ? 1.959963984540054 : -1.959963984540054))
+                                   : NAN,
+                                 (lower ? e.lowerCautioned : e.upperCautioned) ? 1 : 0,
+                                 lower ? e.methodsLowerZ : e.methodsUpperZ,
+                                 lower ? e.samplingLowerZ : e.samplingUpperZ, e.separationSpread,
+                                 e.fraction, e.samplingOnly ? 1 : 0,
+                                 (lower ? e.lowerCiLow : e.upperCiLow) <= truth &&
+                                     truth <= (lower ? e.lowerCiHigh : e.upperCiHigh),
+                                 reasons.c_str());
+                }
             lowerHeld += e.lowerCiLow <= t.lower && t.lower <= e.lowerCiHigh;
             upperHeld += e.upperCiLow <= t.upper && t.upper <= e.upperCiHigh;
             ciWidths.push_back((e.lowerCiHigh - e.lowerCiLow) / width);
@@ -222,6 +259,7 @@ int coverage(int repeats, int resamples) {
                     offCautioned, close, closeCautioned);
         std::fflush(stdout);
     }
+    if (file) std::fclose(file);
     return 0;
 }
 
@@ -258,11 +296,13 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "speed") == 0) return speed();
     if (argc >= 3 && std::strcmp(argv[1], "time") == 0) return timeOne(std::atoi(argv[2]));
     if (argc >= 2 && std::strcmp(argv[1], "coverage") == 0)
-        return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0);
+        return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0,
+                        argc >= 5 ? argv[4] : nullptr);
     if (argc >= 4 && std::strcmp(argv[1], "extract") == 0)
         return extract(std::atol(argv[2]), argv[3]);
-    std::fprintf(stderr,
-                 "usage: kijunchi_indirect_bench table | time N | speed | coverage [R] | extract "
-                 "ROWS FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: kijunchi_indirect_bench table | time N | speed | coverage [R [B [FILE]]] | extract "
+        "ROWS FILE\n");
     return 2;
 }

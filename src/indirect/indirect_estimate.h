@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "indirect/value_counts.h"
 
@@ -68,6 +69,17 @@ struct IndirectResult {
     // the two limits it concerns.
     std::string caution;
     bool lowerCautioned = false, upperCautioned = false;
+    // The caution's reasons one by one, with the limits each concerns (the caution joins them).
+    struct Reason {
+        std::string text;
+        bool lower = false, upper = false;
+    };
+    std::vector<Reason> reasons;
+    // The diagnostics behind the caution, in standard deviations of the fit (NaN where not
+    // made): how far the other method's limits lie from these, and the half widths of the
+    // resamples' own 90% intervals (before they were widened for the separation).
+    double methodsLowerZ = 0, methodsUpperZ = 0;
+    double samplingLowerZ = 0, samplingUpperZ = 0;
     // The 90% intervals hold the sampling error only, not the uncertainty of the separation.
     bool samplingOnly = false;
     bool estimated() const { return refusal.empty(); }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/checked.h"
+#include "indirect/simplex.h"
 
 namespace kijunchi {
 
@@ -18,6 +19,12 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kZ975 = 1.959963984540054;
 constexpr std::size_t kMaxClasses = 150;
+// A class holds at least this many results (neighbouring values pooled). A class left over to
+// the pathological results costs at most kCap whatever it holds, so with a few results per
+// class (1000 results in 150 classes: about 7) leaving a shoulder over costs more than
+// stretching the fit's tail across it; with at least 15 a shoulder of small data is left over
+// as it is with large data, and a class's deviance is nearer its large-count behaviour.
+constexpr double kLeastCount = 15;
 // The price of a class left to the pathological results.
 constexpr double kCap = 2.0;
 // Within this many σ of the centre the pathological results are few: a class there pays its
@@ -25,6 +32,16 @@ constexpr double kCap = 2.0;
 constexpr double kCore = 2.0;
 // The non-pathological results are taken to be at least this share of the results.
 constexpr double kLeastShare = 0.3;
+// The data's main peak is the narrowest run of classes holding this share of the results; its
+// classes pay their whole deviance too, whatever the fit's centre, so that a fit cannot leave
+// the main peak over as pathological and settle on a wider pathological hump that holds more
+// results (a class left over costs at most kCap, so without this a fit is drawn to whichever
+// hump explains most classes).
+constexpr double kPeakShare = 0.1;
+// A run with less than this share of the results below or above it is a pile at an end of the
+// support or of the measuring range (low pathological values of a shifted analyte gather just
+// above the shift), not a peak: the fit is then left to its cost alone.
+constexpr double kPeakSide = 0.025;
 constexpr double kLambdaLow = -1.0, kLambdaHigh = 2.0;
 // Fits whose cost is within this of the best are acceptable too; their limits' spread is part
 // of the uncertainty of the separation.
@@ -37,6 +54,8 @@ struct Classes {
     double total = 0;
     double q25 = 0, q50 = 0, q75 = 0, mode = 0;
     double smallest = 0, largest = 0;  // measured values
+    // The classes of the data's main peak, [peakFirst, peakLast]; none where first > last.
+    std::size_t peakFirst = 1, peakLast = 0;
 };
 
 Classes makeClasses(const ValueCounts& counts) {
@@ -69,7 +88,7 @@ Classes makeClasses(const ValueCounts& counts) {
     c.total = measured + below + above;
     c.edge.push_back(-kInf);
     c.count.push_back(below);
-    const double target = m > kMaxClasses ? measured / kMaxClasses : 0.0;
+    const double target = std::max(m > kMaxClasses ? measured / kMaxClasses : 0.0, kLeastCount);
     for (std::size_t i = 0; i < m;) {
         std::size_t j = i;
         auto n = static_cast<double>(values[i].second);
@@ -107,6 +126,42 @@ Classes makeClasses(const ValueCounts& counts) {
         }
     }
     if (bestDensity < 0) c.mode = c.q50;
+    // The main peak: the narrowest run of classes holding kPeakShare of the measured results
+    // (a robust mode of the mixture), where it has at least kPeakSide of them on either side.
+    {
+        const std::size_t first = 1, last = c.count.size() - 2;  // measured classes
+        std::vector<double> before(c.count.size() + 1, 0.0);     // results in classes < i
+        for (std::size_t k = 0; k < c.count.size(); ++k) before[k + 1] = before[k] + c.count[k];
+        const double want = kPeakShare * measured;
+        // The run from class a upwards holding want: one past its last class; 0 if none.
+        const auto upFrom = [&](std::size_t a) -> std::size_t {
+            const auto it = std::lower_bound(before.begin() + static_cast<std::ptrdiff_t>(a) + 1,
+                                             before.begin() + static_cast<std::ptrdiff_t>(last) + 2,
+                                             before[a] + want);
+            return it == before.begin() + static_cast<std::ptrdiff_t>(last) + 2
+                       ? 0
+                       : static_cast<std::size_t>(it - before.begin());
+        };
+        double narrowest = kInf;
+        std::size_t peakA = 0, peakB = 0;
+        for (std::size_t a = first; a <= last; ++a) {
+            const std::size_t b = upFrom(a);
+            if (b == 0) break;
+            if (c.edge[b] - c.edge[a] < narrowest) {
+                narrowest = c.edge[b] - c.edge[a];
+                peakA = a;
+                peakB = b;
+            }
+        }
+        // A pile at an end of the support or of the measuring range is no peak: the peak
+        // must have results on both sides.
+        const double aside = kPeakSide * measured;
+        if (std::isfinite(narrowest) && before[peakA] - before[first] >= aside &&
+            before[last + 1] - before[peakB] >= aside) {
+            c.peakFirst = peakA;
+            c.peakLast = peakB - 1;
+        }
+    }
     return c;
 }
 
@@ -170,6 +225,13 @@ public:
             z_[k] = z;
             cdf_[k] = normalCdf(z);
         }
+        // The outer classes take what lies beyond the support too (below it where λ > 0, above
+        // it where λ < 0): the model's probabilities sum to one, and a fit cannot shed mass
+        // beyond its support's end to act as a smaller share.
+        cdf_.front() = 0;
+        cdf_.back() = 1;
+        z_.front() = -kInf;
+        z_.back() = kInf;
         const double expected = m.share * c_.total;
         double sum = 0;
         for (std::size_t k = 0; k + 1 < cdf_.size(); ++k) {
@@ -180,7 +242,8 @@ public:
                 d = n > 0 ? kInf : 0.0;
             else
                 d = n > 0 ? 2 * (n * std::log(n / e) - n + e) : 2 * e;
-            const bool core = z_[k] >= -kCore && z_[k + 1] <= kCore;
+            const bool core =
+                (z_[k] >= -kCore && z_[k + 1] <= kCore) || (k >= c_.peakFirst && k <= c_.peakLast);
             sum += n > e && !core ? kCap * -std::expm1(-d / kCap) : d;
         }
         return std::isfinite(sum) ? sum : kInf;
@@ -192,73 +255,15 @@ private:
     std::vector<double> cdf_, z_;
 };
 
-// Nelder and Mead's simplex search over the dimensions in `free` (the others held).
+// The simplex search over the dimensions in `free` (the others held), at most maxEvaluations
+// evaluations of the cost.
 template <class F>
-Theta minimise(F&& f, Theta start, const Theta& step, const std::array<bool, 5>& free,
+Theta minimise(F&& f, const Theta& start, const Theta& step, const std::array<bool, 5>& free,
                int maxEvaluations, double& best) {
-    std::vector<int> dims;
-    for (int d = 0; d < 5; ++d)
-        if (free[d]) dims.push_back(d);
-    const std::size_t nd = dims.size();
-    std::vector<Theta> x(nd + 1, start);
-    std::vector<double> y(nd + 1);
-    for (std::size_t i = 0; i < nd; ++i) x[i + 1][dims[i]] += step[dims[i]];
-    int evaluations = 0;
-    auto eval = [&](const Theta& t) {
-        ++evaluations;
-        return f(t);
-    };
-    for (std::size_t i = 0; i <= nd; ++i) y[i] = eval(x[i]);
-    std::vector<std::size_t> o(nd + 1);
-    while (evaluations < maxEvaluations) {
-        for (std::size_t i = 0; i <= nd; ++i) o[i] = i;
-        std::sort(o.begin(), o.end(), [&](std::size_t p, std::size_t q) { return y[p] < y[q]; });
-        const std::size_t lo = o[0], hi = o[nd], second = o[nd - 1];
-        if (std::isfinite(y[hi]) && y[hi] - y[lo] < 1e-4) break;
-        Theta centre = start;
-        for (int d : dims) {
-            centre[d] = 0;
-            for (std::size_t i = 0; i < nd; ++i) centre[d] += x[o[i]][d] / static_cast<double>(nd);
-        }
-        auto along = [&](double t) {
-            Theta p = centre;
-            for (int d : dims) p[d] = centre[d] + t * (x[hi][d] - centre[d]);
-            return p;
-        };
-        const Theta r = along(-1);
-        const double yr = eval(r);
-        if (yr < y[lo]) {
-            const Theta e = along(-2);
-            const double ye = eval(e);
-            if (ye < yr) {
-                x[hi] = e;
-                y[hi] = ye;
-            } else {
-                x[hi] = r;
-                y[hi] = yr;
-            }
-        } else if (yr < y[second]) {
-            x[hi] = r;
-            y[hi] = yr;
-        } else {
-            const Theta c = yr < y[hi] ? along(-0.5) : along(0.5);
-            const double yc = eval(c);
-            if (yc < std::min(yr, y[hi])) {
-                x[hi] = c;
-                y[hi] = yc;
-            } else {
-                for (std::size_t i = 1; i <= nd; ++i) {
-                    for (int d : dims) x[o[i]][d] = x[lo][d] + 0.5 * (x[o[i]][d] - x[lo][d]);
-                    y[o[i]] = eval(x[o[i]]);
-                }
-            }
-        }
-    }
-    std::size_t lo = 0;
-    for (std::size_t i = 1; i <= nd; ++i)
-        if (y[i] < y[lo]) lo = i;
-    best = y[lo];
-    return x[lo];
+    SimplexLimits limits;
+    limits.evaluations = maxEvaluations;
+    limits.tolerance = 1e-4;
+    return simplexMinimise(f, start, step, free, limits, best);
 }
 
 struct Solution {

@@ -12,6 +12,7 @@
 #include "analysis/checked.h"
 #include "analysis/distributions.h"
 #include "analysis/power_formula.h"
+#include "indirect/simplex.h"
 
 namespace kijunchi {
 
@@ -212,64 +213,13 @@ private:
     std::vector<double> g_, t_;
 };
 
-// Nelder and Mead's simplex search from start, with the given first steps.
+// The simplex search from start over all three parameters, with the given first steps.
 template <class F>
-Theta minimise(F&& f, Theta start, const Theta& step, double& best) {
-    std::array<Theta, 4> x;
-    std::array<double, 4> y{};
-    x[0] = start;
-    for (int i = 0; i < 3; ++i) {
-        x[i + 1] = start;
-        x[i + 1][i] += step[i];
-    }
-    for (int i = 0; i < 4; ++i) y[i] = f(x[i]);
-    for (int iter = 0; iter < 600; ++iter) {
-        std::array<int, 4> o{0, 1, 2, 3};
-        std::sort(o.begin(), o.end(), [&](int p, int q) { return y[p] < y[q]; });
-        const int lo = o[0], hi = o[3], second = o[2];
-        if (std::isfinite(y[hi]) && y[hi] - y[lo] < 1e-5) break;
-        Theta centre{};
-        for (int i : {o[0], o[1], o[2]})
-            for (int d = 0; d < 3; ++d) centre[d] += x[i][d] / 3;
-        auto along = [&](double t) {
-            Theta p;
-            for (int d = 0; d < 3; ++d) p[d] = centre[d] + t * (x[hi][d] - centre[d]);
-            return p;
-        };
-        const Theta r = along(-1);
-        const double yr = f(r);
-        if (yr < y[lo]) {
-            const Theta e = along(-2);
-            const double ye = f(e);
-            if (ye < yr) {
-                x[hi] = e;
-                y[hi] = ye;
-            } else {
-                x[hi] = r;
-                y[hi] = yr;
-            }
-        } else if (yr < y[second]) {
-            x[hi] = r;
-            y[hi] = yr;
-        } else {
-            const Theta c = yr < y[hi] ? along(-0.5) : along(0.5);
-            const double yc = f(c);
-            if (yc < std::min(yr, y[hi])) {
-                x[hi] = c;
-                y[hi] = yc;
-            } else {
-                for (int i : {o[1], o[2], o[3]}) {
-                    for (int d = 0; d < 3; ++d) x[i][d] = x[lo][d] + 0.5 * (x[i][d] - x[lo][d]);
-                    y[i] = f(x[i]);
-                }
-            }
-        }
-    }
-    int lo = 0;
-    for (int i = 1; i < 4; ++i)
-        if (y[i] < y[lo]) lo = i;
-    best = y[lo];
-    return x[lo];
+Theta minimise(F&& f, const Theta& start, const Theta& step, double& best) {
+    SimplexLimits limits;
+    limits.iterations = 600;
+    limits.tolerance = 1e-5;
+    return simplexMinimise(f, start, step, {true, true, true}, limits, best);
 }
 
 // The fit of one window, as the search compares them.

@@ -74,6 +74,21 @@ TEST(PowerShiftFit, ShiftedAndSmallSpreadMixturesAgainstTheirTruth) {
     EXPECT_NE(r.remark.find("λは定まりません"), std::string::npos) << r.remark;
 }
 
+// A log-normal analyte (thyrotropin-like, 0.4–4.0) under a pathological majority: 60% of the
+// results 4.5σ above with twice the spread. The fit must keep the whole of its distribution
+// in the results, the mass below its support's end included: a fit that could lose that mass
+// took all the results as non-pathological with a distribution bounded inside them.
+TEST(PowerShiftFit, APathologicalMajorityAboveLeavesTheLimits) {
+    const Mixture mix{"pathological majority", 0, std::log(1.265), 0.587, 0.60, 4.5, 2};
+    IndirectOptions options;
+    options.resamples = -1;
+    const auto r = estimatePowerShift(draw(mix, 50000, 7), options);
+    ASSERT_TRUE(r.estimated()) << r.refusal;
+    EXPECT_LT(deviation(mix, r.lower, -kZ), 0.5) << r.lower;
+    EXPECT_LT(deviation(mix, r.upper, kZ), 0.5) << r.upper;
+    EXPECT_NEAR(r.fraction, 0.4, 0.1);
+}
+
 // Pathological results that overlap the healthy ones heavily (a third of the results, 1.5σ
 // above on the log scale): the upper limit cannot be separated; where it comes out more than
 // 1σ off, the row carries a caution.
@@ -92,6 +107,46 @@ TEST(PowerShiftFit, AnOffLimitIsCautioned) {
         }
     }
     EXPECT_GT(off, 0) << "no sample came out off: the case tests nothing";
+}
+
+// Clean samples large enough that both limits lie within sampling error of the truth (0.02σ
+// at 50 000 results): no reason to doubt either, so no caution; the share under one half is not
+// said either, as the samples hold no pathological results at all.
+TEST(PowerShiftFit, ACleanLargeSampleIsNotCautioned) {
+    const Mixture clean[] = {
+        {"log-normal", 0, std::log(30.0), 0.5, 0, 0, 0},
+        {"normal", -1, 100, 10, 0, 0, 1},
+    };
+    for (const auto& mix : clean) {
+        SCOPED_TRACE(mix.name);
+        IndirectOptions options;
+        options.resamples = 20;
+        const auto r = estimateIndirect(draw(mix, 50000, 11), options);
+        ASSERT_TRUE(r.estimated()) << r.refusal;
+        EXPECT_EQ(r.caution, "");
+        EXPECT_FALSE(r.lowerCautioned || r.upperCautioned);
+        EXPECT_EQ(r.remark.find("病的な値の割合"), std::string::npos) << r.remark;
+    }
+}
+
+// A few results with a fifth pathological, all above (by construction): where the other method
+// gives no estimate, the upper limit, which faces them, is cautioned as unconfirmed; the lower,
+// with none beyond it, is not doubted for that.
+TEST(PowerShiftFit, OnlyTheLimitFacingPathologyIsUnconfirmed) {
+    const Mixture mix{"right only", 0, std::log(2.0), 0.4, 0.2, 4, 2};
+    const std::string unconfirmed = "は結果が少なく、もう一つの方法で確かめられません";
+    int unchecked = 0;
+    for (std::uint64_t seed : {1, 2, 3, 4, 5, 6}) {
+        SCOPED_TRACE(seed);
+        IndirectOptions options;
+        options.resamples = 20;
+        const auto r = estimateIndirect(draw(mix, 1500, seed), options);
+        if (!r.estimated() || !r.samplingOnly) continue;
+        ++unchecked;
+        EXPECT_NE(r.caution.find("上限" + unconfirmed), std::string::npos) << r.caution;
+        EXPECT_EQ(r.caution.find("下限"), std::string::npos) << r.caution;
+    }
+    EXPECT_GT(unchecked, 0) << "the other method estimated every sample: the case tests nothing";
 }
 
 }  // namespace
