@@ -12,13 +12,14 @@ set(KIJUNCHI_WIDGETS_SOURCES
   src/gui/widgets/caption_button.cpp
   src/gui/widgets/mdi_arrange.cpp
   src/gui/widgets/pictures.cpp
+  src/gui/widgets/file_prompt.cpp
   src/gui/widgets/prompt.cpp
   src/gui/widgets/window_key.cpp
   src/gui/widgets/window_layout.cpp
   src/gui/widgets/worker_progress.cpp)
 add_library(kijunchi_widgets STATIC ${KIJUNCHI_WIDGETS_SOURCES})
 target_include_directories(kijunchi_widgets PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(kijunchi_widgets PUBLIC kijunchi_options Qt6::Widgets)
+target_link_libraries(kijunchi_widgets PUBLIC kijunchi_core Qt6::Widgets)
 
 # The windows and dialogs, one list per folder, and the frame (shell/) that holds them.
 set(KIJUNCHI_WINDOW_SOURCES

@@ -9,6 +9,7 @@
 #include "files/table_reader.h"
 #include "indirect/adopted_columns.h"
 #include "indirect/extract.h"
+#include "indirect/extract_options.h"
 #include "indirect/indirect_estimate.h"
 #include "indirect/indirect_table.h"
 #include "indirect/site_spread.h"
@@ -59,6 +60,35 @@ struct IndirectArgs {
     bool panel = false;
     std::vector<std::string> files;
 };
+
+// The options as the extract's checks name its fields.
+std::string optionName(ExtractField field) {
+    switch (field) {
+        case ExtractField::ValueColumn:
+            return "--column";
+        case ExtractField::CountColumn:
+            return "--count";
+        case ExtractField::GroupColumn:
+            return "--group";
+        case ExtractField::SiteColumn:
+            return "--site";
+        case ExtractField::AgeColumn:
+            return "--age";
+        case ExtractField::AgeBands:
+            return "--age-bands";
+        case ExtractField::PatientColumn:
+            return "--patient";
+        case ExtractField::FirstPerPatient:
+            return "--first-per-patient";
+        case ExtractField::DateColumn:
+            return "--date";
+        case ExtractField::From:
+            return "--from";
+        case ExtractField::To:
+            return "--to";
+    }
+    return {};
+}
 
 int usage(std::ostream& err, const std::string& message) {
     err << message << "\n\n" << kIndirectUsage;
@@ -155,28 +185,9 @@ std::optional<std::string> parse(const std::vector<std::string>& args, IndirectA
         return "--format summary は採用中の基準範囲との比較には使えません。";
     if (!a.columns.empty()) a.extract.valueColumn = a.columns.front();
     if (a.files.empty()) return "--indirect では抽出したデータのファイルを指定して下さい。";
-    if (a.ageBands && !a.extract.ageColumn) return "--age-bands は --age と一緒に指定して下さい。";
-    if (a.extract.ageColumn && !a.ageBands)
-        return "--age には --age-bands で年齢区分（0,1,6,12,18,40,60,120 など）を指定して下さい。";
-    if (a.extract.firstPerPatient && !a.extract.patientColumn)
-        return "--first-per-patient には --patient で患者IDの列を指定して下さい。";
-    if (a.extract.firstPerPatient && a.extract.countColumn)
-        return "--first-per-patient は集計表（--count）には使えません。";
-    if ((a.from || a.to) && !a.extract.dateColumn)
-        return "--from と --to には --date で日付の列を指定して下さい。";
-    if (a.ageBands) {
-        std::string problem;
-        auto bands = parseAgeBands(*a.ageBands, problem);
-        if (!bands) return problem;
-        a.extract.ageBands = *bands;
-    }
-    for (auto [typed, to] :
-         {std::pair{&a.from, &a.extract.from}, std::pair{&a.to, &a.extract.to}}) {
-        if (!*typed) continue;
-        const auto key = dateBound(**typed, typed == &a.to);
-        if (!key) return "日付として読めません: " + **typed;
-        *to = *key;
-    }
+    if (auto problem = validateExtractOptions(a.extract, {a.ageBands, a.from, a.to}, optionName);
+        !problem.empty())
+        return problem;
     if (a.format && *a.format != "tsv" && *a.format != "csv" && *a.format != "json" &&
         *a.format != "xlsx" && *a.format != "summary")
         return "--format には tsv, csv, json, xlsx, summary のどれかを指定して下さい。";

@@ -332,6 +332,15 @@ InputReader textReader(std::string text) {
     };
 }
 
+InputReader standardInputReader() {
+    return [](char* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+            if (n >= 0 || errno != EINTR) return static_cast<std::ptrdiff_t>(n);
+        }
+    };
+}
+
 int writeCommandOutput(const CommandOutput& output) {
     const bool written =
         std::fwrite(output.out.data(), 1, output.out.size(), stdout) == output.out.size() &&

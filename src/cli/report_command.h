@@ -23,6 +23,8 @@ using InputReader = std::function<std::ptrdiff_t(char* buffer, std::size_t size)
 
 // A reader over a text held in memory.
 InputReader textReader(std::string text);
+// The process's standard input, a read at a time (an interrupted read is tried again).
+InputReader standardInputReader();
 
 // Feeds FILE (standard input for "-") to the reader as a paste of it, without a UTF-8 byte order
 // mark at its start, up to the empty line that ends the data; at most 256 MB. The message

@@ -65,6 +65,13 @@ std::optional<std::vector<OutlierRule>> outlierRulesNamed(std::string_view name)
     return std::nullopt;
 }
 
+std::string outlierRulesName(const std::vector<OutlierRule>& rules) {
+    if (rules.empty()) return {};
+    // The ends of one rule share its name before the bracket: "Dixon-Reed法（下端）".
+    const std::string name = outlierRuleName(rules.front());
+    return rules.size() == 1 ? name : name.substr(0, name.find("（"));
+}
+
 std::string exclusionRuleLabel(const ExcludedValue& excluded) {
     return excluded.rule.empty() ? std::string("位置を指定") : excluded.rule;
 }

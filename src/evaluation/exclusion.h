@@ -27,6 +27,8 @@ std::vector<double> keptValues(const std::vector<double>& values,
 
 // "tukey", "horn", "dixon" (any case) as the rules they name; nullopt for another word.
 std::optional<std::vector<OutlierRule>> outlierRulesNamed(std::string_view name);
+// Those rules as one name: "Tukey法", "Horn法", "Dixon-Reed法" (both its ends).
+std::string outlierRulesName(const std::vector<OutlierRule>& rules);
 
 // The rule that took the value out as the record and the windows name it: the rule's name, or
 // "位置を指定" for one chosen by its position.

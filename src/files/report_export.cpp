@@ -56,8 +56,8 @@ std::string lambdaDescription(const Value& lambda) {
 }
 
 std::vector<std::string> descriptionLines(const DataSetDescription& d) {
-    std::vector<std::string> lines = {
-        "基準値　解析レポート", "データ数：" + std::to_string(d.count), "データ：" + d.source};
+    std::vector<std::string> lines = {kReportTitle, "データ数：" + std::to_string(d.count),
+                                      "データ：" + d.source};
     if (d.classes > 0) lines.push_back("階級数：" + std::to_string(d.classes));
     if (!d.analysedAt.empty()) lines.push_back("解析日時：" + d.analysedAt);
     lines.push_back("作成日時：" + d.dateTime);

@@ -18,6 +18,9 @@ std::string reportCsv(std::string_view text);
 // "0（対数変換）" for the logarithm, else the λ text as typed.
 std::string lambdaDescription(const Value& lambda);
 
+// The title of every report: its first line, the start of its running head, the PDF's title.
+inline constexpr const char* kReportTitle = "基準値　解析レポート";
+
 struct DataSetDescription {
     int count = 0;
     std::string source;      // a file name, "クリップボード", or the generator's name

@@ -25,6 +25,7 @@ constexpr std::size_t kMaxClasses = 150;
 // stretching the fit's tail across it; with at least 15 a shoulder of small data is left over
 // as it is with large data, and a class's deviance is nearer its large-count behaviour.
 constexpr double kLeastCount = 15;
+constexpr std::size_t kFewValues = 30;
 // The price of a class left to the pathological results.
 constexpr double kCap = 2.0;
 // Within this many σ of the centre the pathological results are few: a class there pays its
@@ -88,7 +89,10 @@ Classes makeClasses(const ValueCounts& counts) {
     c.total = measured + below + above;
     c.edge.push_back(-kInf);
     c.count.push_back(below);
-    const double target = std::max(m > kMaxClasses ? measured / kMaxClasses : 0.0, kLeastCount);
+    // Fewer than kFewValues distinct values are classes already (rounding pooled them): kept
+    // as they are, so that pooling never leaves fewer classes than there are values to fit.
+    const double target = std::max(m > kMaxClasses ? measured / kMaxClasses : 0.0,
+                                   m >= kFewValues ? kLeastCount : 0.0);
     for (std::size_t i = 0; i < m;) {
         std::size_t j = i;
         auto n = static_cast<double>(values[i].second);

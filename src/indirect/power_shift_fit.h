@@ -5,19 +5,19 @@
 // skewed distributions that start well above zero are fitted too), fitted to the histogram of
 // all results around its main peak, the pathological results being what the fit leaves over.
 //
-// The histogram: the distinct values (each standing for the interval halfway to its neighbours,
-// as rounding makes it) pooled into at most 150 classes of similar counts, each of at least 15
-// results, with a class below and one above them that hold the results outside (censored ones
-// included, and the fitted mass beyond the support's end). For parameters λ, s, μ, σ and the
-// non-pathological share P, class k expects e_k = P·N·p_k results, p_k its probability under the
-// power-normal. Pathological results can only add to a class, never take away, so the cost of a
-// class is asymmetric: where it holds fewer results than expected, the whole Poisson deviance
-// d_k = 2(n_k ln(n_k/e_k) − n_k + e_k); where it holds more and lies outside the core of the
-// fit (2σ either side of the centre on the transformed scale) and outside the data's main peak
-// (the narrowest run of classes holding 10% of the results, unless it is a pile at an end of
-// the results), the deviance bounded by c(1 − e^(−d_k/c)) with c = 2, the price of a class
-// left to the pathological results. Within the core and the main peak a class pays its whole
-// deviance either way, as the pathological results are taken to be few under the main peak,
+// The histogram: the distinct values (each standing for the interval halfway to its neighbours, as
+// rounding makes it) pooled into at most 150 classes of similar counts, each of at least 15 results
+// (where there are 30 distinct values or more), with a class below and one above them that hold the
+// results outside (censored ones included, and the fitted mass beyond the support's end). For
+// parameters λ, s, μ, σ and the non-pathological share P, class k expects e_k = P·N·p_k results,
+// p_k its probability under the power-normal. Pathological results can only add to a class, never
+// take away, so the cost of a class is asymmetric: where it holds fewer results than expected, the
+// whole Poisson deviance d_k = 2(n_k ln(n_k/e_k) − n_k + e_k); where it holds more and lies outside
+// the core of the fit (2σ either side of the centre on the transformed scale) and outside the
+// data's main peak (the narrowest run of classes holding 10% of the results, unless it is a pile at
+// an end of the results), the deviance bounded by c(1 − e^(−d_k/c)) with c = 2, the price of a
+// class left to the pathological results. Within the core and the main peak a class pays its
+// whole deviance either way, as the pathological results are taken to be few under the main peak,
 // and P is taken to be at least 0.3. The sum over all classes is minimised: a model that
 // promises more than a class holds (a peak too tall, tails beyond the results) pays in full, a
 // class left over pays little. The peak region is thus the classes the fit explains, chosen by

@@ -286,8 +286,8 @@ std::string StudySession::runningHead(const std::string& now) const {
     std::string analyte = store_.Header.analyte;
     if (analyte.empty()) analyte = snapshot_.done ? snapshot_.analyte : this->analyte();
     if (analyte.empty()) analyte = "なし";
-    std::string head =
-        "基準値　解析レポート　　" + analyte + "　　" + (snapshot_.done ? snapshot_.at : now);
+    std::string head = std::string(kReportTitle) + "　　" + analyte + "　　" +
+                       (snapshot_.done ? snapshot_.at : now);
     if (hasHeader()) head += "　　" + approvalText();
     return head;
 }

@@ -11,6 +11,7 @@
 
 #include "files/table_reader.h"
 #include "indirect/extract.h"
+#include "support/indirect_runs.h"
 #include "support/temp_files.h"
 
 namespace kijunchi {
@@ -39,6 +40,11 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
          2,
          "",
          "小さい順"},
+        {"bands without an age column: the options named",
+         {"--indirect", "--column", "値", "--age-bands", "0,18", file},
+         2,
+         "",
+         "--age-bands を使うには --age を指定して下さい。"},
         {"partition of 10",
          {"--indirect", "--column", "値", "--group", "性別", file},
          0,
@@ -93,10 +99,10 @@ TEST(IndirectCommand, BadExtractsGiveTheirMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::ostringstream out, err;
-        EXPECT_EQ(runIndirectCommand(c.args, out, err), c.status);
-        EXPECT_NE(out.str().find(c.out), std::string::npos) << out.str();
-        EXPECT_NE(err.str().find(c.err), std::string::npos) << err.str();
+        const auto run = testing::runIndirect(c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     }
 }
 
@@ -107,13 +113,10 @@ TEST(IndirectCommand, WorkbookExtractGivesWhatItsCsvGives) {
     testing::TempFolder folder;
     const std::string bookPath = (folder.path() / "extract.xlsx").string();
     lxw_workbook* book = workbook_new(bookPath.c_str());
-    worksheet_write_string(workbook_add_worksheet(book, "メモ"), 0, 0, "抽出条件", nullptr);
-    lxw_worksheet* sheet = workbook_add_worksheet(book, "結果");
+    lxw_worksheet* sheet = testing::resultsSheet(book, {"性別", "年齢", "日付", "区分", "値"});
     lxw_format* date = workbook_add_format(book);
     format_set_num_format(date, "yyyy/mm/dd");
     std::string csv = "性別,年齢,日付,区分,値\n";
-    const char* headings[] = {"性別", "年齢", "日付", "区分", "値"};
-    for (lxw_col_t c = 0; c < 5; ++c) worksheet_write_string(sheet, 0, c, headings[c], nullptr);
     for (int i = 0; i < 3200; ++i) {
         const auto r = static_cast<lxw_row_t>(i + 1);
         const char* sex = i % 2 ? "女" : "男";
@@ -143,37 +146,36 @@ TEST(IndirectCommand, WorkbookExtractGivesWhatItsCsvGives) {
         "--indirect", "--column",    "値",         "--group", "性別",     "--age",
         "年齢",       "--age-bands", "18,70",      "--date",  "日付",     "--from",
         "2024-01-03", "--to",        "2024-01-25", "--where", "区分=外来"};
-    const auto run = [&](std::vector<std::string> extra, std::string& out, std::string& err) {
+    const auto run = [&](std::vector<std::string> extra) {
         std::vector<std::string> args = options;
         args.insert(args.end(), extra.begin(), extra.end());
-        std::ostringstream o, e;
-        const int status = runIndirectCommand(args, o, e);
-        out = o.str();
-        err = e.str();
-        return status;
+        return testing::runIndirect(args);
     };
-    std::string csvOut, csvErr, bookOut, bookErr;
-    ASSERT_EQ(run({csvPath}, csvOut, csvErr), 0) << csvErr;
-    EXPECT_NE(csvErr.find("日付が期間外の"), std::string::npos) << csvErr;
-    EXPECT_NE(csvOut.find("女 18歳以上70歳未満"), std::string::npos) << csvOut;
-    EXPECT_EQ(run({"--sheet", "結果", bookPath}, bookOut, bookErr), 0) << bookErr;
-    EXPECT_EQ(bookOut, csvOut);
-    EXPECT_EQ(bookErr, csvErr);
-    EXPECT_EQ(run({"--sheet", "2", bookPath}, bookOut, bookErr), 0) << bookErr;
-    EXPECT_EQ(bookOut, csvOut);
+    const auto csvRun = run({csvPath});
+    ASSERT_EQ(csvRun.status, 0) << csvRun.err;
+    EXPECT_NE(csvRun.err.find("日付が期間外の"), std::string::npos) << csvRun.err;
+    EXPECT_NE(csvRun.out.find("女 18歳以上70歳未満"), std::string::npos) << csvRun.out;
+    auto bookRun = run({"--sheet", "結果", bookPath});
+    EXPECT_EQ(bookRun.status, 0) << bookRun.err;
+    EXPECT_EQ(bookRun.out, csvRun.out);
+    EXPECT_EQ(bookRun.err, csvRun.err);
+    bookRun = run({"--sheet", "2", bookPath});
+    EXPECT_EQ(bookRun.status, 0) << bookRun.err;
+    EXPECT_EQ(bookRun.out, csvRun.out);
 
-    EXPECT_EQ(run({"--sheet", "検査", csvPath, bookPath}, bookOut, bookErr), 2);
-    EXPECT_EQ(bookOut, "");
-    EXPECT_NE(bookErr.find("シート「検査」がありません"), std::string::npos) << bookErr;
-    EXPECT_EQ(std::count(bookErr.begin(), bookErr.end(), '\n'), 1) << bookErr;
+    bookRun = run({"--sheet", "検査", csvPath, bookPath});
+    EXPECT_EQ(bookRun.status, 2);
+    EXPECT_EQ(bookRun.out, "");
+    EXPECT_NE(bookRun.err.find("シート「検査」がありません"), std::string::npos) << bookRun.err;
+    EXPECT_EQ(std::count(bookRun.err.begin(), bookRun.err.end(), '\n'), 1) << bookRun.err;
 }
 
 std::string summaryOf(std::vector<std::string> args, std::string& err) {
-    std::ostringstream o, e;
     args.insert(args.begin(), {"--indirect", "--column", "値", "--format", "summary"});
-    EXPECT_EQ(runIndirectCommand(args, o, e), 0) << e.str();
-    err = e.str();
-    return o.str();
+    const auto run = testing::runIndirect(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    err = run.err;
+    return run.out;
 }
 
 // The summary carries every label through a TAB, quotes, a line end and a formula's prefix, and
@@ -252,10 +254,10 @@ TEST(IndirectCommand, APanelOfTheTablesAnalytesInOneTable) {
     const std::string file = folder.write("panel.csv", rows);
     const std::vector<std::string> args{
         "--indirect", "--panel", "--against-table", "jccls", "--group", "性別", file};
-    std::ostringstream tsv, err;
-    ASSERT_EQ(runIndirectCommand(args, tsv, err), 0) << err.str();
+    const auto command = testing::runIndirect(args);
+    ASSERT_EQ(command.status, 0) << command.err;
     std::vector<std::string> lines;
-    std::istringstream in(tsv.str());
+    std::istringstream in(command.out);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 5u);  // headings, AST 女 男, ALT 女 男
     EXPECT_EQ(lines[0].rfind("項目\t分割\t結果数", 0), 0u);
@@ -268,9 +270,9 @@ TEST(IndirectCommand, APanelOfTheTablesAnalytesInOneTable) {
     auto xlsxArgs = args;
     const std::string book = folder.file("panel.xlsx");
     xlsxArgs.insert(xlsxArgs.end() - 1, {"--format", "xlsx", "--output", book});
-    std::ostringstream none;
-    ASSERT_EQ(runIndirectCommand(xlsxArgs, none, err), 0) << err.str();
-    EXPECT_EQ(none.str(), "");
+    const auto written = testing::runIndirect(xlsxArgs);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
     std::string problem;
     auto table = TableReader::open(book, problem, "1");
     ASSERT_TRUE(table) << problem;

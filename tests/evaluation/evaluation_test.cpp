@@ -15,6 +15,7 @@
 #include "analysis/power_formula.h"
 #include "analysis/statistics.h"
 #include "evaluation/evaluation_text.h"
+#include "evaluation/exclusion.h"
 #include "evaluation/lambda_estimate.h"
 #include "report/analysis_run.h"
 #include "report/sig_round.h"
@@ -233,6 +234,20 @@ TEST(Outliers, DixonReedRepeatsWhileItFlagsAtEachEnd) {
     EXPECT_EQ(dixonReedOutliers(std::vector<double>{0, 3, 4, 5, 6, 7, 8, 9}).low,
               (std::vector<int>{0}));
     EXPECT_TRUE(dixonReedOutliers(std::vector<double>{5, 5, 5, 5}).low.empty());
+}
+
+// The words of the command line and the window's menu, and the one name a message gives them.
+TEST(Outliers, EachWordNamesItsRules) {
+    const struct {
+        const char* word;
+        const char* name;
+    } cases[] = {{"tukey", "Tukey法"}, {"HORN", "Horn法"}, {"Dixon", "Dixon-Reed法"}};
+    for (const auto& c : cases) {
+        const auto rules = outlierRulesNamed(c.word);
+        ASSERT_TRUE(rules) << c.word;
+        EXPECT_EQ(outlierRulesName(*rules), c.name);
+    }
+    EXPECT_FALSE(outlierRulesNamed("grubbs"));
 }
 
 TEST(Outliers, EvaluationListsPositionsAsTheGridCountsWithEveryRule) {

@@ -10,22 +10,29 @@
 namespace kijunchi {
 namespace {
 
-TEST(IndirectChart, TheDensityRunsOverTheBarsOfItsShare) {
-    // 1000 results on 0.1 steps from 60 to 140; a fit x ~ N(100, 10) (λ = 1) of 80% of them.
-    ValueCounts counts;
-    for (int i = 0; i < 1000; ++i) counts.add(std::round(600 + 800.0 * i / 999) / 10);
-    counts.addCensored(true, 5, 3);
+// A fit of N(100, 10) (λ = 1) to 80% of total results: the limits 100 ∓ 1.96·10, truncated at
+// 100 ∓ cut, the limits' intervals unknown.
+IndirectResult normalFit(std::int64_t total, double cut) {
     IndirectResult fit;
-    fit.total = 1003;
+    fit.total = total;
     fit.lambda = 1;
     fit.mu = 100;
     fit.sigma = 10;
     fit.fraction = 0.8;
     fit.lower = 80.4;
     fit.upper = 119.6;
-    fit.lowerTruncation = 70;
-    fit.upperTruncation = 130;
+    fit.lowerTruncation = 100 - cut;
+    fit.upperTruncation = 100 + cut;
     fit.lowerCiLow = fit.lowerCiHigh = fit.upperCiLow = fit.upperCiHigh = NAN;
+    return fit;
+}
+
+TEST(IndirectChart, TheDensityRunsOverTheBarsOfItsShare) {
+    // 1000 results on 0.1 steps from 60 to 140; a fit x ~ N(100, 10) (λ = 1) of 80% of them.
+    ValueCounts counts;
+    for (int i = 0; i < 1000; ++i) counts.add(std::round(600 + 800.0 * i / 999) / 10);
+    counts.addCensored(true, 5, 3);
+    IndirectResult fit = normalFit(1003, 30);
     IndirectResult refused = fit;
     refused.refusal = "推定できません: 試し";
 
@@ -73,16 +80,7 @@ TEST(IndirectChart, APathologicalTailDoesNotStretchTheAxis) {
         counts.add(std::round(100 + 10 * a));
     }
     for (int i = 0; i < 2000; ++i) counts.add(150 + i / 2);
-    IndirectResult fit;
-    fit.total = 10000;
-    fit.lambda = 1;
-    fit.mu = 100;
-    fit.sigma = 10;
-    fit.fraction = 0.8;
-    fit.lower = 80.4;
-    fit.upper = 119.6;
-    fit.lowerTruncation = 75;
-    fit.upperTruncation = 125;
+    IndirectResult fit = normalFit(10000, 25);
     fit.lowerCiLow = 79, fit.lowerCiHigh = 81.5, fit.upperCiLow = 118.5, fit.upperCiHigh = 121;
     const auto m = indirectChart(counts, fit);
     ASSERT_TRUE(m);

@@ -8,7 +8,7 @@
 #include <deque>
 #include <optional>
 
-#include "gui/files/file_prompt_dialog.h"
+#include "gui/widgets/file_prompt.h"
 
 namespace kijunchi::testing {
 

@@ -2,32 +2,20 @@
 // the document's head from standard input, draws the document from the core's models as the
 // desktop program prints it, without a display, and writes it to the path it was given. On
 // standard output the one-line message when it could not; exit status 0 or 2.
-#include <unistd.h>
 
 #include <QApplication>
 #include <QStringList>
 #include <QtGlobal>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "cli/pdf_program.h"
+#include "cli/report_command.h"
 #include "gui/headless/model_document.h"
 #include "gui/widgets/app_setup.h"
 
 namespace {
-
-std::string readStandardInput() {
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return bytes;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-}
 
 int fail(const std::string& message) {
     std::fputs((message + "\n").c_str(), stdout);
@@ -37,8 +25,10 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string bytes;
+    const bool read = !kijunchi::readWholeInput(kijunchi::standardInputReader(), bytes);
     const std::optional<kijunchi::PdfRequest> request =
-        kijunchi::readPdfRequest(readStandardInput());
+        read ? kijunchi::readPdfRequest(bytes) : std::nullopt;
     if (!request) return fail("PDFを書くためのデータを読めません。");
 
     // The offscreen platform when there is no display (and no platform was chosen).

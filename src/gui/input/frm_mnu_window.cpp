@@ -66,17 +66,11 @@ frmMnu::frmMnu(AnalysisStore& store, Prompt& prompt, QString& pasteText, QWidget
 
     // The controls sit on a page of the designed size: a smaller window scrolls the page, a
     // larger one stretches it, and the grid takes the extra room.
-    scroll_ = new QScrollArea(this);
-    scroll_->setObjectName(QStringLiteral("scrollArea"));
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setWidgetResizable(true);
     content_ = new QWidget;
     content_->setMinimumSize(sizeHint());
-    scroll_->setWidget(content_);
+    scroll_ = setScrollingPage(*this, content_);
+    scroll_->setObjectName(QStringLiteral("scrollArea"));
     content_->installEventFilter(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll_);
 
     buildControls();
     buildMenus();

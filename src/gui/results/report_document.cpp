@@ -18,9 +18,33 @@
 #include <vector>
 
 #include "files/file_access.h"
+#include "files/report_export.h"
 #include "gui/results/document_part.h"
 
 namespace kijunchi {
+
+QStringList wrapped(QString text, double width, const QFontMetricsF& metrics, QString indent) {
+    if (metrics.horizontalAdvance(indent) > width / 2) indent.clear();
+    QStringList lines;
+    qsizetype start = 0;  // the indent of a line that goes on: never broken within
+    while (text.size() > start + 1 && metrics.horizontalAdvance(text) > width) {
+        qsizetype fit = start + 1;
+        while (fit < text.size() && metrics.horizontalAdvance(text.left(fit + 1)) <= width) ++fit;
+        if (fit < text.size() && text[fit].isLowSurrogate()) fit += fit > start + 1 ? -1 : 1;
+        // A blank far back (the one inside a log entry's time) would waste the line.
+        const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), fit);
+        if (blank > start && blank - start > (fit - start) / 2) {
+            lines << text.left(blank);
+            text = indent + text.mid(blank + 1);
+        } else {
+            lines << text.left(fit);
+            text = indent + text.mid(fit);
+        }
+        start = indent.size();
+    }
+    lines << text;
+    return lines;
+}
 
 namespace {
 
@@ -58,27 +82,6 @@ struct Block {
     int page = 0;
     double top = 0;
 };
-
-// The text cut into lines no wider than width: at the last blank that fits, else after the
-// last character that fits (Japanese text breaks between any two characters).
-QStringList wrapped(QString text, double width, const QFontMetricsF& metrics) {
-    QStringList lines;
-    while (text.size() > 1 && metrics.horizontalAdvance(text) > width) {
-        qsizetype fit = 1;
-        while (fit < text.size() && metrics.horizontalAdvance(text.left(fit + 1)) <= width) ++fit;
-        if (fit < text.size() && text[fit].isLowSurrogate()) fit += fit > 1 ? -1 : 1;
-        const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), fit);
-        if (blank > 0) {
-            lines << text.left(blank);
-            text = text.mid(blank + 1);
-        } else {
-            lines << text.left(fit);
-            text = text.mid(fit);
-        }
-    }
-    lines << text;
-    return lines;
-}
 
 // The rows of a table (TAB between cells, the first row its headings) as blocks. Each column
 // is as wide as its widest cell; a key column takes at most a quarter of the page and any
@@ -197,8 +200,19 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
         block.spaceBefore = spaceBefore;
         blocks.push_back(block);
     };
-    for (int i = 0; i < description.size(); ++i)
-        addLine(description[i], i == 0 ? title : body, i == 1 ? 3 * mm : 0);
+    // A long line of the description (an entry of the study's log) goes on under its start.
+    for (int i = 0; i < description.size(); ++i) {
+        const QFont& font = i == 0 ? title : body;
+        const QString& line = description[i];
+        qsizetype indent = 0;
+        while (indent < line.size() && line[indent] == QChar(0x3000)) ++indent;
+        double spaceBefore = i == 1 ? 3 * mm : 0;
+        for (const QString& piece : wrapped(line, width, QFontMetricsF(font, &device),
+                                            line.left(indent) + QChar(0x3000))) {
+            addLine(piece, font, spaceBefore);
+            spaceBefore = 0;
+        }
+    }
     for (const DocumentPart* part : parts) {
         const QString text = part->partText();
         const int pictures = part->pictureCount();
@@ -384,7 +398,7 @@ QString writeReportPdf(const QString& path, const QStringList& description,
         QPdfWriter pdf(&buffer);
         pdf.setResolution(600);
         pdf.setCreator(QStringLiteral("基準値"));
-        pdf.setTitle(QStringLiteral("基準値　解析レポート"));
+        pdf.setTitle(QString::fromUtf8(kReportTitle));
         if (paintReportDocument(pdf, description, parts, runningHead) == 0)
             return QStringLiteral("PDFを作れませんでした。");
     }

@@ -7,11 +7,18 @@
 #include <QString>
 #include <QStringList>
 
+class QFontMetricsF;
 class QPagedPaintDevice;
 
 namespace kijunchi {
 
 class DocumentPart;
+
+// The text cut into lines no wider than width: at the last blank that fits in the line's second
+// half, else after the
+// last character that fits (Japanese text breaks between any two characters, a surrogate pair
+// never). Each line after the first begins with indent (unless it takes half the width).
+QStringList wrapped(QString text, double width, const QFontMetricsF& metrics, QString indent = {});
 
 // Paints the document onto the pages of device (a printer or a PDF writer), which it sets to
 // A4; returns the number of pages. A running head, when given, stands above every page's text.

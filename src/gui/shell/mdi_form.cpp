@@ -95,6 +95,8 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdiArea);
+    dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
+    filePrompt_ = dialogFilePrompt_.get();
     buildMenus();
     buildFileActions();
     buildToolbar();
@@ -125,8 +127,6 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
     frameMenu_.insert(0, FileMenu->menuAction());
     menuBar()->insertAction(menuBar()->actions().value(0), FileMenu->menuAction());
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDIForm1::updateMenuBar);
-    dialogFilePrompt_ = std::make_unique<DialogFilePrompt>();
-    filePrompt_ = dialogFilePrompt_.get();
 
     endProgram = [] { QCoreApplication::exit(0); };
     printerDialog = [this](QWidget* parent) {
@@ -186,7 +186,7 @@ void MDIForm1::buildMenus() {
     M8 = new QAction(QStringLiteral("終了"), this);
     connect(M8, &QAction::triggered, this, &MDIForm1::exitConfirmation);
 
-    studies = new StudyWindows(*mdiArea, store_, prompt_, this);
+    studies = new StudyWindows(*mdiArea, store_, prompt_, *filePrompt_, this);
     studies->analyte = [this] { return QString::fromStdString(session_.source().column); };
     connect(studies, &StudyWindows::partCreated, this,
             [this](QWidget* window, const DocumentPart* part) {
@@ -196,6 +196,11 @@ void MDIForm1::buildMenus() {
     frameMenu_ = {M1, M7->menuAction(), ww->menuAction(), studies->buildMenu(this)->menuAction(),
                   M8};
     menuBar()->addActions(frameMenu_);
+}
+
+void MDIForm1::setFilePrompt(FilePrompt& prompt) {
+    filePrompt_ = &prompt;
+    studies->setFilePrompt(prompt);
 }
 
 frmMnu* MDIForm1::inputWindow() const {

@@ -166,8 +166,9 @@ public:
     // last analysis, the result windows say that they hold the earlier data's results, the
     // evaluation is cleared and the study windows take the new data set.
     void checkDataSet();
-    // The file-name, column and size questions; the real dialogs unless a test sets its own.
-    void setFilePrompt(FilePrompt& prompt) { filePrompt_ = &prompt; }
+    // The file-name, column, sheet and size questions, the study windows' too; the real dialogs
+    // unless a test sets its own.
+    void setFilePrompt(FilePrompt& prompt);
     // The remembered place: the last folder used and the frame's geometry (QSettings).
     QString lastFolder() const;
     void rememberPlace();
@@ -239,8 +240,6 @@ private:
     void listWindows(QMenu& menu);
     // The batch window's files are named through the frame's file prompt, from the last folder.
     void askFilesThroughFrame(BatchWindow& batch);
-    // Which sheet of the workbook name to read (from 0), for the file menu and the batch.
-    std::optional<int> chooseSheet(QWidget* parent, const QString& name, const QStringList& sheets);
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);

@@ -18,7 +18,6 @@
 #include "files/data_file.h"
 #include "files/report_export.h"
 #include "files/table_file.h"
-#include "files/workbook.h"
 #include "gui/evaluation/evaluation_window.h"
 #include "gui/files/file_prompt_dialog.h"
 #include "gui/files/progress_dialog.h"
@@ -116,24 +115,16 @@ void MDIForm1::openDataFileCommand() {
 bool MDIForm1::openDataFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const QString title = QString::fromUtf8(kOpenTitle);
-    std::string sheet;  // a workbook of several sheets: the one the user chooses
-    if (const std::string local = QFile::encodeName(path).toStdString();
-        workbookFileKind(local) != WorkbookKind::None) {
-        TableFileRead listed;
-        listed.sheets = workbookSheets(local, listed.refusal);
-        if (!listed.refusal.empty()) {
-            prompt_.message(this, fromUtf8(tableFileMessage(listed, name.toStdString())), title,
-                            Prompt::Icon::Exclamation);
-            return false;
-        }
-        if (listed.sheets.size() > 1) {
-            QStringList items;
-            for (const auto& s : listed.sheets) items << fromUtf8(s);
-            const std::optional<int> chosen = chooseSheet(this, name, items);
-            if (!chosen || *chosen < 0 || *chosen >= items.size()) return false;
-            sheet = std::to_string(*chosen + 1);
-        }
+    // A workbook of several sheets: the one the user chooses.
+    std::string refusal;
+    const std::optional<SheetChoice> chosenSheet =
+        askWorkbookSheet(*filePrompt_, this, path, refusal);
+    if (!chosenSheet) {
+        if (!refusal.empty())
+            prompt_.message(this, fromUtf8(refusal), title, Prompt::Icon::Exclamation);
+        return false;
     }
+    const std::string& sheet = chosenSheet->sheet;
     TableFileRead opened = readDataFileWithProgress(this, path, std::nullopt, std::nullopt, sheet);
     const DataFileResult& read = opened.read;
     if (read.problem == FileProblem::Cancelled) return false;
@@ -259,18 +250,8 @@ StudySource MDIForm1::fileSource(const QString& path, const QString& column,
     return source;
 }
 
-std::optional<int> MDIForm1::chooseSheet(QWidget* parent, const QString& name,
-                                         const QStringList& sheets) {
-    return filePrompt_->chooseItem(parent, QString::fromUtf8(kSheetQuestionTitle),
-                                   sheetQuestion(name), sheets, QList<bool>(sheets.size(), true),
-                                   0);
-}
-
 void MDIForm1::askFilesThroughFrame(BatchWindow& batch) {
     QPointer<BatchWindow> window(&batch);
-    batch.chooseSheet = [this, window](const QString& name, const QStringList& sheets) {
-        return chooseSheet(window, name, sheets);
-    };
     batch.chooseDataFile = [this, window] {
         const QString path = filePrompt_->openFileName(window, lastFolder());
         if (!path.isEmpty()) rememberFolder(path);

@@ -44,12 +44,6 @@ std::vector<double> measuredValues(const AnalysisStore& store) {
     return values;
 }
 
-QString ruleTitle(const QString& rule) {
-    if (rule == QLatin1String("tukey")) return QStringLiteral("Tukey法");
-    if (rule == QLatin1String("horn")) return QStringLiteral("Horn法");
-    return QStringLiteral("Dixon-Reed法");
-}
-
 }  // namespace
 
 // --- The header ---------------------------------------------------------------------------
@@ -145,7 +139,8 @@ void MDIForm1::excludeFlaggedCommand(const QString& rule) {
         flaggedExclusions(measuredValues(store_), *rules, session_.exclusionWho(), nowText());
     if (flagged.empty()) {
         prompt_.message(evaluation_ ? static_cast<QWidget*>(evaluation_) : this,
-                        QStringLiteral("%1で外れ値とされる値はありません。").arg(ruleTitle(rule)),
+                        QStringLiteral("%1で外れ値とされる値はありません。")
+                            .arg(QString::fromStdString(outlierRulesName(*rules))),
                         title, Prompt::Icon::Information);
         return;
     }

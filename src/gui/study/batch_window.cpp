@@ -15,8 +15,9 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "files/table_file.h"
+#include "files/report_export.h"
 #include "gui/results/report_document.h"
+#include "gui/widgets/file_prompt.h"
 #include "gui/widgets/prompt.h"
 #include "gui/widgets/window_layout.h"
 #include "study/batch_evaluation.h"
@@ -41,7 +42,8 @@ QString tableText(const std::vector<BatchRow>& rows, bool grouped) {
 
 }  // namespace
 
-BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
+BatchWindow::BatchWindow(Prompt& prompt, FilePrompt& files, QWidget* parent)
+    : QWidget(parent), prompt_(prompt), filePrompt_(&files) {
     setWindowTitle(QString::fromUtf8(kTitle));
     OpenButton = new QPushButton(QStringLiteral("ファイルを開く…"), this);
     GroupBox = new QComboBox(this);
@@ -96,9 +98,6 @@ BatchWindow::BatchWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), pro
         return QFileDialog::getSaveFileName(this, QStringLiteral("Excelに保存"), QString(),
                                             QStringLiteral("Excel ブック (*.xlsx)"));
     };
-    chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
-        return askSheet(this, fileName, sheets);
-    };
     connect(OpenButton, &QPushButton::clicked, this, &BatchWindow::openCommand);
     connect(RunButton, &QPushButton::clicked, this, &BatchWindow::runCommand);
     connect(SaveButton, &QPushButton::clicked, this, &BatchWindow::saveCommand);
@@ -122,21 +121,11 @@ bool BatchWindow::openFile(const QString& path) {
         return false;
     };
     // A workbook of several sheets: the user says which, as when the frame opens one.
-    std::string sheet;
-    QString sheetName;
-    if (workbookFileKind(local) != WorkbookKind::None) {
-        TableFileRead listed;
-        listed.sheets = workbookSheets(local, listed.refusal);
-        if (!listed.refusal.empty()) return refuse(tableFileMessage(listed, name.toStdString()));
-        if (listed.sheets.size() > 1) {
-            QStringList sheets;
-            for (const auto& s : listed.sheets) sheets << QString::fromStdString(s);
-            const std::optional<int> chosen = chooseSheet(name, sheets);
-            if (!chosen || *chosen < 0 || *chosen >= sheets.size()) return false;
-            sheet = std::to_string(*chosen + 1);
-            sheetName = sheets[*chosen];
-        }
-    }
+    std::string refusal;
+    const std::optional<SheetChoice> chosen = askWorkbookSheet(*filePrompt_, this, path, refusal);
+    if (!chosen) return refusal.empty() ? false : refuse(refusal);
+    const std::string& sheet = chosen->sheet;
+    const QString& sheetName = chosen->name;
     std::string problem;
     auto table = TableStream::open(local, problem, sheet);
     if (!table) return refuse(problem);
@@ -261,8 +250,7 @@ void BatchWindow::pdfCommand() {
 
 bool BatchWindow::savePdf(const QString& path) {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-    const QStringList head{QStringLiteral("基準値　解析レポート"),
-                           QStringLiteral("作成日時：") + now};
+    const QStringList head{QString::fromUtf8(kReportTitle), QStringLiteral("作成日時：") + now};
     const QString error = writeReportPdf(
         path, head, {this}, QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now));
     if (!error.isEmpty()) {

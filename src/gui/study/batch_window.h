@@ -20,22 +20,21 @@ class QTableWidget;
 
 namespace kijunchi {
 
+class FilePrompt;
 class Prompt;
 
 class BatchWindow : public QWidget, public DocumentPart {
     Q_OBJECT
 public:
-    explicit BatchWindow(Prompt& prompt, QWidget* parent = nullptr);
+    // files asks which sheet of a workbook to read.
+    BatchWindow(Prompt& prompt, FilePrompt& files, QWidget* parent = nullptr);
+    void setFilePrompt(FilePrompt& files) { filePrompt_ = &files; }
 
     // The file choosers, replaceable in tests; an empty name means cancelled.
     std::function<QString()> chooseDataFile;
     std::function<QString()> chooseCsvFile;
     std::function<QString()> choosePdfFile;
     std::function<QString()> chooseExcelFile;
-    // A workbook of several sheets: the sheet to read (from 0), asked with the file's name and
-    // the sheets' names; nullopt when cancelled.
-    std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
-        chooseSheet;
     // Called between analytes with (done, total); false cancels. The window's own shows a
     // progress bar after a second of work.
     std::function<bool(int, int)> progress;
@@ -72,6 +71,7 @@ private:
     void showRows();
 
     Prompt& prompt_;
+    FilePrompt* filePrompt_;
     std::optional<TableStream> table_;
     QString fileName_;
     std::vector<BatchRow> rows_;

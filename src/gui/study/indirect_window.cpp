@@ -29,15 +29,16 @@
 
 #include "adopted/adopted_table.h"
 #include "analysis/number_text.h"
-#include "files/table_file.h"
 #include "files/table_reader.h"
 #include "gui/results/chart_parts.h"
 #include "gui/results/report_document.h"
+#include "gui/widgets/file_prompt.h"
 #include "gui/widgets/prompt.h"
 #include "gui/widgets/window_layout.h"
 #include "gui/widgets/worker_progress.h"
 #include "indirect/adopted_columns.h"
 #include "indirect/extract.h"
+#include "indirect/extract_options.h"
 #include "indirect/indirect_chart.h"
 #include "indirect/indirect_table.h"
 #include "indirect/site_spread.h"
@@ -188,7 +189,8 @@ QChart* partitionChart(const IndirectWindow::Partition& p) {
 
 }  // namespace
 
-IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent), prompt_(prompt) {
+IndirectWindow::IndirectWindow(Prompt& prompt, FilePrompt& filePrompt, QWidget* parent)
+    : QWidget(parent), prompt_(prompt), filePrompt_(&filePrompt) {
     setWindowTitle(QString::fromUtf8(kTitle));
     OpenButton = new QPushButton(QStringLiteral("ファイルを選ぶ…"), this);
     FilesLabel = new QLabel(QStringLiteral("データファイル: なし"), this);
@@ -314,9 +316,6 @@ IndirectWindow::IndirectWindow(Prompt& prompt, QWidget* parent) : QWidget(parent
         return QFileDialog::getOpenFileNames(this, QStringLiteral("抽出したデータのファイルを選ぶ"),
                                              QString(), dataFileFilter());
     };
-    chooseSheet = [this](const QString& fileName, const QStringList& sheets) {
-        return askSheet(this, fileName, sheets);
-    };
     chooseAdoptedTable = [this] {
         return QFileDialog::getOpenFileName(
             this, QStringLiteral("採用中の基準範囲の表を選ぶ"), QString(),
@@ -372,22 +371,16 @@ bool IndirectWindow::openFiles(const QStringList& paths) {
     std::string sheet;
     QString sheetName;
     for (const auto& path : paths) {
-        const std::string local = QFile::encodeName(path).toStdString();
-        if (workbookFileKind(local) == WorkbookKind::None) continue;
-        TableFileRead listed;
-        listed.sheets = workbookSheets(local, listed.refusal);
-        if (!listed.refusal.empty()) {
-            fail(QString::fromStdString(
-                tableFileMessage(listed, QFileInfo(path).fileName().toStdString())));
+        std::string refusal;
+        const std::optional<SheetChoice> chosen =
+            askWorkbookSheet(*filePrompt_, this, path, refusal);
+        if (!chosen) {
+            if (!refusal.empty()) fail(QString::fromStdString(refusal));
             return false;
         }
-        if (listed.sheets.size() < 2) continue;
-        QStringList sheets;
-        for (const auto& s : listed.sheets) sheets << QString::fromStdString(s);
-        const std::optional<int> chosen = chooseSheet(QFileInfo(path).fileName(), sheets);
-        if (!chosen || *chosen < 0 || *chosen >= sheets.size()) return false;
-        sheet = std::to_string(*chosen + 1);
-        sheetName = sheets[*chosen];
+        if (chosen->sheet.empty()) continue;
+        sheet = chosen->sheet;
+        sheetName = chosen->name;
         break;
     }
     // The columns are offered from the first file; the others are matched by heading when run.
@@ -473,32 +466,18 @@ void IndirectWindow::runCommand() {
     extract.patientColumn = chosen(PatientBox);
     extract.firstPerPatient = FirstCheck->isChecked();
     extract.dateColumn = chosen(DateBox);
-    const QString bands = BandsEdit->text().trimmed();
-    if (extract.ageColumn) {
-        if (bands.isEmpty())
-            return fail(
-                QStringLiteral("年齢の列には年齢区分（0,18,40,60,120 など）を指定して下さい。"));
-        std::string problem;
-        const auto parsed = parseAgeBands(bands.toStdString(), problem);
-        if (!parsed) return fail(QString::fromStdString(problem));
-        extract.ageBands = *parsed;
-    } else if (!bands.isEmpty()) {
-        return fail(QStringLiteral("年齢区分を使うには年齢の列を選んで下さい。"));
-    }
-    if (extract.firstPerPatient && !extract.patientColumn)
-        return fail(QStringLiteral("患者ごとに最初の結果を使うには患者IDの列を選んで下さい。"));
-    if (extract.firstPerPatient && extract.countColumn)
-        return fail(QStringLiteral("件数の列（集計表）には、患者ごとに最初の結果は使えません。"));
-    for (auto [edit, to] : {std::pair{FromEdit, &extract.from}, std::pair{ToEdit, &extract.to}}) {
+    // A field left empty is not given.
+    const auto typed = [](const QLineEdit* edit) -> std::optional<std::string> {
         const QString text = edit->text().trimmed();
-        if (text.isEmpty()) continue;
-        if (!extract.dateColumn)
-            return fail(QStringLiteral("期間を限るには日付の列を選んで下さい。"));
-        *to = dateBound(text.toStdString(), edit == ToEdit);
-        if (!*to) return fail(QStringLiteral("日付として読めません: %1").arg(text));
-    }
+        if (text.isEmpty()) return std::nullopt;
+        return text.toStdString();
+    };
     if (const auto where = chosen(WhereBox))
         extract.where.emplace_back(*where, WhereEdit->text().trimmed().toStdString());
+    if (const std::string problem =
+            validateExtractOptions(extract, {typed(BandsEdit), typed(FromEdit), typed(ToEdit)});
+        !problem.empty())
+        return fail(QString::fromStdString(problem));
     IndirectOptions options;
     const std::string seed = SeedEdit->text().trimmed().toStdString();
     const auto parsed = std::from_chars(seed.data(), seed.data() + seed.size(), options.seed);

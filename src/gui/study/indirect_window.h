@@ -32,20 +32,20 @@ class QTableWidget;
 
 namespace kijunchi {
 
+class FilePrompt;
 class Prompt;
 
 class IndirectWindow : public QWidget, public DocumentPart {
     Q_OBJECT
 public:
-    explicit IndirectWindow(Prompt& prompt, QWidget* parent = nullptr);
+    // files asks which sheet of a workbook to read.
+    IndirectWindow(Prompt& prompt, FilePrompt& files, QWidget* parent = nullptr);
+    void setFilePrompt(FilePrompt& files) { filePrompt_ = &files; }
 
     // The file choosers, replaceable in tests; empty means cancelled.
     std::function<QStringList()> chooseDataFiles;
     std::function<QString()> chooseCsvFile;
     std::function<QString()> chooseAdoptedTable;  // a table of adopted intervals (CSV)
-    // Which sheet, from 0, of a workbook of several; nullopt when cancelled.
-    std::function<std::optional<int>(const QString& fileName, const QStringList& sheets)>
-        chooseSheet;
 
     void openCommand();  // ファイルを選ぶ…
     void runCommand();   // 推定
@@ -119,6 +119,7 @@ private:
     void fail(const QString& text);
 
     Prompt& prompt_;
+    FilePrompt* filePrompt_;
     QStringList files_;
     // The sheet read in each workbook among the files (number from 1), and its name as chosen.
     std::string sheet_;

@@ -13,8 +13,15 @@
 
 namespace kijunchi {
 
-StudyWindows::StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, QObject* parent)
-    : QObject(parent), area_(area), store_(store), prompt_(prompt) {}
+StudyWindows::StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, FilePrompt& files,
+                           QObject* parent)
+    : QObject(parent), area_(area), store_(store), prompt_(prompt), files_(&files) {}
+
+void StudyWindows::setFilePrompt(FilePrompt& files) {
+    files_ = &files;
+    if (batch_) batch_->setFilePrompt(files);
+    if (indirect_) indirect_->setFilePrompt(files);
+}
 
 QMenu* StudyWindows::buildMenu(QWidget* parent) {
     auto* menu = new QMenu(QStringLiteral("検討(&K)"), parent);
@@ -83,7 +90,7 @@ void StudyWindows::dataSetChanged() {
 
 BatchWindow* StudyWindows::showBatch() {
     if (!batch_) {
-        batch_ = new BatchWindow(prompt_);
+        batch_ = new BatchWindow(prompt_, *files_);
         emit partCreated(batch_, batch_);
     }
     show(batch_);
@@ -92,7 +99,7 @@ BatchWindow* StudyWindows::showBatch() {
 
 IndirectWindow* StudyWindows::showIndirect() {
     if (!indirect_) {
-        indirect_ = new IndirectWindow(prompt_);
+        indirect_ = new IndirectWindow(prompt_, *files_);
         emit partCreated(indirect_, indirect_);
     }
     show(indirect_);

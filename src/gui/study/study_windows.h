@@ -17,6 +17,7 @@ class QWidget;
 namespace kijunchi {
 
 class BatchWindow;
+class FilePrompt;
 class IndirectWindow;
 class PartitionWindow;
 class Prompt;
@@ -25,7 +26,10 @@ class VerificationWindow;
 class StudyWindows : public QObject {
     Q_OBJECT
 public:
-    StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, QObject* parent);
+    StudyWindows(QMdiArea& area, AnalysisStore& store, Prompt& prompt, FilePrompt& files,
+                 QObject* parent);
+    // The file questions of the windows (a workbook's sheet): those shown and those to come.
+    void setFilePrompt(FilePrompt& files);
 
     // A new menu with the four commands, owned by parent (the frame's and the input
     // window's menu bars each have their own).
@@ -58,6 +62,7 @@ private:
     QMdiArea& area_;
     AnalysisStore& store_;
     Prompt& prompt_;
+    FilePrompt* files_;
     QPointer<PartitionWindow> partition_;
     QPointer<VerificationWindow> verification_;
     QPointer<BatchWindow> batch_;

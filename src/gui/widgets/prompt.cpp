@@ -1,6 +1,5 @@
 #include "gui/widgets/prompt.h"
 
-#include <QInputDialog>
 #include <QMessageBox>
 
 namespace kijunchi {
@@ -13,13 +12,6 @@ QString dataFileFilter() {
 
 QString sheetQuestion(const QString& fileName) {
     return QStringLiteral("「%1」のどのシートを読み込みますか。").arg(fileName);
-}
-
-std::optional<int> askSheet(QWidget* parent, const QString& fileName, const QStringList& sheets) {
-    bool ok = false;
-    const QString sheet = QInputDialog::getItem(parent, QString::fromUtf8(kSheetQuestionTitle),
-                                                sheetQuestion(fileName), sheets, 0, false, &ok);
-    return ok ? std::optional<int>(static_cast<int>(sheets.indexOf(sheet))) : std::nullopt;
 }
 
 namespace {

@@ -29,13 +29,11 @@ public:
     Answer askYesNoCancel(QWidget* parent, const QString& text, const QString& title) override;
 };
 
-// Which sheet of the workbook fileName to read, from 0; nullopt when cancelled.
 // The filter of every question for a data file: the kinds the program reads (in either case),
 // then all files.
 QString dataFileFilter();
 // The sheet question's title and text for the workbook fileName.
 inline constexpr const char* kSheetQuestionTitle = "シートの選択";
 QString sheetQuestion(const QString& fileName);
-std::optional<int> askSheet(QWidget* parent, const QString& fileName, const QStringList& sheets);
 
 }  // namespace kijunchi

@@ -90,7 +90,7 @@ QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width
     return note;
 }
 
-void setScrollingPage(QWidget& window, QWidget* page) {
+QScrollArea* setScrollingPage(QWidget& window, QWidget* page) {
     auto* scroll = new QScrollArea(&window);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -98,6 +98,7 @@ void setScrollingPage(QWidget& window, QWidget* page) {
     auto* outer = new QVBoxLayout(&window);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(scroll);
+    return scroll;
 }
 
 }  // namespace kijunchi

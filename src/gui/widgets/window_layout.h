@@ -6,6 +6,7 @@
 #include <QSize>
 
 class QLabel;
+class QScrollArea;
 class QWidget;
 
 namespace kijunchi {
@@ -45,6 +46,7 @@ QLabel* makeNote(QWidget* parent, const char* text, int left, int top, int width
 
 // Gives window the page as its whole content, scrolled when the window is smaller than the
 // page needs (a window of many controls at a large text scaling).
-void setScrollingPage(QWidget& window, QWidget* page);
+// Returns the scroll area.
+QScrollArea* setScrollingPage(QWidget& window, QWidget* page);
 
 }  // namespace kijunchi

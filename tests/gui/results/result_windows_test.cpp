@@ -2,6 +2,7 @@
 // the failure paths.
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include "cli/report_command.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/picture_box.h"
+#include "gui/results/report_document.h"
 #include "gui/results/statistics_window.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"
@@ -81,6 +83,30 @@ TEST_F(AnalysisTest, FillsBothWindowsAndCopiesTheirTextAndPicture) {
     ASSERT_FALSE(clipboard->image().isNull());
     EXPECT_EQ(clipboard->image().convertToFormat(QImage::Format_RGB32),
               picture.convertToFormat(QImage::Format_RGB32));
+}
+
+// An entry of the study's log longer than the page (Japanese, no blank to break at but the one
+// in its time) is cut into lines each within the width, every character kept in order; the
+// lines that go on start with the indent.
+TEST(ReportDocument, ALongLineIsCutWithinTheWidth) {
+    const QFontMetricsF metrics(QApplication::font());
+    const QString indent = QStringLiteral("\u3000\u3000");
+    QString entry = QStringLiteral(
+        "\u3000"
+        "2026/12/09 15:04\u3000除外\u3000");
+    for (int i = 0; i < 12; ++i) entry += QStringLiteral("外れ値の規則で値を除いた");
+    const double width = metrics.horizontalAdvance(QStringLiteral("外")) * 30.5;
+    ASSERT_GT(metrics.horizontalAdvance(entry), 4 * width);
+    const QStringList lines = wrapped(entry, width, metrics, indent);
+    ASSERT_GE(lines.size(), 5);
+    QString joined = lines[0];
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        EXPECT_LE(metrics.horizontalAdvance(lines[i]), width) << i;
+        if (i == 0) continue;
+        EXPECT_TRUE(lines[i].startsWith(indent)) << i;
+        joined += lines[i].mid(indent.size());
+    }
+    EXPECT_EQ(joined, entry);  // the time's blank is far back: never the break
 }
 
 TEST(PainterCanvas, PrintsLinesFromTheTopAndMapsTheUserCoordinatesOntoThePicture) {

@@ -55,27 +55,15 @@
 namespace kijunchi::testing {
 namespace {
 
-class FilesTest : public FrameTest {
+class FilesTest : public FileFrameTest {
 protected:
     void SetUp() override {
-        FrameTest::SetUp();
-        frame->setFilePrompt(files);
+        FileFrameTest::SetUp();
         frame->printPreview = [this](QWidget*) { ++previews; };
     }
 
-    // "データファイルを開く…" answered with the file (and a column when asked).
-    void open(const std::string& file, std::optional<int> column = std::nullopt) {
-        files.fileNames.push_back(QString::fromStdString(file));
-        if (column) files.choices.push_back(column);
-        frame->OpenFile->trigger();
-    }
-
-    void analyse() { input().Command5->click(); }
-
     StatV& statV() { return *frame->statisticsWindow(); }
 
-    RecordingFilePrompt files;
-    TempFolder folder;
     int previews = 0;
 };
 
@@ -578,13 +566,9 @@ TEST_F(FilesTest, TheStudyHeaderGivenInItsDialogHeadsEveryPage) {
     EXPECT_TRUE(
         frame->runningHead().startsWith(QStringLiteral("基準値　解析レポート　　カルシウム　　")));
 
-    const std::string pdf = folder.file("header.pdf");
-    files.fileNames = {QString::fromStdString(pdf)};
-    frame->ExportPdf->trigger();
-    const auto text =
-        poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    const auto text = exportedPdf("header.pdf");
     if (!text) GTEST_SKIP() << "poppler-utils is not installed";
-    const QStringList pages = QString::fromUtf8(*text).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    const QStringList pages = text->split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     ASSERT_GE(pages.size(), 2);
     for (const QString& page : pages)
         EXPECT_TRUE(page.contains(QStringLiteral("カルシウム"))) << page.left(200).toStdString();
@@ -719,16 +703,6 @@ TEST_F(FilesTest, ADocumentDescribesTheAnalysisItShowsWhateverReplacedTheDataSet
     }());
     const QString ten = QStringLiteral("7\n8\n9\n11\n8\n10\n9\n12\n7\n10\n");
     const std::string other = folder.write("other.txt", ten.toStdString());
-    auto pdfText = [&] {
-        const std::string pdf = folder.file("report.pdf");
-        std::filesystem::remove(pdf);
-        files.fileNames = {QString::fromStdString(pdf)};
-        frame->ExportPdf->trigger();
-        const auto text = poppler(QStringLiteral("pdftotext"),
-                                  {QString::fromStdString(pdf), QStringLiteral("-")});
-        return text ? QString::fromUtf8(*text).remove(QRegularExpression(QStringLiteral("\\s")))
-                    : QString();
-    };
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "poppler-utils is not installed";
 
@@ -810,13 +784,9 @@ TEST_F(FilesTest, ADocumentDescribesTheAnalysisItShowsWhateverReplacedTheDataSet
     }
 
     // Every page is headed by the title, the analyte (here the column's heading) and the date.
-    const std::string pdf = folder.file("headed.pdf");
-    files.fileNames = {QString::fromStdString(pdf)};
-    frame->ExportPdf->trigger();
-    const auto text =
-        poppler(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    const auto text = exportedPdf("headed.pdf");
     ASSERT_TRUE(text);
-    QStringList pages = QString::fromUtf8(*text).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QStringList pages = text->split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     while (!pages.isEmpty() && pages.back().trimmed().isEmpty()) pages.removeLast();
     ASSERT_GE(pages.size(), 2);
     const QRegularExpression head(

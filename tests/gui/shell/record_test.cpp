@@ -28,12 +28,8 @@
 namespace kijunchi::testing {
 namespace {
 
-class RecordTest : public FrameTest {
+class RecordTest : public FileFrameTest {
 protected:
-    void SetUp() override {
-        FrameTest::SetUp();
-        frame->setFilePrompt(files);
-    }
     // A fresh frame, for the next case of a table.
     void restart() {
         TearDown();
@@ -41,12 +37,6 @@ protected:
         prompt.shown.clear();
         SetUp();
     }
-    void open(const std::string& file, std::optional<int> column = std::nullopt) {
-        files.fileNames.push_back(QString::fromStdString(file));
-        if (column) files.choices.push_back(column);
-        frame->OpenFile->trigger();
-    }
-    void analyse() { input().Command5->click(); }
     void saveAs(const std::string& path) {
         files.fileNames.push_back(QString::fromStdString(path));
         frame->SaveStudyAs->trigger();
@@ -59,19 +49,6 @@ protected:
     std::string lastWhat() const {
         return frame->session().log().empty() ? "" : frame->session().log().back().what;
     }
-    // The PDF of "PDFに出力…" as text without blanks; empty without poppler-utils.
-    QString pdfText() {
-        const std::string pdf = folder.file("report.pdf");
-        files.fileNames = {QString::fromStdString(pdf)};
-        frame->ExportPdf->trigger();
-        const auto text = poppler(QStringLiteral("pdftotext"),
-                                  {QString::fromStdString(pdf), QStringLiteral("-")});
-        return text ? QString::fromUtf8(*text).remove(QRegularExpression(QStringLiteral("\\s")))
-                    : QString();
-    }
-
-    RecordingFilePrompt files;
-    TempFolder folder;
 };
 
 // The calcium values in the second column of a CSV with headings "No" and "Ca".

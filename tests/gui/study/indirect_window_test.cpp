@@ -2,8 +2,6 @@
 // command line gives for the same choices, cell for cell, and saves it as CSV.
 #include "gui/study/indirect_window.h"
 
-#include <xlsxwriter.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -13,14 +11,14 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <sstream>
 
 #include "analysis/distributions.h"
-#include "cli/indirect_command.h"
 #include "gui/results/report_document.h"
 #include "gui/shell/frame_fixture.h"
 #include "gui/study/study_windows.h"
+#include "support/indirect_runs.h"
 #include "support/poppler.h"
+#include "support/recording_file_prompt.h"
 #include "support/temp_files.h"
 
 namespace kijunchi::testing {
@@ -68,6 +66,18 @@ std::vector<QStringList> linesOf(const std::string& text) {
 
 class IndirectWindowTest : public FrameTest {
 protected:
+    // The window of the frame with the files opened, their value column 値 chosen.
+    IndirectWindow* openExtract(const std::vector<std::string>& paths) {
+        IndirectWindow* window = frame->studies->showIndirect();
+        window->chooseDataFiles = [paths] {
+            QStringList files;
+            for (const auto& p : paths) files << QString::fromStdString(p);
+            return files;
+        };
+        window->OpenButton->click();
+        window->ValueBox->setCurrentText(QStringLiteral("値"));
+        return window;
+    }
     TempFolder folder;
 };
 
@@ -79,15 +89,10 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
         "年齢",       "--age-bands", "18,120", "--patient",  "患者ID", "--first-per-patient",
         "--date",     "検査日",      "--from", "2024-01-01", "--to",   "2024-12-31",
         "--where",    "区分=外来",   "--seed", "7",          fileA,    fileB};
-    std::ostringstream tsv, err;
-    ASSERT_EQ(runIndirectCommand(args, tsv, err), 0) << err.str();
+    const auto command = runIndirect(args);
+    ASSERT_EQ(command.status, 0) << command.err;
 
-    IndirectWindow* window = frame->studies->showIndirect();
-    window->chooseDataFiles = [&] {
-        return QStringList{QString::fromStdString(fileA), QString::fromStdString(fileB)};
-    };
-    window->OpenButton->click();
-    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    IndirectWindow* window = openExtract({fileA, fileB});
     window->GroupBox->setCurrentText(QStringLiteral("性別"));
     window->AgeBox->setCurrentText(QStringLiteral("年齢"));
     window->BandsEdit->setText(QStringLiteral("18,120"));
@@ -102,7 +107,7 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
     window->RunButton->click();
     EXPECT_TRUE(prompt.shown.empty());
 
-    const auto expected = linesOf(tsv.str());
+    const auto expected = linesOf(command.out);
     ASSERT_EQ(expected.size(), 3u);  // the headings, women, men
     ASSERT_EQ(window->Table->rowCount(), 2);
     ASSERT_EQ(window->Table->columnCount(), expected[0].size());
@@ -128,7 +133,7 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
     window->chooseCsvFile = [&] { return QString::fromStdString(saved); };
     window->SaveButton->click();
     // No cell here holds a comma or a quote, so the CSV is the TSV with commas.
-    std::string csv = tsv.str();
+    std::string csv = command.out;
     std::replace(csv.begin(), csv.end(), '\t', ',');
     EXPECT_EQ(TempFolder::read(saved), "\xEF\xBB\xBF" + csv);
 
@@ -151,16 +156,10 @@ TEST_F(IndirectWindowTest, TheTableAndTheCsvAreTheCommandLines) {
 TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) {
     const auto [a, b] = extractFiles();
     const std::string file = folder.write("ab.csv", a + b.substr(b.find('\n') + 1));
-    std::ostringstream tsv, err;
-    ASSERT_EQ(runIndirectCommand({"--indirect", "--column", "値", "--group", "性別", "--against",
-                                  "80.4,119.6", "--seed", "7", file},
-                                 tsv, err),
-              0)
-        << err.str();
-    IndirectWindow* window = frame->studies->showIndirect();
-    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(file)}; };
-    window->OpenButton->click();
-    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    const auto command = runIndirect({"--indirect", "--column", "値", "--group", "性別",
+                                      "--against", "80.4,119.6", "--seed", "7", file});
+    ASSERT_EQ(command.status, 0) << command.err;
+    IndirectWindow* window = openExtract({file});
     window->GroupBox->setCurrentText(QStringLiteral("性別"));
     window->SeedEdit->setText(QStringLiteral("7"));
     window->CompareCheck->setChecked(true);
@@ -174,7 +173,7 @@ TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) 
     window->RunButton->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
 
-    const auto expected = linesOf(tsv.str());
+    const auto expected = linesOf(command.out);
     ASSERT_EQ(window->Table->rowCount() + 1, static_cast<int>(expected.size()));
     ASSERT_EQ(window->Table->columnCount(), expected[0].size());
     EXPECT_EQ(expected[0].last(), QStringLiteral("採用の出典"));
@@ -200,21 +199,15 @@ TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) 
 // --site gives them (the second file alone: too few results to estimate, so quick).
 TEST_F(IndirectWindowTest, SitesAreRowsOfTheirOwn) {
     const std::string file = folder.write("b.csv", extractFiles().second);
-    std::ostringstream tsv, err;
-    ASSERT_EQ(runIndirectCommand(
-                  {"--indirect", "--column", "値", "--site", "性別", "--where", "区分=外来", file},
-                  tsv, err),
-              0)
-        << err.str();
-    IndirectWindow* window = frame->studies->showIndirect();
-    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(file)}; };
-    window->OpenButton->click();
-    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    const auto command = runIndirect(
+        {"--indirect", "--column", "値", "--site", "性別", "--where", "区分=外来", file});
+    ASSERT_EQ(command.status, 0) << command.err;
+    IndirectWindow* window = openExtract({file});
     window->SiteBox->setCurrentText(QStringLiteral("性別"));
     window->WhereBox->setCurrentText(QStringLiteral("区分"));
     window->WhereEdit->setText(QStringLiteral("外来"));
     window->RunButton->click();
-    EXPECT_EQ(window->tableText().toStdString(), tsv.str());
+    EXPECT_EQ(window->tableText().toStdString(), command.out);
     ASSERT_EQ(window->Table->rowCount(), 3);
     int site = -1;
     for (int c = 0; c < window->Table->columnCount(); ++c)
@@ -230,31 +223,28 @@ TEST_F(IndirectWindowTest, SitesAreRowsOfTheirOwn) {
 TEST_F(IndirectWindowTest, AWorkbookOfSeveralSheetsIsAskedAbout) {
     const std::string path = folder.file("extract.xlsx");
     lxw_workbook* book = workbook_new(path.c_str());
-    worksheet_write_string(workbook_add_worksheet(book, "メモ"), 0, 0, "抽出条件", nullptr);
-    lxw_worksheet* sheet = workbook_add_worksheet(book, "結果");
-    worksheet_write_string(sheet, 0, 0, "性別", nullptr);
-    worksheet_write_string(sheet, 0, 1, "値", nullptr);
+    lxw_worksheet* sheet = resultsSheet(book, {"性別", "値"});
     for (lxw_row_t r = 1; r <= 12; ++r) {
         worksheet_write_string(sheet, r, 0, r % 3 ? "F" : "M", nullptr);
         worksheet_write_number(sheet, r, 1, 90 + r, nullptr);
     }
     ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
 
-    IndirectWindow* window = frame->studies->showIndirect();
-    window->chooseDataFiles = [&] { return QStringList{QString::fromStdString(path)}; };
-    QStringList asked;
-    std::optional<int> answer;
-    window->chooseSheet = [&](const QString&, const QStringList& sheets) {
-        asked = sheets;
-        return answer;
-    };
-    window->OpenButton->click();  // cancelled
-    EXPECT_EQ(asked, (QStringList{QStringLiteral("メモ"), QStringLiteral("結果")}));
+    RecordingFilePrompt files;  // the frame's file questions, the windows' too
+    frame->setFilePrompt(files);
+    IndirectWindow* window = openExtract({path});  // cancelled
+    EXPECT_EQ(files.items, (QStringList{QStringLiteral("メモ"), QStringLiteral("結果")}));
     EXPECT_EQ(window->ValueBox->count(), 0);
-    answer = 1;
-    window->OpenButton->click();
+    files.choices.push_back(1);
+    openExtract({path});
     EXPECT_TRUE(window->FilesLabel->text().contains(QStringLiteral("シート 2「結果」")));
-    window->ValueBox->setCurrentText(QStringLiteral("値"));
+    // A choice the extract cannot take is refused in the window's words, before any reading.
+    window->BandsEdit->setText(QStringLiteral("18,120"));
+    window->RunButton->click();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, QStringLiteral("年齢区分を使うには年齢の列を指定して下さい。"));
+    prompt.shown.clear();
+    window->BandsEdit->clear();
     window->GroupBox->setCurrentText(QStringLiteral("性別"));
     window->RunButton->click();
     EXPECT_TRUE(prompt.shown.empty());
