@@ -63,12 +63,14 @@ if [ "$docs" = 1 ]; then
   done | head -1)
   if [ -n "$page" ]; then
     rm -f "$shots"/adopted-page-*.png "$shots"/adopted-next-*.png
-    pdftoppm -r 110 -f "$page" -l "$page" -x 0 -y 640 -W 909 -H 560 -png "$from/report.pdf" \
+    pdftoppm -r 110 -f "$page" -l "$page" -x 0 -y 96 -W 909 -H 660 -png "$from/report.pdf" \
       "$shots/adopted-page"
     cp "$(ls "$shots"/adopted-page-*.png | head -1)" "$root/docs/indirect-adopted-pdf.png"
     pdftoppm -r 80 -f $((page + 1)) -l $((page + 1)) -png "$from/report.pdf" "$shots/adopted-next"
     cp "$(ls "$shots"/adopted-next-*.png | head -1)" "$root/docs/indirect-adopted-pdf-charts.png"
   fi
+  cp "$from/verification-table-window.png" "$root/docs/study-verification-table.png"
+  cp "$shots/scale-1.5/verification-table-window.png" "$root/docs/study-verification-table-1.5.png"
   cp "$from/sheet-dialog-window.png" "$root/docs/files-sheet-dialog.png"
   cp "$shots/scale-1.5/sheet-dialog-window.png" "$root/docs/files-sheet-dialog-1.5.png"
   cp "$from/study-header-window.png" "$root/docs/dialog-study-header.png"
