@@ -37,6 +37,27 @@ double textWidth(std::string_view text) {
     return width;
 }
 
+// The first thing a sheet could not take. A cell left out would pass for a value that is not
+// there, so any refusal of libxlsxwriter's refuses the whole write.
+struct SheetErrors {
+    lxw_error first = LXW_NO_ERROR;
+    void operator()(lxw_error e) {
+        if (first == LXW_NO_ERROR) first = e;
+    }
+    std::string why() const {
+        switch (first) {
+            case LXW_NO_ERROR:
+                return {};
+            case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+                return "32,767文字を超える文字列は表計算ソフトのセルに入りません。";
+            case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+                return "表計算ソフトの1シートに入る1,048,576行・16,384列を超えます。";
+            default:
+                return lxw_strerror(first);
+        }
+    }
+};
+
 }  // namespace
 
 std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchRow>& rows,
@@ -49,13 +70,9 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
         format_set_bold(bold);
         const std::vector<std::string> headings = batchHeadings(grouped);
         std::vector<double> widths(headings.size(), 6);
-        // A text longer than a cell holds refuses the whole write: a cell left empty would
-        // pass for a value that is not there.
-        bool tooLong = false;
+        SheetErrors errors;
         const auto text = [&](lxw_row_t row, lxw_col_t col, const std::string& t, lxw_format* f) {
-            if (worksheet_write_string(sheet, row, col, t.c_str(), f) ==
-                LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
-                tooLong = true;
+            errors(worksheet_write_string(sheet, row, col, t.c_str(), f));
         };
         for (std::size_t c = 0; c < headings.size(); ++c) {
             text(0, static_cast<lxw_col_t>(c), headings[c], bold);
@@ -73,7 +90,7 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
                     // The figure as the TSV shows it (4 significant digits), as a number.
                     double v = 0;
                     std::from_chars(cell.text.data(), cell.text.data() + cell.text.size(), v);
-                    worksheet_write_number(sheet, r, col, v, nullptr);
+                    errors(worksheet_write_number(sheet, r, col, v, nullptr));
                 }
                 widths[c] = std::max(widths[c], textWidth(cell.text));
             }
@@ -85,7 +102,7 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
         }
         worksheet_freeze_panes(sheet, 1, 0);
         const lxw_error closed = workbook_close(book);
-        if (tooLong) return "32,767文字を超える文字列は表計算ソフトのセルに入りません。";
+        if (errors.first != LXW_NO_ERROR) return errors.why();
         if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
         return {};
     });
@@ -100,6 +117,7 @@ std::string writeTsvWorkbook(const std::string& path, const std::string& sheetNa
         lxw_format* bold = workbook_add_format(book);
         format_set_bold(bold);
         std::vector<double> widths;
+        SheetErrors errors;
         lxw_row_t r = 0;
         std::size_t start = 0;
         while (start < tsv.size()) {
@@ -116,9 +134,10 @@ std::string writeTsvWorkbook(const std::string& path, const std::string& sheetNa
                 const auto got = std::from_chars(cell.data(), cell.data() + cell.size(), v);
                 if (r > 0 && !cell.empty() && got.ec == std::errc() &&
                     got.ptr == cell.data() + cell.size())
-                    worksheet_write_number(sheet, r, c, v, nullptr);
+                    errors(worksheet_write_number(sheet, r, c, v, nullptr));
                 else if (!cell.empty())
-                    worksheet_write_string(sheet, r, c, cell.c_str(), r == 0 ? bold : nullptr);
+                    errors(
+                        worksheet_write_string(sheet, r, c, cell.c_str(), r == 0 ? bold : nullptr));
                 if (widths.size() <= c) widths.resize(c + 1, 6);
                 widths[c] = std::max(widths[c], textWidth(cell));
                 if (tab == std::string_view::npos) break;
@@ -131,6 +150,7 @@ std::string writeTsvWorkbook(const std::string& path, const std::string& sheetNa
                                  std::min(widths[c], 80.0) + 2, nullptr);
         worksheet_freeze_panes(sheet, 1, 0);
         const lxw_error closed = workbook_close(book);
+        if (errors.first != LXW_NO_ERROR) return errors.why();
         if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
         return {};
     });

@@ -121,6 +121,14 @@ TEST(BatchWorkbook, RefusesADeviceAndACellLongerThanACellHolds) {
     const std::string refused = writeBatchWorkbook(kept, {row}, false);
     EXPECT_NE(refused.find("32,767"), std::string::npos) << refused;
     EXPECT_EQ(TempFolder::read(kept), "earlier");
+    // The indirect table's sheet: a cell too long, or a 16,385th column, refuses it whole too.
+    const std::string tooWide = "h\n" + std::string(16384, '\t') + "1\n";
+    for (const auto& [tsv, why] :
+         {std::pair{"h\n" + row.analyte + "\n", std::string("32,767")}, {tooWide, "16,384列"}}) {
+        const std::string refusedTsv = writeTsvWorkbook(kept, "間接法", tsv);
+        EXPECT_NE(refusedTsv.find(why), std::string::npos) << refusedTsv;
+        EXPECT_EQ(TempFolder::read(kept), "earlier");
+    }
     row.analyte.pop_back();
     EXPECT_EQ(writeBatchWorkbook(kept, {row}, false), "");
     // A device is never replaced by a file: /dev/full stays the device it is.
