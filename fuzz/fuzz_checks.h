@@ -24,20 +24,48 @@ inline void require(bool ok, const char* property, std::string_view detail = {})
     if (!ok) fail(property, detail);
 }
 
-// True when the text holds "nan" or "inf" in any letter case: the marks a non-finite number
-// leaves where a number should stand. (The fixed texts of the program hold neither; Japanese
-// text is multi-byte and never matches.)
-inline bool hasNonFiniteMark(std::string_view text) {
+// True when the text holds a word "nan", "inf" or "infinity" in any letter case: the marks a
+// non-finite number leaves where a number should stand. A word is a run of ASCII letters, so
+// "info" or "banana" in a label is no mark. A word that also stands in `echoed` (the input, whose
+// labels the output repeats) is the user's own text, not a number. (The fixed texts of the program
+// hold no such word; Japanese text is multi-byte and never matches.)
+inline bool hasNonFiniteMark(std::string_view text, std::string_view echoed = {}) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (std::size_t i = 0; i + 3 <= text.size(); ++i) {
-        const char a = lower(text[i]), b = lower(text[i + 1]), c = lower(text[i + 2]);
-        if ((a == 'n' && b == 'a' && c == 'n') || (a == 'i' && b == 'n' && c == 'f')) return true;
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto lowered = [&](std::string_view s) {
+        std::string out(s);
+        for (char& c : out) c = lower(c);
+        return out;
+    };
+    auto isWordIn = [&](std::string_view haystack, const std::string& word) {
+        for (std::size_t at = haystack.find(word); at != std::string_view::npos;
+             at = haystack.find(word, at + 1)) {
+            const bool before = at > 0 && letter(haystack[at - 1]);
+            const std::size_t end = at + word.size();
+            const bool after = end < haystack.size() && letter(haystack[end]);
+            if (!before && !after) return true;
+        }
+        return false;
+    };
+    const std::string input = lowered(echoed);
+    for (std::size_t i = 0; i < text.size();) {
+        if (!letter(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < text.size() && letter(text[j])) ++j;
+        const std::string word = lowered(text.substr(i, j - i));
+        if ((word == "nan" || word == "inf" || word == "infinity") && !isWordIn(input, word))
+            return true;
+        i = j;
     }
     return false;
 }
 
-inline void requireCleanText(std::string_view text, const char* what) {
-    if (hasNonFiniteMark(text)) fail(what, text);
+inline void requireCleanText(std::string_view text, const char* what,
+                             std::string_view echoed = {}) {
+    if (hasNonFiniteMark(text, echoed)) fail(what, text);
 }
 
 inline void requireFinite(double v, const char* what) {

@@ -63,6 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int code = runStudyCommand(args, textReader(bytes), out, err);
     require(code >= 0 && code <= 3, "an exit status of the command", std::to_string(code));
     if (code == 2 || code == 3) require(!err.str().empty(), "a refusal is told");
-    requireCleanText(out.str(), "the output");
+    requireCleanText(out.str(), "the output", bytes);
     return 0;
 }
