@@ -7,9 +7,10 @@
 //                                        limits and how often the caution catches a limit off,
 //                                        over R repeats (default 20) of a few scenarios, with B
 //                                        resamples each (default: the program's; 0 likewise)
-//   kijunchi_indirect_bench intervals [R]  the default method's resampled 90% intervals on
-//                                        samples of 10³–10⁶ results (R each, default 5) against
-//                                        a normal percentile's sampling error
+//   kijunchi_indirect_bench intervals [R [METHOD]]  a method's resampled 90% intervals
+//                                        (default power-shift) on samples of 10³–10⁶ results (R
+//                                        each, default 5) against a normal percentile's sampling
+//                                        error
 //   kijunchi_indirect_bench extract ROWS FILE   a generated extract (patient, sex, age, date,
 //                                               setting, value) for the scale measurement
 //
@@ -266,13 +267,13 @@ int coverage(int repeats, int resamples, const char* path) {
     return 0;
 }
 
-// The resamples' own 90% intervals (the default method alone, without the other method's check
+// The resamples' own 90% intervals (the method alone, without the other method's check
 // that widens them), in σ of the population's transformed scale (z), against the half width the
 // sampling error of a normal percentile μ ± 1.96σ from the n(1 − f) non-pathological results
 // gives: 1.645·√((1 + 1.96²/2)/(n(1 − f))). Clean samples and a fifth pathological on the right,
 // for λ = 0, ½ and 1; the medians over R samples of the half widths, their ratios to that, and
 // the limits' errors.
-int intervals(int repeats) {
+int intervals(int repeats, kijunchi::IndirectMethod method) {
     std::printf(
         "lambda\tpathological\tn\tlower half width\tupper half width\texpected\t"
         "ratio lower\tratio upper\tlower error\tupper error\tprocessor s\n");
@@ -294,6 +295,7 @@ int intervals(int repeats) {
                     kijunchi::IndirectOptions options;
                     options.seed = seed;
                     options.crossCheck = false;
+                    options.method = method;
                     const auto counts =
                         sample(p, fraction > 0 ? Side::Right : Side::None, fraction, n, seed++);
                     const auto e = kijunchi::estimateIndirect(counts, options);
@@ -349,12 +351,14 @@ int main(int argc, char** argv) {
         return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0,
                         argc >= 5 ? argv[4] : nullptr);
     if (argc >= 2 && std::strcmp(argv[1], "intervals") == 0)
-        return intervals(argc >= 3 ? std::atoi(argv[2]) : 5);
+        return intervals(argc >= 3 ? std::atoi(argv[2]) : 5,
+                         kijunchi::indirectMethodFromKey(argc >= 4 ? argv[3] : "")
+                             .value_or(kijunchi::IndirectMethod::PowerShift));
     if (argc >= 4 && std::strcmp(argv[1], "extract") == 0)
         return extract(std::atol(argv[2]), argv[3]);
     std::fprintf(
         stderr,
         "usage: kijunchi_indirect_bench table | time N | speed | coverage [R [B [FILE]]] | "
-        "intervals [R] | extract ROWS FILE\n");
+        "intervals [R [METHOD]] | extract ROWS FILE\n");
     return 2;
 }
