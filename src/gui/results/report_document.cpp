@@ -46,6 +46,32 @@ QStringList wrapped(QString text, double width, const QFontMetricsF& metrics, QS
     return lines;
 }
 
+QString fittedHead(const QString& head, double width, const QFontMetricsF& metrics) {
+    if (metrics.horizontalAdvance(head) <= width) return head;
+    const QString gap = QStringLiteral("\u3000\u3000");
+    QStringList pieces = head.split(gap);
+    std::vector<bool> shortened(static_cast<std::size_t>(pieces.size()), false);
+    while (metrics.horizontalAdvance(pieces.join(gap)) > width) {
+        qsizetype widest = -1;
+        double most = 0;
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const double advance = metrics.horizontalAdvance(pieces[i]);
+            if (!shortened[static_cast<std::size_t>(i)] && advance > most) {
+                widest = i;
+                most = advance;
+            }
+        }
+        if (widest < 0) return metrics.elidedText(pieces.join(gap), Qt::ElideRight, width);
+        const QString piece = pieces[widest];
+        pieces[widest].clear();
+        // A sixth of the width at least, should another piece be as long (an approver's name).
+        const double room = width - metrics.horizontalAdvance(pieces.join(gap));
+        pieces[widest] = metrics.elidedText(piece, Qt::ElideMiddle, std::max(width / 6, room));
+        shortened[static_cast<std::size_t>(widest)] = true;
+    }
+    return pieces.join(gap);
+}
+
 namespace {
 
 QFont documentFont(double points, bool bold = false) {
@@ -329,6 +355,8 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             painter.drawLine(QPointF(0, ruleY), QPointF(last.x + last.width, ruleY));
         }
     };
+    // A long 項目名 (or approver) is shortened in the head; the description gives it whole.
+    const QString head = fittedHead(runningHead, width, QFontMetricsF(footer, &device));
     std::size_t next = 0;
     for (int p = 0; p < pages; ++p) {
         if (p > 0) device.newPage();
@@ -336,8 +364,7 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             painter.setFont(footer);
             painter.setPen(Qt::black);
             const double line = lineHeight(footer);
-            painter.drawText(QRectF(0, 0, width, line), Qt::AlignLeft | Qt::AlignVCenter,
-                             runningHead);
+            painter.drawText(QRectF(0, 0, width, line), Qt::AlignLeft | Qt::AlignVCenter, head);
             painter.setPen(QPen(Qt::gray, 0));
             painter.drawLine(QPointF(0, line + mm), QPointF(width, line + mm));
         }
