@@ -49,6 +49,14 @@ double deviation(const Mixture& mix, double x, double zLimit) {
     return std::abs(y - zLimit);
 }
 
+// The default method on a sample of n results of mix, with 20 resamples for the limits'
+// confidence intervals (few, to keep the tests quick).
+IndirectResult estimateSample(const Mixture& mix, int n, std::uint64_t seed) {
+    IndirectOptions options;
+    options.resamples = 20;
+    return estimateIndirect(draw(mix, n, seed), options);
+}
+
 TEST(PowerShiftFit, ShiftedAndSmallSpreadMixturesAgainstTheirTruth) {
     const Mixture mixtures[] = {
         // Lactate dehydrogenase-like: 100 + a log-normal, 10% overlapping pathological above.
@@ -58,9 +66,7 @@ TEST(PowerShiftFit, ShiftedAndSmallSpreadMixturesAgainstTheirTruth) {
     };
     for (const auto& mix : mixtures) {
         SCOPED_TRACE(mix.name);
-        IndirectOptions options;
-        options.resamples = 20;
-        const auto r = estimateIndirect(draw(mix, 50000, 5), options);
+        const auto r = estimateSample(mix, 50000, 5);
         ASSERT_TRUE(r.estimated()) << r.refusal;
         EXPECT_EQ(r.method, IndirectMethod::PowerShift);
         EXPECT_LT(deviation(mix, r.lower, -kZ), 0.5) << r.lower;
@@ -97,9 +103,7 @@ TEST(PowerShiftFit, AnOffLimitIsCautioned) {
     int off = 0;
     for (std::uint64_t seed : {1, 2, 3}) {
         SCOPED_TRACE(seed);
-        IndirectOptions options;
-        options.resamples = 20;
-        const auto r = estimateIndirect(draw(mix, 10000, seed), options);
+        const auto r = estimateSample(mix, 10000, seed);
         if (!r.estimated()) continue;
         if (deviation(mix, r.upper, kZ) > 1 || deviation(mix, r.lower, -kZ) > 1) {
             ++off;
@@ -119,9 +123,7 @@ TEST(PowerShiftFit, ACleanLargeSampleIsNotCautioned) {
     };
     for (const auto& mix : clean) {
         SCOPED_TRACE(mix.name);
-        IndirectOptions options;
-        options.resamples = 20;
-        const auto r = estimateIndirect(draw(mix, 50000, 11), options);
+        const auto r = estimateSample(mix, 50000, 11);
         ASSERT_TRUE(r.estimated()) << r.refusal;
         EXPECT_EQ(r.caution, "");
         EXPECT_FALSE(r.lowerCautioned || r.upperCautioned);
@@ -138,9 +140,7 @@ TEST(PowerShiftFit, OnlyTheLimitFacingPathologyIsUnconfirmed) {
     int unchecked = 0;
     for (std::uint64_t seed : {1, 2, 3, 4, 5, 6}) {
         SCOPED_TRACE(seed);
-        IndirectOptions options;
-        options.resamples = 20;
-        const auto r = estimateIndirect(draw(mix, 1500, seed), options);
+        const auto r = estimateSample(mix, 1500, seed);
         if (!r.estimated() || !r.samplingOnly) continue;
         ++unchecked;
         EXPECT_NE(r.caution.find("上限" + unconfirmed), std::string::npos) << r.caution;
