@@ -3,12 +3,30 @@
 # 1280×960 and again with QT_SCALE_FACTOR=1.5. Writes the screenshots of the window tour to
 # build-tour/shots/scale-1 and build-tour/shots/scale-1.5; with --docs, also refreshes the
 # pictures in docs/ from the first run.
+# --screen WxH and --scale "S ..." run the tour on another screen and at other scale factors
+# instead, into build-tour/shots/WxH-scale-S (e.g. --screen 1024x768 --scale 1, or
+# --screen 1920x1080 --scale 2); they do not go with --docs.
 # The sheet question is shown with tests/data/workbook_calcium.xls.
-#   bash scripts/screenshots.sh [--docs] [DATA FILE]
+#   bash scripts/screenshots.sh [--docs] [--screen WxH] [--scale "S ..."] [DATA FILE]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 docs=0
-if [ "${1:-}" = "--docs" ]; then docs=1; shift; fi
+screen=1280x960
+scales="1 1.5"
+custom=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --docs) docs=1; shift ;;
+    --screen) screen=$2; custom=1; shift 2 ;;
+    --scale) scales=$2; custom=1; shift 2 ;;
+    *) break ;;
+  esac
+done
+if [ "$docs" = 1 ] && [ "$custom" = 1 ]; then
+  echo "--docs takes the pictures at the default screen and scales only" >&2
+  exit 2
+fi
+[[ $screen =~ ^[0-9]+x[0-9]+$ ]] || { echo "--screen wants WIDTHxHEIGHT, not $screen" >&2; exit 2; }
 data=${1:-$root/tests/data/skewed_25.txt}
 
 "$root/scripts/install-packages.sh"
@@ -32,16 +50,18 @@ extract=$root/build-tour/extract.csv
 [ -f "$extract" ] || "$root/build-tour/bench/kijunchi_indirect_bench" extract 200000 "$extract"
 
 shots=$root/build-tour/shots
-for scale in 1 1.5; do
+for scale in $scales; do
+  out=$shots/scale-$scale
+  [ "$custom" = 1 ] && out=$shots/$screen-scale-$scale
   display=:$((70 + RANDOM % 200))
-  Xvfb "$display" -screen 0 1280x960x24 -br -nolisten tcp &
+  Xvfb "$display" -screen 0 "${screen}x24" -br -nolisten tcp &
   xvfb=$!
   sleep 1
   DISPLAY=$display openbox &
   wm=$!
   sleep 1
   DISPLAY=$display QT_SCALE_FACTOR=$scale "$root/build-tour/kijunchi_window_tour" \
-    "$shots/scale-$scale" "$data" "$extract" "$root/tests/data/workbook_calcium.xls" || true
+    "$out" "$data" "$extract" "$root/tests/data/workbook_calcium.xls" || true
   kill "$wm" "$xvfb" 2>/dev/null || true
   wait "$wm" "$xvfb" 2>/dev/null || true
 done

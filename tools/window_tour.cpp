@@ -29,8 +29,11 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTextStream>
 #include <QTimer>
+#include <cmath>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "analysis/store.h"
@@ -45,7 +48,9 @@
 #include "gui/results/statistics_window.h"
 #include "gui/shell/about.h"
 #include "gui/shell/mdi_form.h"
+#include "gui/study/batch_window.h"
 #include "gui/study/indirect_window.h"
+#include "gui/study/partition_window.h"
 #include "gui/study/study_windows.h"
 #include "gui/study/verification_window.h"
 #include "gui/transform/box_window.h"
@@ -69,6 +74,44 @@ public:
         return Answer::No;
     }
 };
+
+// Values with a group column for 分割の検討 (120 women, 120 men) and a file of ten analytes in
+// two groups for 一括評価, drawn from a fixed seed.
+QString groupedValues() {
+    std::mt19937 engine(20261210);
+    std::normal_distribution<double> women(9.2, 0.35), men(9.45, 0.4);
+    QString text = QStringLiteral("Ca\t性別\r\n");
+    for (int i = 0; i < 240; ++i)
+        text += QString::number(std::round((i < 120 ? women : men)(engine)*10) / 10, 'f', 1) +
+                (i < 120 ? QStringLiteral("\t女\r\n") : QStringLiteral("\t男\r\n"));
+    return text;
+}
+
+bool writeBatchFile(const QString& path) {
+    struct Analyte {
+        const char* name;
+        double centre, spread;
+    };
+    const Analyte analytes[] = {{"TP", 7.1, 0.06}, {"Alb", 4.4, 0.07}, {"AST", 20, 0.25},
+                                {"ALT", 18, 0.4},  {"LD", 180, 0.15},  {"ALP", 75, 0.25},
+                                {"γ-GT", 25, 0.5}, {"CK", 110, 0.4},   {"UA", 5.3, 0.25},
+                                {"Ca", 9.3, 0.04}};
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QTextStream out(&file);
+    out << QStringLiteral("性別");
+    for (const Analyte& a : analytes) out << ',' << a.name;
+    out << "\r\n";
+    std::mt19937 engine(20261211);
+    std::normal_distribution<double> z;
+    for (int i = 0; i < 240; ++i) {
+        out << (i % 2 ? QStringLiteral("男") : QStringLiteral("女"));
+        for (const Analyte& a : analytes)
+            out << ',' << QString::number(a.centre * std::exp(a.spread * z(engine)), 'f', 1);
+        out << "\r\n";
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -333,6 +376,27 @@ int main(int argc, char** argv) {
             frame.inputWindow()->Command2->click();
         },
         [&] { shot("earlier-data"); },
+        // 分割の検討 of values with a group column.
+        [&] {
+            frame.inputWindow()->GroupTick->setChecked(true);
+            QGuiApplication::clipboard()->setText(groupedValues());
+            frame.inputWindow()->Command2->click();
+            frame.studies->showPartition();
+        },
+        [&] { shot("partition", sub(frame.studies->partitionWindow())); },
+        // 一括評価 of ten analytes in two groups.
+        [&] {
+            kijunchi::BatchWindow* w = frame.studies->showBatch();
+            const QString file = folder + QStringLiteral("/batch.csv");
+            if (!writeBatchFile(file)) return;
+            w->openFile(file);
+            w->GroupBox->setCurrentText(QStringLiteral("性別"));
+            timer.stop();
+            w->RunButton->click();
+            timer.start();
+        },
+        [&] { shot("batch", sub(frame.studies->batchWindow())); },
+        [&] { shot("batch-frame", &frame); },
         // The sheet question of the workbook is modal: its picture is taken, then it is
         // cancelled from inside it.
         [&] {
