@@ -60,8 +60,12 @@ for scale in $scales; do
   DISPLAY=$display openbox &
   wm=$!
   sleep 1
-  DISPLAY=$display QT_SCALE_FACTOR=$scale "$root/build-tour/kijunchi_window_tour" \
+  # Settings of its own: no frame place remembered from another screen or scaling.
+  config=$(mktemp -d)
+  DISPLAY=$display QT_SCALE_FACTOR=$scale XDG_CONFIG_HOME=$config \
+    "$root/build-tour/kijunchi_window_tour" \
     "$out" "$data" "$extract" "$root/tests/data/workbook_calcium.xls" || true
+  rm -rf "$config"
   kill "$wm" "$xvfb" 2>/dev/null || true
   wait "$wm" "$xvfb" 2>/dev/null || true
 done
