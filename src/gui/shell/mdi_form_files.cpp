@@ -29,6 +29,7 @@
 #include "gui/shell/mdi_form.h"
 #include "gui/study/batch_window.h"
 #include "gui/widgets/prompt.h"
+#include "gui/widgets/window_layout.h"
 #include "input/paste_reader.h"
 #include "record/study_session.h"
 #include "study/grouped_data.h"
@@ -440,7 +441,10 @@ void MDIForm1::written(const QString& path, const QString& error, const QString&
 
 void MDIForm1::restorePlace() {
     const QByteArray geometry = QSettings().value(QStringLiteral("frameGeometry")).toByteArray();
-    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    if (geometry.isEmpty()) return;
+    restoreGeometry(geometry);
+    // Remembered on a larger screen or at a smaller scaling, the place may not fit this one.
+    keepInAvailableArea(*this);
 }
 
 void MDIForm1::rememberPlace() {

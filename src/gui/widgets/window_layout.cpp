@@ -70,6 +70,22 @@ void fitInAvailableArea(QWidget& window, QSize wanted) {
                 room.top() + std::max(0, (room.height() - outer.height()) / 2));
 }
 
+void keepInAvailableArea(QWidget& window) {
+    if (window.isMaximized() || window.isFullScreen()) return;
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect room = screen->availableGeometry();
+    const QSize outer = window.size() + QSize(kFrameWidthAllowance, kFrameHeightAllowance);
+    if (outer.width() > room.width() || outer.height() > room.height()) {
+        fitInAvailableArea(window, window.size());
+        return;
+    }
+    // A top-level window's place is the corner of its frame, title bar and borders included.
+    const int left = std::clamp(window.x(), room.left(), room.right() + 1 - outer.width());
+    const int top = std::clamp(window.y(), room.top(), room.bottom() + 1 - outer.height());
+    if (left != window.x() || top != window.y()) window.move(left, top);
+}
+
 void bringForward(QWidget& window) {
     window.show();
     window.raise();

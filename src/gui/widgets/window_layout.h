@@ -36,6 +36,12 @@ void centreOnFirstShow(QWidget& window);
 // its title bar and its bottom edge stay on the screen at any scaling.
 void fitInAvailableArea(QWidget& window, QSize wanted);
 
+// A top-level window placed from a remembered geometry (taken on a larger screen or at a smaller
+// scaling, perhaps) that does not fit the screen's available area with the window manager's
+// frame around it is made to fit as fitInAvailableArea does; one that fits but lies partly
+// outside is moved inside. A maximised or full-screen window is left as it is.
+void keepInAvailableArea(QWidget& window);
+
 // Shows a top-level window, raises it above its siblings and gives it the focus.
 void bringForward(QWidget& window);
 

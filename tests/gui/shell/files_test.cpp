@@ -846,7 +846,7 @@ TEST_F(FilesTest, TheBatchAsksForItsFilesLikeTheFrameAndForgetsTheTableOfAnother
 
 TEST_F(FilesTest, TheFramesPlaceAndTheLastFolderAreRememberedForTheNextStart) {
     frame->showNormal();
-    frame->setGeometry(40, 50, 900, 700);
+    frame->setGeometry(40, 50, 700, 500);
     const QRect placed = frame->geometry();
     frame->rememberPlace();
     open(folder.write("a.txt", "1\r\n"));

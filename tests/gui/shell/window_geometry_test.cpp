@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 
 #include "gui/evaluation/distribution_charts.h"
 #include "gui/evaluation/evaluation_window.h"
@@ -263,6 +264,39 @@ TEST(FramePlacement, TheFrameOpensInsideTheAvailableScreenArea) {
     // With room for the window manager's title bar and borders around it.
     EXPECT_TRUE(room.contains(frame.geometry().adjusted(0, 0, 16, 48)));
     EXPECT_GT(frame.height(), room.height() - 100);
+}
+
+// A place remembered on a larger screen or at a smaller scaling: the offscreen screen is
+// 800 × 800, and the frame keeps 16 × 48 pixels around it for the window manager's frame.
+// Expected: the frame's corner (pos) and the size, or nothing where the place is kept as it was.
+TEST(FramePlacement, ARememberedPlaceIsKeptInsideTheAvailableScreenArea) {
+    struct Case {
+        QRect remembered;
+        std::optional<QRect> moved;
+    };
+    const Case cases[] = {
+        {QRect(40, 50, 300, 200), std::nullopt},
+        {QRect(500, 400, 700, 400), QRect(84, 352, 700, 400)},  // 800 − 716, 800 − 448
+        {QRect(40, 50, 1400, 1000), QRect(0, 0, 784, 752)},     // too large: fitted, centred
+    };
+    for (const Case& c : cases) {
+        AnalysisStore store;
+        RandomSource random;
+        RecordingPrompt prompt;
+        {
+            MDIForm1 before(store, random, prompt);
+            ASSERT_EQ(before.screen()->availableGeometry(), QRect(0, 0, 800, 800));
+            before.showNormal();
+            before.setGeometry(c.remembered);
+            before.rememberPlace();
+        }
+        MDIForm1 frame(store, random, prompt);
+        frame.endProgram = [] {};
+        frame.startUp(1);
+        EXPECT_EQ(c.moved ? QRect(frame.pos(), frame.size()) : frame.geometry(),
+                  c.moved.value_or(c.remembered))
+            << c.remembered.width();
+    }
 }
 
 TEST_F(WindowsTest, TheTransformationWindowStaysAboveTheFrame) {
