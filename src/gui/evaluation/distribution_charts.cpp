@@ -23,6 +23,7 @@ const QColor kDensity(20, 20, 20);
 const QColor kNonparametric(180, 30, 30);
 const QColor kParametric(20, 80, 170);
 const QColor kPoint(40, 70, 120, 170);
+constexpr int kLeastViewWidth = 240;
 
 // A filled circle of the given diameter on a clear ground.
 QImage pointMarker(qreal diameter) {
@@ -135,7 +136,7 @@ QChartView* makeView(QWidget* parent) {
     view->setRenderHint(QPainter::Antialiasing);
     view->setBackgroundBrush(Qt::white);
     view->setFrameShape(QFrame::NoFrame);
-    view->setMinimumSize(240, 200);
+    view->setMinimumSize(kLeastViewWidth, 200);
     return view;
 }
 
@@ -143,6 +144,20 @@ void replaceChart(QChartView* view, QChart* chart) {
     QChart* old = view->chart();
     view->setChart(chart);
     delete old;
+}
+
+// A legend beside the plot gets at most this share of the room inside the chart's margins, and
+// its labels are cut short ("…") beyond it.
+constexpr double kLegendShare = 0.4;
+
+// The least width of a view whose chart has its legend on the right, so that every label of the
+// legend is shown whole.
+int widthForWholeLegend(const QChart& chart) {
+    if (!chart.legend()->isVisible() || chart.legend()->alignment() != Qt::AlignRight) return 0;
+    const double legend = chart.legend()->effectiveSizeHint(Qt::PreferredSize).width();
+    // The chart's margins and its layout's inner margins (20 pixels each side).
+    const int margins = chart.margins().left() + chart.margins().right() + 40;
+    return static_cast<int>(std::ceil(legend / kLegendShare)) + margins;
 }
 
 }  // namespace
@@ -168,6 +183,8 @@ void DistributionCharts::setData(const std::optional<HistogramChartModel>& histo
     replaceChart(histogramView_,
                  histogram ? histogramChart(*histogram, lambdaText)
                            : emptyChart(QStringLiteral("ヒストグラムと基準範囲"), emptyNote_));
+    histogramView_->setMinimumWidth(
+        std::max(kLeastViewWidth, widthForWholeLegend(*histogramView_->chart())));
     replaceChart(qqView_, qq ? qqChart(*qq, lambdaText)
                              : emptyChart(QStringLiteral("正規Q-Qプロット"), emptyNote_));
 }

@@ -162,8 +162,9 @@ QSize EvaluationWindow::minimumSizeHint() const {
     // The buttons, a few lines of the text and both charts whole (axes, ticks and legend): a
     // tiling gives it no less, and the work area scrolls to the rest.
     const int text = 6 * Text1->fontMetrics().lineSpacing();
-    return QSize(std::max(560, Command3->geometry().right() + 1),
-                 Command1->height() + text + Splitter1->handleWidth() + 280);
+    return QSize(
+        std::max({560, Command3->geometry().right() + 1, Charts1->minimumSizeHint().width()}),
+        Command1->height() + text + Splitter1->handleWidth() + 280);
 }
 
 QSize EvaluationWindow::sizeHint() const {

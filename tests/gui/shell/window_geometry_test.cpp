@@ -3,8 +3,10 @@
 // size, windows open where they can be seen, the toolbar buttons and the keyboard.
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
 #include <QClipboard>
 #include <QFontMetrics>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -444,6 +446,27 @@ TEST_F(WindowsTest, TilingWithTheEvaluationKeepsItWholeAndAnAnalysisKeepsTheArra
     this->input().Command5->click();
     EXPECT_EQ(evaluation->geometry(), moved);
     EXPECT_EQ(sub(&this->input())->geometry(), input);
+}
+
+// At its least size the evaluation shows every text of its charts whole: Qt Charts gives a legend
+// on the right at most 0.4 of the chart's width and cuts the labels beyond it short ("...").
+TEST_F(WindowsTest, TheEvaluationAtItsLeastSizeCutsNoTextOfItsCharts) {
+    analyse();
+    frame->WW3->trigger();
+    QMdiSubWindow* evaluation = sub(frame->evaluationWindow());
+    evaluation->showNormal();
+    evaluation->resize(evaluation->minimumSizeHint());
+    QCoreApplication::processEvents();
+    DistributionCharts* charts = frame->evaluationWindow()->Charts1;
+    int texts = 0;
+    for (QChartView* view : {charts->histogramView(), charts->qqView()})
+        for (QGraphicsItem* item : view->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible()) {
+                ++texts;
+                EXPECT_FALSE(text->toPlainText().contains(QStringLiteral("...")))
+                    << text->toPlainText().toStdString();
+            }
+    EXPECT_GE(texts, 5);  // the legend's labels at least
 }
 
 TEST_F(WindowsTest, TheWindowMenuListsTheOpenWindowsAndTheFileMenuIsOne) {
