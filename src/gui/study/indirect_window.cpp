@@ -9,20 +9,26 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <sstream>
 #include <variant>
@@ -64,6 +70,33 @@ QString none() {
 std::optional<std::string> chosen(const QComboBox* box) {
     if (box->currentIndex() <= 0) return std::nullopt;
     return box->currentText().toStdString();
+}
+
+// Qt Charts draws a legend below the plot in one row and cuts its labels short ("...") where the
+// row is wider than the chart. A chart too narrow for the row has its legend on the right, one
+// entry a line, where it gets up to 0.4 of the chart's width; a label still cut short shows its
+// whole text as a tooltip.
+void placeLegend(QChart* chart, int width) {
+    if (!chart || !chart->legend()->isVisible()) return;
+    QLegend* legend = chart->legend();
+    legend->setShowToolTips(true);
+    // Each entry: its marker and the room around it (about two lines' height), and its label.
+    const QFontMetrics metrics(legend->font());
+    double row = 0, widest = 0;
+    for (const QLegendMarker* marker : legend->markers())
+        if (marker->isVisible()) {
+            const double entry = metrics.horizontalAdvance(marker->label()) + 2 * metrics.height();
+            row += entry;
+            widest = std::max(widest, entry);
+        }
+    // The chart's margins and its layout's inner margins (20 pixels each side).
+    const double margins = chart->margins().left() + chart->margins().right() + 40;
+    const bool below = width >= row + margins;
+    legend->setAlignment(below ? Qt::AlignBottom : Qt::AlignRight);
+    // On the right the legend asks for no more than its widest entry, and the entry, laid out
+    // within the legend less its margins, would lose the end of its label: room for it whole
+    // (the margins, and the text measured as the legend draws it, a little wider).
+    legend->setMinimumWidth(below ? 0 : std::ceil(widest) + 4 * metrics.height());
 }
 
 // The chart of one partition: the histogram of its results, the fitted non-pathological
@@ -244,6 +277,7 @@ IndirectWindow::IndirectWindow(Prompt& prompt, FilePrompt& filePrompt, QWidget* 
     ChartView->setBackgroundBrush(Qt::white);
     ChartView->setFrameShape(QFrame::NoFrame);
     ChartView->setMinimumSize(320, 200);
+    ChartView->installEventFilter(this);
     StatusLabel = new QLabel(this);
     StatusLabel->setWordWrap(true);
     for (QWidget* w : std::initializer_list<QWidget*>{RunButton, CopyButton, SaveButton, ChartBox})
@@ -740,8 +774,15 @@ void IndirectWindow::showChart(int index) {
         ChartView->setChart(new QChart);
     } else {
         ChartView->setChart(partitionChart(partitions_[static_cast<std::size_t>(index)]));
+        placeLegend(ChartView->chart(), ChartView->width());
     }
     delete old;
+}
+
+bool IndirectWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ChartView && event->type() == QEvent::Resize)
+        placeLegend(ChartView->chart(), static_cast<QResizeEvent*>(event)->size().width());
+    return QWidget::eventFilter(watched, event);
 }
 
 void IndirectWindow::copyCommand() {

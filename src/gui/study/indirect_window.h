@@ -108,6 +108,10 @@ public:
     QSize pictureSize(int) const override { return {1000, 700}; }
     void paintPicture(int index, QPainter& painter, const QSize& size) const override;
 
+protected:
+    // The chart view resized: its legend placed where its labels are whole.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void showResults();
     void showChart(int index);

@@ -2,10 +2,14 @@
 // command line gives for the same choices, cell for cell, and saves it as CSV.
 #include "gui/study/indirect_window.h"
 
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsTextItem>
 #include <QLabel>
+#include <QLegend>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
@@ -184,6 +188,24 @@ TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) 
     ASSERT_TRUE(women.comparison);
     EXPECT_EQ(women.comparison->overallText(), "適合");
     EXPECT_EQ(window->partitions()[1].comparison->overall, Verdict::NotJudged);
+
+    // The chart's legend (eight entries) keeps its labels whole in a narrow window and a wide
+    // one: Qt Charts cuts a label short with "..." where it lacks the room.
+    for (const int width : {700, 1400}) {
+        frame->subWindowOf(window)->showNormal();
+        frame->subWindowOf(window)->resize(width, 760);
+        QCoreApplication::processEvents();
+        int labels = 0;
+        for (QGraphicsItem* item : window->ChartView->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+                text && text->isVisible() &&
+                window->ChartView->chart()->legend()->isAncestorOf(text)) {
+                ++labels;
+                EXPECT_FALSE(text->toPlainText().contains(QStringLiteral("...")))
+                    << width << " " << text->toPlainText().toStdString();
+            }
+        EXPECT_GE(labels, 6) << width;
+    }
 
     const std::string pdf = folder.file("report.pdf");
     ASSERT_TRUE(writeReportPdf(QString::fromStdString(pdf), {}, frame->documentParts()).isEmpty());
