@@ -311,6 +311,19 @@ int main(int argc, char** argv) {
             if (extract.isEmpty()) return;
             shot("indirect-adopted", &frame);
         },
+        // The chart's foot, its legend and the status, where the window is smaller than its
+        // page (a small screen or a large scaling) and scrolls it.
+        [&] {
+            if (extract.isEmpty()) return;
+            auto* page = frame.studies->indirectWindow()->findChild<QScrollArea*>();
+            if (page) page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        },
+        [&] {
+            if (extract.isEmpty()) return;
+            shot("indirect-adopted-foot", &frame);
+            auto* page = frame.studies->indirectWindow()->findChild<QScrollArea*>();
+            if (page) page->verticalScrollBar()->setValue(0);
+        },
         // Then against the JCCLS table's glucose row (73–109 mg/dL), which the report keeps.
         [&] {
             if (extract.isEmpty()) return;
