@@ -273,7 +273,8 @@ std::vector<const AdoptedRow*> findAnalyte(const AdoptedTable& table, std::strin
 
 const AdoptedRow* matchPartition(const std::vector<const AdoptedRow*>& rows,
                                  std::optional<AdoptedSex> sex, std::optional<double> ageLow,
-                                 std::optional<double> ageHigh, std::string& reason) {
+                                 std::optional<double> ageHigh, std::string& reason,
+                                 std::size_t* fitting) {
     std::vector<const AdoptedRow*> fit;
     for (const AdoptedRow* r : rows) {
         if (r->sex != AdoptedSex::Common && (!sex || *sex != r->sex)) continue;
@@ -291,6 +292,7 @@ const AdoptedRow* matchPartition(const std::vector<const AdoptedRow*>& rows,
             if (r->sex == *sex) own.push_back(r);
         if (!own.empty()) fit = own;
     }
+    if (fitting) *fitting = fit.size();
     if (fit.size() == 1) return fit.front();
     if (rows.empty()) {
         reason = "採用中の基準範囲の表にこの項目がありません";

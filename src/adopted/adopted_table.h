@@ -4,6 +4,7 @@
 // in the same form, a CSV or TSV with the headings 項目, 単位, 性別, 年齢下限, 年齢上限, 下限,
 // 上限, 出典, read with the data files' rules (encoding, separator, quoted fields, numbers).
 // An analyte is chosen by name; a partition of the results is matched by sex and age band.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,10 +53,11 @@ std::optional<AdoptedSex> sexOfGroup(std::string_view group);
 // sex) and ages [ageLow, ageHigh) (nullopt: no age band). A common row holds for either sex, a
 // sex's row only for it; a row with age bounds only for a band inside them, and a partition
 // without a band only takes a row without age bounds. nullptr with the reason in Japanese when
-// no row, or more than one, fits.
+// no row, or more than one, fits; `fitting` (when given) receives how many fit.
 const AdoptedRow* matchPartition(const std::vector<const AdoptedRow*>& rows,
                                  std::optional<AdoptedSex> sex, std::optional<double> ageLow,
-                                 std::optional<double> ageHigh, std::string& reason);
+                                 std::optional<double> ageHigh, std::string& reason,
+                                 std::size_t* fitting = nullptr);
 
 // "男", "女" or "共通".
 std::string sexText(AdoptedSex sex);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "analysis/number_text.h"
 #include "analysis/store.h"
 #include "cli/report_command.h"
 #include "evaluation/exclusion.h"
@@ -34,12 +35,13 @@ constexpr const char* kStudyUsage =
     "        kijunchi-report --batch [--group COLUMN] [--format tsv|csv|json|xlsx] [--output OUT]\n"
     "                        [--sheet N|NAME] FILE\n"
     "        kijunchi-report --study F (--verify LOW,HIGH | --group)\n"
-    "        kijunchi-report --verify-table jccls|TABLE --analyte NAME [--sex M|F] [FILE]\n"
+    "        kijunchi-report --verify-table jccls|TABLE --analyte NAME [--sex M|F] [--age YEARS]\n"
+    "                        [FILE]\n"
     "\n"
     "  --verify LOW,HIGH  採用する基準範囲（下限,上限）を20個以上の値で検証する\n"
     "                     （値は張り付けと同じ規則で FILE か標準入力から読む）\n"
     "  --verify-table T   採用中の基準範囲の表（jccls: JCCLS共用基準範囲、または CSV の表）の\n"
-    "                     --analyte の項目（--sex M|F で性別）で検証する\n"
+    "                     --analyte の項目（--sex M|F で性別、--age で年齢（歳））で検証する\n"
     "  --group COLUMN     グループ列（番号か見出し）ごとに分割を検討する\n"
     "  --column COLUMN    --group で検討する値の列（既定はグループ列以外の最初の列）\n"
     "  --batch            ファイルの各列を1項目として一括評価し、表を書き出す\n"
@@ -52,7 +54,7 @@ constexpr const char* kStudyUsage =
 
 struct StudyOptions {
     std::optional<std::string> verify, group, column, format, output, sheet, study, saveStudy;
-    std::optional<std::string> verifyTable, analyte, sex;
+    std::optional<std::string> verifyTable, analyte, sex, age;
     bool batch = false;
     std::string file = "-";
 };
@@ -81,6 +83,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
             error = value(o.analyte);
         else if (a == "--sex")
             error = value(o.sex);
+        else if (a == "--age")
+            error = value(o.age);
         else if (a == "--group" && studyGiven &&
                  (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0))
             o.group = "";  // the study's own groups
@@ -111,12 +115,17 @@ std::optional<std::string> parse(const std::vector<std::string>& args, StudyOpti
         if (error) return error;
     }
     if (o.verifyTable && o.verify) return "--verify と --verify-table は一緒に使えません。";
-    if ((o.analyte || o.sex) && !o.verifyTable)
-        return "--analyte と --sex は --verify-table と一緒に指定して下さい。";
+    if ((o.analyte || o.sex || o.age) && !o.verifyTable)
+        return "--analyte、--sex と --age は --verify-table と一緒に指定して下さい。";
     if (o.verifyTable && !o.analyte)
         return "--verify-table には --analyte で項目を指定して下さい。";
     if (o.sex && *o.sex != "M" && *o.sex != "F")
         return "--sex には M（男）か F（女）を指定して下さい。";
+    if (o.age) {
+        const auto years = wholeNumber(*o.age);
+        if (!years || *years < 0)
+            return "--age には年齢（歳）を0以上の数値で指定して下さい: " + *o.age;
+    }
     if (o.verifyTable && (o.batch || o.group))
         return "--verify-table は --group や --batch と一緒に使えません。";
     if (o.verify && (o.batch || o.group))
@@ -177,9 +186,15 @@ int verify(const StudyOptions& o, const InputReader& readStdin, std::ostream& ou
         values.push_back(store.AnalysisValues[static_cast<std::size_t>(i)].toNumber());
     std::optional<AdoptedSex> sex;
     if (o.sex) sex = *o.sex == "M" ? AdoptedSex::Male : AdoptedSex::Female;
-    const auto v = o.verifyTable ? verifyTableInterval(table, *o.analyte, sex, values)
-                                 : verifyTypedInterval(o.verify->substr(0, comma),
-                                                       o.verify->substr(comma + 1), values);
+    Verification v;
+    if (o.verifyTable) {
+        std::string reason;
+        const std::optional<double> age = o.age ? wholeNumber(*o.age) : std::nullopt;
+        const AdoptedRow* row = verificationRowAtAge(table, *o.analyte, sex, age, reason);
+        v = verifyRow(table, row, reason, values);
+    } else {
+        v = verifyTypedInterval(o.verify->substr(0, comma), o.verify->substr(comma + 1), values);
+    }
     if (!v.refusal.empty()) {
         err << v.refusal << "\n";
         return v.n < kVerificationMinimum && v.refusal.rfind("検証には", 0) == 0 ? 3 : 2;

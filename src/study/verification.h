@@ -49,6 +49,17 @@ const AdoptedRow* verificationRow(const AdoptedTable& table, const std::string& 
                                   std::optional<AdoptedSex> sex, std::optional<double> ageLow,
                                   std::optional<double> ageHigh, std::string& reason);
 
+// The same for the age of the subjects in years: the row whose [年齢下限, 年齢上限) holds it
+// (nullopt: a row without ages). The reason says which ages the analyte's rows have when none
+// holds the age, or when the rows go by age and no age is given.
+const AdoptedRow* verificationRowAtAge(const AdoptedTable& table, const std::string& analyte,
+                                       std::optional<AdoptedSex> sex, std::optional<double> age,
+                                       std::string& reason);
+
+// The verification against a row found above, or the reason as its refusal (row nullptr).
+Verification verifyRow(const AdoptedTable& table, const AdoptedRow* row, const std::string& reason,
+                       const std::vector<double>& values);
+
 // "出典" of a verification against a table's row: the table, the row and its source document.
 std::string verificationSource(const AdoptedTable& table, const AdoptedRow& row);
 

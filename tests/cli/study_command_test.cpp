@@ -91,6 +91,55 @@ TEST(StudyCommand, VerifyTableTakesTheAnalytesRowForTheSex) {
     }
 }
 
+// --age takes the row whose [年齢下限, 年齢上限) holds the age; the limits expected are the
+// rows' of the table written here.
+TEST(StudyCommand, VerifyTableTakesTheRowOfTheAge) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kijunchi-verify-age-" + std::to_string(getpid()) + ".csv");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "項目,単位,性別,年齢下限,年齢上限,下限,上限,出典\n"
+               "Hb,g/dL,男,18,65,13.5,17.0,自施設\nHb,g/dL,女,18,65,11.5,15.0,自施設\n"
+               "Hb,g/dL,共通,65,,11.0,16.0,自施設\n"
+               "Alb,g/dL,共通,,65,4.1,5.1,自施設\nAlb,g/dL,共通,65,,3.8,5.0,自施設\n";
+    }
+    const std::string values = twenty(0);
+    const struct {
+        std::vector<std::string> args;
+        const char* found;  // in the text, or in the refusal (exit 2) when it starts with "!"
+    } cases[] = {
+        {{"Hb", "--sex", "M", "--age", "40"}, "基準範囲 =\t13.5\t <---> \t17\r\n"},
+        {{"Hb", "--sex", "F", "--age", "64.9"}, "基準範囲 =\t11.5\t <---> \t15\r\n"},
+        {{"Hb", "--sex", "F", "--age", "65"}, "基準範囲 =\t11\t <---> \t16\r\n"},
+        {{"Hb", "--age", "70"}, " Hb 共通 65歳〜 (g/dL)"},
+        {{"Alb", "--age", "18"}, "基準範囲 =\t4.1\t <---> \t5.1\r\n"},
+        {{"Hb", "--sex", "M", "--age", "10"},
+         "!10歳を含む年齢の行がありません（この項目の年齢: 18〜65歳、65歳〜）。"},
+        {{"Hb", "--sex", "M"},
+         "!年齢ごとの基準範囲です（18〜65歳、65歳〜）。年齢を指定して下さい。"},
+        {{"Alb"}, "!年齢ごとの基準範囲です（〜65歳、65歳〜）。"},
+        {{"Hb", "--age", "30"}, "!性別ごとの基準範囲です。性別を選んで下さい。"},
+        {{"Hb", "--sex", "M", "--age", "-1"}, "!--age には年齢（歳）を0以上の数値で"},
+        {{"Hb", "--sex", "M", "--age", "四十"}, "!--age には年齢（歳）を0以上の数値で"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--verify-table", path.string(), "--analyte"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = run(args, values);
+        const bool refused = c.found[0] == '!';
+        SCOPED_TRACE(c.found);
+        EXPECT_EQ(r.code, refused ? 2 : 0) << r.err;
+        EXPECT_NE((refused ? r.err : r.out).find(c.found + (refused ? 1 : 0)), std::string::npos)
+            << r.out << r.err;
+    }
+    // A row without ages holds for any age; --age belongs to --verify-table.
+    EXPECT_NE(run({"--verify-table", "jccls", "--analyte", "AST", "--age", "40"}, values)
+                  .out.find("基準範囲 =\t13\t <---> \t30\r\n"),
+              std::string::npos);
+    EXPECT_EQ(run({"--verify", "1,2", "--age", "40"}, values).code, 2);
+    std::filesystem::remove(path);
+}
+
 TEST(StudyCommand, GroupGivesThePartitionOfTheCalciumData) {
     auto r = run({"--group", "性別", kData + "/calcium_by_sex.tsv"});
     EXPECT_EQ(r.code, 0) << r.err;
