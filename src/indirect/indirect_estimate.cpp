@@ -56,15 +56,16 @@ constexpr double kBeyondShare = 0.05;
 // A non-pathological share under one half is said; near the fit's floor (0.3) it is a doubt.
 constexpr double kSmallShare = 0.5;
 constexpr double kFloorShare = 0.35;
-// Laboratory analytes are rarely more skewed than log-normal, so a negative λ with
-// pathological results above the upper limit may be bent by their shoulder. What the bend does
-// to the upper limit is measured against the log-normal (λ = 0) that has the fit's shift, median
-// and lower limit, the half of the fit the shoulder on the right does not reach: the caution
-// where the upper limit lies more than this many units beyond that log-normal's. The same λ
-// matters little where the spread is small (λ = −0.5 moved the limit by 0.2–0.3 units at a CV
-// of 15%, where the shoulder of 15% overlapping results moved it by 0.5 in all and the truncated
-// method's limit with it) and much where it is large.
-constexpr double kBentUpper = 0.5;
+// Laboratory analytes are rarely more skewed than log-normal, so a negative λ may be bent by a
+// pathological shoulder on the right that the fit took in (which leaves few results beyond the
+// upper limit). What the bend does to the upper limit is measured against the log-normal (λ = 0)
+// that has the fit's shift, median and lower limit, the half of the fit such a shoulder does not
+// reach: the caution where the upper limit lies more than this many units beyond that
+// log-normal's. The same λ matters little where the spread is small and much where it is large.
+// With the shoulder's pull on the fitted spread besides (0.2–0.3 units in the simulations), a
+// bend beyond this puts the limit past 20% of the true width at a CV of 15% (0.57 units above);
+// overlapping results that bent λ to −0.5 at that CV moved it by 0.15–0.35 units.
+constexpr double kBentUpper = 0.4;
 // Below this coefficient of variation of the non-pathological results λ is not identifiable.
 constexpr double kSmallVariation = 0.08;
 
