@@ -6,6 +6,8 @@
 # 64 MB; the batch keeps the column's numbers as doubles (1 GiB), so 1.5 GiB + 64 MB is its mark.
 # On a shared machine the CPU time is the steadier figure.
 set -euo pipefail
+# shellcheck source=bench/time_view.sh
+source "$(dirname "$0")/time_view.sh"
 report=$(realpath "$1")
 folder=${2:-/tmp}
 file="$folder/kijunchi-big-file.txt"
@@ -17,16 +19,6 @@ with open(sys.argv[1], 'wb') as f:
         f.write(b'1\n' * (134217728 // 64))
 " "$file"
 fi
-log=$(mktemp)
 for view in "--column 1 --show summary" "--verify 0,2" "--show summary" "--batch"; do
-  set +e
-  # shellcheck disable=SC2086
-  /usr/bin/time -f '%U %S %e %M' -o "$log" "$report" $view "$file" > /dev/null 2>&1
-  status=$?
-  set -e
-  read -r user system wall kib < <(tail -1 "$log")
-  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-  printf '%-28s exit %d  CPU %7s s  wall %7s s  %6d MB\n' "$view" "$status" "$cpu" "$wall" \
-    $((kib / 1024))
+  time_view 28 "$report" "$view" "$file"
 done
-rm -f "$log"

@@ -7,6 +7,10 @@
 //                                        limits and how often the caution catches a limit off,
 //                                        over R repeats (default 20) of a few scenarios, with B
 //                                        resamples each (default: the program's; 0 likewise)
+//   kijunchi_indirect_bench intervals [R [METHOD]]  a method's resampled 90% intervals
+//                                        (default power-shift) on samples of 10³–10⁶ results (R
+//                                        each, default 5) against a normal percentile's sampling
+//                                        error
 //   kijunchi_indirect_bench extract ROWS FILE   a generated extract (patient, sex, age, date,
 //                                               setting, value) for the scale measurement
 //
@@ -263,6 +267,54 @@ int coverage(int repeats, int resamples, const char* path) {
     return 0;
 }
 
+// The resamples' own 90% intervals (the method alone, without the other method's check
+// that widens them), in σ of the population's transformed scale (z), against the half width the
+// sampling error of a normal percentile μ ± 1.96σ from the n(1 − f) non-pathological results
+// gives: 1.645·√((1 + 1.96²/2)/(n(1 − f))). Clean samples and a fifth pathological on the right,
+// for λ = 0, ½ and 1; the medians over R samples of the half widths, their ratios to that, and
+// the limits' errors.
+int intervals(int repeats, kijunchi::IndirectMethod method) {
+    std::printf(
+        "lambda\tpathological\tn\tlower half width\tupper half width\texpected\t"
+        "ratio lower\tratio upper\tlower error\tupper error\tprocessor s\n");
+    std::uint64_t seed = 4000;
+    for (double lambda : {0.0, 0.5, 1.0})
+        for (double fraction : {0.0, 0.2})
+            for (int n : {1000, 10000, 100000, 1000000}) {
+                const Population p = population(lambda);
+                const auto z = [&](double x) {
+                    const auto y = kijunchi::powerTransformed(p.lambda, x);
+                    return y ? (*y - p.mu) / p.sigma : NAN;
+                };
+                const double expected =
+                    1.6448536269514722 * std::sqrt((1 + 1.959963984540054 * 1.959963984540054 / 2) /
+                                                   (n * (1 - fraction)));
+                std::vector<double> lowers, uppers, lowerErrors, upperErrors;
+                const std::clock_t cpu = std::clock();
+                for (int r = 0; r < repeats; ++r) {
+                    kijunchi::IndirectOptions options;
+                    options.seed = seed;
+                    options.crossCheck = false;
+                    options.method = method;
+                    const auto counts =
+                        sample(p, fraction > 0 ? Side::Right : Side::None, fraction, n, seed++);
+                    const auto e = kijunchi::estimateIndirect(counts, options);
+                    if (!e.estimated()) continue;
+                    lowers.push_back(0.5 * (z(e.lowerCiHigh) - z(e.lowerCiLow)));
+                    uppers.push_back(0.5 * (z(e.upperCiHigh) - z(e.upperCiLow)));
+                    lowerErrors.push_back(std::abs(z(e.lower) + 1.959963984540054));
+                    upperErrors.push_back(std::abs(z(e.upper) - 1.959963984540054));
+                }
+                const double l = median(lowers, 0.5), u = median(uppers, 0.5);
+                std::printf("%.1f\t%.0f%%\t%d\t%.4f\t%.4f\t%.4f\t%.2f\t%.2f\t%.4f\t%.4f\t%.2f\n",
+                            lambda, 100 * fraction, n, l, u, expected, l / expected, u / expected,
+                            median(lowerErrors, 0.5), median(upperErrors, 0.5),
+                            static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC / repeats);
+                std::fflush(stdout);
+            }
+    return 0;
+}
+
 // An extract of rows: patient, sex, age, date, setting, value; 10⁶ patients with ten results
 // each on average. Women and men, ages 0–99; 15% of results pathological (right).
 int extract(long rows, const char* path) {
@@ -298,11 +350,15 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "coverage") == 0)
         return coverage(argc >= 3 ? std::atoi(argv[2]) : 20, argc >= 4 ? std::atoi(argv[3]) : 0,
                         argc >= 5 ? argv[4] : nullptr);
+    if (argc >= 2 && std::strcmp(argv[1], "intervals") == 0)
+        return intervals(argc >= 3 ? std::atoi(argv[2]) : 5,
+                         kijunchi::indirectMethodFromKey(argc >= 4 ? argv[3] : "")
+                             .value_or(kijunchi::IndirectMethod::PowerShift));
     if (argc >= 4 && std::strcmp(argv[1], "extract") == 0)
         return extract(std::atol(argv[2]), argv[3]);
     std::fprintf(
         stderr,
-        "usage: kijunchi_indirect_bench table | time N | speed | coverage [R [B [FILE]]] | extract "
-        "ROWS FILE\n");
+        "usage: kijunchi_indirect_bench table | time N | speed | coverage [R [B [FILE]]] | "
+        "intervals [R [METHOD]] | extract ROWS FILE\n");
     return 2;
 }

@@ -6,6 +6,8 @@
 # 40 MB) + 64 MB.
 #   bash bench/sparse_sheet.sh build/kijunchi-report [folder for the file, default /tmp]
 set -euo pipefail
+# shellcheck source=bench/time_view.sh
+source "$(dirname "$0")/time_view.sh"
 report=$(realpath "$1")
 folder=${2:-/tmp}
 file="$folder/kijunchi-sparse-sheet.xlsx"
@@ -32,17 +34,7 @@ z.close()
 EOF
 fi
 ls -l "$file"
-log=$(mktemp)
 for view in "--column 16384 --show summary" "--group sex --column Ca" "--batch --group sex" \
   "--batch"; do
-  set +e
-  # shellcheck disable=SC2086
-  /usr/bin/time -f '%U %S %e %M' -o "$log" "$report" $view "$file" > /dev/null 2>&1
-  status=$?
-  set -e
-  read -r user system wall kib < <(tail -1 "$log")
-  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-  printf '%-42s exit %d  CPU %7s s  wall %7s s  %6d MB\n' "$view" "$status" "$cpu" "$wall" \
-    $((kib / 1024))
+  time_view 42 "$report" "$view" "$file"
 done
-rm -f "$log"

@@ -26,7 +26,9 @@
 // The search: for λ ∈ {0, ⅓, ⅔, 1} and s ∈ {0, ½, 0.9} × the median, μ, σ and P by a simplex
 // search; from the three best of those twelve, all five together. The limits are the 2.5th and
 // 97.5th percentiles of the fitted distribution. The 90% intervals are percentiles of the
-// limits over multinomial resamples of the classes, each fitted again from the estimate.
+// limits over multinomial resamples of the classes, each fitted again from the estimate, and
+// reach at least as far as the sampling error of a normal percentile from the fitted number of
+// non-pathological results (the refits alone can come back to the same class edge).
 #include "indirect/indirect_estimate.h"
 #include "indirect/value_counts.h"
 

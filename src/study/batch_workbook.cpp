@@ -58,6 +58,20 @@ struct SheetErrors {
     }
 };
 
+// Sets each column of sheet as wide as its widest text (80 cells at most), keeps the heading row
+// in view and closes book: why a cell or the file failed, else an empty text.
+std::string closeSheet(lxw_workbook* book, lxw_worksheet* sheet, const std::vector<double>& widths,
+                       const SheetErrors& errors) {
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                             std::min(widths[c], 80.0) + 2, nullptr);
+    worksheet_freeze_panes(sheet, 1, 0);
+    const lxw_error closed = workbook_close(book);
+    if (errors.first != LXW_NO_ERROR) return errors.why();
+    if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
+    return {};
+}
+
 }  // namespace
 
 std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchRow>& rows,
@@ -96,15 +110,7 @@ std::string writeBatchWorkbook(const std::string& path, const std::vector<BatchR
             }
             ++r;
         }
-        for (std::size_t c = 0; c < widths.size(); ++c) {
-            worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                 std::min(widths[c], 80.0) + 2, nullptr);
-        }
-        worksheet_freeze_panes(sheet, 1, 0);
-        const lxw_error closed = workbook_close(book);
-        if (errors.first != LXW_NO_ERROR) return errors.why();
-        if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
-        return {};
+        return closeSheet(book, sheet, widths, errors);
     });
 }
 
@@ -145,14 +151,7 @@ std::string writeTsvWorkbook(const std::string& path, const std::string& sheetNa
             }
             ++r;
         }
-        for (std::size_t c = 0; c < widths.size(); ++c)
-            worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                 std::min(widths[c], 80.0) + 2, nullptr);
-        worksheet_freeze_panes(sheet, 1, 0);
-        const lxw_error closed = workbook_close(book);
-        if (errors.first != LXW_NO_ERROR) return errors.why();
-        if (closed != LXW_NO_ERROR) return lxw_strerror(closed);
-        return {};
+        return closeSheet(book, sheet, widths, errors);
     });
 }
 

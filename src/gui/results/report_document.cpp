@@ -46,6 +46,32 @@ QStringList wrapped(QString text, double width, const QFontMetricsF& metrics, QS
     return lines;
 }
 
+QString fittedHead(const QString& head, double width, const QFontMetricsF& metrics) {
+    if (metrics.horizontalAdvance(head) <= width) return head;
+    const QString gap = QStringLiteral("\u3000\u3000");
+    QStringList pieces = head.split(gap);
+    std::vector<bool> shortened(static_cast<std::size_t>(pieces.size()), false);
+    while (metrics.horizontalAdvance(pieces.join(gap)) > width) {
+        qsizetype widest = -1;
+        double most = 0;
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const double advance = metrics.horizontalAdvance(pieces[i]);
+            if (!shortened[static_cast<std::size_t>(i)] && advance > most) {
+                widest = i;
+                most = advance;
+            }
+        }
+        if (widest < 0) return metrics.elidedText(pieces.join(gap), Qt::ElideRight, width);
+        const QString piece = pieces[widest];
+        pieces[widest].clear();
+        // A sixth of the width at least, should another piece be as long (an approver's name).
+        const double room = width - metrics.horizontalAdvance(pieces.join(gap));
+        pieces[widest] = metrics.elidedText(piece, Qt::ElideMiddle, std::max(width / 6, room));
+        shortened[static_cast<std::size_t>(widest)] = true;
+    }
+    return pieces.join(gap);
+}
+
 namespace {
 
 QFont documentFont(double points, bool bold = false) {
@@ -54,6 +80,46 @@ QFont documentFont(double points, bool bold = false) {
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
+}
+
+// TAB stops every eight widths of "0", as the statistics window sets them: where x stands after
+// a TAB.
+double nextTabStop(double x, const QFontMetricsF& metrics) {
+    const double tab = metrics.horizontalAdvance(QLatin1Char('0')) * 8;
+    return (std::floor(x / tab + 1e-9) + 1) * tab;
+}
+
+// A line with TABs as it is when it fits in width; else it goes on at the TAB before the piece
+// that would pass the width, on a line that starts at the first stop (a piece too wide even there
+// is cut into lines, each starting at that stop).
+QStringList tabbedLines(const QString& line, double width, const QFontMetricsF& metrics) {
+    const QString tab(QLatin1Char('\t'));
+    const double indent = nextTabStop(0, metrics);
+    QStringList lines;
+    QString current;
+    double x = 0;  // where the current line ends
+    const QStringList pieces = line.split(QLatin1Char('\t'));
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const double start = i == 0 ? 0 : nextTabStop(x, metrics);
+        if (start + metrics.horizontalAdvance(pieces[i]) <= width) {
+            current += (i == 0 ? QString() : tab) + pieces[i];
+            x = start + metrics.horizontalAdvance(pieces[i]);
+            continue;
+        }
+        const QStringList cut = wrapped(pieces[i], width - (i == 0 ? 0 : indent), metrics);
+        if (start > indent) {  // not at the first stop already
+            lines << current;
+            current.clear();
+        }
+        current += (i == 0 ? QString() : tab) + cut[0];
+        for (qsizetype k = 1; k < cut.size(); ++k) {
+            lines << current;
+            current = (i == 0 ? QString() : tab) + cut[k];
+        }
+        x = (i == 0 ? 0 : indent) + metrics.horizontalAdvance(cut.back());
+    }
+    lines << current;
+    return lines;
 }
 
 // A cell of a table row: its lines, where its column starts and how wide it is.
@@ -234,8 +300,9 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             // A line of text without TABs (advice, a verdict) wraps within the page.
             const QFontMetricsF monoMetrics(mono, &device);
             auto addText = [&](const QString& line, double spaceBefore) {
-                if (line.contains(QLatin1Char('\t'))) return addLine(line, mono, spaceBefore);
-                for (const QString& piece : wrapped(line, width, monoMetrics)) {
+                for (const QString& piece : line.contains(QLatin1Char('\t'))
+                                                ? tabbedLines(line, width, monoMetrics)
+                                                : wrapped(line, width, monoMetrics)) {
                     addLine(piece, mono, spaceBefore);
                     spaceBefore = 0;
                 }
@@ -299,16 +366,13 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
     blocks = std::move(placed);
     const int pages = page + 1;
 
-    // TAB stops every eight widths of "0", as the statistics window sets them.
     auto drawLine = [&](const Block& block) {
         const QFontMetricsF metrics(block.font, &device);
-        const double tab = metrics.horizontalAdvance(QLatin1Char('0')) * 8;
         double x = 0;
         const double baseline = block.top + metrics.ascent();
         for (const QString& piece : block.text.split(QLatin1Char('\t'))) {
             painter.drawText(QPointF(x, baseline), piece);
-            x += metrics.horizontalAdvance(piece);
-            x = (std::floor(x / tab + 1e-9) + 1) * tab;
+            x = nextTabStop(x + metrics.horizontalAdvance(piece), metrics);
         }
     };
     auto drawRow = [&](const Block& block) {
@@ -329,6 +393,8 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             painter.drawLine(QPointF(0, ruleY), QPointF(last.x + last.width, ruleY));
         }
     };
+    // A long 項目名 (or approver) is shortened in the head; the description gives it whole.
+    const QString head = fittedHead(runningHead, width, QFontMetricsF(footer, &device));
     std::size_t next = 0;
     for (int p = 0; p < pages; ++p) {
         if (p > 0) device.newPage();
@@ -336,8 +402,7 @@ int paintReportDocument(QPagedPaintDevice& device, const QStringList& descriptio
             painter.setFont(footer);
             painter.setPen(Qt::black);
             const double line = lineHeight(footer);
-            painter.drawText(QRectF(0, 0, width, line), Qt::AlignLeft | Qt::AlignVCenter,
-                             runningHead);
+            painter.drawText(QRectF(0, 0, width, line), Qt::AlignLeft | Qt::AlignVCenter, head);
             painter.setPen(QPen(Qt::gray, 0));
             painter.drawLine(QPointF(0, line + mm), QPointF(width, line + mm));
         }

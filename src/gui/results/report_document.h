@@ -20,6 +20,12 @@ class DocumentPart;
 // never). Each line after the first begins with indent (unless it takes half the width).
 QStringList wrapped(QString text, double width, const QFontMetricsF& metrics, QString indent = {});
 
+// The running head within width: as it is when it fits; else its widest piece (the pieces stand
+// between two ideographic spaces: the title, 項目名, the date, the approval) shortened in its
+// middle with "…" to the room the others leave (a sixth of the width at least), then the next
+// widest, until the whole fits.
+QString fittedHead(const QString& head, double width, const QFontMetricsF& metrics);
+
 // Paints the document onto the pages of device (a printer or a PDF writer), which it sets to
 // A4; returns the number of pages. A running head, when given, stands above every page's text.
 int paintReportDocument(QPagedPaintDevice& device, const QStringList& description,

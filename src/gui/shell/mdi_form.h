@@ -243,6 +243,9 @@ private:
     void addFileActions(QMenu* fileMenu);
     void restorePlace();
     void rememberFolder(const QString& file);
+    // After a write to path: the message of title saying why it failed (error), else its folder
+    // remembered.
+    void written(const QString& path, const QString& error, const QString& title);
     // A data file's value column with its group column (read again to keep the groups), the
     // first row as headings as the tick says where it overrules the reading; a workbook's sheet.
     bool openGroupedColumn(const QString& path, GroupedColumn columns,

@@ -361,12 +361,7 @@ void MDIForm1::saveStatisticsCommand() {
         QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
     const QByteArray bytes =
         csv ? QByteArray::fromStdString(reportCsv(text.toStdString())) : text.toUtf8();
-    const QString error = writeBytes(path, bytes);
-    if (!error.isEmpty()) {
-        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
-        return;
-    }
-    rememberFolder(path);
+    written(path, writeBytes(path, bytes), title);
 }
 
 void MDIForm1::exportPictureCommand() {
@@ -399,12 +394,7 @@ void MDIForm1::exportPictureCommand() {
         this, title, QDir(lastFolder()).filePath(names[index] + QStringLiteral(".png")),
         {QStringLiteral("PNG 画像 (*.png)"), QStringLiteral("SVG 画像 (*.svg)")});
     if (path.isEmpty()) return;
-    const QString error = writePicture(path, *part, picture, *size);
-    if (!error.isEmpty()) {
-        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
-        return;
-    }
-    rememberFolder(path);
+    written(path, writePicture(path, *part, picture, *size), title);
 }
 
 void MDIForm1::printReportCommand() {
@@ -427,12 +417,7 @@ void MDIForm1::exportPdfCommand() {
         this, title, QDir(lastFolder()).filePath(QStringLiteral("レポート.pdf")),
         {QStringLiteral("PDF (*.pdf)")});
     if (path.isEmpty()) return;
-    const QString error = writeReportPdf(path, reportDescription(), documentParts(), runningHead());
-    if (!error.isEmpty()) {
-        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
-        return;
-    }
-    rememberFolder(path);
+    written(path, writeReportPdf(path, reportDescription(), documentParts(), runningHead()), title);
 }
 
 // --- The remembered place -----------------------------------------------------------------
@@ -444,6 +429,13 @@ QString MDIForm1::lastFolder() const {
 
 void MDIForm1::rememberFolder(const QString& file) {
     QSettings().setValue(QStringLiteral("lastFolder"), QFileInfo(file).absolutePath());
+}
+
+void MDIForm1::written(const QString& path, const QString& error, const QString& title) {
+    if (error.isEmpty())
+        rememberFolder(path);
+    else
+        prompt_.message(this, writeFailure(path, error), title, Prompt::Icon::Exclamation);
 }
 
 void MDIForm1::restorePlace() {

@@ -250,14 +250,9 @@ void BatchWindow::pdfCommand() {
 bool BatchWindow::savePdf(const QString& path) {
     const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
     const QStringList head{QString::fromUtf8(kReportTitle), QStringLiteral("作成日時：") + now};
-    const QString error = writeReportPdf(
-        path, head, {this}, QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now));
-    if (!error.isEmpty()) {
-        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
-                        QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
-        return false;
-    }
-    return true;
+    return written(
+        path, writeReportPdf(path, head, {this},
+                             QStringLiteral("基準値　一括評価　　%1　　%2").arg(fileName_, now)));
 }
 
 void BatchWindow::excelCommand() {
@@ -279,13 +274,14 @@ bool BatchWindow::saveCsv(const QString& path) {
     for (const auto& r : rows_) writer.row(r);
     writer.finish();
     // Written whole or not at all: a failed write leaves an earlier file as it was.
-    const QString error = writeBytes(path, QByteArray::fromStdString(out.str()));
-    if (!error.isEmpty()) {
-        prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
-                        QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
-        return false;
-    }
-    return true;
+    return written(path, writeBytes(path, QByteArray::fromStdString(out.str())));
+}
+
+bool BatchWindow::written(const QString& path, const QString& error) {
+    if (error.isEmpty()) return true;
+    prompt_.message(this, QStringLiteral("ファイルに書き込めません: %1\n%2").arg(path, error),
+                    QString::fromUtf8(kTitle), Prompt::Icon::Exclamation);
+    return false;
 }
 
 }  // namespace kijunchi

@@ -69,6 +69,8 @@ public:
 
 private:
     void showRows();
+    // Whether a write to path succeeded; when not (error), the message saying why.
+    bool written(const QString& path, const QString& error);
 
     Prompt& prompt_;
     FilePrompt* filePrompt_;

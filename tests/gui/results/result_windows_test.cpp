@@ -6,12 +6,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <clocale>
 #include <cmath>
 #include <string>
 
 #include "analysis/number_text.h"
 #include "cli/report_command.h"
+#include "gui/results/document_part.h"
 #include "gui/results/histogram_window.h"
 #include "gui/results/picture_box.h"
 #include "gui/results/report_document.h"
@@ -19,6 +21,8 @@
 #include "gui/shell/frame_fixture.h"
 #include "gui/transform/box_window.h"
 #include "report/analysis_run.h"
+#include "support/poppler.h"
+#include "support/temp_files.h"
 
 namespace kijunchi::testing {
 namespace {
@@ -107,6 +111,72 @@ TEST(ReportDocument, ALongLineIsCutWithinTheWidth) {
         joined += lines[i].mid(indent.size());
     }
     EXPECT_EQ(joined, entry);  // the time's blank is far back: never the break
+}
+
+// A 項目名 (or an approver) too long for the head is shortened in its middle, the rest of the
+// head kept; a head that fits stays as it is.
+TEST(ReportDocument, ALongNameIsShortenedInTheRunningHead) {
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setPointSizeF(9);
+    const QFontMetricsF metrics(font);
+    const double width = metrics.horizontalAdvance(QStringLiteral("外")) * 53;  // 170 mm at 9 pt
+    const QString title = QStringLiteral("基準値　解析レポート　　");
+    const QString date = QStringLiteral("　　2026/12/10 08:00");
+    const QString name = "A" + QString(198, QChar(0x30AB)) + "Z";  // カ
+    const QString approval = QStringLiteral("　　承認：承認 太郎（2026/12/10 09:00）");
+    const QString longApproval = "　　承認：" + QString(100, QChar(0x30AB)) + "Z";
+    EXPECT_EQ(fittedHead(title + "カルシウム" + date + approval, width, metrics),
+              title + "カルシウム" + date + approval);
+    struct Case {
+        QString head, start, end;
+    } cases[] = {
+        {title + name + date, title + "Aカ", "カZ" + date},
+        {title + name + date + approval, title + "Aカ", "カZ" + date + approval},
+        {title + name + date + longApproval, title + "Aカ", "カZ"},
+    };
+    for (const Case& c : cases) {
+        const QString head = fittedHead(c.head, width, metrics);
+        SCOPED_TRACE(head.toStdString());
+        EXPECT_LE(metrics.horizontalAdvance(head), width);
+        EXPECT_TRUE(head.startsWith(c.start) && head.endsWith(c.end));
+        EXPECT_TRUE(head.contains(QChar(0x2026)));
+        EXPECT_TRUE(head.contains(date));
+    }
+}
+
+// The PDF of a 200-character 項目名 and of report lines with TABs wider than the page (one
+// with a piece wider than the page by itself) draws no word past the right margin (A4 210 mm
+// less 20 mm: 538.6 pt), and every character of those lines is on the page.
+TEST(ReportDocument, NothingIsDrawnPastTheRightMargin) {
+    struct TextPart : DocumentPart {
+        QString text;
+        QString partTitle() const override { return QStringLiteral("統計量"); }
+        QString partText() const override { return text; }
+    } part;
+    const QString lines[] = {
+        QStringLiteral("Anderson-Darling検定\tA² =\t0.3282\tp =\t0.5141\tP≧0.05で正規性を棄却"
+                       "することができない。\t（補正A² = 0.3301）"),
+        "位置\t" + QString(150, QChar(0x5024)) + "\t終わり",  // 値
+    };
+    part.text = lines[0] + "\r\n" + lines[1] + "\r\n";
+    const QString name = "A" + QString(198, QChar(0x30AB)) + "Z";
+    TempFolder folder;
+    const QString pdf = QString::fromStdString(folder.file("margin.pdf"));
+    ASSERT_EQ(writeReportPdf(pdf, {QStringLiteral("解析レポート"), "項目名：" + name}, {&part},
+                             QStringLiteral("基準値　解析レポート　　") + name +
+                                 QStringLiteral("　　2026/12/10 08:00　　未承認")),
+              QString());
+    const auto boxes = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, "-"});
+    if (!boxes) GTEST_SKIP() << "poppler-utils is not installed";
+    const QRegularExpression word(QStringLiteral("xMax=\"([0-9.]+)\""));
+    int words = 0;
+    for (auto m = word.globalMatch(QString::fromUtf8(*boxes)); m.hasNext(); ++words)
+        EXPECT_LE(m.next().captured(1).toDouble(), 538.6);
+    EXPECT_GT(words, 10);
+    const QRegularExpression blank(QStringLiteral("\\s"));
+    const QString text =
+        QString::fromUtf8(*poppler(QStringLiteral("pdftotext"), {pdf, "-"})).remove(blank);
+    for (QString line : lines) EXPECT_TRUE(text.contains(line.remove(blank))) << line.toStdString();
 }
 
 TEST(PainterCanvas, PrintsLinesFromTheTopAndMapsTheUserCoordinatesOntoThePicture) {
