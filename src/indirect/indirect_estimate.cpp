@@ -56,9 +56,16 @@ constexpr double kBeyondShare = 0.05;
 // A non-pathological share under one half is said; near the fit's floor (0.3) it is a doubt.
 constexpr double kSmallShare = 0.5;
 constexpr double kFloorShare = 0.35;
-// Laboratory analytes are rarely more skewed than log-normal; a λ below this is more likely
-// bent by a pathological shoulder on the right.
-constexpr double kBentLambda = -0.3;
+// Laboratory analytes are rarely more skewed than log-normal, so a negative λ may be bent by a
+// pathological shoulder on the right that the fit took in (which leaves few results beyond the
+// upper limit). What the bend does to the upper limit is measured against the log-normal (λ = 0)
+// that has the fit's shift, median and lower limit, the half of the fit such a shoulder does not
+// reach: the caution where the upper limit lies more than this many units beyond that
+// log-normal's. The same λ matters little where the spread is small and much where it is large.
+// With the shoulder's pull on the fitted spread besides (0.2–0.3 units in the simulations), a
+// bend beyond this puts the limit past 20% of the true width at a CV of 15% (0.57 units above);
+// overlapping results that bent λ to −0.5 at that CV moved it by 0.15–0.35 units.
+constexpr double kBentUpper = 0.4;
 // Below this coefficient of variation of the non-pathological results λ is not identifiable.
 constexpr double kSmallVariation = 0.08;
 
@@ -85,6 +92,15 @@ double fromZ(const IndirectResult& r, double z) {
     const double base = 1 + r.lambda * y;
     if (!(base > 0)) return r.lambda > 0 ? r.shift : kNaN;
     return r.shift + std::exp(std::log(base) / r.lambda);
+}
+
+// How far beyond the upper limit of the log-normal with the fit's shift, median and lower limit
+// the fit's upper limit lies, in units of the fit: what a λ below 0 adds to it. NaN where there
+// is no such log-normal.
+double bendOfUpper(const IndirectResult& r) {
+    const double median = fromZ(r, 0) - r.shift, lower = r.lower - r.shift;
+    if (!(median > 0) || !(lower > 0)) return kNaN;
+    return kZ975 - zOnFit(r, r.shift + median * median / lower);
 }
 
 void join(std::string& to, const std::string& what, const char* separator) {
@@ -193,8 +209,8 @@ void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& co
         join(r.remark, "病的な値の割合が半分を超えると推定されました", "。");
     if (r.method == IndirectMethod::PowerShift && (r.lambda <= -0.98 || r.lambda >= 1.98))
         doubt(true, true, "λが探索範囲の端に達しました");
-    else if (r.lambda < kBentLambda)
-        doubt(false, exposedUpper, "λが負で、右側の病的な値の肩に引かれている恐れがあります");
+    else if (r.lambda < 0 && bendOfUpper(r) > kBentUpper)
+        doubt(false, true, "λが負で、右側の病的な値の肩に引かれている恐れがあります");
     for (const auto& reason : r.reasons) {
         join(r.caution, reason.text, "、");
         r.lowerCautioned = r.lowerCautioned || reason.lower;
