@@ -99,6 +99,18 @@ void placeLegend(QChart* chart, int width) {
     legend->setMinimumWidth(below ? 0 : std::ceil(widest) + 4 * metrics.height());
 }
 
+// A title (the partition and its note) wider than the chart is cut short ("..."): the view then
+// shows the whole title as its tooltip.
+void showWholeTitle(QChartView& view, int width) {
+    const QChart* chart = view.chart();
+    const QString title = chart ? chart->title() : QString();
+    const double room =
+        width - (chart ? chart->margins().left() + chart->margins().right() : 0) - 40;
+    const bool cut =
+        QFontMetrics(chart ? chart->titleFont() : view.font()).horizontalAdvance(title) > room;
+    view.setToolTip(cut ? title : QString());
+}
+
 // The chart of one partition: the histogram of its results, the fitted non-pathological
 // density, the truncation points and the limits with their 90% intervals; the row's note (a
 // warning, or the reason a partition was not estimated) in the title. A partition that was not
@@ -777,11 +789,15 @@ void IndirectWindow::showChart(int index) {
         placeLegend(ChartView->chart(), ChartView->width());
     }
     delete old;
+    showWholeTitle(*ChartView, ChartView->width());
 }
 
 bool IndirectWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ChartView && event->type() == QEvent::Resize)
-        placeLegend(ChartView->chart(), static_cast<QResizeEvent*>(event)->size().width());
+    if (watched == ChartView && event->type() == QEvent::Resize) {
+        const int width = static_cast<QResizeEvent*>(event)->size().width();
+        placeLegend(ChartView->chart(), width);
+        showWholeTitle(*ChartView, width);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

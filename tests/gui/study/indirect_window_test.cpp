@@ -206,6 +206,16 @@ TEST_F(IndirectWindowTest, TheComparisonWithAnAdoptedIntervalIsTheCommandLines) 
             }
         EXPECT_GE(labels, 6) << width;
     }
+    // A title wider than the chart (the men's twice over) is cut short: the view's tooltip
+    // holds it whole, and holds nothing once the chart is wide enough.
+    window->ChartBox->setCurrentIndex(1);
+    const QString title = window->ChartView->chart()->title().repeated(2);
+    window->ChartView->chart()->setTitle(title);
+    for (const int width : {800, 1400}) {
+        frame->subWindowOf(window)->resize(width, 760);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->ChartView->toolTip(), width == 800 ? title : QString()) << width;
+    }
 
     const std::string pdf = folder.file("report.pdf");
     ASSERT_TRUE(writeReportPdf(QString::fromStdString(pdf), {}, frame->documentParts()).isEmpty());
