@@ -80,23 +80,26 @@ void placeLegend(QChart* chart, int width) {
     if (!chart || !chart->legend()->isVisible()) return;
     QLegend* legend = chart->legend();
     legend->setShowToolTips(true);
-    // Each entry: its marker and the room around it (about two lines' height), and its label.
+    // Each entry in the row: its label, its marker (half a line wide) and four gaps of 4 pixels.
     const QFontMetrics metrics(legend->font());
     double row = 0, widest = 0;
     for (const QLegendMarker* marker : legend->markers())
         if (marker->isVisible()) {
-            const double entry = metrics.horizontalAdvance(marker->label()) + 2 * metrics.height();
-            row += entry;
-            widest = std::max(widest, entry);
+            const double label = metrics.boundingRect(marker->label()).width();
+            row += label + 16 + metrics.height() / 2.0;
+            widest = std::max(widest, label);
         }
-    // The chart's margins and its layout's inner margins (20 pixels each side).
-    const double margins = chart->margins().left() + chart->margins().right() + 40;
+    // The chart's margins, its layout's inner margins (20 pixels each side) and the legend's
+    // (9 pixels each side), and a line's height to spare for the text as the legend measures it.
+    const double margins =
+        chart->margins().left() + chart->margins().right() + 40 + 18 + metrics.height();
     const bool below = width >= row + margins;
     legend->setAlignment(below ? Qt::AlignBottom : Qt::AlignRight);
     // On the right the legend asks for no more than its widest entry, and the entry, laid out
-    // within the legend less its margins, would lose the end of its label: room for it whole
-    // (the margins, and the text measured as the legend draws it, a little wider).
-    legend->setMinimumWidth(below ? 0 : std::ceil(widest) + 4 * metrics.height());
+    // within the legend less the legend's margins, would lose the end of its label: room for
+    // the label whole, with its marker, the gaps and the margins (the text measured as the
+    // legend draws it is a little wider).
+    legend->setMinimumWidth(below ? 0 : std::ceil(widest) + 6 * metrics.height());
 }
 
 // A title (the partition and its note) wider than the chart is cut short ("..."): the view then
