@@ -82,9 +82,15 @@ if [ "$docs" = 1 ]; then
   cp "$from/indirect-adopted.png" "$root/docs/indirect-adopted.png"
   cp "$shots/scale-1.5/indirect-adopted.png" "$root/docs/indirect-adopted-1.5.png"
   # The report's page of the comparison with the JCCLS table, and the page after it.
+  # The first such page. Under pipefail and set -e nothing in it may fail: a loop that ended on
+  # a page without the line (grep's 1) or a reader that stops early (head -1, grep -q) would end
+  # the script before the pictures below.
   page=$(for p in $(seq 1 "$(pdfinfo "$from/report.pdf" | awk '/^Pages/ {print $2}')"); do
-    pdftotext -f "$p" -l "$p" "$from/report.pdf" - | grep -q "採用中の基準範囲: " && echo "$p"
-  done | head -1)
+    if pdftotext -f "$p" -l "$p" "$from/report.pdf" - | grep "採用中の基準範囲: " >/dev/null; then
+      echo "$p"
+      break
+    fi
+  done)
   if [ -n "$page" ]; then
     rm -f "$shots"/adopted-page-*.png "$shots"/adopted-next-*.png
     pdftoppm -r 110 -f "$page" -l "$page" -x 0 -y 96 -W 909 -H 660 -png "$from/report.pdf" \
