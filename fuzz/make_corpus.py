@@ -125,3 +125,52 @@ cases = {
 }
 for name, data in cases.items():
     write("fuzz_indirect_extract", name, data)
+
+# fuzz_adopted_table: the first byte chooses the row looked up (low four bits), the sex (bits 4-5:
+# none, male, female) and the age (bits 6-7: none, the row's lower age, 40, 10^6); the rest is a
+# table of adopted intervals. "jccls" is the built-in table in the CSV form, its rows taken from
+# the source so that the seed follows the table.
+import re
+
+adopted_heading = "項目,単位,性別,年齢下限,年齢上限,下限,上限,出典"
+with open(os.path.join(HERE, "..", "src", "adopted", "adopted_table.cpp"), encoding="utf-8") as f:
+    builtin = re.findall(r'jccls\("([^"]+)", \{[^}]*\}, "([^"]*)", ([CMF]), ([0-9.]+), ([0-9.]+)\)',
+                         f.read())
+sexes = {"C": "共通", "M": "男", "F": "女"}
+jccls_csv = adopted_heading + "\r\n" + "".join(
+    f"{a},{u},{sexes[s]},,,{lo},{hi},JCCLS 2019/01/25\r\n" for a, u, s, lo, hi in builtin)
+own = (adopted_heading + "\n"
+       "Hb,g/dL,男,18,65,13.5,17.0,\"自施設, 2024\"\n"
+       "Hb,g/dL,女,18,65,11.5,15.0,自施設\n"
+       "Hb,g/dL,共通,65,,11.0,16.0,自施設\n"
+       "ＡＳＴ,U/L,,,,13,30,自施設\n")
+row = "AST,U/L,共通,,,13,30,x\n"
+cases = {
+    "jccls": bytes([0x10 | 5]) + jccls_csv.encode(),
+    "own_ages": bytes([0x40 | 0x10 | 0]) + own.encode(),
+    "own_age_40": bytes([0x80 | 0x20 | 1]) + own.encode(),
+    "sjis": bytes([0x20 | 1]) + own.encode("cp932"),
+    "utf16_tsv": bytes([0]) + b"\xff\xfe" + own.replace(",", "\t").replace("\t2024", " 2024")
+    .encode("utf-16-le"),
+    "decimal_comma": bytes([0]) + (adopted_heading.replace(",", ";") +
+                                   "\r\nAST;U/L;;;;13,5;30,25;x\r\n").encode(),
+    "lone_cr_blank_lines": bytes([0]) + (adopted_heading + "\r\r" + row.replace("\n", "\r")).encode(),
+    "grouped_quoted": bytes([0]) + (adopted_heading + "\nAST,U/L,,,,\"1,234\",\"12,345.5\",x\n")
+    .encode(),
+    "unquoted_group": bytes([0]) + (adopted_heading + "\nAST,U/L,,,,1,234,30,x\n").encode(),
+    "duplicate_rows": bytes([0]) + (adopted_heading + "\n" + row + "ast,U/L,共通,,,14,31,y\n").encode(),
+    "tab_in_name": bytes([0]) + (adopted_heading + "\n\"A\tST\",U/L,,,,13,30,x\n").encode(),
+    "line_break_source": bytes([0]) + (adopted_heading + "\nAST,U/L,,,,13,30,\"a\nb\"\n").encode(),
+    "hyperlink": bytes([0]) + (adopted_heading +
+                               "\n\"=HYPERLINK(\"\"http://x\"\",\"\"AST\"\")\",U/L,,,,13,30,"
+                               "\"=HYPERLINK(\"\"http://e\"\")\"\n").encode(),
+    "non_finite": bytes([0]) + (adopted_heading + "\nAST,,,,,nan,inf,x\nALT,,,,,1e400,2,x\n").encode(),
+    "equal_limits": bytes([0]) + (adopted_heading + "\nAST,,,,,13,13,x\n").encode(),
+    "ages_reversed": bytes([0]) + (adopted_heading + "\nAST,,,65,18,13,30,x\nALT,,,-1,,1,2,x\n").encode(),
+    "heading_twice": bytes([0]) + (adopted_heading + ",下限\n" + row.strip() + ",1\n").encode(),
+    "missing_heading": bytes([0]) + "項目,単位,性別,年齢下限,年齢上限,下限,出典\nAST,,,,,13,x\n".encode(),
+    "nul": bytes([0]) + (adopted_heading + "\n").encode() + b"AST\x00,,,,,13,30,x\n",
+    "invalid_utf8": bytes([0]) + (adopted_heading + "\n").encode() + b"AST\xff,,,,,13,30,x\n",
+}
+for name, data in cases.items():
+    write("fuzz_adopted_table", name, data)

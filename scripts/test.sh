@@ -29,6 +29,6 @@ ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKIJUNCHI_FUZZ=ON -DKIJUNCHI_GUI=OFF -DKIJUNCHI_TESTS=ON >/dev/null
 cmake --build "$root/build-fuzz" -j"$jobs" --target fuzz_lenient_number fuzz_paste_reader fuzz_pipeline \
-      fuzz_data_file fuzz_study_command fuzz_indirect_extract fuzz_study_file
+      fuzz_data_file fuzz_study_command fuzz_indirect_extract fuzz_study_file fuzz_adopted_table
 ctest --test-dir "$root/build-fuzz" --output-on-failure -L fuzz
 echo "All tests passed."

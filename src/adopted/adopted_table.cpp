@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 #include "analysis/number_text.h"
 #include "files/data_file.h"
@@ -153,36 +155,63 @@ std::optional<AdoptedSex> sexOfGroup(std::string_view group) {
     return std::nullopt;
 }
 
+// What makes two rows the same row: the analyte's name as names are compared, the sex and the
+// ages. No partition could tell two such rows apart.
+using RowKey = std::tuple<std::string, AdoptedSex, std::optional<double>, std::optional<double>>;
+
 static AdoptedTable readRows(TableReader& reader, const std::string& name) {
     AdoptedTable t;
     t.name = name;
     const char* const headings[] = {"項目",     "単位", "性別", "年齢下限",
                                     "年齢上限", "下限", "上限", "出典"};
+    const auto& given = reader.headings();
     std::size_t at[8];
     for (std::size_t i = 0; i < 8; ++i) {
-        const auto found =
-            std::find(reader.headings().begin(), reader.headings().end(), std::string(headings[i]));
-        if (found == reader.headings().end()) {
+        const auto found = std::find(given.begin(), given.end(), std::string(headings[i]));
+        if (found == given.end()) {
             t.problem = name + ": 見出し「" + headings[i] +
                         "」がありません（項目, 単位, 性別, 年齢下限, 年齢上限, 下限, 上限, "
                         "出典 の列が必要です）。";
             return t;
         }
-        at[i] = static_cast<std::size_t>(found - reader.headings().begin());
+        // Two columns of one heading: which of them holds the limits is not for the reader to
+        // guess.
+        if (std::find(found + 1, given.end(), std::string(headings[i])) != given.end()) {
+            t.problem = name + ": 見出し「" + headings[i] + "」の列が2つ以上あります。";
+            return t;
+        }
+        at[i] = static_cast<std::size_t>(found - given.begin());
     }
+    std::map<RowKey, std::size_t> lineOf;
     std::vector<std::string_view> fields;
-    std::size_t line = 1;
     while (reader.nextRow(fields)) {
-        ++line;
+        const std::string where = name + " の" + lineText(reader.recordLine()) + ": ";
+        // A value under no heading: most often a "," too many (a limit written 1,234 without
+        // quotes), which moves every field after it into the next column.
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            if (!reader.headingGiven(c) && !trimField(fields[c]).empty()) {
+                t.problem = where + std::to_string(c + 1) +
+                            "列目に見出しのない値があります（区切りが多すぎないか確かめて"
+                            "下さい。桁区切りのある数値は \"1,234\" のように引用符で囲みます）。";
+                return t;
+            }
+        }
         auto field = [&](int i) -> std::string_view {
             return at[i] < fields.size() ? fields[at[i]] : std::string_view();
         };
+        // Names and sources are echoed in every output, one to a cell or a line: a TAB or a
+        // line end in them would split it.
+        for (int i : {0, 1, 2, 7}) {
+            if (field(i).find_first_of("\t\r\n") != std::string_view::npos) {
+                t.problem = where + headings[i] + "にタブか改行があります。";
+                return t;
+            }
+        }
         AdoptedRow r;
         r.analyte = reader.text(field(0));
         r.unit = reader.text(field(1));
         r.source = reader.text(field(7));
-        const std::string where = name + " の" + lineText(line) + ": ";
-        if (r.analyte.empty()) {
+        if (nameKey(r.analyte).empty()) {
             t.problem = where + "項目がありません。";
             return t;
         }
@@ -220,6 +249,17 @@ static AdoptedTable readRows(TableReader& reader, const std::string& name) {
         }
         r.lower = *low;
         r.upper = *high;
+        if (t.rows.size() == kMaxAdoptedRows) {
+            t.problem = name + ": 基準範囲の行が多すぎます（" + std::to_string(kMaxAdoptedRows) +
+                        "行まで読めます）。";
+            return t;
+        }
+        const auto [seen, added] = lineOf.emplace(
+            RowKey{nameKey(r.analyte), r.sex, r.ageLow, r.ageHigh}, reader.recordLine());
+        if (!added) {
+            t.problem = where + lineText(seen->second) + "と項目、性別と年齢が同じです。";
+            return t;
+        }
         t.rows.push_back(std::move(r));
     }
     if (reader.problem() != FileProblem::None) {

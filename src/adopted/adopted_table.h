@@ -32,6 +32,10 @@ struct AdoptedTable {
     std::string problem;  // why the table could not be read; empty when it was
 };
 
+// A table holds at most this many rows (the committee's table has 54): a row costs far more than
+// its line of text, so a longer file would take memory out of proportion to its size.
+inline constexpr std::size_t kMaxAdoptedRows = 10000;
+
 // The built-in table (see docs/adopted-intervals.md for its source and how it was checked).
 const AdoptedTable& jcclsTable();
 

@@ -366,6 +366,8 @@ void TableReader::restart() {
     text_.clear();
     complete_ = 0;
     lines_ = LineReader();
+    line_ = 0;
+    recordLine_ = 0;
     end_ = false;
     undecodable_ = false;
     problem_ = FileProblem::None;
@@ -374,6 +376,8 @@ void TableReader::restart() {
 
 // Reads the next block and decodes it; the lines that are whole by then are handed out.
 void TableReader::readBlock() {
+    // The lines handed out ended in a CR: an LF that begins the next block ends the same line.
+    const bool endedInCr = complete_ > 0 && complete_ == text_.size() && text_.back() == '\r';
     text_.erase(0, complete_);
     const std::size_t block = blockSize();
     block_.resize(block);
@@ -406,10 +410,10 @@ void TableReader::readBlock() {
         end_ = true;
     }
     if (end_ && !decoder_->complete()) undecodable_ = true;
+    if (endedInCr && decodedFrom == 0 && !text_.empty() && text_.front() == '\n') text_.erase(0, 1);
     if (checkText_ && hasControlBytes(std::string_view(text_).substr(decodedFrom)))
         controlBytes_ = true;
-    // Up to the last line end; a CR LF cut between blocks gives an empty line, passed over
-    // as a blank one.
+    // Up to the last line end.
     complete_ = text_.size();
     if (!end_) {
         const std::size_t lastEnd = text_.find_last_of("\r\n");

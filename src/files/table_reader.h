@@ -71,6 +71,7 @@ public:
         if (sheet_) return nextSheetRow(fields);
         std::string_view record;
         while (nextLine(record)) {
+            recordLine_ = line_;
             // A line without a quote is a record of its own; the common case, decided here.
             if (!holdsQuote(record)) {
                 if (!splitter_.splitPlain(record, layout_.separator)) continue;
@@ -94,6 +95,9 @@ public:
     // filled field for field. A reader that looks at every field of a row looks at these only,
     // so that a row costs its filled cells, not the width of the sheet.
     const std::vector<std::size_t>* filledColumns() const;
+
+    // The line of the file (from 1) the row nextRow gave last began on; 0 for a workbook's sheet.
+    std::size_t recordLine() const { return recordLine_; }
 
     // Why the last pass ended early: None after a whole pass.
     FileProblem problem() const { return problem_; }
@@ -128,6 +132,7 @@ private:
             if (end_) return false;
             readBlock();
         }
+        ++line_;
         if (line.size() > kMaxLineBytes) {
             fail(FileProblem::LineTooLong);
             return false;
@@ -172,7 +177,9 @@ private:
     bool undecodable_ = false;
     bool headingLeft_ = false;  // the heading row is still to be passed over
     FileProblem problem_ = FileProblem::None;
-    std::string record_;  // a record whose quoted field holds line ends
+    std::string record_;          // a record whose quoted field holds line ends
+    std::size_t line_ = 0;        // lines read in this pass
+    std::size_t recordLine_ = 0;  // the line the last record began on
     FieldSplitter splitter_;
 
     // A workbook's sheet.

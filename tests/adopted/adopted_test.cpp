@@ -166,5 +166,54 @@ TEST(Adopted, TablesAndPartitions) {
             << b.text;
 }
 
+// Tables that must be refused, each with the line the user finds the fault on (counted by
+// hand: blank lines and the lines of a quoted field count as lines of the file).
+TEST(Adopted, HostileTablesRefusedWithTheirLine) {
+    const std::string h = "項目,単位,性別,年齢下限,年齢上限,下限,上限,出典\n";
+    const struct {
+        std::string text;
+        const char* problem;
+    } bad[] = {
+        {h + "\n\nNa,,,,,1,2,x\n\nK,,,,,5,4,x\n", "t.csv の6行目: 下限（5）"},
+        {h + "Na,,,,,1,2,\"a\nb\"\n", "2行目: 出典にタブか改行"},
+        {h + "\"N\ta\",,,,,1,2,x\n", "2行目: 項目にタブか改行"},
+        {h + "Na,,,,,1,234,145,x\n", "2行目: 9列目に見出しのない値"},
+        {h + "Na,,,,,138,145,x\nＮＡ,,,,,136,147,y\n", "3行目: 2行目と項目、性別と年齢が同じ"},
+        {"項目,単位,性別,年齢下限,年齢上限,下限,上限,出典,下限\nNa,,,,,1,2,x,3\n",
+         "見出し「下限」の列が2つ以上"},
+        {h + "Na,,,,,nan,2,x\nK,,,,,1,1e400,x\n", "2行目: 下限と上限が数値ではありません"},
+        {h + "Na,,,,,1,2,x\r\nK,,,,,1,inf,x\r\n", "3行目: 下限と上限が数値ではありません"},
+    };
+    for (const auto& b : bad)
+        EXPECT_NE(parseAdoptedTable(b.text, "t.csv").problem.find(b.problem), std::string::npos)
+            << parseAdoptedTable(b.text, "t.csv").problem;
+
+    // A CR LF cut between two blocks of the reading (1 MiB) ends one line, not two: 20 rows of
+    // 52,000 bytes, then a row padded so that its CR is the last byte of the first block.
+    std::string big = h;
+    for (int i = 0; i < 21; ++i) {
+        const std::string row = "A" + std::to_string(i) + ",,,,,1,2,";
+        const std::size_t pad =
+            i < 20 ? 52000 : (std::size_t{1} << 20) - big.size() - row.size() - 1;
+        big += row + std::string(pad, 'x') + "\r\n";
+    }
+    ASSERT_EQ(big[(std::size_t{1} << 20) - 1], '\r');
+    big += "K,,,,,1,,x\r\n";
+    EXPECT_NE(parseAdoptedTable(big, "t.csv").problem.find("の23行目"), std::string::npos)
+        << parseAdoptedTable(big, "t.csv").problem;
+
+    // More rows than a table may hold: refused, not held.
+    std::string many = h;
+    for (std::size_t i = 0; i <= kMaxAdoptedRows; ++i)
+        many += "A" + std::to_string(i) + ",,,,,1,2,\n";
+    EXPECT_NE(parseAdoptedTable(many, "t.csv").problem.find("多すぎます"), std::string::npos);
+
+    // Read right: a limit written with thousands separators in quotes, full-width digits.
+    const auto ok = parseAdoptedTable(h + "Na,,,,,\"1,234\",１２３４５,x\n", "t.csv");
+    ASSERT_EQ(ok.problem, "");
+    EXPECT_EQ(ok.rows[0].lower, 1234);
+    EXPECT_EQ(ok.rows[0].upper, 12345);
+}
+
 }  // namespace
 }  // namespace kijunchi
