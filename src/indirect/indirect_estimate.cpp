@@ -66,6 +66,18 @@ constexpr double kFloorShare = 0.35;
 // bend beyond this puts the limit past 20% of the true width at a CV of 15% (0.57 units above);
 // overlapping results that bent λ to −0.5 at that CV moved it by 0.15–0.35 units.
 constexpr double kBentUpper = 0.4;
+// A shoulder on the right taken in with λ ≥ 0: the fit widens its upper tail and cuts its lower
+// tail short with the shift, leaving the lowest results, which continue the main peak's lower
+// side, below its support as pathological. The caution where the fit holds nearly all results
+// non-pathological (at least kShoulderShare), more than kBelowShift of all the results and more
+// than half of its pathological share lie at or below its shift (so that it found hardly any
+// pathological results above the peak), and its upper limit lies more than kUnshiftedBend units
+// beyond that of the log-normal without a shift through its median and lower limit (the fit is
+// more skewed than the log-normal that its own lower half describes). A clean log-normal of 1000
+// results whose shift cut into the lower tail (P = 0.905, 3% below the shift) is not named.
+constexpr double kShoulderShare = 0.9;
+constexpr double kBelowShift = 0.01;
+constexpr double kUnshiftedBend = 0.5;
 // Below this coefficient of variation of the non-pathological results λ is not identifiable.
 constexpr double kSmallVariation = 0.08;
 
@@ -101,6 +113,26 @@ double bendOfUpper(const IndirectResult& r) {
     const double median = fromZ(r, 0) - r.shift, lower = r.lower - r.shift;
     if (!(median > 0) || !(lower > 0)) return kNaN;
     return kZ975 - zOnFit(r, r.shift + median * median / lower);
+}
+
+// How far beyond the upper limit of the log-normal without a shift through the fit's median and
+// lower limit the fit's upper limit lies, in units of the fit. NaN where there is none.
+double unshiftedBend(const IndirectResult& r) {
+    const double median = fromZ(r, 0);
+    if (!(median > 0) || !(r.lower > 0)) return kNaN;
+    return kZ975 - zOnFit(r, median * median / r.lower);
+}
+
+// The share of the results at or below the fit's shift (censored ones whose limit is).
+double shareBelowShift(const IndirectResult& r, const ValueCounts& counts) {
+    double below = 0;
+    for (const auto& [v, n] : counts.below())
+        if (v <= r.shift) below += static_cast<double>(n);
+    for (const auto& [v, n] : counts.sorted()) {
+        if (v > r.shift) break;
+        below += static_cast<double>(n);
+    }
+    return r.total > 0 ? below / static_cast<double>(r.total) : kNaN;
 }
 
 void join(std::string& to, const std::string& what, const char* separator) {
@@ -211,6 +243,12 @@ void check(IndirectResult& r, const IndirectResult* other, const ValueCounts& co
         doubt(true, true, "λが探索範囲の端に達しました");
     else if (r.lambda < 0 && bendOfUpper(r) > kBentUpper)
         doubt(false, true, "λが負で、右側の病的な値の肩に引かれている恐れがあります");
+    if (r.method == IndirectMethod::PowerShift && r.fraction >= kShoulderShare && r.shift > 0 &&
+        unshiftedBend(r) > kUnshiftedBend) {
+        const double below = shareBelowShift(r, counts);
+        if (below > kBelowShift && below > 0.5 * (1 - r.fraction))
+            doubt(false, true, "上限は右側の病的な値の肩を取り込んでいる恐れがあります");
+    }
     for (const auto& reason : r.reasons) {
         join(r.caution, reason.text, "、");
         r.lowerCautioned = r.lowerCautioned || reason.lower;

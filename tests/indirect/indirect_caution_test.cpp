@@ -91,5 +91,40 @@ TEST(IndirectCaution, ANegativeLambdaIsCautionedWhereItPutsTheUpperLimitFarOff) 
     EXPECT_GE(bent, 3) << "too few fits bent λ: the cases test little";
 }
 
+TEST(IndirectCaution, AShoulderTakenInWithAPositiveLambdaIsCautioned) {
+    const std::string shoulder = "上限は右側の病的な値の肩を取り込んでいる恐れがあります";
+    const double wide = std::log(30.0),
+                 narrow = std::log(100.0);  // true limits 9.25–97.3, 74.5–134.2
+    // farAbove: the default method (60 resamples) takes the shoulder in with λ ≥ 0, a shift and
+    // P over 0.9: upper limits about 1.5 units (30% 2σ above, log-scale SD 0.6) and 3.5 units
+    // (40% 3σ above of 1000 results) too high, which no other reason named.
+    const Case cases[] = {
+        {"30% shoulder 2σ, σ 0.6", IndirectMethod::PowerShift, wide, 0.6, 0.3, 2, 1, 10000, 1002, 2,
+         true},
+        {"40% shoulder 3σ, 1000", IndirectMethod::PowerShift, narrow, 0.15, 0.4, 3, 1.5, 1000, 1005,
+         1, true},
+        {"clean, σ 0.6", IndirectMethod::PowerShift, wide, 0.6, 0, 0, 0, 10000, 1, 2, false},
+        {"clean, σ 0.6, 1000", IndirectMethod::PowerShift, wide, 0.6, 0, 0, 0, 1000, 1, 2, false},
+    };
+    for (const Case& c : cases) {
+        for (std::uint64_t seed = c.seed; seed < c.seed + c.seeds; ++seed) {
+            SCOPED_TRACE(std::string(c.name) + ", seed " + std::to_string(seed));
+            IndirectOptions options;
+            options.resamples = c.farAbove ? 0 : -1;
+            const auto r = estimateIndirect(draw(c, seed), options);
+            ASSERT_TRUE(r.estimated()) << r.refusal;
+            const double upperOff = (std::log(r.upper) - c.m) / c.sigma - kZ;
+            if (c.farAbove) {
+                ASSERT_GT(upperOff, 1) << "the case no longer tests a far limit";
+                EXPECT_TRUE(r.upperCautioned) << r.caution;
+                EXPECT_NE(r.caution.find(shoulder), std::string::npos) << r.caution;
+            } else {
+                EXPECT_LT(std::abs(upperOff), 0.5) << r.upper;
+                EXPECT_EQ(r.caution.find(shoulder), std::string::npos) << r.caution;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kijunchi
