@@ -13,8 +13,14 @@ std::string numberText(double v) {
     if (v == 0.0) return "0";  // also negative zero
     // The C library's %.15G, but never the locale's decimal comma.
     char buffer[40];
+    // A number below the normal range holds fewer than 15 significant digits: the shortest
+    // text that reads back as it, so that 5.66E-313 (rounded to 4 figures) does not come out
+    // as 5.66000000000307E-313.
+    const bool subnormal = std::fabs(v) < std::numeric_limits<double>::min();
     auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 15);
+        subnormal
+            ? std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::scientific)
+            : std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 15);
     if (error != std::errc()) return "0";
     std::string text(buffer, end);
     for (char& c : text) {

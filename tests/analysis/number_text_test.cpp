@@ -14,14 +14,20 @@ namespace {
 
 TEST(NumberText, WritesFifteenSignificantDigitsAndSwitchesToExponentOutsidePlainRange) {
     // 0.1 + 0.2 is 0.30000000000000004 at 17 digits; negative zero is written 0.
-    const std::pair<double, const char*> cases[] = {{0.1 + 0.2, "0.3"},
-                                                    {1.0 / 3.0, "0.333333333333333"},
-                                                    {0.0001, "0.0001"},
-                                                    {1e-5, "1E-05"},
-                                                    {999999999999999.0, "999999999999999"},
-                                                    {1e15, "1E+15"},
-                                                    {-1.2345e-5, "-1.2345E-05"},
-                                                    {-0.0, "0"}};
+    const std::pair<double, const char*> cases[] = {
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333333"},
+        {0.0001, "0.0001"},
+        {1e-5, "1E-05"},
+        {999999999999999.0, "999999999999999"},
+        {1e15, "1E+15"},
+        {-1.2345e-5, "-1.2345E-05"},
+        {-0.0, "0"},
+        // Below the normal range a double holds
+        // fewer digits: no invented ones.
+        {5.66e-313, "5.66E-313"},
+        {-4.9406564584124654e-324, "-5E-324"},
+        {2.2250738585072014e-308, "2.2250738585072E-308"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(numberText(value), text) << value;
 }
 
