@@ -4,10 +4,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
@@ -68,6 +70,27 @@ TEST_F(StudyWindowsTest, CalciumPastedWithGroupsIsStudiedByGroup) {
     // Each group of 120 gets the nonparametric limits, as the evaluation recommends for 120.
     EXPECT_NE(text.indexOf(QStringLiteral("女\t120\tノンパラメトリック法\t")), -1)
         << text.toStdString();
+    // On screen the limits stand under their headings, past the long method name: the x of
+    // the field-th word of the table's line that holds the words.
+    const QStringList shown = window->Text->toPlainText().split(QLatin1Char('\n'));
+    const QFontMetricsF metrics(window->Text->font());
+    auto startOf = [&](const QString& first, const QString& third, int field) {
+        for (const QString& line : shown) {
+            const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (words.size() <= field || words[0] != first || words[2] != third) continue;
+            return metrics.horizontalAdvance(line.left(line.indexOf(words[field])));
+        }
+        return -1.0;
+    };
+    const QString heading = QStringLiteral("グループ"), method = QStringLiteral("方法");
+    const QString nonparametric = QStringLiteral("ノンパラメトリック法");
+    for (const int field : {3, 4}) {
+        EXPECT_GT(startOf(heading, method, field), 0.0);
+        EXPECT_NEAR(startOf(heading, method, field),
+                    startOf(QStringLiteral("女"), nonparametric, field), 1.0);
+        EXPECT_NEAR(startOf(heading, method, field),
+                    startOf(QStringLiteral("男"), nonparametric, field), 1.0);
+    }
     // The re-read before the transformation finds the values alone.
     EXPECT_TRUE(frame->PasteText.startsWith(QStringLiteral("8.8\r\n8.9\r\n")));
 
