@@ -8,13 +8,10 @@
 // Input layout: byte 0 chooses the row whose analyte is looked up (its low four bits), the sex
 // (bits 4-5: none, male, female, none) and the age (bits 6-7: none, the row's lower age, 40,
 // 10^6); the rest is the table.
-#include <unistd.h>
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,13 +27,6 @@ using namespace kijunchi;
 using namespace kijunchi::fuzz;
 
 namespace {
-
-const std::string& filePath() {
-    static const std::string path = (std::filesystem::temp_directory_path() /
-                                     ("kijunchi-fuzz-adopted-" + std::to_string(::getpid())))
-                                        .string();
-    return path;
-}
 
 bool holdsBreak(std::string_view text) {
     return text.find_first_of("\t\r\n") != std::string_view::npos;
@@ -59,11 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const unsigned choice = data[0];
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     const AdoptedTable table = parseAdoptedTable(bytes, "t.csv");
-    {
-        std::ofstream out(filePath(), std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    const AdoptedTable fromFile = loadAdoptedTable(filePath());
+    const std::string path = writeInputFile("adopted", bytes);
+    const AdoptedTable fromFile = loadAdoptedTable(path);
     require(fromFile.problem.empty() == table.problem.empty(), "a file reads as its bytes do",
             table.problem + " | " + fromFile.problem);
 

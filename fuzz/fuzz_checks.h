@@ -1,6 +1,8 @@
 #pragma once
 // Shared helpers of the fuzz targets: how a violated property stops the run, and the checks
 // that several targets apply to the texts the core produces.
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,19 @@ namespace kijunchi::fuzz {
 
 inline void require(bool ok, const char* property, std::string_view detail = {}) {
     if (!ok) fail(property, detail);
+}
+
+// The bytes written to a file of this process's own, /tmp/kijunchi-fuzz-<name>-<pid><suffix>,
+// for the readers that take a path; the same path each time, so one file per process.
+inline std::string writeInputFile(std::string_view name, std::string_view bytes,
+                                  std::string_view suffix = {}) {
+    const std::string path = "/tmp/kijunchi-fuzz-" + std::string(name) + "-" +
+                             std::to_string(::getpid()) + std::string(suffix);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    require(f != nullptr, "the fuzz target can write its file");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
 }
 
 // True when the text holds a word "nan", "inf" or "infinity" in any letter case: the marks a

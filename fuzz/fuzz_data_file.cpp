@@ -3,7 +3,6 @@
 // is consistent: every column has a heading, the values of a column are number texts that the
 // paste reading takes back one for one (no TAB or line end inside, none skipped), and the count
 // of values and skipped fields is the same for every column (one field per row and column).
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -25,11 +24,7 @@ namespace {
 
 // A workbook is read from a file: the bytes are written to one of this process's own.
 DataFileResult readWorkbookBytes(std::string_view bytes) {
-    const std::string path = "/tmp/kijunchi-fuzz-book-" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    require(f != nullptr, "the fuzz target can write its file");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const std::string path = writeInputFile("book", bytes);
     TableFileRead read = readTableFile(path);
     std::remove(path.c_str());
     if (read.read.problem == FileProblem::Spreadsheet)

@@ -4,7 +4,6 @@
 // the summary written of it reads back, through the summary's reader, as the very same summary.
 // The first byte chooses the options (the value column, a group, age bands, a count column,
 // first per patient); the rest is the file.
-#include <unistd.h>
 
 #include <cmath>
 #include <cstddef>
@@ -22,15 +21,6 @@ using namespace kijunchi;
 using namespace kijunchi::fuzz;
 
 namespace {
-
-std::string writeFile(std::string_view bytes, const char* suffix) {
-    const std::string path = "/tmp/kijunchi-fuzz-extract-" + std::to_string(::getpid()) + suffix;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    require(f != nullptr, "the fuzz target can write its file");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
-}
 
 bool utf8Text(std::string_view s) {
     std::size_t i = 0;
@@ -51,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const unsigned choice = data[0];
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const std::string path = writeFile(bytes, ".csv");
+    const std::string path = writeInputFile("extract", bytes, ".csv");
 
     ExtractOptions o;
     o.valueColumn = std::to_string(1 + choice % 3);
@@ -109,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ostringstream first, firstErr;
         require(runIndirectCommand(args, first, firstErr) == 0, "the summary is written",
                 firstErr.str());
-        const std::string summary = writeFile(first.str(), ".tsv");
+        const std::string summary = writeInputFile("extract", first.str(), ".tsv");
         std::ostringstream second, secondErr;
         const int status = runIndirectCommand({"--indirect", "--column", "値", "--count", "件数",
                                                "--group", "群", "--format", "summary", summary},

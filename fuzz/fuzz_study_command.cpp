@@ -3,12 +3,9 @@
 // standard input; each ends with one of its exit statuses and a message for every refusal.
 //
 // Input layout: byte 0 chooses the view and its options; the rest is the file.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,25 +17,11 @@
 using namespace kijunchi;
 using namespace kijunchi::fuzz;
 
-namespace {
-
-const std::string& filePath() {
-    static const std::string path = (std::filesystem::temp_directory_path() /
-                                     ("kijunchi-fuzz-study-" + std::to_string(::getpid())))
-                                        .string();
-    return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const unsigned choice = data[0];
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    {
-        std::ofstream out(filePath(), std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    const std::string path = writeInputFile("study", bytes);
     static const char* const formats[] = {"tsv", "csv", "json"};
     std::vector<std::string> args;
     bool fromStdin = false;
@@ -58,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (choice & 8) args.insert(args.end(), {"--column", "3"});
             break;
     }
-    if (!fromStdin) args.push_back(filePath());
+    if (!fromStdin) args.push_back(path);
     std::ostringstream out, err;
     const int code = runStudyCommand(args, textReader(bytes), out, err);
     require(code >= 0 && code <= 3, "an exit status of the command", std::to_string(code));

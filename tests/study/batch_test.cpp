@@ -211,11 +211,8 @@ std::string nineAnalytes() {
     return text;
 }
 
-// The sets are kept per analyte and group as the rows come: each group's values reach the
-// evaluation in the order of the file (the outlier rules and their positions depend on it),
-// with rows of other groups, blanks and text between them.
-TEST(Batch, EachGroupsValuesComeInTheOrderOfTheFile) {
-    TempFile f("order.csv", "g,v\nB,5\nA,3\nB,x\nA,1\n,7\nB,4\nA,\nA,2\nB,6\n");
+// The sets one thread hands on when the first column is the group, in the order it hands them.
+std::vector<std::vector<double>> setsByGroup(const TempFile& f) {
     auto t = openTable(f);
     std::vector<std::vector<double>> seen;
     BatchOptions options;
@@ -224,6 +221,15 @@ TEST(Batch, EachGroupsValuesComeInTheOrderOfTheFile) {
     runBatch(
         t, options, [&](std::vector<double> v, BatchRow&) { seen.push_back(std::move(v)); },
         [](const BatchRow&) {});
+    return seen;
+}
+
+// The sets are kept per analyte and group as the rows come: each group's values reach the
+// evaluation in the order of the file (the outlier rules and their positions depend on it),
+// with rows of other groups, blanks and text between them.
+TEST(Batch, EachGroupsValuesComeInTheOrderOfTheFile) {
+    TempFile f("order.csv", "g,v\nB,5\nA,3\nB,x\nA,1\n,7\nB,4\nA,\nA,2\nB,6\n");
+    const auto seen = setsByGroup(f);
     EXPECT_EQ(seen, (std::vector<std::vector<double>>{{5, 4, 6}, {3, 1, 2}}));
 }
 
@@ -235,14 +241,7 @@ TEST(Batch, ValuesFindTheirGroupsPastTheTwoHundredFiftySixth) {
         for (int k = 0; k < 300; ++k)
             text += "G" + std::to_string(k) + "," + std::to_string(1000 * pass + k) + "\n";
     TempFile f("many-groups.csv", text);
-    auto t = openTable(f);
-    std::vector<std::vector<double>> seen;
-    BatchOptions options;
-    options.groupColumn = 0;
-    options.threads = 1;
-    runBatch(
-        t, options, [&](std::vector<double> v, BatchRow&) { seen.push_back(std::move(v)); },
-        [](const BatchRow&) {});
+    const auto seen = setsByGroup(f);
     ASSERT_EQ(seen.size(), 300u);
     for (int k : {0, 255, 256, 299})
         EXPECT_EQ(seen[static_cast<std::size_t>(k)], (std::vector<double>{k + 0.0, 1000.0 + k}));
