@@ -197,10 +197,34 @@ struct Model {
     double lambda, shift, mu, sigma, share;
 };
 
+// A pathological shoulder above the non-pathological results: normal on the fit's transformed
+// scale, its centre `offset` σ above μ, its SD `spread` σ, holding `share` of all results.
+struct Shoulder {
+    double share = 0, offset = 0, spread = 1;
+};
+
+// θ and the shoulder's three parameters (its share of what the fit leaves over, its offset and
+// its spread, each through a logistic onto its range: 1–6σ above μ, an SD of 0.3–3σ).
+using Theta8 = std::array<double, 8>;
+constexpr double kShoulderNearest = 1, kShoulderFarthest = 6;
+constexpr double kShoulderNarrowest = 0.3, kShoulderWidest = 3;
+
+double logistic(double t) {
+    return 1 / (1 + std::exp(-t));
+}
+
 class Fit {
 public:
-    explicit Fit(const Classes& c) : c_(c), n_(c.count), cdf_(c.edge.size()), z_(c.edge.size()) {}
+    explicit Fit(const Classes& c)
+        : c_(c),
+          n_(c.count),
+          cdf_(c.edge.size()),
+          z_(c.edge.size()),
+          fromShoulder_(c.edge.size()),
+          held_(c.edge.size()) {}
     void setCounts(const std::vector<double>& n) { n_ = n; }
+    // Results each class expects besides the fit's own, held fixed (a shoulder fitted before).
+    void setHeld(const std::vector<double>& held) { held_ = held; }
 
     // θ on the measurement scale; false where it is outside its bounds.
     bool model(const Theta& th, Model& m) const {
@@ -221,9 +245,35 @@ public:
         return std::isfinite(m.mu) && m.sigma > 0 && std::isfinite(m.sigma);
     }
 
+    static bool shoulderOf(const Theta8& th, const Model& m, Shoulder& s) {
+        if (std::abs(th[5]) > 30 || std::abs(th[6]) > 30 || std::abs(th[7]) > 30) return false;
+        s.share = (1 - m.share) * logistic(th[5]);
+        s.offset = kShoulderNearest + (kShoulderFarthest - kShoulderNearest) * logistic(th[6]);
+        s.spread = kShoulderNarrowest + (kShoulderWidest - kShoulderNarrowest) * logistic(th[7]);
+        return true;
+    }
+
     double cost(const Theta& th) {
         Model m{};
         if (!model(th, m)) return kInf;
+        return costOf(m, nullptr);
+    }
+
+    // The cost with a shoulder.
+    double cost(const Theta8& th) {
+        Model m{};
+        Shoulder s;
+        if (!model(head(th), m) || !shoulderOf(th, m, s)) return kInf;
+        return costOf(m, &s);
+    }
+
+    static Theta head(const Theta8& th) { return {th[0], th[1], th[2], th[3], th[4]}; }
+
+    // After a cost: the results each class expects from the shoulder.
+    const std::vector<double>& fromShoulder() const { return fromShoulder_; }
+
+private:
+    double costOf(const Model& m, const Shoulder* shoulder) {
         for (std::size_t k = 0; k < cdf_.size(); ++k) {
             double z = (boxCox(m.lambda, c_.edge[k] - m.shift) - m.mu) / m.sigma;
             if (std::isnan(z)) z = c_.edge[k] > 0 ? kInf : -kInf;
@@ -238,9 +288,19 @@ public:
         z_.front() = -kInf;
         z_.back() = kInf;
         const double expected = m.share * c_.total;
-        double sum = 0;
+        double sum = 0, shoulderBelow = 0;
         for (std::size_t k = 0; k + 1 < cdf_.size(); ++k) {
-            const double e = expected * std::max(0.0, cdf_[k + 1] - cdf_[k]);
+            double e = expected * std::max(0.0, cdf_[k + 1] - cdf_[k]) + held_[k];
+            if (shoulder) {
+                const double above =
+                    k + 2 < cdf_.size()
+                        ? normalCdf((z_[k + 1] - shoulder->offset) / shoulder->spread)
+                        : 1.0;
+                fromShoulder_[k] =
+                    shoulder->share * c_.total * std::max(0.0, above - shoulderBelow);
+                shoulderBelow = above;
+                e += fromShoulder_[k];
+            }
             const double n = n_[k];
             double d;
             if (e <= 1e-300)
@@ -254,10 +314,9 @@ public:
         return std::isfinite(sum) ? sum : kInf;
     }
 
-private:
     const Classes& c_;
     std::vector<double> n_;
-    std::vector<double> cdf_, z_;
+    std::vector<double> cdf_, z_, fromShoulder_, held_;
 };
 
 // The simplex search over the dimensions in `free` (the others held), at most maxEvaluations
@@ -275,6 +334,7 @@ struct Solution {
     Theta theta{};
     double cost = kInf;
     Model model{};
+    Theta8 withShoulder{};  // θ and the shoulder's parameters, where one was fitted
 };
 
 std::optional<std::pair<double, double>> limitsOf(const Model& m) {
@@ -317,6 +377,49 @@ std::vector<Solution> searchAll(Fit& fit) {
     return starts;
 }
 
+// The fit's upper limit beyond that of the log-normal with its shift, median and lower limit, in
+// σ of the fit: what a λ below 0 adds to it (a shoulder on the right taken in bends λ below 0).
+// NaN where there is no such log-normal.
+double bendOfUpper(const Model& m) {
+    const auto median = inverseBoxCox(m.lambda, m.mu);
+    const auto lower = inverseBoxCox(m.lambda, m.mu - kZ975 * m.sigma);
+    if (!median || !lower || !(*median > 0) || !(*lower > 0)) return kNaN;
+    return kZ975 - (boxCox(m.lambda, *median * *median / *lower) - m.mu) / m.sigma;
+}
+
+// A bend beyond this (the threshold of the row's caution on a negative λ) is taken for a
+// shoulder on the right that the fit has taken in.
+constexpr double kBentUpper = 0.4;
+
+// Every solution fitted again with a shoulder, started 3σ above μ with an SD of 1σ and half of
+// what the fit leaves over; best first.
+void fitShoulder(Fit& fit, std::vector<Solution>& solutions) {
+    const auto logit = [](double p) { return std::log(p / (1 - p)); };
+    for (auto& sol : solutions) {
+        Theta8 th{};
+        std::copy(sol.theta.begin(), sol.theta.end(), th.begin());
+        th[5] = 0;
+        th[6] = logit((3 - kShoulderNearest) / (kShoulderFarthest - kShoulderNearest));
+        th[7] = logit((1 - kShoulderNarrowest) / (kShoulderWidest - kShoulderNarrowest));
+        const auto f = [&](const Theta8& t) { return fit.cost(t); };
+        SimplexLimits limits;
+        limits.tolerance = 1e-4;
+        limits.evaluations = 1500;
+        th = simplexMinimise(f, th, {0.15, 0.3, 0.1, 0.1, 0.3, 1, 1, 1},
+                             std::array<bool, 8>{true, true, true, true, true, true, true, true},
+                             limits, sol.cost);
+        limits.evaluations = 800;
+        th = simplexMinimise(f, th, {0.15, 0.3, 0.1, 0.1, 0.3, 0.5, 0.5, 0.5},
+                             std::array<bool, 8>{true, true, true, true, true, true, true, true},
+                             limits, sol.cost);
+        sol.withShoulder = th;
+        sol.theta = Fit::head(th);
+        fit.model(sol.theta, sol.model);
+    }
+    std::sort(solutions.begin(), solutions.end(),
+              [](const Solution& a, const Solution& b) { return a.cost < b.cost; });
+}
+
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const double h = p * static_cast<double>(v.size() - 1);
@@ -343,7 +446,7 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         return;
     }
     Fit fit(classes);
-    const auto solutions = searchAll(fit);
+    auto solutions = searchAll(fit);
     if (stopped(options)) {
         r.refusal = "推定を中止しました。";
         return;
@@ -355,13 +458,30 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
         return l && l->first < l->second && l->first > 0 && l->first >= classes.smallest &&
                l->second <= classes.largest;
     };
-    const auto chosen = std::find_if(solutions.begin(), solutions.end(), plausible);
+    auto chosen = std::find_if(solutions.begin(), solutions.end(), plausible);
+    // A λ below 0 that bends the upper limit out: the fit has taken a shoulder on the right in
+    // as part of its upper tail, which the results inside the core let it do, as they pay their
+    // whole deviance. Every solution is fitted again with the shoulder as a distribution of its
+    // own, and taken where one of them is a separation.
+    bool shouldered = false;
+    if (chosen != solutions.end() && chosen->model.lambda < 0 &&
+        bendOfUpper(chosen->model) > kBentUpper) {
+        auto refitted = solutions;
+        fitShoulder(fit, refitted);
+        if (std::any_of(refitted.begin(), refitted.end(), plausible)) {
+            solutions = std::move(refitted);
+            chosen = std::find_if(solutions.begin(), solutions.end(), plausible);
+            shouldered = true;
+        }
+    }
     if (chosen == solutions.end()) {
         r.refusal = "推定できません: 非病的な分布の山を分けられませんでした。";
         return;
     }
     const Solution& best = *chosen;
     const Model& m = best.model;
+    std::vector<double> held(classes.count.size(), 0.0);  // the shoulder's, for the resamples
+    if (shouldered && std::isfinite(fit.cost(best.withShoulder))) held = fit.fromShoulder();
     const auto limits = *limitsOf(m);
     r.lambda = m.lambda;
     r.shift = m.shift;
@@ -400,6 +520,7 @@ void estimate(const ValueCounts& counts, const IndirectOptions& options, Indirec
     const auto work = [&](int from, int to) {
         const std::size_t k = classes.count.size();
         Fit resampledFit(classes);
+        resampledFit.setHeld(held);
         std::vector<double> drawn(k);
         for (int s = from; s < to && !stopped(options); ++s) {
             std::mt19937_64 engine(options.seed + static_cast<std::uint64_t>(s));

@@ -24,11 +24,16 @@
 // the cost itself.
 //
 // The search: for λ ∈ {0, ⅓, ⅔, 1} and s ∈ {0, ½, 0.9} × the median, μ, σ and P by a simplex
-// search; from the three best of those twelve, all five together. The limits are the 2.5th and
-// 97.5th percentiles of the fitted distribution. The 90% intervals are percentiles of the
-// limits over multinomial resamples of the classes, each fitted again from the estimate, and
-// reach at least as far as the sampling error of a normal percentile from the fitted number of
-// non-pathological results (the refits alone can come back to the same class edge).
+// search; from the three best of those twelve, all five together. Where the best fit has λ < 0
+// that puts its upper limit more than 0.4σ beyond the log-normal through its shift, median and
+// lower limit, it has taken a pathological shoulder on the right into its upper tail (the
+// shoulder's results inside the core pay as non-pathological ones): the three are fitted again
+// with the shoulder as a normal component of its own on the transformed scale (1–6σ above μ, an
+// SD of 0.3–3σ, a share of at most 1 − P), whose expected results add to each class's e_k. The
+// limits are the 2.5th and 97.5th percentiles of the fitted distribution. The 90% intervals are
+// percentiles of the limits over multinomial resamples of the classes, each fitted again from the
+// estimate, and reach at least as far as the sampling error of a normal percentile from the fitted
+// number of non-pathological results (the refits alone can come back to the same class edge).
 #include "indirect/indirect_estimate.h"
 #include "indirect/value_counts.h"
 

@@ -143,6 +143,13 @@ MDIForm1::MDIForm1(AnalysisStore& store, RandomSource& random, Prompt& prompt, Q
         dialog.setWindowTitle(QStringLiteral("レポートを印刷"));
         connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
                 [this](QPrinter* target) { printReport(*target); });
+        // Wide enough for its whole toolbar where the screen has room: at a large scaling the
+        // print button, the toolbar's last, was otherwise hidden behind its overflow arrow.
+        // Tall enough for a page to be read.
+        QSize wanted = dialog.sizeHint().expandedTo(QSize(0, 900));
+        if (const auto* bar = dialog.findChild<QToolBar*>())
+            wanted.setWidth(std::max(wanted.width(), bar->sizeHint().width() + 40));
+        fitInAvailableArea(dialog, wanted);
         dialog.exec();
     };
 
