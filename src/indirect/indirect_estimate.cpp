@@ -56,16 +56,6 @@ constexpr double kBeyondShare = 0.05;
 // A non-pathological share under one half is said; near the fit's floor (0.3) it is a doubt.
 constexpr double kSmallShare = 0.5;
 constexpr double kFloorShare = 0.35;
-// Laboratory analytes are rarely more skewed than log-normal, so a negative λ may be bent by a
-// pathological shoulder on the right that the fit took in (which leaves few results beyond the
-// upper limit). What the bend does to the upper limit is measured against the log-normal (λ = 0)
-// that has the fit's shift, median and lower limit, the half of the fit such a shoulder does not
-// reach: the caution where the upper limit lies more than this many units beyond that
-// log-normal's. The same λ matters little where the spread is small and much where it is large.
-// With the shoulder's pull on the fitted spread besides (0.2–0.3 units in the simulations), a
-// bend beyond this puts the limit past 20% of the true width at a CV of 15% (0.57 units above);
-// overlapping results that bent λ to −0.5 at that CV moved it by 0.15–0.35 units.
-constexpr double kBentUpper = 0.4;
 // A shoulder on the right taken in with λ ≥ 0: the fit widens its upper tail and cuts its lower
 // tail short with the shift, leaving the lowest results, which continue the main peak's lower
 // side, below its support as pathological. The caution where the fit holds nearly all results

@@ -387,10 +387,6 @@ double bendOfUpper(const Model& m) {
     return kZ975 - (boxCox(m.lambda, *median * *median / *lower) - m.mu) / m.sigma;
 }
 
-// A bend beyond this (the threshold of the row's caution on a negative λ) is taken for a
-// shoulder on the right that the fit has taken in.
-constexpr double kBentUpper = 0.4;
-
 // Every solution fitted again with a shoulder, started 3σ above μ with an SD of 1σ and half of
 // what the fit leaves over; best first.
 void fitShoulder(Fit& fit, std::vector<Solution>& solutions) {

@@ -39,6 +39,18 @@
 
 namespace kijunchi {
 
+// Laboratory analytes are rarely more skewed than log-normal, so a negative λ may be bent by a
+// pathological shoulder on the right that the fit took in (which leaves few results beyond the
+// upper limit). What the bend does to the upper limit is measured against the log-normal (λ = 0)
+// that has the fit's shift, median and lower limit, the half of the fit such a shoulder does not
+// reach: the row's caution, and the power-shift fit's refit with the shoulder as a component of
+// its own, where the upper limit lies more than this many units beyond that log-normal's. The same
+// λ matters little where the spread is small and much where it is large. With the shoulder's pull
+// on the fitted spread besides (0.2–0.3 units in the simulations), a bend beyond this puts the
+// limit past 20% of the true width at a CV of 15% (0.57 units above); overlapping results that bent
+// λ to −0.5 at that CV moved it by 0.15–0.35 units.
+inline constexpr double kBentUpper = 0.4;
+
 // The shifted power-normal fit alone, without the checks. Never throws.
 IndirectResult estimatePowerShift(const ValueCounts& counts, const IndirectOptions& options = {});
 
